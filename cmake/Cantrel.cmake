@@ -1,0 +1,40 @@
+# Project-wide compile settings and the helpers that turn folders into targets.
+
+set(CANTREL_ALL_LIBS "" CACHE INTERNAL "")
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -fexec-charset=CP932)
+if(CANTREL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(CANTREL_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# cantrel_library(<name> <folder> LIBS <libs...> [EXCLUDE <files...>])
+# One static library per folder, made of every .cpp below it.
+function(cantrel_library name folder)
+  cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(ex ${ARG_EXCLUDE})
+    list(REMOVE_ITEM srcs ${CMAKE_SOURCE_DIR}/${ex})
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+  endif()
+  set(CANTREL_ALL_LIBS ${CANTREL_ALL_LIBS} ${name} CACHE INTERNAL "")
+endfunction()
+
+# The build tree's resources folder mirrors the source one (a symbolic link, so edits show at once).
+function(cantrel_resources src dst)
+  if(NOT EXISTS ${dst})
+    file(CREATE_LINK ${src} ${dst} SYMBOLIC)
+  endif()
+endfunction()

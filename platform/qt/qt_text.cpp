@@ -1,0 +1,19 @@
+#include "platform/qt/qt_text.h"
+
+#include "platform/core/encoding.h"
+
+namespace plat {
+
+QString ToQString(std::string_view cp932) {
+  if (cp932.empty()) return QString();
+  const std::string utf8 = Cp932ToUtf8(cp932);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string FromQString(const QString& text) {
+  if (text.isEmpty()) return std::string();
+  const QByteArray utf8 = text.toUtf8();
+  return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+}  // namespace plat

@@ -1,0 +1,65 @@
+// Small helpers of the song code: little-endian fields and bounded texts in
+// fixed-size fields.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace song_bytes {
+
+inline int32_t ReadLe32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                              (static_cast<uint32_t>(p[2]) << 16) |
+                              (static_cast<uint32_t>(p[3]) << 24));
+}
+inline int16_t ReadLe16(const uint8_t* p) {
+  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
+inline void WriteLe32(uint8_t* p, int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  p[0] = static_cast<uint8_t>(u);
+  p[1] = static_cast<uint8_t>(u >> 8);
+  p[2] = static_cast<uint8_t>(u >> 16);
+  p[3] = static_cast<uint8_t>(u >> 24);
+}
+inline void WriteLe16(uint8_t* p, int32_t v) {
+  uint16_t u = static_cast<uint16_t>(v);
+  p[0] = static_cast<uint8_t>(u);
+  p[1] = static_cast<uint8_t>(u >> 8);
+}
+
+// Length of a text in a field of `size` bytes (the field may lack its NUL).
+inline size_t FieldLen(const char* field, size_t size) {
+  const void* nul = std::memchr(field, 0, size);
+  return nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : size;
+}
+inline std::string FieldText(const char* field, size_t size) {
+  return std::string(field, FieldLen(field, size));
+}
+// Writes a text into a field of `size` bytes, cut to size-1, NUL-padded.
+inline void SetField(char* field, size_t size, const char* text) {
+  size_t n = text ? std::strlen(text) : 0;
+  if (n > size - 1) n = size - 1;
+  std::memset(field, 0, size);
+  if (n) std::memcpy(field, text, n);
+}
+inline void SetField(char* field, size_t size, const std::string& text) {
+  size_t n = text.size();
+  if (n > size - 1) n = size - 1;
+  std::memset(field, 0, size);
+  if (n) std::memcpy(field, text.data(), n);
+}
+// Field equals a NUL-terminated text (bounded by the field size).
+inline bool FieldIs(const char* field, size_t size, const char* text) {
+  size_t n = FieldLen(field, size);
+  return n == std::strlen(text) && std::memcmp(field, text, n) == 0;
+}
+inline bool FieldsEqual(const char* a, const char* b, size_t size) {
+  size_t n = FieldLen(a, size);
+  return n == FieldLen(b, size) && std::memcmp(a, b, n) == 0;
+}
+inline bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace song_bytes

@@ -1,0 +1,149 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/core/folders.h"
+#include "util/gne.h"
+
+extern char** environ;
+
+namespace cantrel_test {
+namespace fs = std::filesystem;
+namespace {
+
+std::unique_ptr<plat::RecordingSink> g_sink;
+std::unique_ptr<plat::FakeClock> g_clock;
+fs::path g_temp;
+
+void SetRandomSeedOne();
+
+class Environment : public ::testing::EmptyTestEventListener {
+ public:
+  void OnTestStart(const ::testing::TestInfo&) override {
+    g_sink = std::make_unique<plat::RecordingSink>();
+    plat::InstallSink(g_sink.get());
+    g_clock = std::make_unique<plat::FakeClock>();
+    plat::InstallClock(g_clock.get());
+    plat::SetExitHandler([](int code) { throw plat::ProgramExit{code}; });
+    g_temp.clear();
+    fs::path data = TempDir() / "userdata";
+    fs::create_directories(data);
+    plat::SetUserDataFolder(data);
+    SetRandomSeedOne();
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    plat::InstallSink(nullptr);
+    plat::InstallClock(nullptr);
+    plat::SetExitHandler(nullptr);
+    plat::SetUserDataFolder(fs::path());
+    if (!g_temp.empty()) {
+      std::error_code ec;
+      fs::remove_all(g_temp, ec);
+      g_temp.clear();
+    }
+  }
+};
+
+void SetRandomSeedOne() { GneSeedRandomWith(1); }
+
+}  // namespace
+
+void InstallTestEnvironment() {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new Environment);
+  // The program folder of a test run is the source tree's resources folder.
+  plat::SetProgramFolder(SourceDir() / "resources");
+}
+
+plat::RecordingSink& Sink() { return *g_sink; }
+plat::FakeClock& Clock() { return *g_clock; }
+
+fs::path TempDir() {
+  if (g_temp.empty()) {
+    std::string tmpl = (fs::temp_directory_path() / "cantrel-test-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (char* made = ::mkdtemp(buf.data())) g_temp = made;
+  }
+  return g_temp;
+}
+
+fs::path SourceDir() { return fs::path(CANTREL_SOURCE_DIR); }
+fs::path DataPath(const std::string& relative) { return SourceDir() / "tests" / "data" / relative; }
+
+bool HaveTool(const std::string& name) {
+  if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::string p = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= p.size()) {
+    size_t end = p.find(':', start);
+    if (end == std::string::npos) end = p.size();
+    std::string dir = p.substr(start, end - start);
+    if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+int RunTool(const std::vector<std::string>& argv, std::string* out, const std::string& stdin_text) {
+  if (argv.empty()) return -1;
+  int out_pipe[2], in_pipe[2];
+  if (::pipe(out_pipe) != 0) return -1;
+  if (::pipe(in_pipe) != 0) {
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
+    return -1;
+  }
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_adddup2(&fa, in_pipe[0], 0);
+  posix_spawn_file_actions_adddup2(&fa, out_pipe[1], 1);
+  posix_spawn_file_actions_addclose(&fa, out_pipe[0]);
+  posix_spawn_file_actions_addclose(&fa, in_pipe[1]);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  if (rc != 0) {
+    ::close(in_pipe[1]);
+    ::close(out_pipe[0]);
+    return -1;
+  }
+  // Feed stdin then read stdout; inputs used by tests are small enough not to deadlock.
+  size_t off = 0;
+  while (off < stdin_text.size()) {
+    ssize_t n = ::write(in_pipe[1], stdin_text.data() + off, stdin_text.size() - off);
+    if (n <= 0) break;
+    off += static_cast<size_t>(n);
+  }
+  ::close(in_pipe[1]);
+  std::string collected;
+  char buf[65536];
+  ssize_t n;
+  while ((n = ::read(out_pipe[0], buf, sizeof buf)) > 0) collected.append(buf, static_cast<size_t>(n));
+  ::close(out_pipe[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (out) *out = std::move(collected);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string PythonWithMido() {
+  for (const char* py : {"/usr/bin/python3"}) {
+    if (::access(py, X_OK) == 0 && RunTool({py, "-c", "import mido"}) == 0) return py;
+  }
+  return std::string();
+}
+
+}  // namespace cantrel_test

@@ -1,0 +1,57 @@
+#include "util/module_error.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "util/gne.h"
+
+namespace {
+constexpr size_t kBoxTextLimit = 2048;
+}
+
+std::string FormatBoxText(const char* format, ...) {
+  char buf[kBoxTextLimit];
+  va_list ap;
+  va_start(ap, format);
+  std::vsnprintf(buf, sizeof buf, format, ap);
+  va_end(ap);
+  return std::string(buf);
+}
+
+ModuleErrorReporter::ModuleErrorReporter(const char* tag, const char* default_text,
+                                         std::vector<ErrorText> table,
+                                         std::vector<uint32_t> warning_codes)
+    : tag_(tag),
+      default_text_(default_text),
+      table_(std::move(table)),
+      warning_codes_(warning_codes.begin(), warning_codes.end()) {}
+
+const char* ModuleErrorReporter::Text(uint32_t code) const {
+  for (const ErrorText& e : table_)
+    if (e.code == code) return e.text;
+  return default_text_;
+}
+
+std::string ModuleErrorReporter::Format(uint32_t code) const {
+  return FormatBoxText("%s%08X %s", tag_, code, Text(code));
+}
+
+int ModuleErrorReporter::ErrorMsg(uint32_t code) const { return GneErrorBox(Format(code)); }
+
+bool ModuleErrorReporter::Warning(uint32_t code) {
+  if (code == 0) {
+    ResetWarnings();
+    return false;
+  }
+  if (warning_codes_.count(code)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!shown_.insert(code).second) return false;
+  }
+  ErrorMsg(code);
+  return true;
+}
+
+void ModuleErrorReporter::ResetWarnings() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  shown_.clear();
+}
