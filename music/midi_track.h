@@ -1,0 +1,356 @@
+// MIDI track: one Standard MIDI File track chunk in the buffer (mode 0), a list of
+// note-on/note-off events (mode 1) or a list of notes with durations (mode 2).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "music/midi_event.h"
+#include "music/music_data.h"
+#include "music/sysex_kind.h"
+
+// Track modes.
+constexpr int32_t kTrackEmpty = -1;
+constexpr int32_t kTrackChunk = 0;
+constexpr int32_t kTrackEvents = 1;
+constexpr int32_t kTrackNotes = 2;
+
+// Error and warning codes of the track module (tag "MDTK").
+constexpr uint32_t kMdtkInternal = 0x0D000001;
+constexpr uint32_t kMdtkUndefinedEvent = 0x0D000002;
+constexpr uint32_t kMdtkBadChannel = 0x0D000003;
+constexpr uint32_t kMdtkBadTempo = 0x0D000005;
+constexpr uint32_t kMdtkTooMuchData = 0x0D000006;
+constexpr uint32_t kMdtkNotMidi = 0x0D000007;
+constexpr uint32_t kMdtkManyVolumes = 0x0D000009;
+constexpr uint32_t kMdtkManyPans = 0x0D00000A;
+constexpr uint32_t kMdtkEventTooLarge = 0x0D00000B;
+constexpr uint32_t kMdtkBadProgram = 0x0D00000C;
+constexpr uint32_t kMdtkManyMasterVolumes = 0x0D000011;
+constexpr uint32_t kMdtkBadNoteNumber = 0x0D000014;
+constexpr uint32_t kMdtkBadTempoData = 0x0D000015;
+constexpr uint32_t kMdtkPolyPressure = 0x0D000016;
+constexpr uint32_t kMdtkNoteNumberFixed = 0x0D000017;
+constexpr uint32_t kMdtkBadTiming = 0x0D000019;
+constexpr uint32_t kMdtkAddFailed = 0x0D00001A;
+constexpr uint32_t kMdtkBadChannel2 = 0x0D000020;
+constexpr uint32_t kMdtkPlayStart = 0x0D000025;
+constexpr uint32_t kMdtkBadMetre = 0x0D000027;
+constexpr uint32_t kMdtkTextTooLong = 0x0D000028;
+constexpr uint32_t kMdtkMoveFailed = 0x0D000029;
+constexpr uint32_t kMdtkBadBend = 0x0D00002B;
+
+// Event count above which adding an event is reported (the array grows all the same).
+constexpr int32_t kTrackEventLimit = 0x20000;
+
+// Process-wide state of the track module: one set for all tracks, used by one
+// thread at a time.
+struct MidiTrackModuleState {
+  int32_t yield_period = 0;    // ms to pause every 300 (200) events; 0 = never
+  uint8_t last_status = 0;     // running status, survives chunks and tracks
+  uint8_t current_status = 0;
+  bool warning_shown[8] = {};  // once-only warnings
+};
+MidiTrackModuleState& MidiTrackModule();
+void ResetMidiTrackModule();
+
+class MidiTrack : public MusicData {
+ public:
+  // ---- construction (chunk parsing and serialisation) ----
+  MidiTrack(int32_t mode, int32_t capacity);
+  explicit MidiTrack(int32_t capacity = kDefaultMusicCapacity);
+  // Builds a track from the chunk at `offset` of a file held in memory; ends in mode
+  // 1, or empty (mode -1) after an error.
+  MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes, int32_t yield_period,
+            int32_t capacity);
+  // Copy of a note-mode track (CopyNoteModeEvents).
+  MidiTrack(const MidiTrack& source, int32_t capacity);
+  ~MidiTrack();
+  MidiTrack(const MidiTrack&) = delete;
+  MidiTrack& operator=(const MidiTrack&) = delete;
+
+  void CopyNoteModeEvents(const MidiTrack& source);
+  void CopyEventModeEvents(const MidiTrack& source);
+  void FreeAllEvents();
+
+  void ParseChunk();
+  void ParseNextEvent();
+  int ReadVarLen();
+  void ParseEventAt(MidiEvent& event);
+  int ParseEventByStatus(int status_byte, MidiEvent& event);
+  int ParseMeta(MidiEvent& event);
+  int ParseFixedMeta(MidiEvent& event);
+  int ParseTextMeta(MidiEvent& event);
+  static int MakeMetreWord(int numerator, int power_of_two);
+  // Sets the event's kind and value from its message (the event must be 0xF0).
+  void ParseSysExKind(MidiEvent& event);
+
+  // Serialises the events into the buffer as a chunk with the id; mode 0 after.
+  void ToChunk(const char* chunk_id);
+  // out must have room for 4 bytes.
+  int WriteDelta(const MidiEvent& event, uint8_t* out);
+  // The event's bytes; out must have room for EventByteSize(event) bytes.
+  int WriteEvent(MidiEvent& event, uint8_t* out);
+  int WriteMeta(uint8_t* out, const MidiEvent& event);
+  // Bytes WriteEvent will write for the event (without the delta).
+  static int64_t EventByteSize(const MidiEvent& event);
+
+  static void ErrorMsg(uint32_t code);
+  static void WarningMsg(uint32_t code);
+
+  // ---- event list editing ----
+  void AddEvent(MidiEvent* event);
+  void AddEventCopy(const MidiEvent& event);
+  void InsertEvent(int32_t index, int placement, MidiEvent* event);
+  void InsertEventAtTime(int32_t tick, MidiEvent* event, int placement);
+  void InsertEventAtTime(int32_t tick, MidiEvent* event) { InsertEventAtTime(tick, event, 1); }
+  int DeleteEvent(int32_t index);
+  void Compact();
+  void SwapEvents(int32_t i, int32_t j);
+  void SwapEventsChecked(int32_t i, int32_t j);
+  void SwapEventPointers(int32_t i, int32_t j);
+  void MoveEventBack(int32_t from, int32_t to);
+  void AddDeltaAt(int32_t tick, int32_t amount);
+  void KeepOneEndOfTrack();
+  void DeleteAllEndOfTrack();
+  void ClearToEndOfTrack();
+
+  void MoveNonNotesFirst();
+  void MoveControllersFirst();
+  void MoveStatusFirst(uint32_t status_value);
+  void MoveStatusNumberFirst(uint32_t status_value, uint32_t number_value);
+  void MoveSysExFirst();
+  void MoveGmSystemOnFirst();
+  void MoveEventsFirst(uint32_t status_value, int32_t number_value, const char* text);
+
+  void AddControlChange(int32_t channel, int32_t number, int32_t value);
+  void AddProgramChange(int32_t channel, int32_t program);
+  void AddBankMsbProgram(int32_t channel, int32_t bank_msb, int32_t program);
+  void AddBankProgram(int32_t channel, int32_t bank_msb, int32_t bank_lsb, int32_t program);
+  void AddBankProgram2(int32_t channel, int32_t bank_msb, int32_t bank_lsb, int32_t program);
+  void AddBendSensitivity(int32_t delta, int32_t channel, int32_t semitones);
+  void AddNote(int32_t channel, int32_t delta, int32_t note, int32_t velocity, int32_t duration);
+  void AddMetaEvent(int32_t delta, int32_t type, const void* bytes, int32_t length);
+  void AddMarker(int32_t delta, const char* text);
+  void AddEndOfTrackAt(int32_t delta);
+  void AddEndOfTrack() { AddEndOfTrackAt(0); }
+  void AddTempo(int32_t microseconds);
+  void AddTempoOrDefault(int32_t microseconds);
+  void AddTimeSignature(int32_t numerator, int32_t power_of_two);
+  void AddTimeSignatureFraction(int32_t numerator, int32_t denominator);
+  void AddKeySignature(int32_t delta, int32_t key_index, int32_t key_mode);
+  void SetKeySignatureAt(int32_t tick, int32_t key_mode, int32_t sharps_or_flats);
+  void InsertMetaTextAtStart(int32_t type, const char* text);
+  void InsertMetaAtStart(int32_t type, const char* text);
+  void InsertMetaAtTime(int32_t tick, int32_t type, const void* bytes, int32_t length);
+  void InsertControllerAtStart(int32_t channel, int32_t number, int32_t value);
+  void InsertVolumeAtStart(int32_t value);
+  void InsertProgramAtStart(int32_t channel, int32_t program);
+  int InsertProgramBeforeFirstEvent(int32_t channel, int32_t program);
+  void InsertTempoAtIndex(int32_t index, int32_t microseconds);
+  void SetTempoAt(int32_t tick, int32_t microseconds);
+  void AddNoteAtTime(int32_t channel, int32_t tick, int32_t note, int32_t velocity,
+                     int32_t duration);
+  void InsertPitchBendCents(double cents, int32_t range, int32_t channel, int32_t tick);
+  void InsertBendSensitivityAtStart(int32_t channel, int32_t semitones);
+
+  // ---- note mode and overlaps ----
+  void ToNoteMode();
+  int ToEventMode();
+  int NoteOnVelocity0ToNoteOff();
+  void MoveNoteOffsBeforeNoteOns();
+  int HasOverlappingNotes();
+  int FixOverlappingNotes(int insert_flag);
+
+  // ---- queries ----
+  int GetChannel() const;
+  int GetFirstProgramOfChannel(int32_t channel) const;
+  int GetLastProgram(int32_t channel) const;
+  int GetLastProgram2(int32_t channel) const { return GetLastProgram(channel); }
+  int GetFirstNonZeroProgram(int32_t channel) const;
+  int GetFirstNonZeroProgramAny() const;
+  int GetProgramBefore(int32_t channel, int32_t tick, int inclusive) const;
+  int ProgramsUsed(int32_t channel, int* flags128) const;
+  int GetFirstControllerValue(int32_t number) const;
+  int GetFirstControllerValueOfChannel(int32_t number, int32_t channel) const;
+  int GetMaxControllerValue(int32_t number) const;
+  int GetControllerValueBefore(int32_t number, int32_t channel, int32_t tick, int inclusive) const;
+  int GetVolume(int warn) const;
+  int GetVolumeWarn() const { return GetVolume(1); }
+  int GetPan(int warn) const;
+  int GetPanWarn() const { return GetPan(1); }
+  int FindFirstController(int32_t number, int32_t* out_channel) const;
+  int FindFirstControllerBetween(int32_t number, int32_t* out_channel, int32_t from,
+                                 int32_t to) const;
+  int FindFirstPitchBend(int32_t* out_channel) const;
+  int FindFirstPitchBendBetween(int32_t* out_channel, int32_t from, int32_t to) const;
+  int GetPitchBendAt(int32_t channel, int32_t tick) const;
+  int CompareWithPreviousBend(int32_t index) const;
+
+  int32_t GetEventTime(int32_t index) const;
+  int32_t IndexAtTime(int32_t tick) const;
+  int32_t CountEventsBetween(int32_t from, int32_t to) const;
+  int32_t GetGroupEnd(int32_t index) const;
+  int32_t FindFirstEventTime(uint32_t status_value, uint32_t number_value) const;
+  int32_t GetFirstNoteOnTime() const;
+  int32_t GetFirstNoteTime() const;
+  int32_t GetFirstNoteTimeBetween(int32_t from, int32_t to) const;
+  int32_t GetLastNoteStartBetween(int32_t from, int32_t to) const;
+  int32_t GetTimeToNextNoteOn(int32_t index) const;
+  int32_t GetTimeToNextNote(int32_t index) const;
+  int32_t GetNoteDurationAt(int32_t tick) const;
+  void FindHighestNoteFrom(int32_t tick, int32_t* out_pitch, int32_t* out_tick) const;
+  int32_t FindFirstNote() const;
+  int32_t GetLastNoteOffTime() const;
+  int32_t GetLastNoteOffTimeAny() const;
+  int32_t GetEndTime() const;
+  int32_t GetLength() const;
+  int32_t GetTempoAt(int32_t tick) const;
+  int GetFirstTempo(int32_t* out) const;
+  int GetNthTempo(int32_t* out, int32_t n) const;
+  int32_t GetTimeSignatureAt(int32_t tick) const;
+  int GetFirstTimeSignature(int32_t* out) const;
+  double GetSecondsUpTo(int32_t start, int32_t end, int32_t division) const;
+  double GetSecondsBetween(int32_t from, int32_t to, int32_t division) const;
+  // Microseconds from tick 0 to the event at the tick plus the extra ticks; the
+  // tempo then in force goes to out_tempo.
+  int64_t GetMicrosecondsAt(int32_t tick, int32_t division, int32_t extra_ticks,
+                            int32_t* out_tempo) const;
+  int32_t AverageNoteSpacing(int32_t channel) const;
+
+  int32_t CountEvents(uint32_t status_value) const;
+  int32_t CountStatusOnChannel(int32_t channel, uint32_t status_value) const;
+  int32_t CountChannel(int32_t channel) const;
+  int32_t CountMeta(uint32_t type) const;
+  int32_t GetNoteCount() const;
+  int32_t CountNotesOfChannel(int32_t channel) const;
+  int32_t CountPitch(int32_t pitch) const;
+  int32_t CountNotesBetween(int32_t from, int32_t to) const;
+  void PitchHistogram(int32_t channel, int32_t* counts128) const;
+  int32_t CountDistinctPitches(const int32_t* excluded, int32_t n) const;
+  int32_t CountAllDistinctPitches() const { return CountDistinctPitches(nullptr, 0); }
+  int32_t GetMaxVelocity() const;
+
+  int HasEventAt(int32_t tick, uint32_t status_value) const;
+  int HasEventNumberAt(int32_t tick, uint32_t status_value, uint32_t number_value) const;
+  int HasEventValueAt(int32_t tick, uint32_t status_value, uint32_t number_value,
+                      int32_t value) const;
+  int HasControllerAt(int32_t tick, uint32_t number_value) const;
+  int HasControllerValueAt(int32_t tick, uint32_t number_value, int32_t value) const;
+  int HasProgramChangeAt(int32_t tick) const;
+  int HasSysExKindAt(int32_t tick, uint32_t kind) const;
+  int HasSysExKindValueAt(int32_t tick, uint32_t kind, int32_t value) const;
+  int HasMetaAt(int32_t tick, uint32_t type) const;
+  int HasMetaValueAt(int32_t tick, uint32_t type, int32_t value) const;
+  int HasStatusBetween(uint32_t status_value, int32_t from, int32_t to) const;
+  int AllValuesEqual(uint32_t status_value, int32_t value) const;
+  int AllNumberValuesEqual(uint32_t status_value, uint32_t number_value, int32_t value) const;
+  int AllValuesEqualBetween(uint32_t status_value, int32_t value, int32_t from, int32_t to) const;
+  int AllNumberValuesEqualBetween(uint32_t status_value, uint32_t number_value, int32_t value,
+                                  int32_t from, int32_t to) const;
+  int AllValuesWithin(uint32_t status_value, uint32_t number_value, int32_t low,
+                      int32_t high) const;
+  int AllValuesWithinBetween(uint32_t status_value, uint32_t number_value, int32_t low,
+                             int32_t high, int32_t from, int32_t to) const;
+  int TempoWithin(int32_t low_bpm, int32_t high_bpm) const;
+  int TempoWithinBetween(int32_t from, int32_t to, int32_t low_bpm, int32_t high_bpm) const;
+  int TimeSignaturesOnBarLines(int32_t division) const;
+  int IsOnGrid(int32_t grid) const;
+  int IsOnGridBetween(int32_t from, int32_t to, int32_t grid) const;
+  int HasShortNote(int32_t channel) const;
+  int NoNotesSoundingAt(int32_t tick) const;
+  int NotesActiveBetween(int32_t from, int32_t to) const;
+
+  // ---- system-exclusive messages and channels (music/midi_track_sysex*.cpp) ----
+  void AddGmSystemOn();
+  void AddGsReset();
+  void AddXgSystemOn();
+  void InsertGmSystemOn();
+  int ReplaceXgOnWithGmOn();
+  void AddGsDisplayText(int32_t delta, const char* text);
+  void AddXgDisplayText(int32_t delta, const char* text);
+  void InsertMasterVolume(int32_t volume, int32_t index);
+  int SetMasterVolume(int32_t volume);
+  int CheckMasterVolumeAfterReset(int insert_flag);
+  int AddMasterVolumeAfterReset() { return CheckMasterVolumeAfterReset(1); }
+  void ReplaceSysEx(const uint8_t* message, uint32_t new_type, const uint8_t* bytes);
+  int GetMasterVolume() const;
+  int GetSysExValue(uint32_t kind) const;
+  int GetSysExData(uint32_t kind, uint8_t* out) const;
+  int GetSysExValueBefore(uint32_t kind, int32_t tick) const;
+  int32_t FindSysExKindTime(uint32_t kind) const;
+  int32_t CountSysExKind(uint32_t kind) const;
+  int DeleteSysEx(uint32_t kind);
+  int DeleteSysExOfChannel(int32_t channel, uint32_t kind);
+  void DeleteMasterVolumeSysEx();
+  int DeleteFirstF0();
+  int DeleteFirstF7();
+  void DeleteAllSysEx();
+  void DeleteAllSysExForward();
+  int MoveGsPartSysEx(MidiEvent& event, int32_t from, int32_t to);
+  void ChangeChannel(int32_t from, int32_t to);
+  void ChangeChannelIfInstrumentName(const char* name, int32_t from, int32_t to);
+  void SwapChannels(int32_t a, int32_t b);
+  void SetChannel(int32_t channel);
+  void SetChannelAll(int32_t channel) { SetChannel(channel); }
+  int DeleteChannel(int32_t channel);
+  int GetPortChannel() const;
+  int IsRhythmPart(int32_t channel) const;
+  int GetXgProgram(int32_t part) const;
+  int GetProgram(int32_t channel) const;
+  int IsBendableProgram(int32_t channel) const;
+
+  // ---- quantizing and timing (music/midi_track_timing*.cpp) ----
+  void Quantize(int32_t steps_per_quarter, int32_t division, int32_t from, int32_t to);
+  void QuantizeTwoGrids(int32_t steps1, int32_t steps2, int32_t division, int32_t from,
+                        int32_t to);
+  void QuantizeAll(int32_t grid);
+  void QuantizeRange(int32_t from, int32_t to, int32_t grid);
+  void QuantizeDurations(int32_t grid);
+  void QuantizeDurationsEx(int32_t grid, int32_t rule);
+  int32_t QuantizeDurationsBetween(int32_t from, int32_t to, int32_t grid, int32_t rule);
+  void ScaleDurations(int32_t percent);
+  void SetMinimumDuration(int32_t ticks);
+  void SetMinimumDuration60(int32_t channel);
+  int32_t SetDurationOfChannel(int32_t channel, int32_t ticks);
+  void LimitDurationsToGap(int32_t gap);
+  int ConvertDivisionEx(int32_t old_division, int32_t new_division, int32_t zero_rule);
+  void ConvertDivision(int32_t old_division, int32_t new_division) {
+    ConvertDivisionEx(old_division, new_division, 0);
+  }
+  void ConvertToShuffle(int32_t window);
+  void ConvertToTriplets(int32_t window);
+  void PlaceOneNote(int32_t start, int32_t end, int32_t window);
+  void PlaceTwoNotes(int32_t start, int32_t end, int32_t window);
+  void PlaceThreeNotes(int32_t start, int32_t end, int32_t window);
+  void PlaceManyNotes(int32_t start, int32_t end, int32_t window, int32_t count);
+  int32_t MoveEventTime(int32_t index, int32_t tick, int32_t from_offset, int32_t to_offset);
+
+  // ---- helpers for other track files ----
+  // Room for at least n event pointers (the array grows; never keep `events` across
+  // calls that add events).
+  void ReserveEvents(int32_t n);
+  // Pauses for the yield period before events 0, every, 2 * every ...
+  static void YieldEvery(int32_t index, int32_t every);
+  MidiEvent* Event(int32_t index) const {
+    return (index >= 0 && index < event_count) ? events[index] : nullptr;
+  }
+  MidiEvent* LastEvent() const { return event_count > 0 ? events[event_count - 1] : nullptr; }
+  bool LastIsEndOfTrack() const;
+
+  // Fields, in the order the format keeps them (after the MusicData fields).
+  int32_t event_count = 0;
+  int32_t mode = kTrackEmpty;
+  MidiEvent** events = nullptr;  // owned, as are the events
+
+ private:
+  void AppendUnchecked(MidiEvent* event);
+  void ConvertToEventModeCore();
+  int32_t event_room_ = 0;
+};
+
+// End of Track test used throughout the track code.
+inline bool IsEndOfTrack(const MidiEvent* e) {
+  return e != nullptr && e->status == kStatusMeta && e->number == 0x2F;
+}
