@@ -120,6 +120,7 @@ class TimerThread {
   std::atomic<bool> active_{false};
   Callback callback_;
   std::thread thread_;
+  std::atomic<std::thread::id> thread_id_{};
   std::mutex join_mutex_;
 };
 
