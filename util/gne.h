@@ -32,6 +32,7 @@ int GneRand();
 
 // ---- The rest of the general library ----
 #include "util/gne_error.h"   // GneErrorMsg, the GENE codes
+#include "util/module_error.h"  // ModuleErrorReporter, FormatBoxText
 #include "util/gne_music.h"   // variable-length numbers, tempo, metre, note/key/interval names
 #include "util/gne_pitch.h"   // pitch bend, tuning, frequency and level arithmetic
 #include "util/gne_text.h"    // Base64, patterns, tokens, numbers, path parts
