@@ -86,13 +86,18 @@ void MusicEvent::Copy(const MusicEvent& other) {
 }
 
 int MusicEvent::SetData(const void* bytes, int32_t length) {
+  int stored = SetDataQuietly(bytes, length);
+  if (stored > 256) ErrorMsg(kMuevDataTooLong);
+  return stored;
+}
+
+int MusicEvent::SetDataQuietly(const void* bytes, int32_t length) {
   if (length <= 0) return 0;
   int32_t size = BlockSizeFor(length);
   uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
   if (bytes != nullptr) std::memcpy(block, bytes, static_cast<size_t>(length));
   ReplaceBlock(block, size);
   data_length = length;
-  if (length > 256) ErrorMsg(kMuevDataTooLong);
   return length;
 }
 

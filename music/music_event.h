@@ -41,6 +41,9 @@ class MusicEvent {
   // the bytes (length + 8 zeroed bytes) and sets the data length; over 256 bytes it
   // reports 0x06000001 and keeps the data all the same. Returns the length.
   int SetData(const void* bytes, int32_t length);
+  // The same without the length report (the track's parser keeps long texts and
+  // messages and warns once on its own).
+  int SetDataQuietly(const void* bytes, int32_t length);
   // Copies the data-length bytes into out; returns the data length. Without a block
   // reports 0x06000002 and copies nothing (returns 0).
   int GetData(void* out) const;

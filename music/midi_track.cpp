@@ -1,0 +1,761 @@
+// MIDI track: construction, chunk parsing (mode 0 -> 1), serialisation (mode 1 -> 0)
+// and the module's error and warning boxes.
+#include "music/midi_track.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/core/clock.h"
+#include "util/gne.h"
+#include "util/gne_error.h"
+#include "util/gne_music.h"
+#include "util/module_error.h"
+
+namespace {
+
+MidiTrackModuleState g_module;
+// Once per parsed chunk: the undefined-byte box (a damaged chunk could hold thousands)
+// and the too-many-events box.
+bool g_undefined_reported = false;
+bool g_limit_reported = false;
+
+const ModuleErrorReporter& Reporter() {
+  static const ModuleErrorReporter reporter(
+      "MDTK", "Midiのトラックデータでエラーが発生しました。",
+      {{0x0D000001, "Midiのトラックデータで内部エラーが発生しました。"},
+       {0x0D000002, "未定義のMIDIイベントが含まれていました。"},
+       {0x0D000003, "チャネルに誤りがあります。"},
+       {0x0D000005, "テンポに誤りがあります。"},
+       {0x0D000006, "データの量が多すぎます。"},
+       {0x0D000007, "MIDIファイルではないか、マックバイナリがついているファイルです。"},
+       {0x0D000008,
+        "ドラムで指定されている音が35(バスドラ)～81(オープントライアングル)の範囲内にありません。範囲内に調整しました。"},
+       {0x0D00000C, "プログラム・チェンジで不正な番号がありました。0に調整しました。"},
+       {0x0D00000D, "ノートオンが重複していました。"},
+       {0x0D00000E, "ノートオフが重複していました。"},
+       {0x0D000010, "このアルゴリズムで、トップノートは間引かないという機能は未実装です。(無視されます。)"},
+       {0x0D000013, "ドラムのバンクセレクトで０以外の値が設定されていました。"},
+       {0x0D000014, "ノートナンバーの異常が検出されました。"},
+       {0x0D000015, "Midiのトラックデータでテンポデータの異常が検出されました。"},
+       {0x0D000018, "中央音の検出に失敗しました。"},
+       {0x0D000019, "演奏データが異常です。"},
+       {0x0D00001B, "演奏データが異常です。"},
+       {0x0D00001A, "データの追加に失敗しました。"},
+       {0x0D00001C, "演奏データの分割に失敗しました。"},
+       {0x0D00001D, "和音数に異常が発生しました。"},
+       {0x0D00001E, "チャネルボリュームに異常が発生しました。"},
+       {0x0D00001F, "トラックの結合で異常が発生しました。"},
+       {0x0D000020, "チャネルに異常が発生しました。"},
+       {0x0D000021, "音符に異常が発生しました。"},
+       {0x0D000022, "データの追加で異常が発生しました。"},
+       {0x0D000023, "データの処理で異常が発生しました。"},
+       {0x0D000024, "値の異常が発生しました。"},
+       {0x0D000025, "演奏開始の異常が発生しました。"},
+       {0x0D000026, "トラックに異常が発生しました。"},
+       {0x0D000027, "拍子に異常が発生しました。"},
+       {0x0D000028, "データ追加に異常が発生しました。"},
+       {0x0D000029, "データ操作に異常が発生しました。"},
+       {0x0D00002A, "和音数の処理に異常が発生しました。"},
+       {0x0D00002B, "ピッチベンドの処理に異常が発生しました。"},
+       {0x0D00002C, "データ編集の処理に異常が発生しました。"},
+       {0x0D00002D, "データ編集の処理に異常が発生しました。"}});
+  return reporter;
+}
+
+struct WarningRow {
+  uint32_t code;
+  int flag;  // 0-based index into the eight flags
+  const char* text;
+};
+
+const WarningRow kWarnings[] = {
+    {0x0D000002, 0, "未定義のMIDIイベントが含まれていました。"},
+    {0x0D000009, 1, "複数のボリュームが設定されています。"},
+    {0x0D000011, 1, "複数のマスターボリュームが設定されています。"},
+    {0x0D00000A, 2, "複数のパンが設定されています。"},
+    {0x0D00000B, 3, "サイズが大きすぎるイベントが含まれています。"},
+    {0x0D00000F, 4, "音の間引きに失敗しました。"},
+    {0x0D000012, 5, "トップノートは間引かないを指定していますが、指定をはずして間引きました。"},
+    {0x0D000016, 6, "Poly Pressのイベントが含まれていました。"},
+    {0x0D000017, 7, "内部処理のエラーでノートナンバーが異常になりましたので０に修正しました。"},
+};
+
+constexpr int32_t kMaxVarLenValue = 0x0FFFFFFF;
+
+bool IsFixedMeta(uint32_t type) {
+  return type == 0x00 || type == 0x20 || type == 0x2F || type == 0x51 || type == 0x54 ||
+         type == 0x58 || type == 0x59;
+}
+
+int32_t StandardMetaLength(uint32_t type) {
+  switch (type) {
+    case 0x00: return 2;
+    case 0x20: return 1;
+    case 0x51: return 3;
+    case 0x54: return 5;
+    case 0x58: return 4;
+    case 0x59: return 2;
+    default: return 0;
+  }
+}
+
+bool IsTextMeta(uint32_t type) { return (type >= 0x01 && type <= 0x07) || type == 0x7F; }
+
+// Byte i of the event's data, 0 outside the block or past the data length.
+uint8_t DataByte(const MidiEvent& e, int64_t i) {
+  const uint8_t* p = e.GetDataPointer();
+  if (p == nullptr || i < 0 || i >= e.data_length || i >= e.DataBlockSize()) return 0;
+  return p[i];
+}
+
+int32_t DataLength(const MidiEvent& e) { return e.data_length < 0 ? 0 : e.data_length; }
+
+// Where the body of a stored F0/F7 message starts: after the status byte and the
+// length number (at most four bytes, never past the data).
+int32_t SysExBodyStart(const MidiEvent& e) {
+  int32_t len = DataLength(e);
+  int32_t i = 1;
+  for (int k = 0; k < 4 && i < len; ++k) {
+    uint8_t b = DataByte(e, i++);
+    if ((b & 0x80) == 0) break;
+  }
+  return i < len ? i : len;
+}
+
+// Encodes one event; with out == nullptr only counts. Reports only when writing.
+int64_t EncodeEvent(MidiEvent& e, uint8_t* out) {
+  const bool writing = out != nullptr;
+  auto put = [&](int64_t& n, uint8_t b) {
+    if (writing) out[n] = b;
+    ++n;
+  };
+  int64_t n = 0;
+  const uint8_t c = static_cast<uint8_t>(e.channel & 0x0F);
+  const uint32_t st = e.status;
+  if (writing && (st == kStatusNoteOff || st == kStatusNoteOn || st == kStatusController ||
+                  st == kStatusProgram) &&
+      (e.channel < 0 || e.channel > 15)) {
+    MidiTrack::ErrorMsg(kMdtkBadChannel);
+  }
+  switch (st) {
+    case kStatusNoteOff:
+    case kStatusNoteOn:
+      if (writing && (e.note < 0 || e.note > 127)) e.note = 0;
+      put(n, static_cast<uint8_t>(st | c));
+      put(n, static_cast<uint8_t>(e.note & 0x7F));
+      put(n, st == kStatusNoteOff ? 64 : static_cast<uint8_t>(e.velocity & 0x7F));
+      return n;
+    case kStatusPolyPressure:
+      if (writing && e.data_length > 256) MidiTrack::WarningMsg(kMdtkPolyPressure);
+      put(n, static_cast<uint8_t>(0xA0 | c));
+      put(n, static_cast<uint8_t>(e.note & 0x7F));
+      put(n, static_cast<uint8_t>(e.value & 0x7F));
+      return n;
+    case kStatusController:
+      put(n, static_cast<uint8_t>(0xB0 | c));
+      put(n, static_cast<uint8_t>(e.number & 0x7F));
+      put(n, static_cast<uint8_t>(e.value & 0x7F));
+      return n;
+    case kStatusProgram:
+    case kStatusChannelPressure:
+      put(n, static_cast<uint8_t>(st | c));
+      put(n, static_cast<uint8_t>(e.value & 0x7F));
+      return n;
+    case kStatusPitchBend:
+      put(n, static_cast<uint8_t>(0xE0 | c));
+      put(n, static_cast<uint8_t>(e.note & 0x7F));
+      put(n, static_cast<uint8_t>(e.value & 0x7F));
+      return n;
+    case kStatusSysEx:
+    case kStatusSysExEscape: {
+      // The status, the true length of the body as a variable-length number, the body.
+      int32_t start = SysExBodyStart(e);
+      int32_t body = DataLength(e) - start;
+      if (body < 0) body = 0;
+      put(n, static_cast<uint8_t>(st));
+      uint8_t len[4];
+      int k = GneWriteVarLen(body, len);
+      for (int i = 0; i < k; ++i) put(n, len[i]);
+      for (int32_t i = 0; i < body; ++i) {
+        uint8_t b = DataByte(e, start + i);
+        // A system-exclusive body carries 7-bit data and its closing F7 only.
+        if (st == kStatusSysEx && !(i == body - 1 && b == 0xF7)) b &= 0x7F;
+        put(n, b);
+      }
+      return n;
+    }
+    case kStatusMeta: {
+      int32_t len = DataLength(e);
+      const uint32_t type = e.number & 0xFF;
+      put(n, 0xFF);
+      if (writing && len > 128 && type != 0x7F) MidiTrack::WarningMsg(kMdtkEventTooLarge);
+      if (type == 0x2F) {
+        put(n, 0x2F);
+        put(n, 0x00);
+        return n;
+      }
+      if (type == 0x51) {
+        put(n, 0x51);
+        put(n, 0x03);
+        put(n, static_cast<uint8_t>(e.value >> 16));
+        put(n, static_cast<uint8_t>(e.value >> 8));
+        put(n, static_cast<uint8_t>(e.value));
+        return n;
+      }
+      if (type == 0x58) {
+        put(n, 0x58);
+        put(n, 0x04);
+        for (int i = 0; i < 4; ++i) {
+          const uint8_t* p = e.GetDataPointer();
+          put(n, (p != nullptr && i < e.DataBlockSize()) ? p[i] : 0);
+        }
+        return n;
+      }
+      put(n, static_cast<uint8_t>(type));
+      uint8_t lenbytes[4];
+      int k = GneWriteVarLen(len, lenbytes);
+      for (int i = 0; i < k; ++i) put(n, lenbytes[i]);
+      for (int32_t i = 0; i < len; ++i) put(n, DataByte(e, i));
+      return n;
+    }
+    default:
+      if (writing && st != kStatusDeleted) MidiTrack::ErrorMsg(kMdtkUndefinedEvent);
+      return 0;
+  }
+}
+
+}  // namespace
+
+MidiTrackModuleState& MidiTrackModule() { return g_module; }
+
+void ResetMidiTrackModule() {
+  g_module = MidiTrackModuleState{};
+  g_undefined_reported = false;
+  g_limit_reported = false;
+}
+
+// ---------------------------------------------------------------- messages
+
+void MidiTrack::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
+void MidiTrack::WarningMsg(uint32_t code) {
+  if (code == 0) {
+    for (bool& f : g_module.warning_shown) f = false;
+    return;
+  }
+  for (const WarningRow& row : kWarnings) {
+    if (row.code == code) {
+      if (g_module.warning_shown[row.flag]) return;
+      g_module.warning_shown[row.flag] = true;
+      GneErrorBox(FormatBoxText("MDTK%08X %s", code, row.text));
+      return;
+    }
+  }
+  GneErrorBox(FormatBoxText("MDTK%08X %s", code, "Midiのトラックデータでエラーが発生しました。"));
+}
+
+// ---------------------------------------------------------------- construction
+
+MidiTrack::MidiTrack(int32_t track_mode, int32_t cap) : MusicData(cap) { mode = track_mode; }
+
+MidiTrack::MidiTrack(int32_t cap) : MusicData(cap) { mode = kTrackEmpty; }
+
+MidiTrack::MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes,
+                     int32_t yield_period, int32_t cap)
+    : MusicData(cap) {
+  g_module.yield_period = yield_period;
+  WarningMsg(0);
+  mode = kTrackEmpty;
+  if (bytes == nullptr || offset < 0 || file_size < 0 || offset + 4 > file_size) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  const uint8_t* id = bytes + offset;
+  if (std::memcmp(id, "MTrk", 4) != 0 && std::memcmp(id, "XFKM", 4) != 0 &&
+      std::memcmp(id, "XFIH", 4) != 0) {
+    ErrorMsg(kMdtkNotMidi);
+    return;
+  }
+  if (offset + 8 > file_size) {
+    ErrorMsg(kMdtkInternal);
+    used_size = 0;
+    return;
+  }
+  const uint8_t* p = id + 4;
+  int64_t chunk_size = ((int64_t{p[0]} << 24) | (int64_t{p[1]} << 16) | (int64_t{p[2]} << 8) |
+                        int64_t{p[3]}) + 8;
+  if (offset + chunk_size > file_size) {
+    ErrorMsg(kMdtkInternal);
+    used_size = 0;
+    return;
+  }
+  if (chunk_size > capacity) {
+    ErrorMsg(kMdtkTooMuchData);
+    used_size = 0;
+    return;
+  }
+  std::memcpy(buffer, id, static_cast<size_t>(chunk_size));
+  used_size = static_cast<int32_t>(chunk_size);
+  mode = kTrackChunk;
+  ParseChunk();
+}
+
+MidiTrack::MidiTrack(const MidiTrack& source, int32_t cap) : MusicData(cap) {
+  CopyNoteModeEvents(source);
+}
+
+MidiTrack::~MidiTrack() {
+  for (int32_t i = 0; i < event_count; ++i) delete events[i];
+  std::free(events);
+}
+
+void MidiTrack::ReserveEvents(int32_t n) {
+  if (n <= event_room_) return;
+  int64_t room = event_room_ < 64 ? 64 : int64_t{event_room_} * 2;
+  if (room < n) room = n;
+  void* grown = std::realloc(events, static_cast<size_t>(room) * sizeof(MidiEvent*));
+  if (grown == nullptr) GneErrorMsg(kGneOutOfMemory);  // ends the program
+  events = static_cast<MidiEvent**>(grown);
+  for (int64_t i = event_room_; i < room; ++i) events[i] = nullptr;
+  event_room_ = static_cast<int32_t>(room);
+}
+
+void MidiTrack::AppendUnchecked(MidiEvent* event) {
+  ReserveEvents(event_count + 1);
+  events[event_count++] = event;
+}
+
+void MidiTrack::YieldEvery(int32_t index, int32_t every) {
+  if (g_module.yield_period != 0 && every > 0 && index % every == 0) {
+    plat::SleepMs(g_module.yield_period);
+  }
+}
+
+bool MidiTrack::LastIsEndOfTrack() const { return IsEndOfTrack(LastEvent()); }
+
+void MidiTrack::FreeAllEvents() {
+  for (int32_t i = 0; i < event_count; ++i) {
+    delete events[i];
+    events[i] = nullptr;
+  }
+  event_count = 0;
+}
+
+void MidiTrack::CopyNoteModeEvents(const MidiTrack& source) {
+  FreeAllEvents();
+  if (source.mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    mode = kTrackEmpty;
+    return;
+  }
+  ReserveEvents(source.event_count);
+  for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
+  mode = kTrackNotes;
+}
+
+void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
+  FreeAllEvents();
+  if (source.mode != kTrackEvents) {
+    ErrorMsg(kMdtkInternal);
+    mode = kTrackEmpty;
+    return;
+  }
+  ReserveEvents(source.event_count);
+  for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
+  mode = kTrackEvents;
+}
+
+// ---------------------------------------------------------------- parsing
+
+void MidiTrack::ParseChunk() {
+  FreeAllEvents();
+  g_undefined_reported = false;
+  g_limit_reported = false;
+  mode = kTrackChunk;
+  position = 8;
+  int32_t parsed = 0;
+  while (position < used_size) {
+    YieldEvery(parsed, 300);
+    int32_t before = position;
+    ParseNextEvent();
+    if (position <= before) position = before + 1;  // always move on
+    ++parsed;
+  }
+  mode = kTrackEvents;
+}
+
+void MidiTrack::ParseNextEvent() {
+  if (mode != kTrackChunk) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  if (event_count >= kTrackEventLimit && !g_limit_reported) {
+    g_limit_reported = true;
+    ErrorMsg(kMdtkTooMuchData);
+  }
+  MidiEvent* event = new MidiEvent(0);
+  event->delta = ReadVarLen();
+  AppendUnchecked(event);
+  ParseEventAt(*event);
+}
+
+int MidiTrack::ReadVarLen() {
+  int32_t result = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (position < 0 || position >= used_size) {
+      ErrorMsg(kMdtkInternal);
+      return result;
+    }
+    uint8_t b = buffer[position++];
+    result = (result << 7) | (b & 0x7F);
+    if ((b & 0x80) == 0) return result;
+  }
+  // Four bytes are the most a number may take; the fourth ends it.
+  return result;
+}
+
+void MidiTrack::ParseEventAt(MidiEvent& event) {
+  if (position < 0 || position >= used_size) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  const int32_t at = position;
+  g_module.current_status = buffer[at];
+  int n = ParseEventByStatus(g_module.current_status, event);
+  bool running = false;
+  if (n == 0) {
+    // A data byte: running status. The parser reads the data bytes after its
+    // position, so it starts one byte back.
+    if (at >= 1) {
+      position = at - 1;
+      g_module.current_status = g_module.last_status;
+      n = ParseEventByStatus(g_module.current_status, event);
+    }
+    if (n == 0) {
+      position = at + 1;  // step over the byte that gives no event
+      event.status = kStatusDeleted;
+      if (!g_undefined_reported) {
+        g_undefined_reported = true;
+        ErrorMsg(kMdtkUndefinedEvent);
+      }
+      return;
+    }
+    running = true;
+  }
+  if (event.data_length >= 256 && event.number != 127) WarningMsg(kMdtkEventTooLarge);
+  int64_t avail = int64_t{used_size} - position;
+  if (n > avail) n = static_cast<int>(avail);
+  if (event.status != kStatusMeta && event.status != kStatusSysEx) {
+    int32_t len = event.data_length;
+    if (len > avail) len = static_cast<int32_t>(avail);
+    if (len > 0) {
+      event.SetDataQuietly(buffer + position, len);
+      event.data_length = len;
+    }
+  }
+  if (running && event.GetDataPointer() != nullptr && event.status != kStatusMeta) {
+    // The stored bytes begin with the status the event really has.
+    event.data[0] = g_module.current_status;
+  }
+  position += n;
+  if (g_module.current_status != 0xFF) g_module.last_status = g_module.current_status;
+}
+
+int MidiTrack::ParseEventByStatus(int status_byte, MidiEvent& event) {
+  const int64_t avail = int64_t{used_size} - position;
+  auto byte_at = [&](int64_t k) -> int {
+    int64_t p = int64_t{position} + k;
+    return (p >= 0 && p < used_size) ? buffer[p] : 0;
+  };
+  const int hi = status_byte & 0xF0;
+  const int32_t ch = status_byte & 0x0F;
+  int n = 0;
+  switch (hi) {
+    case 0x80:
+    case 0x90: {
+      int b1 = byte_at(1), b2 = byte_at(2);
+      event.channel = ch;
+      event.note = b1;
+      event.velocity = b2;
+      if (hi == 0x90 && b2 == 0) {
+        event.status = kStatusNoteOff;
+        event.velocity = 0;
+      } else {
+        event.status = hi == 0x80 ? kStatusNoteOff : kStatusNoteOn;
+        if (b1 > 127) {
+          WarningMsg(kMdtkNoteNumberFixed);
+          event.note = 0;
+          event.velocity = 0;
+        }
+      }
+      event.data_length = 3;
+      n = 3;
+      break;
+    }
+    case 0xA0:
+      event.status = kStatusPolyPressure;
+      event.channel = ch;
+      event.note = byte_at(1);
+      event.value = byte_at(2);
+      event.data_length = 3;
+      n = 3;
+      break;
+    case 0xB0:
+      event.status = kStatusController;
+      event.channel = ch;
+      event.number = static_cast<uint32_t>(byte_at(1));
+      event.value = byte_at(2);
+      event.data_length = 3;
+      n = 3;
+      break;
+    case 0xC0:
+      event.status = kStatusProgram;
+      event.channel = ch;
+      event.value = byte_at(1);
+      if (event.value > 127) {
+        ErrorMsg(kMdtkBadProgram);
+        event.value = 0;
+      }
+      event.data_length = 2;
+      n = 2;
+      break;
+    case 0xD0:
+      event.status = kStatusChannelPressure;
+      event.channel = ch;
+      event.value = byte_at(1);
+      event.data_length = 2;
+      n = 2;
+      break;
+    case 0xE0:
+      event.status = kStatusPitchBend;
+      event.channel = ch;
+      event.note = byte_at(1);
+      event.value = byte_at(2);
+      event.data_length = 3;
+      n = 3;
+      break;
+    case 0xF0:
+      if (status_byte == 0xF0) {
+        // The message runs to the first F7; the length number after F0 is not used.
+        int64_t i = int64_t{position} + 1;
+        while (i < used_size && buffer[i] != 0xF7) ++i;
+        int64_t len;
+        if (i < used_size) {
+          len = i - position + 1;
+        } else {
+          ErrorMsg(kMdtkInternal);
+          len = used_size - position;
+        }
+        event.status = kStatusSysEx;
+        event.channel = kNoChannel;
+        event.FreeData();
+        event.SetDataQuietly(buffer + position, static_cast<int32_t>(len));
+        event.data_length = static_cast<int32_t>(len);
+        if (event.GetDataPointer() != nullptr) event.data[0] = 0xF0;
+        ParseSysExKind(event);
+        n = static_cast<int>(len);
+      } else if (status_byte == 0xF7) {
+        int32_t saved = position;
+        position += 1;
+        int32_t length = position < used_size ? ReadVarLen() : 0;
+        int64_t total = int64_t{position} - saved + length;
+        position = saved;
+        if (total > avail) {
+          ErrorMsg(kMdtkInternal);
+          total = avail;
+        }
+        event.status = kStatusSysExEscape;
+        event.channel = kNoChannel;
+        event.data_length = static_cast<int32_t>(total);
+        n = static_cast<int>(total);
+      } else if (status_byte == 0xFF) {
+        n = ParseMeta(event);
+      }
+      break;
+    default:
+      n = 0;
+      break;
+  }
+  if (n > 0 && n > avail && hi != 0xF0) {
+    ErrorMsg(kMdtkInternal);  // the chunk ends inside the event
+  }
+  return n;
+}
+
+int MidiTrack::MakeMetreWord(int numerator, int power_of_two) {
+  if (numerator <= 0 || power_of_two <= 0 || power_of_two > 7 || numerator > 255) {
+    ErrorMsg(kMdtkBadMetre);
+    return 0x404;
+  }
+  return numerator * 256 + (1 << power_of_two);
+}
+
+int MidiTrack::ParseMeta(MidiEvent& event) {
+  const int64_t avail = int64_t{used_size} - position;
+  event.status = kStatusMeta;
+  event.channel = kNoChannel;
+  if (avail < 2) {
+    ErrorMsg(kMdtkInternal);
+    event.status = kStatusDeleted;
+    return static_cast<int>(avail);
+  }
+  const uint32_t type = buffer[position + 1];
+  event.number = type;
+  if (IsFixedMeta(type)) return ParseFixedMeta(event);
+  int n = ParseTextMeta(event);
+  if (type == 0x09) {
+    event.number = 0x04;  // a device name is kept as an instrument name
+  } else if (!IsTextMeta(type)) {
+    event.status = kStatusDeleted;  // dropped at the next compaction
+  }
+  return n;
+}
+
+int MidiTrack::ParseFixedMeta(MidiEvent& event) {
+  const int32_t saved = position;
+  const uint32_t type = event.number;
+  position = saved + 2;
+  int32_t declared = 0;
+  if (position < used_size) {
+    declared = ReadVarLen();
+  } else {
+    ErrorMsg(kMdtkInternal);
+  }
+  const int32_t payload_at = position < used_size ? position : used_size;
+  int64_t present = int64_t{used_size} - payload_at;
+  if (present < 0) present = 0;
+  int64_t length = declared < 0 ? 0 : declared;
+  if (length > present) {
+    ErrorMsg(kMdtkInternal);
+    length = present;
+  }
+  position = saved;
+  const int32_t standard = StandardMetaLength(type);
+  auto payload = [&](int i) -> int {
+    return i < length ? buffer[payload_at + i] : 0;
+  };
+  event.FreeData();
+  switch (type) {
+    case 0x51: {
+      int32_t tempo = (payload(0) << 16) | (payload(1) << 8) | payload(2);
+      if (tempo == 0) {
+        ErrorMsg(kMdtkBadTempo);
+        tempo = 500000;
+      }
+      event.value = tempo;
+      event.data_length = standard;
+      break;
+    }
+    case 0x58:
+      event.value = MakeMetreWord(payload(0), payload(1));
+      if (length > 0) event.SetDataQuietly(buffer + payload_at, static_cast<int32_t>(length));
+      if (length < 4) event.ResizeData(4);
+      event.data_length = 4;
+      break;
+    default: {
+      uint8_t bytes[8] = {};
+      for (int i = 0; i < standard; ++i) bytes[i] = static_cast<uint8_t>(payload(i));
+      if (standard > 0) event.SetDataQuietly(bytes, standard);
+      event.data_length = standard;
+      break;
+    }
+  }
+  return static_cast<int>(int64_t{payload_at} - saved + length);
+}
+
+int MidiTrack::ParseTextMeta(MidiEvent& event) {
+  const int32_t saved = position;
+  position = saved + 2;
+  int32_t declared = 0;
+  if (position < used_size) {
+    declared = ReadVarLen();
+  } else {
+    ErrorMsg(kMdtkInternal);
+  }
+  const int32_t payload_at = position < used_size ? position : used_size;
+  int64_t present = int64_t{used_size} - payload_at;
+  int64_t length = declared < 0 ? 0 : declared;
+  if (length > present) {
+    ErrorMsg(kMdtkInternal);
+    length = present;
+  }
+  position = saved;
+  event.FreeData();
+  if (length > 0) {
+    event.SetDataQuietly(buffer + payload_at, static_cast<int32_t>(length));
+  } else {
+    const uint8_t zero = 0;
+    event.SetDataQuietly(&zero, 1);
+  }
+  return static_cast<int>(int64_t{payload_at} - saved + length);
+}
+
+// ---------------------------------------------------------------- serialising
+
+int64_t MidiTrack::EventByteSize(const MidiEvent& event) {
+  return EncodeEvent(const_cast<MidiEvent&>(event), nullptr);
+}
+
+int MidiTrack::WriteDelta(const MidiEvent& event, uint8_t* out) {
+  return GneWriteVarLen(event.delta, out);
+}
+
+int MidiTrack::WriteEvent(MidiEvent& event, uint8_t* out) {
+  return static_cast<int>(EncodeEvent(event, out));
+}
+
+int MidiTrack::WriteMeta(uint8_t* out, const MidiEvent& event) {
+  if (event.status != kStatusMeta) return 0;
+  return static_cast<int>(EncodeEvent(const_cast<MidiEvent&>(event), out));
+}
+
+void MidiTrack::ToChunk(const char* chunk_id) {
+  if (mode != kTrackEvents || event_count < 1 || !LastIsEndOfTrack()) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  const int64_t limit = int64_t{capacity} - 256;
+  int64_t used = 8;
+  int64_t carry = 0;  // deltas of events that write no bytes go to the next one
+  bool stopped = false;
+  for (int32_t i = 0; i < event_count; ++i) {
+    YieldEvery(i, 200);
+    MidiEvent& e = *events[i];
+    int64_t size = EncodeEvent(e, nullptr);
+    if (size == 0) {
+      // Deleted events are expected; anything else cannot be written.
+      if (e.status != kStatusDeleted) ErrorMsg(kMdtkUndefinedEvent);
+      carry += e.delta > 0 ? e.delta : 0;
+      continue;
+    }
+    int64_t delta = (e.delta > 0 ? e.delta : 0) + carry;
+    if (delta > kMaxVarLenValue) delta = kMaxVarLenValue;
+    carry = 0;
+    uint8_t delta_bytes[4];
+    int k = GneWriteVarLen(delta, delta_bytes);
+    if (used + k + size > limit) {
+      ErrorMsg(kMdtkAddFailed);
+      stopped = true;
+      break;
+    }
+    if (size > 0x60000) WarningMsg(kMdtkEventTooLarge);
+    std::memcpy(buffer + used, delta_bytes, static_cast<size_t>(k));
+    used += k;
+    used += EncodeEvent(e, buffer + used);
+  }
+  if (stopped && used + 4 <= capacity) {
+    // Close the cut chunk so that it stays well formed (the 256 spare bytes hold it).
+    const uint8_t end[4] = {0x00, 0xFF, 0x2F, 0x00};
+    std::memcpy(buffer + used, end, 4);
+    used += 4;
+  }
+  used_size = static_cast<int32_t>(used);
+  for (int i = 0; i < 4; ++i) {
+    char c = chunk_id != nullptr ? chunk_id[i] : 0;
+    buffer[i] = static_cast<uint8_t>(c);
+    if (c == 0) chunk_id = nullptr;
+  }
+  GneWriteBigEndian32(buffer + 4, static_cast<uint32_t>(used - 8));
+  mode = kTrackChunk;
+}
