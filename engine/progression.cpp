@@ -1,0 +1,291 @@
+#include "engine/progression.h"
+
+#include <cstring>
+
+#include "engine/engine_errors.h"
+#include "engine/part_helpers.h"
+#include "engine/pattern_db.h"
+#include "engine/tone_weights.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+
+namespace {
+
+constexpr int kTicksPerBeat = 96;
+constexpr int kCustomChordInput = 8;
+constexpr int kFittingCounterLimit = 1000;
+
+// The bass offset of a chord marker's two-character text (0 when empty).
+int BassOffsetOf(const ComposeEvent& marker) {
+  if (marker.bass_text[0] == '\0') return 0;
+  int value = 0;
+  for (int i = 0; i < 2; ++i) {
+    const char c = marker.bass_text[i];
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+ChordEntry EntryOf(int length, const char* code) {
+  ChordEntry entry;
+  if (length < 0) length = 0;
+  if (length > 0xFFFF) length = 0xFFFF;
+  entry.length = static_cast<uint16_t>(length);
+  std::memcpy(entry.code, code, 4);
+  return entry;
+}
+
+int SectionLimit() {
+  const int count = ComposeInfo().section_count;
+  if (count < 0) return 0;
+  return count > kSectionCapacity ? kSectionCapacity : count;
+}
+
+void TemplateKeyCode(char* code4) {
+  const std::string key = ChordTemplateKey();
+  for (int i = 0; i < 4; ++i) code4[i] = i < static_cast<int>(key.size()) ? key[i] : '\0';
+}
+
+// Rebuilds the progression and stores its bar count.
+int RebuildBarCount() {
+  const int bars = BuildChordProgression() / BeatsPerBar();
+  ComposeInfo().bar_count = bars;
+  return bars;
+}
+
+bool EarlyFitReturn() {
+  const StyleRecord& style = CurrentStyle();
+  return style.chords_per_block == 1 || style.chord_beats == 4 ||
+         style.chord_method == kCustomChordInput;
+}
+
+}  // namespace
+
+int BeatsPerBar() { return CurrentStyle().metre == 0 ? 4 : 3; }
+
+int BuildChordProgression() {
+  ComposeInformation& info = ComposeInfo();
+  info.FreeChordBlocks();
+  ResetModulationPoints();
+  const int ids = info.section_id_count < 0
+                      ? 0
+                      : (info.section_id_count > kSectionIdCapacity ? kSectionIdCapacity
+                                                                     : info.section_id_count);
+  for (int i = 0; i < ids; ++i) {
+    const int id = info.section_ids[i];
+    if (id < 1 || id > kSectionCapacity) ShowErrorByCode(engine_error::kSectionId);
+    NoteModulationPoint(i);
+    if (id >= 1 && id <= kSectionCapacity) AddChordsOfSection(id - 1);
+  }
+  AddFinalChord();
+  return info.TotalChordLength() / kTicksPerBeat;
+}
+
+void AddChordsOfSection(int section) {
+  if (section < 0 || section >= kSectionCapacity) return;
+  ComposeInformation& info = ComposeInfo();
+  const EventList& list = info.section_chords[static_cast<size_t>(section)];
+  for (int i = 0; i < list.count(); ++i) {
+    const ComposeEvent& marker = list[i];
+    if (marker.kind != kEventChordMarker) continue;
+    if (info.chord_block_count() >= kChordBlockCapacity) return;
+    info.AddChordBlockWithBass(EntryOf(marker.length, marker.chord_code), BassOffsetOf(marker));
+  }
+}
+
+void AddFinalChord() {
+  const StyleRecord& style = CurrentStyle();
+  if (style.chord_method == kCustomChordInput) return;
+  char code[4];
+  TemplateKeyCode(code);
+  const int length = style.metre == 0 ? 768 : 576;
+  ComposeInfo().AddChordBlockWithBass(EntryOf(length, code), 0);
+}
+
+int ProgressionMinimumThreshold(int progression_code) {
+  switch (progression_code) {
+    case 1: return 1;
+    case 2: return 3;
+    case 3:
+    case 6:
+    case 9: return 4;
+    case 4:
+    case 7: return 5;
+    default: return -1;
+  }
+}
+
+int CollectSuccessors(const char* code, const char* pattern_text,
+                      std::array<SuccessorCandidate, kSuccessorCapacity>* out) {
+  const int scale = PatternCountScale() < 1 ? 1 : PatternCountScale();
+  int n = 0;
+  bool overflow = false;
+  size_t pos = 0;
+  char record[kSuccessorRecordSize];
+  for (;;) {
+    int length = 0;
+    const bool ended = ReadDatabaseRecord(pattern_text, record, sizeof record, &length, &pos);
+    if (ended) break;  // a last record without "|" is not used
+    if (length < 8 || !SameChordCode(record, code)) continue;
+    if (n >= kSuccessorCapacity) {
+      overflow = true;
+      continue;
+    }
+    SuccessorCandidate& c = (*out)[static_cast<size_t>(n++)];
+    std::memcpy(c.code, record + 4, 4);
+    c.weight = 1 + ParseDatabaseNumber(record + 8, 3) / scale;
+  }
+  if (overflow) ShowErrorByCode(engine_error::kPatternFile);
+  return n;
+}
+
+void PickNextChord(char* code, const char* pattern_text) {
+  std::array<SuccessorCandidate, kSuccessorCapacity> candidates{};
+  int n = CollectSuccessors(code, pattern_text, &candidates);
+  if (n == 0) {
+    // The template key alone, with a weight no threshold passes.
+    TemplateKeyCode(candidates[0].code);
+    candidates[0].weight = -48;
+    n = 1;
+  }
+
+  StyleRecord& style = CurrentStyle();
+  int minimum = ProgressionMinimumThreshold(style.progression);
+  if (minimum < 0) {
+    ShowErrorByCode(engine_error::kProgressionSetting);
+    style.progression = 3;
+    minimum = 1;
+  }
+
+  const SuccessorCandidate* taken = nullptr;
+  for (int draw = 0; draw < kSuccessorDrawLimit && taken == nullptr; ++draw) {
+    int index = GneRandomRange(0, n - 1);
+    if (index > kSuccessorCapacity - 1) index = kSuccessorCapacity - 1;
+    const int threshold = GneRandomRange(minimum, ProgressionToneLevel);
+    if (threshold <= candidates[static_cast<size_t>(index)].weight)
+      taken = &candidates[static_cast<size_t>(index)];
+  }
+  if (taken != nullptr) {
+    std::memcpy(code, taken->code, 4);
+  } else {
+    TemplateKeyCode(code);
+  }
+  if (code[0] == '\0') ShowErrorByCode(engine_error::kPatternResult);
+}
+
+void PickNextChord(char* code) { PickNextChord(code, PatternDb().pattern_text); }
+
+// ---- Fitting the progression to the song length ----------------------------
+
+void LengthenOneChord44(int counter) {
+  ComposeInformation& info = ComposeInfo();
+  const int sections = SectionLimit();
+  for (int s = 0; s < sections; ++s) {
+    EventList& list = info.section_chords[static_cast<size_t>(s)];
+    for (int i = 0; i < list.count(); ++i) {
+      ComposeEvent& marker = list[i];
+      if (marker.kind != kEventChordMarker) continue;
+      if (marker.length < 384 && GneRandomRange(1, 3) == 1) {
+        marker.length = 384;
+        return;
+      }
+      if (marker.length < 768 && GneRandomRange(1, 3) == 1) {
+        marker.length = 768;
+        return;
+      }
+      if (counter > 3 && marker.length < 192 && GneRandomRange(1, 2) == 1) {
+        marker.length = 192;
+        return;
+      }
+    }
+  }
+}
+
+void ShortenOneChord44(int counter) {
+  ComposeInformation& info = ComposeInfo();
+  const int sections = SectionLimit();
+  for (int s = 0; s < sections; ++s) {
+    EventList& list = info.section_chords[static_cast<size_t>(s)];
+    for (int i = 0; i < list.count(); ++i) {
+      ComposeEvent& marker = list[i];
+      if (marker.kind != kEventChordMarker) continue;
+      if (marker.length > 383 && GneRandomRange(1, 3) == 1) {
+        marker.length = 192;
+        return;
+      }
+      if (counter > 3 && marker.length > 191 && GneRandomRange(1, 2) == 1) {
+        marker.length = 96;
+        return;
+      }
+    }
+  }
+}
+
+void LengthenOneChord34() {
+  ComposeInformation& info = ComposeInfo();
+  const int sections = SectionLimit();
+  for (int s = 0; s < sections; ++s) {
+    EventList& list = info.section_chords[static_cast<size_t>(s)];
+    for (int i = 0; i < list.count(); ++i) {
+      ComposeEvent& marker = list[i];
+      if (marker.kind != kEventChordMarker) continue;
+      if (marker.length < 288 && GneRandomRange(1, 3) == 1) {
+        marker.length = 576;
+        return;
+      }
+    }
+  }
+}
+
+void ShortenOneChord34() {
+  ComposeInformation& info = ComposeInfo();
+  const int sections = SectionLimit();
+  for (int s = 0; s < sections; ++s) {
+    EventList& list = info.section_chords[static_cast<size_t>(s)];
+    for (int i = 0; i < list.count(); ++i) {
+      ComposeEvent& marker = list[i];
+      if (marker.kind != kEventChordMarker) continue;
+      if (marker.length > 575 && GneRandomRange(1, 3) == 1) {
+        marker.length = 288;
+        return;
+      }
+    }
+  }
+}
+
+int FitSongLength44(int* counter) {
+  if (EarlyFitReturn()) return 1;
+  ComposeInformation& info = ComposeInfo();
+  const int target = CurrentStyle().song_bars;
+  const int bars = info.bar_count;
+  if (target < bars) {
+    ShortenOneChord44(*counter);
+  } else if (bars == target) {
+    ++*counter;
+    return *counter > kFittingCounterLimit ? 1 : 0;
+  } else {
+    LengthenOneChord44(*counter);
+  }
+  const int rebuilt = RebuildBarCount();
+  if (rebuilt == bars && *counter >= 6) return 1;
+  ++*counter;
+  return *counter > kFittingCounterLimit ? 1 : 0;
+}
+
+int FitSongLength34(int* counter) {
+  if (EarlyFitReturn()) return 1;
+  ComposeInformation& info = ComposeInfo();
+  const int target = CurrentStyle().song_bars;
+  const int bars = info.bar_count;
+  if (target < bars) {
+    if (*counter > 500 && info.section_count > 2) --info.section_count;
+    ShortenOneChord34();
+    RebuildBarCount();
+  } else if (bars < target) {
+    LengthenOneChord34();
+    RebuildBarCount();
+  }
+  ++*counter;
+  return *counter > kFittingCounterLimit ? 1 : 0;
+}
