@@ -36,3 +36,4 @@ int GneRand();
 #include "util/gne_music.h"   // variable-length numbers, tempo, metre, note/key/interval names
 #include "util/gne_pitch.h"   // pitch bend, tuning, frequency and level arithmetic
 #include "util/gne_text.h"    // Base64, patterns, tokens, numbers, path parts
+#include "util/gne_files.h"   // memory blocks, whole files, dialogs, folders
