@@ -195,6 +195,8 @@ class MidiTrack : public MusicData {
   int32_t FindFirstEventTime(uint32_t status_value, uint32_t number_value) const;
   int32_t GetFirstNoteOnTime() const;
   int32_t GetFirstNoteTime() const;
+  // Tick of the first event of the status; -1 when none.
+  int32_t FindFirstEventTimeOfStatus(uint32_t status_value) const;
   int32_t GetFirstNoteTimeBetween(int32_t from, int32_t to) const;
   int32_t GetLastNoteStartBetween(int32_t from, int32_t to) const;
   int32_t GetTimeToNextNoteOn(int32_t index) const;

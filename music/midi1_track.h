@@ -1,0 +1,86 @@
+// The track of a format-1 song: a MidiTrack with the passes that finish a melody
+// part for playback (legato lengths, bends turned into notes, a fresh bend range,
+// glides, delayed vibrato, expression swells) and the pitch-bend clean-ups they
+// rely on.
+#pragma once
+
+#include <cstdint>
+
+#include "music/midi_track.h"
+
+// Codes of the format-1 track module (tag "M1TK").
+constexpr uint32_t kM1tkZeroVoices = 0x2e00000c;
+constexpr uint32_t kM1tkMetrePosition = 0x2e00001a;
+constexpr uint32_t kM1tkBendOutOfRange = 0x2e00001b;
+constexpr uint32_t kM1tkManyBendRanges = 0x03000017;
+constexpr uint32_t kM1tkBendToNote = 0x03000014;
+constexpr uint32_t kM1tkNegativeDelta = 0x0d000019;
+constexpr uint32_t kM1tkNegativeLength = 0x0d00001b;
+constexpr uint32_t kM1tkNoChannel = 0x0d000020;
+constexpr uint32_t kM1tkSwellSteps = 0x0d000022;
+constexpr uint32_t kM1tkGlideSteps = 0x0d000023;
+
+// Centre of the 14-bit pitch-bend value.
+constexpr int32_t kBendCentre = 0x2000;
+
+class Midi1Track : public MidiTrack {
+ public:
+  // Every constructor hands half of the capacity to the track and resets the
+  // module's once-only warnings.
+  explicit Midi1Track(int32_t capacity = kDefaultMusicCapacity);
+  Midi1Track(int32_t mode, int32_t capacity);
+  // An empty track of the mode that ends with End of Track.
+  Midi1Track(int32_t mode, int32_t ignored, int32_t capacity);
+  // Parses the chunk at the offset of a file held in memory.
+  Midi1Track(int64_t file_size, int64_t offset, const uint8_t* bytes, int32_t yield_period,
+             int32_t capacity);
+  // Copy of a note-mode track.
+  Midi1Track(const MidiTrack& source, int32_t capacity);
+  // Takes over `count` event pointers (the track owns them from now on).
+  Midi1Track(MidiEvent** event_list, int32_t count, int32_t mode, int32_t capacity);
+
+  // Note lengths become min(limit, ticks to the next note that starts later or to
+  // End of Track); a note with neither after it gets length 0. Note mode.
+  void LimitNoteLengths(int32_t limit);
+  // Pitch bends of a range in semitones become transposed and split notes.
+  void BendsToNotes(int32_t range);
+  // The last pitch-bend sensitivity (RPN 0/0 data entry) set; 12 when none.
+  int GetBendRange() const;
+  // Deletes every data entry made while RPN 0/0 is selected.
+  void RemoveBendRangeData();
+  // RPN 0/0 = semitones on the track's channel at tick 0.
+  void InsertBendRange(int32_t semitones);
+  // Glides of `length` ticks in `steps` bends toward the next note. Note mode.
+  void AddGlides(int32_t length, int32_t steps, int32_t range);
+  // Modulation 0 before every note and 127 `delay` ticks into long notes.
+  void AddDelayedVibrato(int32_t delay);
+  // `steps` rising expression changes over `length` ticks at the start of long notes.
+  void AddExpressionSwell(int32_t length, int32_t steps);
+  // Deletes bends that lie between their neighbours while nothing sounds, and
+  // repeated bends.
+  void RemoveRedundantBends();
+  // Sets every bend-range data entry to the new range and rescales the bends.
+  void ConvertBendRange(int32_t new_range);
+  // Deletes the bends inside the note at the index.
+  void DeleteBendsInNote(int32_t index);
+  // RPN msb/lsb = value on the track's channel at the index; flag must be 2.
+  void InsertRpn(int32_t index, int insert_flag, int32_t msb, int32_t lsb, int32_t value);
+  // The first data entry at or after *index made while RPN msb/lsb is selected:
+  // its value, with *index set to it; -1 when none.
+  int FindRpnData(int32_t* index, int32_t msb, int32_t lsb) const;
+  // Deletes data entries of RPN 0/0 that repeat the previous one, and RPN selects
+  // that repeat the selected number with no data entry between.
+  void RemoveRedundantRpn();
+  // Sets the value of every change of the controller; returns the event count.
+  int32_t SetControllerValues(int32_t controller, int32_t value);
+  // Velocity times 9/10, `steps` times; the velocity itself when that falls below
+  // half of it.
+  static int32_t DecayVelocity(int32_t velocity, int32_t steps);
+
+  static void ErrorMsg(uint32_t code);
+  // Once-only warnings (0 resets them); codes that are no warnings show every time.
+  static void Warn(uint32_t code);
+};
+
+// Resets the once-only warnings of the format-1 track module.
+void ResetMidi1TrackModule();

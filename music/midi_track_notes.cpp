@@ -1,0 +1,390 @@
+// MIDI track: moving between note-on/note-off events (mode 1) and notes with
+// durations (mode 2), and re-struck notes. Every conversion is one pass over the
+// events (plus a sort of the note-offs that end inside the same gap).
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "music/midi_track.h"
+#include "util/gne_error.h"
+
+namespace {
+
+// Pending note-ons of one channel and note, first in first out, as linked indices.
+class NoteQueues {
+ public:
+  explicit NoteQueues(int32_t n) : next_(static_cast<size_t>(n), -1) {
+    std::fill(std::begin(head_), std::end(head_), -1);
+    std::fill(std::begin(tail_), std::end(tail_), -1);
+  }
+  void Push(int32_t channel, int32_t note, int32_t index) {
+    int32_t* h;
+    int32_t* t;
+    Slots(channel, note, &h, &t);
+    next_[index] = -1;
+    if (*t >= 0) {
+      next_[*t] = index;
+    } else {
+      *h = index;
+    }
+    *t = index;
+  }
+  int32_t Pop(int32_t channel, int32_t note) {
+    int32_t* h;
+    int32_t* t;
+    Slots(channel, note, &h, &t);
+    int32_t i = *h;
+    if (i < 0) return -1;
+    *h = next_[i];
+    if (*h < 0) *t = -1;
+    return i;
+  }
+
+ private:
+  void Slots(int32_t channel, int32_t note, int32_t** h, int32_t** t) {
+    if (channel >= 0 && channel < 32 && note >= 0 && note < 128) {
+      *h = &head_[channel * 128 + note];
+      *t = &tail_[channel * 128 + note];
+      return;
+    }
+    auto& slot = other_[{channel, note}];
+    *h = &slot.first;
+    *t = &slot.second;
+  }
+  std::vector<int32_t> next_;
+  int32_t head_[32 * 128];
+  int32_t tail_[32 * 128];
+  std::map<std::pair<int32_t, int32_t>, std::pair<int32_t, int32_t>> other_;
+};
+
+// Note flags of 32 channels (both ports) by 128 notes.
+struct SoundingTable {
+  bool flags[32][128] = {};
+  bool* At(const MidiEvent& e) {
+    if (e.note < 0 || e.note > 127) return nullptr;
+    if (e.channel < 0 || e.channel >= 32) return nullptr;
+    return &flags[e.channel][e.note];
+  }
+};
+
+bool IsSoundingNoteOn(const MidiEvent& e) { return e.status == kStatusNoteOn && e.velocity > 0; }
+bool IsNoteEnd(const MidiEvent& e) {
+  return e.status == kStatusNoteOff || (e.status == kStatusNoteOn && e.velocity == 0);
+}
+
+}  // namespace
+
+int MidiTrack::NoteOnVelocity0ToNoteOff() {
+  if (mode != kTrackEvents) {
+    ErrorMsg(kMdtkInternal);
+    return event_count;
+  }
+  for (int32_t i = 0; i < event_count; ++i) {
+    if (events[i]->status == kStatusNoteOn && events[i]->velocity == 0) {
+      events[i]->status = kStatusNoteOff;
+    }
+  }
+  return event_count;
+}
+
+void MidiTrack::ToNoteMode() {
+  if (mode != kTrackEvents) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  NoteOnVelocity0ToNoteOff();
+  const int32_t n = event_count;
+  std::vector<int64_t> tick(static_cast<size_t>(n));
+  int64_t t = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    t += events[i]->delta;
+    tick[i] = t;
+  }
+  // First come, first served: each note-off ends the earliest still open note-on of
+  // its channel and note (the same pairing as searching forward from every note-on).
+  NoteQueues open(n);
+  std::vector<int64_t> duration(static_cast<size_t>(n), 0);
+  for (int32_t i = 0; i < n; ++i) {
+    YieldEvery(i, 300);
+    MidiEvent& e = *events[i];
+    if (e.status == kStatusNoteOn) {
+      open.Push(e.channel, e.note, i);
+    } else if (e.status == kStatusNoteOff) {
+      int32_t on = open.Pop(e.channel, e.note);
+      if (on >= 0) duration[on] = tick[i] - tick[on];
+      e.status = kStatusDeleted;  // paired or stray, every note-off goes
+    }
+  }
+  bool negative = false;
+  for (int32_t i = 0; i < n; ++i) {
+    MidiEvent& e = *events[i];
+    if (e.status != kStatusNoteOn) continue;
+    e.status = kStatusNote;
+    e.duration = static_cast<int32_t>(duration[i]);
+    if (duration[i] == 0) {
+      e.status = kStatusDeleted;
+    } else if (duration[i] < 0) {
+      negative = true;
+    }
+  }
+  if (negative) ErrorMsg(kMdtkInternal);
+  Compact();
+  mode = kTrackNotes;
+}
+
+void MidiTrack::ConvertToEventModeCore() {
+  // Notes without length or loudness go first.
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent& e = *events[i];
+    if (e.status == kStatusNote && (e.duration == 0 || e.velocity == 0)) e.status = kStatusDeleted;
+  }
+  Compact();
+  const int32_t n = event_count;
+  std::vector<int64_t> tick(static_cast<size_t>(n));
+  int64_t t = 0;
+  bool monotone = true;
+  for (int32_t i = 0; i < n; ++i) {
+    if (events[i]->delta < 0) monotone = false;
+    t += events[i]->delta;
+    tick[i] = t;
+  }
+
+  if (!monotone) {
+    // Negative deltas: walk the list as it grows, note by note.
+    for (int32_t i = 0; i < event_count; ++i) {
+      MidiEvent& e = *events[i];
+      if (e.status != kStatusNote) continue;
+      int64_t d = e.duration < 0 ? 0 : e.duration;
+      e.status = kStatusNoteOn;
+      e.duration = 0;
+      MidiEvent* off = new MidiEvent(0);
+      off->status = kStatusNoteOff;
+      off->channel = e.channel;
+      off->note = e.note;
+      off->velocity = 64;
+      int64_t sum = 0;
+      int32_t j = i + 1;
+      for (; j < event_count; ++j) {
+        sum += events[j]->delta;
+        if (sum >= d) break;
+      }
+      if (j < event_count) {
+        off->delta = static_cast<int32_t>(events[j]->delta - (sum - d));
+        events[j]->delta = static_cast<int32_t>(sum - d);
+        InsertEvent(j, 2, off);
+      } else {
+        off->delta = static_cast<int32_t>(d - sum);
+        AppendUnchecked(off);
+      }
+    }
+    return;
+  }
+
+  // Each note-off lands in the gap before the first event after its note-on whose
+  // tick is at or after the note's end (gap n: after the last event). Inside a gap the
+  // note-offs stand in tick order, and a later note's note-off goes before an earlier
+  // note's note-off of the same tick, as inserting them one by one would place them.
+  struct Off {
+    int64_t tick;
+    int32_t note_index;
+  };
+  std::vector<int32_t> gap_of;  // per note, in index order
+  std::vector<int32_t> note_indices;
+  std::vector<int32_t> gap_count(static_cast<size_t>(n) + 1, 0);
+  for (int32_t k = 0; k < n; ++k) {
+    const MidiEvent& e = *events[k];
+    if (e.status != kStatusNote) continue;
+    int64_t end = tick[k] + (e.duration < 0 ? 0 : e.duration);
+    int32_t gap = static_cast<int32_t>(std::lower_bound(tick.begin(), tick.end(), end) - tick.begin());
+    if (gap < k + 1) gap = k + 1;
+    note_indices.push_back(k);
+    gap_of.push_back(gap);
+    ++gap_count[gap];
+  }
+  std::vector<int32_t> gap_start(static_cast<size_t>(n) + 2, 0);
+  for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] = gap_start[m] + gap_count[m];
+  std::vector<Off> offs(note_indices.size());
+  std::vector<int32_t> fill(gap_start.begin(), gap_start.end() - 1);
+  for (size_t q = note_indices.size(); q-- > 0;) {  // later notes first within a gap
+    int32_t k = note_indices[q];
+    int64_t end = tick[k] + (events[k]->duration < 0 ? 0 : events[k]->duration);
+    offs[fill[gap_of[q]]++] = Off{end, k};
+  }
+  for (int32_t m = 0; m <= n; ++m) {
+    auto first = offs.begin() + gap_start[m];
+    auto last = offs.begin() + gap_start[m + 1];
+    if (last - first > 1) {
+      std::stable_sort(first, last, [](const Off& a, const Off& b) { return a.tick < b.tick; });
+    }
+  }
+
+  const int32_t total = n + static_cast<int32_t>(offs.size());
+  MidiEvent** merged = static_cast<MidiEvent**>(std::calloc(static_cast<size_t>(total) + 1, sizeof(MidiEvent*)));
+  if (merged == nullptr) GneErrorMsg(kGneOutOfMemory);
+  int32_t out = 0;
+  int64_t previous = 0;
+  auto emit = [&](MidiEvent* e, int64_t at) {
+    e->delta = static_cast<int32_t>(at - previous);
+    previous = at;
+    merged[out++] = e;
+  };
+  for (int32_t m = 0; m <= n; ++m) {
+    for (int32_t q = gap_start[m]; q < gap_start[m + 1]; ++q) {
+      const MidiEvent& on = *events[offs[q].note_index];
+      MidiEvent* off = new MidiEvent(0);
+      off->status = kStatusNoteOff;
+      off->channel = on.channel;
+      off->note = on.note;
+      off->velocity = 64;
+      emit(off, offs[q].tick);
+    }
+    if (m < n) emit(events[m], tick[m]);
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    if (events[i]->status == kStatusNote) {
+      events[i]->status = kStatusNoteOn;
+      events[i]->duration = 0;
+    }
+  }
+  std::free(events);
+  events = merged;
+  event_count = total;
+  event_room_ = total + 1;
+}
+
+int MidiTrack::ToEventMode() {
+  if (mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    return 0;
+  }
+  ConvertToEventModeCore();
+  // A note that outlasts End of Track moves End of Track to the note's end.
+  for (int32_t i = 0; i < event_count; ++i) {
+    if (!IsEndOfTrack(events[i])) continue;
+    if (i + 1 < event_count) {
+      MidiEvent* end = events[i];
+      events[i + 1]->delta += end->delta;
+      std::memmove(events + i, events + i + 1,
+                   static_cast<size_t>(event_count - i - 1) * sizeof(MidiEvent*));
+      end->delta = 0;
+      events[event_count - 1] = end;
+    }
+    break;
+  }
+  mode = kTrackEvents;
+  MoveNoteOffsBeforeNoteOns();
+  return 1;
+}
+
+void MidiTrack::MoveNoteOffsBeforeNoteOns() {
+  if (mode != kTrackEvents) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  std::vector<int32_t> ons;  // note-on positions of the current group, ascending
+  for (int32_t i = 0; i < event_count; ++i) {
+    if (i == 0 || events[i]->delta != 0) ons.clear();  // a new same-tick group
+    const MidiEvent& e = *events[i];
+    if (e.status == kStatusNoteOn) {
+      ons.push_back(i);
+    } else if (e.status == kStatusNoteOff && !ons.empty()) {
+      int32_t j = ons.back();
+      ons.pop_back();
+      SwapEvents(i, j);
+      ons.push_back(i);  // the note-on now stands here
+    }
+  }
+}
+
+int MidiTrack::HasOverlappingNotes() {
+  MidiTrack* work = this;
+  MidiTrack* copy = nullptr;
+  if (mode == kTrackNotes) {
+    copy = new MidiTrack(*this, capacity);
+    copy->ToEventMode();
+    work = copy;
+  } else if (mode != kTrackEvents) {
+    ErrorMsg(kMdtkInternal);
+    return 0;
+  }
+  work->MoveNoteOffsBeforeNoteOns();
+  int result = 0;
+  SoundingTable table;
+  bool reported = false;
+  for (int32_t i = 0; i < work->event_count; ++i) {
+    const MidiEvent& e = *work->events[i];
+    if (!IsSoundingNoteOn(e) && !IsNoteEnd(e)) continue;
+    bool* flag = table.At(e);
+    if (flag == nullptr) {
+      if (!reported && (e.note < 0 || e.note > 127)) {
+        reported = true;
+        ErrorMsg(kMdtkBadNoteNumber);
+      }
+      continue;
+    }
+    if (IsSoundingNoteOn(e)) {
+      if (*flag) result = 1;
+      *flag = true;
+    } else {
+      *flag = false;
+    }
+  }
+  delete copy;
+  return result;
+}
+
+int MidiTrack::FixOverlappingNotes(int insert_flag) {
+  if (mode == kTrackEvents) {
+    ToNoteMode();
+    FixOverlappingNotes(insert_flag);
+    ToEventMode();
+    return 0;
+  }
+  if (mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    return 0;
+  }
+  ToEventMode();
+  int changed = 0;
+  SoundingTable table;
+  std::vector<MidiEvent*> out;
+  out.reserve(static_cast<size_t>(event_count) + 16);
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent* e = events[i];
+    bool* flag = table.At(*e);
+    if (flag != nullptr && IsSoundingNoteOn(*e)) {
+      if (*flag) {
+        changed = 1;
+        if (insert_flag == 1) {
+          MidiEvent* off = new MidiEvent(e->delta);
+          off->status = kStatusNoteOff;
+          off->channel = e->channel;
+          off->note = e->note;
+          off->velocity = 64;
+          e->delta = 0;
+          out.push_back(off);
+        } else {
+          e->status = kStatusDeleted;
+        }
+      }
+      *flag = true;
+    } else if (flag != nullptr && IsNoteEnd(*e)) {
+      if (!*flag) {
+        e->status = kStatusDeleted;
+        changed = 1;
+      }
+      *flag = false;
+    }
+    out.push_back(e);
+  }
+  event_count = 0;
+  ReserveEvents(static_cast<int32_t>(out.size()));
+  std::memcpy(events, out.data(), out.size() * sizeof(MidiEvent*));
+  event_count = static_cast<int32_t>(out.size());
+  Compact();
+  ToNoteMode();
+  return changed;
+}
