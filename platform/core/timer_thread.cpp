@@ -151,6 +151,7 @@ bool TimerThread::Start(int64_t first_delay_ms, Callback callback, TimerClock* c
   {
     std::lock_guard<std::mutex> lk(mutex_);
     cancelled_ = false;
+    run_now_ = false;
     callback_ = std::move(callback);
   }
   active_.store(true);
@@ -167,6 +168,12 @@ void TimerThread::Cancel() {
   std::lock_guard<std::mutex> lk(mutex_);
   cancelled_ = true;
   active_.store(false);
+  cv_.notify_all();
+}
+
+void TimerThread::RunNow() {
+  std::lock_guard<std::mutex> lk(mutex_);
+  run_now_ = true;
   cv_.notify_all();
 }
 
@@ -192,8 +199,13 @@ void TimerThread::Run(int64_t first_delay_ms, TimerClock* clock) {
   for (;;) {
     {
       std::unique_lock<std::mutex> lk(mutex_);
-      clock->WaitUntil(lk, cv_, due, [this] { return cancelled_; });
+      clock->WaitUntil(lk, cv_, due, [this] { return cancelled_ || run_now_; });
       if (cancelled_) break;
+      if (run_now_) {
+        run_now_ = false;
+        TimerClock::TimePoint now = clock->Now();
+        if (now < due) due = now;
+      }
     }
     t_current_due = due;
     int64_t next = callback ? callback() : -1;

@@ -105,6 +105,9 @@ class TimerThread {
   bool Start(int64_t first_delay_ms, Callback callback, TimerClock* clock = nullptr);
   // No further runs; a waiting thread wakes at once. Safe from inside the callback.
   void Cancel();
+  // The waiting thread runs the callback at once instead of at its due time; the delay the
+  // callback returns then counts from now.
+  void RunNow();
   // Waits for the thread to end; does nothing on the timer thread itself or with no thread.
   void Join();
   // True while the thread has runs ahead of it (started, not cancelled, callback not ended).
@@ -117,6 +120,7 @@ class TimerThread {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool cancelled_ = false;
+  bool run_now_ = false;
   std::atomic<bool> active_{false};
   Callback callback_;
   std::thread thread_;
