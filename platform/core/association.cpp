@@ -1,0 +1,235 @@
+#include "platform/core/association.h"
+
+#include "platform/core/files.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+extern char** environ;
+
+namespace plat {
+namespace {
+
+struct AssociationState {
+  std::mutex mutex;
+  std::filesystem::path dataHome;
+  bool refresh = true;
+};
+
+AssociationState& State() {
+  static AssociationState state;
+  return state;
+}
+
+std::string XmlEscape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// One argument of a desktop entry's Exec key: quoted when it holds anything special.
+std::string ExecQuote(const std::string& arg) {
+  bool plain = !arg.empty();
+  for (char c : arg) {
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '-' ||
+          c == '_' || c == '+' || c == ',' || static_cast<unsigned char>(c) >= 0x80)) {
+      plain = false;
+    }
+  }
+  std::string out;
+  if (plain) {
+    out = arg;
+  } else {
+    out = "\"";
+    for (char c : arg) {
+      if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
+      out += c;
+    }
+    out += "\"";
+  }
+  // A literal percent sign is written twice.
+  std::string escaped;
+  for (char c : out) {
+    escaped += c;
+    if (c == '%') escaped += '%';
+  }
+  return escaped;
+}
+
+// Desktop-entry string values escape backslashes and line breaks.
+std::string DesktopValue(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Writes the text when the file does not already hold it; sets *changed when it wrote.
+bool WriteIfDifferent(const std::filesystem::path& path, const std::string& text, bool* changed) {
+  std::string old;
+  if (ReadWholeFile(path, old) && old == text) return true;
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  if (!WriteFileAtomic(path, text)) return false;
+  *changed = true;
+  return true;
+}
+
+// Finds a program on PATH.
+std::filesystem::path FindProgram(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
+// Runs a tool quietly and waits for it; false when it is missing or fails.
+bool RunQuietly(const std::filesystem::path& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string prog = program.string();
+  argv.push_back(prog.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+std::string MimeTypeFor(const std::string& typeName) {
+  std::string sub;
+  for (char c : Lower(typeName)) {
+    sub += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '+') ? c : '-';
+  }
+  return "application/x-" + sub;
+}
+
+std::string MimePackageText(const FileTypeAssociation& a) {
+  std::string ext = a.extension;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  std::string text;
+  text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  text += "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
+  text += "  <mime-type type=\"" + XmlEscape(MimeTypeFor(a.typeName)) + "\">\n";
+  text += "    <comment>" + XmlEscape(a.description) + "</comment>\n";
+  text += "    <glob pattern=\"*." + XmlEscape(Lower(ext)) + "\"/>\n";
+  if (Lower(ext) != ext) text += "    <glob pattern=\"*." + XmlEscape(ext) + "\"/>\n";
+  text += "  </mime-type>\n";
+  text += "</mime-info>\n";
+  return text;
+}
+
+std::string DesktopEntryText(const FileTypeAssociation& a) {
+  std::string exec = ExecQuote(a.program.string());
+  for (const std::string& arg : a.arguments) exec += " " + ExecQuote(arg);
+  exec += " %f";
+  std::string text;
+  text += "[Desktop Entry]\n";
+  text += "Type=Application\n";
+  text += "Name=" + DesktopValue(a.applicationName) + "\n";
+  text += "Comment=" + DesktopValue(a.description) + "\n";
+  text += "Exec=" + exec + "\n";
+  if (!a.icon.empty()) text += "Icon=" + DesktopValue(a.icon.string()) + "\n";
+  text += "MimeType=" + MimeTypeFor(a.typeName) + ";\n";
+  text += "Terminal=false\n";
+  text += "Categories=AudioVideo;Audio;Music;\n";
+  return text;
+}
+
+std::filesystem::path AssociationDataHome() {
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (!State().dataHome.empty()) return State().dataHome;
+  }
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && *xdg == '/') return std::filesystem::path(xdg);
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share";
+}
+
+void SetAssociationDataHome(const std::filesystem::path& folder) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().dataHome = folder;
+}
+
+void SetAssociationRefresh(bool refresh) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().refresh = refresh;
+}
+
+bool RegisterFileAssociation(const FileTypeAssociation& a, AssociationFiles* files) {
+  const std::filesystem::path home = AssociationDataHome();
+  AssociationFiles out;
+  out.mimeType = MimeTypeFor(a.typeName);
+  out.mimePackage = home / "mime" / "packages" / (Lower(a.typeName) + ".xml");
+  out.desktopEntry = home / "applications" / (Lower(a.typeName) + ".desktop");
+  bool mimeChanged = false, desktopChanged = false;
+  const bool ok = WriteIfDifferent(out.mimePackage, MimePackageText(a), &mimeChanged) &
+                  WriteIfDifferent(out.desktopEntry, DesktopEntryText(a), &desktopChanged);
+  out.changed = mimeChanged || desktopChanged;
+  bool refresh;
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    refresh = State().refresh;
+  }
+  if (refresh && mimeChanged) {
+    const std::filesystem::path tool = FindProgram("update-mime-database");
+    if (!tool.empty()) RunQuietly(tool, {(home / "mime").string()});
+  }
+  if (refresh && desktopChanged) {
+    const std::filesystem::path tool = FindProgram("update-desktop-database");
+    if (!tool.empty()) RunQuietly(tool, {(home / "applications").string()});
+  }
+  if (files) *files = out;
+  return ok;
+}
+
+}  // namespace plat
