@@ -12,6 +12,14 @@ namespace {
 
 int PitchClassOf(int pitch) { return ((pitch % 12) + 12) % 12; }
 
+// Truncates toward zero; values beyond int (or NaN) are held at the int range (or 0).
+int TruncToInt(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
 void CopyText(const std::string& text, char* out) {
     std::memcpy(out, text.c_str(), text.size() + 1);
 }
@@ -106,12 +114,12 @@ double GneTicksToSeconds(int ticks, int division, int tempo) {
 
 int GneSecondsToTicks(double seconds, int division, int tempo) {
     if (seconds == 0.0 || tempo == 0) return 0;
-    return static_cast<int>(seconds * 1000000.0 * division / tempo);
+    return TruncToInt(seconds * 1000000.0 * division / tempo);
 }
 
 int GneBeatsToSeconds(double beats, int bpm) {
     if (bpm == 0) return 0;
-    return static_cast<int>(60.0 / bpm * beats);
+    return TruncToInt(60.0 / bpm * beats);
 }
 
 double GneQuartersPerBar(int metre) {
@@ -329,9 +337,9 @@ void GneParseBarBeatTick(const char* text, int* bar, int* beat, int* tick) {
 }
 
 void GneFormatMinSecMs(char* out, double seconds) {
-    const int minutes = static_cast<int>(seconds / 60);
+    const int minutes = TruncToInt(seconds / 60);
     const double rest = seconds - minutes * 60.0;
-    const int s = static_cast<int>(rest);
-    const int ms = static_cast<int>((rest - s) * 1000);
+    const int s = TruncToInt(rest);
+    const int ms = TruncToInt((rest - s) * 1000);
     std::snprintf(out, 48, "%02d:%02d:%02d", minutes, s, ms);
 }

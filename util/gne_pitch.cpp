@@ -3,9 +3,21 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+// Truncates toward zero; values beyond int (or NaN) are held at the int range (or 0).
+int TruncToInt(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
 int GneCentsToPitchBend(double cents, int r) {
     if (r <= 1) return 0;
-    return static_cast<int>(std::log(std::pow(2.0, cents / 1200.0)) * 8191 * 6 / std::log(static_cast<double>(r)));
+    return TruncToInt(std::log(std::pow(2.0, cents / 1200.0)) * 8191 * 6 / std::log(static_cast<double>(r)));
 }
 
 double GnePitchBendToCents(int bend, int r) {
@@ -15,7 +27,7 @@ double GnePitchBendToCents(int bend, int r) {
 
 int GneCentsToPitchBendLinear(double cents, int range) {
     if (range == 0) return 0;
-    return static_cast<int>(8191.5 / range / 100 * cents);
+    return TruncToInt(8191.5 / range / 100 * cents);
 }
 
 double GnePitchBendToCentsLinear(int bend, int range) {

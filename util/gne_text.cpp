@@ -261,7 +261,7 @@ void GneGetFolder(char* out, const char* path) {
     const long sep = path != nullptr ? LastSeparator(path) : -1;
     if (sep >= 1) {
         const size_t len = static_cast<size_t>(sep) < kCapacity - 1 ? static_cast<size_t>(sep) : kCapacity - 1;
-        std::memcpy(out, path, len);
+        std::memmove(out, path, len);
         out[len] = 0;
         return;
     }

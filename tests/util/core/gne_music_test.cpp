@@ -113,6 +113,9 @@ TEST(GneTime, TicksSecondsAndBeats) {
   EXPECT_EQ(GneSecondsToTicks(1.0, 480, 0), 0);
   EXPECT_EQ(GneBeatsToSeconds(8, 120), 4);
   EXPECT_EQ(GneBeatsToSeconds(3, 120), 1);
+  // Results beyond int are held at its range instead of overflowing.
+  EXPECT_EQ(GneSecondsToTicks(1e12, 960, 1), 2147483647);
+  EXPECT_EQ(GneSecondsToTicks(-1e12, 960, 1), -2147483647 - 1);
 }
 
 TEST(GneMetre, QuartersPerBar) {
