@@ -14,7 +14,7 @@ void ResetProgramGlobals() { Globals() = ProgramGlobals(); }
 std::filesystem::path ProgramFolderPath() {
   const ProgramGlobals& g = Globals();
   if (!g.program_folder.empty()) return g.program_folder;
-  return plat::ProgramFolder();
+  return plat::UserDataFolder();
 }
 
 void SetProgramFolderPath(const std::filesystem::path& folder) {

@@ -18,8 +18,9 @@ struct ProgramGlobals {
 ProgramGlobals& Globals();
 void ResetProgramGlobals();
 
-// The program folder: the value set by the main window, or the platform's
-// program folder when none was set.
+// The folder the main window names as the program's own (the working song
+// and the personal archive live below it); when none was set, the user data
+// folder, where this system keeps its writable files.
 std::filesystem::path ProgramFolderPath();
 void SetProgramFolderPath(const std::filesystem::path& folder);
 
