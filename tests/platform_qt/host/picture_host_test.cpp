@@ -144,6 +144,8 @@ class DropTest : public HostTest {
   void Drop(const QList<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&host, &enter);
     QDropEvent ev(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&host, &ev);
   }
