@@ -1,0 +1,43 @@
+#include "song/song_fuzz.h"
+
+#include <memory>
+#include <string>
+
+#include "song/song_data.h"
+
+int FuzzSongFileBytes(const uint8_t* data, size_t size) {
+  auto song = std::make_unique<CSongData>();
+  int bars = 4, bpb = 4, key = 0, metre = 1;
+  song->ReadFileBytes(data, size, &bars, &bpb, &key, &metre);
+
+  // What the program does with a loaded song: show it, save it, edit it.
+  std::vector<uint8_t> image = song->SerializeToVector();
+  for (int c = 0; c < 16; ++c) {
+    song->GetCellText(c / 8, (c / 2) % 4, c % 2);
+    song->DescribeSlot(c * 97 % kSongMaxCells, c % 3, c & 1);
+    double length = 0;
+    song->GetNoteAt(c / 8, c % 8, &length, c & 1);
+    song->CountSameChordBeats(0, c % 4);
+    char lyric[32];
+    song->GetCellLyric(0, c % 4, c & 1, lyric, -1);
+    int root, type, k, bass;
+    song->GetChord(0, c % 4, &root, &type, &k, &bass, c & 1);
+  }
+  song->BuildLyricText();
+  song->NormalizeCells();
+  song->PackExtraTexts();
+  song->ClearPackedSlots();
+  song->TransposeSong(5);
+  song->InvertMelodyAndChords(0, song->bar_count);
+  song->DoubleNoteValues(0, 0);
+  song->SetBarCount(song->bar_count + 1);
+  song->TakeUndoSnapshot();
+  song->RemoveSkipBeats();
+  song->Undo();
+
+  // The same bytes handed over as an image.
+  std::unique_ptr<CSongData> from_image = CSongData::LoadFromImage(data, size);
+  from_image->UpdatePitchRange(-1);
+  from_image->TidyLyricText();
+  return bars + static_cast<int>(image.size() & 1);
+}
