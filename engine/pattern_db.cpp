@@ -10,7 +10,7 @@
 #include "engine/engine_errors.h"
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
-#include "song/song_globals.h"
+#include "platform/core/folders.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -40,7 +40,7 @@ ReadResult ReadDatabaseFile(const std::filesystem::path& path, char* buffer) {
 }
 
 std::filesystem::path ProgramFolderFile(const std::string& name) {
-  return song::ProgramFolderPath() / plat::Cp932ToUtf8(name);
+  return plat::ProgramFolder() / plat::Cp932ToUtf8(name);
 }
 
 // Reads one of the three further files; on failure its error is shown and
