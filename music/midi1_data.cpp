@@ -1,0 +1,615 @@
+// The format-1 song: construction, file reading and writing, its states, the
+// master volume, and the conversions to and from the format-0 song.
+#include "music/midi1_data.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "music/midi0_data.h"
+#include "platform/core/files.h"
+#include "util/gne_text.h"
+#include "util/module_error.h"
+
+namespace {
+
+const ModuleErrorReporter& Reporter() {
+  static const ModuleErrorReporter reporter(
+      "M1DT", "Midiのフォーマット１のデータでエラーが発生しました。",
+      {{0x03000001, "トラック数のエラーです。"},
+       {0x03000002, "フォーマット１ではありません。"},
+       {0x03000003, "Midiのフォーマット１のデータで内部エラーが発生しました。"},
+       {0x03000004, "Midiファイルではないか、ファイルにマックバイナリがついています。"},
+       {0x03000005, "ファイルを開けませんでした。"},
+       {0x03000006, "マスターボリュームが複数設定されています。"},
+       {0x03000007,
+        "ドラムにプログラムチェンジが設定されています。(または、チャネル10以外をドラムとして使用するシステムエクスクルーシブが設定されています。)"},
+       {0x03000008, "扱えない拍子記号が含まれていました。"},
+       {0x03000009, "設定されているテンポの数が多すぎます。"},
+       {0x0300000a, "複数のSysExTrackがあります。"},
+       {0x0300000b, "システムチャネルが重複しています。"},
+       {0x0300000c, "チャネルが重複しています。"},
+       {0x0300000d, "拍子記号の位置が異常です。"},
+       {0x0300000e,
+        "ドラムからトーンにマッピングしようとしましたが、マッピングのためのあきチャネルがありませんでした。"},
+       {0x0300000f, "異なるプログラムチェンジのドラムトラックを結合しようとしました。"},
+       {0x03000010, "複数のプログラムチェンジのトラックを結合しようとしました。"},
+       {0x03000011,
+        "複数プログラムチェンジのトラックを分割しようとしましたが、使用できるチャネルがありませんでした。"},
+       {0x03000012, "ドラムトラックがありませんでした。"},
+       {0x03000013,
+        "ドラムからトーンにマッピングしようとしましたが、すでに同じトーンのチャネルがありましたので、そのチャネルに挿入しました。"},
+       {0x03000014, "ピッチベンドからノートの変換でエラーが発生しました。"},
+       {0x03000015,
+        "プログラムチェンジが設定されていないトラックがありましたので０を設定しました。"},
+       {0x03000016, "マスターボリュームが設定されていませんでしたので127を設定しました。"},
+       {0x03000017, "１つのトラックに複数のピッチベンドセンシティビティが設定されていました。"},
+       {0x03000018, "ピッチベンドセンシティビティに０が設定されているトラックがありました。"},
+       {0x03000019, "データが大きすぎます。"},
+       {0x0300001a, "チャネル数で異常が発生しました。"},
+       {0x0300001b, "開始位置で異常が発生しました。"},
+       {0x0300001d, "システムエクスクルーシブに異常が発生しました。"},
+       {0x0300001e, "チャネルに異常が発生しました。"},
+       {0x03000020, "プログラムチェンジに異常が発生しました。"},
+       {0x03000021, "内部データに異常が発生しました。"}});
+  return reporter;
+}
+
+// The once-flags of the module's warnings. Warn (0) clears the first four; the
+// last two stay set for the rest of the process once shown.
+struct Midi1DataModuleState {
+  bool shown[6] = {};
+};
+Midi1DataModuleState g_module;
+
+constexpr uint32_t kWarningCodes[6] = {kM1dtMetrePosition, kM1dtDrumPrograms,
+                                       kM1dtManyPrograms,  kM1dtBendToNote,
+                                       kM1dtNoFreeChannel, kM1dtSameTone};
+
+bool IsTrackChunkId(const uint8_t* id) {
+  return std::memcmp(id, "MTrk", 4) == 0 || std::memcmp(id, "XFKM", 4) == 0 ||
+         std::memcmp(id, "XFIH", 4) == 0;
+}
+
+uint32_t ReadBigEndian32(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+}  // namespace
+
+void ResetMidi1DataModule() { g_module = Midi1DataModuleState{}; }
+
+void Midi1Data::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
+void Midi1Data::Warn(uint32_t code) {
+  if (code == 0) {
+    for (int i = 0; i < 4; ++i) g_module.shown[i] = false;
+    return;
+  }
+  for (int i = 0; i < 6; ++i) {
+    if (kWarningCodes[i] == code) {
+      if (g_module.shown[i]) return;
+      g_module.shown[i] = true;
+      break;
+    }
+  }
+  Reporter().ErrorMsg(code);
+}
+
+// ---- construction ----
+
+Midi1Data::Midi1Data(int32_t song_division, int32_t capacity_bytes)
+    : MidiData(capacity_bytes) {
+  Warn(0);
+  division = song_division;
+  state = kSongNotes;
+}
+
+Midi1Data::Midi1Data(int32_t size, const uint8_t* bytes) : MidiData(kDefaultMusicCapacity) {
+  Warn(0);
+  ReadBytes(bytes, size);
+}
+
+Midi1Data::Midi1Data(const uint8_t* bytes, int32_t size, int warn_master_volume,
+                     int32_t capacity_bytes)
+    : MidiData(capacity_bytes) {
+  Warn(0);
+  ReadBytes(bytes, size);
+  if (state == kSongNotes) EnsureMasterVolume(warn_master_volume);
+}
+
+void Midi1Data::ReadBytes(const uint8_t* bytes, int32_t size) {
+  state = kSongBytes;
+  division = 0;
+  if (bytes == nullptr || size < 0 || size > capacity) {
+    ErrorMsg(kM1dtTooLarge);
+    return;
+  }
+  if (size > 0) std::memcpy(buffer, bytes, static_cast<size_t>(size));
+  used_size = size;
+  position = 0;
+  if (ReadHeader()) {
+    Unpack();
+    ToNoteMode();
+  }
+}
+
+Midi1Data::Midi1Data(const std::filesystem::path& path, int32_t capacity_bytes)
+    : Midi1Data(path, capacity_bytes, HandOff::kAllowed) {}
+
+Midi1Data::Midi1Data(const std::filesystem::path& path, int32_t capacity_bytes,
+                     HandOff hand_off)
+    : MidiData(capacity_bytes) {
+  Warn(0);
+  ReadPath(path, hand_off);
+}
+
+void Midi1Data::ReadPath(const std::filesystem::path& path, HandOff hand_off) {
+  state = kSongNotes;
+  const int64_t size = plat::FileSize(path);
+  if (size < 0) {
+    ErrorMsg(kM1dtFileOpen);
+    return;
+  }
+  if (size > capacity) {
+    used_size = 0;
+    ErrorMsg(kM1dtTooLarge);
+    return;
+  }
+  if (!LoadFile(path)) {
+    ErrorMsg(kM1dtFileOpen);
+    state = kSongNotes;
+    return;
+  }
+  if (PeekSmfFormat(buffer, used_size) == 0 && hand_off == HandOff::kAllowed) {
+    // A format-0 file: read as a format-0 song (which does not hand it back) and
+    // split into this song.
+    used_size = 0;
+    Midi0Data song(path, kDefaultMusicCapacity, Midi0Data::HandOff::kNone);
+    if (song.state == kSongNotes && song.track != nullptr && song.track->event_count > 0) {
+      SplitFormat0(song);
+    }
+  } else if (ReadHeader()) {
+    Unpack();
+    ToNoteMode();
+  } else {
+    used_size = 0;
+  }
+  state = kSongNotes;
+  EnsureMasterVolume(0);
+}
+
+Midi1Data::Midi1Data(const Midi1Data& song, int32_t capacity_bytes) : MidiData(capacity_bytes) {
+  Warn(0);
+  state = song.state;
+  division = song.division;
+  metre_override = song.metre_override;
+  if (song.state == kSongBytes) {
+    const int32_t n = std::min(song.used_size, capacity);
+    if (n > 0) std::memcpy(buffer, song.buffer, static_cast<size_t>(n));
+    used_size = n;
+    position = std::min(song.position, n);
+    chunk_count_ = song.chunk_count_;
+    return;
+  }
+  for (int32_t i = 0; i < song.track_count; ++i) {
+    const Midi1Track* source = song.tracks[i];
+    auto* copy = new Midi1Track(kTrackEmpty, capacity_bytes);
+    if (source->mode == kTrackEvents) {
+      copy->CopyEventModeEvents(*source);
+    } else if (source->mode == kTrackNotes) {
+      copy->CopyNoteModeEvents(*source);
+    }
+    AddTrack(copy);
+  }
+}
+
+Midi1Data::Midi1Data(const Midi0Data& song, int32_t capacity_bytes) : MidiData(capacity_bytes) {
+  Warn(0);
+  state = kSongNotes;
+  SplitFormat0(song);
+}
+
+Midi1Data::Midi1Data(MidiTrack* const* source_tracks, int32_t count, int32_t song_division,
+                     int32_t capacity_bytes)
+    : MidiData(capacity_bytes) {
+  Warn(0);
+  state = kSongNotes;
+  division = song_division;
+  for (int32_t i = 0; i < count && source_tracks != nullptr; ++i) {
+    if (source_tracks[i] != nullptr) AddTrack(new Midi1Track(*source_tracks[i], capacity_bytes));
+  }
+}
+
+Midi1Data::~Midi1Data() { DeleteTracks(); }
+
+// ---- track list ----
+
+Midi1Track* Midi1Data::AddEmptyTrack(int32_t track_capacity) {
+  auto* track = new Midi1Track(track_capacity);
+  AddTrack(track);
+  return track_count > 0 && tracks[track_count - 1] == track ? track : nullptr;
+}
+
+void Midi1Data::AddTrack(Midi1Track* track) {
+  if (track == nullptr) return;
+  if (track_count >= kMaxSongTracks) {
+    ErrorMsg(kM1dtTrackCount);
+    delete track;
+    return;
+  }
+  tracks[track_count++] = track;
+}
+
+void Midi1Data::InsertTrackAt(Midi1Track* track, int32_t index) {
+  if (track == nullptr) return;
+  if (track_count >= kMaxSongTracks) {
+    ErrorMsg(kM1dtTrackCount);
+    delete track;
+    return;
+  }
+  index = std::clamp(index, 0, track_count);
+  for (int32_t i = track_count; i > index; --i) tracks[i] = tracks[i - 1];
+  tracks[index] = track;
+  ++track_count;
+}
+
+void Midi1Data::DeleteTrack(int32_t index) {
+  if (index < 0 || index >= track_count) return;
+  delete tracks[index];
+  for (int32_t i = index; i + 1 < track_count; ++i) tracks[i] = tracks[i + 1];
+  tracks[--track_count] = nullptr;
+}
+
+void Midi1Data::DeleteTracks() {
+  for (int32_t i = 0; i < track_count; ++i) {
+    delete tracks[i];
+    tracks[i] = nullptr;
+  }
+  track_count = 0;
+}
+
+void Midi1Data::SwapTracks(int32_t first, int32_t second) {
+  if (first < 0 || second < 0 || first >= track_count || second >= track_count) return;
+  std::swap(tracks[first], tracks[second]);
+}
+
+// ---- master volume ----
+
+int Midi1Data::GetMasterVolume() const {
+  int volume = -1;
+  for (int32_t i = 0; i < track_count; ++i) {
+    const int v = tracks[i]->GetMasterVolume();
+    if (v < 0) continue;
+    if (volume >= 0) {
+      ErrorMsg(kM1dtManyMasterVolumes);
+      continue;
+    }
+    volume = v;
+  }
+  return volume;
+}
+
+void Midi1Data::InsertMasterVolume(int32_t volume) {
+  if (track_count == 0) return;
+  Midi1Track* target = tracks[0];
+  for (int32_t i = 0; i < track_count; ++i) {
+    if (tracks[i]->GetChannel() != kNoChannel) {
+      target = tracks[i];
+      break;
+    }
+  }
+  target->InsertMasterVolume(volume, 0);
+}
+
+void Midi1Data::EnsureMasterVolume(int warn) {
+  if (GetMasterVolume() >= 0) return;
+  if (warn == 1) ErrorMsg(kM1dtMasterVolumeSet);
+  InsertMasterVolume(127);
+}
+
+// ---- queries ----
+
+int32_t Midi1Data::GetLength() const {
+  int32_t length = 0;
+  for (int32_t i = 0; i < track_count; ++i) length = std::max(length, tracks[i]->GetLength());
+  return length;
+}
+
+int Midi1Data::GetMetre(int32_t* metre) const {
+  for (int32_t t = 0; t < track_count; ++t) {
+    const Midi1Track* track = tracks[t];
+    for (int32_t i = 0; i < track->event_count; ++i) {
+      const MidiEvent* e = track->events[i];
+      if (e->status == kStatusMeta && e->number == 0x58) {
+        if (metre) *metre = e->value;
+        return 1;
+      }
+    }
+  }
+  return 0;
+}
+
+// ---- header and states ----
+
+int Midi1Data::ReadHeader() {
+  if (used_size == 0) return 0;
+  const int32_t at = position;
+  if (at < 0 || at + kSmfHeaderSize > used_size) {
+    ErrorMsg(kM1dtNotMidi);
+    return 0;
+  }
+  if (std::memcmp(buffer + at, "MThd", 4) != 0) {
+    int length = used_size - at;
+    if (length < kMacBinaryHeaderSize + kSmfHeaderSize ||
+        !GneSkipMacBinaryHeader(buffer + at, "MThd", &length)) {
+      ErrorMsg(kM1dtNotMidi);
+      return 0;
+    }
+    used_size = at + length;
+  }
+  const uint8_t* p = buffer + at + 8;
+  if (p[0] != 0 || p[1] != 1) {
+    ErrorMsg(kM1dtNotFormat1);
+    return 0;
+  }
+  int32_t count = ReadBigEndian16(p + 2);
+  if (count > kMaxHeaderTracks) {
+    ErrorMsg(kM1dtTrackCount);
+    count = kFallbackTrackCount;
+  }
+  const int32_t header_division = ReadBigEndian16(p + 4);
+  if (header_division == 0) {
+    MidiData::ErrorMsg(kMddtFormat);
+    return 0;
+  }
+  DeleteTracks();
+  chunk_count_ = count;
+  division = header_division;
+  position = at + kSmfHeaderSize;
+  return 1;
+}
+
+void Midi1Data::WriteHeader() {
+  WriteHeaderBytes(1, track_count);
+  position = kSmfHeaderSize;
+  used_size = kSmfHeaderSize;
+}
+
+void Midi1Data::Unpack() {
+  if (state != kSongBytes) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  const int32_t announced = std::min(chunk_count_, kMaxSongTracks);
+  DeleteTracks();
+  for (int32_t n = 0; n < announced; ++n) {
+    // Chunks of other kinds between the tracks are stepped over.
+    while (position + 8 <= used_size && !IsTrackChunkId(buffer + position)) {
+      const int64_t next = int64_t{position} + 8 + ReadBigEndian32(buffer + position + 4);
+      if (next > used_size) break;
+      position = static_cast<int32_t>(next);
+    }
+    if (position >= used_size) {
+      // The file ends before every announced track was read.
+      ErrorMsg(0);
+      break;
+    }
+    auto* track = new Midi1Track(used_size, position, buffer, 0, capacity);
+    if (track->mode != kTrackEvents) {
+      // The chunk could not be read (the track has said why); the tracks before
+      // it are kept.
+      delete track;
+      break;
+    }
+    position += track->used_size;
+    tracks[track_count++] = track;
+  }
+  state = kSongEvents;
+}
+
+void Midi1Data::ToNoteMode() {
+  if (state != kSongEvents) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  for (int32_t i = 0; i < track_count; ++i) tracks[i]->ToNoteMode();
+  state = kSongNotes;
+}
+
+void Midi1Data::ToEventMode() {
+  if (state != kSongNotes) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  for (int32_t i = 0; i < track_count; ++i) tracks[i]->ToEventMode();
+  state = kSongEvents;
+}
+
+void Midi1Data::Pack() {
+  if (state != kSongEvents) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  WriteHeader();
+  int32_t written = 0;
+  bool full = false;
+  for (int32_t i = 0; i < track_count; ++i) {
+    Midi1Track* track = tracks[i];
+    if (!full) {
+      if (!track->LastIsEndOfTrack()) track->AddEndOfTrack();
+      track->ToChunk("MTrk");
+      if (track->mode == kTrackChunk) {
+        if (int64_t{used_size} + track->used_size >= capacity) {
+          ErrorMsg(kM1dtTooLarge);
+          full = true;
+        } else {
+          std::memcpy(buffer + used_size, track->buffer, static_cast<size_t>(track->used_size));
+          used_size += track->used_size;
+          ++written;
+        }
+      }
+    }
+    delete track;
+    tracks[i] = nullptr;
+  }
+  // The header counts the chunks that were written.
+  track_count = 0;
+  chunk_count_ = written;
+  WriteHeaderBytes(1, written);
+  state = kSongBytes;
+}
+
+int Midi1Data::SaveFile(const std::filesystem::path& path) {
+  switch (state) {
+    case kSongBytes: {
+      const int saved = Save(path);
+      if (!saved) ErrorMsg(kM1dtFileOpen);
+      return saved;
+    }
+    case kSongEvents: {
+      Pack();
+      const int saved = SaveFile(path);
+      Unpack();
+      return saved;
+    }
+    case kSongNotes: {
+      ToEventMode();
+      const int saved = SaveFile(path);
+      ToNoteMode();
+      return saved;
+    }
+    default:
+      ErrorMsg(kM1dtInternal);
+      return 0;
+  }
+}
+
+int Midi1Data::SaveFileWithDialog() {
+  // The toolkit-free layer has no file dialog; the windows save through SaveFile.
+  return 0;
+}
+
+int32_t Midi1Data::GetPackedSize() {
+  if (state != kSongNotes) {
+    ErrorMsg(kM1dtInternal);
+    return 0;
+  }
+  ToEventMode();
+  Pack();
+  const int32_t size = used_size;
+  Unpack();
+  ToNoteMode();
+  return size;
+}
+
+// ---- conversions ----
+
+void Midi1Data::SplitFormat0(const Midi0Data& song) {
+  if (song.state != kSongNotes || song.track == nullptr) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  DeleteTracks();
+  division = song.division;
+  for (int32_t i = 0; i < kSplitTrackCount; ++i) {
+    tracks[i] = new Midi1Track(kTrackNotes, capacity);
+  }
+  track_count = kSplitTrackCount;
+  int64_t counters[kSplitTrackCount] = {};
+  bool reported = false;
+  const MidiTrack& source = *song.track;
+  for (int32_t i = 0; i < source.event_count; ++i) {
+    const MidiEvent* e = source.events[i];
+    for (int64_t& c : counters) c += e->delta;
+    if (e->status == kStatusDeleted) continue;
+    if (IsEndOfTrack(e)) {
+      for (int32_t t = 0; t < kSplitTrackCount; ++t) {
+        tracks[t]->AddEndOfTrackAt(static_cast<int32_t>(counters[t]));
+        counters[t] = 0;
+      }
+      continue;
+    }
+    int32_t slot;
+    if (e->channel == kNoChannel) {
+      slot = e->status == kStatusMeta ? 0 : 1;
+    } else if (e->channel >= 0 && e->channel <= 15) {
+      slot = e->channel + 1;
+    } else {
+      // No track of the layout holds channels of a second port.
+      if (!reported) ErrorMsg(kM1dtChannel);
+      reported = true;
+      continue;
+    }
+    auto* copy = new MidiEvent(*e);
+    copy->delta = static_cast<int32_t>(counters[slot]);
+    counters[slot] = 0;
+    tracks[slot]->AddEvent(copy);
+  }
+  // A source without End of Track still gives complete tracks.
+  for (int32_t t = 0; t < kSplitTrackCount; ++t) {
+    if (!tracks[t]->LastIsEndOfTrack()) {
+      tracks[t]->AddEndOfTrackAt(static_cast<int32_t>(counters[t]));
+    }
+  }
+  state = kSongNotes;
+}
+
+void Midi1Data::MergeToFormat0(Midi0Data& song) const {
+  if (state != kSongNotes) {
+    ErrorMsg(kM1dtInternal);
+    return;
+  }
+  song.division = division;
+  if (song.track == nullptr) song.track = new MidiTrack(kTrackNotes, song.capacity);
+  MidiTrack& out = *song.track;
+  out.FreeAllEvents();
+  out.mode = kTrackNotes;
+
+  // Round by round: every track whose current event stands at the earliest tick
+  // gives one event, tracks in order. End of Track events are left out; one ends
+  // the merged track at the latest tick.
+  struct Cursor {
+    const Midi1Track* track;
+    int32_t index;
+    int64_t tick;  // absolute tick of the current event
+  };
+  std::vector<Cursor> cursors;
+  int64_t end = 0;
+  int64_t total = 0;
+  for (int32_t t = 0; t < track_count; ++t) {
+    const Midi1Track* track = tracks[t];
+    if (track->mode != kTrackNotes) {
+      MidiTrack::ErrorMsg(kMdtkInternal);
+      continue;
+    }
+    int64_t length = 0;
+    for (int32_t i = 0; i < track->event_count; ++i) length += track->events[i]->delta;
+    end = std::max(end, length);
+    total += track->event_count;
+    if (track->event_count > 0) cursors.push_back({track, 0, track->events[0]->delta});
+  }
+  out.ReserveEvents(static_cast<int32_t>(std::min<int64_t>(total + 1, INT32_MAX)));
+  int64_t last_tick = 0;
+  while (true) {
+    int64_t earliest = INT64_MAX;
+    for (const Cursor& c : cursors) {
+      if (c.index < c.track->event_count) earliest = std::min(earliest, c.tick);
+    }
+    if (earliest == INT64_MAX) break;
+    for (Cursor& c : cursors) {
+      if (c.index >= c.track->event_count || c.tick != earliest) continue;
+      const MidiEvent* e = c.track->events[c.index];
+      if (!IsEndOfTrack(e) && e->status != kStatusDeleted) {
+        auto* copy = new MidiEvent(*e);
+        copy->delta = static_cast<int32_t>(earliest - last_tick);
+        last_tick = earliest;
+        out.AddEvent(copy);
+      }
+      ++c.index;
+      if (c.index < c.track->event_count) c.tick += c.track->events[c.index]->delta;
+    }
+  }
+  out.AddEndOfTrackAt(static_cast<int32_t>(end - last_tick));
+  song.state = kSongNotes;
+}

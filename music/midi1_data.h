@@ -1,0 +1,126 @@
+// The format-1 song: a MidiData with up to 64 tracks, the form in which the
+// engine builds its songs; with its states, file reading and writing, and the
+// conversions to and from the format-0 song.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "music/midi1_track.h"
+#include "music/midi_data.h"
+
+class Midi0Data;
+
+// Codes of the format-1 song module (tag "M1DT").
+constexpr uint32_t kM1dtTrackCount = 0x03000001;
+constexpr uint32_t kM1dtNotFormat1 = 0x03000002;
+constexpr uint32_t kM1dtInternal = 0x03000003;
+constexpr uint32_t kM1dtNotMidi = 0x03000004;
+constexpr uint32_t kM1dtFileOpen = 0x03000005;
+constexpr uint32_t kM1dtManyMasterVolumes = 0x03000006;
+constexpr uint32_t kM1dtMasterVolumeSet = 0x03000016;
+constexpr uint32_t kM1dtTooLarge = 0x03000019;
+constexpr uint32_t kM1dtChannel = 0x0300001e;
+// Warnings (each with a once-flag).
+constexpr uint32_t kM1dtMetrePosition = 0x0300000d;
+constexpr uint32_t kM1dtNoFreeChannel = 0x0300000e;
+constexpr uint32_t kM1dtDrumPrograms = 0x0300000f;
+constexpr uint32_t kM1dtManyPrograms = 0x03000010;
+constexpr uint32_t kM1dtSameTone = 0x03000013;
+constexpr uint32_t kM1dtBendToNote = 0x03000014;
+
+constexpr int32_t kMaxSongTracks = 64;
+// A header announcing more tracks than this is read as kFallbackTrackCount.
+constexpr int32_t kMaxHeaderTracks = 63;
+constexpr int32_t kFallbackTrackCount = 32;
+// Tracks of a split format-0 song: meta events, channel 0 with system exclusive,
+// channels 1 to 15.
+constexpr int32_t kSplitTrackCount = 17;
+
+class Midi1Data : public MidiData {
+ public:
+  // Empty song in state 2.
+  Midi1Data(int32_t song_division, int32_t capacity);
+  // Copies the bytes (capacity 0x60000); takes them to state 2 when the header is
+  // accepted, else stays in state 0 without tracks and with division 0.
+  Midi1Data(int32_t size, const uint8_t* bytes);
+  // The same with the capacity, then EnsureMasterVolume (warn) when accepted.
+  Midi1Data(const uint8_t* bytes, int32_t size, int warn_master_volume, int32_t capacity);
+  // Reads the file; a format-0 file is read as a format-0 song and split. A file
+  // that cannot be read, is too large or is no MIDI file is reported and gives an
+  // empty song in state 2. A song without master volume gets 127.
+  Midi1Data(const std::filesystem::path& path, int32_t capacity);
+  // Copy: state, division, metre override and every track.
+  Midi1Data(const Midi1Data& song, int32_t capacity);
+  // A format-0 song in state 2 split into 17 tracks.
+  Midi1Data(const Midi0Data& song, int32_t capacity);
+  // State 2, the division and copies of the note-mode tracks.
+  Midi1Data(MidiTrack* const* source_tracks, int32_t count, int32_t song_division,
+            int32_t capacity);
+  ~Midi1Data();
+  Midi1Data(const Midi1Data&) = delete;
+  Midi1Data& operator=(const Midi1Data&) = delete;
+
+  // Track list.
+  Midi1Track* AddEmptyTrack(int32_t track_capacity);
+  // Appends the track (the song owns it); a full song reports and deletes it.
+  void AddTrack(Midi1Track* track);
+  void InsertTrackAt(Midi1Track* track, int32_t index);
+  void DeleteTrack(int32_t index);
+  void DeleteTracks();
+  void SwapTracks(int32_t first, int32_t second);
+  Midi1Track* Track(int32_t index) const {
+    return (index >= 0 && index < track_count) ? tracks[index] : nullptr;
+  }
+
+  // Master volume.
+  int GetMasterVolume() const;
+  void InsertMasterVolume(int32_t volume);
+  void EnsureMasterVolume(int warn);
+
+  // Queries.
+  int32_t GetLength() const;
+  int GetMetre(int32_t* metre) const;
+
+  // Header and states.
+  int ReadHeader();
+  void WriteHeader();
+  void Unpack();
+  void ToNoteMode();
+  void ToEventMode();
+  // Writes the tracks that fit the capacity; the header counts the chunks written.
+  void Pack();
+  int SaveFile(const std::filesystem::path& path);
+  int SaveFileWithDialog();
+  // The size of the file the song would be (state 2).
+  int32_t GetPackedSize();
+
+  // Conversions.
+  void SplitFormat0(const Midi0Data& song);
+  // Merges every track into the format-0 song's track (state 2), by time; events
+  // of one tick come round by round in track order. The format-0 song takes the
+  // division.
+  void MergeToFormat0(Midi0Data& song) const;
+
+  static void ErrorMsg(uint32_t code);
+  // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
+  static void Warn(uint32_t code);
+
+  // Fields, in the order the format keeps them (after the MidiData fields).
+  int32_t track_count = 0;
+  Midi1Track* tracks[kMaxSongTracks] = {};
+
+ private:
+  friend class Midi0Data;
+  enum class HandOff { kAllowed, kNone };
+  Midi1Data(const std::filesystem::path& path, int32_t capacity, HandOff hand_off);
+  void ReadPath(const std::filesystem::path& path, HandOff hand_off);
+  void ReadBytes(const uint8_t* bytes, int32_t size);
+
+  // Track chunks the bytes hold (from the header, or from the last Pack); the
+  // track list stays empty in state 0.
+  int32_t chunk_count_ = 0;
+};
+
+// Resets every once-flag of the format-1 song module.
+void ResetMidi1DataModule();

@@ -1,0 +1,84 @@
+// The common base of the two song classes, its error box and format detection.
+#include "music/midi_data.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "util/module_error.h"
+
+namespace {
+
+const ModuleErrorReporter& Reporter() {
+  static const ModuleErrorReporter reporter("MDDT", "Midiデータでエラーが発生しました。",
+                                            {{kMddtFormat, "Midiのフォーマット異常です。"}});
+  return reporter;
+}
+
+bool IsMThd(const uint8_t* bytes) { return std::memcmp(bytes, "MThd", 4) == 0; }
+
+}  // namespace
+
+MidiData::MidiData(int32_t capacity_bytes) : MusicData(capacity_bytes) {}
+
+int MidiData::LoadFile(const std::filesystem::path& path) {
+  const int result = Load(path);
+  position = 0;
+  state = kSongBytes;
+  return result;
+}
+
+int MidiData::LoadFileWithDialog() {
+  const int result = LoadWithDialog("mid", "SMF files|*.mid|");
+  position = 0;
+  state = kSongBytes;
+  return result;
+}
+
+void MidiData::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
+void MidiData::WriteHeaderBytes(int format, int track_count) {
+  if (capacity < kSmfHeaderSize) return;
+  uint8_t* p = buffer;
+  std::memcpy(p, "MThd", 4);
+  p[4] = 0;
+  p[5] = 0;
+  p[6] = 0;
+  p[7] = 6;
+  p[8] = 0;
+  p[9] = static_cast<uint8_t>(format);
+  p[10] = static_cast<uint8_t>(track_count >> 8);
+  p[11] = static_cast<uint8_t>(track_count);
+  p[12] = static_cast<uint8_t>(division >> 8);
+  p[13] = static_cast<uint8_t>(division);
+}
+
+int PeekSmfFormat(const uint8_t* bytes, int32_t size) {
+  if (bytes == nullptr || size < kSmfHeaderSize) return -1;
+  const uint8_t* header = bytes;
+  if (!IsMThd(header)) {
+    if (size < kMacBinaryHeaderSize + kSmfHeaderSize) return -1;
+    header = bytes + kMacBinaryHeaderSize;
+    if (!IsMThd(header)) return -1;
+  }
+  if (header[8] == 0 && header[9] == 0) return 0;
+  if (header[8] == 0 && header[9] == 1) return 1;
+  return -1;
+}
+
+int GetSmfFormat(uint8_t* bytes, int32_t size) {
+  const int format = PeekSmfFormat(bytes, size);
+  if (format >= 0 && !IsMThd(bytes)) {
+    std::memmove(bytes, bytes + kMacBinaryHeaderSize,
+                 static_cast<size_t>(size - kMacBinaryHeaderSize));
+  }
+  return format;
+}
+
+int GetSmfFileFormat(const std::filesystem::path& path) {
+  uint8_t head[kMacBinaryHeaderSize + kSmfHeaderSize] = {};
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return -1;
+  const size_t n = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  return PeekSmfFormat(head, static_cast<int32_t>(n));
+}

@@ -1,0 +1,62 @@
+// A song held as a Standard MIDI File in one of three forms: the file bytes
+// (state 0), tracks of note-on and note-off events (state 1) or tracks of notes
+// with durations (state 2). MidiData is the common base of the format-0 song
+// (Midi0Data) and the format-1 song (Midi1Data).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "music/music_data.h"
+
+// Song states.
+constexpr int32_t kSongBytes = 0;   // file bytes in the buffer, no track objects
+constexpr int32_t kSongEvents = 1;  // tracks in event mode
+constexpr int32_t kSongNotes = 2;   // tracks in note mode
+
+// The Standard MIDI File header: "MThd", length 6, format, track count, division.
+constexpr int32_t kSmfHeaderSize = 14;
+// A MacBinary header before "MThd".
+constexpr int32_t kMacBinaryHeaderSize = 128;
+
+// Error codes of the song-data module (tag "MDDT").
+constexpr uint32_t kMddtFormat = 0x35000001;
+
+class MidiData : public MusicData {
+ public:
+  explicit MidiData(int32_t capacity = kDefaultMusicCapacity);
+  ~MidiData() = default;
+
+  // Reads the whole file into the buffer (a file longer than the capacity is
+  // refused) and sets state 0. Returns 1 when the file was read.
+  int LoadFile(const std::filesystem::path& path);
+  // The open-file dialog and the load of the chosen file, then state 0.
+  int LoadFileWithDialog();
+
+  static void ErrorMsg(uint32_t code);
+
+  // Fields, in the order the format keeps them (after the MusicData fields).
+  int32_t division = 0;        // ticks per quarter note
+  int32_t state = kSongBytes;  // 0, 1 or 2
+  int32_t metre_override = 0;  // numerator * 256 + denominator; 0 = none
+
+ protected:
+  // The 14 header bytes at the start of the buffer.
+  void WriteHeaderBytes(int format, int track_count);
+};
+
+// The format of Standard MIDI File bytes: 0, 1, or -1 for anything else (also
+// for fewer than 14 bytes and for bytes that do not begin with "MThd"). A
+// 128-byte MacBinary prefix is moved away first, in place; the caller's size is
+// not changed.
+int GetSmfFormat(uint8_t* bytes, int32_t size);
+// The same without changing the bytes.
+int PeekSmfFormat(const uint8_t* bytes, int32_t size);
+// The format of the file at the path, -1 when it is no Standard MIDI File or
+// cannot be read.
+int GetSmfFileFormat(const std::filesystem::path& path);
+
+// Big-endian 16-bit number.
+inline int32_t ReadBigEndian16(const uint8_t* bytes) {
+  return (int32_t{bytes[0]} << 8) | int32_t{bytes[1]};
+}
