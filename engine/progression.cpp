@@ -60,6 +60,26 @@ bool EarlyFitReturn() {
          style.chord_method == kCustomChordInput;
 }
 
+// True when some chord marker passes a length test of the one-chord change
+// that a 4/4 fitting step would make.
+bool AnyChordCanChange44(bool shorten, int counter) {
+  ComposeInformation& info = ComposeInfo();
+  const int sections = SectionLimit();
+  for (int s = 0; s < sections; ++s) {
+    const EventList& list = info.section_chords[static_cast<size_t>(s)];
+    for (int i = 0; i < list.count(); ++i) {
+      const ComposeEvent& marker = list[i];
+      if (marker.kind != kEventChordMarker) continue;
+      if (shorten) {
+        if (marker.length > 383 || (counter > 3 && marker.length > 191)) return true;
+      } else {
+        if (marker.length < 768) return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int BeatsPerBar() { return CurrentStyle().metre == 0 ? 4 : 3; }
@@ -268,7 +288,10 @@ int FitSongLength44(int* counter) {
     LengthenOneChord44(*counter);
   }
   const int rebuilt = RebuildBarCount();
-  if (rebuilt == bars && *counter >= 6) return 1;
+  // Stop once the bar count stays and no chord can change any more. (A step
+  // whose draws all failed, or that moved a chord by less than a bar, leaves
+  // the bar count too; it is no reason to give up.)
+  if (rebuilt == bars && *counter >= 6 && !AnyChordCanChange44(target < bars, *counter)) return 1;
   ++*counter;
   return *counter > kFittingCounterLimit ? 1 : 0;
 }
