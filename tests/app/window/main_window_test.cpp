@@ -1,0 +1,204 @@
+// The main window in-process on the offscreen platform: start-up, what it shows, and the road
+// out with the two files it leaves in the user data folder.
+#include "app/main_dialog.h"
+#include "app/main_globals.h"
+#include "platform/core/files.h"
+#include "platform/core/folders.h"
+#include "song/song_data.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename Pred>
+void PumpUntil(Pred done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMainGlobals();
+    cantrel_test::Sink().Clear();
+    folder = plat::UserDataFolder();
+  }
+  void TearDown() override {
+    dlg.reset();
+    ResetMainGlobals();
+  }
+  void Start(const std::string& commandLine = std::string()) {
+    dlg = std::make_unique<CBrevantDlg>(commandLine);
+    dlg->show();
+    PumpUntil([&]() { return dlg->isReady == 1; });
+    ASSERT_EQ(dlg->isReady, 1);
+  }
+  // A song file of `bars` bars and `beats` beats at `path`.
+  static void WriteSong(const fs::path& path, int bars, int beats, int key) {
+    CSongData song;
+    song.Reset(bars, beats, key, 1);
+    ASSERT_TRUE(song.SaveAs(beats, key, &path, 1));
+  }
+
+  fs::path folder;
+  std::unique_ptr<CBrevantDlg> dlg;
+};
+
+TEST_F(MainWindowTest, OpensWithTheListsFilledAndIsDrawn) {
+  Start();
+  EXPECT_EQ(g_mainDialog, dlg.get());
+  EXPECT_EQ(dlg->keyList->count(), 30);
+  EXPECT_EQ(dlg->keyList->currentIndex(), 0);
+  ASSERT_EQ(dlg->metreList->count(), 3);
+  EXPECT_EQ(dlg->metreList->itemText(2), "6/8");
+  EXPECT_EQ(dlg->metreList->currentIndex(), 0);
+  EXPECT_EQ(dlg->categoryList->count(), 9);
+  EXPECT_GT(dlg->styleList->count(), 0);
+  EXPECT_EQ(dlg->tempoSpin->minimum(), 30);
+  EXPECT_EQ(dlg->tempoSpin->maximum(), 210);
+  EXPECT_EQ(dlg->barCountSpin->value(), 8) << "no working song: 8 empty bars";
+  EXPECT_EQ(dlg->barCountSpin->maximum(), 256);
+  ASSERT_NE(dlg->song, nullptr);
+  EXPECT_EQ(dlg->song->beats_per_bar, 4);
+  EXPECT_FALSE(dlg->settingsFileOpened);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  // The window has its mode's size (less the frame the layout counts in).
+  EXPECT_GE(dlg->width(), 700);
+  EXPECT_GE(dlg->height(), 500);
+  EXPECT_GT(g_barsPerPage, 0);
+
+  const QImage shot = dlg->grab().toImage();
+  ASSERT_FALSE(shot.isNull());
+  EXPECT_EQ(shot.size(), dlg->size());
+  EXPECT_EQ(QColor(shot.pixel(shot.width() / 2, shot.height() / 2)), QColor(0xC2, 0xC2, 0xC8))
+      << "the dialog's own background";
+  // The controls are drawn over it: the key list's area is not plain background.
+  const QRect key = dlg->keyList->geometry();
+  int other = 0;
+  for (int y = key.top(); y <= key.bottom(); ++y) {
+    for (int x = key.left(); x <= key.right(); ++x) {
+      if (QColor(shot.pixel(x, y)) != QColor(0xC2, 0xC2, 0xC8)) ++other;
+    }
+  }
+  EXPECT_GT(other, key.width() * key.height() / 4);
+  EXPECT_TRUE(dlg->exitButton->isVisible());
+}
+
+TEST_F(MainWindowTest, EscapeAndTheCloseBoxDoNothing) {
+  Start();
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(dlg.get(), &esc);
+  dlg->close();
+  dlg->reject();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dlg->isVisible());
+  EXPECT_FALSE(dlg->Released());
+}
+
+TEST_F(MainWindowTest, ExitWritesTheWorkingSongAndTheSettings) {
+  Start();
+  dlg->barCountSpin->setValue(12);
+  dlg->config.inputVelocity = 99;
+  const auto slept = cantrel_test::Clock().Slept();
+  dlg->exitButton->click();
+  EXPECT_EQ((cantrel_test::Clock().Slept() - slept).count(), 500) << "half a second first";
+  PumpUntil([&]() { return !dlg->isVisible(); });
+  EXPECT_FALSE(dlg->isVisible()) << "the modal loop has ended";
+  dlg.reset();  // destruction releases everything
+
+  EXPECT_EQ(plat::FileSize(folder / "data_kv.dat"), static_cast<int64_t>(kSongImageSize));
+  std::vector<uint8_t> settings;
+  ASSERT_TRUE(plat::ReadWholeFile(folder / "setup_kv.ini", settings));
+  ASSERT_EQ(settings.size(), 1340u);
+  EXPECT_EQ(settings[562], 99);
+
+  // The next start finds both.
+  Start();
+  EXPECT_TRUE(dlg->settingsFileOpened);
+  EXPECT_EQ(dlg->config.inputVelocity, 99);
+  EXPECT_EQ(dlg->barCountSpin->value(), 12);
+}
+
+TEST_F(MainWindowTest, ExitWhilePlayingDoesNothing) {
+  Start();
+  g_isPlaying = 1;
+  dlg->ExitCommand();
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dlg->isVisible());
+  g_isPlaying = 0;
+}
+
+TEST_F(MainWindowTest, AFailedSongSaveIsReportedAndTheSettingsAreStillWritten) {
+  Start();
+  // A folder where the working song should go: it cannot be written.
+  fs::create_directories(folder / "data_kv.dat" / "blocker");
+  dlg->ExitCommand();
+  PumpUntil([&]() { return !dlg->isVisible(); });
+  dlg.reset();
+  ASSERT_GE(cantrel_test::Sink().Count(), 1u);
+  EXPECT_NE(cantrel_test::Sink().Texts()[0].find("GENE01000007"), std::string::npos);
+  EXPECT_EQ(plat::FileSize(folder / "setup_kv.ini"), 1340);
+}
+
+TEST_F(MainWindowTest, SettingsOutOfRangeAreClampedAndShortFilesReset) {
+  std::vector<uint8_t> block(1400, 0);
+  block[542] = 10;   // keyboard low below 48
+  block[562] = 250;  // velocity above 127
+  block[552] = 40;   // no such layout
+  ASSERT_TRUE(plat::WriteFileAtomic(folder / "setup_kv.ini", block));
+  Start();
+  EXPECT_TRUE(dlg->settingsFileOpened) << "a longer file is accepted";
+  EXPECT_EQ(dlg->config.keyboardLow, 48);
+  EXPECT_EQ(dlg->config.inputVelocity, 127);
+  EXPECT_LE(dlg->config.screenLayout, 6);
+  dlg.reset();
+  EXPECT_EQ(plat::FileSize(folder / "setup_kv.ini"), 1340) << "cut to the block when written";
+
+  ASSERT_TRUE(plat::WriteFileAtomic(folder / "setup_kv.ini", std::vector<uint8_t>(1339, 0)));
+  cantrel_test::Sink().Clear();
+  Start();
+  EXPECT_FALSE(dlg->settingsFileOpened);
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_EQ(cantrel_test::Sink().Texts()[0], "iniファイルにエラーがあるため初期化しました。");
+  EXPECT_EQ(dlg->config.inputVelocity, 64);
+}
+
+TEST_F(MainWindowTest, ASongOnTheCommandLineOpensOnceReady) {
+  const fs::path song = cantrel_test::TempDir() / "my song.mwd";
+  WriteSong(song, 12, 3, 2);
+  Start("\"" + song.string() + "\"");
+  EXPECT_EQ(dlg->song->bar_count, 12);
+  EXPECT_EQ(dlg->barCountSpin->value(), 12);
+  EXPECT_EQ(dlg->metreList->currentIndex(), 1);
+  EXPECT_EQ(dlg->keyList->currentIndex(), 2);
+  EXPECT_EQ(dlg->windowTitle().toStdString(), "my song.mwd");
+  EXPECT_EQ(std::string(dlg->config.songPath), song.string());
+}
+
+TEST_F(MainWindowTest, AWorkingSongInAnUnknownMetreIsShownInFourFour) {
+  WriteSong(folder / "data_kv.dat", 8, 2, 0);
+  Start();
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_EQ(cantrel_test::Sink().Texts()[0], "拍子が誤っています。");
+  EXPECT_EQ(dlg->metreList->currentIndex(), 0);
+  EXPECT_EQ(dlg->barCountSpin->maximum(), 256);
+  EXPECT_EQ(dlg->song->beats_per_bar, 2) << "the song itself is not changed";
+}
+
+}  // namespace
