@@ -63,12 +63,27 @@ const StyleRecord* FindStyleSlot(int category, int slot) {
 
 void ClearCustomGrids(StyleRecord& r, uint8_t fill, size_t size) {
   size = std::min(size, kGridBlockSize);
-  const uint32_t word = 0x01010101u * fill;
-  const size_t whole = size / 4;
-  for (size_t i = 0; i < whole; ++i) *GridBlockInt(r, i) = static_cast<int32_t>(word);
+  const int32_t word = static_cast<int32_t>(0x01010101u * fill);
+  // Walk the grid block in stored order, filling whole int32 runs.
+  size_t left = size / 4;
+  auto fill_run = [&left, word](int32_t* p, size_t n) {
+    const size_t k = std::min(left, n);
+    std::fill_n(p, k, word);
+    left -= k;
+  };
+  for (CustomGridSet& set : r.custom_grids) {
+    for (CustomGrid& g : set.grid) {
+      fill_run(&g.NoteTable[0][0], kGridRows * kGridSteps);
+      fill_run(g.pn_interval, kGridRows);
+      fill_run(g.pn_continuem, kGridSteps);
+    }
+  }
+  fill_run(r.use_x, kGridPartCount);
+  fill_run(r.continue_major, kGridPartCount);
+  fill_run(r.stroke, kGridPartCount);
   if (size % 4 != 0) {
     // A partial int32 at the end: only its low (first stored) bytes change.
-    int32_t* v = GridBlockInt(r, whole);
+    int32_t* v = GridBlockInt(r, size / 4);
     uint32_t u = static_cast<uint32_t>(*v);
     for (size_t b = 0; b < size % 4; ++b) {
       u &= ~(0xFFu << (8 * b));
