@@ -353,6 +353,8 @@ bool CSongData::ConvertToFourFourTriplets() {
   bar_count = new_bars;
   // An odd last bar leaves half a 4/4 bar: it holds a rest and the last chord.
   for (int c = written_cells; c < new_beats * 2 && c < kSongMaxCells; ++c) ClearCell(c);
+  if (written_cells < new_beats * 2 && written_cells < kSongMaxCells)
+    cells[written_cells].slot[0] = NoteSlotRest;
   for (int b = bars * 2; b < new_beats && b > 0 && b < kSongMaxBeats; ++b) {
     chords[b] = chords[b - 1];
     std::memset(chords[b].second, 0, 8);
