@@ -26,6 +26,10 @@ bool CBrevantApp::InitInstance() {
   {
     auto dialog = std::make_unique<CBrevantDlg>(commandLine_);
     sink.SetParent(dialog.get());
+    if (exitWhenReady_) {
+      CBrevantDlg* d = dialog.get();
+      QObject::connect(d, &CBrevantDlg::Ready, d, [d]() { d->done(0); }, Qt::QueuedConnection);
+    }
     dialog->exec();
     sink.SetParent(nullptr);
     dialog->ReleaseAll();

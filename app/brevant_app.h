@@ -19,6 +19,10 @@ class CBrevantApp {
   // Registers ".mwd" as "Pellmor.Cantrel" ("Cantrel Document") with the program's own path.
   static void RegisterSongFileType();
 
+  // For start-up measurements: the main window ends itself as soon as it is ready.
+  void SetExitWhenReady(bool exit) { exitWhenReady_ = exit; }
+
  private:
   std::string commandLine_;
+  bool exitWhenReady_ = false;
 };
