@@ -732,17 +732,21 @@ bool CSongData::SaveAs(int bpb, int key, const std::filesystem::path* to, int me
   const std::filesystem::path target = to ? *to : std::filesystem::path(path);
   NormalizeCells();
   TrimTexts();
+  // The lyric fields that carry the packed texts, as they were before packing:
+  // a failed write gives them back.
+  std::vector<NoteCell> unpacked(cells, cells + kSongMaxCells);
   PackExtraTexts();
   std::vector<uint8_t> image(kSongImageSize);
   Serialize(image.data(), bpb, key, metre);
-  ClearPackedSlots();
   std::error_code error;
   if (target.empty() || !plat::WriteFileAtomic(target, image.data(), image.size(), &error)) {
+    std::copy(unpacked.begin(), unpacked.end(), cells);
     std::string text = std::string("GENE01000007 ") + kFileOpenFailedText + "[" +
                        target.string() + "]";
     GneErrorBox(text);
     return false;
   }
+  ClearPackedSlots();
   return true;
 }
 

@@ -176,6 +176,7 @@ TEST(SongFile, TidyLyricTextFoldsBlankRuns) {
 
 TEST(SongFile, FailedSaveReportsAndKeepsTheSong) {
   auto song = RichSong();
+  std::strcpy(song->cells[1].lyric[1], "rest");  // a lyric on a hold survives a failed save
   const fs::path dir = Tmp("folder.mwd");
   fs::create_directories(dir / "inside");  // a folder cannot be replaced by a file
   EXPECT_FALSE(song->Save(&dir));
@@ -185,6 +186,7 @@ TEST(SongFile, FailedSaveReportsAndKeepsTheSong) {
   EXPECT_EQ(song->cells[0].slot[0], 60);
   EXPECT_STREQ(song->cells[0].lyric[0], "ら");
   EXPECT_TRUE(fs::is_directory(dir));
+  EXPECT_STREQ(song->cells[1].lyric[1], "rest");
   // A missing folder fails the same way, and the next save still works.
   const fs::path missing = Tmp("no/such/folder/a.mwd");
   EXPECT_FALSE(song->Save(&missing));
