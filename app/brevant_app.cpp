@@ -2,6 +2,7 @@
 
 #include "app/main_dialog.h"
 #include "platform/core/folders.h"
+#include "platform/qt/qt_file_dialogs.h"
 #include "platform/qt/qt_message_sink.h"
 #include "util/registry.h"
 
@@ -23,17 +24,22 @@ bool CBrevantApp::InitInstance() {
   RegisterSongFileType();
   plat::QtMessageSink sink("Cantrel");
   plat::InstallSink(&sink);
+  plat::QtFileDialogs dialogs;
+  plat::InstallFileDialogs(&dialogs);
   {
     auto dialog = std::make_unique<CBrevantDlg>(commandLine_);
     sink.SetParent(dialog.get());
+    dialogs.SetParent(dialog.get());
     if (exitWhenReady_) {
       CBrevantDlg* d = dialog.get();
       QObject::connect(d, &CBrevantDlg::Ready, d, [d]() { d->done(0); }, Qt::QueuedConnection);
     }
     dialog->exec();
     sink.SetParent(nullptr);
+    dialogs.SetParent(nullptr);
     dialog->ReleaseAll();
   }
+  plat::InstallFileDialogs(nullptr);
   plat::InstallSink(nullptr);
   return false;
 }
