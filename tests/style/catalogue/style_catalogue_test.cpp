@@ -220,7 +220,7 @@ TEST_F(CatalogueTest, TableRowsAreStored) {
     EXPECT_EQ(r.bass_pattern, row.patterns[3]);
     for (int i = 0; i < 9; ++i) EXPECT_EQ(r.instrument[channels[i]], row.instruments[i]) << channels[i];
   }
-  EXPECT_EQ(std::strlen(At(6, 16).name) >= 20, true);  // fills its whole field
+  EXPECT_EQ(StyleText(At(6, 16).name).size(), 20u);  // fills its whole field
   EXPECT_EQ(StyleText(At(8, 10).description), "");
   EXPECT_EQ(StyleText(At(3, 18).description), "このボタンに音楽スタイルは定義されていません。");
   EXPECT_EQ(StyleText(At(1, 13).english_name), StyleText(At(2, 21).english_name));
