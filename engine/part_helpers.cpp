@@ -221,3 +221,13 @@ bool IsCode21Or22(int code) { return code == 21 || code == 22; }
 bool IsCodeInMainSet(int code) {
   return (code >= 3 && code <= 9) || code == 11 || (code >= 13 && code <= 20) || code == 24;
 }
+
+void LoudenLeadParts(int preset_flag) {
+  if (preset_flag != 0) return;
+  StyleRecord& style = CurrentStyle();
+  if (style.mixer[kDrumChannel].volume > 20) style.mixer[kDrumChannel].volume -= 20;
+  for (int channel : {kHarmonyChannel, kSubHarmonyChannel})
+    if (style.instrument[channel] == 30) style.instrument[channel] = 29;
+  for (int channel : {kMelodyChannel, kHarmonyChannel})
+    if (style.mixer[channel].volume < 118) style.mixer[channel].volume += 10;
+}

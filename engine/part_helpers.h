@@ -61,3 +61,8 @@ bool IsCode10Or12(int code);
 bool IsCode0To2(int code);
 bool IsCode21Or22(int code);
 bool IsCodeInMainSet(int code);
+
+// Unless the style table's preset flag is set: drums 20 softer (when above
+// 20), harmony and sub-harmony program 30 becomes 29, melody and harmony 10
+// louder (when below 118).
+void LoudenLeadParts(int preset_flag);

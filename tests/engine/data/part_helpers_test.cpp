@@ -153,4 +153,21 @@ TEST_F(PartHelpersTest, PatternCodeHelpers) {
   EXPECT_TRUE(IsCode10Or12(12));
 }
 
+TEST_F(PartHelpersTest, LoudenLeadParts) {
+  StyleRecord& s = CurrentStyle();
+  s.mixer[kDrumChannel].volume = 100;
+  s.mixer[kMelodyChannel].volume = 117;
+  s.mixer[kHarmonyChannel].volume = 118;
+  s.instrument[kHarmonyChannel] = 30;
+  s.instrument[kSubHarmonyChannel] = 30;
+  LoudenLeadParts(1);
+  EXPECT_EQ(s.mixer[kDrumChannel].volume, 100);
+  LoudenLeadParts(0);
+  EXPECT_EQ(s.mixer[kDrumChannel].volume, 80);
+  EXPECT_EQ(s.mixer[kMelodyChannel].volume, 127);
+  EXPECT_EQ(s.mixer[kHarmonyChannel].volume, 118);
+  EXPECT_EQ(s.instrument[kHarmonyChannel], 29);
+  EXPECT_EQ(s.instrument[kSubHarmonyChannel], 29);
+}
+
 }  // namespace
