@@ -61,6 +61,7 @@ void ManualTimerClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condit
   {
     std::lock_guard<std::mutex> g(mutex_);
     waiters_.push_back(Waiter{lock.mutex(), &cv, due});
+    waiter_cv_.notify_all();
   }
   for (;;) {
     if (wake()) break;
@@ -103,11 +104,13 @@ void ManualTimerClock::Advance(std::chrono::milliseconds ms) {
 
 bool ManualTimerClock::NextDue(TimePoint* due) {
   std::lock_guard<std::mutex> g(mutex_);
-  if (waiters_.empty()) return false;
-  TimePoint best = waiters_.front().due;
-  for (const Waiter& w : waiters_) best = std::min(best, w.due);
-  *due = best;
-  return true;
+  bool found = false;
+  for (const Waiter& w : waiters_) {
+    if (w.due <= now_) continue;  // reached: that waiter is about to wake
+    if (!found || w.due < *due) *due = w.due;
+    found = true;
+  }
+  return found;
 }
 
 bool ManualTimerClock::AdvanceToNextDue() {
@@ -119,6 +122,19 @@ bool ManualTimerClock::AdvanceToNextDue() {
   }
   WakeAll();
   return true;
+}
+
+bool ManualTimerClock::WaitForWaiter(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lk(mutex_);
+  return waiter_cv_.wait_for(lk, timeout, [this] {
+    for (const Waiter& w : waiters_)
+      if (w.due > now_) return true;
+    return false;
+  });
+}
+
+bool ManualTimerClock::Step(std::chrono::milliseconds timeout) {
+  return WaitForWaiter(timeout) && AdvanceToNextDue();
 }
 
 // ---- the clock in force ----

@@ -63,14 +63,19 @@ class ManualTimerClock : public TimerClock {
                  const std::function<bool()>& wake) override;
 
   void Advance(std::chrono::milliseconds ms);
-  // The earliest due time somebody waits for, or false when nobody waits.
+  // The earliest due time, still ahead, that somebody waits for; false when there is none.
   bool NextDue(TimePoint* due);
   // Advances to the earliest pending due time; false when nobody waits.
   bool AdvanceToNextDue();
+  // Blocks (real time, at most `timeout`) until somebody waits for a time still ahead.
+  bool WaitForWaiter(std::chrono::milliseconds timeout);
+  // WaitForWaiter, then AdvanceToNextDue: runs the next timer that is due.
+  bool Step(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
  private:
   void WakeAll();
   std::mutex mutex_;
+  std::condition_variable waiter_cv_;
   TimePoint now_;
   struct Waiter {
     std::mutex* m;
