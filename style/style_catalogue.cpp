@@ -49,7 +49,7 @@ enum Profile : int {
   kHorror,         // horror: dark, unstable, trembling, dissonant
   kMusicBox,       // music boxes: high, sparkling, simple
   kTechno,         // techno: bright resonant synths, mechanical, dense
-  kTrance,         // trance: brightest and densest, echoing doubled lead
+  kTrance,         // trance: brightest and densest, echoing doubled lead, octave bass
   kFestival,       // Japanese festivals: loud drums, high flutes
   kMarch,          // marches: brass, mechanical lengths, strong beat
   kRap,            // rap: low one-tone phrases with rap voice
@@ -311,7 +311,7 @@ constexpr SoundProfile kProfiles[kProfileCount] = {
    { 40,  10,  45,  45,  30,  50,  60,  30},
    {100,  90,  96,  90,  64,  90,  64,  80},
    { 64,  64,  36,  92,  64,  96,  64,  64},
-   60, 64, 84, 0, {0, 99, 0, 0, 0, 0},
+   60, 64, 84, 0, {0, 0, 0, 0, 0, 0},
    {4, 4, 1, 0, 0, 0, 84, 60, 2, 0, 2, 2}, {125, 100, 120}, kTableLeaping},
   {kTrance,
    {112, 115, 100,  90,  80,  95,  70, 118},
@@ -319,7 +319,7 @@ constexpr SoundProfile kProfiles[kProfileCount] = {
    { 80,  10,  85,  80,  30,  85,  80,  35},
    {110,  90, 106, 100,  64, 100,  64,  84},
    { 64,  64,  32,  96,  64, 100,  64,  64},
-   60, 64, 96, 72, {1, 99, 0, 0, 0, 0},
+   60, 64, 96, 72, {1, 101, 0, 0, 0, 0},
    {4, 1, 1, 0, 0, 0, 84, 62, 2, 0, 2, 2}, {140, 110, 130}, kTableLeaping},
   {kFestival,
    {112, 100,  90,  90,  95,  85,  70, 118},
@@ -860,8 +860,11 @@ const ValueChange kStyleTouches[] = {
     {{4, 3}, kEffect, 1, 9},        // long-pipe drone
     {{4, 3}, kRangeHigh, 1, 48},
     {{4, 3}, kRangeLow, 1, 28},
+    {{4, 4}, kOrnament, 1, 17},     // Arabic scale ornaments
+    {{4, 4}, kEffect, 1, 10},
     {{4, 5}, kRangeHigh, 1, 64},    // throat singing lies low
     {{4, 5}, kRangeLow, 1, 43},
+    {{4, 10}, kEffect, 1, 21},      // the sitar slides between notes
     {{5, 1}, kOrnament, 1, 16},     // Scottish grace notes
     {{5, 2}, kOrnament, 1, 15},     // Andean ornaments
     {{5, 2}, kVolume, 1, 115},
