@@ -296,6 +296,7 @@ class CSongData {
   void CopyBeat(int to_beat, int from_beat);
   bool ApplyImageBlocks(const uint8_t* image, size_t length, bool with_shape_check);
   void LongHoldRule(int cell);
+  void FixNinthChordNames();
   void ResetToFallback(int* bars, int* beats, int* key, int* metre);
   std::vector<uint8_t> undo_image_;
 };

@@ -512,7 +512,7 @@ void CSongData::UnpackExtraTexts() {
   }
 }
 
-void CSongData::FixOldChordNames() {
+void CSongData::FixNinthChordNames() {
   const int beats = SongBeats();
   for (int b = 0; b < beats; ++b) {
     char* name = chords[b].first;
@@ -526,6 +526,11 @@ void CSongData::FixOldChordNames() {
       continue;
     SetField(name, 8, fixed);
   }
+}
+
+void CSongData::FixOldChordNames() {
+  FixNinthChordNames();
+  const int beats = SongBeats();
   // The second pass repairs bass bytes written by versions before 2013; it
   // runs only on machines whose date is before that year or cannot be read.
   const std::time_t now = plat::CurrentClock().WallTime();
@@ -732,6 +737,10 @@ bool CSongData::SaveAs(int bpb, int key, const std::filesystem::path* to, int me
   const std::filesystem::path target = to ? *to : std::filesystem::path(path);
   NormalizeCells();
   TrimTexts();
+  // What the reader would change is changed before writing, so that a song
+  // saved, loaded and saved again gives the same bytes.
+  TidyLyricText();
+  FixNinthChordNames();
   // The lyric fields that carry the packed texts, as they were before packing:
   // a failed write gives them back.
   std::vector<NoteCell> unpacked(cells, cells + kSongMaxCells);

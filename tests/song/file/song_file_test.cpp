@@ -9,6 +9,7 @@
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "tests/support/test_support.h"
+#include "util/gne.h"
 
 namespace fs = std::filesystem;
 using song_bytes::ReadLe16;
@@ -603,4 +604,47 @@ TEST(SongGlobals, PageLayouts) {
   EXPECT_EQ(song::Globals().bars_per_line, 8);
   song::ResetProgramGlobals();
   EXPECT_EQ(song::Globals().bars_per_page, 9);
+}
+
+TEST(SongFile, RandomSongsSaveLoadSaveIdentically) {
+  GneSeedRandomWith(4242);
+  const fs::path a = Tmp("ra.mwd"), b = Tmp("rb.mwd");
+  const char* lyrics[] = {"ら", "  ", "あい", "ﾌﾞ", "x", "　"};
+  for (int round = 0; round < 40; ++round) {
+    const int bpb = GneRandomRange(1, 8);
+    const int bars = GneRandomRange(0, 1024 / bpb);
+    auto song = NewSong(bars, bpb, GneRandomRange(0, 29), GneRandomRange(0, 2));
+    for (int i = 0; i < GneRandomRange(0, 200) && bars > 0; ++i) {
+      const int bar = GneRandomRange(0, bars - 1), eighth = GneRandomRange(0, 2 * bpb - 1);
+      switch (GneRandomRange(0, 5)) {
+        case 0:
+          song->SetNote(bar, eighth, GneRandomRange(-4, 127), GneRandomRange(0, 10),
+                        GneRandomRange(0, 1) == 1);
+          break;
+        case 1:
+          song->SetLyric(bar, eighth, lyrics[GneRandomRange(0, 5)], GneRandomRange(0, 1) == 1);
+          break;
+        case 2:
+          song->SetChord(bar, eighth / 2, GneRandomRange(0, 11), GneRandomRange(0, 21),
+                         GneRandomRange(1, 4), GneRandomRange(0, 11), GneRandomRange(0, 1) == 1);
+          break;
+        case 3:
+          song->MakeTriplets(bar, bar);
+          break;
+        case 4:
+          song->SetExtraText(GneRandomRange(0, 11), std::string(GneRandomRange(0, 40), 'e') + " ");
+          break;
+        default:
+          std::strcpy(song->lyrics_area, "  a  　b \r\n c  ");
+          break;
+      }
+    }
+    cantrel_test::Sink().Clear();
+    ASSERT_TRUE(song->Save(&a));
+    int r_bars = 0, r_bpb = 0, r_key = 0, r_metre = 1;
+    auto loaded = CSongData::LoadFromFile(a, &r_bars, &r_bpb, &r_key, nullptr);
+    ASSERT_TRUE(loaded->Save(&b));
+    ASSERT_EQ(ReadAll(a), ReadAll(b)) << "round " << round;
+    EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  }
 }
