@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "music/midi_data.h"
+#include "music/midi_player.h"
 #include "music/midi_track.h"
 
 // Codes of the format-0 song module (tag "M0DT").
@@ -77,6 +78,21 @@ class Midi0Data : public MidiData {
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);
+
+  // Playing on the play thread (defined in music/play_thread.cpp, which says more). Each
+  // returns 1 when playing has started. The playback copy of the first two belongs to the play
+  // thread until it ends; StopPlay stops whatever plays and returns at once when nothing does.
+  int PlayWithCallback(PlayEndCallback end_callback, PlayEventCallback per_event, int cut_lead_in,
+                       int loop);
+  int PlayCopy(PlayEndCallback end_callback);
+  int PlayInThread(PlayEndCallback end_callback);
+  int PlayWithEvents(PlayEndCallback end_callback, PlayEventCallback per_event, int tick_offset,
+                     int loop);
+  int PlayAndDelete(PlayEndCallback end_callback, PlayEventCallback per_event, int tick_offset,
+                    int delete_when_done);
+  int StartPlayThread(PlayEndCallback end_callback, PlayEventCallback per_event, int tick_offset,
+                      int delete_when_done, int start_tick, int end_tick, int loop);
+  int StopPlay();
 
   // Fields, in the order the format keeps them (after the MidiData fields).
   Midi0Data* playback_copy = nullptr;  // owned; made by the play operations

@@ -308,3 +308,33 @@ int PlayableSong::PlayRange(PlayEndCallback end_callback, PlayEventCallback per_
 }
 
 int PlayableSong::Stop() { return StopPlay(*song_); }
+
+// ---- the play operations as members of the song ----
+
+int Midi0Data::PlayWithCallback(PlayEndCallback end_callback, PlayEventCallback per_event,
+                                int cut_lead_in, int loop) {
+  return ::PlayWithCallback(*this, std::move(end_callback), std::move(per_event), cut_lead_in,
+                            loop);
+}
+int Midi0Data::PlayCopy(PlayEndCallback end_callback) {
+  return ::PlayCopy(*this, std::move(end_callback));
+}
+int Midi0Data::PlayInThread(PlayEndCallback end_callback) {
+  return ::PlayInThread(*this, std::move(end_callback));
+}
+int Midi0Data::PlayWithEvents(PlayEndCallback end_callback, PlayEventCallback per_event,
+                              int tick_offset, int loop) {
+  return ::PlayWithEvents(*this, std::move(end_callback), std::move(per_event), tick_offset, loop);
+}
+int Midi0Data::PlayAndDelete(PlayEndCallback end_callback, PlayEventCallback per_event,
+                             int tick_offset, int delete_when_done) {
+  return ::PlayAndDelete(this, std::move(end_callback), std::move(per_event), tick_offset,
+                         delete_when_done);
+}
+int Midi0Data::StartPlayThread(PlayEndCallback end_callback, PlayEventCallback per_event,
+                               int tick_offset, int delete_when_done, int start_tick,
+                               int end_tick, int loop) {
+  return ::StartPlayThread(this, std::move(end_callback), std::move(per_event), tick_offset,
+                           delete_when_done, start_tick, end_tick, loop);
+}
+int Midi0Data::StopPlay() { return ::StopPlay(*this); }
