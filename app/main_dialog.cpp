@@ -32,6 +32,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cctype>
 #include <cstring>
 
@@ -99,7 +100,10 @@ void CBrevantDlg::CreateControls() {
   auto spin = [this](const char* id) {
     auto* s = new QSpinBox(this);
     s->setObjectName(QString::fromLatin1(id));
-    s->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    // The edit and its spin share the space of the two controls: the arrows keys and the
+    // wheel step the value.
+    s->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    s->setAlignment(Qt::AlignRight);
     return s;
   };
   auto label = [this](const char* id, const char* text) {
@@ -116,6 +120,14 @@ void CBrevantDlg::CreateControls() {
   metreLabel = label("1036", "拍子/調/ﾃﾝﾎﾟ");
   barCountLabel = label("1038", "小節数");
   styleOriginLabel = label("1060", "");
+  // The top line is tight: its controls use a compact font.
+  QFont compact = font();
+  compact.setPixelSize(11);
+  for (QWidget* w : std::initializer_list<QWidget*>{metreList, keyList, styleList, categoryList,
+                                                     barCountSpin, tempoSpin, metreLabel,
+                                                     barCountLabel, styleOriginLabel}) {
+    w->setFont(compact);
+  }
   exitButton = new QPushButton(plat::ToQString("  終　了"), this);
   exitButton->setObjectName(QStringLiteral("1039"));
   exitButton->setAutoDefault(false);
