@@ -124,6 +124,22 @@ TEST_F(ChordBlockTest, NearestChordToneNeedsNoSleep) {
   EXPECT_EQ(cantrel_test::Clock().Now(), before);
 }
 
+TEST_F(ChordBlockTest, WeightedToneSearches) {
+  const char weights[] = "CMPo905095090505";
+  EXPECT_EQ(ChordBlock::NextStrongTone(weights, 61), 64);
+  EXPECT_EQ(ChordBlock::NextStrongTone(weights, 124), 124);
+  EXPECT_EQ(ChordBlock::NextStrongTone("xxxx900000000000", 121), 0);  // reaches 128
+  EXPECT_EQ(ChordBlock::SnapUpToChordTone(weights, 60), 60);
+  EXPECT_EQ(ChordBlock::SnapUpToChordTone(weights, 65), 67);
+  EXPECT_EQ(ChordBlock::SnapUpToChordTone("xxxx000000000000", 65), 77);
+  ChordBlock b = Block("CMPs");
+  EXPECT_EQ(b.ToneWeight(64), 9);
+  EXPECT_EQ(b.ToneWeight(70), 3);  // the seventh of C7 in C major: 5 + 2 - 4
+  EXPECT_TRUE(b.IsChordTone(70));
+  EXPECT_FALSE(b.IsTriadTone(70));
+  EXPECT_TRUE(b.IsSeventh(46));
+}
+
 TEST_F(ChordBlockTest, TriadSteps) {
   ChordBlock b = Block("CMPd");
   b.third = 64;
