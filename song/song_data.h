@@ -104,9 +104,12 @@ class CSongData {
   // ---- making songs -------------------------------------------------------
   // Reads a song file. bars/beats/key are in/out (the shape a missing file
   // is reset to, and the shape read); metre may be null.
+  // `read_ok`, when given, tells whether a song file was found and read
+  // (false for a missing file and for a refused one).
   static std::unique_ptr<CSongData> LoadFromFile(const std::filesystem::path& path,
                                                  int* bars, int* beats_per_bar,
-                                                 int* key_index, int* metre_kind);
+                                                 int* key_index, int* metre_kind,
+                                                 bool* read_ok = nullptr);
   // Builds a song from an image in memory (web download). Lengths 92492,
   // 94540 and every length above 94540 are accepted; others give SGDT 4 and
   // an empty song.

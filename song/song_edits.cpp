@@ -266,7 +266,9 @@ void CSongData::AppendFile(const std::filesystem::path& file) {
   if (!in || !std::filesystem::is_regular_file(file, ec)) return;
   in.close();
   int bars = 0, bpb = 4, key = 0, metre = 0;
-  std::unique_ptr<CSongData> other = LoadFromFile(file, &bars, &bpb, &key, &metre);
+  bool read_ok = false;
+  std::unique_ptr<CSongData> other = LoadFromFile(file, &bars, &bpb, &key, &metre, &read_ok);
+  if (!read_ok) return;  // the reader has shown why
   if (other->beats_per_bar != beats_per_bar) {
     ReportError(5);
     return;

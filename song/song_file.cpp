@@ -247,7 +247,9 @@ void TerminateChordNames(ChordCell* chords) {
 }  // namespace
 
 std::unique_ptr<CSongData> CSongData::LoadFromFile(const std::filesystem::path& file_path,
-                                                   int* bars, int* bpb, int* key, int* metre) {
+                                                   int* bars, int* bpb, int* key, int* metre,
+                                                   bool* read_ok) {
+  if (read_ok) *read_ok = false;
   auto song = std::make_unique<CSongData>();
   song->Clear();
   song->path = file_path.string();
@@ -280,8 +282,9 @@ std::unique_ptr<CSongData> CSongData::LoadFromFile(const std::filesystem::path& 
   }
   // Bytes beyond the full layout are ignored; the layout is chosen by the
   // file's own length.
-  song->ReadFileBytes(data.data(), length < kSongImageSize ? length : data.size(), bars, bpb,
-                      key, metre);
+  const bool ok = song->ReadFileBytes(data.data(), length < kSongImageSize ? length : data.size(),
+                                      bars, bpb, key, metre);
+  if (read_ok) *read_ok = ok;
   return song;
 }
 

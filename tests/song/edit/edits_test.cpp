@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "song/song_data.h"
 #include "tests/support/test_support.h"
@@ -186,6 +187,12 @@ TEST(SongEdits, AppendFile) {
             std::vector<std::string>{"SGDT00000005 拍子の異なるデータは結合できません。"});
   waltz->AppendFile(cantrel_test::TempDir() / "missing.mwd");
   EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+  // A damaged file is reported by the reader and nothing is appended.
+  const auto bad = cantrel_test::TempDir() / "bad.mwd";
+  { std::ofstream(bad) << "not a song"; }
+  song->AppendFile(bad);
+  EXPECT_EQ(song->bar_count, 5);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
 }
 
 TEST(SongEdits, Transposition) {
