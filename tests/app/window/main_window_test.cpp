@@ -1,6 +1,9 @@
 // The main window in-process on the offscreen platform: start-up, what it shows, and the road
 // out with the two files it leaves in the user data folder.
+#include "app/about_dialog.h"
 #include "app/main_dialog.h"
+#include "app/page_geometry.h"
+#include "style/style_table.h"
 #include "app/main_globals.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
@@ -17,6 +20,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -199,6 +203,83 @@ TEST_F(MainWindowTest, AWorkingSongInAnUnknownMetreIsShownInFourFour) {
   EXPECT_EQ(dlg->metreList->currentIndex(), 0);
   EXPECT_EQ(dlg->barCountSpin->maximum(), 256);
   EXPECT_EQ(dlg->song->beats_per_bar, 2) << "the song itself is not changed";
+}
+
+TEST_F(MainWindowTest, AWorkingSongOfOneFullImageBringsItsOwnStyle) {
+  {
+    CSongData song;
+    song.Reset(8, 4, 0, 1);
+    std::strncpy(song.style.name, "MyOwnStyle", sizeof(song.style.name));
+    song.style.tempo = 432100;
+    const fs::path path = folder / "data_kv.dat";
+    ASSERT_TRUE(song.SaveAs(4, 0, &path, 1));
+  }
+  ASSERT_EQ(plat::FileSize(folder / "data_kv.dat"), static_cast<int64_t>(kSongImageSize));
+  Start();
+  EXPECT_STREQ(CurrentStyle().name, "MyOwnStyle");
+  dlg.reset();
+
+  // One byte shorter: the style of the song's category and slot from the table.
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(plat::ReadWholeFile(folder / "data_kv.dat", bytes));
+  bytes.pop_back();
+  ASSERT_TRUE(plat::WriteFileAtomic(folder / "data_kv.dat", bytes));
+  Start();
+  EXPECT_STRNE(CurrentStyle().name, "MyOwnStyle");
+  EXPECT_EQ(dlg->song->style.tempo, CurrentStyle().tempo) << "the table style is stored in the song";
+}
+
+TEST_F(MainWindowTest, OnlyTheFirstStartGivesTheSongTheStylesInstruments) {
+  Start();
+  const int category = dlg->categoryList->currentIndex();
+  const int slot = dlg->styleList->currentData().toInt();
+  const StyleRecord& style = StyleTableSlot(category, slot);
+  EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kMelodyProgram), style.instrument[1]);
+  dlg->song->info.SetInt(SongInfoBlock::kMelodyProgram, 5);
+  dlg->ExitCommand();
+  PumpUntil([&]() { return !dlg->isVisible(); });
+  dlg.reset();
+  Start();
+  EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kMelodyProgram), 5);
+}
+
+TEST_F(MainWindowTest, HasItsIconAndAnAboutBox) {
+  Start();
+  EXPECT_FALSE(dlg->windowIcon().isNull());
+  CAboutDlg about(dlg.get());
+  const QLabel* version = about.findChild<QLabel*>("version");
+  ASSERT_NE(version, nullptr);
+  EXPECT_TRUE(version->text().startsWith("Cantrel Version "));
+  EXPECT_GT(about.findChildren<QLabel*>().size(), 2);
+}
+
+struct ScreenCase {
+  int w, h, mode;
+};
+
+TEST(PageGeometryTest, DefaultModesBySreenSize) {
+  for (const ScreenCase& c : {ScreenCase{1920, 1080, 1}, ScreenCase{2560, 1440, 1},
+                              ScreenCase{1280, 720, 2}, ScreenCase{1366, 768, 3},
+                              ScreenCase{1024, 768, 5}, ScreenCase{800, 600, 0},
+                              ScreenCase{1024, 600, 2}, ScreenCase{1280, 1024, 5}}) {
+    EXPECT_EQ(DefaultScreenModeFor(c.w, c.h), c.mode) << c.w << "x" << c.h;
+  }
+}
+
+TEST(PageGeometryTest, WindowSizeOfEachMode) {
+  ModeGeometry g;
+  ASSERT_TRUE(ModeGeometryFor(5, 100, 1024, 768, &g));
+  EXPECT_EQ(g.width, 1019);
+  EXPECT_EQ(g.height, 20 + 747);
+  EXPECT_EQ(g.barsPerRow * g.rowsPerPage, 16);
+  ASSERT_TRUE(ModeGeometryFor(1, 100, 1920, 1080, &g));
+  EXPECT_EQ(g.width, 1928);
+  EXPECT_EQ(g.height, 16 + 20 + 1044);
+  EXPECT_EQ(g.barsPerRow * g.rowsPerPage, 48);
+  ASSERT_TRUE(ModeGeometryFor(4, 125, 1280, 1024, &g));
+  EXPECT_EQ(g.height, 34 * 125 / 60 + 816 + 30);
+  EXPECT_EQ(g.scoreRowHeight, 120);
+  EXPECT_FALSE(ModeGeometryFor(7, 100, 1024, 768, &g));
 }
 
 }  // namespace
