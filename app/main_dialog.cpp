@@ -174,7 +174,7 @@ bool CBrevantDlg::OnInitDialog() {
 
   ShowSongTitle(config.songPath);
 
-  // The audition MIDI-out device is opened by the MIDI part of the window (OpenMidiOut).
+  OpenMidiOut();
 
   cursorBar = cursorEighth = staffRedrawState = -1;
   cursorHalf = 0;
@@ -208,10 +208,11 @@ bool CBrevantDlg::OnInitDialog() {
   // Lists.
   main_lists::FillKeyCombo(keyList, key);
 
-  // The page layout (score rows, toolbar, chord cells, melody boxes) and the panels build on
-  // this point; the window takes its mode's size here.
+  // The window takes its mode's size and the top line its places; the page builds on them.
   SizeWindowForMode();
   PlaceTopControls();
+  CreatePageLayout();
+  CreatePanels();
 
   tempoSpin->setValue(song->info.GetInt(SongInfoBlock::kTempo));
 
@@ -233,8 +234,11 @@ bool CBrevantDlg::OnInitDialog() {
   barCountSpin->setValue(song->bar_count);
   menuBarCell = -1;
 
+  OpenMidiIn();
+  ArmKeyboardHook();
   // First start: the song takes the instruments of the selected style.
   if (!settingsFileOpened) ApplyStyleInstruments();
+  CreateBarCounter();
 
   plat::PostAppMessage(this, kMsgReady);
   return true;
@@ -317,7 +321,8 @@ void CBrevantDlg::OnAppMessage(const plat::AppMessage& message) {
 }
 
 void CBrevantDlg::OnReadyMessage() {
-  // The score rows get their key and time signatures and are drawn by the page layout.
+  SetupScoreRows();
+  RefreshScore(1);
   isReady = 1;
   const std::string path = CommandLinePath(commandLine_);
   if (!path.empty()) DropFile(std::filesystem::path(path));
@@ -326,9 +331,7 @@ void CBrevantDlg::OnReadyMessage() {
 
 // ------------------------------------------------------------------------ framework overrides
 
-void CBrevantDlg::OnOK() {
-  // Playing and stopping belong to the play control of the window (TogglePlay).
-}
+void CBrevantDlg::OnOK() { TogglePlay(); }
 
 void CBrevantDlg::OnCancel() {}
 
@@ -382,7 +385,7 @@ void CBrevantDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CBrevantDlg::ExitCommand() {
   if (g_isPlaying.load() == 1) return;
   plat::SleepMs(500);
-  // The chord cursors of the visible rows are cleared by the chord-cell grids when they exist.
+  ClearChordCursors();
   plat::PostAppMessage(this, kMsgQuit);
 }
 
@@ -391,8 +394,8 @@ void CBrevantDlg::ReleaseAll() {
   released_ = true;
   timers_->KillAll();
 
-  // MIDI input and the audition device are closed by the MIDI part of the window
-  // (CloseMidiDevices), the toolbar button set by the page layout.
+  CloseMidiDevices();
+  QuitChordDictionary();
 
   // The working song: a failed save is reported by the song itself and the settings are
   // written all the same.
@@ -405,6 +408,7 @@ void CBrevantDlg::ReleaseAll() {
   }
 
   song.reset();
+  ReleasePicturesAndPanels();
   if (g_mainDialog == this) g_mainDialog = nullptr;
 }
 

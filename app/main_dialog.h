@@ -79,6 +79,24 @@ class CBrevantDlg : public QDialog {
   // A file dropped on the window or named on the command line.
   void DropFile(const std::filesystem::path& path);
 
+  // ---- steps that the other parts of the window carry out --------------------------------
+  // Called at their places in the start-up, the ready message, Enter and the release; each is
+  // defined in main_window_steps.cpp and does what its part of the window needs (nothing
+  // until that part exists).
+  void OpenMidiOut();             // the audition MIDI-out device, from midiOutDevice/midiOutName
+  void CreatePageLayout();        // toolbar, knob, bar cells, chord cells, melody box, score page
+  void CreatePanels();            // melody, lyric, chord, import, guitar and triplet panels
+  void OpenMidiIn();              // MIDI input on midiInDevice
+  void ArmKeyboardHook();         // the PC-keyboard hook when inputMode is 0
+  void CreateBarCounter();        // the three-digit bar counter
+  void SetupScoreRows();          // key and time signatures on the score rows
+  void RefreshScore(int all);     // redraws the score rows
+  void TogglePlay();              // Enter and the play button: play or stop
+  void ClearChordCursors();       // before the exit
+  void CloseMidiDevices();        // MIDI input and the audition device
+  void QuitChordDictionary();     // the chord-dictionary program, when it runs
+  void ReleasePicturesAndPanels();  // toolbar, score, panels, knob, chord cells, melody box
+
   // The main window's message box (codes 4, 5, 0xFF01001F have texts, others "CBrevantDlg
   // error").
   void ErrorMsg(uint32_t code);
