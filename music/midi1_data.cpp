@@ -395,7 +395,15 @@ void Midi1Data::Unpack() {
       ErrorMsg(0);
       break;
     }
-    auto* track = new Midi1Track(used_size, position, buffer, 0, capacity);
+    // Every chunk the song holds fits its track: the track gets room for it even
+    // when it is longer than half the song's capacity.
+    int64_t track_capacity = capacity;
+    if (position + 8 <= used_size) {
+      const int64_t chunk = int64_t{ReadBigEndian32(buffer + position + 4)} + 8;
+      track_capacity = std::max<int64_t>(track_capacity, 2 * (chunk + 256));
+    }
+    auto* track = new Midi1Track(used_size, position, buffer, 0,
+                                 static_cast<int32_t>(track_capacity));
     if (track->mode != kTrackEvents) {
       // The chunk could not be read (the track has said why); the tracks before
       // it are kept.

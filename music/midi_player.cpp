@@ -284,6 +284,9 @@ int MidiPlayer::SendEvent(const MidiEvent& e) {
     case kStatusController: return d->ShortMessage(e.value, static_cast<int>(e.number), 0xB0 | ch);
     case kStatusProgram: return d->ProgramChange(e.value, ch);
     case kStatusPitchBend: return d->ShortMessage(e.value, e.note, 0xE0 | ch);
+    // Pressure is played as the file has it.
+    case kStatusPolyPressure: return d->ShortMessage(e.value, e.note, 0xA0 | ch);
+    case kStatusChannelPressure: return d->ShortMessage(0, e.value, 0xD0 | ch);
     case kStatusSysEx:
     case kStatusSysExEscape:
       if (!e.data || e.data_length <= 0) return plat::kMidiInvalParam;

@@ -173,16 +173,20 @@ int64_t EncodeEvent(MidiEvent& e, uint8_t* out) {
       int32_t start = SysExBodyStart(e);
       int32_t body = DataLength(e) - start;
       if (body < 0) body = 0;
+      // A system-exclusive message carries 7-bit data and ends with F7: a message cut
+      // short gets its F7, so that it reads back as one message.
+      const bool add_end =
+          st == kStatusSysEx && (body == 0 || DataByte(e, start + body - 1) != 0xF7);
       put(n, static_cast<uint8_t>(st));
       uint8_t len[4];
-      int k = GneWriteVarLen(body, len);
+      int k = GneWriteVarLen(body + (add_end ? 1 : 0), len);
       for (int i = 0; i < k; ++i) put(n, len[i]);
       for (int32_t i = 0; i < body; ++i) {
         uint8_t b = DataByte(e, start + i);
-        // A system-exclusive body carries 7-bit data and its closing F7 only.
         if (st == kStatusSysEx && !(i == body - 1 && b == 0xF7)) b &= 0x7F;
         put(n, b);
       }
+      if (add_end) put(n, 0xF7);
       return n;
     }
     case kStatusMeta: {

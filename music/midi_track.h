@@ -352,6 +352,13 @@ class MidiTrack : public MusicData {
   int32_t event_room_ = 0;
 };
 
+// A delta sum kept inside 32 bits (damaged files can carry huge deltas).
+inline int32_t SaturatedDelta(int64_t ticks) {
+  if (ticks > INT32_MAX) return INT32_MAX;
+  if (ticks < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(ticks);
+}
+
 // End of Track test used throughout the track code.
 inline bool IsEndOfTrack(const MidiEvent* e) {
   return e != nullptr && e->status == kStatusMeta && e->number == 0x2F;

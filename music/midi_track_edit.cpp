@@ -103,7 +103,7 @@ void MidiTrack::InsertEventAtTime(int32_t tick, MidiEvent* event, int placement)
 int MidiTrack::DeleteEvent(int32_t index) {
   if (index < 0 || index >= event_count) return event_count;
   MidiEvent* e = events[index];
-  if (index + 1 < event_count) events[index + 1]->delta += e->delta;
+  if (index + 1 < event_count) events[index + 1]->delta = SaturatedDelta(int64_t{events[index + 1]->delta} + e->delta);
   delete e;
   std::memmove(events + index, events + index + 1,
                static_cast<size_t>(event_count - index - 1) * sizeof(MidiEvent*));
@@ -122,7 +122,7 @@ void MidiTrack::Compact() {
       delete e;
       continue;
     }
-    e->delta = static_cast<int32_t>(e->delta + carry);
+    e->delta = SaturatedDelta(e->delta + carry);
     carry = 0;
     events[kept++] = e;
   }
@@ -161,7 +161,7 @@ void MidiTrack::AddDeltaAt(int32_t tick, int32_t amount) {
   for (int32_t i = 0; i < event_count; ++i) {
     abs_tick += events[i]->delta;
     if (abs_tick >= tick) {
-      events[i]->delta += amount;
+      events[i]->delta = SaturatedDelta(int64_t{events[i]->delta} + amount);
       return;
     }
   }

@@ -266,7 +266,7 @@ int MidiTrack::ToEventMode() {
     if (!IsEndOfTrack(events[i])) continue;
     if (i + 1 < event_count) {
       MidiEvent* end = events[i];
-      events[i + 1]->delta += end->delta;
+      events[i + 1]->delta = SaturatedDelta(int64_t{events[i + 1]->delta} + end->delta);
       std::memmove(events + i, events + i + 1,
                    static_cast<size_t>(event_count - i - 1) * sizeof(MidiEvent*));
       end->delta = 0;
@@ -303,7 +303,7 @@ int MidiTrack::HasOverlappingNotes() {
   MidiTrack* work = this;
   MidiTrack* copy = nullptr;
   if (mode == kTrackNotes) {
-    copy = new MidiTrack(*this, capacity);
+    copy = new MidiTrack(*this, 0);  // events only
     copy->ToEventMode();
     work = copy;
   } else if (mode != kTrackEvents) {

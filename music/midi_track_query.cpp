@@ -44,9 +44,9 @@ bool NeedMode12(const MidiTrack& t) {
   return false;
 }
 
-// Event-mode copy of a note-mode track.
+// Event-mode copy of a note-mode track (only its events: no byte buffer is needed).
 std::unique_ptr<MidiTrack> EventModeCopy(const MidiTrack& t) {
-  auto copy = std::make_unique<MidiTrack>(t, kDefaultMusicCapacity);
+  auto copy = std::make_unique<MidiTrack>(t, 0);
   copy->ToEventMode();
   return copy;
 }
