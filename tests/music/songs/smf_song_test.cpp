@@ -1,0 +1,710 @@
+// Standard MIDI File songs: format detection, headers, states, reading and
+// writing files of both formats, and the format-0 song's lead-in, division and
+// metre.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "music/midi0_data.h"
+#include "music/midi1_data.h"
+#include "music/midi_data.h"
+#include "music/sysex_message.h"
+#include "tests/music/songs/songs_test_util.h"
+#include "tests/support/test_support.h"
+
+using namespace songs_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTooLarge[] = "M1DT03000019 データが大きすぎます。";
+
+// A format-0 file with a tempo and notes at the ticks (duration 48), division 96.
+Bytes Format0File(const std::vector<int>& starts, int division = 96) {
+  Bytes body = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+  int at = 0;
+  for (int s : starts) {
+    body.push_back(static_cast<uint8_t>(s - at));
+    Bytes on = {0x90, 60, 100, 48, 0x80, 60, 0};
+    body.insert(body.end(), on.begin(), on.end());
+    at = s + 48;
+  }
+  Bytes end = {0x00, 0xFF, 0x2F, 0x00};
+  body.insert(body.end(), end.begin(), end.end());
+  return Join({Header(0, 1, division), Chunk(body)});
+}
+
+Bytes MacBinary(const Bytes& file) {
+  Bytes out(kMacBinaryHeaderSize, 0);
+  out[1] = 5;
+  out.insert(out.end(), file.begin(), file.end());
+  return out;
+}
+
+fs::path Temp(const std::string& name) { return cantrel_test::TempDir() / name; }
+
+fs::path Write(const std::string& name, const Bytes& bytes) {
+  const fs::path path = Temp(name);
+  WriteFile(path, bytes);
+  return path;
+}
+
+std::vector<std::string> BoxTexts() { return cantrel_test::Sink().Texts(); }
+
+// Lines of mido's view that every save keeps: notes, channel messages, system
+// exclusive and the meta messages the system keeps (port prefixes, unknown metas
+// and device names are not kept). The master volume the format-1 reader adds to
+// songs without one is left out.
+std::vector<std::string> Kept(const std::vector<std::string>& lines) {
+  std::vector<std::string> kept;
+  for (const std::string& l : lines) {
+    if (l.find(" midi_port ") != std::string::npos || l.find(" unknown_meta ") != std::string::npos ||
+        l.find(" device_name ") != std::string::npos || l.find(" instrument_name ") != std::string::npos) {
+      continue;
+    }
+    if (l.rfind("X ", 0) == 0 && l.find("F0 7F 7F 04 01 00 7F F7") != std::string::npos) continue;
+    // A tempo of 0 is read as 500000.
+    const size_t zero = l.find("('tempo', 0)]");
+    kept.push_back(zero == std::string::npos ? l : l.substr(0, zero) + "('tempo', 500000)]");
+  }
+  return kept;
+}
+
+void ExpectSameMusic(const fs::path& original, const fs::path& saved) {
+  if (!HaveMido()) return;
+  const auto a = Kept(MidoCanonical(original));
+  const auto b = Kept(MidoCanonical(saved));
+  const auto lost = Missing(a, b);
+  const auto added = Missing(b, a);
+  EXPECT_TRUE(lost.empty()) << original << ": " << lost.size() << " lost, first " << lost[0];
+  EXPECT_TRUE(added.empty()) << original << ": " << added.size() << " added, first " << added[0];
+}
+
+void ExpectToolsRead(const fs::path& path) {
+  if (HaveMido()) {
+    std::string error;
+    MidoCanonical(path, &error);
+    EXPECT_TRUE(error.empty()) << error;
+  }
+  if (cantrel_test::HaveTool("midicsv")) EXPECT_EQ(MidicsvStatus(path), 0) << path;
+}
+
+// Format-0 song: load, save, load, save.
+void RoundTrip0(const fs::path& source, Bytes* first, Bytes* second) {
+  const fs::path a = Temp("first0.mid");
+  const fs::path b = Temp("second0.mid");
+  Midi0Data song(source, kDefaultMusicCapacity);
+  ASSERT_EQ(song.state, kSongNotes);
+  ASSERT_EQ(song.SaveFile(a, 0), 1);
+  EXPECT_EQ(song.state, kSongNotes);
+  Midi0Data again(a, kDefaultMusicCapacity);
+  ASSERT_EQ(again.SaveFile(b, 0), 1);
+  *first = ReadFile(a);
+  *second = ReadFile(b);
+}
+
+void RoundTrip1(const fs::path& source, Bytes* first, Bytes* second) {
+  const fs::path a = Temp("first1.mid");
+  const fs::path b = Temp("second1.mid");
+  Midi1Data song(source, kDefaultMusicCapacity);
+  ASSERT_EQ(song.state, kSongNotes);
+  ASSERT_GT(song.track_count, 0);
+  ASSERT_EQ(song.SaveFile(a), 1);
+  EXPECT_EQ(song.state, kSongNotes);
+  Midi1Data again(a, kDefaultMusicCapacity);
+  ASSERT_EQ(again.SaveFile(b), 1);
+  *first = ReadFile(a);
+  *second = ReadFile(b);
+}
+
+}  // namespace
+
+// ---- format detection and headers ----
+
+TEST(SmfFormat, ByFormatBytes) {
+  struct Case {
+    uint8_t b8, b9;
+    int expected;
+  } cases[] = {{0, 0, 0}, {0, 1, 1}, {0, 2, -1}, {1, 0, -1}};
+  for (const Case& c : cases) {
+    Bytes file = Format0File({0});
+    file[8] = c.b8;
+    file[9] = c.b9;
+    EXPECT_EQ(GetSmfFormat(file.data(), static_cast<int32_t>(file.size())), c.expected);
+  }
+}
+
+TEST(SmfFormat, RequiresMThdAndFourteenBytes) {
+  Bytes file = Format0File({0});
+  Bytes renamed = file;
+  renamed[0] = 'X';
+  EXPECT_EQ(GetSmfFormat(renamed.data(), static_cast<int32_t>(renamed.size())), -1);
+  EXPECT_EQ(GetSmfFormat(file.data(), 13), -1);
+  EXPECT_EQ(GetSmfFormat(file.data(), 14), 0);
+  EXPECT_EQ(GetSmfFormat(nullptr, 100), -1);
+  Bytes zeros(200, 0);
+  EXPECT_EQ(GetSmfFormat(zeros.data(), 200), -1);
+}
+
+TEST(SmfFormat, MacBinaryPrefixIsMovedAway) {
+  const Bytes file = Format0File({0, 96});
+  Bytes prefixed = MacBinary(file);
+  EXPECT_EQ(GetSmfFormat(prefixed.data(), static_cast<int32_t>(prefixed.size())), 0);
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), prefixed.begin()));
+  // A prefix with no room for a header behind it is no MIDI file.
+  Bytes short_prefix(kMacBinaryHeaderSize + 10, 0);
+  std::copy(file.begin(), file.begin() + 10, short_prefix.begin() + kMacBinaryHeaderSize);
+  EXPECT_EQ(GetSmfFormat(short_prefix.data(), static_cast<int32_t>(short_prefix.size())), -1);
+}
+
+TEST(SmfHeader, Format0HeaderLengthIsNotRead) {
+  Bytes file = Format0File({0});
+  file[7] = 8;  // header length 8: still read as 6
+  Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.track->CountEvents(kStatusNote), 1);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(SmfHeader, Format0Refusals) {
+  struct Case {
+    size_t at;
+    uint8_t value;
+    const char* text;
+  } cases[] = {
+      {11, 2, "M0DT04000003 トラック数に誤りがあります。"},
+      {9, 1, "M0DT04000001 フォーマット0のファイルではありません。"},
+      {0, 'm', "M0DT04000004 MIDIファイルではないか、ファイルにマックバイナリがついています。"},
+      {13, 0, "MDDT35000001 Midiのフォーマット異常です。"},  // division 0
+  };
+  for (const Case& c : cases) {
+    cantrel_test::Sink().Clear();
+    Bytes file = Format0File({0});
+    file[c.at] = c.value;
+    if (c.at == 13) file[12] = 0;
+    Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+    EXPECT_EQ(song.state, kSongNotes);
+    EXPECT_EQ(song.track->event_count, 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{c.text});
+  }
+}
+
+TEST(SmfHeader, ShortInputIsNotAMidiFile) {
+  const Bytes file = Format0File({0});
+  Midi0Data song(file.data(), 10);
+  EXPECT_EQ(song.track->event_count, 0);
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  Midi1Data one(10, file.data());
+  EXPECT_EQ(one.state, kSongBytes);
+  EXPECT_EQ(one.track_count, 0);
+  EXPECT_EQ(one.division, 0);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
+}
+
+TEST(SmfHeader, Format1TrackCounts) {
+  const Bytes track = Chunk({0x00, 0xFF, 0x2F, 0x00});
+  std::vector<Bytes> parts = {Header(1, 63, 96)};
+  for (int i = 0; i < 63; ++i) parts.push_back(track);
+  const Bytes file63 = Join(parts);
+  Midi1Data song63(static_cast<int32_t>(file63.size()), file63.data());
+  EXPECT_EQ(song63.track_count, 63);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  parts[0] = Header(1, 64, 96);
+  parts.push_back(track);
+  const Bytes file64 = Join(parts);
+  Midi1Data song64(static_cast<int32_t>(file64.size()), file64.data());
+  EXPECT_EQ(song64.track_count, 32);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M1DT03000001 トラック数のエラーです。"});
+}
+
+TEST(SmfHeader, Format1FileEndingEarlyKeepsTheTracksRead) {
+  const Bytes track = Chunk({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
+  const Bytes file = Join({Header(1, 3, 96), track, track});
+  Midi1Data song(static_cast<int32_t>(file.size()), file.data());
+  EXPECT_EQ(song.track_count, 2);
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(BoxTexts(),
+            std::vector<std::string>{"M1DT00000000 Midiのフォーマット１のデータでエラーが発生しました。"});
+}
+
+TEST(SmfHeader, ForeignChunksAreSteppedOver) {
+  const Bytes track = Chunk({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
+  const Bytes foreign = {'A', 'B', 'C', 'D', 0, 0, 0, 3, 1, 2, 3};
+  const Bytes file = Join({Header(1, 2, 96), foreign, track, foreign, track});
+  Midi1Data song(static_cast<int32_t>(file.size()), file.data());
+  EXPECT_EQ(song.track_count, 2);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(SmfHeader, MacBinaryFilesReadLikeTheFile) {
+  const Bytes file0 = Format0File({0, 96});
+  const Bytes prefixed0 = MacBinary(file0);
+  Midi0Data plain(file0.data(), static_cast<int32_t>(file0.size()));
+  Midi0Data wrapped(prefixed0.data(), static_cast<int32_t>(prefixed0.size()));
+  EXPECT_EQ(wrapped.track->event_count, plain.track->event_count);
+  EXPECT_EQ(Ticks(*wrapped.track), Ticks(*plain.track));
+
+  const Bytes track = Chunk({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00});
+  const Bytes file1 = Join({Header(1, 1, 96), track});
+  const Bytes prefixed1 = MacBinary(file1);
+  Midi1Data one(static_cast<int32_t>(prefixed1.size()), prefixed1.data());
+  EXPECT_EQ(one.track_count, 1);
+  EXPECT_EQ(one.tracks[0]->CountEvents(kStatusNote), 1);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  const fs::path path = Write("mac.mid", prefixed1);
+  Midi0Data opened(path, kDefaultMusicCapacity);
+  EXPECT_EQ(opened.track->CountEvents(kStatusNote), 1);
+}
+
+// ---- the path constructors ----
+
+TEST(SmfPaths, MissingFileGivesAnEmptySong) {
+  const fs::path path = Temp("nothing.mid");
+  Midi0Data song(path, kDefaultMusicCapacity);
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.division, kNewSongDivision);
+  ASSERT_NE(song.track, nullptr);
+  EXPECT_EQ(song.track->mode, kTrackNotes);
+  EXPECT_EQ(song.track->event_count, 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M0DT04000002 ファイルが開けませんでした。"});
+
+  cantrel_test::Sink().Clear();
+  Midi1Data one(path, kDefaultMusicCapacity);
+  EXPECT_EQ(one.track_count, 0);
+  EXPECT_EQ(one.state, kSongNotes);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M1DT03000005 ファイルを開けませんでした。"});
+}
+
+TEST(SmfPaths, FilesAboveTheCapacityAreRefused) {
+  Bytes file = Format0File({0});
+  file.resize(kDefaultMusicCapacity + 1, 0);
+  const fs::path path = Write("big.mid", file);
+  Midi0Data song(path, kDefaultMusicCapacity);
+  EXPECT_EQ(song.track->event_count, 0);
+  Midi1Data one(path, kDefaultMusicCapacity);
+  EXPECT_EQ(one.track_count, 0);
+  Midi0Data bytes(file.data(), static_cast<int32_t>(file.size()));
+  EXPECT_EQ(bytes.track->event_count, 0);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kTooLarge, kTooLarge, kTooLarge}));
+}
+
+TEST(SmfPaths, NoMidiFileIsHandedOverAtMostOnce) {
+  const fs::path garbage = Write("garbage.mid", Bytes(500, 0x41));
+  Midi0Data song(garbage, kDefaultMusicCapacity);
+  EXPECT_EQ(song.track->event_count, 0);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+
+  // A format-0 file the format-0 reader refuses (two tracks announced).
+  Bytes two = Format0File({0});
+  two[11] = 2;
+  const fs::path path = Write("two.mid", two);
+  cantrel_test::Sink().Clear();
+  Midi0Data zero(path, kDefaultMusicCapacity);
+  EXPECT_EQ(zero.track->event_count, 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M0DT04000003 トラック数に誤りがあります。"});
+  cantrel_test::Sink().Clear();
+  Midi1Data one(path, kDefaultMusicCapacity);
+  EXPECT_EQ(one.track_count, 0);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M0DT04000003 トラック数に誤りがあります。"});
+}
+
+TEST(SmfPaths, Format1FileOpensAsOneTrack) {
+  const fs::path path = cantrel_test::DataPath("midi/songs/band_f1.mid");
+  Midi1Data one(path, kDefaultMusicCapacity);
+  ASSERT_EQ(one.track_count, 3);
+  int notes = 0;
+  int events = 0;
+  for (int i = 0; i < one.track_count; ++i) {
+    notes += one.tracks[i]->CountEvents(kStatusNote);
+    events += one.tracks[i]->event_count - 1;  // without End of Track
+  }
+  Midi0Data song(path, kDefaultMusicCapacity);
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.division, 480);
+  EXPECT_EQ(song.track->CountEvents(kStatusNote), notes);
+  EXPECT_EQ(song.track->event_count, events + 1);
+  EXPECT_EQ(song.track->GetLength(), 2880);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(SmfPaths, Format0FileOpensAsSeventeenTracks) {
+  const fs::path path = cantrel_test::DataPath("midi/songs/setup_f0.mid");
+  Midi1Data one(path, kDefaultMusicCapacity);
+  ASSERT_EQ(one.track_count, kSplitTrackCount);
+  EXPECT_EQ(one.division, 96);
+  EXPECT_EQ(one.tracks[10]->CountEvents(kStatusNote), 2);  // channel 9
+  EXPECT_EQ(one.tracks[1]->CountEvents(kStatusNote), 3);   // channel 0
+  EXPECT_EQ(one.tracks[0]->CountEvents(kStatusSysEx), 0);
+  EXPECT_EQ(one.tracks[1]->CountEvents(kStatusSysEx), 3);
+  // The GS part message of channel 10 goes with its channel.
+  EXPECT_EQ(one.tracks[11]->CountEvents(kStatusSysEx), 1);
+  for (int i = 0; i < one.track_count; ++i) {
+    EXPECT_EQ(one.tracks[i]->GetLength(), 400) << i;
+    EXPECT_TRUE(one.tracks[i]->LastIsEndOfTrack());
+  }
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(SmfPaths, MasterVolumeIsAddedToFormat1Songs) {
+  const fs::path path = cantrel_test::DataPath("midi/songs/band_f1.mid");
+  Midi1Data one(path, kDefaultMusicCapacity);
+  EXPECT_EQ(one.GetMasterVolume(), 127);
+  EXPECT_EQ(one.tracks[1]->CountSysExKind(1), 1);  // the first track with a channel
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  const Bytes bytes = ReadFile(path);
+  Midi1Data warned(bytes.data(), static_cast<int32_t>(bytes.size()), 1, kDefaultMusicCapacity);
+  EXPECT_EQ(warned.GetMasterVolume(), 127);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                            "M1DT03000016 マスターボリュームが設定されていませんでしたので127を設定しました。"});
+}
+
+// ---- states ----
+
+TEST(SmfStates, WrongStateIsReportedAndChangesNothing) {
+  const Bytes file = Format0File({0, 96});
+  Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+  song.Pack(0);
+  EXPECT_EQ(song.state, kSongNotes);
+  song.Unpack();
+  song.ToNoteMode();
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.CutLeadIn(), 0 * 0 + song.CutLeadIn());
+  const auto texts = BoxTexts();
+  ASSERT_EQ(texts.size(), 3u);
+  for (const auto& t : texts) {
+    EXPECT_EQ(t, "M0DT04000005 Midiのフォーマット0のデータで内部エラーが発生しました。");
+  }
+
+  cantrel_test::Sink().Clear();
+  Midi1Data one(96, kDefaultMusicCapacity);
+  one.Pack();
+  one.Unpack();
+  EXPECT_EQ(one.state, kSongNotes);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
+}
+
+TEST(SmfStates, StepByStep) {
+  const Bytes file = Format0File({0, 96});
+  Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+  EXPECT_EQ(song.track->mode, kTrackNotes);
+  song.ToEventMode();
+  EXPECT_EQ(song.state, kSongEvents);
+  EXPECT_EQ(song.track->mode, kTrackEvents);
+  song.Pack(0);
+  EXPECT_EQ(song.state, kSongBytes);
+  EXPECT_EQ(song.track, nullptr);
+  EXPECT_EQ(song.position, kSmfHeaderSize);
+  song.Unpack();
+  EXPECT_EQ(song.state, kSongEvents);
+  EXPECT_EQ(song.track->CountEvents(kStatusNoteOn), 2);
+}
+
+TEST(SmfStates, SaveReturnsToTheStateAndOrdersTicks) {
+  // A note ending at 96 and the next starting at 96 on another channel, stored
+  // note-on first.
+  std::unique_ptr<MidiTrack> track(MakeTrack(
+      kTrackEvents, {NoteOn(0, 0, 60, 100), NoteOn(96, 1, 64, 100), NoteOff(0, 0, 60),
+                     NoteOff(96, 1, 64), EndOfTrack(0)}));
+  Midi0Data song(kSongEvents, 96, kDefaultMusicCapacity);
+  delete song.track;
+  song.track = track.release();
+  song.ToNoteMode();
+  const fs::path path = Temp("ordered.mid");
+  ASSERT_EQ(song.SaveFile(path, 0), 1);
+  EXPECT_EQ(song.state, kSongNotes);
+  song.ToEventMode();
+  EXPECT_EQ(song.track->events[1]->status, kStatusNoteOff);
+  EXPECT_EQ(song.track->events[2]->status, kStatusNoteOn);
+  ExpectToolsRead(path);
+}
+
+TEST(SmfStates, Format1PackWritesTheTrueTrackCount) {
+  Midi1Data song(96, 600);
+  for (int t = 0; t < 3; ++t) {
+    Midi1Track* track = song.AddEmptyTrack(kDefaultMusicCapacity);
+    track->mode = kTrackNotes;
+    for (int i = 0; i < 40; ++i) track->AddNote(t, i == 0 ? 0 : 24, 60 + i % 12, 100, 20);
+    track->AddEndOfTrackAt(24);
+  }
+  const fs::path path = Temp("cut.mid");
+  EXPECT_EQ(song.SaveFile(path), 1);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kTooLarge});
+  const Bytes bytes = ReadFile(path);
+  ASSERT_GE(bytes.size(), 14u);
+  EXPECT_EQ(bytes[11], 1);  // only the first track fitted
+  EXPECT_LT(bytes.size(), 600u);
+  EXPECT_EQ(song.track_count, 1);
+  ExpectToolsRead(path);
+  if (HaveMido()) EXPECT_EQ(MidoHeader(path), "1 1 96");
+}
+
+TEST(SmfStates, Format0PackThatDoesNotFitKeepsTheSong) {
+  Midi0Data song(kSongEvents, 96, 300);
+  delete song.track;
+  std::vector<MidiEvent*> events;
+  for (int i = 0; i < 100; ++i) {
+    events.push_back(NoteOn(10, 0, 60, 100));
+    events.push_back(NoteOff(10, 0, 60));
+  }
+  events.push_back(EndOfTrack(0));
+  song.track = MakeTrack(kTrackEvents, events);
+  song.Pack(0);
+  EXPECT_EQ(song.state, kSongEvents);
+  ASSERT_NE(song.track, nullptr);
+  EXPECT_EQ(song.track->event_count, 201);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kTooLarge});
+  EXPECT_EQ(song.SaveFile(Temp("x.mid"), 0), 0);
+  EXPECT_FALSE(fs::exists(Temp("x.mid")));
+}
+
+TEST(SmfStates, PackedSizeIsTheFileSize) {
+  Midi1Data song(cantrel_test::DataPath("midi/songs/tune_f1.mid"), kDefaultMusicCapacity);
+  const int32_t size = song.GetPackedSize();
+  EXPECT_EQ(song.state, kSongNotes);
+  const fs::path path = Temp("tune.mid");
+  ASSERT_EQ(song.SaveFile(path), 1);
+  EXPECT_EQ(static_cast<int32_t>(fs::file_size(path)), size);
+}
+
+// ---- round trips ----
+
+TEST(SmfRoundTrip, OwnFixtures) {
+  struct Case {
+    const char* file;
+    int format;
+  } cases[] = {{"midi/songs/setup_f0.mid", 0}, {"midi/songs/band_f1.mid", 1},
+               {"midi/songs/tune_f1.mid", 1},  {"midi/abc_tune.mid", 1},
+               {"midi/features.mid", 1},       {"midi/running_status.mid", -1}};
+  for (const Case& c : cases) {
+    const fs::path source = cantrel_test::DataPath(c.file);
+    if (!fs::exists(source)) continue;
+    const int format = c.format >= 0 ? c.format : GetSmfFileFormat(source);
+    Bytes first, second;
+    if (format == 0) {
+      RoundTrip0(source, &first, &second);
+    } else {
+      RoundTrip1(source, &first, &second);
+    }
+    EXPECT_EQ(first, second) << c.file;
+    const fs::path saved = Write("saved.mid", first);
+    ExpectToolsRead(saved);
+    ExpectSameMusic(source, saved);
+  }
+}
+
+TEST(SmfRoundTrip, Format1OpenedAsFormat0) {
+  const fs::path source = cantrel_test::DataPath("midi/songs/tune_f1.mid");
+  Bytes first, second;
+  RoundTrip0(source, &first, &second);
+  EXPECT_EQ(first, second);
+  const fs::path saved = Write("merged.mid", first);
+  ExpectToolsRead(saved);
+  ExpectSameMusic(source, saved);
+  if (HaveMido()) EXPECT_EQ(MidoHeader(saved), "0 1 480");
+}
+
+TEST(SmfRoundTrip, MacBinaryFileIsWrittenWithoutThePrefix) {
+  const Bytes file = ReadFile(cantrel_test::DataPath("midi/songs/setup_f0.mid"));
+  const fs::path source = Write("mac.mid", MacBinary(file));
+  Bytes first, second;
+  RoundTrip0(source, &first, &second);
+  EXPECT_EQ(first, second);
+  ASSERT_GE(first.size(), 4u);
+  EXPECT_EQ(std::string(first.begin(), first.begin() + 4), "MThd");
+}
+
+TEST(SmfRoundTrip, DebianMusic) {
+  const fs::path folder = "/usr/share/planetblupi/music";
+  if (!fs::exists(folder)) GTEST_SKIP() << "planetblupi-music-midi is not installed";
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".mid") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  for (size_t i = 0; i < files.size(); ++i) {
+    Bytes first, second;
+    RoundTrip1(files[i], &first, &second);
+    EXPECT_EQ(first, second) << files[i];
+    // Tools and music checks on a few of them, to keep the run short.
+    if (i % 4 == 0) {
+      const fs::path saved = Write("blupi.mid", first);
+      ExpectToolsRead(saved);
+      ExpectSameMusic(files[i], saved);
+    }
+  }
+  // Merged into one track as for playing.
+  Bytes first, second;
+  RoundTrip0(files[0], &first, &second);
+  EXPECT_EQ(first, second);
+  const fs::path merged = Write("blupi0.mid", first);
+  ExpectToolsRead(merged);
+  ExpectSameMusic(files[0], merged);
+}
+
+// ---- split and merge ----
+
+TEST(SmfConvert, SplitLayout) {
+  std::unique_ptr<MidiTrack> track(MakeTrack(
+      kTrackNotes,
+      {Meta(0, 0x51, std::string("\x07\xA1\x20", 3)),
+       SysEx(0, Bytes(std::begin(kGsResetMessage), std::end(kGsResetMessage))), Note(0, 0, 60, 100, 96),
+       Note(10, 1, 62, 100, 96), Note(10, 9, 36, 100, 20), Note(10, 20, 40, 100, 20), EndOfTrack(200)}));
+  track->events[0]->value = 500000;
+  Midi0Data song(*track, 96);
+  Midi1Data one(song, kDefaultMusicCapacity);
+  ASSERT_EQ(one.track_count, 17);
+  EXPECT_EQ(one.tracks[0]->CountEvents(kStatusMeta), 2);  // tempo and End of Track
+  EXPECT_EQ(one.tracks[1]->CountEvents(kStatusSysEx), 1);
+  EXPECT_EQ(TicksOf(*one.tracks[1], kStatusNote), std::vector<int64_t>{0});
+  EXPECT_EQ(TicksOf(*one.tracks[2], kStatusNote), std::vector<int64_t>{10});
+  EXPECT_EQ(TicksOf(*one.tracks[10], kStatusNote), std::vector<int64_t>{20});
+  int only_end = 0;
+  for (int i = 0; i < 17; ++i) {
+    EXPECT_EQ(one.tracks[i]->GetLength(), 230) << i;
+    if (one.tracks[i]->event_count == 1) ++only_end;
+  }
+  EXPECT_EQ(only_end, 13);
+  // Channel 20 has no track in the layout: reported and left out.
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"M1DT0300001E チャネルに異常が発生しました。"});
+}
+
+TEST(SmfConvert, MergeRoundByRound) {
+  Midi1Data one(96, kDefaultMusicCapacity);
+  Midi1Track* a = one.AddEmptyTrack(kDefaultMusicCapacity);
+  a->mode = kTrackNotes;
+  a->AddEvent(Note(0, 0, 60, 100, 10));
+  a->AddEvent(Note(96, 0, 61, 100, 10));
+  a->AddEndOfTrackAt(10);
+  Midi1Track* b = one.AddEmptyTrack(kDefaultMusicCapacity);
+  b->mode = kTrackNotes;
+  b->AddEvent(Note(0, 1, 70, 100, 10));
+  b->AddEvent(Note(48, 1, 71, 100, 10));
+  b->AddEndOfTrackAt(200);
+  Midi0Data song(kDefaultMusicCapacity);
+  one.MergeToFormat0(song);
+  const MidiTrack& t = *song.track;
+  ASSERT_EQ(t.event_count, 5);
+  EXPECT_EQ(t.events[0]->note, 60);
+  EXPECT_EQ(t.events[1]->note, 70);
+  EXPECT_EQ(t.events[2]->note, 71);
+  EXPECT_EQ(t.events[3]->note, 61);
+  EXPECT_EQ(Ticks(t), (std::vector<int64_t>{0, 0, 48, 96, 248}));
+  EXPECT_TRUE(t.LastIsEndOfTrack());
+  EXPECT_EQ(song.division, 96);
+}
+
+// ---- copies, lead-in, division, metre ----
+
+TEST(Format0Song, CopiesAreIndependent) {
+  const Bytes file = Format0File({0, 96});
+  Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+  song.metre_override = 3 * 256 + 4;
+  Midi0Data copy(song);
+  EXPECT_EQ(copy.state, kSongNotes);
+  EXPECT_EQ(copy.division, 96);
+  EXPECT_EQ(copy.metre_override, 3 * 256 + 4);
+  copy.track->events[1]->note = 10;
+  EXPECT_EQ(song.track->events[1]->note, 60);
+
+  song.ToEventMode();
+  Midi0Data event_copy(song);
+  EXPECT_EQ(event_copy.track->mode, kTrackEvents);
+  EXPECT_EQ(event_copy.track->event_count, song.track->event_count);
+
+  song.Pack(0);
+  Midi0Data byte_copy(song);
+  EXPECT_EQ(byte_copy.state, kSongBytes);
+  EXPECT_EQ(byte_copy.used_size, song.used_size);
+  byte_copy.Unpack();
+  EXPECT_EQ(byte_copy.track->CountEvents(kStatusNoteOn), 2);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(Format0Song, BarLength) {
+  Midi0Data song(kDefaultMusicCapacity);
+  EXPECT_EQ(song.GetBarLength(), 384);
+  song.metre_override = 3 * 256 + 4;
+  EXPECT_EQ(song.GetBarLength(), 2880);
+  song.metre_override = 0;
+  song.division = 96;
+  song.track->AddEvent(TimeSignature(0, 6, 3));
+  EXPECT_EQ(song.GetBarLength(), 288);
+  int32_t metre = 0;
+  EXPECT_EQ(song.GetMetre(&metre), 1);
+  EXPECT_EQ(metre, 6 * 256 + 8);
+  // Metres that give no bar fall back to 384 instead of dividing by zero.
+  for (int32_t m : {0 * 256 + 4, 3 * 256 + 0, 0x7F00}) {
+    song.metre_override = m;
+    EXPECT_EQ(song.GetBarLength(), 384) << m;
+  }
+  song.metre_override = 4 * 256 + 4;
+  song.division = 0;
+  EXPECT_EQ(song.GetBarLength(), 384);
+}
+
+TEST(Format0Song, LeadInCut) {
+  struct Case {
+    int first_note, division, numerator, power, expected_cut;
+  } cases[] = {{2000, 96, 4, 2, 1920}, {2000, 480, 0, 0, 1920}, {0, 96, 4, 2, 0}, {300, 96, 3, 2, 288}};
+  for (const Case& c : cases) {
+    std::vector<MidiEvent*> events;
+    if (c.numerator) events.push_back(TimeSignature(0, c.numerator, c.power));
+    events.push_back(Note(c.first_note, 0, 60, 100, 48));
+    events.push_back(EndOfTrack(100));
+    std::unique_ptr<MidiTrack> track(MakeTrack(kTrackNotes, events));
+    Midi0Data song(*track, c.division);
+    EXPECT_EQ(song.CutLeadIn(), c.expected_cut);
+    EXPECT_EQ(TicksOf(*song.track, kStatusNote),
+              std::vector<int64_t>{c.first_note - c.expected_cut});
+  }
+  // Without notes: the whole bars within the song's length.
+  std::unique_ptr<MidiTrack> empty(MakeTrack(kTrackNotes, {EndOfTrack(1000)}));
+  Midi0Data quiet(*empty, 96);
+  EXPECT_EQ(quiet.CutLeadIn(), 768);
+  EXPECT_EQ(Ticks(*quiet.track).back(), 232);
+}
+
+TEST(Format0Song, TrimStartShortensDeltasOnly) {
+  std::unique_ptr<MidiTrack> track(MakeTrack(
+      kTrackNotes, {Controller(10, 0, 7, 100), Controller(20, 0, 10, 64), Note(100, 0, 60, 100, 48),
+                    Note(50, 0, 62, 100, 48), EndOfTrack(100)}));
+  Midi0Data song(*track, 96);
+  song.TrimStart(60);
+  EXPECT_EQ(Ticks(*song.track), (std::vector<int64_t>{0, 0, 70, 120, 220}));
+  EXPECT_EQ(song.track->event_count, 5);
+}
+
+TEST(Format0Song, DivisionChange) {
+  std::unique_ptr<MidiTrack> track(
+      MakeTrack(kTrackNotes, {Note(0, 0, 60, 100, 480), Note(960, 0, 62, 100, 240), EndOfTrack(480)}));
+  Midi0Data song(*track, 960);
+  song.SetDivision(96);
+  EXPECT_EQ(song.division, 96);
+  EXPECT_EQ(TicksOf(*song.track, kStatusNote), (std::vector<int64_t>{0, 96}));
+  EXPECT_EQ(song.track->events[0]->duration, 48);
+  song.ChangeDivision(0, 0);
+  EXPECT_EQ(song.division, 96);
+  song.ToEventMode();
+  song.SetDivision(480);
+  EXPECT_EQ(song.division, 96);  // the track reports its wrong mode; nothing changes
+  EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
+}
+
+TEST(Format0Song, PlayPreparation) {
+  Midi0Data song(cantrel_test::DataPath("midi/songs/band_f1.mid"), kDefaultMusicCapacity);
+  Midi0Data copy(song);
+  copy.ChangeDivision(96, 0);
+  copy.ToEventMode();
+  const int32_t cut = copy.CutLeadIn();
+  // 6/8 at 96 is a bar of 288 ticks; the first note stands at 240 * 96 / 480 = 48.
+  EXPECT_EQ(cut, 0);
+  EXPECT_EQ(copy.state, kSongEvents);
+  EXPECT_EQ(TicksOf(*copy.track, kStatusNoteOn).front(), 48);
+  EXPECT_EQ(song.division, 480);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
