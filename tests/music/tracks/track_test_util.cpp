@@ -1,5 +1,7 @@
 #include "tests/music/tracks/track_test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -303,3 +305,14 @@ std::string MidoLoadError(const std::filesystem::path& path) {
 }
 
 }  // namespace track_test
+
+namespace {
+
+// Every test starts with the track module's process-wide state reset.
+struct ResetTrackModule : testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override { ResetMidiTrackModule(); }
+};
+const int kRegistered =
+    (testing::UnitTest::GetInstance()->listeners().Append(new ResetTrackModule), 0);
+
+}  // namespace
