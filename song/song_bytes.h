@@ -60,6 +60,12 @@ inline bool FieldsEqual(const char* a, const char* b, size_t size) {
   size_t n = FieldLen(a, size);
   return n == FieldLen(b, size) && std::memcmp(a, b, n) == 0;
 }
+// bar x cells per bar, kept within 0..limit whatever the bar number.
+inline int BarCell(long long bar, int cells_per_bar, int limit) {
+  const long long c = bar * cells_per_bar;
+  return c < 0 ? 0 : (c > limit ? limit : static_cast<int>(c));
+}
+
 inline bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 }  // namespace song_bytes

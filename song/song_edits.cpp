@@ -139,11 +139,12 @@ bool CSongData::SetBarCount(int n) {
 }
 
 bool CSongData::InsertBars(int first, int last) {
-  const int n = last - first + 1;
-  if (n < 1 || first < 0 || first > bar_count) {
+  const long long span = static_cast<long long>(last) - first + 1;
+  if (span < 1 || span > kSongMaxBeats || first < 0 || first > bar_count) {
     ReportError(0);
     return false;
   }
+  const int n = static_cast<int>(span);
   const int old_count = bar_count;
   if (!SetBarCount(old_count + n)) return false;
   const int bpb = beats_per_bar;
@@ -158,8 +159,8 @@ bool CSongData::InsertBars(int first, int last) {
 }
 
 bool CSongData::InsertBarCopies(int first, int last, int target) {
-  const int n = last - first + 1;
-  if (n < 1 || first < 0 || last >= bar_count || target < 0 || target > bar_count) {
+  const int n = (first >= 0 && last >= first && last < bar_count) ? last - first + 1 : 0;
+  if (n < 1 || target < 0 || target > bar_count) {
     ReportError(0);
     return false;
   }
@@ -187,8 +188,8 @@ bool CSongData::InsertBarCopies(int first, int last, int target) {
 }
 
 bool CSongData::OverwriteBars(int first, int last, int target) {
-  const int n = last - first + 1;
-  if (n < 1 || first < 0 || last >= bar_count || target < 0 || target > bar_count ||
+  const int n = (first >= 0 && last >= first && last < bar_count) ? last - first + 1 : 0;
+  if (n < 1 || target < 0 || target > bar_count ||
       beats_per_bar <= 0 || target + n > kSongMaxBeats / beats_per_bar) {
     ReportError(0);
     return false;
@@ -216,11 +217,11 @@ bool CSongData::OverwriteBars(int first, int last, int target) {
 void CSongData::DeleteBars(int first, int last) {
   if (first < 0 || first >= bar_count) return;
   last = std::min(last, bar_count - 1);
-  const int n = last - first + 1;
-  if (n < 1) {
+  if (last < first) {
     ReportError(0);
     return;
   }
+  const int n = last - first + 1;
   const int bpb = beats_per_bar;
   for (int bar = last + 1; bar < bar_count; ++bar)
     for (int i = 0; i < bpb; ++i) CopyBeat((bar - n) * bpb + i, bar * bpb + i);

@@ -187,8 +187,8 @@ void CSongData::SetLyric(int bar, int eighth, const char* text, bool second) {
 
 void CSongData::FillLyricDashes(int first_bar, int end_bar) {
   const int n = SongCells();
-  const int c0 = std::max(0, first_bar) * 2 * beats_per_bar;
-  const int c1 = std::min(n, std::max(0, end_bar) * 2 * beats_per_bar);
+  const int c0 = BarCell(first_bar, 2 * beats_per_bar, n);
+  const int c1 = BarCell(end_bar, 2 * beats_per_bar, n);
   for (int c = c0; c < c1; ++c)
     for (int s = 0; s < 3; ++s)
       if (IsPitch(cells[c].slot[s])) SetField(cells[c].lyric[s], 8, "-");
@@ -389,8 +389,8 @@ int CSongData::GetSoundingValue(int bar, int eighth, bool second) const {
 
 int CSongData::FindNextNote(int cell, int slot, int* slot_out) const {
   const int n = std::min(SongCells(), kSongMaxCells);
-  int pos = cell * 3 + slot + 1;
-  if (cell < 0 || slot < 0) pos = 0;
+  if (cell >= kSongMaxCells) return -1;
+  int pos = (cell < 0 || slot < 0) ? 0 : cell * 3 + std::min(slot, 2) + 1;
   for (; pos < n * 3; ++pos) {
     if (IsPitch(cells[pos / 3].slot[pos % 3])) {
       if (slot_out) *slot_out = pos % 3;
@@ -401,8 +401,9 @@ int CSongData::FindNextNote(int cell, int slot, int* slot_out) const {
 }
 
 int CSongData::FindPreviousNote(int cell, int slot, int* slot_out, int mode) const {
-  int pos = cell * 3 + slot - 1;
-  if (pos >= kSongMaxCells * 3) pos = kSongMaxCells * 3 - 1;
+  const long long start = static_cast<long long>(cell) * 3 + slot - 1;
+  int pos = start >= kSongMaxCells * 3 ? kSongMaxCells * 3 - 1
+                                       : static_cast<int>(std::max<long long>(start, -1));
   for (; pos >= 0; --pos) {
     const int v = cells[pos / 3].slot[pos % 3];
     if (IsPitch(v) || (mode == 1 && v == NoteSlotRest)) {
@@ -423,11 +424,11 @@ namespace {
 struct CellRange {
   int begin, end;
 };
-CellRange RangeOfBars(const CSongData& song, int first_bar, int end_bar) {
+CellRange RangeOfBars(const CSongData& song, long long first_bar, long long end_bar) {
   const int n = song.SongCells();
   const int per_bar = 2 * std::max<int>(song.beats_per_bar, 1);
-  int b = first_bar < 0 ? 0 : std::min(n, first_bar * per_bar);
-  int e = end_bar < 0 ? n : std::min(n, std::max(0, end_bar) * per_bar);
+  int b = first_bar < 0 ? 0 : BarCell(first_bar, per_bar, n);
+  int e = end_bar < 0 ? n : BarCell(end_bar, per_bar, n);
   return {b, std::max(b, e)};
 }
 }  // namespace
@@ -467,7 +468,7 @@ void CSongData::MarkUsedPitches(int* table) const {
 }
 
 int CSongData::CountNotes(int first, int last) const {
-  const CellRange r = RangeOfBars(*this, first, last < 0 ? -1 : last + 1);
+  const CellRange r = RangeOfBars(*this, first, last < 0 ? -1 : static_cast<long long>(last) + 1);
   int count = 0;
   for (int c = r.begin; c < r.end; ++c)
     for (int s = 0; s < 3; ++s)

@@ -613,8 +613,8 @@ void CSongData::UpdatePitchRange(int skip) {
 void CSongData::MergeRests(int first_bar, int end_bar) {
   if (beats_per_bar <= 0) return;
   const int song_cells = SongCells();
-  int c0 = first_bar < 0 ? 0 : first_bar * 2 * beats_per_bar;
-  int c1 = end_bar < 0 ? song_cells : end_bar * 2 * beats_per_bar;
+  int c0 = first_bar < 0 ? 0 : BarCell(first_bar, 2 * beats_per_bar, song_cells);
+  int c1 = end_bar < 0 ? song_cells : BarCell(end_bar, 2 * beats_per_bar, song_cells);
   c1 = std::min(c1, song_cells);
   int last = -1;
   for (int c = std::max(c0, 0); c < c1; ++c) {

@@ -30,8 +30,8 @@ CellSpan BarCells(const CSongData& song, int first, int last) {
   if (last < 0) last = song.bar_count - 1;
   if (first < 0) first = 0;
   const int n = song.SongCells();
-  const int b = std::min(n, first * per_bar);
-  const int e = std::min(n, std::max(0, last + 1) * per_bar);
+  const int b = BarCell(first, per_bar, n);
+  const int e = BarCell(static_cast<long long>(last) + 1, per_bar, n);
   return {b, std::max(b, e)};
 }
 }  // namespace
@@ -96,8 +96,8 @@ void CSongData::HalveNoteValues(int first, int last) {
   std::vector<uint8_t> src_bf(bass_first, bass_first + kSongMaxBeats);
   std::vector<uint8_t> src_bs(bass_second, bass_second + kSongMaxBeats);
 
-  const int r0 = first * per_bar;
-  const int r1 = std::min(n, (last + 1) * per_bar);
+  const int r0 = BarCell(first, per_bar, n);
+  const int r1 = BarCell(static_cast<long long>(last) + 1, per_bar, n);
   int w = r0;  // write cell
   int half = 0;
   for (int r = r0; r < r1; ++r) {
@@ -150,7 +150,8 @@ bool CSongData::DoubleNoteValues(int first, int last) {
   }
   const int n = SongCells();
   const int per_bar = 2 * bpb;
-  const int r0 = first * per_bar, r1 = std::min(n, (last + 1) * per_bar);
+  const int r0 = BarCell(first, per_bar, n);
+  const int r1 = BarCell(static_cast<long long>(last) + 1, per_bar, n);
   const int new_cells = n + (r1 - r0);
   if (new_cells > kSongMaxCells) {
     // The cell arrays end at 2048 eighths: refuse rather than cut the song.

@@ -259,3 +259,71 @@ TEST(SongEdits, MirrorAndInversion) {
     EXPECT_LE(s, 127);
   }
 }
+
+TEST(SongEdits, ExtremeBarNumbersAreRefusedOrIgnored) {
+  const int big = 0x7FFFFFFF, small = -0x7FFFFFFF - 1;
+  auto song = Numbered(4);
+  EXPECT_FALSE(song->InsertBars(0, big));
+  EXPECT_FALSE(song->InsertBars(small, 2));
+  EXPECT_FALSE(song->InsertBarCopies(0, big, 0));
+  EXPECT_FALSE(song->InsertBarCopies(small, big, 1));
+  EXPECT_FALSE(song->OverwriteBars(small, 1, big));
+  song->DeleteBars(1, small);
+  song->DeleteBars(big, big);
+  song->ClearNotes(0, small);
+  song->ClearLyrics(small, big);
+  song->TransposeBars(0, big, 1);
+  song->SixteenthsToTriplet(big, big);
+  song->MakeTriplets(small, big);
+  song->HalveNoteValues(small, big);
+  EXPECT_FALSE(song->DoubleNoteValues(big, small));
+  song->FillLyricDashes(small, big);
+  song->MergeRests(big, big);
+  song->InvertMelodyAndChords(small, big);
+  int lo, hi, first, last;
+  song->GetPitchRange(&lo, &hi, big, big);
+  song->GetFirstAndLastPitch(&first, &last, big, small);
+  EXPECT_EQ(song->CountNotes(big, big), 0);
+  song->SetNote(big, big, 60, 1, false);
+  song->SetLyric(small, big, "x", false);
+  song->SetChord(big, big, 0, 0, big, 0, false);
+  song->SetGlissando(big, 0, true);
+  song->ClearBar(big, true);
+  song->CopyBar(big, small);
+  song->DeleteBeat(big, small);
+  song->DeleteEighth(small, big);
+  EXPECT_EQ(song->GetCellText(big, big, big), "");
+  NoteCell cell{};
+  EXPECT_EQ(song->SetCell(big, big, cell), 0);
+  EXPECT_FALSE(song->GetCell(small, 0, &cell));
+  double length = 0;
+  for (int bar : {big, small, -1}) {
+    song->GetSlotValue(bar, big, true);
+    song->GetNoteAt(bar, small, &length, false);
+    song->GetSlotLength(bar, big, true);
+    song->GetNoteLength(bar, big);
+    song->GetSoundingValue(bar, big, false);
+    song->IsTripletBeat(bar, big - 1);
+    song->IsQuarterTriplet(bar, 0);
+    song->IsHalfTriplet(bar, 0);
+    song->IsCellSplit(bar, 0);
+    song->HasThirdPart(bar, 0);
+    int root, type, key, bass;
+    song->GetChord(bar, big, &root, &type, &key, &bass, 1);
+    song->GetPreviousChord(bar, small, &root, &type, &key, &bass);
+    EXPECT_EQ(song->CountSameChordBeats(bar, big), 0);
+    char buf[32];
+    song->GetCellLyric(bar, big, 1, buf, -1);
+    song->GetSlotLyric(bar, big, buf, true);
+    song->SetTrill(bar, big);
+    song->SetNoteFromRows(bar, 0, 2, 0, 1, true);
+  }
+  int slot = 0;
+  EXPECT_EQ(song->FindNextNote(big, 2, &slot), -1);
+  song->FindPreviousNote(big, 2, &slot, 1);
+  EXPECT_EQ(song->FindPreviousNote(small, 0, &slot, 1), -1);
+  song->SetSlotValue(big, 0, 1);
+  song->DescribeSlot(small, 0, true);
+  EXPECT_EQ(song->CountHoldRun(big), 0);
+  EXPECT_EQ(song->bar_count, 4);
+}
