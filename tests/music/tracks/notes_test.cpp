@@ -1,0 +1,281 @@
+// Note mode and back, note-off order, re-struck notes; the one-pass conversions are
+// checked against the event-by-event procedure on many random tracks.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "music/midi_track.h"
+#include "tests/support/test_support.h"
+#include "util/gne.h"
+
+namespace {
+
+struct Ev {
+  uint32_t status;
+  int32_t delta, channel, note, velocity, duration;
+  bool operator==(const Ev& o) const {
+    return status == o.status && delta == o.delta && channel == o.channel && note == o.note &&
+           (status != kStatusNote || duration == o.duration) &&
+           (status == kStatusNoteOff || velocity == o.velocity);
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Ev& e) {
+  return os << "{" << std::hex << e.status << std::dec << " d" << e.delta << " c" << e.channel
+            << " n" << e.note << " v" << e.velocity << " l" << e.duration << "}";
+}
+
+Ev Note(int32_t delta, int32_t channel, int32_t note, int32_t duration, int32_t velocity = 100) {
+  return {kStatusNote, delta, channel, note, velocity, duration};
+}
+Ev On(int32_t delta, int32_t channel, int32_t note, int32_t velocity = 100) {
+  return {kStatusNoteOn, delta, channel, note, velocity, 0};
+}
+Ev Off(int32_t delta, int32_t channel, int32_t note) {
+  return {kStatusNoteOff, delta, channel, note, 64, 0};
+}
+Ev Cc(int32_t delta) { return {kStatusController, delta, 0, 0, 0, 0}; }
+Ev End(int32_t delta) { return {kStatusMeta, delta, kNoChannel, 0x2F, 0, 0}; }
+
+std::unique_ptr<MidiTrack> Build(const std::vector<Ev>& evs, int32_t mode) {
+  auto t = std::make_unique<MidiTrack>(mode, 0x1000);
+  for (const Ev& x : evs) {
+    MidiEvent* e = new MidiEvent(x.delta);
+    e->status = x.status;
+    e->channel = x.channel;
+    e->note = x.note;
+    e->velocity = x.velocity;
+    e->duration = x.duration;
+    if (x.status == kStatusMeta) e->number = static_cast<uint32_t>(x.note);
+    t->AddEvent(e);
+  }
+  return t;
+}
+
+std::vector<Ev> Events(const MidiTrack& t) {
+  std::vector<Ev> out;
+  for (int32_t i = 0; i < t.event_count; ++i) {
+    const MidiEvent& e = *t.events[i];
+    Ev x{e.status, e.delta, e.channel, e.note, e.velocity, e.duration};
+    if (e.status == kStatusMeta) x.note = static_cast<int32_t>(e.number);
+    out.push_back(x);
+  }
+  return out;
+}
+
+bool IsEnd(const Ev& e) { return e.status == kStatusMeta && e.note == 0x2F; }
+
+void CompactRef(std::vector<Ev>& v) {
+  std::vector<Ev> out;
+  int64_t carry = 0;
+  for (Ev e : v) {
+    if (e.status == 0) {
+      carry += e.delta;
+      continue;
+    }
+    e.delta += static_cast<int32_t>(carry);
+    carry = 0;
+    out.push_back(e);
+  }
+  v = out;
+}
+
+void MoveOffsBeforeOnsRef(std::vector<Ev>& v) {
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i].status != kStatusNoteOff) continue;
+    size_t head = i;
+    while (head > 0 && v[head].delta == 0) --head;
+    for (size_t j = i; j-- > head;) {
+      if (v[j].status == kStatusNoteOn) {
+        std::swap(v[i], v[j]);
+        std::swap(v[i].delta, v[j].delta);
+        break;
+      }
+    }
+  }
+}
+
+// Event mode, one note at a time, inserting each note-off into the growing list.
+std::vector<Ev> ToEventModeRef(std::vector<Ev> v) {
+  for (Ev& e : v) {
+    if (e.status == kStatusNote && (e.duration == 0 || e.velocity == 0)) e.status = 0;
+  }
+  CompactRef(v);
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i].status != kStatusNote) continue;
+    int64_t d = v[i].duration < 0 ? 0 : v[i].duration;
+    v[i].status = kStatusNoteOn;
+    v[i].duration = 0;
+    Ev off = Off(0, v[i].channel, v[i].note);
+    int64_t sum = 0;
+    size_t j = i + 1;
+    for (; j < v.size(); ++j) {
+      sum += v[j].delta;
+      if (sum >= d) break;
+    }
+    if (j < v.size()) {
+      off.delta = static_cast<int32_t>(v[j].delta - (sum - d));
+      v[j].delta = static_cast<int32_t>(sum - d);
+      v.insert(v.begin() + static_cast<long>(j), off);
+    } else {
+      off.delta = static_cast<int32_t>(d - sum);
+      v.push_back(off);
+    }
+  }
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (!IsEnd(v[i])) continue;
+    if (i + 1 < v.size()) {
+      Ev end = v[i];
+      v[i + 1].delta += end.delta;
+      v.erase(v.begin() + static_cast<long>(i));
+      end.delta = 0;
+      v.push_back(end);
+    }
+    break;
+  }
+  MoveOffsBeforeOnsRef(v);
+  return v;
+}
+
+// Note mode, searching forward from every note-on.
+std::vector<Ev> ToNoteModeRef(std::vector<Ev> v) {
+  for (Ev& e : v) {
+    if (e.status == kStatusNoteOn && e.velocity == 0) e.status = kStatusNoteOff;
+  }
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i].status != kStatusNoteOn) continue;
+    v[i].status = kStatusNote;
+    v[i].duration = 0;
+    int64_t sum = 0;
+    for (size_t j = i + 1; j < v.size(); ++j) {
+      sum += v[j].delta;
+      if (v[j].status == kStatusNoteOff && v[j].channel == v[i].channel && v[j].note == v[i].note) {
+        v[i].duration = static_cast<int32_t>(sum);
+        if (j + 1 < v.size()) v[j + 1].delta += v[j].delta;
+        v.erase(v.begin() + static_cast<long>(j));
+        break;
+      }
+    }
+  }
+  for (Ev& e : v) {
+    if (e.status == kStatusNoteOff) e.status = 0;
+    if (e.status == kStatusNote && e.duration == 0) e.status = 0;
+  }
+  CompactRef(v);
+  return v;
+}
+
+std::vector<Ev> RandomNotes(int n) {
+  std::vector<Ev> v;
+  for (int i = 0; i < n; ++i) {
+    int32_t delta = GneRandomRange(0, 3) == 0 ? GneRandomRange(1, 30) : 0;
+    if (GneRandomRange(0, 5) == 0) {
+      v.push_back(Cc(delta));
+    } else {
+      v.push_back(Note(delta, GneRandomRange(0, 1), GneRandomRange(60, 62), GneRandomRange(0, 40) - 2,
+                       GneRandomRange(0, 8) == 0 ? 0 : 90));
+    }
+    if (GneRandomRange(0, 30) == 0) v.push_back(End(GneRandomRange(0, 5)));
+  }
+  v.push_back(End(GneRandomRange(0, 20)));
+  return v;
+}
+
+std::vector<Ev> RandomEvents(int n) {
+  std::vector<Ev> v;
+  for (int i = 0; i < n; ++i) {
+    int32_t delta = GneRandomRange(0, 2) == 0 ? GneRandomRange(1, 20) : 0;
+    int32_t ch = GneRandomRange(0, 1), note = GneRandomRange(60, 62);
+    switch (GneRandomRange(0, 4)) {
+      case 0: case 1: v.push_back(On(delta, ch, note, GneRandomRange(0, 6) == 0 ? 0 : 80)); break;
+      case 2: case 3: v.push_back(Off(delta, ch, note)); break;
+      default: v.push_back(Cc(delta)); break;
+    }
+  }
+  v.push_back(End(GneRandomRange(0, 20)));
+  return v;
+}
+
+}  // namespace
+
+TEST(NoteMode, OneNoteThereAndBack) {
+  auto t = Build({On(0, 0, 60), Off(96, 0, 60), End(0)}, kTrackEvents);
+  t->ToNoteMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(0, 0, 60, 96), End(96)}));
+  t->ToEventMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{On(0, 0, 60), Off(96, 0, 60), End(0)}));
+  EXPECT_EQ(t->events[1]->velocity, 64);
+}
+
+TEST(NoteMode, ReStruckNotesPairFirstComeFirstServed) {
+  auto t = Build({On(0, 0, 60), On(48, 0, 60), Off(48, 0, 60), Off(48, 0, 60), End(0)}, kTrackEvents);
+  t->ToNoteMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(0, 0, 60, 96), Note(48, 0, 60, 96), End(96)}));
+  EXPECT_EQ(t->HasOverlappingNotes(), 1);
+  EXPECT_EQ(t->FixOverlappingNotes(1), 1);
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(0, 0, 60, 48), Note(48, 0, 60, 48), End(96)}));
+  EXPECT_EQ(t->HasOverlappingNotes(), 0);
+  EXPECT_EQ(t->FixOverlappingNotes(1), 0);
+}
+
+TEST(NoteMode, FixWithoutInsertDropsTheSecondStrike) {
+  auto t = Build({Note(0, 0, 60, 96), Note(48, 0, 60, 96), End(200)}, kTrackNotes);
+  EXPECT_EQ(t->FixOverlappingNotes(0), 1);
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(0, 0, 60, 96), End(248)}));
+}
+
+TEST(NoteMode, NoteOffComesBeforeTheNoteOnOfItsTick) {
+  auto t = Build({Note(0, 0, 60, 96), Note(96, 0, 60, 96), End(96)}, kTrackNotes);
+  t->ToEventMode();
+  EXPECT_EQ(Events(*t),
+            (std::vector<Ev>{On(0, 0, 60), Off(96, 0, 60), On(0, 0, 60), Off(96, 0, 60), End(0)}));
+}
+
+TEST(NoteMode, NoteOnWithoutNoteOffDisappears) {
+  auto t = Build({On(0, 0, 60), On(10, 0, 64), Off(10, 0, 64), End(5)}, kTrackEvents);
+  t->ToNoteMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(10, 0, 64, 10), End(15)}));
+}
+
+TEST(NoteMode, NoteOutlastingEndOfTrackMovesIt) {
+  auto t = Build({Note(0, 0, 60, 500), End(100)}, kTrackNotes);
+  EXPECT_EQ(t->GetLength(), 500);
+  t->ToEventMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{On(0, 0, 60), Off(500, 0, 60), End(0)}));
+}
+
+TEST(NoteMode, WrongModesAreRefused) {
+  MidiTrack t(kTrackChunk, 0x100);
+  t.ToNoteMode();
+  EXPECT_EQ(t.ToEventMode(), 0);
+  EXPECT_EQ(t.mode, kTrackChunk);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
+}
+
+TEST(NoteMode, EventModeMatchesInsertingNoteByNote) {
+  GneSeedRandomWith(7);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<Ev> notes = RandomNotes(GneRandomRange(1, 40));
+    auto t = Build(notes, kTrackNotes);
+    t->ToEventMode();
+    ASSERT_EQ(Events(*t), ToEventModeRef(notes)) << "round " << round;
+  }
+}
+
+TEST(NoteMode, NoteModeMatchesSearchingForward) {
+  GneSeedRandomWith(11);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<Ev> events = RandomEvents(GneRandomRange(1, 50));
+    auto t = Build(events, kTrackEvents);
+    t->ToNoteMode();
+    ASSERT_EQ(Events(*t), ToNoteModeRef(events)) << "round " << round;
+  }
+}
+
+TEST(NoteMode, NoteOffsMoveBeforeNoteOnsOfTheirGroup) {
+  auto t = Build({On(0, 0, 60), On(10, 0, 62), On(0, 0, 64), Off(0, 0, 60), Off(0, 0, 61), End(0)},
+                 kTrackEvents);
+  t->MoveNoteOffsBeforeNoteOns();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{On(0, 0, 60), On(10, 0, 62), Off(0, 0, 60), Off(0, 0, 61),
+                                         On(0, 0, 64), End(0)}));
+}
