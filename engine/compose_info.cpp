@@ -290,7 +290,10 @@ bool ComposeInformation::AddSectionId(int id) {
 
 bool ComposeInformation::SetChordInputEntry(int index, const ChordEntry& entry,
                                             const char* digits) {
-  if (index < 0 || index >= kChordInputEntries) return false;
+  if (index < 0 || index >= kChordInputEntries) {
+    ShowErrorByCode(engine_error::kEditInit);
+    return false;
+  }
   const size_t at = static_cast<size_t>(index) * kChordEntrySize;
   WriteChordEntry(chord_input + at, entry);
   // The end mark: a zero length after the entry (its two length bytes fit

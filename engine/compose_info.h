@@ -147,7 +147,8 @@ struct ComposeInformation {
 
   // Chord input access, bounded to 682 entries and the 4096 bytes.
   // Writes entry `index` and its bass digits ("00" when digits is nullptr)
-  // and the end mark after it when it fits; false when index is out of range.
+  // and the end mark after it when it fits; an index out of range shows
+  // 0xFF010010 and answers false.
   bool SetChordInputEntry(int index, const ChordEntry& entry, const char* digits);
   // Number of entries before the end mark (at most 682).
   int ChordInputCount() const;

@@ -178,7 +178,9 @@ TEST_F(EventListTest, ChordInputIsBounded) {
   e.length = 96;
   std::memcpy(e.code, "GMPs", 4);
   for (int i = 0; i < kChordInputEntries; ++i) ASSERT_TRUE(info.SetChordInputEntry(i, e, "07"));
+  EXPECT_EQ(ErrorCount(engine_error::kEditInit), 0);
   EXPECT_FALSE(info.SetChordInputEntry(kChordInputEntries, e, "07"));
+  EXPECT_EQ(ErrorCount(engine_error::kEditInit), 1);
   EXPECT_EQ(info.ChordInputCount(), kChordInputEntries);
   // The end mark after the last whole entry lies inside the 4096 bytes.
   EXPECT_EQ(info.chord_input[4092], 0);
