@@ -18,10 +18,10 @@ namespace {
 bool IsPitch(int v) { return v >= 0 && v <= 127; }
 
 // A pitch folded by octaves into 0..127.
-int FoldPitch(int p) {
-  while (p > 127) p -= 12;
-  while (p < 0) p += 12;
-  return p;
+int FoldPitch(long long p) {
+  if (p > 127) p -= ((p - 127 + 11) / 12) * 12;
+  if (p < 0) p += ((-p + 11) / 12) * 12;
+  return static_cast<int>(p);
 }
 
 struct BeatCopy {
@@ -243,8 +243,8 @@ void CSongData::LongHoldRule(int cell) {
 
 void CSongData::CopyBar(int target, int source) {
   const int bpb = beats_per_bar;
-  if (target < 0 || source < 0 || bpb <= 0 || (target + 1) * bpb > kSongMaxBeats ||
-      (source + 1) * bpb > kSongMaxBeats)
+  if (target < 0 || source < 0 || bpb <= 0 || target >= kSongMaxBeats / bpb ||
+      source >= kSongMaxBeats / bpb)
     return;
   for (int i = 0; i < bpb; ++i) {
     const int tb = target * bpb + i, sb = source * bpb + i;
@@ -374,10 +374,7 @@ void CSongData::RemoveSkipBeats() {
 
 int CSongData::TransposePitch(int value, int s) {
   if (value < 0) return value;
-  int p = value + s;
-  while (p > 127) p -= 12;
-  while (p < 0) p += 12;
-  return p;
+  return FoldPitch(static_cast<long long>(value) + s);
 }
 
 void CSongData::TransposeChordName(char* name, int s) {
@@ -387,7 +384,7 @@ void CSongData::TransposeChordName(char* name, int s) {
   const std::string root = text.substr(0, root_len);
   const int pc = ChordRootIndex(root.c_str());
   if (pc < 0) ReportError(0);
-  const int r = ((pc + s) % 12 + 12) % 12;
+  const int r = static_cast<int>(((static_cast<long long>(pc) + s) % 12 + 12) % 12);
   SetField(name, 8, std::string(ChordRootNameTable[r]) + text.substr(root_len));
 }
 
@@ -433,7 +430,7 @@ void CSongData::TransposeSong(int s) {
   TransposeNotes(s, false);
   if (key_index < 0 || key_index >= kKeySignatureCount) return;
   const KeySignature& old_key = KeySignatureTable[key_index];
-  const int tonic = ((old_key.tonic + s) % 12 + 12) % 12;
+  const int tonic = static_cast<int>(((static_cast<long long>(old_key.tonic) + s) % 12 + 12) % 12);
   for (int k = 0; k < kKeySignatureCount; ++k)
     if (KeySignatureTable[k].mode == old_key.mode && KeySignatureTable[k].tonic == tonic) {
       key_index = k;

@@ -66,6 +66,10 @@ void CSongData::SetNote(int bar, int eighth, int value, int row, bool from_secon
     ReportError(0);
     return;
   }
+  if (value != NoteSlotRest && value != NoteSlotRap && (value < 0 || value > 127)) {
+    ReportError(0);
+    return;
+  }
   const double L = NoteValueTable[row].eighths;
   if (from_second) {
     static const double kAllowed[] = {0.5, 1, 1.5, 2, 3, 3.5, 4, 6, 7, 8};

@@ -15,7 +15,7 @@ std::unique_ptr<CSongData> Numbered(int bars, int bpb = 4) {
   auto song = std::make_unique<CSongData>();
   song->Reset(bars, bpb, 0, 1);
   for (int bar = 0; bar < bars; ++bar) {
-    song->SetNote(bar, 0, 40 + bar, 1, false);
+    song->SetNote(bar, 0, 40 + bar % 80, 1, false);
     song->SetChord(bar, 0, bar % 12, 1, 1, 0, false);
   }
   return song;
@@ -325,5 +325,19 @@ TEST(SongEdits, ExtremeBarNumbersAreRefusedOrIgnored) {
   song->SetSlotValue(big, 0, 1);
   song->DescribeSlot(small, 0, true);
   EXPECT_EQ(song->CountHoldRun(big), 0);
+  song->CopyBar(big, 0);
+  song->TransposeSong(big);
+  song->TransposeNotes(small, false);
+  song->ChangeKey(0, 29);
+  for (int shift : {big, small, 1000, -1000}) {
+    const int p = CSongData::TransposePitch(100, shift);
+    EXPECT_GE(p, 0);
+    EXPECT_LE(p, 127);
+    EXPECT_EQ(((static_cast<long long>(p) - 100 - shift) % 12 + 12) % 12, 0);
+  }
+  const int before = song->cells[0].slot[0];
+  song->SetNote(0, 0, 128, 1, false);
+  song->SetNote(0, 0, NoteSlotHold, 1, false);
+  EXPECT_EQ(song->cells[0].slot[0], before);
   EXPECT_EQ(song->bar_count, 4);
 }
