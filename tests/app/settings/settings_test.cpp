@@ -2,10 +2,12 @@
 #include "app/config_data.h"
 #include "platform/core/files.h"
 #include "tests/support/test_support.h"
+#include "util/gne.h"
 #include "util/settings_file.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -188,6 +190,43 @@ TEST(ConfigDataTest, KeyboardKeepsTwoOctavesBetweenItsEnds) {
   SanitizeConfig(c);
   EXPECT_EQ(c.keyboardLow, 60);
   EXPECT_EQ(c.keyboardHigh, 84);
+}
+
+}  // namespace
+
+namespace {
+
+// Any 1340 bytes read from a file become a block within the dialogs' ranges.
+TEST(ConfigDataTest, AnyBytesSanitiseIntoRange) {
+  GneSeedRandomWith(12345);
+  for (int round = 0; round < 300; ++round) {
+    ConfigImage raw;
+    for (uint8_t& b : raw) b = static_cast<uint8_t>(GneRandomRange(0, 255));
+    ConfigData c;
+    ConfigFromBytes(raw.data(), c);
+    SanitizeConfig(c);
+    ASSERT_NE(std::memchr(c.songPath, 0, sizeof(c.songPath)), nullptr);
+    ASSERT_NE(std::memchr(c.midiOutName, 0, sizeof(c.midiOutName)), nullptr);
+    ASSERT_NE(std::memchr(c.encoderPath, 0, sizeof(c.encoderPath)), nullptr);
+    ASSERT_GE(c.keyboardLow, 48);
+    ASSERT_LE(c.keyboardHigh, 95);
+    ASSERT_GE(c.keyboardHigh, c.keyboardLow + 24);
+    ASSERT_TRUE(c.scoreLow >= 40 && c.scoreLow <= 46);
+    ASSERT_TRUE(c.scoreHigh >= 78 && c.scoreHigh <= 95);
+    ASSERT_LE(c.leadInBars, 8);
+    ASSERT_TRUE(c.commandInterval >= 0 && c.commandInterval <= 99);
+    ASSERT_LE(c.inputVelocity, 127);
+    ASSERT_TRUE(c.screenLayout >= 0 && c.screenLayout <= 6);
+    ASSERT_TRUE(c.archiveFilter >= 0 && c.archiveFilter <= 3);
+    ASSERT_LE(c.lyricEventMode, 3);
+    ASSERT_GE(c.midiOutDevice, -1);
+    // Sanitising is settled: a second pass changes nothing, and the reserved bytes survive.
+    ConfigData again = c;
+    ASSERT_FALSE(SanitizeConfig(again));
+    const ConfigImage out = ConfigToImage(c);
+    ASSERT_TRUE(std::equal(raw.begin() + 827, raw.end(), out.begin() + 827));
+    ASSERT_TRUE(std::equal(raw.begin() + 314, raw.begin() + 542, out.begin() + 314));
+  }
 }
 
 }  // namespace
