@@ -261,9 +261,13 @@ std::unique_ptr<CSongData> CSongData::LoadFromFile(const std::filesystem::path& 
     // A missing song gives an empty song of the caller's shape, without a message.
     int b = bars ? *bars : 0, p = bpb ? *bpb : 4, k = key ? *key : 0;
     if (!IsValidShape(b, p, k)) {
+      // The caller's shape cannot be held either: a 4-bar 4/4 song in C.
       b = 4;
       p = 4;
       k = 0;
+      if (bars) *bars = b;
+      if (bpb) *bpb = p;
+      if (key) *key = k;
     }
     song->Reset(b, p, k, 1);
     song->SetKeyName(k);
