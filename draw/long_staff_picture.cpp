@@ -1,0 +1,804 @@
+#include "draw/staff_picture.h"
+
+#include "draw/skin_resources.h"
+#include "draw/staff_state.h"
+#include "draw/text_limits.h"
+#include "util/gne.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+using staff_detail::Row;
+
+namespace {
+
+staff_detail::State& St() { return staff_detail::Get(); }
+
+bool HasStem(int type) {
+  return (type >= 0 && type <= 6) || (type >= 9 && type <= 11) || type == 13 || type == 14 ||
+         (type >= 18 && type <= 21);
+}
+
+bool IsPairSecond(int type, int previous) {
+  return (type == 5 && previous == 4) || (type == 2 && previous == 1) ||
+         (type == 21 && previous == 20);
+}
+
+bool IsPairFirst(int type, int next) {
+  return (type == 4 && next == 5) || (type == 1 && next == 2) || (type == 20 && next == 21);
+}
+
+// The index of the note before i, passing over continuations (type 16); -1 when none.
+int PreviousIndex(const std::vector<StaffNote>& notes, int i) {
+  for (int j = i - 1; j >= 0; --j) {
+    if (notes[j].type != kNoteContinuation) return j;
+  }
+  return -1;
+}
+
+int NextIndex(const std::vector<StaffNote>& notes, int i) {
+  for (int j = i + 1; j < static_cast<int>(notes.size()); ++j) {
+    if (notes[j].type != kNoteContinuation) return j;
+  }
+  return -1;
+}
+
+plat::LogFont FigureFont(double s) {
+  plat::LogFont lf;
+  lf.weight = plat::FW_BOLD;
+  lf.height = static_cast<int>(-2.2 * s);
+  lf.faceName = "Courier New";
+  return lf;
+}
+
+}  // namespace
+
+void CLongStaffPicture::error() { GneMessageBox("CLongStaffPicture::error"); }
+
+CLongStaffPicture::CLongStaffPicture(COffScreenControl* control, const Rect& rect, int low,
+                                     int high, StaffClickCallback click, int ticksPerRow,
+                                     StaffDoubleClickCallback doubleClick) {
+  ConstructLong(control, rect, low, high, std::move(click), ticksPerRow, std::move(doubleClick));
+}
+
+void CLongStaffPicture::ConstructLong(COffScreenControl* control, const Rect& rect, int low,
+                                      int high, StaffClickCallback click, int ticksPerRow,
+                                      StaffDoubleClickCallback doubleClick) {
+  Construct(control, rect, low, high, std::move(click), std::move(doubleClick));
+  St().beamX = 0;
+  St().beamTop = 0;
+  // Row 0 gets the long staff's entries: take it back and add it again.
+  St().count -= 1;
+  AddRow(control, rect, low, high, ticksPerRow);
+}
+
+CLongStaffPicture::~CLongStaffPicture() = default;
+
+bool CLongStaffPicture::AddRow(COffScreenControl* control, const Rect& rect, int low, int high,
+                               int ticksPerRow) {
+  auto& st = St();
+  const int index = st.count;
+  if (index > 0) {
+    if (!CStaffPicture::AddRow(control, rect, low, high)) return false;
+  } else {
+    st.count = 1;  // row 0 was built by the constructor
+  }
+  Row& r = st.rows[index];
+  r.ticksPerRow = std::max(ticksPerRow, 1);
+  r.notes.clear();
+  r.notes.reserve(kMaxNotes);
+  r.brackets.clear();
+  r.labels.clear();
+  r.highlights.clear();
+  SetClefVisible(index, 1);
+  r.keyShown = 0;
+  r.timeNumerator = 0;
+  r.edge = 0;
+  r.rightBarLine = 1;
+  r.queue.clear();
+  // Only the new row needs drawing: the earlier rows look as they did.
+  MarkDirty(index);
+  return true;
+}
+
+bool CLongStaffPicture::AddNote(int row, int pitch, int start, plat::ColorRef colour, int type,
+                                int tie) {
+  if (!ValidRow(row)) {
+    error();
+    return false;
+  }
+  Row& r = St().rows[row];
+  if (static_cast<int>(r.notes.size()) >= kMaxNotes) {
+    error();
+    return false;
+  }
+  r.notes.push_back(StaffNote{pitch, start, colour, type, tie});
+  MarkDirty(row);
+  return true;
+}
+
+bool CLongStaffPicture::AddTripletBracket(int row, int start, int end, int third) {
+  if (!ValidRow(row)) {
+    error();
+    return false;
+  }
+  Row& r = St().rows[row];
+  if (static_cast<int>(r.brackets.size()) >= kMaxBrackets) {
+    error();
+    return false;
+  }
+  r.brackets.push_back(TripletBracket{start, end, third});
+  MarkDirty(row);
+  return true;
+}
+
+void CLongStaffPicture::ClearRow(int row) {
+  if (!ValidRow(row)) return;
+  St().rows[row].notes.clear();
+  St().rows[row].brackets.clear();
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::ClearAllRows() {
+  for (int i = 0; i < St().count; ++i) {
+    ClearRow(i);
+    DrawRow(i);
+  }
+}
+
+int CLongStaffPicture::HasNoteAt(int row, int start, int pitch) {
+  if (!ValidRow(row)) {
+    error();
+    return 0;
+  }
+  for (const StaffNote& n : St().rows[row].notes) {
+    if (n.start == start && n.pitch == pitch) return 1;
+  }
+  return 0;
+}
+
+bool CLongStaffPicture::AddHighlight(int row, int left, int right, plat::ColorRef colour) {
+  if (!ValidRow(row)) return false;
+  Row& r = St().rows[row];
+  if (static_cast<int>(r.highlights.size()) >= kMaxHighlights) {
+    error();
+    return false;
+  }
+  r.highlights.push_back(staff_detail::Highlight{Rect{left, 0, right, r.height}, colour});
+  MarkDirty(row);
+  return true;
+}
+
+bool CLongStaffPicture::AddHighlightByTicks(int row, int startTick, int endTick,
+                                            plat::ColorRef colour) {
+  if (!ValidRow(row)) return false;
+  const Row& r = St().rows[row];
+  return AddHighlight(row, startTick * r.width / r.ticksPerRow, endTick * r.width / r.ticksPerRow,
+                      colour);
+}
+
+void CLongStaffPicture::ClearHighlights(int row) {
+  if (!ValidRow(row)) return;
+  St().rows[row].highlights.clear();
+  MarkDirty(row);
+}
+
+int CLongStaffPicture::HighlightCount(int row) const {
+  return ValidRow(row) ? static_cast<int>(St().rows[row].highlights.size()) : 0;
+}
+
+bool CLongStaffPicture::AddLabel(int row, const std::string& text, int x, int y) {
+  if (!ValidRow(row)) return false;
+  Row& r = St().rows[row];
+  if (static_cast<int>(r.labels.size()) >= kMaxLabels) {
+    error();
+    return false;
+  }
+  staff_detail::Label label;
+  CopyToSlot(label.text, sizeof label.text, text);
+  label.x = x;
+  label.y = y;
+  r.labels.push_back(label);
+  MarkDirty(row);
+  return true;
+}
+
+void CLongStaffPicture::ClearLabels(int row) {
+  if (!ValidRow(row)) return;
+  St().rows[row].labels.clear();
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::SetKeySignature(int row, int keyByte) {
+  if (!ValidRow(row)) return;
+  St().rows[row].keyByte = keyByte & 0xFF;
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::ShowKeySignature(int row, int flag) {
+  if (!ValidRow(row)) return;
+  St().rows[row].keyShown = flag;
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::SetTimeSignature(int row, int numerator) {
+  if (!ValidRow(row)) return;
+  St().rows[row].timeNumerator = numerator;
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::SetRightBarLine(int row, int flag) {
+  if (!ValidRow(row)) return;
+  St().rows[row].rightBarLine = flag;
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::SetClefVisible(int row, int flag) {
+  if (!ValidRow(row)) return;
+  Row& r = St().rows[row];
+  r.clef = flag;
+  r.noteStartX = flag ? r.width / 4 : r.width / 16;
+  const int left = static_cast<int>(r.noteStartX - r.s / 2);
+  const int right = static_cast<int>(r.noteStartX + r.s / 2);
+  for (StaffPosition& p : r.sharpTable) {
+    p.left = left;
+    p.right = right;
+  }
+  for (StaffPosition& p : r.flatTable) {
+    p.left = left;
+    p.right = right;
+  }
+  MarkDirty(row);
+}
+
+void CLongStaffPicture::SetMoveCallback(int row, COffScreenControl::PointCallback callback) {
+  if (!ValidRow(row) || !St().rows[row].control) return;
+  COffScreenControl* c = St().rows[row].control;
+  // Keep the press and release the picture installed.
+  c->SetCallbacks([this](int x, int y, int id) { OnPress(x, y, id); },
+                  [this](int x, int y, int id) { OnRelease(x, y, id); }, std::move(callback),
+                  St().doubleClick ? COffScreenControl::PointCallback(
+                                         [cb = St().doubleClick](int x, int y, int id) {
+                                           cb(x, y, id);
+                                         })
+                                   : nullptr);
+}
+
+void CLongStaffPicture::SetRightClickCallback(int row, COffScreenControl::PointCallback callback) {
+  if (ValidRow(row) && St().rows[row].control) {
+    St().rows[row].control->SetRightClickCallback(std::move(callback));
+  }
+}
+
+int CLongStaffPicture::PositionTop(int row, int pitch) const {
+  if (!ValidRow(row)) return 0;
+  const StaffPosition* p = Find(row, pitch);
+  return p ? p->top : 0;
+}
+
+void CLongStaffPicture::GetNoteRange(int row, int* lowest, int* highest) const {
+  int lo = 127, hi = 0;
+  if (ValidRow(row)) {
+    for (const StaffNote& n : St().rows[row].notes) {
+      if (n.pitch < 0) continue;
+      lo = std::min(lo, n.pitch);
+      hi = std::max(hi, n.pitch);
+    }
+  }
+  if (lowest) *lowest = lo;
+  if (highest) *highest = hi;
+}
+
+const std::vector<StaffNote>& CLongStaffPicture::Notes(int row) const {
+  static const std::vector<StaffNote> kNone;
+  return ValidRow(row) ? St().rows[row].notes : kNone;
+}
+
+const std::vector<TripletBracket>& CLongStaffPicture::Brackets(int row) const {
+  static const std::vector<TripletBracket> kNone;
+  return ValidRow(row) ? St().rows[row].brackets : kNone;
+}
+
+int CLongStaffPicture::TicksPerRow(int row) const {
+  return ValidRow(row) ? St().rows[row].ticksPerRow : 0;
+}
+
+int CLongStaffPicture::NoteStartX(int row) const {
+  return ValidRow(row) ? St().rows[row].noteStartX : 0;
+}
+
+void CLongStaffPicture::ShadePixel(int row, int x, int y, plat::ColorRef colour) {
+  plat::Dc* dc = St().rows[row].dc;
+  if (colour != 0) {
+    dc->SetPixel(x, y, colour);
+    return;
+  }
+  const plat::ColorRef present = dc->GetPixel(x, y);
+  if (present == 0xFFFFFFFFu) return;  // outside
+  const int c = std::max(plat::GetRValue(present) - 64, 0);
+  dc->SetPixel(x, y, plat::Rgb(c, c, c));
+}
+
+void CLongStaffPicture::DrawAccidentalGlyph(int row, int glyph, int x0, int y0,
+                                            plat::ColorRef colour) {
+  const GlyphMask& m = GetGlyph(static_cast<Glyph>(glyph));
+  const double h = 28.0 / St().rows[row].s * 0.8;
+  for (int gy = 0; gy < m.height; ++gy) {
+    for (int gx = 0; gx < m.width; ++gx) {
+      if (m.At(gx, gy)) {
+        ShadePixel(row, static_cast<int>(gx / h + x0), static_cast<int>(gy / h + y0), colour);
+      }
+    }
+  }
+}
+
+void CLongStaffPicture::DrawRow(int row) {
+  if (!ValidRow(row)) return;
+  Row& r = St().rows[row];
+  r.dirty = false;
+  plat::Dc* dc = r.dc;
+  if (!dc || !dc->HasSurface()) return;
+  EraseRow(row);
+  for (const staff_detail::Highlight& h : r.highlights) dc->FillSolidRect(h.rect, h.colour);
+  if (r.clef == 1) DrawClefs(row);
+  DrawStaffLines(row);
+  if (!r.labels.empty()) {
+    const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
+    const plat::ColorRef oldColour = dc->SetTextColor(kLabelColour);
+    for (const staff_detail::Label& l : r.labels) {
+      const int len = static_cast<int>(std::strlen(l.text));
+      dc->DrawText(l.text, Rect{l.x, l.y, l.x + 20 * len, l.y + 20}, plat::DT_SINGLELINE);
+    }
+    dc->SetTextColor(oldColour);
+    dc->SetBkMode(oldMode);
+  }
+  DrawNotes(row);
+  DrawBarLines(row);
+  if (r.keyByte != 0 && r.keyShown == 1) DrawKeySignatureGlyphs(row);
+  if (r.timeNumerator != 0) DrawTimeSignature(row);
+  if (!r.brackets.empty()) DrawTripletBrackets(row);
+}
+
+void CLongStaffPicture::DrawBarLines(int row) {
+  Row& r = St().rows[row];
+  if (r.edge != 1) return;
+  int first = -1, last = -1;
+  for (int i = 0; i < r.lineCount; ++i) {
+    if (r.lineFlags[i] == 1) {
+      if (first < 0) first = i;
+      last = i;
+    }
+  }
+  if (first < 0) return;
+  const int y1 = LineY(row, first), y2 = LineY(row, last);
+  r.dc->MoveTo(0, y1);
+  r.dc->LineTo(0, y2 + 1);
+  if (r.rightBarLine == 1) {
+    r.dc->MoveTo(r.width - 1, y1);
+    r.dc->LineTo(r.width - 1, y2 + 1);
+  }
+}
+
+void CLongStaffPicture::DrawKeySignatureGlyphs(int row) {
+  Row& r = St().rows[row];
+  const double s = r.s;
+  static const int kSharps[7] = {77, 72, 79, 74, 69, 76, 71};
+  static const int kFlats[7] = {71, 76, 69, 74, 67, 72, 65};
+  const bool sharps = r.keyByte < 240;
+  const int n = std::clamp(sharps ? r.keyByte : 256 - r.keyByte, 0, 7);
+  const int glyph = static_cast<int>(sharps ? Glyph::Sharp : Glyph::Flat);
+  for (int staff = 0; staff < 2; ++staff) {
+    for (int i = 0; i < n; ++i) {
+      const int pitch = (sharps ? kSharps[i] : kFlats[i]) - staff * 24;
+      const int x0 = static_cast<int>(16 / (28 / s * 0.8) * i + 6 * s - 16);
+      const int y0 = PositionTop(row, pitch) - static_cast<int>(s / 3);
+      DrawAccidentalGlyph(row, glyph, x0, y0, 0);
+    }
+  }
+}
+
+void CLongStaffPicture::DrawTimeSignature(int row) {
+  Row& r = St().rows[row];
+  plat::Dc* dc = r.dc;
+  const double s = r.s;
+  const plat::LogFont old = dc->SelectFont(FigureFont(s));
+  const plat::ColorRef oldColour = dc->SetTextColor(0);
+  const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
+  int x1 = static_cast<int>(6 * s) - static_cast<int>(-96 / (0.9 * 28 / s)) - 8;
+  int x2 = x1 + static_cast<int>(2 * s);
+  if (x2 > r.width) {
+    x2 = r.width;
+    x1 = r.width - static_cast<int>(2 * s);
+  }
+  const std::string numerator = std::to_string(r.timeNumerator);
+  auto figure = [&](const std::string& text, int pitch) {
+    const int top = PositionTop(row, pitch) + static_cast<int>(0.3 * s);
+    dc->DrawText(text, Rect{x1, top, x2, top + static_cast<int>(2 * s)}, plat::DT_SINGLELINE);
+  };
+  figure(numerator, 77);
+  figure("4", 71);
+  figure(numerator, 57);
+  figure("4", 50);
+  dc->SetBkMode(oldMode);
+  dc->SetTextColor(oldColour);
+  dc->SelectFont(old);
+}
+
+void CLongStaffPicture::DrawTripletBrackets(int row) {
+  Row& r = St().rows[row];
+  plat::Dc* dc = r.dc;
+  const plat::LogFont old = dc->SelectFont(FigureFont(r.s));
+  const plat::ColorRef oldColour = dc->SetTextColor(0);
+  const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
+  const int a = r.width - r.noteStartX;
+  const int t = r.ticksPerRow;
+  for (const TripletBracket& b : r.brackets) {
+    const int x1 = b.start * a / t + a / 40;
+    const int x2 = b.end * a / t + a / 60;
+    dc->MoveTo(x1, 8);
+    dc->LineTo(x1, 5);
+    dc->LineTo(x2, 5);
+    dc->LineTo(x2, 8);
+    dc->DrawText("3", Rect{x1, 0, x2, 18}, plat::DT_CENTER | plat::DT_SINGLELINE | plat::DT_VCENTER);
+  }
+  dc->SetBkMode(oldMode);
+  dc->SetTextColor(oldColour);
+  dc->SelectFont(old);
+}
+
+void CLongStaffPicture::DrawNotes(int row) {
+  auto& st = St();
+  Row& r = st.rows[row];
+  plat::Dc* dc = r.dc;
+  const double s = r.s;
+  const int W = r.width, H = r.height;
+  st.beamX = 0;
+  st.beamTop = 0;
+  const int keySharps = r.keyByte < 240 ? std::min(r.keyByte, 7) : 0;
+  const int keyFlats = r.keyByte >= 240 ? std::min(256 - r.keyByte, 7) : 0;
+  static const int kSharpOrder[7] = {6, 1, 8, 3, 10, 5, 0};
+  static const int kFlatOrder[7] = {10, 3, 8, 1, 6, 11, 4};
+  auto inSharps = [&](int pc) {
+    for (int i = 0; i < keySharps; ++i) {
+      if (kSharpOrder[i] == pc) return true;
+    }
+    return false;
+  };
+  auto inFlats = [&](int pc) {
+    for (int i = 0; i < keyFlats; ++i) {
+      if (kFlatOrder[i] == pc) return true;
+    }
+    return false;
+  };
+  int state[12] = {};
+  std::vector<StaffNote> notes = r.notes;
+
+  // Octave shift when the notes leave the row's range. Only pitches move: rests and marks
+  // (negative values) stay what they are.
+  int highest = -1, lowest = 128;
+  for (const StaffNote& n : notes) {
+    if (n.pitch < 0) continue;
+    highest = std::max(highest, n.pitch);
+    lowest = std::min(lowest, n.pitch);
+  }
+  if (highest >= 0 && highest > r.high) {
+    for (StaffNote& n : notes) {
+      if (n.pitch < 0) continue;
+      n.pitch -= 12;
+      while (n.pitch < 0) n.pitch += 12;
+    }
+    dc->DrawText("8va", Rect{10, H - 20, 100, H}, plat::DT_SINGLELINE);
+  } else if (highest >= 0 && lowest < r.low) {
+    for (StaffNote& n : notes) {
+      if (n.pitch < 0) continue;
+      n.pitch += 12;
+      while (n.pitch > 127) n.pitch -= 12;
+    }
+    dc->DrawText("8va", Rect{10, 0, 100, 100}, plat::DT_SINGLELINE);
+  }
+
+  const auto& table = Table(row);
+  const int firstLeft = table.empty() ? 0 : table.front().left;
+  const int X = r.noteStartX;
+  int prevTop = 0, prevBottom = 0;
+  bool prevDisplaced = false;
+  const int count = static_cast<int>(notes.size());
+  for (int i = 0; i < count; ++i) {
+    const StaffNote& n = notes[i];
+    const int xr = (W - X) * n.start / r.ticksPerRow;
+    // Stem direction.
+    const int prevIndex = PreviousIndex(notes, i);
+    const int nextIndex = NextIndex(notes, i);
+    double v = n.pitch;
+    if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
+      v = (n.pitch + notes[prevIndex].pitch) / 2;
+    } else if (nextIndex >= 0 && IsPairFirst(n.type, notes[nextIndex].type)) {
+      v = (n.pitch + notes[nextIndex].pitch) / 2;
+    }
+    bool down;
+    if (n.type == kNoteDrumCross || n.type == kNoteDrumFilled) {
+      down = n.pitch < 48;
+    } else {
+      down = v > 69 || (v >= 49 && v <= 59);
+    }
+
+    if (n.pitch == kStaffCross) {
+      const GlyphMask& m = GetGlyph(Glyph::CrossMark);
+      for (int rr = 0; rr < m.height; ++rr) {
+        for (int c = 0; c < m.width; ++c) {
+          if (m.At(c, rr)) dc->SetPixel(xr + c, 30 + rr, n.colour);
+        }
+      }
+      continue;
+    }
+    if (n.pitch < 0) {
+      // Rests.
+      Glyph g;
+      double G = 24, L = 1.8;
+      int y0;
+      switch (n.type) {
+        case kNoteSixteenth:
+          g = Glyph::SixteenthRest;
+          y0 = PositionTop(row, 71);
+          break;
+        case kNoteEighth:
+          g = Glyph::EighthRest;
+          y0 = PositionTop(row, 71);
+          break;
+        case kNoteQuarter:
+          g = Glyph::QuarterRest;
+          G = 32;
+          L = 4.0;
+          y0 = PositionTop(row, 76);
+          break;
+        case kNoteHalf:
+          g = Glyph::BarRest;
+          y0 = PositionTop(row, 69) - static_cast<int>(s / 2);
+          break;
+        case kNoteWhole:
+          g = Glyph::BarRest;
+          y0 = PositionTop(row, 74) + static_cast<int>(s / 2);
+          break;
+        default:
+          continue;
+      }
+      const GlyphMask& m = GetGlyph(g);
+      const double f = G / s / L;
+      for (int rr = 0; rr < m.height; ++rr) {
+        for (int c = 0; c < m.width; ++c) {
+          if (m.At(c, rr)) {
+            dc->SetPixel(static_cast<int>(c / f) + firstLeft + xr, static_cast<int>(rr / f) + y0,
+                         n.colour);
+          }
+        }
+      }
+      continue;
+    }
+
+    // A note: its record, respelt against a neighbour a semitone away.
+    const StaffPosition* rec = Find(row, n.pitch);
+    if (!rec) continue;
+    StaffPosition p = *rec;
+    int code = p.accidental;
+    auto rowHasPitch = [&](int pitch) {
+      for (int j = 0; j < count; ++j) {
+        if (j != i && notes[j].pitch == pitch) return true;
+      }
+      return false;
+    };
+    if (code == 2 && rowHasPitch(n.pitch - 1)) {
+      if (const StaffPosition* other = Find(row, n.pitch + 1)) {
+        p = *other;
+        code = 1;
+      }
+    } else if (code == 1 && rowHasPitch(n.pitch + 1)) {
+      if (const StaffPosition* other = Find(row, n.pitch - 1)) {
+        p = *other;
+        code = 2;
+      }
+    }
+    // Chord displacement.
+    int d = 0;
+    if (i > 0 && n.start == notes[i - 1].start && !prevDisplaced &&
+        (n.pitch == notes[i - 1].pitch || (p.bottom > prevTop && p.bottom <= prevBottom))) {
+      d = static_cast<int>(s);
+    }
+    const int x = p.left + d + xr;
+    const int top = p.top;
+    const int pc = n.pitch % 12;
+    // Accidentals against the key and what the row has shown.
+    if (code == 2 || code == 1) {
+      bool shown = code == 2 ? !inSharps(pc) : !inFlats(pc);
+      if (state[pc] == 1 || state[pc] == 2) shown = false;
+      const int white = code == 2 ? (pc + 11) % 12 : (pc + 1) % 12;
+      if (state[white] == 3) {
+        shown = true;
+        state[white] = 0;
+      }
+      if (shown) {
+        state[pc] = code;
+        DrawAccidentalGlyph(row, static_cast<int>(code == 2 ? Glyph::Sharp : Glyph::Flat),
+                            static_cast<int>(x - 1.2 * s), top - static_cast<int>(s / 3),
+                            n.colour);
+      }
+    } else {
+      const int below = (pc + 11) % 12, above = (pc + 1) % 12;
+      bool needed = false;
+      if (r.spelling == 1) {
+        if (inFlats(below)) needed = true;
+        if (state[below] == 1) {
+          needed = true;
+          state[below] = 0;
+        }
+        if (state[above] == 2) {
+          needed = true;
+          state[above] = 0;
+        }
+      } else {
+        if (inSharps(above)) needed = true;
+        if (state[above] == 2) {
+          needed = true;
+          state[above] = 0;
+        }
+        if (state[below] == 1) {
+          needed = true;
+          state[below] = 0;
+        }
+      }
+      if (needed && state[pc] != 3) {
+        state[pc] = 3;
+        DrawAccidentalGlyph(row, static_cast<int>(Glyph::Natural), static_cast<int>(x - 1.2 * s),
+                            top - static_cast<int>(s / 3), n.colour);
+      }
+    }
+    // Head.
+    {
+      Glyph g = Glyph::OpenHead;
+      bool mirrored = false;
+      switch (n.type) {
+        case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 9: case 10: case 16:
+        case 20: case 21:
+          g = Glyph::FilledHead;
+          break;
+        case kNoteDrumFilled:
+          g = Glyph::SecondFilledHead;
+          break;
+        case kNoteDrumCross:
+          g = Glyph::CrossHead;
+          break;
+        case kNoteWhole:
+          mirrored = true;
+          break;
+        default:
+          break;
+      }
+      const GlyphMask& m = GetGlyph(g);
+      for (int rr = 0; rr < 16; ++rr) {
+        for (int c = 0; c < 16; ++c) {
+          if (m.At(mirrored ? 15 - c : c, rr)) {
+            ShadePixel(row, static_cast<int>(c * s / 16 + x), static_cast<int>(rr * s / 16 + top),
+                       n.colour);
+          }
+        }
+      }
+    }
+    // Stem and flags.
+    if (HasStem(n.type)) {
+      Glyph g = Glyph::Stem;
+      if (n.type == kNoteSixteenth) g = Glyph::StemTwoFlags;
+      if (n.type == kNoteEighth || n.type == kNoteDottedEighth) g = Glyph::StemOneFlag;
+      const GlyphMask& m = GetGlyph(g);
+      const double k = s / 8;
+      const double bx = down ? x - s : x;
+      const double by = down ? top + s / 2 - static_cast<int>(16 / s)
+                             : top - 4 * s + static_cast<int>(16 / s);
+      for (int rr = 0; rr < 32; ++rr) {
+        for (int c = 0; c < 16; ++c) {
+          if (!m.At(c, down ? 31 - rr : rr)) continue;
+          const double fx = c * k + bx, fy = rr * k + by;
+          const int px = static_cast<int>(fx), py = static_cast<int>(fy);
+          const bool wide = static_cast<int>((c + 1) * k + bx) - px > 1;
+          const bool tall = static_cast<int>((rr + 1) * k + by) - py > 1;
+          dc->SetPixel(px, py, n.colour);
+          if (wide) dc->SetPixel(px + 1, py, n.colour);
+          if (tall) dc->SetPixel(px, py + 1, n.colour);
+          if (wide && tall) dc->SetPixel(px + 1, py + 1, n.colour);
+        }
+      }
+      // Beams back to the partner's stem.
+      if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
+        const int dx = down ? -2 : 5;
+        const int dy = down ? static_cast<int>(4 * s) + 1 : -static_cast<int>(4 * s) - 1;
+        const int px = st.beamX, ptop = st.beamTop;
+        for (int b = 0; b < 3; ++b) {
+          dc->MoveTo(x + dx, top + dy + b);
+          dc->LineTo(px + dx, ptop + dy + b);
+        }
+        if (n.type == kNoteSixteenthPairSecond) {
+          for (int b = 0; b < 2; ++b) {
+            const int yy = down ? dy - 5 - b : dy + 5 + b;
+            dc->MoveTo(x + dx, top + yy);
+            dc->LineTo(px + dx, ptop + yy);
+          }
+        } else if (n.type == kNoteSixteenthAfterDotted) {
+          for (int b = 0; b < 2; ++b) {
+            const int K = x + dx;
+            const int Y = down ? top + dy - 5 - b : top + dy + 5 + b;
+            const int P = px + dx;
+            const int Q = ptop + (Y - top);
+            dc->MoveTo(K, Y);
+            dc->LineTo(K + P / 4 - K / 4, Y + Q / 4 - Y / 4);
+          }
+        }
+      }
+      st.beamX = x;
+      st.beamTop = top;
+    }
+    // Dots.
+    if (n.type == 6 || n.type == 10 || n.type == 13 || n.type == 14 || n.type == 20) {
+      const int D = static_cast<int>(static_cast<double>(r.ticksPerRow) / W / 4.2 * 10);
+      const GlyphMask& m = GetGlyph(Glyph::Dot);
+      for (int dot = 0; dot < (n.type == 14 ? 2 : 1); ++dot) {
+        const int ox = x + D * (dot + 1), oy = top + D / 5;
+        for (int rr = 0; rr < m.height; ++rr) {
+          for (int c = 0; c < m.width; ++c) {
+            if (m.At(c, rr)) {
+              dc->SetPixel(static_cast<int>(c * s / 16 + ox), static_cast<int>(rr * s / 16 + oy),
+                           n.colour);
+            }
+          }
+        }
+      }
+    }
+    // Tie.
+    if (n.tie) {
+      const GlyphMask& m = GetGlyph(Glyph::Tie);
+      for (int rr = 0; rr < m.height; ++rr) {
+        for (int c = 0; c < m.width; ++c) {
+          if (!m.At(c, down ? m.height - 1 - rr : rr)) continue;
+          dc->SetPixel(static_cast<int>(c * s / 8 + x) + 4,
+                       static_cast<int>(rr * s / 8 + top) + (down ? -8 : 8), n.colour);
+        }
+      }
+    }
+    DrawLedgerLines(n.pitch, n.pitch, x - static_cast<int>(s / 2), row);
+    prevTop = p.top;
+    prevBottom = p.bottom;
+    prevDisplaced = d != 0;
+  }
+}
+
+void CLongStaffPicture::SmoothRow(int row, plat::ColorRef colour) {
+  if (!ValidRow(row)) return;
+  EnsureDrawn(row);
+  Row& r = St().rows[row];
+  plat::Dc* dc = r.dc;
+  if (!dc || !dc->HasSurface()) return;
+  const int W = r.width, H = r.height;
+  std::vector<uint8_t> black(static_cast<size_t>(W) * H);
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) black[static_cast<size_t>(y) * W + x] = dc->GetPixel(x, y) == 0;
+  }
+  auto isBlack = [&](int x, int y) { return black[static_cast<size_t>(y) * W + x] != 0; };
+  std::vector<std::pair<int, int>> marked;
+  for (int y = 1; y <= H - 2; ++y) {
+    for (int x = 1; x <= W - 2; ++x) {
+      if (isBlack(x, y)) continue;
+      for (int wy = y - 1; wy <= y; ++wy) {
+        bool hit = false;
+        for (int wx = x - 1; wx <= x; ++wx) {
+          const int n = isBlack(wx, wy) + isBlack(wx + 1, wy) + isBlack(wx, wy + 1) +
+                        isBlack(wx + 1, wy + 1);
+          if (n == 3) hit = true;
+        }
+        if (hit) {
+          marked.emplace_back(x, y);
+          break;
+        }
+      }
+    }
+  }
+  for (const auto& m : marked) dc->SetPixel(m.first, m.second, colour);
+}

@@ -1,0 +1,234 @@
+// The score rows: geometry tables, ledger lines, notes, accidentals, beams, ties, brackets,
+// key and time signatures, octave shifts, the rhythm queue and rests; golden images of rows.
+#include "draw/staff_picture.h"
+#include "tests/draw/score/golden.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class StaffRowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CStaffPicture::ResetState(); }
+  void TearDown() override {
+    picture.reset();
+    rhythm.reset();
+    CStaffPicture::ResetState();
+  }
+  COffScreenControl* NewControl() {
+    controls.push_back(std::make_unique<COffScreenControl>(&parent));
+    return controls.back().get();
+  }
+  QWidget parent;
+  std::vector<std::unique_ptr<COffScreenControl>> controls;
+  std::unique_ptr<CLongStaffPicture> picture;
+  std::unique_ptr<CRhythmStaffPicture> rhythm;
+};
+
+// The showcase row: D major, 4/4, with the clef; every kind of glyph the score draws.
+void FillShowcase(CLongStaffPicture& p, int row) {
+  p.SetKeySignature(row, 2);
+  p.ShowKeySignature(row, 1);
+  p.SetTimeSignature(row, 4);
+  p.ShowBarLines(row, 1);
+  p.AddNote(row, 72, 0, 0, kNoteQuarter, 0);          // C natural against C sharp in the key
+  p.AddNote(row, 74, 240, 0, kNoteEighthPairFirst, 0);
+  p.AddNote(row, 76, 360, 0, kNoteEighthPairSecond, 0);
+  p.AddNote(row, 65, 480, 0, kNoteSixteenthPairFirst, 0);  // F natural
+  p.AddNote(row, 66, 540, 0, kNoteSixteenthPairSecond, 0);  // F sharp again
+  p.AddNote(row, -1, 600, 0, kNoteEighth, 0);
+  p.AddNote(row, 70, 720, 0, kNoteEighth, 0);           // B flat (flat spelling below)
+  p.AddNote(row, 79, 800, 0, kNoteEighth, 0);
+  p.AddNote(row, 81, 880, 0, kNoteEighth, 1);           // tied, on a ledger line
+  p.AddNote(row, 45, 0, 0, kNoteHalf, 1);                // bass staff: half tied
+  p.AddNote(row, 45, 480, 0, kNoteDottedQuarter, 0);
+  p.AddNote(row, -1, 840, 0, kNoteSixteenth, 0);
+  p.AddNote(row, 40, 900, 0, kNoteSixteenth, 0);         // ledger line below the bass staff
+}
+
+TEST_F(StaffRowTest, GeometryOfTheStandardRange) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 140}, 40, 83,
+                                                nullptr, 960, nullptr);
+  EXPECT_EQ(picture->LineCount(0), 13);
+  EXPECT_DOUBLE_EQ(picture->Spacing(0), 10.0);
+  int drawn = 0;
+  for (int i = 0; i < 13; ++i) drawn += picture->IsDrawnLine(0, i);
+  EXPECT_EQ(drawn, 10);
+  EXPECT_FALSE(picture->IsDrawnLine(0, 0));   // 81
+  EXPECT_FALSE(picture->IsDrawnLine(0, 6));   // 60
+  EXPECT_FALSE(picture->IsDrawnLine(0, 12));  // 40
+  struct Case {
+    int pitch, spelling, top, bottom;
+  };
+  const Case cases[] = {{40, 2, 125, 135}, {60, 2, 65, 75}, {83, 2, 0, 10}, {60, 1, 65, 75},
+                        {61, 2, 65, 75},   {61, 1, 60, 70}, {62, 1, 60, 70}, {42, 1, 115, 125},
+                        {42, 2, 120, 130}};
+  for (const Case& c : cases) {
+    StaffPosition p;
+    ASSERT_TRUE(picture->Position(0, c.pitch, c.spelling, &p)) << c.pitch;
+    EXPECT_EQ(p.top, c.top) << c.pitch << " spelling " << c.spelling;
+    EXPECT_EQ(p.bottom, c.bottom) << c.pitch << " spelling " << c.spelling;
+  }
+  StaffPosition p;
+  ASSERT_TRUE(picture->Position(0, 61, 2, &p));
+  EXPECT_EQ(p.accidental, 2);
+  ASSERT_TRUE(picture->Position(0, 61, 1, &p));
+  EXPECT_EQ(p.accidental, 1);
+  ASSERT_TRUE(picture->Position(0, 60, 1, &p));
+  EXPECT_EQ(p.accidental, 3);
+  // With the clef the notes start at a quarter of the width.
+  EXPECT_EQ(picture->NoteStartX(0), 56);
+  EXPECT_EQ(p.left, static_cast<int>(56 - 5.0));
+  picture->SetClefVisible(0, 0);
+  EXPECT_EQ(picture->NoteStartX(0), 14);
+}
+
+TEST_F(StaffRowTest, SpellingChoices) {
+  EXPECT_EQ(ChooseKeySpelling(9, 1), 2);
+  EXPECT_EQ(ChooseKeySpelling(0, 0), 1);
+  EXPECT_EQ(ChooseKeySpelling(7, 0), 2);
+  EXPECT_EQ(ChooseKeySpelling(5, 0), 1);
+  EXPECT_EQ(ChooseKeySpelling(4, -1), 2);
+  EXPECT_EQ(ChooseKeySpelling(12, 0), 1);
+  EXPECT_EQ(ChooseKeySpelling(2, 4), 1);
+  EXPECT_EQ(ChooseSpellingByKeyName("E", "m"), 2);
+  EXPECT_EQ(ChooseSpellingByKeyName("D", "m"), 1);
+  EXPECT_EQ(ChooseSpellingByKeyName("G", ""), 2);
+  EXPECT_EQ(ChooseSpellingByKeyName("Bb", ""), 2);
+  EXPECT_EQ(CStaffPicture::AccidentalOf(61, 1), 1);
+  EXPECT_EQ(CStaffPicture::AccidentalOf(62, 1), 3);
+}
+
+// A pixel of the row is dark.
+bool Dark(plat::Dc* dc, int x, int y) { return plat::GetRValue(dc->GetPixel(x, y)) < 100; }
+
+TEST_F(StaffRowTest, LedgerLines) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 140}, 40, 83,
+                                                nullptr, 960, nullptr);
+  picture->SetClefVisible(0, 0);
+  struct Case {
+    int pitch;
+    std::vector<int> lines;  // y of ledger lines expected near the note
+  };
+  const Case cases[] = {{59, {70}}, {60, {70}}, {40, {130}}, {81, {10}}, {83, {10}}, {64, {}},
+                        {71, {}}};
+  for (const Case& c : cases) {
+    picture->ClearRow(0);
+    picture->AddNote(0, c.pitch, 480, 0, kNoteWhole, 0);
+    plat::Dc* dc = picture->Surface(0);
+    StaffPosition p;
+    ASSERT_TRUE(picture->Position(0, c.pitch, 2, &p));
+    const int x = p.left + (224 - 14) * 480 / 960;
+    // Ledger lines reach left of the head, where no staff line and no head is.
+    const int probe = x - static_cast<int>(10 / 2) - 10 + 9;
+    for (int y : {10, 70, 130}) {
+      const bool expected = std::find(c.lines.begin(), c.lines.end(), y) != c.lines.end();
+      EXPECT_EQ(Dark(dc, probe, y), expected) << "pitch " << c.pitch << " y " << y;
+    }
+  }
+}
+
+TEST_F(StaffRowTest, RowOperationsRefuseBadRowsAndFullLists) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+                                                nullptr, 960, nullptr);
+  auto& sink = cantrel_test::Sink();
+  EXPECT_FALSE(picture->AddNote(1, 60, 0, 0, kNoteQuarter, 0));
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Texts().back(), "CLongStaffPicture::error");
+  EXPECT_EQ(picture->HasNoteAt(5, 0, 60), 0);
+  for (int i = 0; i < 64; ++i) EXPECT_TRUE(picture->AddNote(0, 60, i * 15, 0, kNoteSixteenth, 0));
+  EXPECT_FALSE(picture->AddNote(0, 60, 0, 0, kNoteSixteenth, 0));
+  EXPECT_EQ(picture->Notes(0).size(), 64u);
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(picture->AddHighlight(0, i, i + 1, 0xFF));
+  const size_t before = sink.Count();
+  EXPECT_FALSE(picture->AddHighlight(0, 0, 1, 0xFF));
+  EXPECT_EQ(sink.Count(), before + 1);
+  EXPECT_EQ(picture->HighlightCount(0), 8);
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(picture->AddLabel(0, "1234567890ABCDEFGH", 0, 0));
+  EXPECT_FALSE(picture->AddLabel(0, "x", 0, 0));
+  for (int i = 0; i < CLongStaffPicture::kMaxBrackets; ++i) {
+    EXPECT_TRUE(picture->AddTripletBracket(0, 0, 120, 0));
+  }
+  EXPECT_FALSE(picture->AddTripletBracket(0, 0, 120, 0));
+  // A range upside down is reported and kept to one pitch; nothing divides by zero.
+  EXPECT_TRUE(picture->AddRow(NewControl(), Rect{0, 0, 100, 50}, 83, 40, 960));
+  EXPECT_EQ(picture->RowCount(), 2);
+  picture->AddNote(1, 83, 0, 0, kNoteQuarter, 0);
+  EXPECT_NE(picture->Surface(1), nullptr);
+}
+
+TEST_F(StaffRowTest, OctaveShiftMovesPitchesButNotRests) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 140}, 40, 83,
+                                                nullptr, 960, nullptr);
+  picture->SetClefVisible(0, 0);
+  picture->AddNote(0, 86, 0, 0, kNoteQuarter, 0);
+  picture->AddNote(0, -1, 480, 0, kNoteHalf, 0);
+  plat::Dc* dc = picture->Surface(0);
+  // "8va" at the bottom left.
+  bool text = false;
+  for (int y = 120; y < 140; ++y) {
+    for (int x = 10; x < 40; ++x) text = text || Dark(dc, x, y);
+  }
+  EXPECT_TRUE(text);
+  // The rest stays a half rest on the middle line; no note head appears for it lower down.
+  StaffPosition b;
+  ASSERT_TRUE(picture->Position(0, 71, 2, &b));
+  const int x = 14 - 5 + (224 - 14) * 480 / 960;
+  int dark = 0;
+  for (int y = 0; y < 140; ++y) {
+    for (int xx = x; xx < x + 10; ++xx) {
+      if (y >= 30 && y <= 40) continue;  // the rest itself
+      if (!picture->IsDrawnLine(0, 0) && Dark(dc, xx, y) && y % 10 != 0) ++dark;
+    }
+  }
+  EXPECT_LT(dark, 6);
+}
+
+TEST_F(StaffRowTest, ShowcaseRowGolden) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 420, 126}, 40, 83,
+                                                nullptr, 960, nullptr);
+  FillShowcase(*picture, 0);
+  picture->SetSpelling(0, 2);
+  draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "staff_showcase");
+}
+
+TEST_F(StaffRowTest, PageRowGoldenAtDefaultHeight) {
+  // A bar cell of the page: no clef, edge lines, 96 pixels high (s about 6.9).
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+                                                nullptr, 960, nullptr);
+  picture->SetClefVisible(0, 0);
+  picture->ShowBarLines(0, 1);
+  picture->SetKeySignature(0, 254);  // two flats
+  picture->SetSpelling(0, 1);
+  picture->AddNote(0, 70, 0, 0, kNoteEighthPairFirst, 0);   // B flat of the key: no sign
+  picture->AddNote(0, 72, 120, 0, kNoteEighthPairSecond, 0);
+  picture->AddNote(0, 64, 240, 0, kNoteQuarter, 1);          // E natural, tied
+  picture->AddNote(0, 64, 480, 0, kNoteDottedEighthBeamed, 0);
+  picture->AddNote(0, 63, 660, 0, kNoteSixteenthAfterDotted, 0);  // E flat shown again
+  picture->AddNote(0, 67, 720, 0, kNoteEighth, 0);
+  picture->AddNote(0, 69, 800, 0, kNoteEighth, 0);
+  picture->AddNote(0, 70, 880, 0, kNoteEighth, 0);
+  picture->AddTripletBracket(0, 720, 960, 0);
+  picture->AddNote(0, 48, 0, 0, kNoteHalf, 0);
+  picture->AddNote(0, -1, 720, 0, kNoteQuarter, 0);
+  draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "staff_page_row");
+}
+
+TEST_F(StaffRowTest, HeaderRowGoldenWithClefsAndSignatures) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 80, 96}, 40, 83,
+                                                nullptr, 240, nullptr);
+  picture->SetKeySignature(0, 253);  // three flats
+  picture->ShowKeySignature(0, 1);
+  picture->SetTimeSignature(0, 3);
+  picture->SetSpelling(0, 1);
+  draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "staff_header_row");
+}
+
+}  // namespace
