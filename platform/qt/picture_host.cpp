@@ -1,5 +1,6 @@
 #include "platform/qt/picture_host.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -78,12 +79,23 @@ void PictureHost::mousePressEvent(QMouseEvent* event) {
 void PictureHost::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint pt = event->position().toPoint();
-  // A button-up outside the widget belongs to whatever lies there: nothing is reported here.
+  // A button-up outside the widget belongs to whatever lies there: nothing is reported here,
+  // and a picture host under the pointer reports it as its own release.
   if (!rect().contains(pt)) {
     if (pressed_) LeaveWhilePressed();
     outside_ = false;
+    const QPoint global = event->globalPosition().toPoint();
+    if (auto* other = qobject_cast<PictureHost*>(QApplication::widgetAt(global))) {
+      if (other != this) other->ReleaseFromElsewhere(other->mapFromGlobal(global));
+    }
     return;
   }
+  outside_ = false;
+  pressed_ = 0;
+  if (release_) release_(pt.x(), pt.y(), ReportedId());
+}
+
+void PictureHost::ReleaseFromElsewhere(const QPoint& pt) {
   outside_ = false;
   pressed_ = 0;
   if (release_) release_(pt.x(), pt.y(), ReportedId());

@@ -7,8 +7,9 @@
 // The reported id is the id, or group * 256 + id once a group is set; press, release, move and
 // right-click report that, double-click and drop the plain id.
 // The widget behaves as if it never captured the mouse: once the pointer has left it while
-// pressed, the button-up that follows elsewhere reports nothing, and moves outside it are not
-// reported.
+// pressed, the button-up that follows elsewhere reports nothing here (a picture host under the
+// pointer reports it as its own release, whatever its pressed state), and moves outside it are
+// not reported.
 #pragma once
 
 #include <QImage>
@@ -64,6 +65,7 @@ class PictureHost : public QWidget {
 
  private:
   void LeaveWhilePressed();
+  void ReleaseFromElsewhere(const QPoint& pt);
 
   int id_ = -1;
   int group_ = -1;

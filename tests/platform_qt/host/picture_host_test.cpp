@@ -102,6 +102,31 @@ TEST_F(HostTest, ReleaseInsideAfterComingBackReportsRealCoordinates) {
                        {"press", 3, 4, 5}, {"release", -1, -1, 5}, {"release", 11, 12, 5}}));
 }
 
+TEST(PictureHostPairTest, AButtonUpOverAnotherHostIsItsRelease) {
+  QWidget parent;
+  parent.resize(100, 40);
+  plat::PictureHost a(&parent), b(&parent);
+  a.setGeometry(0, 0, 40, 40);
+  b.setGeometry(50, 0, 40, 40);
+  a.SetId(1);
+  b.SetId(2);
+  std::vector<Call> calls;
+  auto rec = [&](const char* what) {
+    return [&calls, what](int x, int y, int id) { calls.push_back(Call{what, x, y, id}); };
+  };
+  a.SetCallbacks(rec("press"), rec("release"), nullptr, nullptr);
+  b.SetCallbacks(rec("press"), rec("release"), nullptr, nullptr);
+  parent.show();
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), a.mapToGlobal(QPointF(5, 5)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&a, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 7), a.mapToGlobal(QPointF(60, 7)),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(&a, &release);
+  EXPECT_EQ(calls, (std::vector<Call>{
+                       {"press", 5, 5, 1}, {"release", -1, -1, 1}, {"release", 10, 7, 2}}));
+}
+
 TEST_F(HostTest, LeaveWithoutPressReportsNothing) {
   Move(2, 2, false);
   Leave();
