@@ -268,6 +268,7 @@ void Midi0Data::Pack(int keep_order) {
     return;
   }
   EnsureEndOfTrack(*track);
+  LimitDataBytes(*track);
   if (keep_order == 0) {
     track->MoveNonNotesFirst();
     track->MoveSysExFirst();

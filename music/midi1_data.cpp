@@ -446,6 +446,7 @@ void Midi1Data::Pack() {
     Midi1Track* track = tracks[i];
     if (!full) {
       if (!track->LastIsEndOfTrack()) track->AddEndOfTrack();
+      LimitDataBytes(*track);
       track->ToChunk("MTrk");
       if (track->mode == kTrackChunk) {
         if (int64_t{used_size} + track->used_size >= capacity) {

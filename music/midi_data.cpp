@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "music/midi_track.h"
 #include "util/module_error.h"
 
 namespace {
@@ -81,4 +82,42 @@ int GetSmfFileFormat(const std::filesystem::path& path) {
   const size_t n = std::fread(head, 1, sizeof head, file);
   std::fclose(file);
   return PeekSmfFormat(head, static_cast<int32_t>(n));
+}
+
+int LimitDataBytes(MidiTrack& track) {
+  int changed = 0;
+  auto hold = [&changed](int32_t& field) {
+    if (field < 0 || field > 127) {
+      field = field < 0 ? 0 : 127;
+      ++changed;
+    }
+  };
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent* e = track.events[i];
+    switch (e->status) {
+      case kStatusNoteOff:
+      case kStatusNoteOn:
+        hold(e->note);
+        hold(e->velocity);
+        break;
+      case kStatusController: {
+        int32_t number = static_cast<int32_t>(e->number);
+        hold(number);
+        e->number = static_cast<uint32_t>(number);
+        hold(e->value);
+        break;
+      }
+      case kStatusProgram:
+      case kStatusChannelPressure:
+        hold(e->value);
+        break;
+      case kStatusPitchBend:
+        hold(e->note);
+        hold(e->value);
+        break;
+      default:
+        break;
+    }
+  }
+  return changed;
 }

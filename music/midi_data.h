@@ -56,6 +56,13 @@ int PeekSmfFormat(const uint8_t* bytes, int32_t size);
 // cannot be read.
 int GetSmfFileFormat(const std::filesystem::path& path);
 
+class MidiTrack;
+// Holds the data fields of the track's channel events (note, velocity, controller
+// number and value, program, pressure, bend bytes) to 0..127, so that a written
+// file carries no status byte where a data byte belongs. Returns how many were
+// changed.
+int LimitDataBytes(MidiTrack& track);
+
 // Big-endian 16-bit number.
 inline int32_t ReadBigEndian16(const uint8_t* bytes) {
   return (int32_t{bytes[0]} << 8) | int32_t{bytes[1]};

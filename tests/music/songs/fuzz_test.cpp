@@ -1,0 +1,100 @@
+// Seeded mutation run of the song fuzz entry over the song fixtures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "music/midi_data_fuzz.h"
+#include "platform/core/message_sink.h"
+#include "tests/music/songs/songs_test_util.h"
+#include "tests/support/test_support.h"
+#include "util/gne.h"
+
+namespace {
+
+using songs_test::Bytes;
+
+class CountingSink : public plat::MessageSink {
+ public:
+  int Show(plat::BoxKind, const std::string&) override {
+    ++count;
+    return plat::kIdOk;
+  }
+  long count = 0;
+};
+
+std::vector<Bytes> Corpus() {
+  std::vector<Bytes> corpus;
+  for (const char* name : {"midi/songs/setup_f0.mid", "midi/songs/band_f1.mid", "midi/songs/tune_f1.mid",
+                           "midi/features.mid", "midi/running_status.mid"}) {
+    const auto path = cantrel_test::DataPath(name);
+    if (std::filesystem::exists(path)) corpus.push_back(songs_test::ReadFile(path));
+  }
+  return corpus;
+}
+
+const uint8_t kSpecial[] = {0x00, 0x01, 0x02, 0x7F, 0x80, 0x90, 0xF0, 0xF7, 0xFF, 0x2F, 0x58, 0x40};
+
+Bytes Mutate(const std::vector<Bytes>& corpus) {
+  Bytes b = corpus[static_cast<size_t>(GneRandomRange(0, static_cast<int>(corpus.size()) - 1))];
+  const int steps = GneRandomRange(1, 4);
+  for (int s = 0; s < steps; ++s) {
+    const int n = static_cast<int>(b.size());
+    if (n == 0) break;
+    switch (GneRandomRange(0, 5)) {
+      case 0:
+        b.resize(static_cast<size_t>(GneRandomRange(0, n - 1)));
+        break;
+      case 1:
+        b[static_cast<size_t>(GneRandomRange(0, n - 1))] ^= static_cast<uint8_t>(1 << GneRandomRange(0, 7));
+        break;
+      case 2:
+        b[static_cast<size_t>(GneRandomRange(0, n - 1))] = kSpecial[GneRandomRange(0, sizeof kSpecial - 1)];
+        break;
+      case 3:  // the header's fields: format, track count, division
+        b[static_cast<size_t>(GneRandomRange(8, std::min(13, n - 1)))] =
+            static_cast<uint8_t>(GneRandomRange(0, 255));
+        break;
+      case 4: {  // a lying chunk length
+        const int at = n > 22 ? 18 : 0;
+        for (int k = 0; k < 4 && at + k < n; ++k) b[static_cast<size_t>(at + k)] = static_cast<uint8_t>(GneRandomRange(0, 255));
+        break;
+      }
+      default: {  // a MacBinary prefix
+        Bytes prefixed(128, 0);
+        prefixed.insert(prefixed.end(), b.begin(), b.end());
+        b.swap(prefixed);
+        break;
+      }
+    }
+  }
+  return b;
+}
+
+}  // namespace
+
+TEST(SongFuzz, FixturesHoldTheInvariants) {
+  CountingSink sink;
+  plat::InstallSink(&sink);
+  for (const Bytes& b : Corpus()) EXPECT_EQ(FuzzSmfSongInput(b.data(), b.size()), 0);
+  plat::InstallSink(&cantrel_test::Sink());
+}
+
+TEST(SongFuzz, SeededMutations) {
+  const std::vector<Bytes> corpus = Corpus();
+  ASSERT_FALSE(corpus.empty());
+  CountingSink sink;
+  plat::InstallSink(&sink);
+  GneSetRandomState(12345);
+  for (int i = 0; i < 700; ++i) {
+    const Bytes input = Mutate(corpus);
+    const int broken = FuzzSmfSongInput(input.data(), input.size());
+    if (broken != 0) {
+      songs_test::WriteFile(cantrel_test::TempDir() / "broken.mid", input);
+      plat::InstallSink(&cantrel_test::Sink());
+      FAIL() << "mutation " << i << " broke invariant " << broken << " (" << input.size() << " bytes)";
+    }
+  }
+  plat::InstallSink(&cantrel_test::Sink());
+}
