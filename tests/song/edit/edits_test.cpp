@@ -171,6 +171,19 @@ TEST(SongEdits, DeleteBeatAndEighth) {
   EXPECT_STREQ(eighth->chords[0].second, "D ");
   EXPECT_STREQ(eighth->chords[1].first, "D ");
   EXPECT_STREQ(eighth->chords[1].second, "E ");
+
+  // Halves C C | D E | F F | G G without the second eighth: C D | E F | F G | G.
+  auto second = std::make_unique<CSongData>();
+  second->Reset(1, 4, 0, 1);
+  const char* names[] = {"C ", "D ", "F ", "G "};
+  for (int b = 0; b < 4; ++b) std::strcpy(second->chords[b].first, names[b]);
+  std::strcpy(second->chords[1].second, "E ");
+  second->DeleteEighth(0, 1);
+  const char* expected[][2] = {{"C ", "D "}, {"E ", "F "}, {"F ", "G "}, {"G ", ""}};
+  for (int b = 0; b < 4; ++b) {
+    EXPECT_STREQ(second->chords[b].first, expected[b][0]) << b;
+    EXPECT_STREQ(second->chords[b].second, expected[b][1]) << b;
+  }
 }
 
 TEST(SongEdits, AppendFile) {
