@@ -580,8 +580,15 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
     }
     return;
   }
-  // Standard MIDI files are imported by the import road of the window; anything else is
-  // refused.
+  if (ext == ".mid" && ImportMidiFile(path)) {
+    // The imported song takes the file's name with the song extension (it is not saved).
+    std::filesystem::path named = path;
+    named.replace_extension(".mwd");
+    const std::string cp932 = plat::Utf8ToCp932(named.string());
+    std::memset(config.songPath, 0, sizeof(config.songPath));
+    std::strncpy(config.songPath, cp932.c_str(), sizeof(config.songPath) - 1);
+    return;
+  }
   ErrorMsg(0);
 }
 

@@ -96,6 +96,7 @@ class CBrevantDlg : public QDialog {
   void CloseMidiDevices();        // MIDI input and the audition device
   void QuitChordDictionary();     // the chord-dictionary program, when it runs
   void ReleasePicturesAndPanels();  // toolbar, score, panels, knob, chord cells, melody box
+  bool ImportMidiFile(const std::filesystem::path& path);  // false: not imported
 
   // The main window's message box (codes 4, 5, 0xFF01001F have texts, others "CBrevantDlg
   // error").

@@ -28,3 +28,8 @@ void CBrevantDlg::CloseMidiDevices() {}
 void CBrevantDlg::QuitChordDictionary() {}
 
 void CBrevantDlg::ReleasePicturesAndPanels() {}
+
+bool CBrevantDlg::ImportMidiFile(const std::filesystem::path& path) {
+  (void)path;
+  return false;
+}
