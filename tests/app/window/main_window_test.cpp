@@ -195,6 +195,22 @@ TEST_F(MainWindowTest, ASongOnTheCommandLineOpensOnceReady) {
   EXPECT_EQ(std::string(dlg->config.songPath), song.string());
 }
 
+TEST_F(MainWindowTest, DroppedFilesOfOtherKindsOrTooLargeAreRefused) {
+  Start();
+  const int bars = dlg->song->bar_count;
+  const fs::path text = cantrel_test::TempDir() / "notes.txt";
+  ASSERT_TRUE(plat::WriteFileAtomic(text, std::string("x")));
+  const fs::path big = cantrel_test::TempDir() / "big.mwd";
+  ASSERT_TRUE(plat::WriteFileAtomic(big, std::vector<uint8_t>(151917, 0)));
+  cantrel_test::Sink().Clear();
+  dlg->DropFile(text);
+  dlg->DropFile(big);
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            (std::vector<std::string>{"CBrevantDlg error", "CBrevantDlg error"}));
+  EXPECT_EQ(dlg->song->bar_count, bars);
+  EXPECT_EQ(dlg->config.songPath[0], 0);
+}
+
 TEST_F(MainWindowTest, AWorkingSongInAnUnknownMetreIsShownInFourFour) {
   WriteSong(folder / "data_kv.dat", 8, 2, 0);
   Start();
