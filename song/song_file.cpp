@@ -457,6 +457,9 @@ bool CSongData::ReadImage(const uint8_t* image, size_t length) {
     return false;
   }
   RepairSongInfo(info);
+  // A downloaded image is a song file: its extra-information texts travel
+  // packed in free lyric fields as in the file.
+  UnpackExtraTexts();
   SetKeyName(key_index);
   UpdatePitchRange(-1);
   return true;

@@ -510,6 +510,11 @@ TEST(SongImage, AcceptedLengthsAndChecks) {
     EXPECT_EQ(s->style.reserved_372 == 0x12345678, length >= 121880);
   }
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  // The extra-information texts of a song file come along.
+  const fs::path p = Tmp("web.mwd");
+  ASSERT_TRUE(RichSong()->Save(&p));
+  const auto file = ReadAll(p);
+  EXPECT_EQ(CSongData::LoadFromImage(file.data(), file.size())->ExtraText(8), "原題のテキスト");
   for (size_t length : {size_t{0}, size_t{90444}, size_t{92491}, size_t{93000}}) {
     cantrel_test::Sink().Clear();
     auto s = CSongData::LoadFromImage(full.data(), length);
