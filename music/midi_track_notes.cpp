@@ -191,64 +191,80 @@ void MidiTrack::ConvertToEventModeCore() {
     int64_t tick;
     int32_t note_index;
   };
-  std::vector<int32_t> gap_of;  // per note, in index order
-  std::vector<int32_t> note_indices;
-  std::vector<int32_t> gap_count(static_cast<size_t>(n) + 1, 0);
+  std::vector<int64_t> note_end;     // per note, in index order
+  std::vector<int32_t> note_index;
+  std::vector<int32_t> note_gap;
+  std::vector<int32_t> gap_start(static_cast<size_t>(n) + 2, 0);
   for (int32_t k = 0; k < n; ++k) {
     const MidiEvent& e = *events[k];
     if (e.status != kStatusNote) continue;
     int64_t end = tick[k] + (e.duration < 0 ? 0 : e.duration);
-    int32_t gap = static_cast<int32_t>(std::lower_bound(tick.begin(), tick.end(), end) - tick.begin());
-    if (gap < k + 1) gap = k + 1;
-    note_indices.push_back(k);
-    gap_of.push_back(gap);
-    ++gap_count[gap];
+    // Most notes end a few events later: look there first, then search the rest.
+    int32_t gap = k + 1;
+    const int32_t near = std::min(n, k + 17);
+    while (gap < near && tick[gap] < end) ++gap;
+    if (gap == near && gap < n && tick[gap] < end) {
+      gap = static_cast<int32_t>(std::lower_bound(tick.begin() + gap, tick.end(), end) - tick.begin());
+    }
+    note_end.push_back(end);
+    note_index.push_back(k);
+    note_gap.push_back(gap);
+    ++gap_start[gap + 1];
   }
-  std::vector<int32_t> gap_start(static_cast<size_t>(n) + 2, 0);
-  for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] = gap_start[m] + gap_count[m];
-  std::vector<Off> offs(note_indices.size());
+  for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] += gap_start[m];
+  std::vector<Off> offs(note_index.size());
   std::vector<int32_t> fill(gap_start.begin(), gap_start.end() - 1);
-  for (size_t q = note_indices.size(); q-- > 0;) {  // later notes first within a gap
-    int32_t k = note_indices[q];
-    int64_t end = tick[k] + (events[k]->duration < 0 ? 0 : events[k]->duration);
-    offs[fill[gap_of[q]]++] = Off{end, k};
+  for (size_t q = note_index.size(); q-- > 0;) {  // later notes first within a gap
+    offs[fill[note_gap[q]]++] = Off{note_end[q], note_index[q]};
   }
   for (int32_t m = 0; m <= n; ++m) {
-    auto first = offs.begin() + gap_start[m];
-    auto last = offs.begin() + gap_start[m + 1];
-    if (last - first > 1) {
+    Off* first = offs.data() + gap_start[m];
+    Off* last = offs.data() + gap_start[m + 1];
+    if (last - first <= 1) continue;
+    if (last - first <= 16) {
+      for (Off* i = first + 1; i < last; ++i) {  // stable insertion by tick
+        Off x = *i;
+        Off* j = i;
+        while (j > first && (j - 1)->tick > x.tick) {
+          *j = *(j - 1);
+          --j;
+        }
+        *j = x;
+      }
+    } else {
       std::stable_sort(first, last, [](const Off& a, const Off& b) { return a.tick < b.tick; });
     }
   }
 
   const int32_t total = n + static_cast<int32_t>(offs.size());
-  MidiEvent** merged = static_cast<MidiEvent**>(std::calloc(static_cast<size_t>(total) + 1, sizeof(MidiEvent*)));
+  MidiEvent** merged =
+      static_cast<MidiEvent**>(std::malloc((static_cast<size_t>(total) + 1) * sizeof(MidiEvent*)));
   if (merged == nullptr) GneErrorMsg(kGneOutOfMemory);
   int32_t out = 0;
   int64_t previous = 0;
-  auto emit = [&](MidiEvent* e, int64_t at) {
-    e->delta = static_cast<int32_t>(at - previous);
-    previous = at;
-    merged[out++] = e;
-  };
   for (int32_t m = 0; m <= n; ++m) {
     for (int32_t q = gap_start[m]; q < gap_start[m + 1]; ++q) {
       const MidiEvent& on = *events[offs[q].note_index];
-      MidiEvent* off = new MidiEvent(0);
+      MidiEvent* off = new MidiEvent(static_cast<int32_t>(offs[q].tick - previous));
       off->status = kStatusNoteOff;
       off->channel = on.channel;
       off->note = on.note;
       off->velocity = 64;
-      emit(off, offs[q].tick);
+      previous = offs[q].tick;
+      merged[out++] = off;
     }
-    if (m < n) emit(events[m], tick[m]);
-  }
-  for (int32_t i = 0; i < n; ++i) {
-    if (events[i]->status == kStatusNote) {
-      events[i]->status = kStatusNoteOn;
-      events[i]->duration = 0;
+    if (m < n) {
+      MidiEvent* e = events[m];
+      e->delta = static_cast<int32_t>(tick[m] - previous);
+      previous = tick[m];
+      if (e->status == kStatusNote) {
+        e->status = kStatusNoteOn;
+        e->duration = 0;
+      }
+      merged[out++] = e;
     }
   }
+  merged[total] = nullptr;
   std::free(events);
   events = merged;
   event_count = total;
