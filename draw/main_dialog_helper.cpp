@@ -1,0 +1,217 @@
+#include "draw/main_dialog_helper.h"
+
+#include "draw/text_limits.h"
+#include "platform/qt/qt_text.h"
+#include "song/chord_model.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+#include "util/gne_music.h"
+#include "util/music_names.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+#include <algorithm>
+#include <cstring>
+
+const char* const StyleCategoryNameTable[9] = {
+    "ﾎﾟｯﾌﾟｽ(海外)",     "ﾎﾟｯﾌﾟｽ(日本)",     "ｼﾞｬｽﾞ",
+    "ｸﾗｼｯｸ",            "民族音楽(東洋)",    "民族音楽(西洋)",
+    "ｹﾞｰﾑ音楽 / ｻｳﾝﾄﾞﾄﾗｯｸ", "ﾋｰﾘﾝｸﾞ音楽", "ﾃｸﾉ",
+};
+
+namespace {
+
+constexpr int kBlockRowStride = 512;
+constexpr int kSlot = 32;
+
+std::string JoinPath(const std::string& folder, const char* name) {
+  std::string out = folder;
+  if (out.size() != 3) out += "\\";
+  return out + name;
+}
+
+std::string StyleName(const StyleRecord& r) { return SlotText(r.name, sizeof r.name); }
+
+}  // namespace
+
+void CCantrelCommon::ErrorMsg(int code) {
+  GneMessageBox(code == 1 ? "音価が異常です。" : "CCantrelCommon::ErrorMsg");
+}
+
+std::string CCantrelCommon::MakeDataFilePath(const std::string& folder) {
+  return JoinPath(folder, "data_kv.dat");
+}
+
+std::string CCantrelCommon::MakeChordListPath(const std::string& folder) {
+  return JoinPath(folder, "chord.txt");
+}
+
+std::string CCantrelCommon::FormatChordName(int keyIndex, int root, int type) {
+  std::string out;
+  if (root >= 0 && root < 12) {
+    out = ChordRootNameTable[root];
+    if (IsFlatKey(keyIndex)) out = GneSharpToFlat(out);
+  }
+  if (type >= 0 && type < kChordSuffixCount && type != 0) out += ChordSuffixTable[type].suffix;
+  return out;
+}
+
+void CCantrelCommon::ParseChordName(const std::string& text, int* root, int* type) {
+  std::string copy = text, r, s;
+  CKvCommon::SplitChordText(copy, &r, &s);
+  CKvCommon::ParseChord(0, r, s, root, type);
+}
+
+std::string CCantrelCommon::FormatChordWithDegree(int keyIndex, const std::string& chordText) {
+  std::string copy = chordText, rootText, suffix;
+  CKvCommon::SplitChordText(copy, &rootText, &suffix);
+  int root = -1, type = -1;
+  CKvCommon::ParseChord(keyIndex, rootText, suffix, &root, &type);
+  std::string out = FormatChordName(keyIndex, root, type);
+  out += "\n(";
+  if (root >= 0 && keyIndex >= 0 && keyIndex < kKeySignatureCount) {
+    const int degree = (root - KeySignatureTable[keyIndex].tonic + 12) % 12;
+    out += NoteNameTable[12 + degree];
+  }
+  if (type > 0 && type < kChordSuffixCount) out += ChordSuffixTable[type].suffix;
+  out += ")";
+  return out;
+}
+
+std::string CCantrelCommon::PadChordRoot(const std::string& text) {
+  const bool single = text.size() == 1;
+  const bool accidental = text.size() == 2 && (text[1] == '#' || text[1] == 'b');
+  return (single || accidental) ? text + " " : text;
+}
+
+int CCantrelCommon::GetChordPitches(int* pitches, int root, int type, int bassInterval) {
+  if (root == -1 && type == -1) return 0;
+  if (root < 0 || type < 0 || root > 11 || type >= kChordSuffixCount) {
+    ErrorMsg(0);
+    return 0;
+  }
+  std::string name = ChordRootNameTable[root];
+  if (type != 0) name += ChordSuffixTable[type].suffix;
+  CChordControl chord(name);
+  int tones[4] = {-1, -1, -1, -1};
+  const int n = std::min(chord.GetChordTones(tones), 4);
+  if (n <= 0 || tones[0] < 0) return 0;
+  int count = 0;
+  int previous = 60 + tones[0];
+  if (pitches) pitches[count] = previous;
+  ++count;
+  for (int i = 1; i < n; ++i) {
+    if (tones[i] < 0) continue;
+    int p = previous + ((tones[i] - previous % 12) + 12) % 12;
+    if (pitches) pitches[count] = p;
+    ++count;
+    previous = p;
+  }
+  if (bassInterval != 0) {
+    if (pitches) pitches[count] = 60 + tones[0] + bassInterval - 12;
+    ++count;
+  }
+  return count;
+}
+
+void CCantrelCommon::BuildDiatonicChordTable(int scaleType, int keyIndex, char* block,
+                                             bool transposed) {
+  if (!block) return;
+  std::memset(block, 0, 24 * kBlockRowStride);
+  const bool flat = IsFlatKey(keyIndex);
+  for (int form = 3; form <= 4; ++form) {
+    CDiatonicChord named(scaleType, form, keyIndex);
+    CDiatonicChord degrees(scaleType, form, -1);
+    const int n = std::min({named.count(), degrees.count(), transposed ? 24 : 16});
+    for (int j = 0; j < n; ++j) {
+      const CChordControl* c = named.chord(j);
+      const CChordControl* d = degrees.chord(j);
+      if (!c || !d) continue;
+      std::string name = c->GetName();
+      if (flat && c->root() != 11) name = GneSharpToFlat(name);
+      const std::string text = name + "\n(" + d->GetName() + ")";
+      const int row = transposed ? j : form - 3;
+      const int column = transposed ? form - 3 : j;
+      CopyToSlot(block + row * kBlockRowStride + column * kSlot, kSlot, text);
+    }
+  }
+}
+
+void CCantrelCommon::FillCategoryCombo(QComboBox* combo, int selection) {
+  if (!combo) return;
+  for (const char* name : StyleCategoryNameTable) combo->addItem(plat::ToQString(name));
+  combo->setCurrentIndex(selection);
+}
+
+void CCantrelCommon::FillStyleCombo(QComboBox* styleCombo, QComboBox* categoryCombo,
+                                    QLabel* label) {
+  if (!styleCombo || !categoryCombo) return;
+  styleCombo->clear();
+  const int category = categoryCombo->currentIndex();
+  for (int slot = 1; slot <= 23; ++slot) {
+    const StyleRecord* r = FindStyleSlot(category, slot);
+    if (!r) continue;
+    const std::string name = StyleName(*r);
+    if (name.empty()) continue;
+    styleCombo->addItem(plat::ToQString(name), slot);
+  }
+  styleCombo->setCurrentIndex(styleCombo->count() > 0 ? 0 : -1);
+  if (label && styleCombo->count() > 0) {
+    SetStyleOriginLabel(styleCombo->itemData(0).toInt(), label);
+  }
+}
+
+void CCantrelCommon::SelectStyleInCombo(int category, QComboBox* styleCombo, int slot) {
+  if (!styleCombo) return;
+  const int index = styleCombo->findData(slot);
+  if (index >= 0) {
+    styleCombo->setCurrentIndex(index);
+    return;
+  }
+  const StyleRecord* r = FindStyleSlot(category, slot);
+  if (!r) return;
+  const QString name = plat::ToQString(StyleName(*r));
+  for (int i = 0; i < styleCombo->count(); ++i) {
+    if (!name.isEmpty() && styleCombo->itemText(i).startsWith(name)) {
+      styleCombo->setCurrentIndex(i);
+      return;
+    }
+  }
+}
+
+void CCantrelCommon::SetStyleOriginLabel(int, QLabel* label) {
+  if (label) label->setText(QStringLiteral("Free"));
+}
+
+int CCantrelCommon::FindStyleSlotByName(int category, const std::string& name) {
+  for (int slot = 1; slot <= 23; ++slot) {
+    const StyleRecord* r = FindStyleSlot(category, slot);
+    if (r && StyleName(*r) == name) return slot;
+  }
+  return 24;
+}
+
+int CCantrelCommon::HitTestBarWindows(int x, int y, int* eighth, const std::vector<QRect>& windows,
+                                      const CLongStaffPicture* picture, int firstRow) {
+  for (size_t i = 0; i < windows.size(); ++i) {
+    const QRect& r = windows[i];
+    if (x < r.left() || x > r.right() + 1 || y < r.top() || y > r.bottom() + 1) continue;
+    const int width = picture ? picture->RowWidth(firstRow + static_cast<int>(i)) : r.width();
+    const int step = width / 8;
+    if (eighth && step > 0) *eighth = (x - r.left()) / step;
+    return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int CCantrelCommon::MetreIndex(int beatsPerBar, int metreKind) {
+  if (beatsPerBar == 4) return 0;
+  if (metreKind == 1) return 1;
+  return 2;
+}
+
+int CCantrelCommon::MetreFromIndex(int index, int* metreKind) {
+  if (metreKind) *metreKind = index == 2 ? 2 : 1;
+  return index == 0 ? 4 : 3;
+}

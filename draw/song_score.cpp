@@ -1,0 +1,626 @@
+// The song on the score rows: note values become glyph types, eighth and sixteenth pairs are
+// beamed, triplet patterns get brackets, composite values and values crossing the bar line are
+// tied, and rests fill the beats. The score counts 120 ticks per eighth, 240 per beat.
+#include "draw/main_dialog_helper.h"
+
+#include "song/song_data.h"
+#include "song/song_globals.h"
+#include "util/music_names.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kEighth = CCantrelCommon::kTicksPerEighth;
+
+bool IsPitchValue(int v) { return v >= 0 || v == NoteSlotRap; }
+bool StartsEvent(int v) { return v >= NoteSlotRest || v == NoteSlotRap; }
+
+int PageRows() { return std::max(song::Globals().bars_per_page, 0); }
+
+int Slot(const CSongData& song, int bar, int cell, int slot) {
+  const int c = song.CellIndex(bar, cell);
+  if (c < 0 || c >= kSongMaxCells) return NoteSlotVacant;
+  return song.cells[c].slot[slot];
+}
+
+// The glyph type of a length in eighths without the error box (for tests of the value).
+int TypeOfLengthQuiet(double length) {
+  static const struct {
+    double length;
+    int type;
+  } kTable[] = {{0.5, 0},  {1, 3},    {1.5, 6},  {2, 9},    {2.5, 27}, {3, 10},
+                {3.5, 26}, {4, 11},   {4.5, 25}, {5, 12},   {5.5, 23}, {6, 13},
+                {6.5, 24}, {7, 14},   {7.5, 22}};
+  if (length >= 8) return kNoteWhole;
+  for (const auto& e : kTable) {
+    if (length == e.length) return e.type;
+  }
+  return -1;
+}
+
+// Puts a value of `length` eighths at a tick: one glyph when the value has one, else tied parts.
+// The last glyph carries `tie`.
+void PutLength(CLongStaffPicture* picture, int row, int pitch, int tick, double length,
+               int colour, int tie) {
+  if (length <= 0) return;
+  int type = TypeOfLengthQuiet(length);
+  if (type < 0) type = TypeOfLengthQuiet(std::floor(length * 2) / 2);
+  if (type < 0) type = kNoteSixteenth;
+  const int value = pitch;
+  switch (type) {
+    case kNoteHalfAndEighth:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteHalf, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 480, colour, kNoteEighth, tie);
+      return;
+    case kNoteFiveAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteHalf, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 480, colour, kNoteDottedEighth, tie);
+      return;
+    case kNoteSixAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteDottedHalf, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 720, colour, kNoteSixteenth, tie);
+      return;
+    case kNoteFourAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteHalf, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 480, colour, kNoteSixteenth, tie);
+      return;
+    case kNoteThreeAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteQuarter, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 240, colour, kNoteDottedEighth, tie);
+      return;
+    case kNoteTwoAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteQuarter, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 240, colour, kNoteSixteenth, tie);
+      return;
+    case kNoteSevenAndHalf:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, kNoteHalf, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 480, colour, kNoteQuarter, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 720, colour, kNoteEighth, 1);
+      CCantrelCommon::PutNote(picture, row, value, tick + 840, colour, kNoteSixteenth, tie);
+      return;
+    default:
+      CCantrelCommon::PutNote(picture, row, value, tick, colour, type, tie);
+  }
+}
+
+// A run of tied chunks (4, 2, 1 and 0.5 eighths: half, quarter, eighth, sixteenth) from a tick;
+// the last chunk carries `tie`. Rests are never tied.
+void PutChunks(CLongStaffPicture* picture, int row, int pitch, int tick, double length,
+               int colour, int tie) {
+  static const struct {
+    double length;
+    int type;
+  } kChunks[] = {{4, kNoteHalf}, {2, kNoteQuarter}, {1, kNoteEighth}, {0.5, kNoteSixteenth}};
+  while (length >= 0.5) {
+    for (const auto& c : kChunks) {
+      if (length >= c.length) {
+        length -= c.length;
+        const int t = (length >= 0.5 && pitch != NoteSlotRest) ? 1 : (pitch >= 0 ? tie : 0);
+        CCantrelCommon::PutNote(picture, row, pitch, tick, colour, c.type, t);
+        tick += static_cast<int>(c.length * kEighth);
+        break;
+      }
+    }
+  }
+  if (length > 0 && length < 0.5) CCantrelCommon::ErrorMsg(0);
+}
+
+}  // namespace
+
+plat::ColorRef CCantrelCommon::PitchClassColour(int pitch) {
+  static const int kColours[12][3] = {{255, 0, 0},    {220, 60, 0},  {200, 120, 0}, {200, 160, 0},
+                                      {200, 200, 0},  {0, 180, 0},   {25, 165, 100}, {50, 150, 200},
+                                      {25, 75, 200},  {0, 0, 200},   {60, 0, 160},  {125, 0, 125}};
+  if (pitch < 0) return 0;
+  const int* c = kColours[pitch % 12];
+  return plat::Rgb(c[0], c[1], c[2]);
+}
+
+int CCantrelCommon::NoteTypeOfLength(double length) {
+  const int type = TypeOfLengthQuiet(length);
+  if (type >= 0) return type;
+  if (length < 1) {
+    ErrorMsg(0);
+    return kNoteEighth;
+  }
+  return TypeOfLengthQuiet(std::floor(length));
+}
+
+void CCantrelCommon::FitOctave(int* pitch, int top) {
+  if (!pitch) return;
+  while (*pitch > top) *pitch -= 12;
+  while (*pitch < top - 12) *pitch += 12;
+}
+
+void CCantrelCommon::AddTripletBracket(CLongStaffPicture* picture, int row, int start, int end) {
+  if (picture) picture->AddTripletBracket(row, start, end, 0);
+}
+
+void CCantrelCommon::PutNote(CLongStaffPicture* picture, int row, int pitch, int tick,
+                             int colour, int type, int tie) {
+  if (!picture || row < 0 || row >= PageRows() || row >= picture->RowCount()) return;
+  if (pitch == NoteSlotRest) {
+    switch (type) {
+      case kNoteDottedEighth:
+        PutNote(picture, row, pitch, tick, colour, kNoteEighth, 0);
+        PutNote(picture, row, pitch, tick + 120, colour, kNoteSixteenth, 0);
+        return;
+      case kNoteDottedQuarter:
+        PutNote(picture, row, pitch, tick, colour, kNoteQuarter, 0);
+        PutNote(picture, row, pitch, tick + 240, colour, kNoteEighth, 0);
+        return;
+      case kNoteDottedHalf:
+        PutNote(picture, row, pitch, tick, colour, kNoteHalf, 0);
+        PutNote(picture, row, pitch, tick + 480, colour, kNoteQuarter, 0);
+        return;
+      case kNoteHalf:
+        tick += 240;
+        break;
+      case kNoteWhole:
+        tick += 480;
+        break;
+      default:
+        break;
+    }
+    tie = 0;
+  }
+  if (picture->HasNoteAt(row, tick, pitch)) return;
+  plat::ColorRef c = static_cast<plat::ColorRef>(colour);
+  if (colour == kColourByPitch) c = PitchClassColour(pitch);
+  picture->AddNote(row, pitch, tick, c, type, tie);
+}
+
+void CCantrelCommon::PutNoteGlyphs(int beatsPerBar, int value, int type, int beat,
+                                   CLongStaffPicture* picture, int row, int cell, int colour) {
+  const int t = kEighth * cell;
+  if (value == NoteSlotRest) {
+    auto rest = [&](int tick, int ty) { PutNote(picture, row, value, tick, colour, ty, 0); };
+    switch (type) {
+      case kNoteDottedEighth:
+        rest(t, kNoteSixteenth);
+        rest(t + 60, kNoteEighth);
+        return;
+      case kNoteDottedQuarter:
+        if (beat % 2 == 1) {
+          PutNote(picture, row, value, t, 0, kNoteEighth, 0);
+          rest(t + 120, kNoteQuarter);
+        } else {
+          rest(t, kNoteQuarter);
+          rest(t + 240, kNoteEighth);
+        }
+        return;
+      case kNoteHalfAndEighth:
+        rest(t, kNoteHalf);
+        rest(t + 480, kNoteEighth);
+        return;
+      case kNoteDottedHalf:
+        if (beatsPerBar == 3) {
+          rest(t, kNoteWhole);
+        } else if (beat % 4 != 0) {
+          rest(t, kNoteQuarter);
+          rest(t + 240, kNoteHalf);
+        } else {
+          rest(t, kNoteHalf);
+          rest(t + 480, kNoteQuarter);
+        }
+        return;
+      case kNoteDoubleDottedHalf:
+        rest(t, kNoteHalf);
+        rest(t + 480, kNoteQuarter);
+        rest(t + 720, kNoteEighth);
+        return;
+      case kNoteSevenAndHalf:
+        rest(t, kNoteHalf);
+        rest(t + 480, kNoteQuarter);
+        rest(t + 720, kNoteEighth);
+        rest(t + 840, kNoteSixteenth);
+        return;
+      case kNoteFiveAndHalf:
+        rest(t, kNoteHalf);
+        rest(t + 480, kNoteDottedEighth);
+        return;
+      case kNoteSixAndHalf:
+        rest(t, kNoteDottedHalf);
+        rest(t + 720, kNoteSixteenth);
+        return;
+      case kNoteFourAndHalf:
+        rest(t, kNoteHalf);
+        rest(t + 480, kNoteSixteenth);
+        return;
+      case kNoteThreeAndHalf:
+        rest(t, kNoteQuarter);
+        rest(t + 240, kNoteDottedEighth);
+        return;
+      case kNoteTwoAndHalf:
+        rest(t, kNoteQuarter);
+        rest(t + 240, kNoteSixteenth);
+        return;
+      default:
+        rest(t, type);
+        return;
+    }
+  }
+  switch (type) {
+    case kNoteHalfAndEighth:
+    case kNoteFiveAndHalf:
+    case kNoteSixAndHalf:
+    case kNoteFourAndHalf:
+    case kNoteThreeAndHalf:
+    case kNoteTwoAndHalf:
+    case kNoteSevenAndHalf: {
+      static const struct {
+        int type;
+        double length;
+      } kLengths[] = {{12, 5}, {23, 5.5}, {24, 6.5}, {25, 4.5}, {26, 3.5}, {27, 2.5}, {22, 7.5}};
+      for (const auto& l : kLengths) {
+        if (l.type == type) PutLength(picture, row, value, t, l.length, colour, 0);
+      }
+      return;
+    }
+    default:
+      PutNote(picture, row, value, t, colour, type, 0);
+  }
+}
+
+int CCantrelCommon::EighthNoteType(const CSongData& song, int bar, int cell) {
+  auto eighthPitchAt = [&](int c) {
+    if (c < 0 || c >= 2 * song.beats_per_bar) return false;
+    const int v = Slot(song, bar, c, 0);
+    if (!IsPitchValue(v)) return false;
+    double len = 0;
+    song.GetNoteAt(bar, c, &len, false);
+    return TypeOfLengthQuiet(len) == kNoteEighth;
+  };
+  if (cell % 2 == 0) return eighthPitchAt(cell + 1) ? kNoteEighthPairFirst : kNoteEighth;
+  return eighthPitchAt(cell - 1) ? kNoteEighthPairSecond : kNoteEighth;
+}
+
+void CCantrelCommon::PutNoteAcrossBarLine(const CSongData& song, int cell, double length,
+                                          CLongStaffPicture* picture, int row, int pitch,
+                                          int pageRows, bool fromSecond, int colour) {
+  const double f = 2.0 * song.beats_per_bar - cell - (fromSecond ? 0.5 : 0.0);
+  const int tick = kEighth * cell + (fromSecond ? 60 : 0);
+  PutLength(picture, row, pitch, tick, f, colour, 1);
+  if (row + 1 < pageRows && length > f) {
+    PutLength(picture, row + 1, pitch, 0, length - f, colour, 0);
+  }
+}
+
+void CCantrelCommon::MarkTriplets(CLongStaffPicture* picture, int row, const CSongData& song,
+                                  int firstBar) {
+  const int bar = firstBar + row;
+  if (!picture || bar < 0 || bar >= song.bar_count) return;
+  const int beats = song.beats_per_bar;
+  for (int b = 0; b < beats; ++b) {
+    const int u = 2 * b;
+    if (song.IsHalfTriplet(bar, u)) {
+      AddTripletBracket(picture, row, u * kEighth, u * kEighth + 960);
+      break;
+    }
+    if (song.IsQuarterTriplet(bar, u)) {
+      AddTripletBracket(picture, row, u * kEighth, u * kEighth + 480);
+      ++b;
+      continue;
+    }
+    if (song.IsTripletBeat(bar, u)) {
+      AddTripletBracket(picture, row, u * kEighth, u * kEighth + 240);
+      continue;
+    }
+    for (int k = u; k < u + 2; ++k) {
+      if (song.HasThirdPart(bar, k)) AddTripletBracket(picture, row, k * kEighth, k * kEighth + 120);
+    }
+  }
+}
+
+void CCantrelCommon::DrawSongOnStaff(CLongStaffPicture* picture, int row, const CSongData& song,
+                                     int firstBar, int cursorMode, int cursorRow, int cursorCell,
+                                     bool coloured) {
+  const int bar = firstBar + row;
+  if (!picture || bar < 0 || bar >= song.bar_count) return;
+  const int bpb = song.beats_per_bar;
+  if (bpb <= 0) return;
+  const int cells = 2 * bpb;
+  const int pageRows = PageRows();
+  int u = 0;
+  while (u < cells) {
+    const bool cursorHere = row == cursorRow && u == cursorCell;
+    int colour = coloured ? kColourByPitch : 0;
+    if (cursorHere && cursorMode == 0) colour = static_cast<int>(kCursorColour);
+    const int T = kEighth * u;
+    auto put = [&](int value, int tick, int type) {
+      PutNote(picture, row, value, tick, colour, type, 0);
+    };
+    if (song.IsHalfTriplet(bar, u)) {
+      put(Slot(song, bar, u, 0), T, kNoteHalf);
+      put(Slot(song, bar, u + 2, 2), T + 320, kNoteHalf);
+      put(Slot(song, bar, u + 5, 1), T + 640, kNoteHalf);
+      u += 8;
+      continue;
+    }
+    if (song.IsQuarterTriplet(bar, u)) {
+      put(Slot(song, bar, u, 0), T, kNoteQuarter);
+      put(Slot(song, bar, u + 1, 1), T + 160, kNoteQuarter);
+      put(Slot(song, bar, u + 2, 2), T + 320, kNoteQuarter);
+      u += 4;
+      continue;
+    }
+    if (song.IsTripletBeat(bar, u)) {
+      put(Slot(song, bar, u, 0), T, kNoteEighth);
+      put(Slot(song, bar, u, 2), T + 80, kNoteEighth);
+      put(Slot(song, bar, u + 1, 1), T + 160, kNoteEighth);
+      u += 2;
+      continue;
+    }
+    if (song.HasThirdPart(bar, u)) {
+      for (int k = 0; k < 3; ++k) {
+        const int v = Slot(song, bar, u, k);
+        if (!StartsEvent(v)) continue;
+        const int next = k < 2 ? Slot(song, bar, u, k + 1) : Slot(song, bar, u + 1, 0);
+        const bool held = next == NoteSlotHold && (k < 2 || u + 1 < cells);
+        put(v, T + 40 * k, held ? kNoteEighth : kNoteSixteenth);
+      }
+      u += 1;
+      continue;
+    }
+    const int v0 = Slot(song, bar, u, 0);
+    const int v1 = Slot(song, bar, u, 1);
+    int advance = 1;
+    if (StartsEvent(v0)) {
+      double len = 0;
+      song.GetNoteAt(bar, u, &len, false);
+      int type = NoteTypeOfLength(len);
+      const bool pitch = IsPitchValue(v0);
+      bool placed = false;
+      if (pitch && u + len > cells) {
+        PutNoteAcrossBarLine(song, u, len, picture, row, v0, pageRows, false, colour);
+        placed = true;
+      } else if (pitch && type == kNoteEighth) {
+        type = EighthNoteType(song, bar, u);
+      } else if (pitch && type == kNoteSixteenth && IsPitchValue(v1)) {
+        double len1 = 0;
+        song.GetNoteAt(bar, u, &len1, true);
+        if (len1 == 0.5) type = kNoteSixteenthPairFirst;
+      } else if (pitch && type == kNoteDottedEighth && u % 2 == 0 && u + 1 < cells &&
+                 Slot(song, bar, u + 1, 0) == NoteSlotHold &&
+                 IsPitchValue(Slot(song, bar, u + 1, 1))) {
+        double len1 = 0;
+        song.GetNoteAt(bar, u + 1, &len1, true);
+        if (len1 == 0.5) {
+          put(v0, T, kNoteDottedEighthBeamed);
+          int c2 = colour;
+          if (row == cursorRow && u + 1 == cursorCell && cursorMode == 1) {
+            c2 = static_cast<int>(kSecondCursorColour);
+          }
+          PutNote(picture, row, Slot(song, bar, u + 1, 1), T + 180, c2,
+                  kNoteSixteenthAfterDotted, 0);
+          placed = true;
+          advance = 2;
+        }
+      }
+      if (!placed) PutNoteGlyphs(bpb, v0, type, u / 2, picture, row, u, colour);
+      // The event that starts on the second sixteenth.
+      if ((type == kNoteSixteenth || type == kNoteSixteenthPairFirst) && StartsEvent(v1)) {
+        double n = 0;
+        song.GetNoteAt(bar, u, &n, true);
+        int c1 = colour;
+        if (cursorHere && cursorMode == 1) c1 = static_cast<int>(kSecondCursorColour);
+        const int E = T + 60;
+        const bool pitch1 = IsPitchValue(v1);
+        auto glyph = [&](int tick, int ty, int tie) {
+          PutNote(picture, row, v1, tick, c1, ty, pitch1 ? tie : 0);
+        };
+        if (pitch1 && u + 0.5 + n > cells) {
+          // Runs past the bar end.
+          if (u == cells - 1) {
+            glyph(E, kNoteSixteenth, 1);
+            const double rest = n - 0.5;
+            auto next = [&](int tick, int ty, int tie) {
+              if (row + 1 < pageRows) PutNote(picture, row + 1, v1, tick, c1, ty, tie);
+            };
+            if (rest == 0.5) {
+              next(0, kNoteSixteenth, 0);
+            } else if (rest == 1) {
+              next(0, kNoteEighth, 0);
+            } else if (rest == 1.5) {
+              next(0, kNoteEighth, 1);
+              next(120, kNoteSixteenth, 0);
+            } else if (rest == 2.5) {
+              next(0, kNoteQuarter, 1);
+              next(240, kNoteSixteenth, 0);
+            } else if (rest == 3) {
+              next(0, kNoteQuarter, 1);
+              next(240, kNoteEighth, 0);
+            } else if (rest == 3.5) {
+              next(0, kNoteDottedQuarter, 1);
+              next(360, kNoteSixteenth, 0);
+            } else if (rest == 5.5) {
+              next(0, kNoteHalf, 1);
+              next(480, kNoteDottedEighth, 0);
+            } else if (rest == 6.5) {
+              next(0, kNoteDottedHalf, 1);
+              next(720, kNoteSixteenth, 0);
+            } else if (rest == 7.5) {
+              next(0, kNoteDoubleDottedHalf, 1);
+              next(840, kNoteSixteenth, 0);
+            } else if (row + 1 < pageRows) {
+              PutChunks(picture, row + 1, v1, 0, rest, c1, 0);
+            }
+          } else {
+            PutNoteAcrossBarLine(song, u, n, picture, row, v1, pageRows, true, c1);
+          }
+        } else if (n == 0.5) {
+          glyph(E, type == kNoteSixteenthPairFirst ? kNoteSixteenthPairSecond : type, 0);
+        } else if (n == 1) {
+          glyph(E, kNoteEighth, 0);
+        } else if (n == 1.5) {
+          glyph(E, kNoteDottedEighth, 0);
+        } else if (n == 2) {
+          glyph(E, kNoteSixteenth, 1);
+          glyph(T + 120, kNoteEighth, 1);
+          glyph(T + 240, kNoteSixteenth, 0);
+        } else if (n == 3) {
+          glyph(E, kNoteSixteenth, 1);
+          glyph(T + 120, kNoteQuarter, 1);
+          glyph(T + 360, kNoteSixteenth, 0);
+        } else if (n == 3.5) {
+          if (u % 2 == 0) {
+            glyph(E, kNoteDottedEighth, 1);
+            glyph(T + 240, kNoteQuarter, 0);
+          } else {
+            glyph(E, kNoteSixteenth, 1);
+            glyph(T + 120, kNoteQuarter, 1);
+            glyph(T + 360, kNoteEighth, 0);
+          }
+        } else if (n == 4) {
+          if (u % 2 == 0) {
+            glyph(E, kNoteDottedEighth, 1);
+            glyph(T + 240, kNoteQuarter, 1);
+            glyph(T + 480, kNoteSixteenth, 0);
+          } else {
+            glyph(E, kNoteSixteenth, 1);
+            glyph(T + 120, kNoteQuarter, 1);
+            glyph(T + 360, kNoteDottedEighth, 0);
+          }
+        } else if (n == 6) {
+          glyph(E, kNoteSixteenth, 1);
+          glyph(T + 120, kNoteHalf, 1);
+          glyph(T + 600, kNoteDottedEighth, 0);
+        } else if (n == 7) {
+          glyph(E, kNoteSixteenth, 1);
+          glyph(T + 120, kNoteDottedHalf, 1);
+          glyph(T + 840, kNoteSixteenth, 0);
+        } else if (n > 0.5) {
+          // Lengths without a sequence of their own: a sixteenth to the beat's half, then
+          // tied chunks.
+          glyph(E, kNoteSixteenth, 1);
+          PutChunks(picture, row, v1, T + 120, n - 0.5, c1, 0);
+        }
+      }
+    } else if (v0 == NoteSlotHold && StartsEvent(v1)) {
+      if (u == 0) {
+        const int sounding = song.GetSoundingValue(bar, 0, false);
+        if (StartsEvent(sounding)) put(sounding, 0, kNoteSixteenth);
+      }
+      double n = 0;
+      song.GetNoteAt(bar, u, &n, true);
+      int c1 = colour;
+      if (cursorHere && cursorMode == 1) c1 = static_cast<int>(kSecondCursorColour);
+      const int E = T + 60;
+      if (!IsPitchValue(v1)) {
+        int type = TypeOfLengthQuiet(n);
+        if (type < 0) type = kNoteSixteenth;
+        PutLength(picture, row, v1, E, n, c1, 0);
+      } else if (u + 0.5 + n > cells) {
+        const double f = cells - u - 0.5;
+        PutLength(picture, row, v1, E, f, c1, 1);
+        if (row + 1 < pageRows && bar + 1 < song.bar_count) {
+          PutChunks(picture, row + 1, v1, 0, n - f, c1, 0);
+        }
+      } else {
+        double first = 1;
+        int firstType = kNoteEighth;
+        if (u % 2 == 1 || n == 0.5) {
+          first = 0.5;
+          firstType = kNoteSixteenth;
+        } else if (n >= 1.5) {
+          first = 1.5;
+          firstType = kNoteDottedEighth;
+        }
+        double rest = n - first;
+        PutNote(picture, row, v1, E, c1, firstType, rest > 0 ? 1 : 0);
+        int tick = E + static_cast<int>(first * kEighth);
+        static const struct {
+          double length;
+          int type;
+        } kChunks[] = {{4, kNoteHalf}, {2, kNoteQuarter}, {1, kNoteEighth}};
+        for (const auto& c : kChunks) {
+          while (rest >= c.length) {
+            rest -= c.length;
+            PutNote(picture, row, v1, tick, c1, c.type, rest > 0 ? 1 : 0);
+            tick += static_cast<int>(c.length * kEighth);
+          }
+        }
+        if (rest >= 0.5) PutNote(picture, row, v1, tick, c1, kNoteSixteenth, 0);
+      }
+    }
+    u += advance;
+  }
+}
+
+void CCantrelCommon::RedrawStaffRows(bool all, CLongStaffPicture* picture, CSongData* song,
+                                     int* lastCursorRow, int pagePosition, int cursorRow,
+                                     int cursorCell, int cursorMode) {
+  if (!picture || !song) return;
+  song->RestartRestsAtBeats();
+  const int last = lastCursorRow ? *lastCursorRow : -1;
+  const int firstBar = pagePosition * song::Globals().bars_per_line;
+  const int rows = std::min(PageRows(), picture->RowCount());
+  std::vector<bool> redraw(std::max(rows, 0), false);
+  for (int row = 0; row < rows; ++row) {
+    redraw[row] = all || row == last || row == cursorRow ||
+                  (row == cursorRow - 1 && cursorRow == last);
+  }
+  // Clear first, then fill: a note that runs past its bar puts its end on the next row, which
+  // must not be cleared after it. A row whose previous row is not redrawn takes that end again
+  // from it (notes already there are not added twice).
+  for (int row = 0; row < rows; ++row) {
+    if (redraw[row]) picture->ClearRow(row);
+  }
+  for (int row = 0; row < rows; ++row) {
+    if (!redraw[row]) continue;
+    if (row > 0 && !redraw[row - 1]) {
+      DrawSongOnStaff(picture, row - 1, *song, firstBar, cursorMode, cursorRow, cursorCell, false);
+    }
+    MarkTriplets(picture, row, *song, firstBar);
+    DrawSongOnStaff(picture, row, *song, firstBar, cursorMode, cursorRow, cursorCell, false);
+  }
+  for (int row = 0; row < rows; ++row) {
+    if (redraw[row]) picture->DrawRow(row);
+  }
+  picture->BlitAll();
+  if (lastCursorRow) *lastCursorRow = cursorRow;
+}
+
+void CCantrelCommon::RedrawPage(bool all, CLongStaffPicture* picture, CSongData* song,
+                                int* lastCursorRow, int page, int cursorRow, int cursorCell,
+                                int cursorMode) {
+  RedrawStaffRows(all, picture, song, lastCursorRow, page * song::Globals().lines_per_page,
+                  cursorRow, cursorCell, cursorMode);
+}
+
+int CCantrelCommon::ClearUsedStaffRows(CLongStaffPicture* picture) {
+  if (!picture) return 0;
+  int any = 0;
+  const int rows = std::min(PageRows(), picture->RowCount());
+  for (int row = 0; row < rows; ++row) {
+    if (picture->HighlightCount(row) == 0) continue;
+    picture->ClearHighlights(row);
+    picture->DrawRow(row);
+    any = 1;
+  }
+  return any;
+}
+
+void CCantrelCommon::SetupStaffRows(CLongStaffPicture* picture, int keyIndex, int beatsPerBar,
+                                    bool extra) {
+  if (!picture || keyIndex < 0 || keyIndex >= kKeySignatureCount) return;
+  const KeySignature& key = KeySignatureTable[keyIndex];
+  const int spelling = ChooseKeySpelling(key.tonic, key.mode);
+  const int keyByte = static_cast<uint8_t>(key.accidentals);
+  const int barRows = PageRows();
+  const int lines = std::max(song::Globals().lines_per_page, 0);
+  const int rows = picture->RowCount();
+  for (int row = 0; row < barRows && row < rows; ++row) {
+    picture->SetSpelling(row, spelling);
+    picture->SetKeySignature(row, keyByte);
+  }
+  const int headerEnd = barRows + lines * (extra ? 2 : 1);
+  for (int row = barRows; row < headerEnd && row < rows; ++row) {
+    picture->SetSpelling(row, spelling);
+    picture->SetKeySignature(row, keyByte);
+    picture->SetTimeSignature(row, beatsPerBar);
+    picture->DrawRow(row);
+  }
+}

@@ -1,0 +1,297 @@
+// The song's cells on the score rows: glyph types, beams, ties across the bar line, rests,
+// triplets and brackets, the cursor colour, the key and time signatures of the page's rows,
+// and the rhythm queue of the score picture.
+#include "draw/main_dialog_helper.h"
+#include "draw/staff_picture.h"
+#include "song/song_data.h"
+#include "song/song_globals.h"
+#include "tests/draw/score/golden.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QWidget>
+
+#include "util/music_names.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Glyph {
+  int pitch, start, type, tie;
+  bool operator==(const Glyph& o) const {
+    return pitch == o.pitch && start == o.start && type == o.type && tie == o.tie;
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Glyph& g) {
+  return os << "{" << g.pitch << "," << g.start << ",t" << g.type << ",tie" << g.tie << "}";
+}
+
+class SongScoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CStaffPicture::ResetState();
+    song::ResetProgramGlobals();
+    song::SetPageGeometry(3, 3);
+    picture = std::make_unique<CRhythmStaffPicture>(NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+                                                    nullptr, 960, 240, nullptr);
+    for (int i = 1; i < 12; ++i) picture->AddRow(NewControl(), Rect{0, 0, 224, 96}, 40, 83, 960);
+    for (int i = 0; i < 9; ++i) picture->SetClefVisible(i, 0);
+    song = std::make_unique<CSongData>();
+    song->Reset(4, 4, 0, 1);
+    for (int c = 0; c < kSongMaxCells; ++c) Set(c, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+    // Every bar starts with a rest unless a test says otherwise.
+    for (int bar = 0; bar < 4; ++bar) Set(bar * 8, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  }
+  void TearDown() override {
+    picture.reset();
+    CStaffPicture::ResetState();
+    song::ResetProgramGlobals();
+  }
+  COffScreenControl* NewControl() {
+    controls.push_back(std::make_unique<COffScreenControl>(&parent));
+    return controls.back().get();
+  }
+  void Set(int cell, int a, int b, int c) {
+    song->cells[cell].slot[0] = a;
+    song->cells[cell].slot[1] = b;
+    song->cells[cell].slot[2] = c;
+  }
+  std::vector<Glyph> Row(int row) const {
+    std::vector<Glyph> out;
+    for (const StaffNote& n : picture->Notes(row)) out.push_back({n.pitch, n.start, n.type, n.tie});
+    return out;
+  }
+  void Draw(int row) {
+    CCantrelCommon::DrawSongOnStaff(picture.get(), row, *song, 0, -1, -1, -1, false);
+  }
+  QWidget parent;
+  std::vector<std::unique_ptr<COffScreenControl>> controls;
+  std::unique_ptr<CRhythmStaffPicture> picture;
+  std::unique_ptr<CSongData> song;
+};
+
+TEST_F(SongScoreTest, LengthsToTypes) {
+  const struct {
+    double length;
+    int type;
+  } cases[] = {{0.5, 0}, {1, 3},   {1.5, 6},  {2, 9},   {2.5, 27}, {3, 10},  {3.5, 26}, {4, 11},
+               {4.5, 25}, {5, 12}, {5.5, 23}, {6, 13},  {6.5, 24}, {7, 14},  {7.5, 22}, {8, 15},
+               {12, 15},  {1.25, 3}};
+  for (const auto& c : cases) EXPECT_EQ(CCantrelCommon::NoteTypeOfLength(c.length), c.type) << c.length;
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  EXPECT_EQ(CCantrelCommon::NoteTypeOfLength(0.25), 3);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+}
+
+TEST_F(SongScoreTest, QuarterThenTwoBeamedEighths) {
+  // Bar 0: quarter C, eighths D E, then rests.
+  Set(0, 60, NoteSlotHold, NoteSlotVacant);
+  Set(2, 62, NoteSlotHold, NoteSlotVacant);
+  Set(3, 64, NoteSlotHold, NoteSlotVacant);
+  Set(4, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Draw(0);
+  const std::vector<Glyph> want = {{60, 0, 9, 0}, {62, 240, 4, 0}, {64, 360, 5, 0},
+                                   {-1, 720, 11, 0}};
+  EXPECT_EQ(Row(0), want);
+}
+
+TEST_F(SongScoreTest, WholeNoteFromTheMiddleOfTheBarCrossesTheBarLine) {
+  Set(0, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Set(4, 67, NoteSlotHold, NoteSlotVacant);
+  Set(8, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+  Set(12, 69, NoteSlotHold, NoteSlotVacant);  // the next note ends the whole note
+  Draw(0);
+  const std::vector<Glyph> want0 = {{-1, 240, 11, 0}, {67, 480, 11, 1}};
+  EXPECT_EQ(Row(0), want0);
+  const auto next = Row(1);
+  ASSERT_FALSE(next.empty());
+  EXPECT_EQ(next[0], (Glyph{67, 0, 11, 0}));
+}
+
+TEST_F(SongScoreTest, FiveEighthRestIsAHalfAndAnEighth) {
+  Set(0, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Set(5, 72, NoteSlotHold, NoteSlotVacant);
+  Set(6, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Draw(0);
+  const std::vector<Glyph> want = {{-1, 240, 11, 0}, {-1, 480, 3, 0}, {72, 600, 3, 0},
+                                   {-1, 720, 9, 0}};
+  EXPECT_EQ(Row(0), want);
+}
+
+TEST_F(SongScoreTest, EighthTripletBeat) {
+  Set(0, 60, NoteSlotHold, 62);
+  Set(1, NoteSlotHold, 64, NoteSlotHold);
+  Set(2, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  CCantrelCommon::MarkTriplets(picture.get(), 0, *song, 0);
+  Draw(0);
+  const std::vector<Glyph> want = {{60, 0, 3, 0}, {62, 80, 3, 0}, {64, 160, 3, 0},
+                                   {-1, 240, 9, 0}, {-1, 720, 11, 0}};
+  // The rest of the bar is a quarter rest (3 eighths fold into quarter + half by the song's
+  // own lengths): compare the triplet part and the bracket.
+  const auto got = Row(0);
+  ASSERT_GE(got.size(), 3u);
+  EXPECT_EQ(std::vector<Glyph>(got.begin(), got.begin() + 3),
+            std::vector<Glyph>(want.begin(), want.begin() + 3));
+  ASSERT_EQ(picture->Brackets(0).size(), 1u);
+  EXPECT_EQ(picture->Brackets(0)[0].start, 0);
+  EXPECT_EQ(picture->Brackets(0)[0].end, 240);
+}
+
+TEST_F(SongScoreTest, SixteenthPairsAndDottedEighthWithSixteenth) {
+  Set(0, 60, 62, NoteSlotVacant);  // two sixteenths
+  Set(1, 64, NoteSlotHold, NoteSlotVacant);
+  Set(2, 65, NoteSlotHold, NoteSlotVacant);  // dotted eighth ...
+  Set(3, NoteSlotHold, 67, NoteSlotVacant);  // ... and a sixteenth
+  Set(4, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Draw(0);
+  const auto got = Row(0);
+  const std::vector<Glyph> head = {{60, 0, 1, 0}, {62, 60, 2, 0}, {64, 120, 3, 0},
+                                   {65, 240, 20, 0}, {67, 420, 21, 0}};
+  ASSERT_GE(got.size(), head.size());
+  EXPECT_EQ(std::vector<Glyph>(got.begin(), got.begin() + 5), head);
+}
+
+TEST_F(SongScoreTest, RestsKeepTheirValueWhenTheRowIsShiftedAnOctave) {
+  Set(0, 90, NoteSlotHold, NoteSlotVacant);  // above the range: the row is drawn an octave down
+  Set(2, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Draw(0);
+  picture->DrawRow(0);
+  // The stored notes are untouched; the rest is still a rest.
+  const auto got = Row(0);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[1].pitch, -1);
+}
+
+TEST_F(SongScoreTest, CursorCellIsDrawnInTheHighlightColour) {
+  Set(0, 60, NoteSlotHold, NoteSlotVacant);
+  Set(2, 62, NoteSlotHold, NoteSlotVacant);
+  CCantrelCommon::DrawSongOnStaff(picture.get(), 0, *song, 0, 0, 0, 2, false);
+  const auto& notes = picture->Notes(0);
+  ASSERT_GE(notes.size(), 2u);
+  EXPECT_EQ(notes[0].colour, 0u);
+  EXPECT_EQ(notes[1].colour, plat::Rgb(191, 32, 32));
+}
+
+TEST_F(SongScoreTest, SetupStaffRowsGivesKeyAndTimeToThePageRows) {
+  // Key 9 is a flat key: its rows spell with flats and carry its signature byte.
+  CCantrelCommon::SetupStaffRows(picture.get(), 9, 3, false);
+  const KeySignature& key = KeySignatureTable[9];
+  const int spelling = ChooseKeySpelling(key.tonic, key.mode);
+  for (int row = 0; row < 12; ++row) EXPECT_EQ(picture->Spelling(row), spelling) << row;
+}
+
+TEST_F(SongScoreTest, RedrawStaffRowsDrawsThePageAndKeepsTheCursorRow) {
+  Set(0, 60, NoteSlotHold, NoteSlotVacant);
+  Set(8, 64, NoteSlotHold, NoteSlotVacant);
+  int last = -1;
+  CCantrelCommon::RedrawStaffRows(true, picture.get(), song.get(), &last, 0, 1, 0, 0);
+  EXPECT_EQ(last, 1);
+  EXPECT_FALSE(picture->Notes(0).empty());
+  EXPECT_FALSE(picture->Notes(1).empty());
+  EXPECT_EQ(picture->Notes(1)[0].colour, plat::Rgb(191, 32, 32));
+}
+
+TEST_F(SongScoreTest, NoteCrossingIntoTheNextRowSurvivesItsRedraw) {
+  Set(6, 67, NoteSlotHold, NoteSlotVacant);
+  Set(8, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+  Set(9, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+  Set(10, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  int last = -1;
+  CCantrelCommon::RedrawStaffRows(true, picture.get(), song.get(), &last, 0, -1, -1, 0);
+  ASSERT_FALSE(picture->Notes(1).empty());
+  EXPECT_EQ(Row(1)[0], (Glyph{67, 0, 9, 0}));
+  // Redrawing only the next row (the cursor moved there) keeps the end of the note.
+  CCantrelCommon::RedrawStaffRows(false, picture.get(), song.get(), &last, 0, 1, 0, 1);
+  ASSERT_FALSE(picture->Notes(1).empty());
+  EXPECT_EQ(Row(1)[0], (Glyph{67, 0, 9, 0}));
+}
+
+TEST_F(SongScoreTest, PageGolden) {
+  // Two bars of a tune on page rows, with the beams, a triplet, a tie over the bar line and
+  // rests, drawn as the main window draws them.
+  Set(0, 67, NoteSlotHold, NoteSlotVacant);
+  Set(2, 69, NoteSlotHold, NoteSlotVacant);
+  Set(3, 71, NoteSlotHold, NoteSlotVacant);
+  Set(4, 72, NoteSlotHold, 74);
+  Set(5, NoteSlotHold, 76, NoteSlotHold);
+  Set(6, 77, 76, NoteSlotVacant);
+  Set(7, 74, NoteSlotHold, NoteSlotVacant);
+  Set(8, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+  Set(9, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+  Set(10, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+  Set(12, 66, NoteSlotHold, NoteSlotVacant);
+  CCantrelCommon::SetupStaffRows(picture.get(), 1, 4, false);  // G major
+  picture->ShowBarLines(0, 1);
+  picture->ShowBarLines(1, 1);
+  picture->SetRightBarLine(0, 0);
+  int last = -1;
+  CCantrelCommon::RedrawStaffRows(true, picture.get(), song.get(), &last, 0, -1, -1, 0);
+  QImage page(448, 96, QImage::Format_RGB32);
+  page.fill(Qt::white);
+  {
+    QPainter p(&page);
+    p.drawImage(0, 0, draw_test::ToImage(*picture->Surface(0)));
+    p.drawImage(224, 0, draw_test::ToImage(*picture->Surface(1)));
+  }
+  draw_test::ExpectGolden(page, "song_two_bars");
+}
+
+// ---- the rhythm queue ----------------------------------------------------------------------
+
+TEST_F(SongScoreTest, QueueBeamsEighthPairsWithinTheBeat) {
+  picture->QueueNote(0, 60, 0, 0, kNoteEighth, 0);
+  picture->QueueNote(0, 62, 120, 0, kNoteEighth, 0);
+  picture->QueueNote(0, 64, 360, 0, kNoteEighth, 0);   // straddles: stays
+  picture->QueueNote(0, 65, 480, 0, kNoteEighth, 0);
+  picture->QueueNote(0, -1, 600, 0, kNoteEighth, 0);   // a rest half a beat later
+  picture->FlushRow(0);
+  const std::vector<Glyph> want = {{60, 0, 4, 0}, {62, 120, 5, 0}, {64, 360, 3, 0},
+                                   {65, 480, 3, 0}, {-1, 600, 3, 0}};
+  EXPECT_EQ(Row(0), want);
+  EXPECT_EQ(picture->QueueCount(0), 0);
+}
+
+TEST_F(SongScoreTest, QueueSplitsFiveEighthNotes) {
+  picture->QueueNote(0, 60, 0, 0, kNoteHalfAndEighth, 0);
+  picture->QueueNote(1, 60, 120, 0, kNoteHalfAndEighth, 1);
+  picture->FlushAll();
+  EXPECT_EQ(Row(0), (std::vector<Glyph>{{60, 0, 11, 1}, {60, 480, 3, 0}}));
+  EXPECT_EQ(Row(1), (std::vector<Glyph>{{60, 120, 3, 1}, {60, 240, 11, 1}}));
+}
+
+TEST_F(SongScoreTest, DrumKeys) {
+  picture->QueueDrumEvent(0, 42, 0, 0);
+  picture->QueueDrumEvent(0, 36, 240, 0);
+  picture->QueueDrumEvent(0, 99, 480, 0);
+  picture->FlushRow(0);
+  EXPECT_EQ(Row(0), (std::vector<Glyph>{{59, 0, 18, 0}, {45, 240, 19, 0}, {60, 480, 19, 0}}));
+}
+
+TEST_F(SongScoreTest, QueueLimitIsReported) {
+  for (int i = 0; i < 64; ++i) EXPECT_TRUE(picture->QueueEvent(0, 60, i, 0, kNoteSixteenth, 0));
+  EXPECT_FALSE(picture->QueueEvent(0, 60, 0, 0, kNoteSixteenth, 0));
+  EXPECT_EQ(picture->QueueCount(0), 64);
+  EXPECT_EQ(cantrel_test::Sink().Texts().back(), "CLongStaffPicture::error");
+}
+
+TEST_F(SongScoreTest, FillRests) {
+  picture->FillRests(0, 4);
+  EXPECT_EQ(Row(0), (std::vector<Glyph>{{-1, 480, 15, 0}}));
+  picture->AddNote(1, 60, 0, 0, kNoteQuarter, 0);
+  picture->FillRests(1, 4);
+  EXPECT_EQ(Row(1), (std::vector<Glyph>{{60, 0, 9, 0}, {-1, 360, 9, 0}, {-1, 720, 11, 0}}));
+  // A sixteenth on the second sixteenth leaves a sixteenth rest before it.
+  picture->AddNote(2, 60, 60, 0, kNoteSixteenth, 0);
+  picture->FillRests(2, 1);
+  EXPECT_EQ(Row(2), (std::vector<Glyph>{{60, 60, 0, 0}, {-1, 0, 0, 0}, {-1, 120, 3, 0}}));
+  // Beats outside 1..4 are held to the row's 16 sixteenths.
+  picture->FillRests(3, 9);
+  EXPECT_EQ(Row(3), (std::vector<Glyph>{{-1, 480, 15, 0}}));
+}
+
+}  // namespace
