@@ -2,20 +2,19 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
-#include "platform/core/files.h"
 #include "util/gne.h"
 #include "util/gne_error.h"
+#include "util/gne_files.h"
 #include "util/module_error.h"
 
 uint8_t* AllocMusicBlock(size_t bytes) {
-  void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
-  if (block == nullptr) GneErrorMsg(kGneOutOfMemory);  // ends the program
-  return static_cast<uint8_t*>(block);
+  return static_cast<uint8_t*>(GneGlobalAllocZero(bytes));  // failure ends the program
 }
 
-void FreeMusicBlock(void* block) { std::free(block); }
+void FreeMusicBlock(void* block) {
+  if (block != nullptr) GneGlobalFree(block);
+}
 
 namespace {
 
@@ -36,38 +35,43 @@ MusicData::MusicData(int32_t capacity_bytes) {
 MusicData::~MusicData() { FreeMusicBlock(buffer); }
 
 int MusicData::Load(const std::filesystem::path& path) {
-  std::vector<uint8_t> bytes;
-  if (!plat::ReadWholeFile(path, bytes)) {
-    used_size = 0;
-    return 0;
-  }
-  if (bytes.size() > static_cast<size_t>(capacity)) {
-    // A file longer than the buffer is refused rather than cut.
-    used_size = 0;
-    return 0;
-  }
-  std::memset(buffer, 0, static_cast<size_t>(capacity));
-  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
-  used_size = static_cast<int32_t>(bytes.size());
-  return 1;
+  // A file longer than the buffer is reported and refused rather than cut.
+  int count = 0;
+  int result = GneReadWholeFile(path, buffer, &count, static_cast<size_t>(capacity),
+                                GneFileUse::kUserChosen);
+  used_size = result == 1 ? count : 0;
+  return result;
 }
 
-int MusicData::LoadWithDialog(const char* /*default_extension*/, const char* /*filter*/) {
-  // The toolkit-free layer has no file dialog; the windows load through Load.
-  return 0;
+int MusicData::LoadWithDialog(const char* default_extension, const char* filter) {
+  std::filesystem::path chosen;
+  int count = 0;
+  int result = GneOpenAndReadFile(&chosen, default_extension, filter, buffer,
+                                  static_cast<size_t>(capacity), &count);
+  used_size = result == 1 ? count : 0;
+  return result;
 }
 
 int MusicData::Save(const std::filesystem::path& path) const {
+  return GneWriteFile(path, buffer, UsedBytes(), GneFileUse::kUserChosen);
+}
+
+int MusicData::SaveWithDialog(const char* default_extension, const char* filter) const {
+  std::filesystem::path chosen;
+  return GneSaveFileAs(&chosen, default_extension, filter, buffer, UsedBytes());
+}
+
+void MusicData::SaveMidiWithDialog() const {
+  std::filesystem::path chosen;
+  if (GneSaveFileDialog(&chosen, "mid", "midi files|*.mid|", nullptr, nullptr) == 1) {
+    GneWriteFile(chosen, buffer, UsedBytes(), GneFileUse::kUserChosen);
+  }
+}
+
+size_t MusicData::UsedBytes() const {
   size_t n = used_size < 0 ? 0 : static_cast<size_t>(used_size);
-  if (n > static_cast<size_t>(capacity)) n = static_cast<size_t>(capacity);
-  return plat::WriteFileAtomic(path, buffer, n) ? 1 : 0;
+  return n > static_cast<size_t>(capacity) ? static_cast<size_t>(capacity) : n;
 }
-
-int MusicData::SaveWithDialog(const char* /*default_extension*/, const char* /*filter*/) const {
-  return 0;
-}
-
-void MusicData::SaveMidiWithDialog() const {}
 
 int MusicData::IsPastEnd(int32_t at, const char* message) const {
   if (at >= used_size) return 1;

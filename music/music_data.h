@@ -23,12 +23,13 @@ class MusicData {
   MusicData(const MusicData&) = delete;
   MusicData& operator=(const MusicData&) = delete;
 
-  // Reads the file into the buffer, at most `capacity` bytes (a longer file is
-  // refused: returns 0, used size 0). Returns 1 when the file was read.
+  // Reads the file into the buffer, at most `capacity` bytes. A file that does not
+  // open or is longer than the buffer is reported and refused (returns 0, used size 0).
+  // Returns 1 when the file was read.
   int Load(const std::filesystem::path& path);
-  // Open-file dialog, then Load of the chosen file; 0 when cancelled or refused.
+  // Open-file dialog, then the chosen file as Load reads it; 0 when cancelled or refused.
   int LoadWithDialog(const char* default_extension, const char* filter);
-  // Writes the used bytes (temporary file, then rename). 1 on success.
+  // Writes the used bytes (temporary file, then rename); a failure is reported. 1 on success.
   int Save(const std::filesystem::path& path) const;
   int SaveWithDialog(const char* default_extension, const char* filter) const;
   void SaveMidiWithDialog() const;
@@ -38,6 +39,9 @@ class MusicData {
   int IsPastEnd(int32_t at, const char* message) const;
 
   static void ErrorMsg(uint32_t code);
+
+  // The used size kept within the buffer.
+  size_t UsedBytes() const;
 
   // Fields, in the order the format keeps them.
   int32_t used_size = 0;   // bytes in use
