@@ -194,7 +194,9 @@ Midi1Data::Midi1Data(const Midi1Data& song, int32_t capacity_bytes) : MidiData(c
   }
   for (int32_t i = 0; i < song.track_count; ++i) {
     const Midi1Track* source = song.tracks[i];
-    auto* copy = new Midi1Track(kTrackEmpty, capacity_bytes);
+    // A track read from a file may have more room than half the song's capacity.
+    const int64_t room = std::max<int64_t>(capacity_bytes, int64_t{source->capacity} * 2);
+    auto* copy = new Midi1Track(kTrackEmpty, static_cast<int32_t>(std::min<int64_t>(room, INT32_MAX)));
     if (source->mode == kTrackEvents) {
       copy->CopyEventModeEvents(*source);
     } else if (source->mode == kTrackNotes) {
@@ -363,7 +365,6 @@ int Midi1Data::ReadHeader() {
     MidiData::ErrorMsg(kMddtFormat);
     return 0;
   }
-  DeleteTracks();
   chunk_count_ = count;
   division = header_division;
   position = at + kSmfHeaderSize;
@@ -477,6 +478,14 @@ int Midi1Data::SaveFile(const std::filesystem::path& path) {
       return saved;
     }
     case kSongEvents: {
+      if (!PackFits()) {
+        // The tracks that fit are written from a copy (with the too-large report);
+        // the song itself keeps every track.
+        Midi1Data copy(*this, capacity);
+        copy.Pack();
+        if (!copy.Save(path)) ErrorMsg(kM1dtFileOpen);
+        return 0;
+      }
       Pack();
       const int saved = SaveFile(path);
       Unpack();
@@ -505,11 +514,29 @@ int32_t Midi1Data::GetPackedSize() {
     return 0;
   }
   ToEventMode();
-  Pack();
-  const int32_t size = used_size;
-  Unpack();
+  int32_t size;
+  if (!PackFits()) {
+    Midi1Data copy(*this, capacity);
+    copy.Pack();
+    size = copy.used_size;
+  } else {
+    Pack();
+    size = used_size;
+    Unpack();
+  }
   ToNoteMode();
   return size;
+}
+
+bool Midi1Data::PackFits() const {
+  int64_t size = kSmfHeaderSize;
+  for (int32_t i = 0; i < track_count; ++i) {
+    int64_t chunk = EstimatedChunkSize(*tracks[i]);
+    if (!tracks[i]->LastIsEndOfTrack()) chunk += 4;  // the End of Track Pack adds
+    size += chunk;
+    if (size >= capacity) return false;
+  }
+  return true;
 }
 
 // ---- conversions ----

@@ -116,6 +116,8 @@ class Midi1Data : public MidiData {
   Midi1Data(const std::filesystem::path& path, int32_t capacity, HandOff hand_off);
   void ReadPath(const std::filesystem::path& path, HandOff hand_off);
   void ReadBytes(const uint8_t* bytes, int32_t size);
+  // True when every track of the event-mode song fits the capacity when packed.
+  bool PackFits() const;
 
   // Track chunks the bytes hold (from the header, or from the last Pack); the
   // track list stays empty in state 0.

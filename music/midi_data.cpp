@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "music/midi_track.h"
+#include "util/gne_music.h"
 #include "util/module_error.h"
 
 namespace {
@@ -120,4 +121,22 @@ int LimitDataBytes(MidiTrack& track) {
     }
   }
   return changed;
+}
+
+int64_t EstimatedChunkSize(const MidiTrack& track) {
+  int64_t size = 8;
+  int64_t carry = 0;
+  uint8_t scratch[4];
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    const MidiEvent& e = *track.events[i];
+    const int64_t bytes = MidiTrack::EventByteSize(e);
+    const int64_t delta = (e.delta > 0 ? e.delta : 0) + carry;
+    if (bytes == 0) {
+      carry = delta;
+      continue;
+    }
+    carry = 0;
+    size += GneWriteVarLen(delta, scratch) + bytes;
+  }
+  return size;
 }

@@ -63,6 +63,10 @@ class MidiTrack;
 // changed.
 int LimitDataBytes(MidiTrack& track);
 
+// The size of the chunk the event-mode track would write (its events as the
+// serialiser writes them, with the 8 chunk-header bytes).
+int64_t EstimatedChunkSize(const MidiTrack& track);
+
 // Big-endian 16-bit number.
 inline int32_t ReadBigEndian16(const uint8_t* bytes) {
   return (int32_t{bytes[0]} << 8) | int32_t{bytes[1]};

@@ -430,16 +430,32 @@ TEST(SmfStates, Format1PackWritesTheTrueTrackCount) {
     for (int i = 0; i < 40; ++i) track->AddNote(t, i == 0 ? 0 : 24, 60 + i % 12, 100, 20);
     track->AddEndOfTrackAt(24);
   }
+  const int32_t packed = song.GetPackedSize();
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.track_count, 3);
+  cantrel_test::Sink().Clear();
   const fs::path path = Temp("cut.mid");
-  EXPECT_EQ(song.SaveFile(path), 1);
+  // The file holds what fits and says so; the song keeps every track.
+  EXPECT_EQ(song.SaveFile(path), 0);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kTooLarge});
+  EXPECT_EQ(song.state, kSongNotes);
+  EXPECT_EQ(song.track_count, 3);
+  EXPECT_EQ(song.tracks[2]->CountEvents(kStatusNote), 40);
   const Bytes bytes = ReadFile(path);
   ASSERT_GE(bytes.size(), 14u);
   EXPECT_EQ(bytes[11], 1);  // only the first track fitted
   EXPECT_LT(bytes.size(), 600u);
-  EXPECT_EQ(song.track_count, 1);
+  EXPECT_EQ(static_cast<int32_t>(bytes.size()), packed);
   ExpectToolsRead(path);
   if (HaveMido()) EXPECT_EQ(MidoHeader(path), "1 1 96");
+
+  // Pack itself keeps the tracks that fit and counts them in the header.
+  song.ToEventMode();
+  song.Pack();
+  EXPECT_EQ(song.state, kSongBytes);
+  EXPECT_EQ(song.buffer[11], 1);
+  song.Unpack();
+  EXPECT_EQ(song.track_count, 1);
 }
 
 TEST(SmfStates, Format0PackThatDoesNotFitKeepsTheSong) {
