@@ -1,5 +1,9 @@
 #include "platform/core/timer_thread.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <system_error>
 
@@ -151,6 +155,21 @@ Clock::TimePoint CurrentTimerDue() { return t_current_due; }
 
 // ---- TimerThread ----
 
+namespace {
+
+// A thread that waits on the machine's clock asks for precise wake-ups: the smallest timer
+// slack, and the real-time round-robin class when the system grants it (it is refused without
+// the privilege, and then the thread simply keeps its ordinary priority).
+void AskForPreciseWakeUps() {
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  sched_param param{};
+  param.sched_priority = std::min(sched_get_priority_min(SCHED_RR) + 10,
+                                  sched_get_priority_max(SCHED_RR));
+  pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+}
+
+}  // namespace
+
 TimerThread::~TimerThread() {
   Cancel();
   Join();
@@ -206,6 +225,8 @@ void TimerThread::Join() {
 
 void TimerThread::Run(int64_t first_delay_ms, TimerClock* clock) {
   thread_id_.store(std::this_thread::get_id());
+  // Only real waits profit; a fake clock's thread runs flat out and must not take a core.
+  if (dynamic_cast<SteadyTimerClock*>(clock) != nullptr) AskForPreciseWakeUps();
   TimerClock::TimePoint due = clock->Now() + std::chrono::milliseconds(first_delay_ms);
   Callback callback;
   {
