@@ -413,6 +413,8 @@ void WriteButtons() {
 
 // ---------------------------------------------------------------------------------------------
 // Counter digits: seven segments, lit in light green, unlit segments faintly visible.
+// The main window hands the counter the ids 241..249, 240 for the digits 0..9, so the digit d
+// is drawn as bitmap 241 + d, and 9 as 240.
 
 void WriteDigits() {
   // Segments a b c d e f g.
@@ -426,7 +428,8 @@ void WriteDigits() {
       p.setRenderHint(QPainter::Antialiasing, true);
       p.scale(k, k);
       p.setPen(Qt::NoPen);
-      const double l = 3.2, r = 10.8, t = 1.8, m = 8.0, b = 14.2, th = 1.7;
+      // Segments two pixels thick on pixel edges, so that the digits stay crisp at their size.
+      const double l = 4.0, r = 10.0, t = 2.0, m = 8.0, b = 14.0, th = 2.0;
       auto hseg = [&](double y) {
         QPainterPath s;
         s.moveTo(l + 0.4, y);
@@ -449,9 +452,6 @@ void WriteDigits() {
         s.closeSubpath();
         return s;
       };
-      // A slight italic lean, as on a real display.
-      p.translate(0.9, 0);
-      p.shear(-0.08, 0);
       const QPainterPath segs[7] = {hseg(t), vseg(r, t, m), vseg(r, m, b), hseg(b),
                                     vseg(l, m, b), vseg(l, t, m), hseg(m)};
       for (int s = 0; s < 7; ++s) {
@@ -461,7 +461,7 @@ void WriteDigits() {
       }
     }
     Save(big.scaled(14, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-         QString("%1.png").arg(240 + digit));
+         QString("%1.png").arg(digit == 9 ? 240 : 241 + digit));
   }
 }
 
