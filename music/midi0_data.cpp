@@ -164,6 +164,21 @@ Midi0Data::Midi0Data(const Midi0Data& song) : MidiData(kDefaultMusicCapacity) {
   }
 }
 
+Midi0Data::Midi0Data(const Midi0Data& song, int32_t start_tick, int32_t end_tick)
+    : MidiData(kDefaultMusicCapacity) {
+  WarnOnce(0);
+  state = song.state;
+  division = song.division;
+  metre_override = song.metre_override;
+  if (song.track == nullptr || (song.state != kSongEvents && song.state != kSongNotes)) {
+    ErrorMsg(kM0dtInternal);
+    MakeEmpty();
+    return;
+  }
+  track = new MidiTrack(kDefaultMusicCapacity);
+  CopyExcerpt(*track, *song.track, start_tick, end_tick);
+}
+
 Midi0Data::Midi0Data(const MidiTrack& source, int32_t song_division)
     : MidiData(kDefaultMusicCapacity) {
   WarnOnce(0);

@@ -41,6 +41,9 @@ class Midi0Data : public MidiData {
   // Copy of a song: state, division, metre override and track (a song in state 0
   // is copied as its bytes).
   Midi0Data(const Midi0Data& song);
+  // Like the copy, with the excerpt of the track between the ticks (notes still
+  // sounding at the end tick end there). The source must be in state 1 or 2.
+  Midi0Data(const Midi0Data& song, int32_t start_tick, int32_t end_tick);
   // State 2, the division and a copy of the note-mode track.
   Midi0Data(const MidiTrack& source, int32_t song_division);
   ~Midi0Data();

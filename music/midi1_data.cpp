@@ -206,6 +206,24 @@ Midi1Data::Midi1Data(const Midi1Data& song, int32_t capacity_bytes) : MidiData(c
   }
 }
 
+Midi1Data::Midi1Data(const Midi1Data& song, int32_t start_tick, int32_t end_tick)
+    : MidiData(kDefaultMusicCapacity) {
+  Warn(0);
+  state = kSongNotes;
+  if (song.state != kSongEvents) {
+    ErrorMsg(0);
+    return;
+  }
+  division = song.division;
+  metre_override = song.metre_override;
+  for (int32_t i = 0; i < song.track_count; ++i) {
+    auto* track = new Midi1Track(kTrackEmpty, kDefaultMusicCapacity);
+    CopyExcerpt(*track, *song.tracks[i], start_tick, end_tick);
+    AddTrack(track);
+  }
+  state = song.state;
+}
+
 Midi1Data::Midi1Data(const Midi0Data& song, int32_t capacity_bytes) : MidiData(capacity_bytes) {
   Warn(0);
   state = kSongNotes;

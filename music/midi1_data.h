@@ -50,6 +50,9 @@ class Midi1Data : public MidiData {
   // that cannot be read, is too large or is no MIDI file is reported and gives an
   // empty song in state 2. A song without master volume gets 127.
   Midi1Data(const std::filesystem::path& path, int32_t capacity);
+  // The excerpt of every track between the ticks; the source must be in state 1
+  // (otherwise the general error and an empty song).
+  Midi1Data(const Midi1Data& song, int32_t start_tick, int32_t end_tick);
   // Copy: state, division, metre override and every track.
   Midi1Data(const Midi1Data& song, int32_t capacity);
   // A format-0 song in state 2 split into 17 tracks.

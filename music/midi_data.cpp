@@ -1,8 +1,12 @@
 // The common base of the two song classes, its error box and format detection.
 #include "music/midi_data.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <utility>
+#include <vector>
 
 #include "music/midi_track.h"
 #include "util/gne_music.h"
@@ -139,4 +143,92 @@ int64_t EstimatedChunkSize(const MidiTrack& track) {
     size += GneWriteVarLen(delta, scratch) + bytes;
   }
   return size;
+}
+
+void CopyExcerpt(MidiTrack& out, const MidiTrack& source, int32_t from, int32_t to) {
+  out.FreeAllEvents();
+  const bool notes = source.mode == kTrackNotes;
+  if (notes) {
+    out.CopyNoteModeEvents(source);
+  } else {
+    out.CopyEventModeEvents(source);
+  }
+  if (out.mode != kTrackNotes && out.mode != kTrackEvents) return;  // reported by the copy
+  if (from < 0) from = 0;
+  if (to < from) to = from;
+  const int64_t length = int64_t{to} - from;
+
+  auto is_note = [notes](const MidiEvent* e) {
+    return notes ? e->status == kStatusNote
+                 : (e->status == kStatusNoteOn || e->status == kStatusNoteOff);
+  };
+  // Absolute ticks before any change.
+  std::vector<int64_t> ticks(static_cast<size_t>(out.event_count));
+  int64_t at = 0;
+  for (int32_t i = 0; i < out.event_count; ++i) ticks[static_cast<size_t>(i)] = (at += out.events[i]->delta);
+
+  // New absolute ticks: before `from` at 0 (notes go), inside moved back, after `to` gone.
+  std::vector<MidiEvent*> kept;
+  std::vector<int64_t> kept_ticks;
+  for (int32_t i = 0; i < out.event_count; ++i) {
+    MidiEvent* e = out.events[i];
+    const int64_t t = ticks[static_cast<size_t>(i)];
+    if (IsEndOfTrack(e) || t >= to || (t < from && is_note(e)) || e->status == kStatusDeleted) {
+      delete e;
+      continue;
+    }
+    const int64_t moved = t < from ? 0 : t - from;
+    if (notes && e->status == kStatusNote && moved + e->duration > length) {
+      e->duration = static_cast<int32_t>(length - moved);  // the note ends at the excerpt's end
+    }
+    kept.push_back(e);
+    kept_ticks.push_back(moved);
+  }
+  // Event mode: notes still sounding at the end get their note-offs there.
+  if (!notes) {
+    std::map<std::pair<int32_t, int32_t>, int> sounding;
+    for (const MidiEvent* e : kept) {
+      if (e->status == kStatusNoteOn) ++sounding[{e->channel, e->note}];
+      if (e->status == kStatusNoteOff) {
+        auto it = sounding.find({e->channel, e->note});
+        if (it != sounding.end() && it->second > 0) --it->second;
+      }
+    }
+    for (const auto& [key, count] : sounding) {
+      for (int k = 0; k < count; ++k) {
+        auto* off = new MidiEvent(0);
+        off->SetNoteOff(key.first, key.second);
+        off->velocity = 64;
+        kept.push_back(off);
+        kept_ticks.push_back(length);
+      }
+    }
+  }
+  // Of the pitch bends before the first note, the last two remain.
+  size_t first_note = kept.size();
+  for (size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i]->status == kStatusNote || kept[i]->status == kStatusNoteOn) {
+      first_note = i;
+      break;
+    }
+  }
+  std::vector<size_t> early_bends;
+  for (size_t i = 0; i < first_note; ++i) {
+    if (kept[i]->status == kStatusPitchBend) early_bends.push_back(i);
+  }
+  for (size_t k = 0; k + 2 < early_bends.size(); ++k) kept[early_bends[k]]->MarkDeleted();
+
+  out.event_count = 0;
+  out.ReserveEvents(static_cast<int32_t>(kept.size()) + 1);
+  int64_t last = 0;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i]->status == kStatusDeleted) {
+      delete kept[i];
+      continue;
+    }
+    kept[i]->delta = static_cast<int32_t>(kept_ticks[i] - last);
+    last = kept_ticks[i];
+    out.events[out.event_count++] = kept[i];
+  }
+  out.AddEndOfTrackAt(static_cast<int32_t>(length - last));
 }

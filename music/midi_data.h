@@ -67,6 +67,13 @@ int LimitDataBytes(MidiTrack& track);
 // serialiser writes them, with the 8 chunk-header bytes).
 int64_t EstimatedChunkSize(const MidiTrack& track);
 
+// Fills `out` (emptied first) with the excerpt of the source track (note or event
+// mode) between the ticks: the events before `from` that are not notes stay at
+// tick 0, the events in [from, to) keep their places moved back by `from`, notes
+// still sounding at `to` end there, and End of Track stands at to - from. Of the
+// pitch bends before the first note only the last two remain.
+void CopyExcerpt(MidiTrack& out, const MidiTrack& source, int32_t from, int32_t to);
+
 // Big-endian 16-bit number.
 inline int32_t ReadBigEndian16(const uint8_t* bytes) {
   return (int32_t{bytes[0]} << 8) | int32_t{bytes[1]};

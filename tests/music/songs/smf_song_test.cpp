@@ -724,3 +724,43 @@ TEST(Format0Song, PlayPreparation) {
   EXPECT_EQ(song.division, 480);
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 }
+
+TEST(Format0Song, ExcerptInNoteMode) {
+  std::unique_ptr<MidiTrack> track(MakeTrack(
+      kTrackNotes, {Controller(0, 0, 7, 100), Note(0, 0, 60, 100, 480), Bend(100, 0, 9000), Bend(10, 0, 9100),
+                    Bend(10, 0, 9200), Note(840, 0, 62, 100, 480), Note(480, 0, 64, 100, 960),
+                    Note(480, 0, 65, 100, 480), EndOfTrack(480)}));
+  Midi0Data song(*track, 480);
+  Midi0Data excerpt(song, 960, 1920);
+  EXPECT_EQ(excerpt.state, kSongNotes);
+  EXPECT_EQ(excerpt.division, 480);
+  const MidiTrack& t = *excerpt.track;
+  EXPECT_EQ(TicksOf(t, kStatusNote), (std::vector<int64_t>{0, 480}));
+  EXPECT_EQ(t.events[t.IndexAtTime(480)]->duration, 480);  // ends at the excerpt's end
+  EXPECT_EQ(TicksOf(t, kStatusController), std::vector<int64_t>{0});
+  EXPECT_EQ(TicksOf(t, kStatusPitchBend), (std::vector<int64_t>{0, 0}));  // the last two bends
+  EXPECT_EQ(Ticks(t).back(), 960);
+  EXPECT_TRUE(t.LastIsEndOfTrack());
+  EXPECT_EQ(song.track->event_count, 9);  // the source is untouched
+}
+
+TEST(Format0Song, ExcerptInEventModeClosesNotes) {
+  std::unique_ptr<MidiTrack> track(MakeTrack(
+      kTrackEvents, {NoteOn(0, 0, 60, 100), NoteOn(1000, 1, 62, 100), NoteOff(200, 0, 60),
+                     NoteOff(1300, 1, 62), EndOfTrack(0)}));
+  Midi0Data song(kSongEvents, 480, kDefaultMusicCapacity);
+  delete song.track;
+  song.track = track.release();
+  Midi0Data excerpt(song, 960, 1920);
+  const MidiTrack& t = *excerpt.track;
+  EXPECT_EQ(TicksOf(t, kStatusNoteOn), std::vector<int64_t>{40});
+  // The note on channel 0 started before the excerpt: its note-on went, its
+  // note-off stays; the note on channel 1 is closed at the end.
+  EXPECT_EQ(TicksOf(t, kStatusNoteOff), (std::vector<int64_t>{240, 960}));
+  EXPECT_EQ(Ticks(t).back(), 960);
+
+  Midi1Data one(96, kDefaultMusicCapacity);
+  Midi1Data refused(one, 0, 96);  // not in state 1
+  EXPECT_EQ(refused.track_count, 0);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+}
