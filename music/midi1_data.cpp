@@ -217,9 +217,7 @@ Midi1Data::Midi1Data(const Midi1Data& song, int32_t start_tick, int32_t end_tick
   division = song.division;
   metre_override = song.metre_override;
   for (int32_t i = 0; i < song.track_count; ++i) {
-    auto* track = new Midi1Track(kTrackEmpty, kDefaultMusicCapacity);
-    CopyExcerpt(*track, *song.tracks[i], start_tick, end_tick);
-    AddTrack(track);
+    AddTrack(new Midi1Track(*song.tracks[i], start_tick, end_tick, kDefaultMusicCapacity));
   }
   state = song.state;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "music/midi_data.h"
 #include "util/module_error.h"
 
 namespace {
@@ -125,6 +126,12 @@ Midi1Track::Midi1Track(int64_t file_size, int64_t offset, const uint8_t* bytes,
 Midi1Track::Midi1Track(const MidiTrack& source, int32_t capacity)
     : MidiTrack(source, capacity / 2) {
   Warn(0);
+}
+
+Midi1Track::Midi1Track(const MidiTrack& source, int32_t from, int32_t to, int32_t capacity)
+    : MidiTrack(kTrackEmpty, capacity / 2) {
+  Warn(0);
+  CopyExcerpt(*this, source, from, to);
 }
 
 Midi1Track::Midi1Track(MidiEvent** event_list, int32_t count, int32_t track_mode,

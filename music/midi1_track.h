@@ -36,6 +36,8 @@ class Midi1Track : public MidiTrack {
              int32_t capacity);
   // Copy of a note-mode track.
   Midi1Track(const MidiTrack& source, int32_t capacity);
+  // The excerpt of a track between two ticks (CopyExcerpt, music/midi_data.h).
+  Midi1Track(const MidiTrack& source, int32_t from, int32_t to, int32_t capacity);
   // Takes over `count` event pointers (the track owns them from now on).
   Midi1Track(MidiEvent** event_list, int32_t count, int32_t mode, int32_t capacity);
 

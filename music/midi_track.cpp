@@ -719,6 +719,11 @@ void MidiTrack::ToChunk(const char* chunk_id) {
     ErrorMsg(kMdtkInternal);
     return;
   }
+  if (capacity < 12) {
+    // Not even a header and an End of Track fit.
+    ErrorMsg(kMdtkAddFailed);
+    return;
+  }
   const int64_t limit = int64_t{capacity} - 256;
   int64_t used = 8;
   int64_t carry = 0;  // deltas of events that write no bytes go to the next one

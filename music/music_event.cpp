@@ -16,8 +16,15 @@ const ModuleErrorReporter& Reporter() {
   return reporter;
 }
 
+// The largest data block an event may hold.
+constexpr int32_t kMaxDataLength = 0x40000000;
+
 // Block of length + 8 zeroed bytes (the spare zeros terminate a text payload).
-int32_t BlockSizeFor(int32_t length) { return (length < 0 ? 0 : length) + 8; }
+int32_t BlockSizeFor(int32_t length) {
+  if (length < 0) length = 0;
+  if (length > kMaxDataLength) length = kMaxDataLength;
+  return length + 8;
+}
 
 std::string Hex(uint32_t v) {
   char text[16];
@@ -93,6 +100,10 @@ int MusicEvent::SetData(const void* bytes, int32_t length) {
 
 int MusicEvent::SetDataQuietly(const void* bytes, int32_t length) {
   if (length <= 0) return 0;
+  if (length > kMaxDataLength) {
+    ErrorMsg(kMuevDataTooLong);
+    return 0;
+  }
   int32_t size = BlockSizeFor(length);
   uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
   if (bytes != nullptr) std::memcpy(block, bytes, static_cast<size_t>(length));
@@ -139,7 +150,7 @@ void MusicEvent::ResizeData(int32_t length) {
 }
 
 void MusicEvent::SetDataByte(int32_t at, int byte) {
-  if (at < 0) {
+  if (at < 0 || at >= kMaxDataLength) {
     ErrorMsg(kMuevNoData);
     return;
   }

@@ -246,6 +246,15 @@ TEST(TrackChunk, ChunkTooLargeForTheBufferIsCutAndClosed) {
   EXPECT_TRUE(again.LastIsEndOfTrack());
 }
 
+TEST(TrackChunk, TrackWithoutRoomForAChunkIsNotWritten) {
+  MidiTrack t(kTrackEvents, 0);
+  t.AddEndOfTrack();
+  t.ToChunk("MTrk");
+  EXPECT_EQ(t.mode, kTrackEvents);
+  EXPECT_EQ(t.used_size, 0);
+  EXPECT_EQ(Boxes("MDTK0D00001A"), 1);
+}
+
 TEST(TrackChunk, ManyEventsAreReportedAndKept) {
   MidiTrack t(kTrackEvents, 0x60000);
   for (int i = 0; i < kTrackEventLimit + 2; ++i) t.AddEvent(new MidiEvent(0));
