@@ -763,4 +763,13 @@ TEST(Format0Song, ExcerptInEventModeClosesNotes) {
   Midi1Data refused(one, 0, 96);  // not in state 1
   EXPECT_EQ(refused.track_count, 0);
   EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+
+  Midi1Data band(cantrel_test::DataPath("midi/songs/band_f1.mid"), kDefaultMusicCapacity);
+  band.ToEventMode();
+  Midi1Data part(band, 480, 1440);
+  EXPECT_EQ(part.state, kSongEvents);
+  ASSERT_EQ(part.track_count, 3);
+  EXPECT_EQ(TicksOf(*part.tracks[1], kStatusNoteOn), (std::vector<int64_t>{0, 240}));
+  EXPECT_EQ(TicksOf(*part.tracks[2], kStatusNoteOn), std::vector<int64_t>{480});
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Ticks(*part.tracks[i]).back(), 960);
 }
