@@ -1,5 +1,22 @@
 // MIDI track: one Standard MIDI File track chunk in the buffer (mode 0), a list of
 // note-on/note-off events (mode 1) or a list of notes with durations (mode 2).
+//
+// Reading a chunk: a note-on of velocity 0 becomes a note-off; a program above 127
+// becomes 0; a tempo of 0 becomes 500000; a time signature with a numerator or power
+// of 0 (or a power above 7) gets the metre word 4/4; a device name (0x09) is kept as an
+// instrument name (0x04); other meta types than texts (0x01-0x07, 0x7F) and the fixed
+// ones (0x00, 0x20, 0x2F, 0x51, 0x54, 0x58, 0x59) become deleted events (status 0)
+// that the next Compact removes. Running status goes on across meta events; a system-
+// exclusive message runs to the first F7. Every read stays inside the chunk, meta
+// events consume their declared length, and a byte that gives no event is stepped over.
+//
+// Writing a chunk: channel events come from their fields (channel and data bytes masked
+// to 4 and 7 bits), system-exclusive messages with their true length, meta events with
+// variable-length lengths, deltas of up to four bytes; deleted events write nothing and
+// their delta goes to the next event. A chunk that does not fit the capacity (less 256
+// bytes) is cut after the last whole event and closed with End of Track.
+//
+// The event array grows as needed; `events` may move whenever events are added.
 #pragma once
 
 #include <cstdint>
