@@ -311,3 +311,92 @@ TEST_F(PlaybackTest, PlayWithCallbackPlaysACutCopy) {
 
 }  // namespace
 }  // namespace playback_test
+
+namespace playback_test {
+namespace {
+
+// A per-event callback that holds the player's thread until released.
+struct Gate {
+  std::mutex m;
+  std::condition_variable cv;
+  bool open = false;
+  bool entered = false;
+  void Hold() {
+    std::unique_lock<std::mutex> lk(m);
+    entered = true;
+    cv.notify_all();
+    cv.wait(lk, [&] { return open; });
+  }
+  void WaitEntered() {
+    std::unique_lock<std::mutex> lk(m);
+    cv.wait(lk, [&] { return entered; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> g(m);
+    open = true;
+    cv.notify_all();
+  }
+};
+
+// A play thread that will not end keeps its place: the new start gives up with a message and
+// no second player runs.
+TEST_F(PlaybackTest, StartGivesUpRatherThanRunTwoPlayers) {
+  PlayThreadTimeLimits().start_stop_request_ms = 10;
+  PlayThreadTimeLimits().start_give_up_ms = 30;
+  Gate gate;
+  auto first = Song(96, {{0, On(0, 60)}, {10, Off(0, 60)}});
+  ASSERT_EQ(PlayWithEvents(*first, nullptr, [&](int, int, MidiEvent* e) {
+              if (e && e->status == kStatusNoteOn) gate.Hold();
+            }, 0, 0), 1);
+  gate.WaitEntered();
+  auto second = Song(96, {{0, On(0, 70)}, {10, Off(0, 70)}});
+  std::atomic<int> second_ended{0};
+  EXPECT_EQ(PlayWithEvents(*second, [&] { ++second_ended; }, nullptr, 0, 0), 0);
+  EXPECT_EQ(second_ended.load(), 1);
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_EQ(cantrel_test::Sink().Texts()[0].substr(0, 12), "GENE01000004");
+  gate.Open();
+  WaitEnd();
+  for (const auto& b : log_->Bytes()) EXPECT_NE(b[1], 70) << "the second song never played";
+}
+
+// A stop whose player does not come back in time kills its timer and still waits for the
+// thread before it frees anything.
+TEST_F(PlaybackTest, StopKillsTheTimerOfAStuckPlayerAndWaitsForItsThread) {
+  PlayThreadTimeLimits().stop_wait_end_ms = 10;
+  Gate gate;
+  auto song = Song(96, {{0, On(0, 60)}, {10, Off(0, 60)}, {1000, On(0, 61)}});
+  ASSERT_EQ(PlayWithEvents(*song, nullptr, [&](int, int, MidiEvent* e) {
+              if (e && e->status == kStatusNoteOn && e->note == 60) gate.Hold();
+            }, 0, 0), 1);
+  gate.WaitEntered();
+  std::thread opener([&] {
+    // Once the stop has killed the timer (the playing state ends), release the callback.
+    while (PlayerState().playing.load() != 0) std::this_thread::yield();
+    gate.Open();
+  });
+  EXPECT_EQ(StopPlay(*song), 1);
+  opener.join();
+  EXPECT_FALSE(PlayThreadRunning());
+  EXPECT_FALSE(SongPlayer().HasPlayer());
+  for (const auto& b : log_->Bytes()) EXPECT_NE(b[1], 61);
+}
+
+TEST_F(PlaybackTest, SpeedScalesTheDelaysAndCallbackChangesReachTheDevice) {
+  auto song = Song(96, {{0, Tempo(500000)}, {0, On(0, 60)}, {96, Off(0, 60)}, {96, On(0, 62)}});
+  auto start = cantrel_test::Clock().Now();
+  ASSERT_EQ(PlayWithEvents(*song, nullptr, [&](int, int, MidiEvent* e) {
+              if (!e) return;
+              if (e->status == kStatusNoteOn) {
+                e->velocity = 33;
+                SetPlaySpeed(200);  // from the next delay on
+              }
+            }, 0, 0), 1);
+  WaitEnd();
+  // The delay after the note was computed before its report: the speed acts from the next one.
+  Sends want = {{5, {0x90, 60, 33}}, {5 + 500, {0x80, 60, 0}}, {5 + 500 + 250, {0x90, 62, 33}}};
+  EXPECT_EQ(Sent(start), want);
+}
+
+}  // namespace
+}  // namespace playback_test
