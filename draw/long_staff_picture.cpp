@@ -582,9 +582,12 @@ void CLongStaffPicture::DrawNotes(int row) {
     if (!rec) continue;
     StaffPosition p = *rec;
     int code = p.accidental;
+    // Respelling keeps two heads of one chord off the same position: it looks at the notes
+    // sounding with this one (same start), so that a melody keeps its spelling and the row's
+    // accidentals read as written (F, then F sharp, shows the sharp again).
     auto rowHasPitch = [&](int pitch) {
       for (int j = 0; j < count; ++j) {
-        if (j != i && notes[j].pitch == pitch) return true;
+        if (j != i && notes[j].pitch == pitch && notes[j].start == n.start) return true;
       }
       return false;
     };

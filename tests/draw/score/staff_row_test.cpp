@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -189,6 +192,123 @@ TEST_F(StaffRowTest, OctaveShiftMovesPitchesButNotRests) {
     }
   }
   EXPECT_LT(dark, 6);
+}
+
+// Dark pixels in the place where the accidental of a note at `tick` stands.
+int AccidentalInk(CLongStaffPicture& p, int row, int pitch, int spelling, int tick) {
+  StaffPosition pos;
+  if (!p.Position(row, pitch, spelling, &pos)) return -1;
+  const double s = p.Spacing(row);
+  const int x = pos.left + (p.RowWidth(row) - p.NoteStartX(row)) * tick / p.TicksPerRow(row);
+  plat::Dc* dc = p.Surface(row);
+  int n = 0;
+  for (int y = pos.top - static_cast<int>(s / 3); y < pos.top + static_cast<int>(s); ++y) {
+    for (int xx = static_cast<int>(x - 1.2 * s); xx < x - 1; ++xx) {
+      n += plat::GetRValue(dc->GetPixel(xx, y)) < 90;
+    }
+  }
+  return n;
+}
+
+TEST_F(StaffRowTest, AccidentalsAgainstTheKeyAndTheRow) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 448, 140}, 40, 83,
+                                                nullptr, 960, nullptr);
+  picture->SetClefVisible(0, 0);
+  picture->SetKeySignature(0, 1);  // G major: F sharp
+  // F sharp in the key: no sign. F natural: a natural, once. F sharp after it: a sharp.
+  picture->AddNote(0, 66, 0, 0, kNoteQuarter, 0);
+  picture->AddNote(0, 65, 240, 0, kNoteQuarter, 0);
+  picture->AddNote(0, 65, 480, 0, kNoteQuarter, 0);
+  picture->AddNote(0, 66, 720, 0, kNoteQuarter, 0);
+  EXPECT_EQ(AccidentalInk(*picture, 0, 66, 2, 0), 0);
+  EXPECT_GT(AccidentalInk(*picture, 0, 65, 2, 240), 4);
+  EXPECT_EQ(AccidentalInk(*picture, 0, 65, 2, 480), 0);
+  EXPECT_GT(AccidentalInk(*picture, 0, 66, 2, 720), 4);
+}
+
+TEST_F(StaffRowTest, BeamedPairSharesOneStemDirectionAndAThickBeam) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 140}, 40, 83,
+                                                nullptr, 960, nullptr);
+  picture->SetClefVisible(0, 0);
+  // Average 68.5: stems up, so the beam lies above both heads.
+  picture->AddNote(0, 65, 0, 0, kNoteEighthPairFirst, 0);
+  picture->AddNote(0, 72, 120, 0, kNoteEighthPairSecond, 0);
+  plat::Dc* dc = picture->Surface(0);
+  StaffPosition a, b;
+  picture->Position(0, 65, 2, &a);
+  picture->Position(0, 72, 2, &b);
+  const int s = 10;
+  // Between the stems, the beam is three pixels thick at the first stem's height.
+  const int x = a.left + 5 + 8;
+  int thick = 0;
+  for (int y = 0; y < 140; ++y) thick += plat::GetRValue(dc->GetPixel(x, y)) == 0;
+  EXPECT_GE(thick, 3);
+  EXPECT_LE(thick, 4);
+  // Nothing below the heads: the stems point up.
+  int below = 0;
+  for (int y = a.bottom + 2; y < a.bottom + 4 * s; ++y) {
+    if (y % 10 == 0) continue;  // staff lines
+    below += plat::GetRValue(dc->GetPixel(a.left + 2, y)) == 0;
+  }
+  EXPECT_EQ(below, 0);
+}
+
+TEST_F(StaffRowTest, SignaturesDrawOnlyWhenAsked) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 96, 140}, 40, 83,
+                                                nullptr, 240, nullptr);
+  picture->ShowClef(0, 0);
+  const QImage plain = draw_test::ToImage(*picture->Surface(0));
+  picture->SetTimeSignature(0, 0);
+  picture->SetKeySignature(0, 253);
+  EXPECT_EQ(draw_test::CountDifferent(plain, draw_test::ToImage(*picture->Surface(0)), 0), 0);
+  picture->ShowKeySignature(0, 1);
+  const QImage keyed = draw_test::ToImage(*picture->Surface(0));
+  EXPECT_GT(draw_test::CountDifferent(plain, keyed, 0), 20);
+  picture->SetTimeSignature(0, 3);
+  EXPECT_GT(draw_test::CountDifferent(keyed, draw_test::ToImage(*picture->Surface(0)), 0), 20);
+}
+
+TEST_F(StaffRowTest, ClickReportsTheRowAndChordNotesDrawAtTheCentre) {
+  std::vector<std::array<int, 3>> clicks;
+  picture = std::make_unique<CLongStaffPicture>(
+      NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+      [&](int row, int x, int y) { clicks.push_back({row, x, y}); }, 960, nullptr);
+  COffScreenControl* second = NewControl();
+  picture->AddRow(second, Rect{0, 100, 224, 196}, 40, 83, 960);
+  second->SetId(1);
+  QMouseEvent ev(QEvent::MouseButtonPress, QPointF(7, 9), second->mapToGlobal(QPointF(7, 9)),
+                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(second, &ev);
+  ASSERT_EQ(clicks.size(), 1u);
+  EXPECT_EQ(clicks[0], (std::array<int, 3>{1, 7, 9}));
+  // Chord notes: sorted by pitch, drawn with the staff.
+  CStaffPicture& base = *picture;
+  base.AddChordNote(0, 67, 0);
+  base.AddChordNote(0, 60, 0);
+  int lo = 0, hi = 0;
+  base.GetChordRange(0, &lo, &hi);
+  EXPECT_EQ(lo, 60);
+  EXPECT_EQ(hi, 67);
+  base.ClearChordNotes(0);
+  base.GetChordRange(0, &lo, &hi);
+  EXPECT_EQ(lo, 127);
+  EXPECT_EQ(hi, 0);
+}
+
+TEST_F(StaffRowTest, AddingARowLeavesTheEarlierRowsAlone) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+                                                nullptr, 960, nullptr);
+  plat::Dc* first = picture->Surface(0);
+  first->SetPixel(3, 3, 0x0000FF);  // a mark that a redraw would wipe out
+  for (int i = 1; i < 48; ++i) picture->AddRow(NewControl(), Rect{0, 0, 224, 96}, 40, 83, 960);
+  picture->BlitAll();
+  EXPECT_EQ(picture->Surface(0)->GetPixel(3, 3), 0x0000FFu);
+  // A change to a row redraws that row only.
+  picture->AddNote(0, 60, 0, 0, kNoteQuarter, 0);
+  picture->Surface(1)->SetPixel(3, 3, 0x0000FF);
+  picture->BlitAll();
+  EXPECT_NE(picture->Surface(0)->GetPixel(3, 3), 0x0000FFu);
+  EXPECT_EQ(picture->Surface(1)->GetPixel(3, 3), 0x0000FFu);
 }
 
 TEST_F(StaffRowTest, ShowcaseRowGolden) {
