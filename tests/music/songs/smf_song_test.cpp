@@ -773,3 +773,46 @@ TEST(Format0Song, ExcerptInEventModeClosesNotes) {
   EXPECT_EQ(TicksOf(*part.tracks[2], kStatusNoteOn), std::vector<int64_t>{480});
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Ticks(*part.tracks[i]).back(), 960);
 }
+
+TEST(SmfStates, KeepOrderWritesTheStoredOrder) {
+  // A controller stored after a note-on of the same tick.
+  auto make = [] {
+    std::unique_ptr<MidiTrack> track(MakeTrack(
+        kTrackEvents, {NoteOn(0, 0, 60, 100), Controller(0, 0, 7, 90), NoteOff(96, 0, 60), EndOfTrack(0)}));
+    auto song = std::make_unique<Midi0Data>(kSongEvents, 96, kDefaultMusicCapacity);
+    delete song->track;
+    song->track = track.release();
+    return song;
+  };
+  auto kept = make();
+  kept->Pack(1);
+  ASSERT_EQ(kept->state, kSongBytes);
+  EXPECT_EQ(kept->buffer[14 + 8 + 1], 0x90);
+  auto ordered = make();
+  ordered->Pack(0);
+  ASSERT_EQ(ordered->state, kSongBytes);
+  EXPECT_EQ(ordered->buffer[14 + 8 + 1], 0xB0);
+}
+
+TEST(SmfTracks, TrackList) {
+  Midi1Data song(96, kDefaultMusicCapacity);
+  Midi1Track* a = song.AddEmptyTrack(kDefaultMusicCapacity);
+  Midi1Track* b = song.AddEmptyTrack(kDefaultMusicCapacity);
+  auto* c = new Midi1Track(kDefaultMusicCapacity);
+  song.InsertTrackAt(c, 1);
+  EXPECT_EQ(song.track_count, 3);
+  EXPECT_EQ(song.Track(0), a);
+  EXPECT_EQ(song.Track(1), c);
+  EXPECT_EQ(song.Track(2), b);
+  song.SwapTracks(0, 2);
+  EXPECT_EQ(song.Track(0), b);
+  song.DeleteTrack(1);
+  EXPECT_EQ(song.track_count, 2);
+  EXPECT_EQ(song.Track(1), a);
+  EXPECT_EQ(song.Track(5), nullptr);
+  for (int i = 0; i < 70; ++i) song.AddEmptyTrack(1024);
+  EXPECT_EQ(song.track_count, kMaxSongTracks);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 8u);  // every track past 64 is refused
+  song.DeleteTracks();
+  EXPECT_EQ(song.track_count, 0);
+}
