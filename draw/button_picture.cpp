@@ -40,6 +40,7 @@ CButtonPictureSet<Kind>::CButtonPictureSet(ButtonCallback press, ButtonCallback 
   SetState& st = State();
   // Free what an earlier owner of the set left behind.
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.buttons[i].bitmap, st.buttons[i].dc);
+  st.owner = this;
   Slot& s = st.buttons[0];
   SetUpSlot(control, rect, &CButtonPictureSet::OnPress, &CButtonPictureSet::OnRelease, s.width,
             s.height, s.bitmap, s.dc);
@@ -55,6 +56,9 @@ CButtonPictureSet<Kind>::CButtonPictureSet(ButtonCallback press, ButtonCallback 
 template <int Kind>
 CButtonPictureSet<Kind>::~CButtonPictureSet() {
   SetState& st = State();
+  // A set made again before the old one is deleted owns the buttons now.
+  if (st.owner != this) return;
+  st.owner = nullptr;
   for (int i = 0; i < st.count; ++i) {
     Slot& s = st.buttons[i];
     DeleteSurface(s.bitmap, s.dc);
@@ -233,6 +237,7 @@ template class CButtonPictureSet<4>;
 // ---- CButtonPicture ----------------------------------------------------------------------
 
 CButtonPicture::~CButtonPicture() {
+  if (State().owner != this) return;
   // Remove from the last button to the first; the base destructor then finds none.
   for (int i = State().count - 1; i >= 0; --i) RemoveButton(i);
 }

@@ -41,6 +41,7 @@ struct Slot {
 struct SetState {
   std::array<Slot, kCapacity> buttons;
   int count = 0;
+  const void* owner = nullptr;  // the set object that owns the buttons now
   ButtonCallback press;
   ButtonCallback release;
   plat::ColorRef enabledColour = kEnabledColour;

@@ -36,6 +36,7 @@ struct Grid {
 struct CellState {
   std::vector<Grid> grids = std::vector<Grid>(CChordCellPicture::kCapacity);
   int count = 0;
+  const void* owner = nullptr;
 };
 
 CellState& State() {
@@ -81,6 +82,7 @@ CChordCellPicture::CChordCellPicture(COffScreenControl* control, const Rect& rec
                                      CellCallback release) {
   CellState& st = State();
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.grids[i].bitmap, st.grids[i].dc);
+  st.owner = this;
   Grid& g = st.grids[0];
   SetUpSlot(control, rect, &OnPress, &OnRelease, g.width, g.height, g.bitmap, g.dc);
   SetPaint(&CChordCellPicture::DrawAll);
@@ -91,6 +93,8 @@ CChordCellPicture::CChordCellPicture(COffScreenControl* control, const Rect& rec
 
 CChordCellPicture::~CChordCellPicture() {
   CellState& st = State();
+  if (st.owner != this) return;
+  st.owner = nullptr;
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.grids[i].bitmap, st.grids[i].dc);
 }
 

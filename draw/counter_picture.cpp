@@ -20,6 +20,7 @@ struct Counter {
 struct CounterState {
   std::array<Counter, CCounterPicture::kCapacity> counters;
   int count = 0;
+  const void* owner = nullptr;
 };
 
 CounterState& State() {
@@ -42,6 +43,7 @@ CCounterPicture::CCounterPicture(COffScreenControl* control, const Rect& rect, i
                                  const std::array<int, 10>& digitIds) {
   CounterState& st = State();
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.counters[i].bitmap, st.counters[i].dc);
+  st.owner = this;
   Counter& c = st.counters[0];
   SetUpSlot(control, rect, &Nothing, &Nothing, c.width, c.height, c.bitmap, c.dc);
   SetPaint(&CCounterPicture::DrawAll);
@@ -51,6 +53,8 @@ CCounterPicture::CCounterPicture(COffScreenControl* control, const Rect& rect, i
 
 CCounterPicture::~CCounterPicture() {
   CounterState& st = State();
+  if (st.owner != this) return;
+  st.owner = nullptr;
   for (int i = 0; i < st.count; ++i) {
     DeleteSurface(st.counters[i].bitmap, st.counters[i].dc);
     st.counters[i].faces = {};

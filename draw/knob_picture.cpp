@@ -28,6 +28,7 @@ struct Knob {
 struct KnobState {
   std::array<Knob, CKnobPicture::kCapacity> knobs;
   int count = 0;
+  const void* owner = nullptr;
 };
 
 KnobState& State() {
@@ -61,6 +62,7 @@ CKnobPicture::CKnobPicture(COffScreenControl* control, const Rect& rect, int ran
                            int rangeHigh) {
   KnobState& st = State();
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.knobs[i].bitmap, st.knobs[i].dc);
+  st.owner = this;
   Knob& k = st.knobs[0];
   SetUpSlot(control, rect, &Nothing, &Nothing, k.width, k.height, k.bitmap, k.dc);
   SetPaint(&CKnobPicture::DrawAll);
@@ -70,6 +72,8 @@ CKnobPicture::CKnobPicture(COffScreenControl* control, const Rect& rect, int ran
 
 CKnobPicture::~CKnobPicture() {
   KnobState& st = State();
+  if (st.owner != this) return;
+  st.owner = nullptr;
   for (int i = 0; i < st.count; ++i) DeleteSurface(st.knobs[i].bitmap, st.knobs[i].dc);
   st.count = 0;
 }

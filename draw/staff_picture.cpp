@@ -98,13 +98,15 @@ void CStaffPicture::Construct(COffScreenControl* control, const Rect& rect, int 
 
 CStaffPicture::~CStaffPicture() {
   auto& st = St();
+  // A picture made again before the old one is deleted owns the rows now.
+  if (st.owner != this) return;
   for (int i = 0; i < st.count; ++i) {
     Row& r = st.rows[i];
     DeleteSurface(r.bitmap, r.dc);
     r = Row();
   }
   st.count = 0;
-  if (st.owner == this) st.owner = nullptr;
+  st.owner = nullptr;
 }
 
 bool CStaffPicture::AddRow(COffScreenControl* control, const Rect& rect, int low, int high) {

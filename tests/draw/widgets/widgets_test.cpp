@@ -417,4 +417,25 @@ TEST_F(WidgetTest, ChordCellSizeChecksAndTextBlocks) {
   EXPECT_FALSE(grid.AddGrid(NewControl(), Rect{0, 0, 20, 20}, 1, 1, nullptr, nullptr, nullptr));
 }
 
+TEST_F(WidgetTest, APictureMadeAgainKeepsItsSlotsWhenTheOldOneIsDeleted) {
+  // The page is laid out again: the new grids come first, then the old object goes.
+  auto old = std::make_unique<CChordCellPicture>(NewControl(), Rect{0, 0, 100, 20}, 1, 4, nullptr,
+                                                 nullptr, nullptr);
+  CChordCellPicture fresh(NewControl(), Rect{0, 0, 100, 20}, 1, 4, nullptr, nullptr, nullptr);
+  old.reset();
+  ASSERT_NE(CChordCellPicture::Surface(0), nullptr);
+  CChordCellPicture::DrawAll();
+  EXPECT_EQ(CChordCellPicture::Surface(0)->GetPixel(0, 0), CChordCellPicture::kBackground);
+  auto oldKnob = std::make_unique<CKnobPicture>(NewControl(), Rect{0, 0, 36, 36}, 0, 100);
+  CKnobPicture knob(NewControl(), Rect{0, 0, 36, 36}, 0, 100);
+  oldKnob.reset();
+  EXPECT_NE(CKnobPicture::Surface(0), nullptr);
+  auto oldSet = std::make_unique<CButtonPicture>(nullptr, nullptr, NewControl(), Rect{0, 0, 88, 30},
+                                                 "a", 168, 167, 0);
+  CButtonPicture set(nullptr, nullptr, NewControl(), Rect{0, 0, 88, 30}, "b", 168, 167, 0);
+  oldSet.reset();
+  EXPECT_EQ(CButtonPicture::Count(), 1);
+  EXPECT_NE(CButtonPicture::Surface(0), nullptr);
+}
+
 }  // namespace
