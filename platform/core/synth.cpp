@@ -1,5 +1,6 @@
 #include "platform/core/synth.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -28,11 +29,20 @@ void QuietLog(int level, const char* message, void* /*data*/) {
   g_last_log = message;
 }
 
+// ALSA's library prints its own errors (a machine without a sound card) unless told otherwise;
+// it is loaded with FluidSynth, so its handler is looked up rather than linked.
+void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/,
+               const char* /*fmt*/, ...) {}
+
 void InstallQuietLog() {
   static std::once_flag once;
   std::call_once(once, [] {
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
       fluid_set_log_function(level, QuietLog, nullptr);
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (void* sym = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler"))
+      reinterpret_cast<SetHandler>(sym)(QuietAlsa);
   });
 }
 

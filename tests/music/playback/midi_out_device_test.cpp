@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/core/synth.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -172,6 +173,33 @@ TEST(MidiOutDeviceOpen, FailuresOfProgramChangeAndCloseAreShown) {
   EXPECT_EQ(texts[0], "MDCT07000003 Midiデバイスで音色を変更できませんでした。");
   EXPECT_EQ(texts[1], "MDCT07000002 Midiデバイスのクローズに失敗しました。");
   plat::InstallMidiOutBackend(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The machine's default device is the built-in synthesizer: it opens, or tells clearly why not.
+TEST(MidiOutDeviceOpen, BuiltInSynthesizerOpensOrSaysWhyNot) {
+  ResetMidiOutModule();
+  plat::InstallMidiOutBackend(nullptr);
+  int rc = 0;
+  std::string why;
+  bool works = plat::OpenSharedSynth(&rc, &why) != nullptr;
+  cantrel_test::Sink().Clear();
+  MidiOutDevice dev;
+  EXPECT_EQ(dev.IsOpen(), works);
+  if (!works) {
+    auto boxes = cantrel_test::Sink().Boxes();
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].kind, plat::BoxKind::Message);
+    EXPECT_EQ(boxes[0].text, why);
+    EXPECT_EQ(boxes.back().text.substr(0, 12), "MDCT07000001");
+  } else {
+    EXPECT_EQ(dev.NoteOn(60, 1, 0), 0);
+    EXPECT_EQ(dev.NoteOff(60, 0), 0);
+    dev.Close();
+  }
 }
 
 }  // namespace
