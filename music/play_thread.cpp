@@ -158,7 +158,12 @@ int StartPlayThread(Midi0Data* song, PlayEndCallback end_callback, PlayEventCall
     if (session->free_song) delete session->song;
     return 0;
   };
-  if (OnPlayThread() || OnPlayerTimerThread()) return refuse();  // would wait for itself
+  if (OnPlayThread() || OnPlayerTimerThread()) {
+    // A start from the player's own threads (an end or per-event callback) would wait for
+    // itself: refused, without calling the end callback again (it could start again, and so on).
+    if (session->free_song) delete session->song;
+    return 0;
+  }
 
   std::unique_lock<std::mutex> lk(m.mutex);
   if (m.running) {

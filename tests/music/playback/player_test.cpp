@@ -400,3 +400,31 @@ TEST_F(PlaybackTest, SpeedScalesTheDelaysAndCallbackChangesReachTheDevice) {
 
 }  // namespace
 }  // namespace playback_test
+
+namespace playback_test {
+namespace {
+
+// An end callback that starts the song again is refused (no second player, no endless calls);
+// a stop from a per-event callback only asks.
+TEST_F(PlaybackTest, PlayAndStopFromThePlayersOwnThreads) {
+  auto song = Song(96, {{0, On(0, 60)}, {10, Off(0, 60)}, {1000, On(0, 62)}, {10, Off(0, 62)}});
+  std::atomic<int> ends{0}, restarts{0};
+  ASSERT_EQ(PlayWithEvents(*song, [&] {
+              ++ends;
+              restarts += PlayInThread(*song, [&] { ++ends; });
+            }, nullptr, 0, 0), 1);
+  WaitEnd();
+  EXPECT_EQ(ends.load(), 1);
+  EXPECT_EQ(restarts.load(), 0);
+  log_->Clear();
+  ASSERT_EQ(PlayWithEvents(*song, nullptr, [&](int, int, MidiEvent* e) {
+              if (e && e->status == kStatusNoteOff) StopPlay(*song);
+            }, 0, 0), 1);
+  WaitEnd();
+  auto bytes = log_->Bytes();
+  ASSERT_GE(bytes.size(), 2u);
+  for (const auto& b : bytes) EXPECT_NE(b[1], 62) << "stopped before the second note";
+}
+
+}  // namespace
+}  // namespace playback_test
