@@ -309,7 +309,7 @@ int CLongStaffPicture::NoteStartX(int row) const {
   return ValidRow(row) ? St().rows[row].noteStartX : 0;
 }
 
-void CLongStaffPicture::ShadePixel(int row, int x, int y, plat::ColorRef colour) {
+void CLongStaffPicture::ShadePixel(int row, int x, int y, plat::ColorRef colour, int step) {
   plat::Dc* dc = St().rows[row].dc;
   if (colour != 0) {
     dc->SetPixel(x, y, colour);
@@ -317,21 +317,43 @@ void CLongStaffPicture::ShadePixel(int row, int x, int y, plat::ColorRef colour)
   }
   const plat::ColorRef present = dc->GetPixel(x, y);
   if (present == 0xFFFFFFFFu) return;  // outside
-  const int c = std::max(plat::GetRValue(present) - 64, 0);
+  const int c = std::max(plat::GetRValue(present) - step, 0);
   dc->SetPixel(x, y, plat::Rgb(c, c, c));
+}
+
+void CLongStaffPicture::PaintMask(int row, int glyph, double x0, double y0, double k,
+                                  plat::ColorRef colour, bool shade, bool mirror, bool flip,
+                                  int dx, int dy) {
+  const GlyphMask& m = GetGlyph(static_cast<Glyph>(glyph));
+  if (k <= 0) return;
+  plat::Dc* dc = St().rows[row].dc;
+  // Darkening per cell: 64 while several cells share a pixel; as cells grow towards a pixel
+  // each one darkens more, so that a glyph reads as solid at every spacing.
+  const int step = std::max(64, static_cast<int>(255 * k * k));
+  for (int r = 0; r < m.height; ++r) {
+    const int y1 = static_cast<int>(r * k + y0) + dy;
+    const int y2 = std::max(static_cast<int>((r + 1) * k + y0) + dy, y1 + 1);
+    for (int c = 0; c < m.width; ++c) {
+      if (!m.At(mirror ? m.width - 1 - c : c, flip ? m.height - 1 - r : r)) continue;
+      const int x1 = static_cast<int>(c * k + x0) + dx;
+      const int x2 = std::max(static_cast<int>((c + 1) * k + x0) + dx, x1 + 1);
+      for (int y = y1; y < y2; ++y) {
+        for (int x = x1; x < x2; ++x) {
+          if (shade) {
+            ShadePixel(row, x, y, colour, step);
+          } else {
+            dc->SetPixel(x, y, colour);
+          }
+        }
+      }
+    }
+  }
 }
 
 void CLongStaffPicture::DrawAccidentalGlyph(int row, int glyph, int x0, int y0,
                                             plat::ColorRef colour) {
-  const GlyphMask& m = GetGlyph(static_cast<Glyph>(glyph));
   const double h = 28.0 / St().rows[row].s * 0.8;
-  for (int gy = 0; gy < m.height; ++gy) {
-    for (int gx = 0; gx < m.width; ++gx) {
-      if (m.At(gx, gy)) {
-        ShadePixel(row, static_cast<int>(gx / h + x0), static_cast<int>(gy / h + y0), colour);
-      }
-    }
-  }
+  PaintMask(row, glyph, x0, y0, 1.0 / h, colour, true);
 }
 
 void CLongStaffPicture::DrawRow(int row) {
@@ -525,12 +547,7 @@ void CLongStaffPicture::DrawNotes(int row) {
     }
 
     if (n.pitch == kStaffCross) {
-      const GlyphMask& m = GetGlyph(Glyph::CrossMark);
-      for (int rr = 0; rr < m.height; ++rr) {
-        for (int c = 0; c < m.width; ++c) {
-          if (m.At(c, rr)) dc->SetPixel(xr + c, 30 + rr, n.colour);
-        }
-      }
+      PaintMask(row, static_cast<int>(Glyph::CrossMark), xr, 30, 1.0, n.colour, false);
       continue;
     }
     if (n.pitch < 0) {
@@ -564,16 +581,8 @@ void CLongStaffPicture::DrawNotes(int row) {
         default:
           continue;
       }
-      const GlyphMask& m = GetGlyph(g);
       const double f = G / s / L;
-      for (int rr = 0; rr < m.height; ++rr) {
-        for (int c = 0; c < m.width; ++c) {
-          if (m.At(c, rr)) {
-            dc->SetPixel(static_cast<int>(c / f) + firstLeft + xr, static_cast<int>(rr / f) + y0,
-                         n.colour);
-          }
-        }
-      }
+      PaintMask(row, static_cast<int>(g), firstLeft + xr, y0, 1.0 / f, n.colour, false);
       continue;
     }
 
@@ -677,39 +686,17 @@ void CLongStaffPicture::DrawNotes(int row) {
         default:
           break;
       }
-      const GlyphMask& m = GetGlyph(g);
-      for (int rr = 0; rr < 16; ++rr) {
-        for (int c = 0; c < 16; ++c) {
-          if (m.At(mirrored ? 15 - c : c, rr)) {
-            ShadePixel(row, static_cast<int>(c * s / 16 + x), static_cast<int>(rr * s / 16 + top),
-                       n.colour);
-          }
-        }
-      }
+      PaintMask(row, static_cast<int>(g), x, top, s / 16, n.colour, true, mirrored);
     }
     // Stem and flags.
     if (HasStem(n.type)) {
       Glyph g = Glyph::Stem;
       if (n.type == kNoteSixteenth) g = Glyph::StemTwoFlags;
       if (n.type == kNoteEighth || n.type == kNoteDottedEighth) g = Glyph::StemOneFlag;
-      const GlyphMask& m = GetGlyph(g);
-      const double k = s / 8;
       const double bx = down ? x - s : x;
       const double by = down ? top + s / 2 - static_cast<int>(16 / s)
                              : top - 4 * s + static_cast<int>(16 / s);
-      for (int rr = 0; rr < 32; ++rr) {
-        for (int c = 0; c < 16; ++c) {
-          if (!m.At(c, down ? 31 - rr : rr)) continue;
-          const double fx = c * k + bx, fy = rr * k + by;
-          const int px = static_cast<int>(fx), py = static_cast<int>(fy);
-          const bool wide = static_cast<int>((c + 1) * k + bx) - px > 1;
-          const bool tall = static_cast<int>((rr + 1) * k + by) - py > 1;
-          dc->SetPixel(px, py, n.colour);
-          if (wide) dc->SetPixel(px + 1, py, n.colour);
-          if (tall) dc->SetPixel(px, py + 1, n.colour);
-          if (wide && tall) dc->SetPixel(px + 1, py + 1, n.colour);
-        }
-      }
+      PaintMask(row, static_cast<int>(g), bx, by, s / 8, n.colour, false, false, down);
       // Beams back to the partner's stem.
       if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
         const int dx = down ? -2 : 5;
@@ -742,29 +729,15 @@ void CLongStaffPicture::DrawNotes(int row) {
     // Dots.
     if (n.type == 6 || n.type == 10 || n.type == 13 || n.type == 14 || n.type == 20) {
       const int D = static_cast<int>(static_cast<double>(r.ticksPerRow) / W / 4.2 * 10);
-      const GlyphMask& m = GetGlyph(Glyph::Dot);
       for (int dot = 0; dot < (n.type == 14 ? 2 : 1); ++dot) {
-        const int ox = x + D * (dot + 1), oy = top + D / 5;
-        for (int rr = 0; rr < m.height; ++rr) {
-          for (int c = 0; c < m.width; ++c) {
-            if (m.At(c, rr)) {
-              dc->SetPixel(static_cast<int>(c * s / 16 + ox), static_cast<int>(rr * s / 16 + oy),
-                           n.colour);
-            }
-          }
-        }
+        PaintMask(row, static_cast<int>(Glyph::Dot), x + D * (dot + 1), top + D / 5, s / 16,
+                  n.colour, false);
       }
     }
     // Tie.
     if (n.tie) {
-      const GlyphMask& m = GetGlyph(Glyph::Tie);
-      for (int rr = 0; rr < m.height; ++rr) {
-        for (int c = 0; c < m.width; ++c) {
-          if (!m.At(c, down ? m.height - 1 - rr : rr)) continue;
-          dc->SetPixel(static_cast<int>(c * s / 8 + x) + 4,
-                       static_cast<int>(rr * s / 8 + top) + (down ? -8 : 8), n.colour);
-        }
-      }
+      PaintMask(row, static_cast<int>(Glyph::Tie), x, top, s / 8, n.colour, false, false, down, 4,
+                down ? -8 : 8);
     }
     DrawLedgerLines(n.pitch, n.pitch, x - static_cast<int>(s / 2), row);
     prevTop = p.top;

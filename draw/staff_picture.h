@@ -218,7 +218,15 @@ class CLongStaffPicture : public CStaffPicture {
   void ConstructLong(COffScreenControl* control, const Rect& rect, int low, int high,
                      StaffClickCallback click, int ticksPerRow,
                      StaffDoubleClickCallback doubleClick);
-  void ShadePixel(int row, int x, int y, plat::ColorRef colour);
+  // Colour 0 darkens the pixel by `step` (64 by default: cells that fall on one pixel darken it
+  // step by step); any other colour is set as it is.
+  void ShadePixel(int row, int x, int y, plat::ColorRef colour, int step = 64);
+  // Paints a mask scaled by k: cell (c, r) covers the pixels from trunc(c k + x0) + dx up to
+  // the next cell's first pixel (at least one), likewise down from trunc(r k + y0) + dy; mirror
+  // and flip turn the mask left to right and upside down. With shade, colour 0 darkens
+  // (ShadePixel), so that cells sharing a pixel blend; a cell of a pixel or more is solid.
+  void PaintMask(int row, int glyph, double x0, double y0, double k, plat::ColorRef colour,
+                 bool shade, bool mirror = false, bool flip = false, int dx = 0, int dy = 0);
   void DrawAccidentalGlyph(int row, int glyph, int x0, int y0, plat::ColorRef colour);
   void DrawNotes(int row);
   void DrawBarLines(int row);

@@ -341,6 +341,14 @@ TEST_F(StaffRowTest, PageRowGoldenAtDefaultHeight) {
   draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "staff_page_row");
 }
 
+TEST_F(StaffRowTest, LargeRowGolden) {
+  // At a large display scale the rows are taller: the glyphs scale with the spacing.
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 640, 224}, 40, 83,
+                                                nullptr, 960, nullptr);
+  FillShowcase(*picture, 0);
+  draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "staff_large");
+}
+
 TEST_F(StaffRowTest, HeaderRowGoldenWithClefsAndSignatures) {
   picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 80, 96}, 40, 83,
                                                 nullptr, 240, nullptr);
