@@ -210,6 +210,16 @@ TEST_F(PlaybackTest, RefusedSongsCallTheEndCallbackAndReturnZero) {
   EXPECT_EQ(ended.load(), 1);
   EXPECT_EQ(cantrel_test::Sink().Texts().back(),
             "MDPL08000004 Midiの演奏機能で内部エラーが起きました。");
+  // A song in note mode: the song player says so, then the core refuses it.
+  cantrel_test::Sink().Clear();
+  auto notes = NoteSong(96, {{0, On(0, 60)}, {10, Off(0, 60)}});
+  EXPECT_EQ(PlayWithEvents(*notes, [&] { ++ended; }, Recorder(), 0, 0), 0);
+  WaitEnd();
+  EXPECT_EQ(ended.load(), 2);
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            (std::vector<std::string>{"MDSP09000001 Midiの演奏機能で内部エラーが発生しました。",
+                                      "MDPL08000004 Midiの演奏機能で内部エラーが起きました。"}));
+  ended.store(1);
   // No device.
   backend_.SetOpenFailure(0, plat::kMidiError, "no sound");
   auto song = Song(96, {{0, On(0, 60)}, {10, Off(0, 60)}});
