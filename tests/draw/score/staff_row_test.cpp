@@ -93,6 +93,26 @@ TEST_F(StaffRowTest, GeometryOfTheStandardRange) {
   EXPECT_EQ(picture->NoteStartX(0), 14);
 }
 
+TEST_F(StaffRowTest, PlainStaffWithoutClefLeavesItsLeftEdgeBlank) {
+  COffScreenControl* c = NewControl();
+  CStaffPicture staff(c, Rect{0, 0, 120, 140}, 40, 83, nullptr, nullptr);
+  staff.ShowClef(0, 0);
+  plat::Dc* dc = staff.Surface(0);
+  for (int x = 0; x < 34; ++x) EXPECT_EQ(dc->GetPixel(x, 20), 0xFFFFFFu) << x;
+  EXPECT_EQ(dc->GetPixel(40, 20), 0x646464u);  // the staff line of 77
+  staff.ShowClef(0, 1);
+  staff.DrawRow(0);
+  int ink = 0;
+  for (int y = 0; y < 140; ++y) {
+    for (int x = 0; x < 34; ++x) ink += dc->GetPixel(x, y) == 0;
+  }
+  EXPECT_GT(ink, 50);  // the clefs
+  staff.ToggleSpelling(0);
+  EXPECT_EQ(staff.Spelling(0), 1);
+  staff.ToggleSpelling(0);
+  EXPECT_EQ(staff.Spelling(0), 2);
+}
+
 TEST_F(StaffRowTest, SpellingChoices) {
   EXPECT_EQ(ChooseKeySpelling(9, 1), 2);
   EXPECT_EQ(ChooseKeySpelling(0, 0), 1);

@@ -180,6 +180,28 @@ TEST_F(WidgetTest, SwapButtonsKeepsEachSlotsNumber) {
   EXPECT_EQ(a->Id(), 1);
 }
 
+TEST_F(WidgetTest, BitmapsColoursAndMoves) {
+  COffScreenControl* a = NewControl();
+  CButtonPicture set(nullptr, nullptr, a, Rect{0, 0, 88, 30}, "", 168, 167, 0);
+  plat::Bitmap face;
+  LoadSkinBitmap(230, &face);
+  CButtonPicture::SetBitmaps(0, 230, 229);
+  EXPECT_EQ(CButtonPicture::Surface(0)->GetPixel(40, 15), face.GetPixel(40, 15));
+  // Beyond a narrower face the surface stays white.
+  EXPECT_EQ(CButtonPicture::Surface(0)->GetPixel(80, 15), 0xFFFFFFu);
+  CButtonPicture::MoveButton(0, Rect{10, 10, 63, 40}, "  x", 233, 234);
+  CButtonPicture::DrawAll();
+  EXPECT_EQ(a->width(), 53);
+  EXPECT_EQ(CButtonPicture::Caption(0), "  x");
+  CButtonPicture::SetCaption(0, "  終 了");
+  CButtonPicture::SetTextColor(0x0000FF);
+  int red = 0;
+  for (int y = 0; y < 30; ++y) {
+    for (int x = 0; x < 53; ++x) red += CButtonPicture::Surface(0)->GetPixel(x, y) == 0x0000FF;
+  }
+  EXPECT_GT(red, 10);
+}
+
 TEST_F(WidgetTest, GetCaptionIsCutToTheBuffer) {
   COffScreenControl* a = NewControl();
   CButtonPicture2 set(nullptr, nullptr, a, Rect{0, 0, 88, 30}, "ｱｰｶｲﾌﾞ 曲情報", 168, 167, 0);
@@ -306,6 +328,14 @@ TEST_F(WidgetTest, KnobModes) {
   // A knob number at or above the count is ignored.
   CKnobPicture::SetValue(5, 3);
   EXPECT_EQ(CKnobPicture::Value(0), 123);
+  ASSERT_TRUE(knob.AddKnob(NewControl(), Rect{0, 0, 36, 36}, 0, 100));
+  EXPECT_EQ(CKnobPicture::Count(), 2);
+  CKnobPicture::RemoveLastKnob();
+  EXPECT_EQ(CKnobPicture::Count(), 1);
+  for (int i = 1; i < CKnobPicture::kCapacity; ++i) {
+    EXPECT_TRUE(knob.AddKnob(NewControl(), Rect{0, 0, 36, 36}, 0, 100));
+  }
+  EXPECT_FALSE(knob.AddKnob(NewControl(), Rect{0, 0, 36, 36}, 0, 100));
 }
 
 TEST_F(WidgetTest, KnobIsRepeatableForASeed) {
