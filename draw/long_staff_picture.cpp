@@ -175,8 +175,10 @@ bool CLongStaffPicture::AddHighlightByTicks(int row, int startTick, int endTick,
                                             plat::ColorRef colour) {
   if (!ValidRow(row)) return false;
   const Row& r = St().rows[row];
-  return AddHighlight(row, startTick * r.width / r.ticksPerRow, endTick * r.width / r.ticksPerRow,
-                      colour);
+  auto x = [&](int tick) {
+    return static_cast<int>(static_cast<long long>(tick) * r.width / r.ticksPerRow);
+  };
+  return AddHighlight(row, x(startTick), x(endTick), colour);
 }
 
 void CLongStaffPicture::ClearHighlights(int row) {
@@ -325,7 +327,8 @@ void CLongStaffPicture::PaintMask(int row, int glyph, double x0, double y0, doub
                                   plat::ColorRef colour, bool shade, bool mirror, bool flip,
                                   int dx, int dy) {
   const GlyphMask& m = GetGlyph(static_cast<Glyph>(glyph));
-  if (k <= 0) return;
+  // Nothing of a glyph that far away could land on the surface.
+  if (!(k > 0) || k > 1e3 || std::abs(x0) > 1e6 || std::abs(y0) > 1e6) return;
   plat::Dc* dc = St().rows[row].dc;
   // Darkening per cell: 64 while several cells share a pixel; as cells grow towards a pixel
   // each one darkens more, so that a glyph reads as solid at every spacing.
@@ -457,8 +460,8 @@ void CLongStaffPicture::DrawTripletBrackets(int row) {
   const int a = r.width - r.noteStartX;
   const int t = r.ticksPerRow;
   for (const TripletBracket& b : r.brackets) {
-    const int x1 = b.start * a / t + a / 40;
-    const int x2 = b.end * a / t + a / 60;
+    const int x1 = static_cast<int>(static_cast<long long>(b.start) * a / t + a / 40);
+    const int x2 = static_cast<int>(static_cast<long long>(b.end) * a / t + a / 60);
     dc->MoveTo(x1, 8);
     dc->LineTo(x1, 5);
     dc->LineTo(x2, 5);
@@ -529,7 +532,7 @@ void CLongStaffPicture::DrawNotes(int row) {
   const int count = static_cast<int>(notes.size());
   for (int i = 0; i < count; ++i) {
     const StaffNote& n = notes[i];
-    const int xr = (W - X) * n.start / r.ticksPerRow;
+    const int xr = static_cast<int>(static_cast<long long>(W - X) * n.start / r.ticksPerRow);
     // Stem direction.
     const int prevIndex = PreviousIndex(notes, i);
     const int nextIndex = NextIndex(notes, i);

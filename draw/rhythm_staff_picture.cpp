@@ -3,6 +3,7 @@
 #include "draw/staff_state.h"
 
 #include <algorithm>
+#include <climits>
 
 using staff_detail::Row;
 
@@ -28,6 +29,12 @@ constexpr DrumEntry kDrums[] = {
 };
 
 bool IsEighthType(int type) { return type == 3 || type == 4 || type == 5; }
+
+// start + offset, held within the int range.
+int Later(int start, int offset) {
+  const long long t = static_cast<long long>(start) + offset;
+  return static_cast<int>(std::clamp<long long>(t, INT_MIN, INT_MAX));
+}
 
 }  // namespace
 
@@ -71,10 +78,10 @@ bool CRhythmStaffPicture::QueueNote(int row, int pitch, int start, plat::ColorRe
   const int half = tpq / 2;
   if ((start / half) % 2 == 1) {
     return QueueEvent(row, pitch, start, colour, kNoteEighth, 1) &&
-           QueueEvent(row, pitch, start + half, colour, kNoteHalf, tie);
+           QueueEvent(row, pitch, Later(start, half), colour, kNoteHalf, tie);
   }
   return QueueEvent(row, pitch, start, colour, kNoteHalf, 1) &&
-         QueueEvent(row, pitch, start + 2 * tpq, colour, kNoteEighth, tie);
+         QueueEvent(row, pitch, Later(start, 2 * tpq), colour, kNoteEighth, tie);
 }
 
 bool CRhythmStaffPicture::QueueDrumEvent(int row, int key, int start, plat::ColorRef colour) {
@@ -99,17 +106,16 @@ void CRhythmStaffPicture::FlushRow(int row) {
       if (evenHalf) {
         int j = i + 1;
         while (j < n && queue[j].start == e.start) ++j;
-        if (j < n && queue[j].start == e.start + half && IsEighthType(queue[j].type) &&
+        if (j < n && queue[j].start == Later(e.start, half) && IsEighthType(queue[j].type) &&
             queue[j].pitch >= 0) {
           e.type = kNoteEighthPairFirst;
         }
       } else {
         int j = i - 1;
         while (j >= 0 && queue[j].start == e.start) --j;
-        while (j >= 0 && queue[j].type == kNoteContinuation && queue[j].start == e.start - half) {
-          --j;
-        }
-        if (j >= 0 && queue[j].start == e.start - half && IsEighthType(queue[j].type) &&
+        const int earlier = Later(e.start, -half);
+        while (j >= 0 && queue[j].type == kNoteContinuation && queue[j].start == earlier) --j;
+        if (j >= 0 && queue[j].start == earlier && IsEighthType(queue[j].type) &&
             queue[j].pitch >= 0) {
           e.type = kNoteEighthPairSecond;
         }

@@ -331,6 +331,25 @@ TEST_F(StaffRowTest, AddingARowLeavesTheEarlierRowsAlone) {
   EXPECT_EQ(picture->Surface(1)->GetPixel(3, 3), 0x0000FFu);
 }
 
+TEST_F(StaffRowTest, StrangeNotesDrawNothingHarmful) {
+  picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 96}, 40, 83,
+                                                nullptr, 0, nullptr);  // no ticks: held to 1
+  EXPECT_EQ(picture->TicksPerRow(0), 1);
+  const int starts[] = {0, -5000, 2147483647, -2147483647};
+  const int pitches[] = {-4, -1, 0, 127, 200, -3};
+  const int types[] = {0, 2, 5, 12, 15, 16, 21, 99, -7};
+  for (int start : starts) {
+    for (int pitch : pitches) {
+      picture->ClearRow(0);
+      for (int type : types) picture->AddNote(0, pitch, start, 0, type, 1);
+      picture->AddTripletBracket(0, start, start, 0);
+      picture->AddHighlightByTicks(0, start, start, 0xFF);
+      picture->ClearHighlights(0);
+      ASSERT_NE(picture->Surface(0), nullptr);
+    }
+  }
+}
+
 TEST_F(StaffRowTest, ShowcaseRowGolden) {
   picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 420, 126}, 40, 83,
                                                 nullptr, 960, nullptr);
