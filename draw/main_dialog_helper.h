@@ -37,6 +37,10 @@ class CCantrelCommon {
   static std::string PadChordRoot(const std::string& text);
   // The pitches of a chord for audition; answers the count (at most 5 are written).
   static int GetChordPitches(int* pitches, int root, int type, int bassInterval);
+  static void GetChordPitches(int* pitches, int* count, int root, int type, int bassInterval) {
+    const int n = GetChordPitches(pitches, root, type, bassInterval);
+    if (count) *count = n;
+  }
   // The key's diatonic triads (row 0) and seventh chords (row 1), or transposed into columns
   // 0 and 1; block: a text block of at least 24 rows (24 x 512 bytes), cleared first.
   static void BuildDiatonicChordTable(int scaleType, int keyIndex, char* block, bool transposed);
