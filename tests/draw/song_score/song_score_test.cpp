@@ -272,6 +272,24 @@ TEST_F(SongScoreTest, DrumKeys) {
   EXPECT_EQ(Row(0), (std::vector<Glyph>{{59, 0, 18, 0}, {45, 240, 19, 0}, {60, 480, 19, 0}}));
 }
 
+TEST_F(SongScoreTest, DrumRowGolden) {
+  // The import tool's drum row: hi-hat eighths, bass drum and snare, rests filled in.
+  CStaffPicture::ResetState();
+  controls.clear();
+  picture = std::make_unique<CRhythmStaffPicture>(NewControl(), Rect{0, 0, 320, 96}, 40, 83,
+                                                  nullptr, 960, 240, nullptr);
+  picture->SetPercussionClef(0, 1);
+  picture->SetTimeSignature(0, 4);
+  for (int t = 0; t < 960; t += 120) picture->QueueDrumEvent(0, 42, t, 0);
+  picture->QueueDrumEvent(0, 36, 0, 0);
+  picture->QueueDrumEvent(0, 38, 240, 0);
+  picture->QueueDrumEvent(0, 36, 480, 0);
+  picture->QueueDrumEvent(0, 38, 720, 0);
+  picture->FlushRow(0);
+  picture->FillRests(0, 4);
+  draw_test::ExpectGolden(draw_test::ToImage(*picture->Surface(0)), "drum_row");
+}
+
 TEST_F(SongScoreTest, QueueLimitIsReported) {
   for (int i = 0; i < 64; ++i) EXPECT_TRUE(picture->QueueEvent(0, 60, i, 0, kNoteSixteenth, 0));
   EXPECT_FALSE(picture->QueueEvent(0, 60, 0, 0, kNoteSixteenth, 0));
