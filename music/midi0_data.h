@@ -88,6 +88,9 @@ class Midi0Data : public MidiData {
   int PlayWithCallback(PlayEndCallback end_callback, PlayEventCallback per_event, int cut_lead_in,
                        int loop);
   int PlayCopy(PlayEndCallback end_callback);
+  int PlayExcerpt(PlayEndCallback end_callback, int start_tick, int end_tick);
+  int PlayExcerptWithCallback(PlayEndCallback end_callback, PlayEventCallback per_event,
+                              int start_tick, int end_tick);
   int PlayInThread(PlayEndCallback end_callback);
   int PlayWithEvents(PlayEndCallback end_callback, PlayEventCallback per_event, int tick_offset,
                      int loop);

@@ -1,5 +1,6 @@
 #include "music/play_thread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <atomic>
 #include <condition_variable>
@@ -94,6 +95,45 @@ std::unique_ptr<Midi0Data> MakePlaybackCopy(const Midi0Data& song) {
   auto copy = std::make_unique<Midi0Data>(song);
   copy->SetDivision(96);
   copy->ToEventMode();
+  return copy;
+}
+
+// The excerpt [from, to) of a song in note mode, in a copy: the events before `from` stay at
+// tick 0 without their notes, the first event inside moves to its distance from `from`, the
+// events from `to` on go, notes are shortened to end by `to`, and End of Track stands at the
+// excerpt's end.
+std::unique_ptr<Midi0Data> MakeExcerptCopy(const Midi0Data& song, int from, int to) {
+  auto copy = std::make_unique<Midi0Data>(song);
+  MidiTrack* t = copy->track;
+  if (copy->state != kSongNotes || !t) return copy;  // the mode change reports it
+  if (from < 0) from = 0;
+  int64_t tick = 0;
+  int64_t last_kept = 0;
+  bool first_inside = true;
+  for (int i = 0; i < t->event_count; ++i) {
+    MidiEvent* e = t->events[i];
+    tick += e->delta;
+    if (tick < from) {
+      e->delta = 0;
+      if (e->status == kStatusNote) e->MarkDeleted();
+      continue;
+    }
+    if ((to >= 0 && tick >= to) || IsEndOfTrack(e)) {
+      e->delta = 0;
+      e->MarkDeleted();
+      continue;
+    }
+    if (first_inside) {
+      e->delta = static_cast<int32_t>(tick - from);
+      first_inside = false;
+    }
+    if (e->status == kStatusNote && to >= 0 && tick + e->duration > to)
+      e->duration = static_cast<int32_t>(std::max<int64_t>(1, to - tick));
+    last_kept = tick - from;
+  }
+  t->Compact();
+  int64_t end = to >= 0 ? to - from : last_kept;
+  t->AddEndOfTrackAt(static_cast<int32_t>(std::max<int64_t>(0, end - last_kept)));
   return copy;
 }
 
@@ -222,6 +262,23 @@ int PlayCopy(Midi0Data& song, PlayEndCallback end_callback) {
   return StartCopy(std::move(copy), song, std::move(end_callback), nullptr, 0, 0);
 }
 
+int PlayExcerpt(Midi0Data& song, PlayEndCallback end_callback, int start_tick, int end_tick) {
+  auto copy = MakeExcerptCopy(song, start_tick, end_tick);
+  copy->SetDivision(96);
+  copy->ToEventMode();
+  copy->CutLeadIn();
+  return StartCopy(std::move(copy), song, std::move(end_callback), nullptr, 0, 0);
+}
+
+int PlayExcerptWithCallback(Midi0Data& song, PlayEndCallback end_callback,
+                            PlayEventCallback per_event, int start_tick, int end_tick) {
+  auto copy = MakeExcerptCopy(song, start_tick, end_tick);
+  copy->SetDivision(96);
+  copy->ToEventMode();
+  int cut = copy->CutLeadIn();
+  return StartCopy(std::move(copy), song, std::move(end_callback), std::move(per_event), cut, 0);
+}
+
 int PlayInThread(Midi0Data& song, PlayEndCallback end_callback) {
   return StartPlayThread(&song, std::move(end_callback), nullptr, 0, 0, 0, -1, 0);
 }
@@ -323,6 +380,14 @@ int Midi0Data::PlayWithCallback(PlayEndCallback end_callback, PlayEventCallback 
 }
 int Midi0Data::PlayCopy(PlayEndCallback end_callback) {
   return ::PlayCopy(*this, std::move(end_callback));
+}
+int Midi0Data::PlayExcerpt(PlayEndCallback end_callback, int start_tick, int end_tick) {
+  return ::PlayExcerpt(*this, std::move(end_callback), start_tick, end_tick);
+}
+int Midi0Data::PlayExcerptWithCallback(PlayEndCallback end_callback, PlayEventCallback per_event,
+                                       int start_tick, int end_tick) {
+  return ::PlayExcerptWithCallback(*this, std::move(end_callback), std::move(per_event),
+                                   start_tick, end_tick);
 }
 int Midi0Data::PlayInThread(PlayEndCallback end_callback) {
   return ::PlayInThread(*this, std::move(end_callback));

@@ -46,6 +46,10 @@ int StartPlayThread(Midi0Data* song, PlayEndCallback end_callback, PlayEventCall
 int PlayWithCallback(Midi0Data& song, PlayEndCallback end_callback, PlayEventCallback per_event,
                      int cut_lead_in, int loop);
 int PlayCopy(Midi0Data& song, PlayEndCallback end_callback);
+// The excerpt from start_tick up to (not including) end_tick, as a copy.
+int PlayExcerpt(Midi0Data& song, PlayEndCallback end_callback, int start_tick, int end_tick);
+int PlayExcerptWithCallback(Midi0Data& song, PlayEndCallback end_callback,
+                            PlayEventCallback per_event, int start_tick, int end_tick);
 int PlayInThread(Midi0Data& song, PlayEndCallback end_callback);
 int PlayWithEvents(Midi0Data& song, PlayEndCallback end_callback, PlayEventCallback per_event,
                    int tick_offset, int loop);

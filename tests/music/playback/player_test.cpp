@@ -438,3 +438,33 @@ TEST_F(PlaybackTest, PlayAndStopFromThePlayersOwnThreads) {
 
 }  // namespace
 }  // namespace playback_test
+
+namespace playback_test {
+namespace {
+
+// An excerpt keeps the settings before it, its own notes (shortened to its end) and nothing
+// after it; the song itself is not changed.
+TEST_F(PlaybackTest, ExcerptPlaysOnlyItsRange) {
+  auto song = NoteSong(96, {{0, Prog(0, 7)},
+                            {0, On(0, 60)}, {48, Off(0, 60)},
+                            {48, On(0, 62)}, {48, Off(0, 62)},
+                            {48, On(0, 64)}, {96, Off(0, 64)},  // 192..288, cut at 240
+                            {0, On(0, 65)}, {48, Off(0, 65)},
+                            {0, Eot()}});
+  int events_before = song->track->event_count;
+  auto start = cantrel_test::Clock().Now();
+  ASSERT_EQ(PlayExcerptWithCallback(*song, nullptr, Recorder(), 96, 240), 1);
+  WaitEnd();
+  // 240 BPM at 96 ticks: 250 ms a quarter; the first note one period (2 ms) after the lead-in.
+  Sends want = {{0, {0xC0, 7}},
+                {2, {0x90, 62, 100}},
+                {2 + 125, {0x80, 62, 0}},
+                {2 + 250, {0x90, 64, 100}},
+                {2 + 375, {0x80, 64, 0}}};
+  EXPECT_EQ(Sent(start), want);
+  EXPECT_EQ(song->track->event_count, events_before);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+}  // namespace
+}  // namespace playback_test
