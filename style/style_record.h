@@ -203,7 +203,7 @@ bool DeserialiseStyleRecord(const uint8_t* in, size_t size, StyleRecord* record)
 
 // Fixed-size text fields.  StyleText reads up to the field size (a full field
 // without terminator is read whole).  SetStyleText copies at most the field
-// size and zero-fills the rest of the field.
+// size, never half of a double-byte character, and zero-fills the rest.
 template <size_t N>
 std::string StyleText(const char (&field)[N]) {
   size_t n = 0;

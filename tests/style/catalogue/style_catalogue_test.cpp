@@ -56,8 +56,9 @@ TEST_F(CatalogueTest, EveryRecordIsValid) {
       EXPECT_TRUE(BassPatternChoiceList.HasCode(r.bass_pattern));
       EXPECT_TRUE(SubDrumChoiceList.HasCode(r.subdrum_pattern));
       // 6.8 and 7.15 keep the engine's sub-melody mode 4, which has no name.
-      if (!((c == 6 && s == 8) || (c == 7 && s == 15)))
+      if (!((c == 6 && s == 8) || (c == 7 && s == 15))) {
         EXPECT_TRUE(SubMelodyChoiceList.HasCode(r.submelody_mode));
+      }
       EXPECT_TRUE(ChordMethodChoiceList.HasCode(r.chord_method));
       EXPECT_TRUE(ChordBeatsChoiceList.HasCode(r.chord_beats));
       EXPECT_TRUE(ChordsPerBlockChoiceList.HasCode(r.chords_per_block));
@@ -67,7 +68,9 @@ TEST_F(CatalogueTest, EveryRecordIsValid) {
         const int32_t v = r.instrument[ch];
         if (ch == kDrumChannel) {
           // 4.19 stores 22 as its kit; the engine plays it like kit 2.
-          if (!(c == 4 && s == 19)) EXPECT_TRUE((v >= 1 && v <= 4) || v == kInstrumentOff) << v;
+          if (!(c == 4 && s == 19)) {
+            EXPECT_TRUE((v >= 1 && v <= 4) || v == kInstrumentOff) << v;
+          }
         } else {
           EXPECT_TRUE((v >= 0 && v < kInstrumentNameCount) || v == kInstrumentOff) << ch << ": " << v;
         }
@@ -350,7 +353,9 @@ TEST_F(CatalogueTest, OptionBaseValues) {
   for (Base b : {Base{6, 2, 100}, Base{7, 9, 110}, Base{7, 13, -1}, Base{7, 15, 120}, Base{7, 20, -1}}) {
     SCOPED_TRACE(testing::Message() << b.c << "." << b.s);
     const StyleRecord& r = At(b.c, b.s);
-    if (b.ch1_volume >= 0) EXPECT_EQ(r.mixer[1].volume, b.ch1_volume);
+    if (b.ch1_volume >= 0) {
+      EXPECT_EQ(r.mixer[1].volume, b.ch1_volume);
+    }
     EXPECT_EQ(r.mixer[1].brightness, 50);
     EXPECT_EQ(r.mixer[3].volume, 90);
     EXPECT_EQ(r.mixer[4].brightness, 45);

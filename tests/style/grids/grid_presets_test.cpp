@@ -126,7 +126,9 @@ TEST(GridPresets, RandomPresetsMarkOnlyTheirRows) {
       for (int row = 0; row < kGridRows; ++row)
         for (int s = 0; s < kGridSteps; ++s) {
           ASSERT_TRUE(g.NoteTable[row][s] == 0 || g.NoteTable[row][s] == 1);
-          if (row < 2 || row > 9) ASSERT_EQ(g.NoteTable[row][s], 0) << row << " " << s;
+          if (row < 2 || row > 9) {
+            ASSERT_EQ(g.NoteTable[row][s], 0) << row << " " << s;
+          }
         }
     }
     ASSERT_EQ(Grid(r, 0, kGridBass).NoteTable[2][0], 0);

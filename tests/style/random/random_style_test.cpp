@@ -92,7 +92,9 @@ TEST_F(RandomStyleTest, MixerBytesNeverWrap) {
       EXPECT_LE(r.mixer[ch].reverb, 127);
     }
     EXPECT_LE(r.mixer[2].resonance, 127);
-    if (seed % 2 == 0) EXPECT_LE(r.mixer[2].resonance, 26);  // 0 + (0..30) - 4, never wrapped
+    if (seed % 2 == 0) {
+      EXPECT_LE(r.mixer[2].resonance, 26);  // 0 + (0..30) - 4, never wrapped
+    }
     for (int ch : {1, 3, 4, 5, 9}) {
       EXPECT_GE(r.mixer[ch].resonance, 64);
       EXPECT_LE(r.mixer[ch].resonance, 80);
@@ -178,8 +180,12 @@ TEST_F(RandomStyleTest, GridGeneratorsMarkOnlyCellsOfTheirGrid) {
     const CustomGrid& drum = r.custom_grids[0].grid[kGridDrum];
     for (int row = 0; row < kGridRows; ++row)
       for (int s = 0; s < kGridSteps; ++s) {
-        if (row != 2 && row != 4 && row != 6) ASSERT_EQ(bass.NoteTable[row][s], 0);
-        if (row != 0 && row != 2 && row != 5 && row != 9) ASSERT_EQ(drum.NoteTable[row][s], 0);
+        if (row != 2 && row != 4 && row != 6) {
+          ASSERT_EQ(bass.NoteTable[row][s], 0);
+        }
+        if (row != 0 && row != 2 && row != 5 && row != 9) {
+          ASSERT_EQ(drum.NoteTable[row][s], 0);
+        }
       }
     ASSERT_EQ(r.custom_grids[0].grid[kGridHarmony].NoteTable[2][0], 0);
   }

@@ -214,6 +214,19 @@ TEST(StyleRecordText, FullTwentyByteNameHasNoTerminator) {
   EXPECT_EQ(r.name[5], '\0');
 }
 
+TEST(StyleRecordText, LongTextIsCutBeforeADoubleByteCharacter) {
+  StyleRecord r;
+  // 19 single-byte characters, then one of two bytes: only its first byte would fit.
+  SetStyleText(r.name, "ABCDEFGHIJKLMNOPQRSあ");
+  EXPECT_EQ(StyleText(r.name), "ABCDEFGHIJKLMNOPQRS");
+  EXPECT_EQ(r.name[19], '\0');
+  // Ten double-byte characters fill the field exactly.
+  SetStyleText(r.name, "メロディとアルペジオ");
+  EXPECT_EQ(StyleText(r.name), "メロディとアルペジオ");
+  SetStyleText(r.name, "メロディとアルペジオ他");
+  EXPECT_EQ(StyleText(r.name), "メロディとアルペジオ");
+}
+
 TEST(StyleRecordChords, ChordEntryIsBigEndianLengthThenCode) {
   uint8_t bytes[6];
   ChordEntry e;
