@@ -2,6 +2,7 @@
 
 #include "app/page_geometry.h"
 #include "platform/core/midi_devices.h"
+#include "util/gne_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -42,10 +43,13 @@ bool Clamp(T& v, int lo, int hi) {
   return now != old;
 }
 
+// A text field without its terminator ends within its size, never inside a double-byte
+// character.
 template <size_t N>
 bool EndText(char (&text)[N]) {
   if (std::memchr(text, 0, N)) return false;
-  text[N - 1] = 0;
+  const size_t keep = GneFitCp932(text, N, N - 1);
+  std::memset(text + keep, 0, N - keep);
   return true;
 }
 
@@ -142,7 +146,8 @@ void SetDefaultConfig(ConfigData* c) {
   c->audioQuality = 0;
   c->encoderPath[0] = 0;
   const std::string name = plat::CurrentMidiOutBackend().Name(-1);
-  std::strncpy(c->midiOutName, name.c_str(), sizeof(c->midiOutName) - 1);
+  std::memcpy(c->midiOutName, name.data(),
+              GneFitCp932(name.data(), name.size(), sizeof(c->midiOutName) - 1));
   c->inputMode = 1;
 }
 

@@ -68,6 +68,14 @@ std::string CommandLinePath(const std::string& line) {
   return line;
 }
 
+// Keeps the song's file path in the settings. A path longer than the field is not cut (a cut
+// path names another file, where a later save would go): the song is kept as one without a
+// file instead.
+void StoreSongPath(ConfigData& config, const std::string& cp932) {
+  std::memset(config.songPath, 0, sizeof(config.songPath));
+  if (cp932.size() < sizeof(config.songPath)) std::memcpy(config.songPath, cp932.data(), cp932.size());
+}
+
 }  // namespace
 
 CBrevantDlg::CBrevantDlg(const std::string& commandLine, QWidget* parent)
@@ -325,7 +333,12 @@ void CBrevantDlg::OnReadyMessage() {
   RefreshScore(1);
   isReady = 1;
   const std::string path = CommandLinePath(commandLine_);
-  if (!path.empty()) DropFile(std::filesystem::path(path));
+  if (!path.empty()) {
+    // A relative path is taken from the folder the program was started in, and kept whole.
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(path), ec);
+    DropFile(ec ? std::filesystem::path(path) : full);
+  }
   emit Ready();
 }
 
@@ -574,8 +587,7 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
   if (ext == ".mwd") {
     if (LoadSong(path, 0)) {
       const std::string cp932 = plat::Utf8ToCp932(path.string());
-      std::memset(config.songPath, 0, sizeof(config.songPath));
-      std::strncpy(config.songPath, cp932.c_str(), sizeof(config.songPath) - 1);
+      StoreSongPath(config, cp932);
       ShowSongTitle(cp932);
     }
     return;
@@ -584,9 +596,7 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
     // The imported song takes the file's name with the song extension (it is not saved).
     std::filesystem::path named = path;
     named.replace_extension(".mwd");
-    const std::string cp932 = plat::Utf8ToCp932(named.string());
-    std::memset(config.songPath, 0, sizeof(config.songPath));
-    std::strncpy(config.songPath, cp932.c_str(), sizeof(config.songPath) - 1);
+    StoreSongPath(config, plat::Utf8ToCp932(named.string()));
     return;
   }
   ErrorMsg(0);

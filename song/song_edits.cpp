@@ -30,6 +30,31 @@ struct BeatCopy {
   NoteCell cells[2];
 };
 
+// The beats of `n` bars from `first` on, as they stand before anything moves.
+std::vector<BeatCopy> TakeBars(const CSongData& song, int first, int n) {
+  const int bpb = song.beats_per_bar;
+  std::vector<BeatCopy> beats(static_cast<size_t>(n) * bpb);
+  for (int i = 0; i < n * bpb; ++i) {
+    const int b = first * bpb + i;
+    beats[i] = {song.chords[b], song.bass_first[b], song.bass_second[b],
+                {song.cells[2 * b], song.cells[2 * b + 1]}};
+  }
+  return beats;
+}
+
+// Writes taken beats over the bars from `target` on.
+void PutBars(CSongData& song, const std::vector<BeatCopy>& beats, int target) {
+  const int b0 = target * song.beats_per_bar;
+  for (size_t i = 0; i < beats.size(); ++i) {
+    const int b = b0 + static_cast<int>(i);
+    song.chords[b] = beats[i].chord;
+    song.bass_first[b] = beats[i].bass_first;
+    song.bass_second[b] = beats[i].bass_second;
+    song.cells[2 * b] = beats[i].cells[0];
+    song.cells[2 * b + 1] = beats[i].cells[1];
+  }
+}
+
 }  // namespace
 
 void CSongData::CopyBeat(int to, int from) {
@@ -167,23 +192,12 @@ bool CSongData::InsertBarCopies(int first, int last, int target) {
   const int bpb = beats_per_bar;
   // The source bars are taken before anything moves, so a target inside the
   // range copies the bars as they were.
-  std::vector<BeatCopy> source(static_cast<size_t>(n) * bpb);
-  for (int i = 0; i < n * bpb; ++i) {
-    const int b = first * bpb + i;
-    source[i] = {chords[b], bass_first[b], bass_second[b], {cells[2 * b], cells[2 * b + 1]}};
-  }
+  const std::vector<BeatCopy> source = TakeBars(*this, first, n);
   const int old_count = bar_count;
   if (!SetBarCount(old_count + n)) return false;
   for (int bar = old_count - 1; bar >= target; --bar)
     for (int i = 0; i < bpb; ++i) CopyBeat((bar + n) * bpb + i, bar * bpb + i);
-  for (int i = 0; i < n * bpb; ++i) {
-    const int b = target * bpb + i;
-    chords[b] = source[i].chord;
-    bass_first[b] = source[i].bass_first;
-    bass_second[b] = source[i].bass_second;
-    cells[2 * b] = source[i].cells[0];
-    cells[2 * b + 1] = source[i].cells[1];
-  }
+  PutBars(*this, source, target);
   return true;
 }
 
@@ -194,23 +208,11 @@ bool CSongData::OverwriteBars(int first, int last, int target) {
     ReportError(0);
     return false;
   }
-  const int bpb = beats_per_bar;
-  std::vector<BeatCopy> source(static_cast<size_t>(n) * bpb);
-  for (int i = 0; i < n * bpb; ++i) {
-    const int b = first * bpb + i;
-    source[i] = {chords[b], bass_first[b], bass_second[b], {cells[2 * b], cells[2 * b + 1]}};
-  }
+  const std::vector<BeatCopy> source = TakeBars(*this, first, n);
   // The copies replace the bars from the target on; the song grows only when
   // they reach past its end.
   if (target + n > bar_count && !SetBarCount(target + n)) return false;
-  for (int i = 0; i < n * bpb; ++i) {
-    const int b = target * bpb + i;
-    chords[b] = source[i].chord;
-    bass_first[b] = source[i].bass_first;
-    bass_second[b] = source[i].bass_second;
-    cells[2 * b] = source[i].cells[0];
-    cells[2 * b + 1] = source[i].cells[1];
-  }
+  PutBars(*this, source, target);
   return true;
 }
 

@@ -19,16 +19,7 @@ namespace {
 bool IsPitch(int v) { return v >= 0 && v <= 127; }
 
 // Cuts a text to at most `max` bytes without splitting a double-byte character.
-size_t CutLength(const char* text, size_t len, size_t max) {
-  if (len <= max) return len;
-  size_t i = 0;
-  while (i < len) {
-    size_t w = (IsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < len) ? 2 : 1;
-    if (i + w > max) break;
-    i += w;
-  }
-  return i;
-}
+size_t CutLength(const char* text, size_t len, size_t max) { return GneFitCp932(text, len, max); }
 
 }  // namespace
 

@@ -68,6 +68,15 @@ size_t ReadUpTo(std::FILE* file, void* buffer, size_t n) {
   return total;
 }
 
+// Runs a file dialog; 1 with the chosen path (and filter row) in the outputs, 0 when cancelled.
+int RunDialog(const plat::FileDialogRequest& request, fs::path* out, int* filter_index) {
+  const plat::FileDialogResult result = plat::CurrentFileDialogs().RunFileDialog(request);
+  if (!result.chosen) return 0;
+  if (out != nullptr) *out = result.path;
+  if (filter_index != nullptr) *filter_index = result.filter_index;
+  return 1;
+}
+
 }  // namespace
 
 // ---- Memory ----
@@ -212,11 +221,7 @@ int GneOpenFileDialog(const char* default_extension, const char* filter, fs::pat
                                     !GneCanOpenFile(*initial_file))) {
     request.initial_folder = *initial_folder;
   }
-  const plat::FileDialogResult result = plat::CurrentFileDialogs().RunFileDialog(request);
-  if (!result.chosen) return 0;
-  if (out != nullptr) *out = result.path;
-  if (filter_index != nullptr) *filter_index = result.filter_index;
-  return 1;
+  return RunDialog(request, out, filter_index);
 }
 
 int GneSaveFileDialog(fs::path* out, const char* default_extension, const char* filter, int* filter_index,
@@ -228,11 +233,7 @@ int GneSaveFileDialog(fs::path* out, const char* default_extension, const char* 
   request.confirm_overwrite = true;
   if (filter_index != nullptr) request.filter_index = *filter_index;
   if (initial_file != nullptr) request.initial_file = *initial_file;
-  const plat::FileDialogResult result = plat::CurrentFileDialogs().RunFileDialog(request);
-  if (!result.chosen) return 0;
-  if (out != nullptr) *out = result.path;
-  if (filter_index != nullptr) *filter_index = result.filter_index;
-  return 1;
+  return RunDialog(request, out, filter_index);
 }
 
 int GneOpenAndReadFile(fs::path* out, const char* default_extension, const char* filter, void* buffer,
@@ -283,9 +284,14 @@ std::string GneModuleFolderOf(const std::string& program_file) {
   std::vector<char> folder(program_file.size() + 260, 0);
   GneGetFolder(folder.data(), program_file.c_str());
   std::string text(folder.data());
-  for (const char* marker : {"\\Release", "/Release"}) {
-    const size_t at = text.find(marker);
-    if (at != std::string::npos) text.resize(at);
+  // Only a folder named exactly "Release" counts ("Releases" or "Release-1" do not).
+  for (size_t at = 0; at + 8 <= text.size(); ++at) {
+    const bool separator = text[at] == '\\' || text[at] == '/';
+    const bool ends = at + 8 == text.size() || text[at + 8] == '\\' || text[at + 8] == '/';
+    if (separator && ends && text.compare(at + 1, 7, "Release") == 0) {
+      text.resize(at);
+      break;
+    }
   }
   return text;
 }

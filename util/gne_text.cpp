@@ -13,6 +13,17 @@ bool GneIsLeadByte(uint8_t byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+size_t GneFitCp932(const char* text, size_t len, size_t max) {
+    if (len <= max) return len;
+    size_t i = 0;
+    while (i < len) {
+        const size_t w = (GneIsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < len) ? 2 : 1;
+        if (i + w > max) break;
+        i += w;
+    }
+    return i;
+}
+
 // ---- Base64 ----
 
 char GneBase64Digit(int value) {

@@ -10,6 +10,9 @@
 
 // The CP932 lead-byte test (0x81-0x9F, 0xE0-0xFC).
 bool GneIsLeadByte(uint8_t byte);
+// How many of the first `len` bytes of a CP932 text fit in `max` bytes without splitting a
+// double-byte character (a lead byte at the very end counts as one byte).
+size_t GneFitCp932(const char* text, size_t len, size_t max);
 
 // ---- Base64 ----
 

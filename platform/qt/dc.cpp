@@ -182,6 +182,24 @@ void WrapParagraph(const QString& text, const QFontMetrics& fm, int width,
   }
 }
 
+// The inside of a shape: no brush for a null brush, else the brush's solid colour.
+QBrush ShapeBrush(const Brush& brush) {
+  return brush.style == BS_NULL ? QBrush(Qt::NoBrush) : QBrush(ToQColor(brush.color));
+}
+
+// The outline and inside of an ellipse or polygon: no pen for a null pen, else at least one
+// pixel wide.
+void UseShapePenAndBrush(QPainter& p, const Pen& pen, const Brush& brush) {
+  if (pen.style == PS_NULL) {
+    p.setPen(Qt::NoPen);
+  } else {
+    QPen qp(ToQColor(pen.color));
+    qp.setWidth(std::max(1, pen.width));
+    p.setPen(qp);
+  }
+  p.setBrush(ShapeBrush(brush));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------- Bitmap
@@ -433,11 +451,7 @@ void Dc::Rectangle(int left, int top, int right, int bottom) {
     qp.setWidth(pen_.width);
     qp.setJoinStyle(Qt::MiterJoin);
     p.setPen(qp);
-    if (brush_.style == BS_NULL) {
-      p.setBrush(Qt::NoBrush);
-    } else {
-      p.setBrush(ToQColor(brush_.color));
-    }
+    p.setBrush(ShapeBrush(brush_));
     p.drawRect(QRect(r.left, r.top, r.Width() - 1, r.Height() - 1));
     return;
   }
@@ -459,18 +473,7 @@ void Dc::Ellipse(int left, int top, int right, int bottom) {
   QPainter p;
   BeginPainter(p);
   p.setCompositionMode(ModeForRop2(rop2_));
-  if (pen_.style == PS_NULL) {
-    p.setPen(Qt::NoPen);
-  } else {
-    QPen qp(ToQColor(pen_.color));
-    qp.setWidth(std::max(1, pen_.width));
-    p.setPen(qp);
-  }
-  if (brush_.style == BS_NULL) {
-    p.setBrush(Qt::NoBrush);
-  } else {
-    p.setBrush(ToQColor(brush_.color));
-  }
+  UseShapePenAndBrush(p, pen_, brush_);
   p.drawEllipse(QRect(r.left, r.top, r.Width() - 1, r.Height() - 1));
 }
 
@@ -481,18 +484,7 @@ void Dc::Polygon(const std::vector<Point>& points) {
   QPainter p;
   BeginPainter(p);
   p.setCompositionMode(ModeForRop2(rop2_));
-  if (pen_.style == PS_NULL) {
-    p.setPen(Qt::NoPen);
-  } else {
-    QPen qp(ToQColor(pen_.color));
-    qp.setWidth(std::max(1, pen_.width));
-    p.setPen(qp);
-  }
-  if (brush_.style == BS_NULL) {
-    p.setBrush(Qt::NoBrush);
-  } else {
-    p.setBrush(ToQColor(brush_.color));
-  }
+  UseShapePenAndBrush(p, pen_, brush_);
   p.drawPolygon(poly, Qt::OddEvenFill);
 }
 

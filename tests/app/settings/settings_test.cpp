@@ -182,6 +182,21 @@ TEST(ConfigDataTest, SanitizeEndsTextsAndClampsToTheDialogRanges) {
   EXPECT_FALSE(SanitizeConfig(d)) << "the defaults are within range";
 }
 
+TEST(ConfigDataTest, AnUnendedTextIsNotCutInsideADoubleByteCharacter) {
+  ConfigData c;
+  SetDefaultConfig(&c);
+  // "…aあ" filling the whole field: the last character straddles the terminator's place.
+  std::memset(c.songPath, 'a', sizeof(c.songPath));
+  c.songPath[258] = static_cast<char>(0x82);
+  c.songPath[259] = static_cast<char>(0xA0);
+  std::memset(c.midiOutName, 'b', sizeof(c.midiOutName));
+  c.midiOutName[30] = static_cast<char>(0x83);
+  c.midiOutName[31] = static_cast<char>(0x41);
+  EXPECT_TRUE(SanitizeConfig(c));
+  EXPECT_EQ(strnlen(c.songPath, sizeof(c.songPath)), 258u) << "the whole character goes";
+  EXPECT_EQ(strnlen(c.midiOutName, sizeof(c.midiOutName)), 30u);
+}
+
 TEST(ConfigDataTest, KeyboardKeepsTwoOctavesBetweenItsEnds) {
   ConfigData c;
   SetDefaultConfig(&c);

@@ -195,6 +195,30 @@ TEST_F(MainWindowTest, ASongOnTheCommandLineOpensOnceReady) {
   EXPECT_EQ(std::string(dlg->config.songPath), song.string());
 }
 
+TEST_F(MainWindowTest, ARelativePathOnTheCommandLineIsKeptWhole) {
+  const fs::path song = cantrel_test::TempDir() / "relative.mwd";
+  WriteSong(song, 10, 4, 1);
+  const fs::path before = fs::current_path();
+  fs::current_path(cantrel_test::TempDir());
+  Start("relative.mwd");
+  fs::current_path(before);
+  EXPECT_EQ(dlg->song->bar_count, 10);
+  EXPECT_EQ(fs::path(dlg->config.songPath), fs::absolute(song)) << "a later save finds it";
+}
+
+TEST_F(MainWindowTest, ASongPathTooLongForTheSettingsIsNotStoredCut) {
+  // A folder path that, with the file name, is longer than the 259 bytes the settings keep.
+  fs::path dir = cantrel_test::TempDir();
+  while (dir.string().size() < 300) dir /= std::string(40, 'd');
+  fs::create_directories(dir);
+  const fs::path song = dir / "long.mwd";
+  WriteSong(song, 6, 4, 0);
+  Start();
+  dlg->DropFile(song);
+  EXPECT_EQ(dlg->song->bar_count, 6) << "the song itself opens";
+  EXPECT_EQ(dlg->config.songPath[0], 0) << "a cut path would name another file";
+}
+
 TEST_F(MainWindowTest, DroppedFilesOfOtherKindsOrTooLargeAreRefused) {
   Start();
   const int bars = dlg->song->bar_count;

@@ -172,6 +172,19 @@ TEST(GnePaths, Folders) {
   EXPECT_EQ(out[0], '/') << "the current directory";
 }
 
+TEST(GneCp932, FitNeverSplitsADoubleByteCharacter) {
+  const std::string text = "aあいb";  // a, two double-byte characters, b: 6 bytes
+  ASSERT_EQ(text.size(), 6u);
+  struct Case {
+    size_t max, fit;
+  } cases[] = {{0, 0}, {1, 1}, {2, 1}, {3, 3}, {4, 3}, {5, 5}, {6, 6}, {60, 6}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(GneFitCp932(text.data(), text.size(), c.max), c.fit) << "max " << c.max;
+  }
+  // A lead byte at the very end stands alone.
+  EXPECT_EQ(GneFitCp932("ab\x82", 3, 2), 2u);
+}
+
 TEST(GneCase, LowerCaseIsDbcsAware) {
   char text[] = "ＡＢＺ表ABCｱ";
   GneToLowerCase(text);

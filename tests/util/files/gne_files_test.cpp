@@ -300,6 +300,10 @@ TEST_F(GneFiles, Folders) {
   EXPECT_EQ(GneModuleFolderOf("C:\\tools\\Release\\cantrel.exe"), "C:\\tools");
   EXPECT_EQ(GneModuleFolderOf("/opt/cantrel/Release/cantrel"), "/opt/cantrel");
   EXPECT_EQ(GneModuleFolderOf("/usr/bin/cantrel"), "/usr/bin");
+  // Folders whose names only begin with "Release" are not build folders.
+  EXPECT_EQ(GneModuleFolderOf("/home/u/Releases/cantrel"), "/home/u/Releases");
+  EXPECT_EQ(GneModuleFolderOf("C:\\Release-2\\bin\\cantrel.exe"), "C:\\Release-2\\bin");
+  EXPECT_EQ(GneModuleFolderOf("/opt/Release/sub/cantrel"), "/opt");
   const fs::path deep = cantrel_test::TempDir() / "x" / "y" / "z";
   EXPECT_EQ(GneCreateFolders(deep), 1);
   EXPECT_TRUE(fs::is_directory(deep));
