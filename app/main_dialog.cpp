@@ -519,10 +519,15 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
     ErrorMsg(0);
     return false;
   }
+  // A file that is not there or that the reader refuses (it says why) leaves the working song
+  // as it was: it is not traded for an empty one that the exit would then save over it.
+  if (!GneFileMustExist(path)) return false;
   const int64_t size = std::max<int64_t>(0, plat::FileSize(path));
   int bars = 32, beats = 4, key = 0, metre = 1;
-  std::unique_ptr<CSongData> loaded = CSongData::LoadFromFile(path, &bars, &beats, &key, &metre);
-  if (!loaded) return false;
+  bool readOk = false;
+  std::unique_ptr<CSongData> loaded =
+      CSongData::LoadFromFile(path, &bars, &beats, &key, &metre, &readOk);
+  if (!loaded || !readOk) return false;
   song = std::move(loaded);
   const int category = song->info.GetInt(SongInfoBlock::kStyleCategory);
   const int slot = song->info.GetInt(SongInfoBlock::kStyleSlot);

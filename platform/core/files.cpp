@@ -89,10 +89,12 @@ bool WriteFileAtomic(const fs::path& path, const void* data, size_t size, std::e
     p += n;
     left -= static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    int err = errno;
+  // The descriptor is closed whether or not the data reached the disk.
+  const int synced = ::fsync(fd) == 0 ? 0 : errno;
+  const int closed = ::close(fd) == 0 ? 0 : errno;
+  if (synced != 0 || closed != 0) {
     ::unlink(tmp.c_str());
-    SetError(error, err);
+    SetError(error, synced != 0 ? synced : closed);
     return false;
   }
   if (::rename(tmp.c_str(), path.c_str()) != 0) {

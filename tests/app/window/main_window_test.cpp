@@ -219,6 +219,28 @@ TEST_F(MainWindowTest, ASongPathTooLongForTheSettingsIsNotStoredCut) {
   EXPECT_EQ(dlg->config.songPath[0], 0) << "a cut path would name another file";
 }
 
+TEST_F(MainWindowTest, AMissingOrDamagedSongLeavesTheWorkingSongAsItWas) {
+  WriteSong(folder / "data_kv.dat", 14, 4, 3);
+  const fs::path missing = cantrel_test::TempDir() / "no such song.mwd";
+  const fs::path damaged = cantrel_test::TempDir() / "damaged.mwd";
+  ASSERT_TRUE(plat::WriteFileAtomic(damaged, std::vector<uint8_t>(2000, 0x5A)));
+  for (const fs::path& path : {missing, damaged}) {
+    Start("\"" + path.string() + "\"");
+    EXPECT_GE(cantrel_test::Sink().Count(), 1u) << path << ": the user is told";
+    EXPECT_EQ(dlg->song->bar_count, 14) << path;
+    EXPECT_EQ(dlg->barCountSpin->value(), 14) << path;
+    EXPECT_EQ(dlg->keyList->currentIndex(), 3) << path;
+    EXPECT_EQ(dlg->config.songPath[0], 0) << path;
+    dlg.reset();
+    // The exit saved the working song it had, not an empty one.
+    int bars = 0, beats = 0, key = 0;
+    std::unique_ptr<CSongData> saved =
+        CSongData::LoadFromFile(folder / "data_kv.dat", &bars, &beats, &key, nullptr);
+    EXPECT_EQ(saved->bar_count, 14) << path;
+    cantrel_test::Sink().Clear();
+  }
+}
+
 TEST_F(MainWindowTest, DroppedFilesOfOtherKindsOrTooLargeAreRefused) {
   Start();
   const int bars = dlg->song->bar_count;
