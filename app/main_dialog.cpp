@@ -19,6 +19,7 @@
 #include "util/program_errors.h"
 #include "util/settings_file.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -135,6 +136,11 @@ void CBrevantDlg::CreateControls() {
                                                      barCountSpin, tempoSpin, metreLabel,
                                                      barCountLabel, styleOriginLabel}) {
     w->setFont(compact);
+  }
+  // The metre and key lists are narrow: a slim arrow leaves room for "4/4" and "F#m".
+  for (QComboBox* c : {metreList, keyList}) {
+    c->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
+    c->view()->setMinimumWidth(64);  // the open list shows whole names
   }
   exitButton = new QPushButton(plat::ToQString("  終　了"), this);
   exitButton->setObjectName(QStringLiteral("1039"));
