@@ -330,9 +330,12 @@ void CLongStaffPicture::PaintMask(int row, int glyph, double x0, double y0, doub
   // Nothing of a glyph that far away could land on the surface.
   if (!(k > 0) || k > 1e3 || std::abs(x0) > 1e6 || std::abs(y0) > 1e6) return;
   plat::Dc* dc = St().rows[row].dc;
-  // Darkening per cell: 64 while several cells share a pixel; as cells grow towards a pixel
-  // each one darkens more, so that a glyph reads as solid at every spacing.
-  const int step = std::max(64, static_cast<int>(255 * k * k));
+  // Darkening per cell: 64 while every pixel inside the glyph takes at least four cells (two
+  // per axis), so that the edges, which take fewer, come out grey and smooth the shape. Once a
+  // cell spans more than half a pixel, an inside pixel may take a single cell: then each cell
+  // darkens fully, so that the glyph reads solid instead of hatched.
+  const int perAxis = k > 0.5 ? 1 : static_cast<int>(1.0 / k);
+  const int step = std::max(64, 255 / (perAxis * perAxis));
   for (int r = 0; r < m.height; ++r) {
     const int y1 = static_cast<int>(r * k + y0) + dy;
     const int y2 = std::max(static_cast<int>((r + 1) * k + y0) + dy, y1 + 1);

@@ -142,28 +142,33 @@ void PercussionClef(QPainter& p) {
   p.drawRect(QRectF(15.0, 10.67, 2.6, 10.66));
 }
 
-// Accidentals in a 28 x 28 grid; the note head's centre lies near row 18.5.
+// Accidentals in a 28 x 28 grid. The score draws the grid 1.25 staff spaces wide and tall, its
+// left edge 1.2 spaces before the note head and its top a third of a space above the head, so
+// the head's centre lies on row 18.7 and the head begins just right of column 27. The signs keep
+// their right edge near column 24 (a narrow gap before the head) and use strokes of about two
+// units (verticals) and three and a half (the heavy bars), which stay solid at a spacing of
+// seven pixels, the main score's.
 void Sharp(QPainter& p) {
-  Line(p, 11.0, 4.0, 11.0, 27.5, 1.6);
-  Line(p, 17.0, 2.5, 17.0, 26.0, 1.6);
-  Line(p, 6.5, 13.5, 21.5, 10.0, 3.0);
-  Line(p, 6.5, 21.0, 21.5, 17.5, 3.0);
+  Line(p, 10.0, 2.0, 10.0, 27.8, 2.1);
+  Line(p, 17.5, 0.5, 17.5, 26.3, 2.1);
+  Line(p, 4.8, 16.6, 23.0, 12.6, 3.6);
+  Line(p, 4.8, 24.4, 23.0, 20.4, 3.6);
 }
 
 void Flat(QPainter& p) {
-  Line(p, 9.0, 0.5, 9.0, 27.0, 1.7);
+  Line(p, 8.5, 0.3, 8.5, 27.6, 2.2);
   QPainterPath b;
-  b.moveTo(9.0, 18.5);
-  b.cubicTo(12.0, 14.5, 20.5, 14.5, 19.0, 19.5);
-  b.cubicTo(18.0, 22.5, 13.0, 25.0, 9.0, 27.0);
-  StrokePath(p, b, 2.2);
+  b.moveTo(8.5, 18.6);
+  b.cubicTo(12.5, 13.6, 23.0, 13.2, 21.2, 19.2);
+  b.cubicTo(20.0, 22.8, 14.0, 25.6, 8.5, 27.4);
+  StrokePath(p, b, 2.6);
 }
 
 void Natural(QPainter& p) {
-  Line(p, 10.0, 2.5, 10.0, 22.5, 1.6);
-  Line(p, 17.5, 10.0, 17.5, 27.5, 1.6);
-  Line(p, 10.0, 13.5, 17.5, 11.5, 3.0);
-  Line(p, 10.0, 21.0, 17.5, 19.0, 3.0);
+  Line(p, 8.5, 1.0, 8.5, 23.8, 2.1);
+  Line(p, 19.5, 11.0, 19.5, 27.8, 2.1);
+  Line(p, 8.5, 15.4, 19.5, 12.6, 3.6);
+  Line(p, 8.5, 23.2, 19.5, 20.4, 3.6);
 }
 
 // Heads in a 16 x 16 grid (the head rectangle).
@@ -190,11 +195,13 @@ void CrossHead(QPainter& p) {
 // goes up), flags hang to the right from its top.
 void Stem(QPainter& p) { p.drawRect(QRectF(7.0, 0.0, 1.2, 32.0)); }
 
+// A flag: a crescent hanging from the stem's top, widest (about three units, so that it stays a
+// shape and not a hairline on the main score) a third of the way down, ending in a point.
 void Flag(QPainter& p, double y) {
   QPainterPath f;
-  f.moveTo(7.6, y);
-  f.cubicTo(8.4, y + 4.0, 14.6, y + 6.0, 13.2, y + 13.0);
-  f.cubicTo(14.0, y + 8.0, 10.0, y + 7.0, 7.6, y + 5.2);
+  f.moveTo(7.4, y);
+  f.cubicTo(8.2, y + 4.4, 15.6, y + 5.6, 13.6, y + 14.0);
+  f.cubicTo(13.4, y + 9.4, 10.4, y + 7.8, 7.4, y + 6.6);
   f.closeSubpath();
   p.drawPath(f);
 }
@@ -305,9 +312,13 @@ void WriteMasks() {
 
 const QColor kGreen(0, 100, 0);
 
+// The main window's background (grey with a touch of blue): the rounded corners of a face
+// blend into it instead of showing white notches.
+const QColor kWindowBack(194, 194, 200);
+
 QImage Face(int w, int h, bool pressed) {
   QImage img(w, h, QImage::Format_RGB32);
-  img.fill(QColor(255, 255, 255));
+  img.fill(kWindowBack);
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
   const QRectF r(0.5, 0.5, w - 1.0, h - 1.0);
@@ -415,53 +426,39 @@ void WriteButtons() {
 // Counter digits: seven segments, lit in light green, unlit segments faintly visible.
 // The main window hands the counter the ids 241..249, 240 for the digits 0..9, so the digit d
 // is drawn as bitmap 241 + d, and 9 as 240.
+//
+// The segments are set pixel by pixel (14 x 16 cells are too small for smooth shapes): two
+// pixels thick, the bars four pixels long between the columns, the corners left out so that
+// neighbouring segments read apart. Digits of a counter stand next to each other, so each
+// keeps three blank columns on the left and three on the right.
 
 void WriteDigits() {
   // Segments a b c d e f g.
   static const int kSeg[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+  const QColor lit(150, 255, 150), unlit(14, 34, 16);
+  struct Box {
+    int x, y, w, h;
+  };
+  const int l = 3, r = 9;          // left and right columns (two pixels each)
+  const int t = 1, m = 7, b = 13;  // top, middle and bottom rows (two pixels each)
+  const Box seg[7] = {
+      {l + 2, t, 4, 2},          // a
+      {r, t + 2, 2, m - t - 2},  // b
+      {r, m + 2, 2, b - m - 2},  // c
+      {l + 2, b, 4, 2},          // d
+      {l, m + 2, 2, b - m - 2},  // e
+      {l, t + 2, 2, m - t - 2},  // f
+      {l + 2, m, 4, 2},          // g
+  };
   for (int digit = 0; digit <= 9; ++digit) {
-    const int k = 8;
-    QImage big(14 * k, 16 * k, QImage::Format_RGB32);
-    big.fill(Qt::black);
-    {
-      QPainter p(&big);
-      p.setRenderHint(QPainter::Antialiasing, true);
-      p.scale(k, k);
-      p.setPen(Qt::NoPen);
-      // Segments two pixels thick on pixel edges, so that the digits stay crisp at their size.
-      const double l = 4.0, r = 10.0, t = 2.0, m = 8.0, b = 14.0, th = 2.0;
-      auto hseg = [&](double y) {
-        QPainterPath s;
-        s.moveTo(l + 0.4, y);
-        s.lineTo(l + th * 0.6 + 0.4, y - th / 2);
-        s.lineTo(r - th * 0.6 - 0.4, y - th / 2);
-        s.lineTo(r - 0.4, y);
-        s.lineTo(r - th * 0.6 - 0.4, y + th / 2);
-        s.lineTo(l + th * 0.6 + 0.4, y + th / 2);
-        s.closeSubpath();
-        return s;
-      };
-      auto vseg = [&](double x, double y0, double y1) {
-        QPainterPath s;
-        s.moveTo(x, y0 + 0.4);
-        s.lineTo(x + th / 2, y0 + th * 0.6 + 0.4);
-        s.lineTo(x + th / 2, y1 - th * 0.6 - 0.4);
-        s.lineTo(x, y1 - 0.4);
-        s.lineTo(x - th / 2, y1 - th * 0.6 - 0.4);
-        s.lineTo(x - th / 2, y0 + th * 0.6 + 0.4);
-        s.closeSubpath();
-        return s;
-      };
-      const QPainterPath segs[7] = {hseg(t), vseg(r, t, m), vseg(r, m, b), hseg(b),
-                                    vseg(l, m, b), vseg(l, t, m), hseg(m)};
-      for (int s = 0; s < 7; ++s) {
-        const bool on = (kSeg[digit] >> s) & 1;
-        p.setBrush(on ? QColor(150, 255, 150) : QColor(16, 40, 18));
-        p.drawPath(segs[s]);
-      }
+    QImage img(14, 16, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    for (int s = 0; s < 7; ++s) {
+      const QRgb c = ((kSeg[digit] >> s) & 1) ? lit.rgb() : unlit.rgb();
+      for (int y = seg[s].y; y < seg[s].y + seg[s].h; ++y)
+        for (int x = seg[s].x; x < seg[s].x + seg[s].w; ++x) img.setPixel(x, y, c);
     }
-    Save(big.scaled(14, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
-         QString("%1.png").arg(digit == 9 ? 240 : 241 + digit));
+    Save(img, QString("%1.png").arg(digit == 9 ? 240 : 241 + digit));
   }
 }
 
