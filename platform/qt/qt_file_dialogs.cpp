@@ -73,24 +73,28 @@ FileDialogResult ResultOf(const QFileDialog& dialog, bool accepted) {
   return result;
 }
 
-FileDialogResult QtFileDialogs::RunFileDialog(const FileDialogRequest& request) {
-  if (!QCoreApplication::instance()) return FileDialogResult{};
-  if (OnUiThread()) return RunFileOnUiThread(request);
-  FileDialogResult result;
+namespace {
+
+// Runs a dialog on the UI thread: directly there, from another thread by waiting for it; no
+// application gives the empty result.
+template <typename Result, typename Run>
+Result RunOnUiThread(Run run) {
+  if (!QCoreApplication::instance()) return Result{};
+  if (OnUiThread()) return run();
+  Result result;
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [&]() { result = RunFileOnUiThread(request); },
-      Qt::BlockingQueuedConnection);
+      QCoreApplication::instance(), [&]() { result = run(); }, Qt::BlockingQueuedConnection);
   return result;
 }
 
+}  // namespace
+
+FileDialogResult QtFileDialogs::RunFileDialog(const FileDialogRequest& request) {
+  return RunOnUiThread<FileDialogResult>([&]() { return RunFileOnUiThread(request); });
+}
+
 FolderDialogResult QtFileDialogs::RunFolderDialog(const FolderDialogRequest& request) {
-  if (!QCoreApplication::instance()) return FolderDialogResult{};
-  if (OnUiThread()) return RunFolderOnUiThread(request);
-  FolderDialogResult result;
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [&]() { result = RunFolderOnUiThread(request); },
-      Qt::BlockingQueuedConnection);
-  return result;
+  return RunOnUiThread<FolderDialogResult>([&]() { return RunFolderOnUiThread(request); });
 }
 
 FileDialogResult QtFileDialogs::RunFileOnUiThread(const FileDialogRequest& request) {
