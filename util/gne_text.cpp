@@ -119,10 +119,15 @@ int GneSplitCommandLine(const char* text, char out[kCommandLineSlots][kCommandLi
             pos = 0;
             continue;
         }
-        if (pos < kCommandLineSlotSize - 1) {
-            out[slot][pos++] = *c;
+        // A double-byte character is kept whole or dropped whole.
+        const int width = (GneIsLeadByte(static_cast<uint8_t>(*c)) && c[1] != 0) ? 2 : 1;
+        if (pos + width <= kCommandLineSlotSize - 1) {
+            for (int k = 0; k < width; ++k) out[slot][pos++] = c[k];
             out[slot][pos] = 0;
+        } else {
+            pos = kCommandLineSlotSize - 1;  // full: the rest of this token is dropped
         }
+        c += width - 1;
     }
     return slot;
 }
@@ -199,7 +204,7 @@ int GneSplitBySemicolon(const char* text, char (*out)[256], int max_slots) {
         const size_t len = end != nullptr ? static_cast<size_t>(end - start) : std::strlen(start);
         if (end == nullptr && len == 0) break;  // a final ';' adds nothing
         if (count >= max_slots) break;
-        const size_t copy = len < 255 ? len : 255;
+        const size_t copy = GneFitCp932(start, len, 255);
         std::memcpy(out[count], start, copy);
         out[count][copy] = 0;
         ++count;

@@ -74,6 +74,12 @@ TEST(GneTokens, CommandLine) {
   const std::string longer(1000, 'z');
   EXPECT_EQ(GneSplitCommandLine(("\"" + longer).c_str(), slots), 0);
   EXPECT_EQ(std::strlen(slots[0]), 259u);
+  // A double-byte character that does not fit is dropped whole, and nothing after it is kept.
+  EXPECT_EQ(GneSplitCommandLine((std::string(258, 'z') + "あb c").c_str(), slots), 1);
+  EXPECT_EQ(std::string(slots[0]), std::string(258, 'z'));
+  EXPECT_STREQ(slots[1], "c");
+  EXPECT_EQ(GneSplitCommandLine((std::string(257, 'z') + "あ").c_str(), slots), 0);
+  EXPECT_EQ(std::string(slots[0]), std::string(257, 'z') + "あ");
 }
 
 TEST(GneTokens, AssignmentsAndComparisons) {
@@ -119,6 +125,10 @@ TEST(GneTokens, RatioAndSemicolons) {
   EXPECT_EQ(GneSplitBySemicolon("", parts, 4), 0);
   EXPECT_EQ(GneSplitBySemicolon("1;2;3;4;5;6", parts, 4), 4);
   EXPECT_STREQ(parts[3], "4");
+  // Long parts are cut without splitting a double-byte character.
+  EXPECT_EQ(GneSplitBySemicolon((std::string(254, 'x') + "あ;y").c_str(), parts, 4), 2);
+  EXPECT_EQ(std::string(parts[0]), std::string(254, 'x'));
+  EXPECT_STREQ(parts[1], "y");
 }
 
 TEST(GneNumbers, HexAndDigits) {
