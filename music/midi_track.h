@@ -58,6 +58,10 @@ constexpr uint32_t kMdtkTextTooLong = 0x0D000028;
 constexpr uint32_t kMdtkMoveFailed = 0x0D000029;
 constexpr uint32_t kMdtkBadBend = 0x0D00002B;
 
+// Buffer size the two-argument GetSysExData assumes: room for every recognised
+// message kind in its usual stored form (a GS parameter message is 12 bytes).
+constexpr int32_t kSysExDataRoom = 16;
+
 // Event count above which adding an event is reported (the array grows all the same).
 constexpr int32_t kTrackEventLimit = 0x20000;
 
@@ -296,7 +300,17 @@ class MidiTrack : public MusicData {
   void ReplaceSysEx(const uint8_t* message, uint32_t new_type, const uint8_t* bytes);
   int GetMasterVolume() const;
   int GetSysExValue(uint32_t kind) const;
-  int GetSysExData(uint32_t kind, uint8_t* out) const;
+  // Copies the stored message (F0 ... F7) of the first system-exclusive event of the
+  // kind into out, which has room for `room` bytes. 1 when found and copied, 0 when
+  // there is no such event, -1 when the message is longer than `room` (nothing is
+  // copied). A null out only looks for the event (1 or 0).
+  int GetSysExData(uint32_t kind, uint8_t* out, int32_t room) const;
+  // The same for a buffer of kSysExDataRoom bytes: a longer message is not copied
+  // and gives 0, so that a caller testing the result never reads an unfilled buffer.
+  int GetSysExData(uint32_t kind, uint8_t* out) const {
+    const int found = GetSysExData(kind, out, kSysExDataRoom);
+    return found < 0 ? 0 : found;
+  }
   int GetSysExValueBefore(uint32_t kind, int32_t tick) const;
   int32_t FindSysExKindTime(uint32_t kind) const;
   int32_t CountSysExKind(uint32_t kind) const;

@@ -59,7 +59,7 @@ void MusicEvent::Clear() {
 }
 
 void MusicEvent::FreeData() {
-  if (data != nullptr) FreeMusicBlock(data);
+  if (data != nullptr && !HoldsInlineBlock()) FreeMusicBlock(data);
   data = nullptr;
   data_block_size_ = 0;
 }
@@ -68,6 +68,23 @@ void MusicEvent::ReplaceBlock(uint8_t* block, int32_t size) {
   FreeData();
   data = block;
   data_block_size_ = block ? size : 0;
+}
+
+void MusicEvent::InstallBlock(const uint8_t* src, int32_t n, int32_t size) {
+  if (n > size) n = size;
+  if (size <= kInlineBlockSize) {
+    // Through a scratch copy: the source may be the inline block itself.
+    uint8_t bytes[kInlineBlockSize] = {};
+    if (n > 0 && src != nullptr) std::memcpy(bytes, src, static_cast<size_t>(n));
+    FreeData();
+    std::memcpy(inline_block_, bytes, sizeof bytes);
+    data = inline_block_;
+    data_block_size_ = size;
+    return;
+  }
+  uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
+  if (n > 0 && src != nullptr) std::memcpy(block, src, static_cast<size_t>(n));
+  ReplaceBlock(block, size);
 }
 
 void MusicEvent::Copy(const MusicEvent& other) {
@@ -81,12 +98,9 @@ void MusicEvent::Copy(const MusicEvent& other) {
   value = other.value;
   data_length = other.data_length;
   if (other.data != nullptr) {
-    int32_t size = BlockSizeFor(other.data_length);
-    uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
     int32_t n = other.data_length < 0 ? 0 : other.data_length;
     if (n > other.data_block_size_) n = other.data_block_size_;
-    if (n > 0) std::memcpy(block, other.data, static_cast<size_t>(n));
-    ReplaceBlock(block, size);
+    InstallBlock(other.data, n, BlockSizeFor(other.data_length));
   } else {
     FreeData();
   }
@@ -104,10 +118,7 @@ int MusicEvent::SetDataQuietly(const void* bytes, int32_t length) {
     ErrorMsg(kMuevDataTooLong);
     return 0;
   }
-  int32_t size = BlockSizeFor(length);
-  uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
-  if (bytes != nullptr) std::memcpy(block, bytes, static_cast<size_t>(length));
-  ReplaceBlock(block, size);
+  InstallBlock(static_cast<const uint8_t*>(bytes), length, BlockSizeFor(length));
   data_length = length;
   return length;
 }
@@ -140,13 +151,8 @@ uint8_t* MusicEvent::GetDataAt(int32_t at) const {
 }
 
 void MusicEvent::ResizeData(int32_t length) {
-  int32_t size = BlockSizeFor(length);
-  uint8_t* block = AllocMusicBlock(static_cast<size_t>(size));
-  if (data != nullptr) {
-    int32_t keep = data_block_size_ < size ? data_block_size_ : size;
-    std::memcpy(block, data, static_cast<size_t>(keep));
-  }
-  ReplaceBlock(block, size);
+  const int32_t size = BlockSizeFor(length);
+  InstallBlock(data, data != nullptr ? data_block_size_ : 0, size);
 }
 
 void MusicEvent::SetDataByte(int32_t at, int byte) {

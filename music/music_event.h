@@ -58,6 +58,10 @@ class MusicEvent {
   void SetDataByte(int32_t at, int byte);
   // Size in bytes of the block actually held (0 without one).
   int32_t DataBlockSize() const { return data ? data_block_size_ : 0; }
+  // Blocks of up to this many bytes (data of up to 8 bytes: every channel event, tempo,
+  // metre and key) live inside the event itself, so that reading a file does not
+  // allocate once per event; `data` then points into the event.
+  static constexpr int32_t kInlineBlockSize = 16;
 
   static void ErrorMsg(uint32_t code);
 
@@ -80,7 +84,13 @@ class MusicEvent {
   void ReplaceBlock(uint8_t* block, int32_t size);
 
  private:
+  // Makes a zeroed block of `size` bytes holding the first n bytes of src (which may
+  // be the current block) and puts it in place of the current one.
+  void InstallBlock(const uint8_t* src, int32_t n, int32_t size);
+  bool HoldsInlineBlock() const { return data == inline_block_; }
+
   int32_t data_block_size_ = 0;
+  uint8_t inline_block_[kInlineBlockSize] = {};
 };
 
 // Formats one dump line (without the closing CR LF) into text.

@@ -289,13 +289,16 @@ int MidiTrack::GetSysExValue(uint32_t kind) const {
   return -1;
 }
 
-int MidiTrack::GetSysExData(uint32_t kind, uint8_t* out) const {
+int MidiTrack::GetSysExData(uint32_t kind, uint8_t* out, int32_t room) const {
   for (int32_t i = 0; i < event_count; ++i) {
     const MidiEvent* e = events[i];
     if (e->status == kStatusSysEx && e->number == kind) {
-      if (out != nullptr && e->data != nullptr) {
-        std::memcpy(out, e->data, static_cast<size_t>(e->data_length));
-      }
+      if (out == nullptr || e->data == nullptr) return 1;
+      // Never more than the block holds, and never more than the caller has room for.
+      int32_t n = e->data_length < 0 ? 0 : e->data_length;
+      if (n > e->DataBlockSize()) n = e->DataBlockSize();
+      if (n > room) return -1;
+      if (n > 0) std::memcpy(out, e->data, static_cast<size_t>(n));
       return 1;
     }
   }

@@ -212,7 +212,7 @@ TEST(SysExMessages, FindingAndDeleting) {
   EXPECT_EQ(track->GetSysExValueBefore(18, 0x61), 0);
   EXPECT_EQ(track->GetSysExValueBefore(40, 1000), -1);
   Bytes out(32);
-  EXPECT_EQ(track->GetSysExData(18, out.data()), 1);
+  EXPECT_EQ(track->GetSysExData(18, out.data(), static_cast<int32_t>(out.size())), 1);
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 12), GsPart(0x1A, 0x15, 1));
   EXPECT_EQ(track->DeleteSysExOfChannel(0, 18), 1);
   EXPECT_EQ(track->CountSysExKind(18), 1);
@@ -320,4 +320,47 @@ TEST(SysExChannels, RhythmPartAndPrograms) {
   EXPECT_EQ(programs->IsBendableProgram(2), 1);
   EXPECT_EQ(programs->IsBendableProgram(6), 0);
   EXPECT_EQ(programs->IsBendableProgram(7), 0);
+}
+
+// The copy of a stored message never runs past the caller's buffer: a message longer
+// than the room given is refused untouched, and the two-argument form (a buffer of
+// kSysExDataRoom bytes) copies the usual messages but not a long one.
+TEST(SysExMessages, SysExDataCopyIsBounded) {
+  // A GS part message carrying 40 data bytes: still classified by its address.
+  Bytes long_message = {0xF0, 0x32, 0x41, 0x10, 0x42, 0x12, 0x40, 0x11, 0x15};
+  long_message.insert(long_message.end(), 40, 0x01);
+  long_message.insert(long_message.end(), {0x00, 0xF7});
+  std::unique_ptr<MidiTrack> track(Parsed(Join(
+      {{0x00}, long_message, {0x00}, GsPart(0x00, 0x04, 100), {0x00, 0xFF, 0x2F, 0x00}})));
+  ASSERT_EQ(track->CountSysExKind(SysExKind::kGsRhythmPart), 1);
+
+  struct Case {
+    uint32_t kind;
+    int32_t room;
+    int expected;
+    size_t copied;
+  } cases[] = {
+      {SysExKind::kGsRhythmPart, 64, 1, long_message.size()},
+      {SysExKind::kGsRhythmPart, static_cast<int32_t>(long_message.size()), 1, long_message.size()},
+      {SysExKind::kGsRhythmPart, static_cast<int32_t>(long_message.size()) - 1, -1, 0},
+      {SysExKind::kGsRhythmPart, 0, -1, 0},
+      {SysExKind::kGmSystemOn, 64, 0, 0},
+  };
+  for (const Case& c : cases) {
+    Bytes out(static_cast<size_t>(c.room) + 1, 0xEE);  // one guard byte past the room
+    EXPECT_EQ(track->GetSysExData(c.kind, out.data(), c.room), c.expected) << c.room;
+    for (size_t i = 0; i < out.size(); ++i) {
+      EXPECT_EQ(out[i], i < c.copied ? long_message[i] : 0xEE) << c.room << " at " << i;
+    }
+  }
+  EXPECT_EQ(track->GetSysExData(SysExKind::kGsRhythmPart, nullptr, 0), 1);
+
+  // The two-argument form.
+  uint8_t room[kSysExDataRoom + 1];
+  std::memset(room, 0xEE, sizeof room);
+  EXPECT_EQ(track->GetSysExData(SysExKind::kGsRhythmPart, room), 0);
+  for (uint8_t b : room) EXPECT_EQ(b, 0xEE);
+  EXPECT_EQ(track->GetSysExData(SysExKind::kMasterVolume, room), 1);
+  EXPECT_EQ(Bytes(room, room + 12), GsPart(0x00, 0x04, 100));
+  EXPECT_EQ(room[kSysExDataRoom], 0xEE);
 }

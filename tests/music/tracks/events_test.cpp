@@ -80,6 +80,51 @@ TEST(MusicEvent, CopiesOwnTheirData) {
   EXPECT_EQ(b.channel, 4);
 }
 
+// Short data lives inside the event and long data in a block of its own; moving
+// between the two by resizing, growing byte by byte or copying keeps every byte and
+// the zeros after the data.
+TEST(MusicEvent, DataKeepsItsBytesAcrossTheSmallBlockLimit) {
+  std::vector<uint8_t> bytes(40);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i + 1);
+  for (int32_t length : {1, 3, 8, 9, 16, 40}) {
+    MusicEvent e;
+    ASSERT_EQ(e.SetDataQuietly(bytes.data(), length), length);
+    EXPECT_EQ(e.DataBlockSize(), length + 8);
+    for (int32_t i = 0; i < length + 8; ++i) {
+      EXPECT_EQ(e.GetDataByte(i), i < length ? bytes[static_cast<size_t>(i)] : 0) << length;
+    }
+    MusicEvent copy(e);
+    EXPECT_NE(copy.data, e.data);
+    e.SetDataByte(0, 0xEE);
+    EXPECT_EQ(copy.GetDataByte(0), 1);
+    // Grow past the small-block limit and shrink back: the bytes that fit stay.
+    e.ResizeData(30);
+    e.data_length = 30;
+    EXPECT_EQ(e.DataBlockSize(), 38);
+    EXPECT_EQ(e.GetDataByte(0), 0xEE);
+    for (int32_t i = 1; i < 38; ++i) {
+      EXPECT_EQ(e.GetDataByte(i), i < length ? bytes[static_cast<size_t>(i)] : 0) << length;
+    }
+    e.ResizeData(2);
+    e.data_length = 2;
+    EXPECT_EQ(e.DataBlockSize(), 10);
+    EXPECT_EQ(e.GetDataByte(1), length > 1 ? 2 : 0);
+    // Copying onto an event that holds data of the other kind replaces it.
+    e = copy;
+    EXPECT_EQ(e.data_length, length);
+    EXPECT_EQ(e.GetDataByte(length - 1), bytes[static_cast<size_t>(length - 1)]);
+  }
+  MusicEvent grown;
+  const uint8_t first = 100;
+  grown.SetDataQuietly(&first, 1);
+  for (int i = 1; i < 30; ++i) {
+    grown.SetDataByte(i, i + 100);
+    grown.data_length = i + 1;
+  }
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(grown.GetDataByte(i), i + 100);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
 TEST(MusicEvent, DumpLinesUseTwoDigitsAtLeast) {
   MusicEvent e(12);
   e.status = 0x90;
