@@ -350,6 +350,34 @@ TEST_F(StaffRowTest, StrangeNotesDrawNothingHarmful) {
   }
 }
 
+// Shaded glyphs (colour 0) darken a pixel once per mask cell. Where several cells share each
+// pixel the edges come out grey and smooth; where a cell spans more than half a pixel an inside
+// pixel may take a single cell, and the glyph must still be solid, not hatched.
+TEST_F(StaffRowTest, ShadedGlyphsAreSolidWhenCellsGrowAndSmoothWhenTheyShrink) {
+  auto greys = [&](int height) {
+    CStaffPicture::ResetState();
+    picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 200, height}, 40, 83,
+                                                  nullptr, 960, nullptr);
+    picture->SetClefVisible(0, 0);
+    picture->SetKeySignature(0, 3);
+    picture->ShowKeySignature(0, 1);
+    const QImage img = draw_test::ToImage(*picture->Surface(0));
+    int black = 0, grey = 0;
+    for (int y = 0; y < img.height(); ++y) {
+      for (int x = 0; x < img.width(); ++x) {
+        const int c = qRed(img.pixel(x, y));
+        black += c == 0;
+        grey += c != 0 && c != 100 && c != 255;  // neither ink, staff line nor paper
+      }
+    }
+    EXPECT_GT(black, 0) << height;
+    return grey;
+  };
+  EXPECT_EQ(greys(196), 0);  // spacing 14: a cell is 0.63 pixels
+  EXPECT_EQ(greys(280), 0);  // spacing 20: 0.89 pixels
+  EXPECT_GT(greys(96), 0);   // spacing 6.9: about three cells to a pixel, grey edges
+}
+
 TEST_F(StaffRowTest, ShowcaseRowGolden) {
   picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 420, 126}, 40, 83,
                                                 nullptr, 960, nullptr);
