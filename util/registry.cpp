@@ -90,8 +90,10 @@ int GneRegisterFileType(const char* extension, const char* typeName, const char*
 
 bool GneRegistryGet(const std::string& key, const std::string& name, std::string& data) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
+  // Keys and names are kept as they are stored: tabs and line breaks as blanks.
+  const std::string k = Clean(key), n = Clean(name);
   for (const Entry& e : ReadEntries()) {
-    if (e.key == key && e.name == name) {
+    if (e.key == k && e.name == n) {
       data = e.data;
       return true;
     }
@@ -102,14 +104,15 @@ bool GneRegistryGet(const std::string& key, const std::string& name, std::string
 bool GneRegistrySet(const std::string& key, const std::string& name, const std::string& data) {
   std::lock_guard<std::mutex> lock(RegistryMutex());
   std::vector<Entry> entries = ReadEntries();
+  const std::string k = Clean(key), n = Clean(name);
   bool found = false;
   for (Entry& e : entries) {
-    if (e.key == key && e.name == name) {
+    if (e.key == k && e.name == n) {
       e.data = Clean(data);
       found = true;
     }
   }
-  if (!found) entries.push_back(Entry{Clean(key), Clean(name), Clean(data)});
+  if (!found) entries.push_back(Entry{k, n, Clean(data)});
   std::string text;
   for (const Entry& e : entries) text += e.key + "\t" + e.name + "\t" + e.data + "\n";
   return plat::WriteFileAtomic(RegistryFile(), text);

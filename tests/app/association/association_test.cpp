@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -111,6 +113,15 @@ TEST_F(AssociationTest, OtherValuesLiveInAKeyValueFile) {
   GneGetMidiMapperDeviceName(name);
   EXPECT_EQ(name, "Synth B");
   EXPECT_TRUE(fs::exists(plat::UserDataFolder() / "registry.txt"));
+  // A key with a tab or line break is found again and replaced, not added once more.
+  std::string value;
+  ASSERT_TRUE(GneRegistrySet("Odd\tkey", "na\nme", "1"));
+  ASSERT_TRUE(GneRegistrySet("Odd\tkey", "na\nme", "2"));
+  ASSERT_TRUE(GneRegistryGet("Odd\tkey", "na\nme", value));
+  EXPECT_EQ(value, "2");
+  std::string text;
+  ASSERT_TRUE(plat::ReadWholeFile(plat::UserDataFolder() / "registry.txt", text));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
 }
 
 }  // namespace
