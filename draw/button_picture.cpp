@@ -133,23 +133,24 @@ void CButtonPictureSet<Kind>::DrawAll() {
 }
 
 template <int Kind>
-void CButtonPictureSet<Kind>::OnPress(int, int, int id) {
-  if (id == -1 || !ValidNumber(id)) return;
+void CButtonPictureSet<Kind>::SetPressed(int id, int pressed) {
+  if (!ValidNumber(id)) return;
   SetState& st = State();
-  st.buttons[id].pressed = 1;
+  st.buttons[id].pressed = pressed;
   DrawButton(id);
   Blit(st.buttons[id].dc, st.buttons[id].control);
-  if (st.press) st.press(id);
+  const ButtonCallback& report = pressed ? st.press : st.release;
+  if (report) report(id);
+}
+
+template <int Kind>
+void CButtonPictureSet<Kind>::OnPress(int, int, int id) {
+  SetPressed(id, 1);
 }
 
 template <int Kind>
 void CButtonPictureSet<Kind>::OnRelease(int, int, int id) {
-  if (!ValidNumber(id)) return;
-  SetState& st = State();
-  st.buttons[id].pressed = 0;
-  DrawButton(id);
-  Blit(st.buttons[id].dc, st.buttons[id].control);
-  if (st.release) st.release(id);
+  SetPressed(id, 0);
 }
 
 template <int Kind>

@@ -91,6 +91,8 @@ class CButtonPictureSet : public COffScreenPicture {
   static bool ValidNumber(int number) { return number >= 0 && number < State().count; }
   static void LoadFaces(button_detail::Slot& s, int releasedId, int pressedId);
   static void ReportFull();
+  // Draws the button up or down, copies it to the screen and reports it to the owner.
+  static void SetPressed(int number, int pressed);
 };
 
 class CButtonPicture : public CButtonPictureSet<1> {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 using staff_detail::Row;
 
@@ -145,44 +146,33 @@ bool CStaffPicture::AddRow(COffScreenControl* control, const Rect& rect, int low
   const int count = high - low + 1;
   r.sharpTable.assign(count, StaffPosition());
   r.flatTable.assign(count, StaffPosition());
-  {
-    double y = H - s;
+  // Both tables walk the pitches upward from a start y, moving up half a spacing where the
+  // spelling's rule says the head goes to the next line position.
+  auto fill = [&](std::vector<StaffPosition>& table, int spelling, double y,
+                  const std::function<bool(int m, int j, int f)>& movesUp) {
     int f = 0;
     for (int j = 0; j < count; ++j) {
       const int p = low + j;
-      const int m = p % 24;
-      if (InSet(m, {2, 5, 9, 12, 16, 19, 23}) ||
-          (InSet(m, {0, 4, 7, 11, 14, 17, 21}) && (j >= 2 || (j == 1 && f == 1)))) {
+      if (movesUp(p % 24, j, f)) {
         y -= s / 2;
         f = 1;
       }
-      StaffPosition& sp = r.sharpTable[j];
+      StaffPosition& sp = table[j];
       sp.pitch = p;
-      sp.accidental = AccidentalOf(p, 2);
+      sp.accidental = AccidentalOf(p, spelling);
       sp.left = static_cast<int>(W / 2 - s / 2);
       sp.right = static_cast<int>(W / 2 + s / 2);
       SetVertical(sp, y, s);
     }
-  }
-  {
-    double y = H - 1.5 * s;
-    int f = 0;
-    for (int j = 0; j < count; ++j) {
-      const int p = low + j;
-      const int m = p % 24;
-      if ((InSet(m, {1, 3, 6, 10, 13, 17, 20}) && j >= 1) ||
-          (InSet(m, {0, 5, 8, 12, 15, 18, 22}) && (j >= 3 || ((j == 1 || j == 2) && f == 1)))) {
-        y -= s / 2;
-        f = 1;
-      }
-      StaffPosition& fp = r.flatTable[j];
-      fp.pitch = p;
-      fp.accidental = AccidentalOf(p, 1);
-      fp.left = static_cast<int>(W / 2 - s / 2);
-      fp.right = static_cast<int>(W / 2 + s / 2);
-      SetVertical(fp, y, s);
-    }
-  }
+  };
+  fill(r.sharpTable, 2, H - s, [](int m, int j, int f) {
+    return InSet(m, {2, 5, 9, 12, 16, 19, 23}) ||
+           (InSet(m, {0, 4, 7, 11, 14, 17, 21}) && (j >= 2 || (j == 1 && f == 1)));
+  });
+  fill(r.flatTable, 1, H - 1.5 * s, [](int m, int j, int f) {
+    return (InSet(m, {1, 3, 6, 10, 13, 17, 20}) && j >= 1) ||
+           (InSet(m, {0, 5, 8, 12, 15, 18, 22}) && (j >= 3 || ((j == 1 || j == 2) && f == 1)));
+  });
   st.count = index + 1;
   MarkDirty(index);
   return true;

@@ -2,22 +2,19 @@
 // of a double-byte character.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <string_view>
 
-// The number of bytes of `text` that fit in `maxBytes` without splitting a character.
+#include "util/gne_text.h"
+
+// The number of bytes of `text` (up to its first NUL) that fit in `maxBytes` without splitting a
+// character.
 inline size_t Cp932FitLength(std::string_view text, size_t maxBytes) {
-  size_t i = 0;
-  while (i < text.size() && text[i] != '\0') {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    const size_t len = (lead && i + 1 < text.size() && text[i + 1] != '\0') ? 2 : 1;
-    if (i + len > maxBytes) break;
-    i += len;
-  }
-  return i;
+  const size_t end = std::min(text.size(), text.find('\0'));
+  return GneFitCp932(text.data(), end, maxBytes);
 }
 
 // Copies the text into a slot of `size` bytes (terminator included), cut to fit.
