@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/core/clock.h"
+#include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "song/song_bytes.h"
 #include "song/song_data.h"
@@ -761,7 +762,7 @@ bool CSongData::SaveAs(int bpb, int key, const std::filesystem::path* to, int me
   if (target.empty() || !plat::WriteFileAtomic(target, image.data(), image.size(), &error)) {
     std::copy(unpacked.begin(), unpacked.end(), cells);
     std::string text = std::string("GENE01000007 ") + kFileOpenFailedText + "[" +
-                       target.string() + "]";
+                       plat::Utf8ToCp932(target.string()) + "]";
     GneErrorBox(text);
     return false;
   }

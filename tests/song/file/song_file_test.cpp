@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "song/song_bytes.h"
 #include "song/song_data.h"
@@ -194,6 +195,14 @@ TEST(SongFile, FailedSaveReportsAndKeepsTheSong) {
   const fs::path good = Tmp("good.mwd");
   EXPECT_TRUE(song->Save(&good));
   EXPECT_EQ(fs::file_size(good), 121880u);
+  // The box shows a Japanese path in the system's own text encoding.
+  cantrel_test::Sink().Clear();
+  const fs::path japanese = Tmp(plat::Cp932ToUtf8("無い フォルダ/曲.mwd"));
+  EXPECT_FALSE(song->Save(&japanese));
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_NE(cantrel_test::Sink().Texts()[0].find("[" + plat::Utf8ToCp932(japanese.string()) + "]"),
+            std::string::npos);
+  EXPECT_NE(cantrel_test::Sink().Texts()[0].find("無い フォルダ"), std::string::npos);
 }
 
 TEST(SongFile, SaveWithoutPathUsesTheLoadedPath) {
