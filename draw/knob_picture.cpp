@@ -147,8 +147,9 @@ void CKnobPicture::DrawKnob(int knob) {
   dc->FillSolidRect(Rect{0, 0, w, h}, k.background);
   const int cx = w / 2, cy = h / 2;
   if (k.mode == 1) {
-    int a = static_cast<int>(180.0 - k.value / 100.0 * 360.0);
-    a %= 360;
+    // The head angle, reduced in floating point: the value grows without bound while the
+    // worker runs, and 3.6 times a large value does not fit an int.
+    const int a = static_cast<int>(std::fmod(std::trunc(180.0 - k.value / 100.0 * 360.0), 360.0));
     for (int t = 0; t < 360; t += 3) {
       int r = Jitter() + k.dot[0];
       int g = Jitter() + k.dot[1];

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -315,6 +316,11 @@ TEST_F(WidgetTest, KnobModes) {
   // Value 50 and value 150 put the head at the bottom.
   CKnobPicture::SetValue(150, 0);
   EXPECT_GT(green(18, 18 + 15), 150);
+  // The value grows without bound while the worker runs: the largest one still turns the head
+  // (to about 11 degrees, so the arc passes 30 degrees and not the top).
+  CKnobPicture::SetValue(std::numeric_limits<int>::max(), 0);
+  EXPECT_GT(green(25, 30), 100);  // angle 30, radius 15
+  EXPECT_LT(green(18, 18 - 15), 70);
   // Mode 2, value 5: a circle of diameter 1, four pixel pairs at the centre.
   CKnobPicture::SetMode(2, 0);
   CKnobPicture::SetValue(5, 0);
