@@ -27,7 +27,8 @@ fs::path DefaultProgramFolder() {
 
 fs::path DefaultUserDataFolder() {
   fs::path base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
+  // A relative XDG_DATA_HOME is not valid (it would follow the current folder): it is ignored.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && fs::path(xdg).is_absolute()) {
     base = xdg;
   } else if (const char* home = std::getenv("HOME"); home && *home) {
     base = fs::path(home) / ".local" / "share";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -63,6 +64,27 @@ TEST(Folders, OverridesAndDefaults) {
   EXPECT_TRUE(fs::is_directory(d));
   EXPECT_TRUE(fs::exists(plat::ProgramFolder()));
   EXPECT_FALSE(plat::ExecutablePath().empty());
+}
+
+TEST(Folders, UserDataFolderFollowsXdgDataHomeOnlyWhenAbsolute) {
+  const fs::path before = plat::UserDataFolder();
+  const char* old_xdg = std::getenv("XDG_DATA_HOME");
+  const char* old_home = std::getenv("HOME");
+  const std::string saved_xdg = old_xdg ? old_xdg : "", saved_home = old_home ? old_home : "";
+  const fs::path home = cantrel_test::TempDir() / "home";
+  const fs::path xdg = cantrel_test::TempDir() / "xdg";
+  setenv("HOME", home.c_str(), 1);
+  plat::SetUserDataFolder({});
+  setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+  EXPECT_EQ(plat::UserDataFolder(), xdg / "cantrel");
+  setenv("XDG_DATA_HOME", "relative/share", 1);
+  EXPECT_EQ(plat::UserDataFolder(), home / ".local" / "share" / "cantrel");
+  unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(plat::UserDataFolder(), home / ".local" / "share" / "cantrel");
+  if (old_xdg) setenv("XDG_DATA_HOME", saved_xdg.c_str(), 1);
+  if (old_home) setenv("HOME", saved_home.c_str(), 1);
+  plat::SetUserDataFolder(before);
+  EXPECT_FALSE(fs::exists("relative")) << "nothing made in the current folder";
 }
 
 TEST(Sink, RecorderKeepsBoxesAndScriptedAnswers) {
