@@ -145,12 +145,16 @@ int MidiOutDevice::SendSysEx(int length, const uint8_t* bytes) {
   if (!port_) return plat::kMidiNotOpen;
   if (!bytes || length < 1) return plat::kMidiInvalParam;
   if (bytes[0] == 0xF0) {
-    // The stored form carries the file's length byte after F0.
+    // The stored form carries the file's length number after F0: one byte up to 127 bytes of
+    // message, more (each but the last with bit 7 set, at most four) for longer ones.
     if (length < 2) return plat::kMidiInvalParam;
+    int body = 1;
+    for (int k = 0; k < 4 && body < length; ++k)
+      if ((bytes[body++] & 0x80) == 0) break;
     std::vector<uint8_t> message;
-    message.reserve(static_cast<size_t>(length) - 1);
+    message.reserve(static_cast<size_t>(length - body) + 1);
     message.push_back(0xF0);
-    message.insert(message.end(), bytes + 2, bytes + length);
+    message.insert(message.end(), bytes + body, bytes + length);
     return port_->Send(message.data(), message.size());
   }
   return port_->Send(bytes, static_cast<size_t>(length));

@@ -52,8 +52,8 @@ class MidiOutDevice {
   int PitchBend(int range_value, int cents, int channel);
   int SetBendRange(int semitones, int channel);
   int SendGmSystemOn();
-  // Stored system-exclusive data (F0, the file's length byte, the message, F7) goes out as the
-  // message F0 ... F7 without the length byte; other data goes out unchanged. Exactly the
+  // Stored system-exclusive data (F0, the file's length number, the message, F7) goes out as
+  // the message F0 ... F7 without the length number; other data goes out unchanged. Exactly the
   // message's bytes are sent, however long; stored data of fewer than 2 bytes is refused.
   int SendSysEx(int length, const uint8_t* bytes);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/core/synth.h"
+#include "util/gne_music.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -68,6 +69,27 @@ TEST_F(MidiOutDeviceTest, SystemExclusiveSendsExactlyTheMessage) {
   Bytes want(stored.begin() + 2, stored.end());
   want.insert(want.begin(), 0xF0);
   EXPECT_EQ(sent[1], want);
+}
+
+TEST_F(MidiOutDeviceTest, LongSystemExclusiveLosesItsWholeLengthNumber) {
+  // A message of 128 bytes or more carries a length number of two bytes or more, as a file
+  // stores it: none of its bytes reaches the device.
+  MidiOutDevice dev(0);
+  for (int body : {127, 128, 200, 16384}) {
+    SCOPED_TRACE(body);
+    Bytes message;
+    for (int i = 0; i + 1 < body; ++i) message.push_back(uint8_t(i & 0x7F));
+    message.push_back(0xF7);
+    uint8_t length[4];
+    int n = GneWriteVarLen(body, length);
+    Bytes stored = {0xF0};
+    stored.insert(stored.end(), length, length + n);
+    stored.insert(stored.end(), message.begin(), message.end());
+    log_->Clear();
+    EXPECT_EQ(dev.SendSysEx(int(stored.size()), stored.data()), 0);
+    message.insert(message.begin(), 0xF0);
+    EXPECT_EQ(log_->Bytes(), std::vector<Bytes>{message});
+  }
 }
 
 TEST_F(MidiOutDeviceTest, CloseResetsAndClosedDeviceSendsNothing) {
