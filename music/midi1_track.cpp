@@ -47,16 +47,6 @@ MidiEvent* NewBend(int32_t delta, int32_t channel, int32_t bend) {
   return e;
 }
 
-std::vector<int64_t> Ticks(const MidiTrack& track) {
-  std::vector<int64_t> ticks(static_cast<size_t>(track.event_count));
-  int64_t at = 0;
-  for (int32_t i = 0; i < track.event_count; ++i) {
-    at += track.events[i]->delta;
-    ticks[static_cast<size_t>(i)] = at;
-  }
-  return ticks;
-}
-
 // Replaces the track's event pointers by the list (the events are the track's own
 // or new ones; nothing is freed here).
 void SetEventList(MidiTrack& track, const std::vector<MidiEvent*>& list) {
@@ -151,7 +141,7 @@ void Midi1Track::LimitNoteLengths(int32_t limit) {
     ErrorMsg(kMdtkInternal);
     return;
   }
-  const std::vector<int64_t> ticks = Ticks(*this);
+  const std::vector<int64_t> ticks = EventTicks();
   // Walking back: the tick of the next note record that starts later, or of the
   // next End of Track.
   int64_t next = -1;           // -1: nothing follows

@@ -123,6 +123,35 @@ int32_t SysExBodyStart(const MidiEvent& e) {
   return i < len ? i : len;
 }
 
+// Where the payload of the meta event at the track's position starts and how many
+// of its declared bytes the chunk holds (a length running past the chunk is reported
+// and cut). The position is left where it was.
+struct MetaPayload {
+  int32_t at;
+  int64_t length;
+};
+
+MetaPayload ReadMetaPayload(MidiTrack& track) {
+  const int32_t saved = track.position;
+  track.position = saved + 2;
+  int32_t declared = 0;
+  if (track.position < track.used_size) {
+    declared = track.ReadVarLen();
+  } else {
+    MidiTrack::ErrorMsg(kMdtkInternal);
+  }
+  const int32_t at = track.position < track.used_size ? track.position : track.used_size;
+  int64_t present = int64_t{track.used_size} - at;
+  if (present < 0) present = 0;
+  int64_t length = declared < 0 ? 0 : declared;
+  if (length > present) {
+    MidiTrack::ErrorMsg(kMdtkInternal);
+    length = present;
+  }
+  track.position = saved;
+  return {at, length};
+}
+
 // Encodes one event; with out == nullptr only counts. Reports only when writing.
 int64_t EncodeEvent(MidiEvent& e, uint8_t* out) {
   const bool writing = out != nullptr;
@@ -619,22 +648,9 @@ int MidiTrack::ParseMeta(MidiEvent& event) {
 int MidiTrack::ParseFixedMeta(MidiEvent& event) {
   const int32_t saved = position;
   const uint32_t type = event.number;
-  position = saved + 2;
-  int32_t declared = 0;
-  if (position < used_size) {
-    declared = ReadVarLen();
-  } else {
-    ErrorMsg(kMdtkInternal);
-  }
-  const int32_t payload_at = position < used_size ? position : used_size;
-  int64_t present = int64_t{used_size} - payload_at;
-  if (present < 0) present = 0;
-  int64_t length = declared < 0 ? 0 : declared;
-  if (length > present) {
-    ErrorMsg(kMdtkInternal);
-    length = present;
-  }
-  position = saved;
+  const MetaPayload meta = ReadMetaPayload(*this);
+  const int32_t payload_at = meta.at;
+  const int64_t length = meta.length;
   const int32_t standard = StandardMetaLength(type);
   auto payload = [&](int i) -> int {
     return i < length ? buffer[payload_at + i] : 0;
@@ -670,21 +686,9 @@ int MidiTrack::ParseFixedMeta(MidiEvent& event) {
 
 int MidiTrack::ParseTextMeta(MidiEvent& event) {
   const int32_t saved = position;
-  position = saved + 2;
-  int32_t declared = 0;
-  if (position < used_size) {
-    declared = ReadVarLen();
-  } else {
-    ErrorMsg(kMdtkInternal);
-  }
-  const int32_t payload_at = position < used_size ? position : used_size;
-  int64_t present = int64_t{used_size} - payload_at;
-  int64_t length = declared < 0 ? 0 : declared;
-  if (length > present) {
-    ErrorMsg(kMdtkInternal);
-    length = present;
-  }
-  position = saved;
+  const MetaPayload meta = ReadMetaPayload(*this);
+  const int32_t payload_at = meta.at;
+  const int64_t length = meta.length;
   event.FreeData();
   if (length > 0) {
     event.SetDataQuietly(buffer + payload_at, static_cast<int32_t>(length));

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "music/midi_event.h"
 #include "music/music_data.h"
@@ -229,6 +230,8 @@ class MidiTrack : public MusicData {
   int32_t GetLastNoteOffTimeAny() const;
   int32_t GetEndTime() const;
   int32_t GetLength() const;
+  // The tick of every event, in event order.
+  std::vector<int64_t> EventTicks() const;
   int32_t GetTempoAt(int32_t tick) const;
   int GetFirstTempo(int32_t* out) const;
   int GetNthTempo(int32_t* out, int32_t n) const;

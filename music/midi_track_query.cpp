@@ -450,6 +450,16 @@ int32_t MidiTrack::GetEndTime() const {
   return Clamp32(end);
 }
 
+std::vector<int64_t> MidiTrack::EventTicks() const {
+  std::vector<int64_t> ticks(static_cast<size_t>(event_count > 0 ? event_count : 0));
+  int64_t at = 0;
+  for (int32_t i = 0; i < event_count; ++i) {
+    at += events[i]->delta;
+    ticks[static_cast<size_t>(i)] = at;
+  }
+  return ticks;
+}
+
 int32_t MidiTrack::GetLength() const {
   if (mode == kTrackNotes) return EventModeCopy(*this)->GetLength();
   int64_t sum = 0;

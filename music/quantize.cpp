@@ -46,17 +46,6 @@ namespace {
 
 bool IsNote(const MidiEvent* e) { return e->status == kStatusNote; }
 
-// Absolute ticks of every event.
-std::vector<int64_t> AbsoluteTicks(const MidiTrack& track) {
-  std::vector<int64_t> ticks(static_cast<size_t>(track.event_count));
-  int64_t at = 0;
-  for (int32_t i = 0; i < track.event_count; ++i) {
-    at += track.events[i]->delta;
-    ticks[static_cast<size_t>(i)] = at;
-  }
-  return ticks;
-}
-
 int64_t TrackLength(const MidiTrack& track) {
   int64_t at = 0;
   for (int32_t i = 0; i < track.event_count; ++i) at += track.events[i]->delta;
@@ -269,7 +258,7 @@ int32_t MidiTrack::SetDurationOfChannel(int32_t channel, int32_t ticks) {
 
 void MidiTrack::LimitDurationsToGap(int32_t gap) {
   if (!InNoteMode(*this)) return;
-  const std::vector<int64_t> ticks = AbsoluteTicks(*this);
+  const std::vector<int64_t> ticks = EventTicks();
   const int64_t length = ticks.empty() ? 0 : ticks.back();
   std::vector<int64_t> starts;  // note starts, rising (events are in time order)
   for (int32_t i = 0; i < event_count; ++i) {

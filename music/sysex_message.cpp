@@ -368,25 +368,24 @@ void MidiTrack::DeleteMasterVolumeSysEx() {
   }
 }
 
-int MidiTrack::DeleteFirstF0() {
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (events[i]->status == kStatusSysEx) {
-      DeleteEvent(i);
+namespace {
+
+// Deletes the first event of the status; 1 when there was one.
+int DeleteFirstOfStatus(MidiTrack& track, uint32_t status) {
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    if (track.events[i]->status == status) {
+      track.DeleteEvent(i);
       return 1;
     }
   }
   return 0;
 }
 
-int MidiTrack::DeleteFirstF7() {
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (events[i]->status == kStatusSysExEscape) {
-      DeleteEvent(i);
-      return 1;
-    }
-  }
-  return 0;
-}
+}  // namespace
+
+int MidiTrack::DeleteFirstF0() { return DeleteFirstOfStatus(*this, kStatusSysEx); }
+
+int MidiTrack::DeleteFirstF7() { return DeleteFirstOfStatus(*this, kStatusSysExEscape); }
 
 void MidiTrack::DeleteAllSysEx() {
   for (int32_t i = event_count - 1; i >= 0; --i) {
