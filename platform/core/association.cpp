@@ -3,8 +3,10 @@
 #include "platform/core/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -21,6 +23,7 @@ struct AssociationState {
   std::mutex mutex;
   std::filesystem::path dataHome;
   bool refresh = true;
+  int toolTimeoutMs = 10000;
 };
 
 AssociationState& State() {
@@ -112,14 +115,17 @@ std::filesystem::path FindProgram(const char* name) {
   while (start <= dirs.size()) {
     size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
-    std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    const std::filesystem::path dir = dirs.substr(start, end - start);
+    // Only absolute folders: an empty or relative entry would run a program of the current folder.
+    const std::filesystem::path candidate = dir / name;
+    if (dir.is_absolute() && access(candidate.c_str(), X_OK) == 0) return candidate;
     start = end + 1;
   }
   return {};
 }
 
-// Runs a tool quietly and waits for it; false when it is missing or fails.
+// Runs a tool quietly and waits for it, at most the tool time limit (then it is killed); false
+// when it is missing, fails or takes too long.
 bool RunQuietly(const std::filesystem::path& program, const std::vector<std::string>& args) {
   std::vector<char*> argv;
   std::string prog = program.string();
@@ -135,9 +141,25 @@ bool RunQuietly(const std::filesystem::path& program, const std::vector<std::str
   const int rc = posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;
+  int limitMs;
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    limitMs = State().toolTimeoutMs;
+  }
+  // A child process gives no handle to wait on with a time limit: look every few milliseconds.
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return false;
+  for (int waitedMs = 0;; waitedMs += 5) {
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return false;
+    if (waitedMs >= limitMs) {
+      kill(pid, SIGKILL);
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      return false;
+    }
+    const struct timespec step = {0, 5 * 1000 * 1000};
+    nanosleep(&step, nullptr);
   }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
@@ -203,6 +225,11 @@ void SetAssociationDataHome(const std::filesystem::path& folder) {
 void SetAssociationRefresh(bool refresh) {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().refresh = refresh;
+}
+
+void SetAssociationToolTimeout(int milliseconds) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().toolTimeoutMs = milliseconds;
 }
 
 bool RegisterFileAssociation(const FileTypeAssociation& a, AssociationFiles* files) {

@@ -44,5 +44,7 @@ std::filesystem::path AssociationDataHome();
 void SetAssociationDataHome(const std::filesystem::path& folder);
 // Whether the caches are refreshed (tests turn it off; default on).
 void SetAssociationRefresh(bool refresh);
+// How long a cache tool may run before it is killed and the start goes on (default 10 s).
+void SetAssociationToolTimeout(int milliseconds);
 
 }  // namespace plat

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -100,6 +101,29 @@ TEST_F(AssociationTest, RefreshRunsTheDesktopToolsWhenPresent) {
   std::string globs;
   ASSERT_TRUE(plat::ReadWholeFile(home / "mime" / "globs2", globs));
   EXPECT_NE(globs.find("application/x-pellmor-cantrel:*.mwd"), std::string::npos) << globs;
+}
+
+TEST_F(AssociationTest, AHangingCacheToolIsEndedAndTheStartGoesOn) {
+  // A tool of that name that never ends, found first on the search path.
+  const fs::path bin = cantrel_test::TempDir() / "bin";
+  fs::create_directories(bin);
+  ASSERT_TRUE(plat::WriteFileAtomic(bin / "update-mime-database",
+                                    std::string("#!/bin/sh\nexec sleep 600\n")));
+  fs::permissions(bin / "update-mime-database", fs::perms::owner_all);
+  const char* old_path = std::getenv("PATH");
+  const std::string saved = old_path ? old_path : "";
+  setenv("PATH", ("relative:" + bin.string() + ":" + saved).c_str(), 1);
+  plat::SetAssociationRefresh(true);
+  plat::SetAssociationToolTimeout(50);
+  plat::FileTypeAssociation a;
+  a.extension = ".mwd";
+  a.typeName = "Pellmor.Cantrel";
+  a.description = "Cantrel Document";
+  a.program = "/usr/bin/cantrel";
+  EXPECT_TRUE(plat::RegisterFileAssociation(a)) << "the files are written all the same";
+  plat::SetAssociationToolTimeout(10000);
+  setenv("PATH", saved.c_str(), 1);
+  EXPECT_TRUE(fs::exists(home / "mime" / "packages" / "pellmor.cantrel.xml"));
 }
 
 TEST_F(AssociationTest, OtherValuesLiveInAKeyValueFile) {
