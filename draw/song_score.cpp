@@ -509,8 +509,6 @@ void CCantrelCommon::DrawSongOnStaff(CLongStaffPicture* picture, int row, const 
       if (cursorHere && cursorMode == 1) c1 = static_cast<int>(kSecondCursorColour);
       const int E = T + 60;
       if (!IsPitchValue(v1)) {
-        int type = TypeOfLengthQuiet(n);
-        if (type < 0) type = kNoteSixteenth;
         PutLength(picture, row, v1, E, n, c1, 0);
       } else if (u + 0.5 + n > cells) {
         const double f = cells - u - 0.5;

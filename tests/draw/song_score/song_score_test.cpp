@@ -156,6 +156,46 @@ TEST_F(SongScoreTest, SixteenthPairsAndDottedEighthWithSixteenth) {
   EXPECT_EQ(std::vector<Glyph>(got.begin(), got.begin() + 5), head);
 }
 
+// An event on the second sixteenth after a sixteenth: lengths with a sequence of their own, one
+// without (a sixteenth, then tied chunks), and one that runs past the bar end from a cell
+// before the bar's last (tied up to the bar line, the rest on the next row).
+TEST_F(SongScoreTest, SecondSixteenthEventsFillTheirLength) {
+  struct Case {
+    const char* what;
+    int cell;
+    int holds;      // cells held after the event's own cell
+    bool halfMore;  // the cell after them holds the event for one more sixteenth
+    std::vector<Glyph> row0, row1;  // the glyphs of pitch 62
+  };
+  const Case cases[] = {
+      {"two eighths", 0, 1, true, {{62, 60, 0, 1}, {62, 120, 3, 1}, {62, 240, 0, 0}}, {}},
+      {"two and a half eighths", 0, 2, false, {{62, 60, 0, 1}, {62, 120, 9, 0}}, {}},
+      {"past the bar end", 6, 2, false, {{62, 780, 6, 1}}, {{62, 0, 3, 0}}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    SetUp();
+    Set(k.cell, 60, 62, NoteSlotVacant);
+    for (int i = 1; i <= k.holds; ++i) Set(k.cell + i, NoteSlotHold, NoteSlotHold, NoteSlotVacant);
+    if (k.halfMore) {
+      Set(k.cell + k.holds + 1, NoteSlotHold, NoteSlotRest, NoteSlotVacant);
+    } else {
+      Set(k.cell + k.holds + 1, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
+    }
+    Draw(0);
+    Draw(1);
+    auto of62 = [&](int row) {
+      std::vector<Glyph> out;
+      for (const Glyph& g : Row(row)) {
+        if (g.pitch == 62) out.push_back(g);
+      }
+      return out;
+    };
+    EXPECT_EQ(of62(0), k.row0);
+    EXPECT_EQ(of62(1), k.row1);
+  }
+}
+
 TEST_F(SongScoreTest, RestsKeepTheirValueWhenTheRowIsShiftedAnOctave) {
   Set(0, 90, NoteSlotHold, NoteSlotVacant);  // above the range: the row is drawn an octave down
   Set(2, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
