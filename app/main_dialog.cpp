@@ -69,12 +69,15 @@ std::string CommandLinePath(const std::string& line) {
   return line;
 }
 
-// Keeps the song's file path in the settings. A path longer than the field is not cut (a cut
-// path names another file, where a later save would go): the song is kept as one without a
-// file instead.
-void StoreSongPath(ConfigData& config, const std::string& cp932) {
+// Keeps the song's file path in the settings. A path longer than the field, or one with
+// characters the field's encoding cannot hold, is not stored cut or altered (it would name
+// another file, where a later save would go): the song is kept as one without a file instead.
+void StoreSongPath(ConfigData& config, const std::filesystem::path& path) {
   std::memset(config.songPath, 0, sizeof(config.songPath));
-  if (cp932.size() < sizeof(config.songPath)) std::memcpy(config.songPath, cp932.data(), cp932.size());
+  std::string cp932;
+  if (plat::TryUtf8ToCp932(path.string(), cp932) && cp932.size() < sizeof(config.songPath)) {
+    std::memcpy(config.songPath, cp932.data(), cp932.size());
+  }
 }
 
 }  // namespace
@@ -597,9 +600,8 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
   const std::string ext = Lower(path.extension().string());
   if (ext == ".mwd") {
     if (LoadSong(path, 0)) {
-      const std::string cp932 = plat::Utf8ToCp932(path.string());
-      StoreSongPath(config, cp932);
-      ShowSongTitle(cp932);
+      StoreSongPath(config, path);
+      ShowSongTitle(plat::Utf8ToCp932(path.string()));
     }
     return;
   }
@@ -607,7 +609,7 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
     // The imported song takes the file's name with the song extension (it is not saved).
     std::filesystem::path named = path;
     named.replace_extension(".mwd");
-    StoreSongPath(config, plat::Utf8ToCp932(named.string()));
+    StoreSongPath(config, named);
     return;
   }
   ErrorMsg(0);

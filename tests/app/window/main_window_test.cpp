@@ -217,6 +217,12 @@ TEST_F(MainWindowTest, ASongPathTooLongForTheSettingsIsNotStoredCut) {
   dlg->DropFile(song);
   EXPECT_EQ(dlg->song->bar_count, 6) << "the song itself opens";
   EXPECT_EQ(dlg->config.songPath[0], 0) << "a cut path would name another file";
+  // A name the settings' encoding cannot hold ("é") is not stored as "caf?.mwd" either.
+  const fs::path accented = cantrel_test::TempDir() / "caf\xC3\xA9.mwd";
+  WriteSong(accented, 7, 4, 0);
+  dlg->DropFile(accented);
+  EXPECT_EQ(dlg->song->bar_count, 7);
+  EXPECT_EQ(dlg->config.songPath[0], 0);
 }
 
 TEST_F(MainWindowTest, AMissingOrDamagedSongLeavesTheWorkingSongAsItWas) {
