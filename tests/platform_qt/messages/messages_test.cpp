@@ -102,6 +102,22 @@ TEST(UiTimersTest, SetKillAndRestartByNumber) {
   EXPECT_EQ(fired.back(), 1020) << "setting a running number replaces it";
 }
 
+TEST(UiTimersTest, AllTimersCanBeKilledFromATimersOwnCallback) {
+  // As the window's release does when it runs from a timer's work.
+  plat::UiTimers timers;
+  int fired = 0;
+  timers.SetTimer(5, 1, [&](int) {
+    ++fired;
+    timers.KillAll();
+  });
+  timers.SetTimer(6, 100000, [](int) {});
+  PumpUntil([&]() { return fired > 0; });
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  EXPECT_EQ(fired, 1);
+  EXPECT_FALSE(timers.IsRunning(5));
+  EXPECT_FALSE(timers.IsRunning(6));
+}
+
 TEST(UiTimersTest, AWorkerCanSetATimerThatRunsOnTheUiThread) {
   plat::UiTimers timers;
   std::atomic<int> firedOn{0};
