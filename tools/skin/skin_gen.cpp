@@ -478,9 +478,15 @@ double NoteAt(Ink& k, double x, double y, int kind, bool flags, double stemLen, 
   QPainter& p = k.p;
   const double s = k.scale;
   const bool open = kind <= 2;
-  QPainterPath head = HeadPath(x, y, 0.62 * s, 0.44 * s, -24);
-  if (open) {
-    head.addPath(HeadPath(x + 0.02 * s, y, 0.44 * s, 0.2 * s, kind == 1 ? 38 : -38));
+  // The whole note is an upright oval with a wide, steeply tilted hole (a narrow hole reads as a
+  // slash across a filled head at this size); the half note keeps the tilted head of the others.
+  QPainterPath head = kind == 1 ? HeadPath(x, y, 0.72 * s, 0.48 * s, 0)
+                                : HeadPath(x, y, 0.62 * s, 0.44 * s, -24);
+  if (kind == 1) {
+    head.addPath(HeadPath(x, y, 0.36 * s, 0.25 * s, 55));
+    head.setFillRule(Qt::OddEvenFill);
+  } else if (open) {
+    head.addPath(HeadPath(x + 0.02 * s, y, 0.44 * s, 0.2 * s, -38));
     head.setFillRule(Qt::OddEvenFill);
   }
   p.setPen(Qt::NoPen);
