@@ -98,43 +98,11 @@ std::unique_ptr<Midi0Data> MakePlaybackCopy(const Midi0Data& song) {
   return copy;
 }
 
-// The excerpt [from, to) of a song in note mode, in a copy: the events before `from` stay at
-// tick 0 without their notes, the first event inside moves to its distance from `from`, the
-// events from `to` on go, notes are shortened to end by `to`, and End of Track stands at the
-// excerpt's end.
+// The excerpt [from, to) of a song in a copy (the song's excerpt constructor); an end tick below
+// 0 means the end of the song.
 std::unique_ptr<Midi0Data> MakeExcerptCopy(const Midi0Data& song, int from, int to) {
-  auto copy = std::make_unique<Midi0Data>(song);
-  MidiTrack* t = copy->track;
-  if (copy->state != kSongNotes || !t) return copy;  // the mode change reports it
-  if (from < 0) from = 0;
-  int64_t tick = 0;
-  int64_t last_kept = 0;
-  bool first_inside = true;
-  for (int i = 0; i < t->event_count; ++i) {
-    MidiEvent* e = t->events[i];
-    tick += e->delta;
-    if (tick < from) {
-      e->delta = 0;
-      if (e->status == kStatusNote) e->MarkDeleted();
-      continue;
-    }
-    if ((to >= 0 && tick >= to) || IsEndOfTrack(e)) {
-      e->delta = 0;
-      e->MarkDeleted();
-      continue;
-    }
-    if (first_inside) {
-      e->delta = static_cast<int32_t>(tick - from);
-      first_inside = false;
-    }
-    if (e->status == kStatusNote && to >= 0 && tick + e->duration > to)
-      e->duration = static_cast<int32_t>(std::max<int64_t>(1, to - tick));
-    last_kept = tick - from;
-  }
-  t->Compact();
-  int64_t end = to >= 0 ? to - from : last_kept;
-  t->AddEndOfTrackAt(static_cast<int32_t>(std::max<int64_t>(0, end - last_kept)));
-  return copy;
+  if (to < 0 && song.track) to = song.track->GetLength();
+  return std::make_unique<Midi0Data>(song, from, to);
 }
 
 int StartCopy(std::unique_ptr<Midi0Data> copy, Midi0Data& owner, PlayEndCallback end_callback,
