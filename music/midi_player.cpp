@@ -535,35 +535,34 @@ int MidiSongPlayer::Play(Midi0Data* song, PlayEventCallback per_event, int tick_
     per_event_ = nullptr;
   }
   if (!InEventMode(song)) ErrorMsg(kMdspInternal);
-  int device_id = g_settings.reporting_device_id.load();
+  // The player is built (prepare, lead-in) before it is held, so that the user-interface thread
+  // is not kept waiting by the lead-in.
+  MidiPlayer* p = nullptr;
+  CallBackPlayer* reporting = nullptr;
   if (per_event) {
-    // The player is built (prepare, lead-in) before it is held, so that the user-interface
-    // thread is not kept waiting by the lead-in.
-    CallBackPlayer* p =
-        end_callback ? new CallBackPlayer(song, device_id, end_callback, per_event, tick_offset,
-                                          start_tick, end_tick)
-                     : new CallBackPlayer(song, device_id, per_event, tick_offset, start_tick,
-                                          end_tick);
-    if (!p->Prepared()) {
-      p->Release();
-      delete p;
-      return 0;
-    }
-    std::lock_guard<std::mutex> g(mutex_);
-    per_event_ = per_event;
-    reporting_ = p;
-    return 1;
+    int device_id = g_settings.reporting_device_id.load();
+    reporting = end_callback ? new CallBackPlayer(song, device_id, end_callback, per_event,
+                                                  tick_offset, start_tick, end_tick)
+                             : new CallBackPlayer(song, device_id, per_event, tick_offset,
+                                                  start_tick, end_tick);
+    p = reporting;
+  } else {
+    p = new MidiPlayer(song, kMidiMapper);
   }
-  auto* p = new MidiPlayer(song, kMidiMapper);
   if (!p->Prepared()) {
     p->Release();
     delete p;
     return 0;
   }
   std::lock_guard<std::mutex> g(mutex_);
-  plain_ = p;
-  reporting_ = nullptr;
+  per_event_ = reporting ? per_event : nullptr;
+  reporting_ = reporting;
+  plain_ = reporting ? nullptr : p;
   return 1;
+}
+
+MidiPlayer* MidiSongPlayer::Held() {
+  return reporting_ ? static_cast<MidiPlayer*>(reporting_) : plain_;
 }
 
 int MidiSongPlayer::WaitEnd(const PlayEndCallback& completion) {
@@ -578,7 +577,7 @@ int MidiSongPlayer::WaitEnd(const PlayEndCallback& completion) {
 
 void MidiSongPlayer::RequestStop() {
   std::lock_guard<std::mutex> g(mutex_);
-  MidiPlayer* p = reporting_ ? static_cast<MidiPlayer*>(reporting_) : plain_;
+  MidiPlayer* p = Held();
   if (!p) return;
   g_state.stop_request.store(1);
   // The timer thread sees the request at once, not at the next event's time.
@@ -587,17 +586,14 @@ void MidiSongPlayer::RequestStop() {
 
 void MidiSongPlayer::KillTimer() {
   std::lock_guard<std::mutex> g(mutex_);
-  if (reporting_)
-    reporting_->KillTimer();
-  else if (plain_)
-    plain_->KillTimer();
+  if (MidiPlayer* p = Held()) p->KillTimer();
 }
 
 void MidiSongPlayer::Release() {
   MidiPlayer* player = nullptr;
   {
     std::lock_guard<std::mutex> g(mutex_);
-    player = reporting_ ? static_cast<MidiPlayer*>(reporting_) : plain_;
+    player = Held();
     reporting_ = nullptr;
     plain_ = nullptr;
     per_event_ = nullptr;
@@ -609,20 +605,19 @@ void MidiSongPlayer::Release() {
 
 bool MidiSongPlayer::HasPlayer() {
   std::lock_guard<std::mutex> g(mutex_);
-  return plain_ != nullptr || reporting_ != nullptr;
+  return Held() != nullptr;
 }
 
 bool MidiSongPlayer::IsPlaying() { return HasPlayer() && g_state.playing.load() == 1; }
 
 void MidiSongPlayer::AllNotesOff() {
   std::lock_guard<std::mutex> g(mutex_);
-  MidiPlayer* p = reporting_ ? static_cast<MidiPlayer*>(reporting_) : plain_;
-  if (p) p->AllNotesOff();
+  if (MidiPlayer* p = Held()) p->AllNotesOff();
 }
 
 void MidiSongPlayer::AllNotesOffWhilePlaying() {
   std::lock_guard<std::mutex> g(mutex_);
-  MidiPlayer* p = reporting_ ? static_cast<MidiPlayer*>(reporting_) : plain_;
+  MidiPlayer* p = Held();
   if (p && g_state.playing.load() == 1) p->AllNotesOff();
 }
 

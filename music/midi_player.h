@@ -180,6 +180,9 @@ class MidiSongPlayer {
   static void ErrorMsg(uint32_t code);
 
  private:
+  // The player held (the reporting one, else the plain one); call with mutex_ held.
+  MidiPlayer* Held();
+
   std::mutex mutex_;
   PlayEventCallback per_event_;
   MidiPlayer* plain_ = nullptr;
