@@ -47,6 +47,9 @@ bool RenderMidiFile(const fs::path& midi, const fs::path& out, const RenderOptio
   };
   std::error_code ec;
   if (!fs::is_regular_file(midi, ec)) return fail("no MIDI file: " + midi.string());
+  // The file renderer plays what it cannot read as silence: such a file is refused first.
+  QuietSynthLog();
+  if (!fluid_is_midifile(midi.c_str())) return fail("not a MIDI file: " + midi.string());
   fs::path font = options.soundfont.empty() ? FindSoundFont() : options.soundfont;
   if (font.empty() || !fs::is_regular_file(font, ec)) return fail("no General MIDI soundfont");
   if (options.sample_rate < 8000 || options.sample_rate > 192000)

@@ -34,7 +34,9 @@ void QuietLog(int level, const char* message, void* /*data*/) {
 void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/,
                const char* /*fmt*/, ...) {}
 
-void InstallQuietLog() {
+}  // namespace
+
+void QuietSynthLog() {
   static std::once_flag once;
   std::call_once(once, [] {
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
@@ -45,6 +47,8 @@ void InstallQuietLog() {
       reinterpret_cast<SetHandler>(sym)(QuietAlsa);
   });
 }
+
+namespace {
 
 std::string LastLog() {
   std::lock_guard<std::mutex> g(g_log_mutex);
@@ -155,7 +159,7 @@ int SendToFluidSynth(void* fluid_synth, const uint8_t* b, size_t n) {
 }
 
 std::unique_ptr<MidiOutPort> OpenSharedSynth(int* result, std::string* text) {
-  InstallQuietLog();
+  QuietSynthLog();
   SharedSynth& s = Shared();
   std::lock_guard<std::mutex> g(s.mutex);
   auto fail = [&](const std::string& why) -> std::unique_ptr<MidiOutPort> {
@@ -213,7 +217,7 @@ bool SharedSynthLoaded() {
 
 OfflineSynthOut::OfflineSynthOut(const fs::path& soundfont, int sample_rate, TimerClock* clock)
     : rate_(sample_rate), clock_(clock ? clock : &CurrentTimerClock()) {
-  InstallQuietLog();
+  QuietSynthLog();
   start_ = clock_->Now();
   fs::path font = soundfont.empty() ? FindSoundFont() : soundfont;
   if (font.empty()) {

@@ -32,6 +32,9 @@ std::unique_ptr<MidiOutPort> OpenSharedSynth(int* result, std::string* text);
 // True once the shared synthesizer has been loaded (its soundfont is loaded only once).
 bool SharedSynthLoaded();
 
+// FluidSynth's and ALSA's own messages go nowhere (they reach the user through our own texts).
+void QuietSynthLog();
+
 // Sends one MIDI message to a FluidSynth synthesizer (fluid_synth_t*). Returns a MidiResult.
 int SendToFluidSynth(void* fluid_synth, const uint8_t* bytes, size_t length);
 

@@ -83,12 +83,19 @@ TEST(AudioRender, WavAndFailuresLeaveNoFile) {
   EXPECT_FALSE(plat::RenderMidiFile(cantrel_test::TempDir() / "missing.mid", out, opt, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(out));
-  opt.soundfont = cantrel_test::TempDir() / "missing.sf2";
+  // A file that is no MIDI file is refused (not rendered as silence), with a good soundfont.
   fs::path midi = cantrel_test::TempDir() / "x.mid";
   std::ofstream(midi) << "not a midi file";
+  error.clear();
   EXPECT_FALSE(plat::RenderMidiFile(midi, out, opt, &error));
+  EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(out));
   if (SmallSong().empty()) return;
+  opt.soundfont = cantrel_test::TempDir() / "missing.sf2";
+  error.clear();
+  EXPECT_FALSE(plat::RenderMidiFile(SmallSong(), out, opt, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(out));
   opt.soundfont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
   if (!fs::exists(opt.soundfont)) opt.soundfont.clear();
   opt.sample_rate = 22050;
