@@ -42,13 +42,13 @@ const char* GneErrorText(uint32_t code) {
 }
 
 std::string GneFormatError(uint32_t code, const char* detail) {
-    char buffer[2048];
-    if (detail != nullptr) {
-        std::snprintf(buffer, sizeof buffer, "GENE%08X %s [%s]", code, GneErrorText(code), detail);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "GENE%08X %s", code, GneErrorText(code));
-    }
-    return buffer;
+    char head[16];
+    std::snprintf(head, sizeof head, "GENE%08X ", code);
+    std::string text = std::string(head) + GneErrorText(code);
+    if (detail != nullptr) text += std::string(" [") + detail + "]";
+    // At most 2047 bytes, cut between characters (a long path must not leave half a character).
+    text.resize(GneFitCp932(text.data(), text.size(), 2047));
+    return text;
 }
 
 void GneReportError(uint32_t code, const char* detail) {

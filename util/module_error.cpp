@@ -10,12 +10,19 @@ constexpr size_t kBoxTextLimit = 2048;
 }
 
 std::string FormatBoxText(const char* format, ...) {
-  char buf[kBoxTextLimit];
   va_list ap;
   va_start(ap, format);
-  std::vsnprintf(buf, sizeof buf, format, ap);
+  va_list again;
+  va_copy(again, ap);
+  const int needed = std::vsnprintf(nullptr, 0, format, ap);
   va_end(ap);
-  return std::string(buf);
+  std::string text(needed > 0 ? static_cast<size_t>(needed) + 1 : 1, '\0');
+  if (needed > 0) std::vsnprintf(&text[0], text.size(), format, again);
+  va_end(again);
+  text.resize(needed > 0 ? static_cast<size_t>(needed) : 0);
+  // A box text keeps at most kBoxTextLimit - 1 bytes, cut between characters.
+  text.resize(GneFitCp932(text.data(), text.size(), kBoxTextLimit - 1));
+  return text;
 }
 
 ModuleErrorReporter::ModuleErrorReporter(const char* tag, const char* default_text,

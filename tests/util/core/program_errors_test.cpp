@@ -140,6 +140,27 @@ TEST(GneErrorMsg, TextsAndDetail) {
   EXPECT_EQ(texts[2], "GENE00000000 汎用処理でエラーが発生しました。");
 }
 
+TEST(GneErrorMsg, LongTextsAreCutBetweenCharacters) {
+  // Japanese text running past the 2047 bytes a box keeps, at either parity of the cut.
+  for (size_t lead : {0u, 1u}) {
+    const std::string detail = std::string(lead, 'x') + [] {
+      std::string s;
+      for (int i = 0; i < 1500; ++i) s += "曲";
+      return s;
+    }();
+    const std::string formatted = GneFormatError(kGneFileNotFound, detail.c_str());
+    const std::string boxed = FormatBoxText("%s", detail.c_str());
+    for (const std::string& text : {formatted, boxed}) {
+      EXPECT_LE(text.size(), 2047u);
+      EXPECT_GE(text.size(), 2046u);
+      std::string utf8;
+      EXPECT_TRUE(plat::TryCp932ToUtf8(text, utf8)) << "no half character at the end";
+    }
+  }
+  EXPECT_EQ(FormatBoxText("%d-%s", 7, "ab"), "7-ab");
+  EXPECT_EQ(FormatBoxText("%s", ""), "");
+}
+
 TEST(GneErrorMsg, MemoryAndFileOpenCodesEndTheProgramAfterTheBox) {
   try {
     GneErrorMsg(kGneOutOfMemory);
