@@ -468,6 +468,22 @@ int64_t CallBackPlayer::OnTimer() {
   }
   static thread_local std::vector<int> collected;
   collected.clear();
+  auto reached_end_tick = [](int64_t delta) {
+    return g_reporting.end_tick != -1 && g_reporting.tick_position + delta >= g_reporting.end_tick;
+  };
+  // Reports and sends what was collected, then ends at the end tick.
+  auto end_at_end_tick = [&]() -> int64_t {
+    ReportAndSend(collected.data(), static_cast<int>(collected.size()));
+    // The flag is set before the playing state ends, so the waiter does not call the end
+    // callback a second time.
+    if (g_reporting.end_callback) g_reporting.end_callback_called.store(true);
+    SetPlaying(0);
+    if (g_reporting.end_callback)
+      g_reporting.end_callback();
+    else
+      ShowError();
+    return -1;
+  };
   int64_t delay = 0;
   int wraps = 0;
   do {
@@ -477,6 +493,9 @@ int64_t CallBackPlayer::OnTimer() {
       SetPlaying(0);
       return -1;
     }
+    // Each later event was checked as the next one; this catches the first event of the play
+    // (after the lead-in) when it already lies at or after the end tick.
+    if (reached_end_tick(e->delta)) return end_at_end_tick();
     g_reporting.tick_position += e->delta;
     collected.push_back(g_state.current_index);
     // A tempo event sets the tempo as it is stepped over, so that it takes effect for the delay
@@ -493,18 +512,7 @@ int64_t CallBackPlayer::OnTimer() {
       SetPlaying(0);
       return -1;
     }
-    if (g_reporting.end_tick != -1 && g_reporting.tick_position + next >= g_reporting.end_tick) {
-      ReportAndSend(collected.data(), static_cast<int>(collected.size()));
-      // The flag is set before the playing state ends, so the waiter does not call the end
-      // callback a second time.
-      if (g_reporting.end_callback) g_reporting.end_callback_called.store(true);
-      SetPlaying(0);
-      if (g_reporting.end_callback)
-        g_reporting.end_callback();
-      else
-        ShowError();
-      return -1;
-    }
+    if (reached_end_tick(next)) return end_at_end_tick();
     int64_t tpm = CurrentTicksPerMinute();
     if (tpm == 0) {
       ReportAndSend(collected.data(), static_cast<int>(collected.size()));

@@ -202,6 +202,21 @@ TEST_F(PlaybackTest, EndTickStopsBeforeTheEventAtIt) {
   EXPECT_EQ(cantrel_test::Sink().Texts(), (std::vector<std::string>{"CallBackPlayer Error!"}));
 }
 
+TEST_F(PlaybackTest, EndTickAtOrBeforeTheFirstNoteSendsNoNote) {
+  auto song = NoteSong(96, {{0, Prog(0, 3)}, {96, On(0, 60)}, {96, Off(0, 60)}, {0, Eot()}});
+  PlayableSong playable(*song);
+  for (int end_tick : {1, 96}) {
+    SCOPED_TRACE(end_tick);
+    log_->Clear();
+    std::atomic<int> ended{0};
+    ASSERT_EQ(playable.PlayRange([&] { ++ended; }, Recorder(), 0, end_tick), 1);
+    WaitEnd();
+    // The lead-in still sets the program; the note at or after the end is not struck.
+    EXPECT_EQ(log_->Bytes(), (std::vector<Bytes>{{0xC0, 3}}));
+    EXPECT_EQ(ended.load(), 1);
+  }
+}
+
 TEST_F(PlaybackTest, RefusedSongsCallTheEndCallbackAndReturnZero) {
   std::atomic<int> ended{0};
   auto zero_division = Song(0, {{0, On(0, 60)}, {10, Off(0, 60)}});
