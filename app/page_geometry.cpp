@@ -3,7 +3,14 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+namespace {
+double g_displayScaleOverride = 0.0;
+}  // namespace
+
+void SetDisplayScaleOverride(double scale) { g_displayScaleOverride = scale; }
+
 double GetDisplayScale() {
+  if (g_displayScaleOverride > 0.0) return g_displayScaleOverride;
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return 1.0;
   return screen->logicalDotsPerInchY() / 96.0;

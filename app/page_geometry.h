@@ -8,6 +8,8 @@ constexpr int kScreenModeCount = 7;
 
 // The screen's logical pixels per inch (vertical) / 96.
 double GetDisplayScale();
+// Tests stand in for a screen of another resolution (0 = the screen's own).
+void SetDisplayScaleOverride(double scale);
 // The primary screen's size in pixels.
 void GetScreenSize(int* height, int* width);
 // The default layout mode for a screen of this size, and for the primary screen.

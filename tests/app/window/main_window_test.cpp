@@ -311,6 +311,26 @@ TEST_F(MainWindowTest, OnlyTheFirstStartGivesTheSongTheStylesInstruments) {
   EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kMelodyProgram), 5);
 }
 
+TEST_F(MainWindowTest, ADisplayScaleAbove200IsToldOnceAndTheWindowStillOpens) {
+  struct Case {
+    double scale;
+    int percent;
+    size_t boxes;
+  } cases[] = {{2.0, 200, 0}, {2.25, 225, 1}};
+  for (const Case& c : cases) {
+    SetDisplayScaleOverride(c.scale);
+    cantrel_test::Sink().Clear();
+    Start();
+    SetDisplayScaleOverride(0.0);
+    EXPECT_EQ(g_displayScale, c.percent);
+    const auto texts = cantrel_test::Sink().Texts();
+    ASSERT_EQ(texts.size(), c.boxes) << c.percent;
+    if (c.boxes == 1) EXPECT_NE(texts[0].find("２００％以上"), std::string::npos) << texts[0];
+    EXPECT_TRUE(dlg->isVisible());
+    dlg.reset();
+  }
+}
+
 TEST_F(MainWindowTest, HasItsIconAndAnAboutBox) {
   Start();
   EXPECT_FALSE(dlg->windowIcon().isNull());
