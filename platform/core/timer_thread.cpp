@@ -15,6 +15,14 @@ SleepingTimerClock g_following(nullptr);  // follows CurrentClock()
 std::atomic<TimerClock*> g_installed{nullptr};
 thread_local Clock::TimePoint t_current_due{};
 
+// The longest wait (about 35 years): the due time is kept in nanoseconds of the steady clock,
+// which a longer delay would overflow.
+constexpr int64_t kLongestDelayMs = int64_t{1} << 40;
+
+std::chrono::milliseconds DelayMs(int64_t ms) {
+  return std::chrono::milliseconds(std::min(std::max<int64_t>(ms, 0), kLongestDelayMs));
+}
+
 std::chrono::milliseconds CeilMs(std::chrono::steady_clock::duration d) {
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(d);
   if (ms < d) ms += std::chrono::milliseconds(1);
@@ -227,7 +235,7 @@ void TimerThread::Run(int64_t first_delay_ms, TimerClock* clock) {
   thread_id_.store(std::this_thread::get_id());
   // Only real waits profit; a fake clock's thread runs flat out and must not take a core.
   if (dynamic_cast<SteadyTimerClock*>(clock) != nullptr) AskForPreciseWakeUps();
-  TimerClock::TimePoint due = clock->Now() + std::chrono::milliseconds(first_delay_ms);
+  TimerClock::TimePoint due = clock->Now() + DelayMs(first_delay_ms);
   Callback callback;
   {
     std::lock_guard<std::mutex> lk(mutex_);
@@ -248,7 +256,7 @@ void TimerThread::Run(int64_t first_delay_ms, TimerClock* clock) {
     int64_t next = callback ? callback() : -1;
     t_current_due = {};
     if (next < 0) break;
-    due += std::chrono::milliseconds(next);
+    due += DelayMs(next);
   }
   active_.store(false);
 }

@@ -50,6 +50,25 @@ TEST(TimerThread, DueTimeIsVisibleInsideTheCallback) {
   EXPECT_EQ(plat::CurrentTimerDue(), Clock::TimePoint{});
 }
 
+// A delay of thousands of years (a long gap at a crawling tempo) is a wait like any other: the
+// due time does not overflow into the past.
+TEST(TimerThread, HugeDelayWaitsInsteadOfRunningAtOnce) {
+  plat::ManualTimerClock clock;
+  std::atomic<int> runs{0};
+  plat::TimerThread t;
+  ASSERT_TRUE(t.Start(0, [&]() -> int64_t {
+    ++runs;
+    return int64_t(0x7FFFFFFF) * 60000;
+  }, &clock));
+  ASSERT_TRUE(clock.WaitForWaiter(seconds(10)));
+  EXPECT_EQ(runs.load(), 1);
+  clock.Advance(hours(24 * 365));
+  ASSERT_TRUE(clock.WaitForWaiter(seconds(10)));
+  EXPECT_EQ(runs.load(), 1);
+  t.Cancel();
+  t.Join();
+}
+
 // On a clock moved by hand, nothing runs before its time; Cancel wakes the waiting thread at once.
 TEST(TimerThread, ManualClockAndCancelWakeAtOnce) {
   plat::ManualTimerClock clock;
