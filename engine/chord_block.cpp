@@ -76,59 +76,6 @@ int RootPitchOfLetter(char letter) {
   }
 }
 
-char RootLetterDown(char letter) {
-  switch (letter) {
-    case 'C': return 'B';
-    case 'd': return 'C';
-    case 'D': return 'd';
-    case 'e': return 'D';
-    case 'E': return 'e';
-    case 'F': return 'E';
-    case 'g': return 'F';
-    case 'G': return 'g';
-    case 'a': return 'G';
-    case 'A': return 'a';
-    case 'b': return 'A';
-    case 'B': return 'b';
-    default: return letter;
-  }
-}
-
-char RootLetterUp(char letter) {
-  switch (letter) {
-    case 'C': return 'd';
-    case 'd': return 'D';
-    case 'D': return 'e';
-    case 'e': return 'E';
-    case 'E': return 'F';
-    case 'F': return 'g';
-    case 'g': return 'G';
-    case 'G': return 'a';
-    case 'a': return 'A';
-    case 'A': return 'b';
-    case 'b': return 'B';
-    case 'B': return 'C';
-    default: return letter;
-  }
-}
-
-int RootPitchClass(char letter) {
-  switch (letter) {
-    case 'A': return 9;
-    case 'B': return 11;
-    case 'D': return 2;
-    case 'E': return 4;
-    case 'F': return 5;
-    case 'G': return 7;
-    case 'a': return 8;
-    case 'b': return 10;
-    case 'd': return 1;
-    case 'e': return 3;
-    case 'g': return 6;
-    default: return 0;
-  }
-}
-
 int RootInterval(char a, char b) {
   return (RootPitchClass(a) - RootPitchClass(b) + 12) % 12;
 }
@@ -326,15 +273,20 @@ int ChordBlock::SnapUpToChordTone(const char* weights, int pitch) {
   return pitch + 12;
 }
 
-void ChordBlock::StepToTriadTone(int* pitch, int step) const {
-  if (root == 0) {
+namespace {
+
+// Moves *pitch by `step` until `is_target` holds for it (the root's class is
+// always a target, so 12 steps always suffice); a block without a root, or a
+// walk that leaves 0 .. 127, gives 0.
+template <typename IsTarget>
+void StepToTone(const ChordBlock& block, int* pitch, int step, IsTarget is_target) {
+  if (block.root == 0) {
     *pitch = 0;
     return;
   }
   if (step == 0) return;
   int p = *pitch;
-  // The root's class is always among the targets, so 12 steps always suffice.
-  for (int n = 0; n <= 12 && !IsTriadTone(p); ++n) {
+  for (int n = 0; n <= 12 && !is_target(p); ++n) {
     p += step;
     if (p < 0 || p > 127) {
       *pitch = 0;
@@ -344,21 +296,14 @@ void ChordBlock::StepToTriadTone(int* pitch, int step) const {
   *pitch = p;
 }
 
+}  // namespace
+
+void ChordBlock::StepToTriadTone(int* pitch, int step) const {
+  StepToTone(*this, pitch, step, [this](int p) { return IsTriadTone(p); });
+}
+
 void ChordBlock::StepToChordTone(int* pitch, int step) const {
-  if (root == 0) {
-    *pitch = 0;
-    return;
-  }
-  if (step == 0) return;
-  int p = *pitch;
-  for (int n = 0; n <= 12 && !IsChordTone(p); ++n) {
-    p += step;
-    if (p < 0 || p > 127) {
-      *pitch = 0;
-      return;
-    }
-  }
-  *pitch = p;
+  StepToTone(*this, pitch, step, [this](int p) { return IsChordTone(p); });
 }
 
 void ChordBlock::NearestTriadTone(int* pitch, int prefer_up) const {

@@ -11,18 +11,14 @@
 
 #include <cstdint>
 
+#include "song/chord_codes.h"
 #include "style/style_record.h"
 
 // Root pitch (middle-C octave) of a root letter: C 60 ... B 71, N 0; -1 for a
 // letter outside the table.
 int RootPitchOfLetter(char letter);
 
-// One semitone lower / higher; any other character is returned unchanged.
-char RootLetterDown(char letter);
-char RootLetterUp(char letter);
-// Pitch class of a root letter: A 9, B 11, D 2, E 4, F 5, G 7, a 8, b 10,
-// d 1, e 3, g 6; C and every other character 0.
-int RootPitchClass(char letter);
+// RootLetterDown, RootLetterUp and RootPitchClass: song/chord_codes.h.
 // (pitch class of a - pitch class of b + 12) mod 12.
 int RootInterval(char a, char b);
 // The stepped interval of the database builder (see chord_block.cpp).

@@ -60,24 +60,37 @@ bool EarlyFitReturn() {
          style.chord_method == kCustomChordInput;
 }
 
-// True when some chord marker passes a length test of the one-chord change
-// that a 4/4 fitting step would make.
-bool AnyChordCanChange44(bool shorten, int counter) {
+// Gives the chord markers of sections 0 .. section count - 1, in order, to
+// `visit` until it returns true; returns whether one did. The one-chord
+// changes of the fitting walk the progression this way and change the first
+// marker that passes its test and its draw.
+template <typename Visit>
+bool VisitMarkersUntil(Visit visit) {
   ComposeInformation& info = ComposeInfo();
   const int sections = SectionLimit();
   for (int s = 0; s < sections; ++s) {
-    const EventList& list = info.section_chords[static_cast<size_t>(s)];
+    EventList& list = info.section_chords[static_cast<size_t>(s)];
     for (int i = 0; i < list.count(); ++i) {
-      const ComposeEvent& marker = list[i];
-      if (marker.kind != kEventChordMarker) continue;
-      if (shorten) {
-        if (marker.length > 383 || (counter > 3 && marker.length > 191)) return true;
-      } else {
-        if (marker.length < 768) return true;
-      }
+      ComposeEvent& marker = list[i];
+      if (marker.kind == kEventChordMarker && visit(marker.length)) return true;
     }
   }
   return false;
+}
+
+// Sets a chord length and reports the change.
+bool ChangeTo(int32_t* length, int value) {
+  *length = value;
+  return true;
+}
+
+// True when some chord marker passes a length test of the one-chord change
+// that a 4/4 fitting step would make.
+bool AnyChordCanChange44(bool shorten, int counter) {
+  return VisitMarkersUntil([shorten, counter](int32_t length) {
+    if (shorten) return length > 383 || (counter > 3 && length > 191);
+    return length < 768;
+  });
 }
 
 }  // namespace
@@ -119,8 +132,13 @@ void AddFinalChord() {
   if (style.chord_method == kCustomChordInput) return;
   char code[4];
   TemplateKeyCode(code);
-  const int length = style.metre == 0 ? 768 : 576;
-  ComposeInfo().AddChordBlockWithBass(EntryOf(length, code), 0);
+  // Two whole bars (768 ticks in 4/4, 576 in 3/4, 672 in 7/8), and what the
+  // bar before them lacks when the fitting has left it short (a chord cut to
+  // a quarter or half bar), so that the song always ends on a bar line.
+  ComposeInformation& info = ComposeInfo();
+  const int bar = StyleBarTicks(style.metre);
+  const int length = 2 * bar + (bar - info.TotalChordLength() % bar) % bar;
+  info.AddChordBlockWithBass(EntryOf(length, code), 0);
 }
 
 int ProgressionMinimumThreshold(int progression_code) {
@@ -199,79 +217,36 @@ void PickNextChord(char* code) { PickNextChord(code, PatternDb().pattern_text); 
 // ---- Fitting the progression to the song length ----------------------------
 
 void LengthenOneChord44(int counter) {
-  ComposeInformation& info = ComposeInfo();
-  const int sections = SectionLimit();
-  for (int s = 0; s < sections; ++s) {
-    EventList& list = info.section_chords[static_cast<size_t>(s)];
-    for (int i = 0; i < list.count(); ++i) {
-      ComposeEvent& marker = list[i];
-      if (marker.kind != kEventChordMarker) continue;
-      if (marker.length < 384 && GneRandomRange(1, 3) == 1) {
-        marker.length = 384;
-        return;
-      }
-      if (marker.length < 768 && GneRandomRange(1, 3) == 1) {
-        marker.length = 768;
-        return;
-      }
-      if (counter > 3 && marker.length < 192 && GneRandomRange(1, 2) == 1) {
-        marker.length = 192;
-        return;
-      }
-    }
-  }
+  VisitMarkersUntil([counter](int32_t& length) {
+    if (length < 384 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 384);
+    if (length < 768 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 768);
+    if (counter > 3 && length < 192 && GneRandomRange(1, 2) == 1) return ChangeTo(&length, 192);
+    return false;
+  });
 }
 
 void ShortenOneChord44(int counter) {
-  ComposeInformation& info = ComposeInfo();
-  const int sections = SectionLimit();
-  for (int s = 0; s < sections; ++s) {
-    EventList& list = info.section_chords[static_cast<size_t>(s)];
-    for (int i = 0; i < list.count(); ++i) {
-      ComposeEvent& marker = list[i];
-      if (marker.kind != kEventChordMarker) continue;
-      if (marker.length > 383 && GneRandomRange(1, 3) == 1) {
-        marker.length = 192;
-        return;
-      }
-      if (counter > 3 && marker.length > 191 && GneRandomRange(1, 2) == 1) {
-        marker.length = 96;
-        return;
-      }
-    }
-  }
+  VisitMarkersUntil([counter](int32_t& length) {
+    if (length > 383 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 192);
+    if (counter > 3 && length > 191 && GneRandomRange(1, 2) == 1) return ChangeTo(&length, 96);
+    return false;
+  });
 }
 
+// A 3/4 progression holds chords of one bar (288) or two (576): any chord
+// shorter than two bars may grow to two, so that a progression of one-bar
+// chords can be lengthened at all (a test against one bar would leave every
+// chord a 3/4 chart makes as it is).
 void LengthenOneChord34() {
-  ComposeInformation& info = ComposeInfo();
-  const int sections = SectionLimit();
-  for (int s = 0; s < sections; ++s) {
-    EventList& list = info.section_chords[static_cast<size_t>(s)];
-    for (int i = 0; i < list.count(); ++i) {
-      ComposeEvent& marker = list[i];
-      if (marker.kind != kEventChordMarker) continue;
-      if (marker.length < 288 && GneRandomRange(1, 3) == 1) {
-        marker.length = 576;
-        return;
-      }
-    }
-  }
+  VisitMarkersUntil([](int32_t& length) {
+    return length < 576 && GneRandomRange(1, 3) == 1 && ChangeTo(&length, 576);
+  });
 }
 
 void ShortenOneChord34() {
-  ComposeInformation& info = ComposeInfo();
-  const int sections = SectionLimit();
-  for (int s = 0; s < sections; ++s) {
-    EventList& list = info.section_chords[static_cast<size_t>(s)];
-    for (int i = 0; i < list.count(); ++i) {
-      ComposeEvent& marker = list[i];
-      if (marker.kind != kEventChordMarker) continue;
-      if (marker.length > 575 && GneRandomRange(1, 3) == 1) {
-        marker.length = 288;
-        return;
-      }
-    }
-  }
+  VisitMarkersUntil([](int32_t& length) {
+    return length > 575 && GneRandomRange(1, 3) == 1 && ChangeTo(&length, 288);
+  });
 }
 
 int FitSongLength44(int* counter) {

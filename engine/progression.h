@@ -15,7 +15,9 @@ constexpr int kSuccessorDrawLimit = 4000;
 int BuildChordProgression();
 // One block per chord marker of section `section` (0-based).
 void AddChordsOfSection(int section);
-// The two-bar closing chord of the template key (none with chord input).
+// The two-bar closing chord of the template key (none with chord input),
+// lengthened by what the bar before it lacks so that the song ends on a bar
+// line.
 void AddFinalChord();
 // Replaces the four characters at `code` by a successor from the pattern
 // text, or by the chord-template key when none is found.
@@ -41,5 +43,6 @@ int FitSongLength44(int* counter);
 int FitSongLength34(int* counter);
 void LengthenOneChord44(int counter);
 void ShortenOneChord44(int counter);
+// 3/4: a chord shorter than two bars grows to two; one longer drops to one.
 void LengthenOneChord34();
 void ShortenOneChord34();

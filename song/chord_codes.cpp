@@ -7,34 +7,52 @@
 
 namespace {
 
-// The flat letter of the note a semitone above a natural (A# is b flat).
-char SharpAsFlatLetter(char root) {
-  switch (root) {
-    case 'A': return 'b';
-    case 'B': return 'C';
-    case 'C': return 'd';
-    case 'D': return 'e';
-    case 'E': return 'F';
-    case 'F': return 'g';
-    case 'G': return 'a';
-    default: return '\0';
-  }
+// The root letter of a natural note (A .. G) raised or lowered a semitone by
+// its accidental (A# is b flat, Cb is B); 0 for any other letter.
+char AccidentalLetter(char natural, char accidental) {
+  if (natural < 'A' || natural > 'G') return '\0';
+  return accidental == '#' ? RootLetterUp(natural) : RootLetterDown(natural);
 }
 
-char FlatLetter(char root) {
-  switch (root) {
-    case 'A': return 'a';
-    case 'B': return 'b';
+}  // namespace
+
+char RootLetterDown(char letter) {
+  switch (letter) {
     case 'C': return 'B';
+    case 'd': return 'C';
     case 'D': return 'd';
+    case 'e': return 'D';
     case 'E': return 'e';
     case 'F': return 'E';
+    case 'g': return 'F';
     case 'G': return 'g';
-    default: return '\0';
+    case 'a': return 'G';
+    case 'A': return 'a';
+    case 'b': return 'A';
+    case 'B': return 'b';
+    default: return letter;
   }
 }
 
-int LetterPitchClass(char letter) {
+char RootLetterUp(char letter) {
+  switch (letter) {
+    case 'C': return 'd';
+    case 'd': return 'D';
+    case 'D': return 'e';
+    case 'e': return 'E';
+    case 'E': return 'F';
+    case 'F': return 'g';
+    case 'g': return 'G';
+    case 'G': return 'a';
+    case 'a': return 'A';
+    case 'A': return 'b';
+    case 'b': return 'B';
+    case 'B': return 'C';
+    default: return letter;
+  }
+}
+
+int RootPitchClass(char letter) {
   switch (letter) {
     case 'A': return 9;
     case 'B': return 11;
@@ -51,7 +69,6 @@ int LetterPitchClass(char letter) {
   }
 }
 
-}  // namespace
 
 void ChordNameToCode(char* name) {
   if (name == nullptr || name[0] == '\0') return;
@@ -64,7 +81,7 @@ void ChordNameToCode(char* name) {
   char root = name[0];
   const char* suffix = name + 1;
   if (name[1] == '#' || name[1] == 'b') {
-    const char letter = name[1] == '#' ? SharpAsFlatLetter(root) : FlatLetter(root);
+    const char letter = AccidentalLetter(root, name[1]);
     if (letter == '\0') {
       GneMessageBox("CKVAlgo::ErrorMsg");
     } else {
@@ -88,7 +105,7 @@ void ChordNameToCode(char* name) {
 
 void DecodeChordCode(const char* code, int* root_pitch_class, int* quality_row) {
   if (code == nullptr) return;
-  if (root_pitch_class != nullptr) *root_pitch_class = LetterPitchClass(code[0]);
+  if (root_pitch_class != nullptr) *root_pitch_class = RootPitchClass(code[0]);
   for (int row = 0; row < kChordSuffixCount; ++row) {
     if (std::memcmp(code + 1, ChordSuffixTable[row].engine_code, 3) == 0) {
       if (quality_row != nullptr) *quality_row = row;

@@ -8,6 +8,14 @@
 // that the song document and its imports can use them too.
 #pragma once
 
+// Root letters: one semitone lower / higher (C->B, d->C ... / C->d, d->D ...);
+// any other character is returned unchanged.
+char RootLetterDown(char letter);
+char RootLetterUp(char letter);
+// Pitch class of a root letter: A 9, B 11, D 2, E 4, F 5, G 7, a 8, b 10,
+// d 1, e 3, g 6; C and every other character 0.
+int RootPitchClass(char letter);
+
 // Rewrites a chord name in place into its chord code: "----" becomes "CMPS"
 // (with a terminator), "Skip" is left alone; otherwise the root letter with an
 // optional "#" or "b" and a suffix of ChordSuffixTable (none = major; a suffix

@@ -152,12 +152,16 @@ std::vector<std::vector<int>> LintChart(const std::string& name, const std::set<
       total += len;
     }
     EXPECT_EQ(total % bar, 0) << r << ": not whole bars";
+    // Phrases of two-bar units (a cadence meets the two closing bars).
+    EXPECT_EQ(total / bar % 2, 0) << r << ": an odd number of bars";
     charts.push_back(lengths);
   }
   return charts;
 }
 
-std::set<int> LintCadence(const std::string& name, const SuccessorMap& pattern) {
+// A cadence leads home: its last chord is one that the pattern file lets
+// move to a chord on the key's root (the closing chord follows it).
+std::set<int> LintCadence(const std::string& name, const SuccessorMap& pattern, char key_root) {
   SCOPED_TRACE(name);
   const DatabaseFile f = Load(name);
   CheckCommon(name, f);
@@ -172,6 +176,13 @@ std::set<int> LintCadence(const std::string& name, const SuccessorMap& pattern) 
       const std::string code = r.substr(k, 4);
       EXPECT_TRUE(IsChordCode(code)) << r;
       EXPECT_TRUE(pattern.count(code)) << r << ": " << code << " unknown to the pattern file";
+    }
+    if (r.size() >= 4) {
+      const auto last = pattern.find(r.substr(r.size() - 4));
+      bool home = false;
+      if (last != pattern.end())
+        for (const auto& [to, n] : last->second) home = home || to[0] == key_root;
+      EXPECT_TRUE(home) << r << ": the last chord does not lead to " << key_root;
     }
     counts.insert(static_cast<int>(r.size() / 4));
   }
@@ -215,10 +226,11 @@ TEST_F(DatabaseLintTest, CadencesFitEveryCadenceChart) {
     for (const auto& chart : LintChart(name, allowed, bar))
       needed.insert(static_cast<int>(chart.size()));
   }
-  const std::pair<const char*, const char*> files[] = {
-      {"RESOLUT.DB", "PATTERN.DB"}, {"RESOLUT.DB2", "PATTERN.DB2"}, {"RESOLUT.DBB", "PATTERN.DBB"}};
-  for (const auto& [cadence, pattern] : files) {
-    const std::set<int> counts = LintCadence(cadence, LintPattern(pattern));
+  const std::tuple<const char*, const char*, char> files[] = {{"RESOLUT.DB", "PATTERN.DB", 'C'},
+                                                            {"RESOLUT.DB2", "PATTERN.DB2", 'A'},
+                                                            {"RESOLUT.DBB", "PATTERN.DBB", 'C'}};
+  for (const auto& [cadence, pattern, key_root] : files) {
+    const std::set<int> counts = LintCadence(cadence, LintPattern(pattern), key_root);
     for (int n : needed) EXPECT_TRUE(counts.count(n)) << cadence << " has no cadence of " << n;
   }
 }
