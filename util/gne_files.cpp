@@ -68,6 +68,16 @@ size_t ReadUpTo(std::FILE* file, void* buffer, size_t n) {
   return total;
 }
 
+// A file dialog of a kind with its default extension and filter (null = none).
+plat::FileDialogRequest DialogRequest(plat::FileDialogRequest::Kind kind,
+                                      const char* default_extension, const char* filter) {
+  plat::FileDialogRequest request;
+  request.kind = kind;
+  request.default_extension = default_extension != nullptr ? default_extension : "";
+  request.filter = filter != nullptr ? filter : "";
+  return request;
+}
+
 // Runs a file dialog; 1 with the chosen path (and filter row) in the outputs, 0 when cancelled.
 int RunDialog(const plat::FileDialogRequest& request, fs::path* out, int* filter_index) {
   const plat::FileDialogResult result = plat::CurrentFileDialogs().RunFileDialog(request);
@@ -211,10 +221,8 @@ void GneGetFileTimeText(const fs::path& path, char* out) {
 
 int GneOpenFileDialog(const char* default_extension, const char* filter, fs::path* out,
                       const fs::path* initial_file, int* filter_index, const fs::path* initial_folder) {
-  plat::FileDialogRequest request;
-  request.kind = plat::FileDialogRequest::Kind::Open;
-  request.default_extension = default_extension != nullptr ? default_extension : "";
-  request.filter = filter != nullptr ? filter : "";
+  plat::FileDialogRequest request =
+      DialogRequest(plat::FileDialogRequest::Kind::Open, default_extension, filter);
   request.must_exist = true;
   if (initial_file != nullptr) request.initial_file = *initial_file;
   if (initial_folder != nullptr && (initial_file == nullptr || initial_file->empty() ||
@@ -226,10 +234,8 @@ int GneOpenFileDialog(const char* default_extension, const char* filter, fs::pat
 
 int GneSaveFileDialog(fs::path* out, const char* default_extension, const char* filter, int* filter_index,
                       const fs::path* initial_file) {
-  plat::FileDialogRequest request;
-  request.kind = plat::FileDialogRequest::Kind::Save;
-  request.default_extension = default_extension != nullptr ? default_extension : "";
-  request.filter = filter != nullptr ? filter : "";
+  plat::FileDialogRequest request =
+      DialogRequest(plat::FileDialogRequest::Kind::Save, default_extension, filter);
   request.confirm_overwrite = true;
   if (filter_index != nullptr) request.filter_index = *filter_index;
   if (initial_file != nullptr) request.initial_file = *initial_file;
@@ -252,10 +258,8 @@ int GneOpenAndReadFile(fs::path* out, const char* default_extension, const char*
 
 int GneSaveFileAs(fs::path* out, const char* default_extension, const char* filter, const void* data,
                   size_t n) {
-  plat::FileDialogRequest request;
-  request.kind = plat::FileDialogRequest::Kind::SaveNewStyle;
-  request.default_extension = default_extension != nullptr ? default_extension : "";
-  request.filter = filter != nullptr ? filter : "";
+  const plat::FileDialogRequest request =
+      DialogRequest(plat::FileDialogRequest::Kind::SaveNewStyle, default_extension, filter);
   const plat::FileDialogResult result = plat::CurrentFileDialogs().RunFileDialog(request);
   if (!result.chosen) return 0;
   if (out != nullptr) *out = result.path;

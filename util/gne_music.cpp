@@ -150,27 +150,27 @@ void GneMakeTimeSignature(int metre, uint8_t* record, int* length) {
 
 // ---- Note names ----
 
-std::string GneSharpToFlat(const std::string& name) {
-    static const char* const kFrom[] = {"C#", "D#", "F#", "G#", "A#"};
-    static const char* const kTo[] = {"Db", "Eb", "Gb", "Ab", "Bb"};
-    if (name.size() >= 2 && name[1] == '#') {
-        for (int i = 0; i < 5; ++i) {
-            if (name.compare(0, 2, kFrom[i]) == 0) return kTo[i] + name.substr(2);
-        }
+namespace {
+
+const char* const kSharpRoots[] = {"C#", "D#", "F#", "G#", "A#"};
+const char* const kFlatRoots[] = {"Db", "Eb", "Gb", "Ab", "Bb"};
+
+// The name with its two-letter root found in `from` spelled as the same row of `to`; other
+// names as they are.
+std::string Respell(const std::string& name, const char* const (&from)[5],
+                    const char* const (&to)[5]) {
+    if (name.size() < 2) return name;
+    for (int i = 0; i < 5; ++i) {
+        if (name.compare(0, 2, from[i]) == 0) return to[i] + name.substr(2);
     }
     return name;
 }
 
-std::string GneFlatToSharp(const std::string& name) {
-    static const char* const kFrom[] = {"Db", "Eb", "Gb", "Ab", "Bb"};
-    static const char* const kTo[] = {"C#", "D#", "F#", "G#", "A#"};
-    if (name.size() >= 2 && name[1] == 'b') {
-        for (int i = 0; i < 5; ++i) {
-            if (name.compare(0, 2, kFrom[i]) == 0) return kTo[i] + name.substr(2);
-        }
-    }
-    return name;
-}
+}  // namespace
+
+std::string GneSharpToFlat(const std::string& name) { return Respell(name, kSharpRoots, kFlatRoots); }
+
+std::string GneFlatToSharp(const std::string& name) { return Respell(name, kFlatRoots, kSharpRoots); }
 
 void GneSharpToFlat(const char* name, char* out) {
     CopyText(GneSharpToFlat(std::string(name != nullptr ? name : "")), out);

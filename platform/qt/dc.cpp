@@ -182,6 +182,14 @@ void WrapParagraph(const QString& text, const QFontMetrics& fm, int width,
   }
 }
 
+// A pen wider than one pixel, drawn by the painter with the given joins.
+QPen WidePen(const Pen& pen, Qt::PenJoinStyle join) {
+  QPen qp(ToQColor(pen.color));
+  qp.setWidth(pen.width);
+  qp.setJoinStyle(join);
+  return qp;
+}
+
 // The inside of a shape: no brush for a null brush, else the brush's solid colour.
 QBrush ShapeBrush(const Brush& brush) {
   return brush.style == BS_NULL ? QBrush(Qt::NoBrush) : QBrush(ToQColor(brush.color));
@@ -382,10 +390,8 @@ void Dc::LineTo(int x, int y) {
     QPainter p;
     BeginPainter(p);
     p.setCompositionMode(ModeForRop2(rop2_));
-    QPen qp(ToQColor(pen_.color));
-    qp.setWidth(pen_.width);
+    QPen qp = WidePen(pen_, Qt::RoundJoin);
     qp.setCapStyle(Qt::RoundCap);
-    qp.setJoinStyle(Qt::RoundJoin);
     p.setPen(qp);
     p.drawLine(from.x, from.y, x, y);
     return;
@@ -447,10 +453,7 @@ void Dc::Rectangle(int left, int top, int right, int bottom) {
     QPainter p;
     BeginPainter(p);
     p.setCompositionMode(ModeForRop2(rop2_));
-    QPen qp(ToQColor(pen_.color));
-    qp.setWidth(pen_.width);
-    qp.setJoinStyle(Qt::MiterJoin);
-    p.setPen(qp);
+    p.setPen(WidePen(pen_, Qt::MiterJoin));
     p.setBrush(ShapeBrush(brush_));
     p.drawRect(QRect(r.left, r.top, r.Width() - 1, r.Height() - 1));
     return;
