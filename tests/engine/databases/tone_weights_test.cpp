@@ -224,13 +224,9 @@ TEST_F(ToneWeightsTest, WeightedStepsAndRanges) {
   EXPECT_EQ(NextStrongScaleTone(61, 1), 65);  // E (weight 9) found, one step on
 }
 
-TEST_F(ToneWeightsTest, DensityLevelsAndBlueNotes) {
-  EXPECT_EQ(DensityToLevel(100), 4);
-  EXPECT_EQ(DensityToLevel(160), 1);
-  EXPECT_EQ(DensityToLevel(20), 8);
-  EXPECT_EQ(DensityToLevel(200), 4);
-  EXPECT_EQ(LevelToFactor(4), 100);
-  EXPECT_EQ(LevelToFactor(9), 100);
+// (Density levels and factors belong to the style library and are tested
+// there.)
+TEST_F(ToneWeightsTest, BlueNotes) {
   EXPECT_EQ(IsBlueNote(63), 1);
   EXPECT_EQ(IsBlueNote(70), 1);
   EXPECT_EQ(IsBlueNote(60), 0);
