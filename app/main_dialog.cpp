@@ -202,7 +202,8 @@ bool CBrevantDlg::OnInitDialog() {
   const std::filesystem::path songPath = userDataFolder / kWorkingSongName;
   const int64_t size = std::max<int64_t>(0, plat::FileSize(songPath));
   int bars = 8, beats = 4, key = 0, metre = 0;
-  song = CSongData::LoadFromFile(songPath, &bars, &beats, &key, &metre);
+  bool songRead = false;
+  song = CSongData::LoadFromFile(songPath, &bars, &beats, &key, &metre, &songRead);
   if (!song) {
     song = std::make_unique<CSongData>();
     song->Reset(8, 4, 0, 1);
@@ -211,7 +212,8 @@ bool CBrevantDlg::OnInitDialog() {
     key = 0;
     metre = 1;
   }
-  if (size >= static_cast<int64_t>(kSongImageSize)) {
+  // A working song the reader refused (damaged) has no style of its own to bring.
+  if (songRead && size >= static_cast<int64_t>(kSongImageSize)) {
     GneSeedRandom();
     BuildStyleTable();
     ApplyStyle(song->style);

@@ -295,6 +295,15 @@ TEST_F(MainWindowTest, AWorkingSongOfOneFullImageBringsItsOwnStyle) {
   Start();
   EXPECT_STRNE(CurrentStyle().name, "MyOwnStyle");
   EXPECT_EQ(dlg->song->style.tempo, CurrentStyle().tempo) << "the table style is stored in the song";
+  dlg.reset();
+
+  // A full-length file the reader refuses brings no (empty) style either.
+  ASSERT_TRUE(plat::WriteFileAtomic(folder / "data_kv.dat", std::vector<uint8_t>(kSongImageSize, 0)));
+  cantrel_test::Sink().Clear();
+  Start();
+  EXPECT_GE(cantrel_test::Sink().Count(), 1u) << "the reader says why";
+  EXPECT_STRNE(CurrentStyle().name, "");
+  EXPECT_STREQ(dlg->song->style.name, CurrentStyle().name);
 }
 
 TEST_F(MainWindowTest, OnlyTheFirstStartGivesTheSongTheStylesInstruments) {
