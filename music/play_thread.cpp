@@ -18,7 +18,6 @@ namespace {
 // One play of a song on the play thread.
 struct PlaySession {
   Midi0Data* song = nullptr;
-  Midi0Data* copy_owner = nullptr;  // the song whose playback copy this is (identity only)
   bool free_song = false;           // playback copy or delete-when-done: freed after the end
   PlayEndCallback end_callback;
   PlayEventCallback per_event;
@@ -105,11 +104,11 @@ std::unique_ptr<Midi0Data> MakeExcerptCopy(const Midi0Data& song, int from, int 
   return std::make_unique<Midi0Data>(song, from, to);
 }
 
-int StartCopy(std::unique_ptr<Midi0Data> copy, Midi0Data& owner, PlayEndCallback end_callback,
+int StartCopy(std::unique_ptr<Midi0Data> copy, PlayEndCallback end_callback,
               PlayEventCallback per_event, int tick_offset, int loop) {
   // The copy belongs to the play thread from here on (delete when done).
   return StartPlayThread(copy.release(), std::move(end_callback), std::move(per_event),
-                         tick_offset, 1, 0, -1, loop, &owner);
+                         tick_offset, 1, 0, -1, loop);
 }
 
 }  // namespace
@@ -147,12 +146,10 @@ void ResetPlayThreadModule() {
 }
 
 int StartPlayThread(Midi0Data* song, PlayEndCallback end_callback, PlayEventCallback per_event,
-                    int tick_offset, int delete_when_done, int start_tick, int end_tick, int loop,
-                    Midi0Data* copy_owner) {
+                    int tick_offset, int delete_when_done, int start_tick, int end_tick, int loop) {
   PlayThreadModule& m = Module();
   auto session = std::make_unique<PlaySession>();
   session->song = song;
-  session->copy_owner = copy_owner;
   session->free_song = delete_when_done == 1;
   session->end_callback = std::move(end_callback);
   session->per_event = std::move(per_event);
@@ -220,14 +217,14 @@ int PlayWithCallback(Midi0Data& song, PlayEndCallback end_callback, PlayEventCal
   int cut = cut_lead_in == 1 ? copy->CutLeadIn() : 0;
   // The caller learns where playing starts.
   if (per_event) per_event(0, cut, nullptr);
-  return StartCopy(std::move(copy), song, std::move(end_callback), std::move(per_event), cut,
+  return StartCopy(std::move(copy), std::move(end_callback), std::move(per_event), cut,
                    loop);
 }
 
 int PlayCopy(Midi0Data& song, PlayEndCallback end_callback) {
   auto copy = MakePlaybackCopy(song);
   copy->CutLeadIn();
-  return StartCopy(std::move(copy), song, std::move(end_callback), nullptr, 0, 0);
+  return StartCopy(std::move(copy), std::move(end_callback), nullptr, 0, 0);
 }
 
 int PlayExcerpt(Midi0Data& song, PlayEndCallback end_callback, int start_tick, int end_tick) {
@@ -235,7 +232,7 @@ int PlayExcerpt(Midi0Data& song, PlayEndCallback end_callback, int start_tick, i
   copy->SetDivision(96);
   copy->ToEventMode();
   copy->CutLeadIn();
-  return StartCopy(std::move(copy), song, std::move(end_callback), nullptr, 0, 0);
+  return StartCopy(std::move(copy), std::move(end_callback), nullptr, 0, 0);
 }
 
 int PlayExcerptWithCallback(Midi0Data& song, PlayEndCallback end_callback,
@@ -244,7 +241,7 @@ int PlayExcerptWithCallback(Midi0Data& song, PlayEndCallback end_callback,
   copy->SetDivision(96);
   copy->ToEventMode();
   int cut = copy->CutLeadIn();
-  return StartCopy(std::move(copy), song, std::move(end_callback), std::move(per_event), cut, 0);
+  return StartCopy(std::move(copy), std::move(end_callback), std::move(per_event), cut, 0);
 }
 
 int PlayInThread(Midi0Data& song, PlayEndCallback end_callback) {

@@ -36,10 +36,10 @@ bool WaitPlayThreadEnd(int timeout_ms);
 
 // Starts the play thread on `song` (state 1): see the play operations. Returns 1 when playing
 // has started, 0 when not (no device, no player, another play thread that would not end).
-// With `owned_copy` 1 the song is a playback copy that the play thread frees after its end.
+// With `delete_when_done` 1 the song (a playback copy) belongs to the play thread, which frees
+// it after its end.
 int StartPlayThread(Midi0Data* song, PlayEndCallback end_callback, PlayEventCallback per_event,
-                    int tick_offset, int delete_when_done, int start_tick, int end_tick, int loop,
-                    Midi0Data* copy_owner = nullptr);
+                    int tick_offset, int delete_when_done, int start_tick, int end_tick, int loop);
 
 // The play operations of a song. Those that play a copy make it at division 96 in event mode
 // (the song must be in state 2); the others play the song itself (state 1).
