@@ -36,6 +36,7 @@
 #include <initializer_list>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -495,9 +496,10 @@ void CBrevantDlg::ShowStyleOrigin(int itemData) {
 }
 
 void CBrevantDlg::ShowSongTitle(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/");
-  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-  setWindowTitle(plat::ToQString(name));
+  // Separators are looked for character by character: the second byte of "表" is a backslash.
+  std::vector<char> name(path.size() + 1, 0);
+  GneGetFileName(name.data(), path.c_str());
+  setWindowTitle(plat::ToQString(name.data()));
 }
 
 void CBrevantDlg::ShowBeatsPerBar(int beats) {

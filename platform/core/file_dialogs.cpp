@@ -13,12 +13,17 @@ std::atomic<FileDialogs*> g_installed{nullptr};
 std::vector<std::pair<std::string, std::string>> SplitFilter(const std::string& filter) {
   std::vector<std::string> items;
   std::string current;
-  for (char c : filter) {
-    if (c == '|') {
+  for (size_t i = 0; i < filter.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(filter[i]);
+    // A double-byte character goes whole: its second byte may be a '|' (as in "ポ").
+    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < filter.size()) {
+      current += filter[i];
+      current += filter[++i];
+    } else if (c == '|') {
       items.push_back(current);
       current.clear();
     } else {
-      current += c;
+      current += filter[i];
     }
   }
   if (!current.empty()) items.push_back(current);

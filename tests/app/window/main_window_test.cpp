@@ -5,6 +5,7 @@
 #include "app/page_geometry.h"
 #include "style/style_table.h"
 #include "app/main_globals.h"
+#include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "song/song_data.h"
@@ -193,6 +194,18 @@ TEST_F(MainWindowTest, ASongOnTheCommandLineOpensOnceReady) {
   EXPECT_EQ(dlg->keyList->currentIndex(), 2);
   EXPECT_EQ(dlg->windowTitle().toStdString(), "my song.mwd");
   EXPECT_EQ(std::string(dlg->config.songPath), song.string());
+}
+
+TEST_F(MainWindowTest, TheTitleIsTheWholeFileNameEvenWhenABackslashByteIsInIt) {
+  // "表" is 0x95 0x5C in CP932.
+  const fs::path song = cantrel_test::TempDir() / plat::Cp932ToUtf8("表計算.mwd");
+  WriteSong(song, 5, 4, 0);
+  Start("\"" + song.string() + "\"");
+  EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8(plat::Cp932ToUtf8("表計算.mwd").c_str()));
+  dlg->ShowSongTitle("C:\\songs\\a.mwd");
+  EXPECT_EQ(dlg->windowTitle(), QStringLiteral("a.mwd"));
+  dlg->ShowSongTitle("");
+  EXPECT_EQ(dlg->windowTitle(), QString());
 }
 
 TEST_F(MainWindowTest, ARelativePathOnTheCommandLineIsKeptWhole) {

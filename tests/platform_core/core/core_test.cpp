@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/core/encoding.h"
+#include "platform/core/file_dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "platform/core/message_sink.h"
@@ -85,6 +86,17 @@ TEST(Folders, UserDataFolderFollowsXdgDataHomeOnlyWhenAbsolute) {
   if (old_home) setenv("HOME", saved_home.c_str(), 1);
   plat::SetUserDataFolder(before);
   EXPECT_FALSE(fs::exists("relative")) << "nothing made in the current folder";
+}
+
+TEST(FileDialogs, FilterNamesMayHoldDoubleByteCharactersEndingInABar) {
+  // "ポ" is 0x83 0x7C in CP932: its second byte is the '|' that separates the items.
+  const auto pairs = plat::SplitFilter("ポップス|*.mid|すべて|*.*|");
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[0].first, "ポップス");
+  EXPECT_EQ(pairs[0].second, "*.mid");
+  EXPECT_EQ(pairs[1].first, "すべて");
+  EXPECT_EQ(plat::SplitFilter("midi files|*.mid|").size(), 1u);
+  EXPECT_TRUE(plat::SplitFilter("").empty());
 }
 
 TEST(Sink, RecorderKeepsBoxesAndScriptedAnswers) {
