@@ -1,5 +1,6 @@
 #include "music/midi_state.h"
 
+#include "music/midi0_data.h"
 #include "music/midi_track.h"
 #include "util/gne_music.h"
 #include "util/module_error.h"
@@ -47,6 +48,14 @@ void MidiState::ApplyEvent(const MidiEvent& ev) {
       break;
     default: break;
   }
+}
+
+int MidiState::RunTo(const Midi0Data& song, int tick, int* elapsed) {
+  if (!song.track) {
+    if (elapsed) *elapsed = 0;
+    return 0;
+  }
+  return RunTo(*song.track, tick, elapsed);
 }
 
 int MidiState::RunTo(const MidiTrack& track, int tick, int* elapsed) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "music/midi0_data.h"
 #include "music/midi_track.h"
 #include "tests/support/test_support.h"
 
@@ -213,6 +214,25 @@ TEST(MidiState, RunToStopsAtTheFirstEventAtOrAfterTheTick) {
   MidiState s;
   int elapsed = -5;
   EXPECT_EQ(s.RunTo(empty, 100, &elapsed), 0);
+  EXPECT_EQ(elapsed, 0);
+}
+
+TEST(MidiState, RunToWalksTheSongsTrack) {
+  Midi0Data song(kSongEvents, 96, kDefaultMusicCapacity);
+  auto t = SmallTrack();
+  for (int i = 0; i < t->event_count; ++i) song.track->AddEventCopy(*t->events[i]);
+  MidiState s;
+  int elapsed = -5;
+  EXPECT_EQ(s.RunTo(song, 193, &elapsed), 4);
+  EXPECT_EQ(elapsed, 192);
+  EXPECT_EQ(s.Program(0), 2);
+  // A song without a track has nothing to walk.
+  Midi0Data bare(kDefaultMusicCapacity);
+  delete bare.track;
+  bare.track = nullptr;
+  MidiState none;
+  elapsed = -5;
+  EXPECT_EQ(none.RunTo(bare, 100, &elapsed), 0);
   EXPECT_EQ(elapsed, 0);
 }
 
