@@ -309,8 +309,13 @@ std::string GneGetExtension(const std::string& path) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos) return std::string();
     std::string ext = path.substr(dot + 1);
-    for (char& c : ext) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (size_t i = 0; i < ext.size(); ++i) {
+        char& c = ext[i];
+        if (GneIsLeadByte(static_cast<uint8_t>(c))) {
+            ++i;  // the second byte of a double-byte character is no letter
+        } else if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
     }
     return ext;
 }

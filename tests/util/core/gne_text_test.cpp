@@ -146,6 +146,8 @@ TEST(GneNumbers, HexAndDigits) {
 TEST(GnePaths, ExtensionsAndNames) {
   EXPECT_EQ(GneGetExtension(std::string("A.Song.MID")), "mid");
   EXPECT_EQ(GneGetExtension(std::string("name")), "");
+  // "ア" is 0x83 0x41: its second byte is no capital A to fold.
+  EXPECT_EQ(GneGetExtension(std::string("x.アMID")), "アmid");
   char name[] = "name";
   EXPECT_EQ(GneStripExtension(name), -1);
   EXPECT_STREQ(name, "name");
