@@ -1,5 +1,5 @@
 // Play, stop and play again from two threads at random moments: nothing may crash, leak, hang
-// or run two players at once. Run it under ThreadSanitizer as well (a CANTREL_TSAN build).
+// or run two players at once. tools/test runs it under ThreadSanitizer as well.
 #include <gtest/gtest.h>
 
 #include <atomic>
