@@ -42,6 +42,18 @@ std::vector<BeatCopy> TakeBars(const CSongData& song, int first, int n) {
   return beats;
 }
 
+// A range of bars to edit: `first` must lie in the song (else nothing happens, silently);
+// `last` is cut to the song's last bar, and a range that ends before it begins is reported.
+bool BarRange(const CSongData& song, int first, int* last) {
+  if (first < 0 || first >= song.bar_count) return false;
+  *last = std::min(*last, song.bar_count - 1);
+  if (*last < first) {
+    CSongData::ReportError(0);
+    return false;
+  }
+  return true;
+}
+
 // Writes taken beats over the bars from `target` on.
 void PutBars(CSongData& song, const std::vector<BeatCopy>& beats, int target) {
   const int b0 = target * song.beats_per_bar;
@@ -91,22 +103,12 @@ void CSongData::ClearBar(int bar, bool with_chords) {
 }
 
 void CSongData::ClearNotes(int first, int last) {
-  if (first < 0 || first >= bar_count) return;
-  last = std::min(last, bar_count - 1);
-  if (last < first) {
-    ReportError(0);
-    return;
-  }
+  if (!BarRange(*this, first, &last)) return;
   for (int b = first; b <= last; ++b) ClearBar(b, false);
 }
 
 void CSongData::ClearLyrics(int first, int last) {
-  if (first < 0 || first >= bar_count) return;
-  last = std::min(last, bar_count - 1);
-  if (last < first) {
-    ReportError(0);
-    return;
-  }
+  if (!BarRange(*this, first, &last)) return;
   const int c0 = first * 2 * beats_per_bar;
   const int c1 = std::min(kSongMaxCells, (last + 1) * 2 * beats_per_bar);
   for (int c = c0; c < c1; ++c) std::memset(cells[c].lyric, 0, sizeof cells[c].lyric);
@@ -217,12 +219,7 @@ bool CSongData::OverwriteBars(int first, int last, int target) {
 }
 
 void CSongData::DeleteBars(int first, int last) {
-  if (first < 0 || first >= bar_count) return;
-  last = std::min(last, bar_count - 1);
-  if (last < first) {
-    ReportError(0);
-    return;
-  }
+  if (!BarRange(*this, first, &last)) return;
   const int n = last - first + 1;
   const int bpb = beats_per_bar;
   for (int bar = last + 1; bar < bar_count; ++bar)
@@ -391,12 +388,7 @@ void CSongData::TransposeChordName(char* name, int s) {
 }
 
 void CSongData::TransposeBars(int first, int last, int s) {
-  if (first < 0 || first >= bar_count) return;
-  last = std::min(last, bar_count - 1);
-  if (last < first) {
-    ReportError(0);
-    return;
-  }
+  if (!BarRange(*this, first, &last)) return;
   const int b0 = first * beats_per_bar;
   const int b1 = std::min(kSongMaxBeats, (last + 1) * beats_per_bar);
   for (int c = 2 * b0; c < 2 * b1; ++c)
