@@ -105,8 +105,16 @@ fluid_settings_t* NewSettings(int sample_rate) {
 }  // namespace
 
 void SetSoundFontPath(const fs::path& path) {
-  std::lock_guard<std::mutex> g(g_font_mutex);
-  g_font_setting = path;
+  {
+    std::lock_guard<std::mutex> g(g_font_mutex);
+    g_font_setting = path;
+  }
+  // A soundfont that could not be loaded is tried again with the new setting (one that did load
+  // stays: the synthesizer is loaded once).
+  SharedSynth& s = Shared();
+  std::lock_guard<std::mutex> g(s.mutex);
+  s.font_failed = false;
+  s.font_error.clear();
 }
 
 fs::path FindSoundFont() {

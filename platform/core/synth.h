@@ -19,7 +19,8 @@ namespace plat {
 
 class TimerClock;
 
-// The soundfont the settings name; empty = Debian's General MIDI soundfonts.
+// The soundfont the settings name; empty = Debian's General MIDI soundfonts. After a failed load
+// the shared synthesizer tries again with it at its next open.
 void SetSoundFontPath(const std::filesystem::path& path);
 // The soundfont that will be loaded: the settings' one when it exists, else FluidR3_GM.sf2, else
 // TimGM6mb.sf2 (then default-GM.sf2) from /usr/share/sounds/sf2; empty when there is none.

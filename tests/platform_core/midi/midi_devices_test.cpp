@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 
 #include "platform/core/synth.h"
 #include "platform/core/timer_thread.h"
@@ -90,6 +91,28 @@ TEST(SystemDevices, SynthesizerFirstThenSequencerPorts) {
   std::string text;
   EXPECT_FALSE(sys.Open(sys.Count(), &rc, &text));
   EXPECT_EQ(rc, plat::kMidiBadDeviceId);
+}
+
+// A soundfont that cannot be loaded is said once per setting; naming a good one tries again.
+TEST(SystemDevices, SharedSynthesizerTriesAgainWithANewSoundFont) {
+  if (plat::SharedSynthLoaded()) GTEST_SKIP() << "the shared synthesizer is loaded already";
+  std::filesystem::path good = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  if (!std::filesystem::exists(good)) good = plat::FindSoundFont();
+  if (good.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  std::filesystem::path bad = cantrel_test::TempDir() / "broken.sf2";
+  std::ofstream(bad) << "not a soundfont";
+  plat::SetSoundFontPath(bad);
+  int rc = -1;
+  std::string text;
+  EXPECT_FALSE(plat::OpenSharedSynth(&rc, &text));
+  EXPECT_EQ(text, "音色ファイル（サウンドフォント）を読み込めませんでした。");
+  EXPECT_FALSE(plat::SharedSynthLoaded());
+  plat::SetSoundFontPath(good);
+  text.clear();
+  auto port = plat::OpenSharedSynth(&rc, &text);  // opens, or fails for want of audio only
+  EXPECT_TRUE(plat::SharedSynthLoaded());
+  EXPECT_NE(text, "音色ファイル（サウンドフォント）を読み込めませんでした。");
+  plat::SetSoundFontPath({});
 }
 
 // The shared synthesizer either opens (a desktop with sound) or says clearly why not, at once.
