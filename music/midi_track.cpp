@@ -735,10 +735,13 @@ void MidiTrack::ToChunk(const char* chunk_id) {
   for (int32_t i = 0; i < event_count; ++i) {
     YieldEvery(i, 200);
     MidiEvent& e = *events[i];
-    int64_t size = EncodeEvent(e, nullptr);
+    // Only the last event may be End of Track: one met earlier would end the chunk
+    // for every reader and hide the events behind it. It is left out like a deleted
+    // event.
+    int64_t size = (IsEndOfTrack(&e) && i != event_count - 1) ? 0 : EncodeEvent(e, nullptr);
     if (size == 0) {
       // Deleted events are expected; anything else cannot be written.
-      if (e.status != kStatusDeleted) ErrorMsg(kMdtkUndefinedEvent);
+      if (e.status != kStatusDeleted && !IsEndOfTrack(&e)) ErrorMsg(kMdtkUndefinedEvent);
       carry += e.delta > 0 ? e.delta : 0;
       continue;
     }

@@ -13,8 +13,9 @@
 // Writing a chunk: channel events come from their fields (channel and data bytes masked
 // to 4 and 7 bits), system-exclusive messages with their true length, meta events with
 // variable-length lengths, deltas of up to four bytes; deleted events write nothing and
-// their delta goes to the next event. A chunk that does not fit the capacity (less 256
-// bytes) is cut after the last whole event and closed with End of Track.
+// their delta goes to the next event, as does an End of Track before the last event
+// (the chunk has exactly one, at its end). A chunk that does not fit the capacity
+// (less 256 bytes) is cut after the last whole event and closed with End of Track.
 //
 // The event array grows as needed; `events` may move whenever events are added.
 #pragma once
@@ -138,6 +139,8 @@ class MidiTrack : public MusicData {
   void DeleteAllEndOfTrack();
   void ClearToEndOfTrack();
 
+  // Every event but note-on, note-off and End of Track to the front of its tick; all
+  // events keep their order otherwise.
   void MoveNonNotesFirst();
   void MoveControllersFirst();
   void MoveStatusFirst(uint32_t status_value);

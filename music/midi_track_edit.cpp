@@ -263,7 +263,10 @@ void MidiTrack::MoveNonNotesFirst() {
     ErrorMsg(kMdtkInternal);
     return;
   }
-  SwapToFront(*this, [](const MidiEvent& e) { return !IsNoteOnOrOff(e) && !IsEndOfTrack(&e); });
+  // The notes keep their order too: a saved song read back and saved again must give
+  // the same bytes, and the order of the note-offs of a tick follows that of the
+  // note-ons when the song passes through note mode.
+  StableToFront(*this, [](const MidiEvent& e) { return !IsNoteOnOrOff(e) && !IsEndOfTrack(&e); });
 }
 
 void MidiTrack::MoveControllersFirst() {

@@ -512,6 +512,23 @@ TEST(SmfRoundTrip, OwnFixtures) {
   }
 }
 
+// A chord sounding with a lyric at its start and with a lyric and a controller at
+// its end: the events of each tick are put in the written order by the first save,
+// and the second save finds nothing more to move.
+TEST(SmfRoundTrip, NotesAndLyricsOfOneTickKeepTheirOrderFromTheFirstSave) {
+  const Bytes body = {0x00, 0x90, 60, 100, 0x00, 64, 90, 0x00, 67, 80, 0x00, 0xFF, 0x05, 0x02, 'l', 'a',
+                      0x81, 0x70, 0x80, 60, 0x40, 0x00, 0x90, 64, 0x00, 0x00, 0x80, 67, 0x40,
+                      0x00, 0xFF, 0x05, 0x02, 'l', 'u', 0x00, 0xB0, 0x07, 100, 0x00, 0xFF, 0x2F, 0x00};
+  const fs::path source = Write("chord_lyrics.mid", Join({Header(0, 1, 96), Chunk(body)}));
+  Bytes first, second;
+  RoundTrip0(source, &first, &second);
+  EXPECT_EQ(first, second);
+  ExpectToolsRead(Write("chord_lyrics_saved.mid", first));
+  const fs::path source1 = Write("chord_lyrics1.mid", Join({Header(1, 1, 96), Chunk(body)}));
+  RoundTrip1(source1, &first, &second);
+  EXPECT_EQ(first, second);
+}
+
 TEST(SmfRoundTrip, Format1OpenedAsFormat0) {
   const fs::path source = cantrel_test::DataPath("midi/songs/tune_f1.mid");
   Bytes first, second;

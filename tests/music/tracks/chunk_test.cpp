@@ -10,6 +10,8 @@
 #include "tests/support/test_support.h"
 
 using track_test::Bytes;
+using track_test::Chunk;
+using track_test::ChunkBytes;
 using track_test::ParseBody;
 
 namespace {
@@ -152,6 +154,23 @@ TEST(TrackChunk, SerialisingWithoutEndOfTrackChangesNothing) {
   t->ToChunk("MTrk");
   EXPECT_EQ(t->mode, kTrackEvents);
   EXPECT_EQ(Boxes("MDTK0D000001"), 1);
+}
+
+// An End of Track in the middle of the events (a spliced or damaged file) would end
+// the written chunk for every reader; it is left out and its delta goes on, so that
+// the events behind it keep their ticks and a second save writes the same bytes.
+TEST(TrackChunk, EndOfTrackBeforeTheLastEventIsNotWritten) {
+  auto t = ParseBody({0x00, 0x90, 60, 100, 0x10, 0xFF, 0x2F, 0x00, 0x20, 0x80, 60, 0,
+                      0x05, 0xFF, 0x2F, 0x00});
+  ASSERT_EQ(t->event_count, 4);
+  t->ToChunk("MTrk");
+  ASSERT_EQ(t->mode, kTrackChunk);
+  const Bytes first = ChunkBytes(*t);
+  EXPECT_EQ(first, Chunk({0x00, 0x90, 60, 100, 0x30, 0x80, 60, 64, 0x05, 0xFF, 0x2F, 0x00}));
+  EXPECT_EQ(Boxes("MDTK"), 0);
+  auto again = ParseBody(Bytes(first.begin() + 8, first.end()));
+  again->ToChunk("MTrk");
+  EXPECT_EQ(ChunkBytes(*again), first);
 }
 
 TEST(TrackChunk, RefusedChunks) {

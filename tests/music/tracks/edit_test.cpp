@@ -145,7 +145,7 @@ TEST(TrackEdit, Regrouping) {
   t->AddControlChange(0, 7, 90);
   t->AddEndOfTrack();
   t->MoveNonNotesFirst();
-  EXPECT_EQ(Layout(*t), "0:c3 0:b0 0:80 0:90 0:ff");
+  EXPECT_EQ(Layout(*t), "0:c3 0:b0 0:90 0:80 0:ff");
   t->MoveStatusFirst(kStatusNoteOn);
   EXPECT_EQ(Layout(*t), "0:90 0:c3 0:b0 0:80 0:ff");
   t->MoveEventsFirst(kStatusMeta, 0x2F, nullptr);
