@@ -234,10 +234,11 @@ void StableToFront(MidiTrack& track, Pred pred) {
   std::vector<int32_t> deltas;
   ForEachGroup(track, [&](int32_t first, int32_t last) {
     if (first == last) return;
+    auto chosen = [&](MidiEvent* e) { return pred(*e); };
+    if (std::is_partitioned(track.events + first, track.events + last + 1, chosen)) return;
     deltas.clear();
     for (int32_t i = first; i <= last; ++i) deltas.push_back(track.events[i]->delta);
-    std::stable_partition(track.events + first, track.events + last + 1,
-                          [&](MidiEvent* e) { return pred(*e); });
+    std::stable_partition(track.events + first, track.events + last + 1, chosen);
     for (int32_t i = first; i <= last; ++i) track.events[i]->delta = deltas[i - first];
   });
 }
