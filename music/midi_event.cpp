@@ -151,18 +151,14 @@ int MidiEvent::Equals(const MidiEvent& o) const {
 }
 
 int MidiEvent::EqualsIgnoringChannel(const MidiEvent& o) const {
-  if (delta != o.delta) return 0;
-  return (data_length == o.data_length && status == o.status && note == o.note &&
-          duration == o.duration && number == o.number && value == o.value &&
-          velocity == o.velocity)
-             ? 1
-             : 0;
+  return delta == o.delta ? EqualsIgnoringTime(o) : 0;
 }
 
+// Leaves out the delta and the channel (the data bytes are never compared).
 int MidiEvent::EqualsIgnoringTime(const MidiEvent& o) const {
   return (data_length == o.data_length && status == o.status && note == o.note &&
           duration == o.duration && number == o.number && value == o.value &&
-          velocity == o.velocity && channel == o.channel)
+          velocity == o.velocity)
              ? 1
              : 0;
 }

@@ -52,6 +52,8 @@ class MidiEvent : public MusicEvent {
   int GetPitchBend() const { return value * 128 + note; }
   int IsGsPartSysEx() const;
   int IsSecondPortName() const;
+  // 1 when the fields agree (never the data bytes): every field and the channel; all
+  // but the channel; all but the channel and the delta.
   int Equals(const MidiEvent& other) const;
   int EqualsIgnoringChannel(const MidiEvent& other) const;
   int EqualsIgnoringTime(const MidiEvent& other) const;

@@ -241,10 +241,18 @@ TEST(MidiEvent, Equality) {
   b.SetNote(2, 60, 90, 48);
   EXPECT_EQ(a.Equals(b), 0);
   EXPECT_EQ(a.EqualsIgnoringChannel(b), 1);
-  b.channel = 1;
+  EXPECT_EQ(a.EqualsIgnoringTime(b), 1);  // neither the channel nor the delta counts
   b.delta = 7;
   EXPECT_EQ(a.EqualsIgnoringTime(b), 1);
+  EXPECT_EQ(a.EqualsIgnoringChannel(b), 0);
+  b.channel = 1;
+  EXPECT_EQ(a.EqualsIgnoringTime(b), 1);
   EXPECT_EQ(a.Equals(b), 0);
+  b.delta = 5;
+  EXPECT_EQ(a.Equals(b), 1);
+  b.velocity = 91;
+  EXPECT_EQ(a.EqualsIgnoringTime(b), 0);
+  EXPECT_EQ(a.EqualsIgnoringChannel(b), 0);
 }
 
 TEST(SysExKinds, Classification) {
