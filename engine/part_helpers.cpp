@@ -4,6 +4,11 @@
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "util/gne.h"
+#include "util/gne_error.h"
+#include "platform/core/files.h"
+#include "platform/core/folders.h"
+#include "platform/core/encoding.h"
+#include "platform/core/process.h"
 
 namespace {
 
@@ -230,4 +235,20 @@ void LoudenLeadParts(int preset_flag) {
     if (style.instrument[channel] == 30) style.instrument[channel] = 29;
   for (int channel : {kMelodyChannel, kHarmonyChannel})
     if (style.mixer[channel].volume < 118) style.mixer[channel].volume += 10;
+}
+
+void ClearFirstPartFlagTable() { ClearPartFlagTable(0); }
+
+bool OpenHelpPage() {
+  const std::filesystem::path page = plat::ProgramFolder() / "pellmorj.html";
+  if (plat::FileSize(page) < 0) {
+    GneReportError(kGneFileNotFound, plat::Utf8ToCp932(page.string()).c_str());
+    return false;
+  }
+  const std::filesystem::path opener = plat::FindProgram("xdg-open");
+  if (opener.empty() || !plat::StartProgram(opener, {page.string()})) {
+    GneReportError(kGneFileNotFound, "xdg-open");
+    return false;
+  }
+  return true;
 }

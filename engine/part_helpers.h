@@ -66,3 +66,10 @@ bool IsCodeInMainSet(int code);
 // 20), harmony and sub-harmony program 30 becomes 29, melody and harmony 10
 // louder (when below 118).
 void LoudenLeadParts(int preset_flag);
+
+// Zeroes the first of the style presets' two part flag tables.
+void ClearFirstPartFlagTable();
+
+// Opens the help page "pellmorj.html" of the program folder in the desktop's browser. A missing
+// page or a desktop without an opener is reported; returns whether the page was handed over.
+bool OpenHelpPage();

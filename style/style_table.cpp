@@ -257,9 +257,14 @@ void ApplyStyle(const StyleRecord& record) {
 }
 
 void ClearPartFlagTables() {
-  for (auto& table : g_style.part_flags)
-    for (auto& row : table)
-      for (int32_t& v : row) v = 0;
+  ClearPartFlagTable(0);
+  ClearPartFlagTable(1);
+}
+
+void ClearPartFlagTable(int table) {
+  if (table < 0 || table > 1) return;
+  for (auto& row : g_style.part_flags[table])
+    for (int32_t& v : row) v = 0;
 }
 
 int32_t PartFlag(int table, int category, int slot) {

@@ -54,6 +54,8 @@ void FillEmptyStyleSlot(int category, int slot);
 
 // The two per-slot flag tables beside the style table (nothing reads them).
 void ClearPartFlagTables();
+// Zeroes one of them (0 or 1).
+void ClearPartFlagTable(int table);
 int32_t PartFlag(int table, int category, int slot);
 
 // A shorter, faster variant of a style: 24 bars, 10 per cent faster, no

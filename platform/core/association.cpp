@@ -1,12 +1,8 @@
 #include "platform/core/association.h"
 
 #include "platform/core/files.h"
+#include "platform/core/process.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -14,7 +10,6 @@
 #include <cstdlib>
 #include <mutex>
 
-extern char** environ;
 
 namespace plat {
 namespace {
@@ -107,61 +102,15 @@ bool WriteIfDifferent(const std::filesystem::path& path, const std::string& text
   return true;
 }
 
-// Finds a program on PATH.
-std::filesystem::path FindProgram(const char* name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::filesystem::path dir = dirs.substr(start, end - start);
-    // Only absolute folders: an empty or relative entry would run a program of the current folder.
-    const std::filesystem::path candidate = dir / name;
-    if (dir.is_absolute() && access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return {};
-}
-
 // Runs a tool quietly and waits for it, at most the tool time limit (then it is killed); false
 // when it is missing, fails or takes too long.
 bool RunQuietly(const std::filesystem::path& program, const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  std::string prog = program.string();
-  argv.push_back(prog.data());
-  std::vector<std::string> copy = args;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
   int limitMs;
   {
     std::lock_guard<std::mutex> lock(State().mutex);
     limitMs = State().toolTimeoutMs;
   }
-  // A child process gives no handle to wait on with a time limit: look every few milliseconds.
-  int status = 0;
-  for (int waitedMs = 0;; waitedMs += 5) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) return false;
-    if (waitedMs >= limitMs) {
-      kill(pid, SIGKILL);
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      return false;
-    }
-    const struct timespec step = {0, 5 * 1000 * 1000};
-    nanosleep(&step, nullptr);
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return RunProgram(program, args, limitMs);
 }
 
 }  // namespace

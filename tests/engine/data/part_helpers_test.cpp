@@ -6,6 +6,8 @@
 #include "engine/tone_weights.h"
 #include "tests/engine/engine_fixture.h"
 #include "util/gne.h"
+#include "platform/core/folders.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -168,6 +170,20 @@ TEST_F(PartHelpersTest, LoudenLeadParts) {
   EXPECT_EQ(s.mixer[kHarmonyChannel].volume, 118);
   EXPECT_EQ(s.instrument[kHarmonyChannel], 29);
   EXPECT_EQ(s.instrument[kSubHarmonyChannel], 29);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PartHelpersTest, MissingHelpPageIsReportedWithItsPath) {
+  plat::SetProgramFolder(cantrel_test::TempDir());
+  EXPECT_FALSE(OpenHelpPage());
+  plat::SetProgramFolder(cantrel_test::SourceDir() / "resources");
+  const auto texts = cantrel_test::Sink().Texts();
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].rfind("GENE01000005 ", 0), 0u);
+  EXPECT_NE(texts[0].find("pellmorj.html"), std::string::npos);
 }
 
 }  // namespace
