@@ -123,6 +123,28 @@ int32_t SysExBodyStart(const MidiEvent& e) {
   return i < len ? i : len;
 }
 
+// Where the scan for the F7 that ends the message at `at` (an F0) starts. A length
+// number of more than one byte can hold an F7 of its own (a message of 15232 to 15359
+// bytes has one): when the declared length ends exactly on an F7, the scan starts
+// after the number, so that such a message reads back whole. Otherwise right after
+// the F0.
+int64_t SysExScanStart(const uint8_t* buffer, int32_t used_size, int32_t at) {
+  int64_t j = int64_t{at} + 1;
+  int64_t declared = 0;
+  bool holds_f7 = false;
+  for (int k = 0; k < 4 && j < used_size; ++k) {
+    const uint8_t b = buffer[j++];
+    declared = (declared << 7) | (b & 0x7F);
+    if (b == 0xF7) holds_f7 = true;
+    if ((b & 0x80) == 0) {
+      const int64_t last = j + declared - 1;
+      if (holds_f7 && declared > 0 && last < used_size && buffer[last] == 0xF7) return j;
+      break;
+    }
+  }
+  return int64_t{at} + 1;
+}
+
 // Where the payload of the meta event at the track's position starts and how many
 // of its declared bytes the chunk holds (a length running past the chunk is reported
 // and cut). The position is left where it was.
@@ -571,7 +593,7 @@ int MidiTrack::ParseEventByStatus(int status_byte, MidiEvent& event) {
     case 0xF0:
       if (status_byte == 0xF0) {
         // The message runs to the first F7; the length number after F0 is not used.
-        int64_t i = int64_t{position} + 1;
+        int64_t i = SysExScanStart(buffer, used_size, position);
         while (i < used_size && buffer[i] != 0xF7) ++i;
         int64_t len;
         if (i < used_size) {

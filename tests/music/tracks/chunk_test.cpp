@@ -173,6 +173,21 @@ TEST(TrackChunk, EndOfTrackBeforeTheLastEventIsNotWritten) {
   EXPECT_EQ(ChunkBytes(*again), first);
 }
 
+// A message of 15330 bytes after its length number has the length F7 62: the F7 of
+// the number does not end the message, which reads back whole and is written again
+// with the same bytes.
+TEST(TrackChunk, SystemExclusiveWhoseLengthNumberHoldsAnF7ReadsWhole) {
+  Bytes body = {0x00, 0xF0, 0xF7, 0x62};
+  body.insert(body.end(), 15329, 0x11);
+  body.insert(body.end(), {0xF7, 0x00, 0xFF, 0x2F, 0x00});
+  auto t = ParseBody(body);
+  ASSERT_EQ(t->event_count, 2);
+  EXPECT_EQ(t->events[0]->status, kStatusSysEx);
+  EXPECT_EQ(t->events[0]->data_length, 1 + 2 + 15330);
+  t->ToChunk("MTrk");
+  EXPECT_EQ(ChunkBytes(*t), Chunk(body));
+}
+
 TEST(TrackChunk, RefusedChunks) {
   struct Case {
     Bytes bytes;
