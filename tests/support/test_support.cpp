@@ -62,6 +62,10 @@ void InstallTestEnvironment() {
 }
 
 plat::RecordingSink& Sink() { return *g_sink; }
+
+QuietBoxes::QuietBoxes() { plat::InstallSink(this); }
+QuietBoxes::~QuietBoxes() { plat::InstallSink(g_sink.get()); }
+int QuietBoxes::Show(plat::BoxKind, const std::string&) { return plat::kIdOk; }
 plat::FakeClock& Clock() { return *g_clock; }
 
 fs::path TempDir() {

@@ -15,6 +15,17 @@ namespace cantrel_test {
 plat::RecordingSink& Sink();
 plat::FakeClock& Clock();
 
+// For its lifetime, boxes are answered OK and not kept (mutation tests raise thousands); the
+// test's recorder comes back when it ends.
+class QuietBoxes : public plat::MessageSink {
+ public:
+  QuietBoxes();
+  ~QuietBoxes() override;
+  QuietBoxes(const QuietBoxes&) = delete;
+  QuietBoxes& operator=(const QuietBoxes&) = delete;
+  int Show(plat::BoxKind kind, const std::string& text) override;
+};
+
 // A fresh empty folder for the running test, removed after it.
 std::filesystem::path TempDir();
 
