@@ -1,0 +1,197 @@
+#include "platform/core/http.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <mutex>
+
+namespace plat {
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+bool StartLibrary() {
+  static std::once_flag once;
+  static bool ok = false;
+  std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  return ok;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void HttpCancel::Cancel() {
+  cancelled_.store(true);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (waker_ != nullptr) curl_multi_wakeup(static_cast<CURLM*>(waker_));
+}
+
+void HttpCancel::Reset() { cancelled_.store(false); }
+
+bool IsHttpUrl(std::string_view url) {
+  for (char c : url) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) return false;
+  }
+  const std::string_view rest = StartsWithNoCase(url, "http://")    ? url.substr(7)
+                                : StartsWithNoCase(url, "https://") ? url.substr(8)
+                                                                    : std::string_view();
+  return !rest.empty() && rest[0] != '/';
+}
+
+// One transfer: the easy handle inside a multi handle, so that the wait can be woken by Cancel
+// and the silence limit is measured between pieces.
+class HttpTransfer {
+ public:
+  HttpTransfer(const HttpRequest& request, const HttpBodySink& sink, HttpCancel* cancel)
+      : request_(request), sink_(sink), cancel_(cancel) {}
+
+  HttpReply Run() {
+    HttpReply reply;
+    if (!IsHttpUrl(request_.url)) {
+      reply.outcome = HttpOutcome::kBadUrl;
+      return reply;
+    }
+    if (cancel_ != nullptr && cancel_->Cancelled()) {
+      reply.outcome = HttpOutcome::kCancelled;
+      return reply;
+    }
+    if (!StartLibrary()) {
+      reply.outcome = HttpOutcome::kNoSession;
+      return reply;
+    }
+    CURL* easy = curl_easy_init();
+    CURLM* multi = curl_multi_init();
+    if (easy == nullptr || multi == nullptr) {
+      if (easy) curl_easy_cleanup(easy);
+      if (multi) curl_multi_cleanup(multi);
+      reply.outcome = HttpOutcome::kNoSession;
+      return reply;
+    }
+    char error[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, request_.agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(request_.max_redirects));
+    curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.connect_limit_ms));
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
+    if (!request_.use_environment_proxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpTransfer::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpTransfer::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_multi_add_handle(multi, easy);
+    if (cancel_ != nullptr) {
+      std::lock_guard<std::mutex> lock(cancel_->mutex_);
+      cancel_->waker_ = multi;
+    }
+
+    last_activity_ = Steady::now();
+    const auto silence = std::chrono::milliseconds(request_.silence_limit_ms);
+    CURLcode result = CURLE_OK;
+    bool finished = false;
+    bool timed_out = false;
+    bool cancelled = false;
+    while (!finished) {
+      int running = 0;
+      if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+      int queued = 0;
+      while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+        if (msg->msg == CURLMSG_DONE) {
+          result = msg->data.result;
+          finished = true;
+        }
+      }
+      if (finished || running == 0) {
+        finished = true;
+        break;
+      }
+      if (cancel_ != nullptr && cancel_->Cancelled()) {
+        cancelled = true;
+        break;
+      }
+      const auto idle = Steady::now() - last_activity_;
+      if (idle >= silence) {
+        timed_out = true;
+        break;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(silence - idle);
+      curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(left.count() + 1, 1000)),
+                      nullptr);
+    }
+
+    if (cancel_ != nullptr) {
+      std::lock_guard<std::mutex> lock(cancel_->mutex_);
+      cancel_->waker_ = nullptr;
+    }
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    reply.status = status;
+    reply.detail = error[0] != 0 ? error : curl_easy_strerror(result);
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    curl_multi_cleanup(multi);
+
+    if (cancelled) {
+      reply.outcome = HttpOutcome::kCancelled;
+    } else if (timed_out || result == CURLE_OPERATION_TIMEDOUT) {
+      reply.outcome = HttpOutcome::kTimedOut;
+      if (timed_out) reply.detail = "no data within the limit";
+    } else if (stopped_ && result == CURLE_WRITE_ERROR) {
+      reply.outcome = HttpOutcome::kStopped;
+    } else if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status >= 400)) {
+      reply.outcome = HttpOutcome::kHttpError;
+    } else if (result == CURLE_OK && finished) {
+      reply.outcome = HttpOutcome::kOk;
+    } else {
+      reply.outcome = HttpOutcome::kFailed;
+    }
+    return reply;
+  }
+
+ private:
+  static size_t OnBody(char* data, size_t size, size_t count, void* self_ptr) {
+    auto* self = static_cast<HttpTransfer*>(self_ptr);
+    const size_t n = size * count;
+    self->last_activity_ = Steady::now();
+    if (n == 0) return 0;
+    if (!self->sink_(data, n)) {
+      self->stopped_ = true;
+      return CURL_WRITEFUNC_ERROR;
+    }
+    return n;
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self_ptr) {
+    static_cast<HttpTransfer*>(self_ptr)->last_activity_ = Steady::now();
+    (void)data;
+    return size * count;
+  }
+
+  const HttpRequest& request_;
+  const HttpBodySink& sink_;
+  HttpCancel* cancel_;
+  Steady::time_point last_activity_;
+  bool stopped_ = false;
+};
+
+HttpReply HttpGet(const HttpRequest& request, const HttpBodySink& sink, HttpCancel* cancel) {
+  return HttpTransfer(request, sink, cancel).Run();
+}
+
+}  // namespace plat
