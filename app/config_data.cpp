@@ -2,37 +2,49 @@
 
 #include "app/page_geometry.h"
 #include "platform/core/midi_devices.h"
+#include "util/byte_cursor.h"
 #include "util/gne_text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <type_traits>
 
 namespace {
 
 int g_screenModeOverride = -1;
 
-template <typename T>
-void Put(uint8_t* out, size_t offset, T value) {
-  using U = std::make_unsigned_t<T>;
-  U v = static_cast<U>(value);
-  for (size_t i = 0; i < sizeof(T); ++i) out[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-template <typename T>
-T Get(const uint8_t* in, size_t offset) {
-  using U = std::make_unsigned_t<T>;
-  U v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<U>(static_cast<U>(in[offset + i]) << (8 * i));
-  return static_cast<T>(v);
-}
-
-void PutBytes(uint8_t* out, size_t offset, const void* src, size_t n) {
-  std::memcpy(out + offset, src, n);
-}
-void GetBytes(const uint8_t* in, size_t offset, void* dst, size_t n) {
-  std::memcpy(dst, in + offset, n);
+// The fields in stored order, little-endian: one list walked by a ByteWriter over a const
+// block and by a ByteReader over a mutable one, so both directions agree.
+template <class Io, class Config>
+void TransferConfig(Io& io, Config& c) {
+  io.Bytes(c.songPath, 260);
+  io.Bytes(c.reserved260, 8);
+  io.Le(c.guideShown);
+  io.Le(c.midiInDevice);
+  io.Le(c.inputMode);
+  io.Le(c.midiOutDevice);
+  io.Bytes(c.midiOutName, 32);
+  io.Bytes(c.reserved314, 228);
+  io.Le(c.keyboardLow);
+  io.Le(c.keyboardHigh);
+  io.Le(c.scoreLow);
+  io.Le(c.scoreHigh);
+  io.Le(c.leadInBars);
+  io.Le(c.reserved547);
+  io.Le(c.commandInterval);
+  io.Le(c.sendExclusive);
+  io.Le(c.screenLayout);
+  io.Bytes(c.padding553, 3);
+  io.Le(c.adviceShown);
+  io.Le(c.archiveFilter);
+  io.Le(c.thickenForMobile);
+  io.Le(c.inputVelocity);
+  io.Le(c.scoreRowHeight);
+  io.Le(c.audioQuality);
+  io.Bytes(c.encoderPath, 260);
+  io.Le(c.hideWebLibrary);
+  io.Le(c.lyricEventMode);
+  io.Bytes(c.reserved827, 513);
 }
 
 template <typename T>
@@ -56,66 +68,13 @@ bool EndText(char (&text)[N]) {
 }  // namespace
 
 void ConfigToBytes(const ConfigData& c, uint8_t* out) {
-  std::memset(out, 0, kConfigDataSize);
-  PutBytes(out, 0, c.songPath, 260);
-  PutBytes(out, 260, c.reserved260, 8);
-  Put<int32_t>(out, 268, c.guideShown);
-  Put<int32_t>(out, 272, c.midiInDevice);
-  Put<int32_t>(out, 276, c.inputMode);
-  Put<int16_t>(out, 280, c.midiOutDevice);
-  PutBytes(out, 282, c.midiOutName, 32);
-  PutBytes(out, 314, c.reserved314, 228);
-  out[542] = c.keyboardLow;
-  out[543] = c.keyboardHigh;
-  out[544] = c.scoreLow;
-  out[545] = c.scoreHigh;
-  out[546] = c.leadInBars;
-  out[547] = c.reserved547;
-  Put<int16_t>(out, 548, c.commandInterval);
-  Put<int16_t>(out, 550, c.sendExclusive);
-  Put<int8_t>(out, 552, c.screenLayout);
-  PutBytes(out, 553, c.padding553, 3);
-  Put<int32_t>(out, 556, c.adviceShown);
-  Put<int8_t>(out, 560, c.archiveFilter);
-  out[561] = c.thickenForMobile;
-  out[562] = c.inputVelocity;
-  out[563] = c.scoreRowHeight;
-  Put<int8_t>(out, 564, c.audioQuality);
-  PutBytes(out, 565, c.encoderPath, 260);
-  out[825] = c.hideWebLibrary;
-  out[826] = c.lyricEventMode;
-  PutBytes(out, 827, c.reserved827, 513);
+  ByteWriter w(out, kConfigDataSize);
+  TransferConfig(w, c);
 }
 
 void ConfigFromBytes(const uint8_t* in, ConfigData& c) {
-  GetBytes(in, 0, c.songPath, 260);
-  GetBytes(in, 260, c.reserved260, 8);
-  c.guideShown = Get<int32_t>(in, 268);
-  c.midiInDevice = Get<int32_t>(in, 272);
-  c.inputMode = Get<int32_t>(in, 276);
-  c.midiOutDevice = Get<int16_t>(in, 280);
-  GetBytes(in, 282, c.midiOutName, 32);
-  GetBytes(in, 314, c.reserved314, 228);
-  c.keyboardLow = in[542];
-  c.keyboardHigh = in[543];
-  c.scoreLow = in[544];
-  c.scoreHigh = in[545];
-  c.leadInBars = in[546];
-  c.reserved547 = in[547];
-  c.commandInterval = Get<int16_t>(in, 548);
-  c.sendExclusive = Get<int16_t>(in, 550);
-  c.screenLayout = Get<int8_t>(in, 552);
-  GetBytes(in, 553, c.padding553, 3);
-  c.adviceShown = Get<int32_t>(in, 556);
-  c.archiveFilter = Get<int8_t>(in, 560);
-  c.thickenForMobile = in[561];
-  c.inputVelocity = in[562];
-  c.scoreRowHeight = in[563];
-  c.audioQuality = Get<int8_t>(in, 564);
-  GetBytes(in, 565, c.encoderPath, 260);
-  c.hideWebLibrary = in[825];
-  c.lyricEventMode = in[826];
-  GetBytes(in, 827, c.reserved827, 513);
+  ByteReader r(in, kConfigDataSize);
+  TransferConfig(r, c);
 }
 
 ConfigImage ConfigToImage(const ConfigData& config) {

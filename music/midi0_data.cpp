@@ -28,11 +28,6 @@ ModuleErrorReporter& Reporter() {
   return reporter;
 }
 
-bool IsTrackChunkId(const uint8_t* id) {
-  return std::memcmp(id, "MTrk", 4) == 0 || std::memcmp(id, "XFKM", 4) == 0 ||
-         std::memcmp(id, "XFIH", 4) == 0;
-}
-
 // A track that holds at least End of Track, so that it can be written as a chunk.
 void EnsureEndOfTrack(MidiTrack& track) {
   if (!track.LastIsEndOfTrack()) track.AddEndOfTrack();
@@ -216,12 +211,12 @@ int Midi0Data::ReadHeader(int show_errors) {
     std::memmove(buffer + at, buffer + behind, static_cast<size_t>(used_size - behind));
     used_size -= kMacBinaryHeaderSize;
   }
-  const uint8_t* p = buffer + at + 8;
-  if (p[0] != 0 || p[1] != 0) return refuse(kM0dtNotFormat0);
-  if (ReadBigEndian16(p + 2) != 1) return refuse(kM0dtTrackCount);
-  const int32_t header_division = ReadBigEndian16(p + 4);
-  if (header_division == 0) return refuse(kMddtFormat);
-  division = header_division;
+  SmfHeader header;
+  ReadSmfHeader(buffer + at, int64_t{used_size} - at, &header);
+  if (header.format != 0) return refuse(kM0dtNotFormat0);
+  if (header.tracks != 1) return refuse(kM0dtTrackCount);
+  if (header.division == 0) return refuse(kMddtFormat);
+  division = header.division;
   position = at + kSmfHeaderSize;
   return 1;
 }
@@ -232,14 +227,7 @@ void Midi0Data::WriteHeader() {
 }
 
 void Midi0Data::SkipForeignChunks() {
-  while (position >= 0 && position + 8 <= used_size && !IsTrackChunkId(buffer + position)) {
-    const uint8_t* p = buffer + position + 4;
-    const int64_t length = (int64_t{p[0]} << 24) | (int64_t{p[1]} << 16) |
-                           (int64_t{p[2]} << 8) | int64_t{p[3]};
-    const int64_t next = position + 8 + length;
-    if (next > used_size) break;
-    position = static_cast<int32_t>(next);
-  }
+  position = ::SkipForeignChunks(buffer, used_size, position);
 }
 
 void Midi0Data::Unpack() {

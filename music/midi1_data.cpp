@@ -66,15 +66,6 @@ constexpr uint32_t kWarningCodes[6] = {kM1dtMetrePosition, kM1dtDrumPrograms,
                                        kM1dtManyPrograms,  kM1dtBendToNote,
                                        kM1dtNoFreeChannel, kM1dtSameTone};
 
-bool IsTrackChunkId(const uint8_t* id) {
-  return std::memcmp(id, "MTrk", 4) == 0 || std::memcmp(id, "XFKM", 4) == 0 ||
-         std::memcmp(id, "XFIH", 4) == 0;
-}
-
-uint32_t ReadBigEndian32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 }  // namespace
 
 void ResetMidi1DataModule() { g_module = Midi1DataModuleState{}; }
@@ -366,17 +357,18 @@ int Midi1Data::ReadHeader() {
     }
     used_size = at + length;
   }
-  const uint8_t* p = buffer + at + 8;
-  if (p[0] != 0 || p[1] != 1) {
+  SmfHeader header;
+  ReadSmfHeader(buffer + at, int64_t{used_size} - at, &header);
+  if (header.format != 1) {
     ErrorMsg(kM1dtNotFormat1);
     return 0;
   }
-  int32_t count = ReadBigEndian16(p + 2);
+  int32_t count = header.tracks;
   if (count > kMaxHeaderTracks) {
     ErrorMsg(kM1dtTrackCount);
     count = kFallbackTrackCount;
   }
-  const int32_t header_division = ReadBigEndian16(p + 4);
+  const int32_t header_division = header.division;
   if (header_division == 0) {
     MidiData::ErrorMsg(kMddtFormat);
     return 0;
@@ -402,11 +394,7 @@ void Midi1Data::Unpack() {
   DeleteTracks();
   for (int32_t n = 0; n < announced; ++n) {
     // Chunks of other kinds between the tracks are stepped over.
-    while (position + 8 <= used_size && !IsTrackChunkId(buffer + position)) {
-      const int64_t next = int64_t{position} + 8 + ReadBigEndian32(buffer + position + 4);
-      if (next > used_size) break;
-      position = static_cast<int32_t>(next);
-    }
+    position = SkipForeignChunks(buffer, used_size, position);
     if (position >= used_size) {
       // The file ends before every announced track was read.
       ErrorMsg(0);
@@ -415,10 +403,8 @@ void Midi1Data::Unpack() {
     // Every chunk the song holds fits its track: the track gets room for it even
     // when it is longer than half the song's capacity.
     int64_t track_capacity = capacity;
-    if (position + 8 <= used_size) {
-      const int64_t chunk = int64_t{ReadBigEndian32(buffer + position + 4)} + 8;
-      track_capacity = std::max<int64_t>(track_capacity, 2 * (chunk + 256));
-    }
+    const int64_t chunk = ChunkLength(buffer, used_size, position);
+    if (chunk >= 0) track_capacity = std::max<int64_t>(track_capacity, 2 * (chunk + 8 + 256));
     auto* track = new Midi1Track(used_size, position, buffer, 0,
                                  static_cast<int32_t>(track_capacity));
     if (track->mode != kTrackEvents) {

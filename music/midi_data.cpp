@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "music/midi_track.h"
+#include "util/byte_cursor.h"
 #include "util/gne_music.h"
 #include "util/module_error.h"
 
@@ -21,6 +22,8 @@ const ModuleErrorReporter& Reporter() {
 }
 
 bool IsMThd(const uint8_t* bytes) { return std::memcmp(bytes, "MThd", 4) == 0; }
+
+bool IsChunkId(const uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
 
 }  // namespace
 
@@ -44,31 +47,53 @@ void MidiData::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
 
 void MidiData::WriteHeaderBytes(int format, int track_count) {
   if (capacity < kSmfHeaderSize) return;
-  uint8_t* p = buffer;
-  std::memcpy(p, "MThd", 4);
-  p[4] = 0;
-  p[5] = 0;
-  p[6] = 0;
-  p[7] = 6;
-  p[8] = 0;
-  p[9] = static_cast<uint8_t>(format);
-  p[10] = static_cast<uint8_t>(track_count >> 8);
-  p[11] = static_cast<uint8_t>(track_count);
-  p[12] = static_cast<uint8_t>(division >> 8);
-  p[13] = static_cast<uint8_t>(division);
+  ByteWriter out(buffer, kSmfHeaderSize);
+  out.Bytes("MThd", 4);
+  out.U32Be(6);
+  out.U16Be(static_cast<uint32_t>(format) & 0xFF);
+  out.U16Be(static_cast<uint32_t>(track_count));
+  out.U16Be(static_cast<uint32_t>(division));
+}
+
+bool ReadSmfHeader(const uint8_t* bytes, int64_t size, SmfHeader* header) {
+  if (bytes == nullptr || size < kSmfHeaderSize) return false;
+  ByteReader in(bytes, static_cast<size_t>(size));
+  if (!IsMThd(in.Here())) return false;
+  in.Skip(8);  // id and length
+  header->format = in.U16Be();
+  header->tracks = in.U16Be();
+  header->division = in.U16Be();
+  return in.ok();
+}
+
+bool IsTrackChunkId(const uint8_t* id) {
+  return IsChunkId(id, "MTrk") || IsChunkId(id, "XFKM") || IsChunkId(id, "XFIH");
+}
+
+int64_t ChunkLength(const uint8_t* bytes, int64_t size, int64_t at) {
+  if (bytes == nullptr || at < 0 || size < 0 || at + 8 > size) return -1;
+  return ByteReader(bytes, static_cast<size_t>(size)).Seek(static_cast<size_t>(at) + 4).U32Be();
+}
+
+int32_t SkipForeignChunks(const uint8_t* bytes, int32_t size, int32_t at) {
+  while (at >= 0 && int64_t{at} + 8 <= size && !IsTrackChunkId(bytes + at)) {
+    const int64_t next = int64_t{at} + 8 + ChunkLength(bytes, size, at);
+    if (next > size) break;
+    at = static_cast<int32_t>(next);
+  }
+  return at;
 }
 
 int PeekSmfFormat(const uint8_t* bytes, int32_t size) {
   if (bytes == nullptr || size < kSmfHeaderSize) return -1;
-  const uint8_t* header = bytes;
-  if (!IsMThd(header)) {
-    if (size < kMacBinaryHeaderSize + kSmfHeaderSize) return -1;
-    header = bytes + kMacBinaryHeaderSize;
-    if (!IsMThd(header)) return -1;
+  SmfHeader header;
+  const bool behind_macbinary = size >= kMacBinaryHeaderSize + kSmfHeaderSize;
+  if (!ReadSmfHeader(bytes, size, &header) &&
+      !(behind_macbinary && ReadSmfHeader(bytes + kMacBinaryHeaderSize,
+                                          int64_t{size} - kMacBinaryHeaderSize, &header))) {
+    return -1;
   }
-  if (header[8] == 0 && header[9] == 0) return 0;
-  if (header[8] == 0 && header[9] == 1) return 1;
-  return -1;
+  return header.format == 0 || header.format == 1 ? header.format : -1;
 }
 
 int GetSmfFormat(uint8_t* bytes, int32_t size) {

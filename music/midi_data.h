@@ -74,7 +74,20 @@ int64_t EstimatedChunkSize(const MidiTrack& track);
 // pitch bends before the first note only the last two remain.
 void CopyExcerpt(MidiTrack& out, const MidiTrack& source, int32_t from, int32_t to);
 
-// Big-endian 16-bit number.
-inline int32_t ReadBigEndian16(const uint8_t* bytes) {
-  return (int32_t{bytes[0]} << 8) | int32_t{bytes[1]};
-}
+// The fields of the 14-byte header ("MThd", length 6, then these, big-endian).
+struct SmfHeader {
+  int32_t format = -1;
+  int32_t tracks = 0;
+  int32_t division = 0;
+};
+// Reads the header at the start of the bytes; false when they are fewer than 14
+// or do not begin with "MThd".
+bool ReadSmfHeader(const uint8_t* bytes, int64_t size, SmfHeader* header);
+// A chunk id of a track: "MTrk", or the XF karaoke chunks "XFKM" and "XFIH".
+bool IsTrackChunkId(const uint8_t* id);
+// The declared length of the chunk at `at` (after its 4-byte id); -1 when the 8
+// header bytes are not all there.
+int64_t ChunkLength(const uint8_t* bytes, int64_t size, int64_t at);
+// Where the first track chunk at or after `at` starts: chunks of other kinds are
+// stepped over, stopping before one whose length runs past the end.
+int32_t SkipForeignChunks(const uint8_t* bytes, int32_t size, int32_t at);

@@ -13,9 +13,7 @@ int CountChunks(const uint8_t* bytes, int32_t size) {
   int count = 0;
   int64_t at = kSmfHeaderSize;
   while (at + 8 <= size) {
-    const uint8_t* p = bytes + at + 4;
-    const int64_t length = (int64_t{p[0]} << 24) | (int64_t{p[1]} << 16) | (int64_t{p[2]} << 8) | p[3];
-    at += 8 + length;
+    at += 8 + ChunkLength(bytes, size, at);
     if (at > size) return -1;
     ++count;
   }
@@ -62,7 +60,9 @@ int CheckFormat1(const uint8_t* data, int32_t size) {
   if (song.used_size < kSmfHeaderSize || song.used_size > song.capacity) return 14;
   if (PeekSmfFormat(song.buffer, song.used_size) != 1) return 15;
   const int chunks = CountChunks(song.buffer, song.used_size);
-  if (chunks < 0 || chunks != ReadBigEndian16(song.buffer + 10)) return 16;
+  SmfHeader header;
+  ReadSmfHeader(song.buffer, song.used_size, &header);
+  if (chunks < 0 || chunks != header.tracks) return 16;
   const std::vector<uint8_t> first = Bytes(song);
   Midi1Data again(static_cast<int32_t>(first.size()), first.data());
   if (again.state != kSongNotes || again.track_count != chunks) return 17;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/core/clock.h"
+#include "music/midi_data.h"
+#include "util/byte_cursor.h"
 #include "util/gne.h"
 #include "util/gne_error.h"
 #include "util/gne_music.h"
@@ -327,19 +329,17 @@ MidiTrack::MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes,
     return;
   }
   const uint8_t* id = bytes + offset;
-  if (std::memcmp(id, "MTrk", 4) != 0 && std::memcmp(id, "XFKM", 4) != 0 &&
-      std::memcmp(id, "XFIH", 4) != 0) {
+  if (!IsTrackChunkId(id)) {
     ErrorMsg(kMdtkNotMidi);
     return;
   }
-  if (offset + 8 > file_size) {
+  const int64_t length = ChunkLength(bytes, file_size, offset);
+  if (length < 0) {
     ErrorMsg(kMdtkInternal);
     used_size = 0;
     return;
   }
-  const uint8_t* p = id + 4;
-  int64_t chunk_size = ((int64_t{p[0]} << 24) | (int64_t{p[1]} << 16) | (int64_t{p[2]} << 8) |
-                        int64_t{p[3]}) + 8;
+  const int64_t chunk_size = length + 8;
   if (offset + chunk_size > file_size) {
     ErrorMsg(kMdtkInternal);
     used_size = 0;
@@ -456,18 +456,16 @@ void MidiTrack::ParseNextEvent() {
 }
 
 int MidiTrack::ReadVarLen() {
-  int32_t result = 0;
-  for (int k = 0; k < 4; ++k) {
-    if (position < 0 || position >= used_size) {
-      ErrorMsg(kMdtkInternal);
-      return result;
-    }
-    uint8_t b = buffer[position++];
-    result = (result << 7) | (b & 0x7F);
-    if ((b & 0x80) == 0) return result;
+  if (position < 0 || position >= used_size) {
+    ErrorMsg(kMdtkInternal);
+    return 0;
   }
   // Four bytes are the most a number may take; the fourth ends it.
-  return result;
+  ByteReader in(buffer, static_cast<size_t>(used_size));
+  const uint32_t value = in.Seek(static_cast<size_t>(position)).VarLen();
+  if (!in.ok()) ErrorMsg(kMdtkInternal);  // the chunk ends inside the number
+  position = static_cast<int32_t>(in.pos());
+  return static_cast<int32_t>(value);
 }
 
 void MidiTrack::ParseEventAt(MidiEvent& event) {
@@ -794,6 +792,6 @@ void MidiTrack::ToChunk(const char* chunk_id) {
     buffer[i] = static_cast<uint8_t>(c);
     if (c == 0) chunk_id = nullptr;
   }
-  GneWriteBigEndian32(buffer + 4, static_cast<uint32_t>(used - 8));
+  ByteWriter(buffer + 4, 4).U32Be(static_cast<uint32_t>(used - 8));
   mode = kTrackChunk;
 }

@@ -1,5 +1,5 @@
-// Small helpers of the song code: little-endian fields and bounded texts in
-// fixed-size fields.
+// Small helpers of the song code: bounded texts in fixed-size fields. Stored
+// integers go through the byte cursors of util/byte_cursor.h.
 #pragma once
 
 #include <cstddef>
@@ -8,27 +8,6 @@
 #include <string>
 
 namespace song_bytes {
-
-inline int32_t ReadLe32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                              (static_cast<uint32_t>(p[2]) << 16) |
-                              (static_cast<uint32_t>(p[3]) << 24));
-}
-inline int16_t ReadLe16(const uint8_t* p) {
-  return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-inline void WriteLe32(uint8_t* p, int32_t v) {
-  uint32_t u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
-inline void WriteLe16(uint8_t* p, int32_t v) {
-  uint16_t u = static_cast<uint16_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-}
 
 // Length of a text in a field of `size` bytes (the field may lack its NUL).
 inline size_t FieldLen(const char* field, size_t size) {

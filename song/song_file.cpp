@@ -13,6 +13,7 @@
 #include "song/song_bytes.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
+#include "util/byte_cursor.h"
 #include "util/gne.h"
 #include "util/module_error.h"
 #include "util/music_names.h"
@@ -22,12 +23,18 @@ using namespace song_bytes;
 // ---------------------------------------------------------------------------
 // Song information block
 
-int32_t SongInfoBlock::GetInt(size_t offset) const { return ReadLe32(bytes + offset); }
-void SongInfoBlock::SetInt(size_t offset, int32_t value) { WriteLe32(bytes + offset, value); }
-uint16_t SongInfoBlock::GetU16(size_t offset) const {
-  return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+int32_t SongInfoBlock::GetInt(size_t offset) const {
+  return ByteReader(bytes, sizeof bytes).Seek(offset).I32Le();
 }
-void SongInfoBlock::SetU16(size_t offset, uint16_t value) { WriteLe16(bytes + offset, value); }
+void SongInfoBlock::SetInt(size_t offset, int32_t value) {
+  ByteWriter(bytes, sizeof bytes).Seek(offset).I32Le(value);
+}
+uint16_t SongInfoBlock::GetU16(size_t offset) const {
+  return ByteReader(bytes, sizeof bytes).Seek(offset).U16Le();
+}
+void SongInfoBlock::SetU16(size_t offset, uint16_t value) {
+  ByteWriter(bytes, sizeof bytes).Seek(offset).U16Le(value);
+}
 std::string SongInfoBlock::GetText(size_t offset, size_t size) const {
   return FieldText(Field(offset), size);
 }
@@ -214,14 +221,33 @@ void SanitiseCell(NoteCell& cell) {
   }
 }
 
-void ReadNoteCell(const uint8_t* p, NoteCell& cell) {
-  for (int s = 0; s < 3; ++s) cell.slot[s] = ReadLe32(p + 4 * s);
-  std::memcpy(cell.lyric, p + 12, 24);
+// A stored cell: three little-endian slots, then three 8-byte lyric fields.
+void ReadNoteCell(ByteReader& in, NoteCell& cell) {
+  for (int32_t& slot : cell.slot) slot = in.I32Le();
+  in.Bytes(cell.lyric, sizeof cell.lyric);
 }
 
-void WriteNoteCell(uint8_t* p, const NoteCell& cell) {
-  for (int s = 0; s < 3; ++s) WriteLe32(p + 4 * s, cell.slot[s]);
-  std::memcpy(p + 12, cell.lyric, 24);
+void WriteNoteCell(ByteWriter& out, const NoteCell& cell) {
+  for (int32_t slot : cell.slot) out.I32Le(slot);
+  out.Bytes(cell.lyric, sizeof cell.lyric);
+}
+
+// The song's shape after the note block: bars, beats per bar and metre (16-bit)
+// and key; the oldest layouts keep beats per bar in 32 bits and no metre.
+struct StoredShape {
+  int32_t bars, bpb, metre, key;
+};
+StoredShape ReadShape(ByteReader& in, bool wide_bpb) {
+  StoredShape s{};
+  s.bars = in.I32Le();
+  if (wide_bpb) {
+    s.bpb = in.I32Le();
+  } else {
+    s.bpb = in.I16Le();
+    s.metre = in.I16Le();
+  }
+  s.key = in.I32Le();
+  return s;
 }
 
 void RepairSongInfo(SongInfoBlock& info) {
@@ -311,34 +337,35 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
   const size_t note_block = L == kOldLayoutSize ? 24576 : 73728;
   const size_t info_block = old_names ? 0 : 320;
 
+  ByteReader in(data, L);
   if (old_names) {
     for (int b = 0; b < kSongMaxBeats; ++b) {
-      std::memcpy(chords[b].first, data + 8 * b, 8);
+      in.Bytes(chords[b].first, 8);
       chords[b].first[7] = 0;
       std::memset(chords[b].second, 0, 8);
     }
     if (L == kOldLayoutSize) {
       for (int c = 0; c < kSongMaxCells; ++c) {
-        const uint8_t* p = data + 8192 + 12 * c;
         NoteCell& cell = cells[c];
         std::memset(&cell, 0, sizeof cell);
-        cell.slot[0] = ReadLe32(p);
+        cell.slot[0] = in.I32Le();
         cell.slot[1] = NoteSlotHold;
         cell.slot[2] = NoteSlotVacant;
         // The old lyric field may lack its NUL: at most 7 bytes are taken.
-        std::memcpy(cell.lyric[0], p + 4, FieldLen(reinterpret_cast<const char*>(p + 4), 7));
+        char lyric[8];
+        in.Bytes(lyric, sizeof lyric);
+        std::memcpy(cell.lyric[0], lyric, FieldLen(lyric, 7));
       }
     } else {
-      for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(data + 8192 + 36 * c, cells[c]);
+      for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, cells[c]);
     }
   } else {
     for (int b = 0; b < kSongMaxBeats; ++b) {
-      std::memcpy(chords[b].first, data + 16 * b, 8);
-      std::memcpy(chords[b].second, data + 16 * b + 8, 8);
+      in.Bytes(chords[b].first, 8);
+      in.Bytes(chords[b].second, 8);
     }
-    for (int c = 0; c < kSongMaxCells; ++c)
-      ReadNoteCell(data + kImageCellsOffset + 36 * c, cells[c]);
-    std::memcpy(info.bytes, data + kImageInfoOffset, kSongInfoSize);
+    for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, cells[c]);
+    in.Bytes(info.bytes, kSongInfoSize);
   }
   TerminateChordNames(chords);
   for (auto& cell : cells) SanitiseCell(cell);
@@ -346,10 +373,11 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
 
   // The song's shape.
   const size_t T = chord_block + note_block + info_block;
-  int32_t file_bars = ReadLe32(data + T);
-  int32_t file_bpb = ReadLe16(data + T + 4);
-  const int32_t file_metre = ReadLe16(data + T + 6);
-  int32_t file_key = ReadLe32(data + T + 8);
+  const StoredShape shape = ReadShape(in.Seek(T), false);
+  int32_t file_bars = shape.bars;
+  int32_t file_bpb = shape.bpb;
+  const int32_t file_metre = shape.metre;
+  int32_t file_key = shape.key;
 
   int song_metre = file_metre;
   if (metre) {
@@ -358,10 +386,10 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
   }
   if (file_bars < 1) {
     // A layout without the information block.
-    const size_t T2 = chord_block + note_block;
-    file_bars = ReadLe32(data + T2);
-    file_bpb = ReadLe32(data + T2 + 4);
-    file_key = ReadLe32(data + T2 + 8);
+    const StoredShape old = ReadShape(in.Seek(chord_block + note_block), true);
+    file_bars = old.bars;
+    file_bpb = old.bpb;
+    file_key = old.key;
   }
 
   if (file_bpb < 1 || file_bpb > 8) {
@@ -376,15 +404,18 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
     return false;
   }
 
-  if (L >= kNoBassLayoutSize) std::memcpy(lyrics_area, data + T + 12, kLyricsAreaSize);
+  // After the shape: lyrics, the two bass lines, the reserved blocks, the style.
+  in.Seek(T + 12);
+  if (L >= kNoBassLayoutSize) in.Bytes(lyrics_area, kLyricsAreaSize);
   if (L >= kNoStyleLayoutSize) {
-    std::memcpy(bass_first, data + T + 2060, kSongMaxBeats);
-    std::memcpy(bass_second, data + T + 3084, kSongMaxBeats);
+    in.Bytes(bass_first, kSongMaxBeats);
+    in.Bytes(bass_second, kSongMaxBeats);
   }
   if (L >= kSongImageSize) {
-    std::memcpy(reserved1, data + T + 4108, sizeof reserved1);
-    std::memcpy(reserved2, data + T + 4620, sizeof reserved2);
-    DeserialiseStyleRecord(data + T + 8716, &style);
+    in.Bytes(reserved1, sizeof reserved1);
+    in.Bytes(reserved2, sizeof reserved2);
+    in.Seek(T + 8716);
+    DeserialiseStyleRecord(in.Here(), in.remaining(), &style);
   }
 
   bar_count = file_bars;
@@ -411,35 +442,36 @@ std::unique_ptr<CSongData> CSongData::LoadFromImage(const uint8_t* image, size_t
 }
 
 bool CSongData::ApplyImageBlocks(const uint8_t* image, size_t length, bool check_shape) {
-  const int32_t bars = ReadLe32(image + kImageShapeOffset);
-  const int32_t bpb = ReadLe16(image + kImageShapeOffset + 4);
-  const int32_t metre = ReadLe16(image + kImageShapeOffset + 6);
-  const int32_t key = ReadLe32(image + kImageShapeOffset + 8);
-  if (check_shape && !IsValidShape(bars, bpb, key)) return false;
+  ByteReader in(image, length);
+  const StoredShape shape = ReadShape(in.Seek(kImageShapeOffset), false);
+  if (!in.ok()) return false;
+  if (check_shape && !IsValidShape(shape.bars, shape.bpb, shape.key)) return false;
 
+  in.Seek(kImageChordsOffset);
   for (int b = 0; b < kSongMaxBeats; ++b) {
-    std::memcpy(chords[b].first, image + 16 * b, 8);
-    std::memcpy(chords[b].second, image + 16 * b + 8, 8);
+    in.Bytes(chords[b].first, 8);
+    in.Bytes(chords[b].second, 8);
   }
   TerminateChordNames(chords);
   for (int c = 0; c < kSongMaxCells; ++c) {
-    ReadNoteCell(image + kImageCellsOffset + 36 * c, cells[c]);
+    ReadNoteCell(in, cells[c]);
     SanitiseCell(cells[c]);
   }
-  std::memcpy(info.bytes, image + kImageInfoOffset, kSongInfoSize);
-  bar_count = bars;
-  beats_per_bar = bpb;
-  metre_kind = metre;
-  key_index = key;
-  std::memcpy(lyrics_area, image + kImageLyricsOffset, kLyricsAreaSize);
+  in.Bytes(info.bytes, kSongInfoSize);
+  bar_count = shape.bars;
+  beats_per_bar = static_cast<int16_t>(shape.bpb);
+  metre_kind = shape.metre;
+  key_index = shape.key;
+  in.Seek(kImageLyricsOffset).Bytes(lyrics_area, kLyricsAreaSize);
   if (length >= kNoStyleLayoutSize) {
-    std::memcpy(bass_first, image + kImageBassFirstOffset, kSongMaxBeats);
-    std::memcpy(bass_second, image + kImageBassSecondOffset, kSongMaxBeats);
+    in.Bytes(bass_first, kSongMaxBeats);
+    in.Bytes(bass_second, kSongMaxBeats);
   }
   if (length >= kSongImageSize) {
-    std::memcpy(reserved1, image + kImageReserved1Offset, sizeof reserved1);
-    std::memcpy(reserved2, image + kImageReserved2Offset, sizeof reserved2);
-    DeserialiseStyleRecord(image + kImageStyleOffset, &style);
+    in.Bytes(reserved1, sizeof reserved1);
+    in.Bytes(reserved2, sizeof reserved2);
+    in.Seek(kImageStyleOffset);
+    DeserialiseStyleRecord(in.Here(), in.remaining(), &style);
   }
   return true;
 }
@@ -719,21 +751,22 @@ void CSongData::ClearPackedSlots() {
 
 void CSongData::Serialize(uint8_t* buf, int bpb, int key, int metre) const {
   std::memset(buf, 0, kSongImageSize);
+  ByteWriter out(buf, kSongImageSize);
   for (int b = 0; b < kSongMaxBeats; ++b) {
-    std::memcpy(buf + 16 * b, chords[b].first, 8);
-    std::memcpy(buf + 16 * b + 8, chords[b].second, 8);
+    out.Bytes(chords[b].first, 8);
+    out.Bytes(chords[b].second, 8);
   }
-  for (int c = 0; c < kSongMaxCells; ++c) WriteNoteCell(buf + kImageCellsOffset + 36 * c, cells[c]);
-  std::memcpy(buf + kImageInfoOffset, info.bytes, kSongInfoSize);
-  WriteLe32(buf + kImageShapeOffset, bar_count);
-  WriteLe16(buf + kImageShapeOffset + 4, bpb);
-  WriteLe16(buf + kImageShapeOffset + 6, metre);
-  WriteLe32(buf + kImageShapeOffset + 8, key);
-  std::memcpy(buf + kImageLyricsOffset, lyrics_area, kLyricsAreaSize);
-  std::memcpy(buf + kImageBassFirstOffset, bass_first, kSongMaxBeats);
-  std::memcpy(buf + kImageBassSecondOffset, bass_second, kSongMaxBeats);
-  std::memcpy(buf + kImageReserved1Offset, reserved1, sizeof reserved1);
-  std::memcpy(buf + kImageReserved2Offset, reserved2, sizeof reserved2);
+  for (int c = 0; c < kSongMaxCells; ++c) WriteNoteCell(out, cells[c]);
+  out.Bytes(info.bytes, kSongInfoSize);
+  out.I32Le(bar_count);
+  out.I16Le(bpb);
+  out.I16Le(metre);
+  out.I32Le(key);
+  out.Bytes(lyrics_area, kLyricsAreaSize);
+  out.Bytes(bass_first, kSongMaxBeats);
+  out.Bytes(bass_second, kSongMaxBeats);
+  out.Bytes(reserved1, sizeof reserved1);
+  out.Bytes(reserved2, sizeof reserved2);
   SerialiseStyleRecord(style, buf + kImageStyleOffset);
   std::memcpy(buf + kImageStyleCopyOffset, buf + kImageStyleOffset, kImageStyleCopySize);
 }

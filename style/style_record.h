@@ -195,10 +195,10 @@ constexpr size_t kDensity = 22684;
 void SerialiseStyleRecord(const StyleRecord& record, uint8_t* out);
 std::vector<uint8_t> SerialiseStyleRecord(const StyleRecord& record);
 
-// Reads a record from 22732 stored bytes.  Every byte is kept as stored; the
-// values are not checked (use the Midi* helpers where they become MIDI data).
-void DeserialiseStyleRecord(const uint8_t* in, StyleRecord* record);
-// As above; false (record unchanged) when `size` is below kStyleRecordSize.
+// Reads a record from the 22732 stored bytes at `in`, of which `size` are there.
+// Every byte is kept as stored; the values are not checked (use the Midi* helpers
+// where they become MIDI data). False (record unchanged) when `size` is below
+// kStyleRecordSize.
 bool DeserialiseStyleRecord(const uint8_t* in, size_t size, StyleRecord* record);
 
 // Fixed-size text fields.  StyleText reads up to the field size (a full field

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/byte_cursor.h"
 #include "util/gne_error.h"
 #include "util/music_names.h"
 
@@ -37,49 +38,23 @@ const char* const kIntervalNames[12] = {
 
 // ---- Variable-length numbers and byte order ----
 
-int GneWriteVarLen(int64_t value, uint8_t* out) {
-    if (value < 0) value = 0;
-    if (value > 0x0FFFFFFF) value = 0x0FFFFFFF;
-    const uint32_t v = static_cast<uint32_t>(value);
-    int count = 1;
-    while (count < 4 && (v >> (7 * count)) != 0) ++count;
-    for (int i = 0; i < count; ++i) {
-        const int shift = 7 * (count - 1 - i);
-        uint8_t byte = static_cast<uint8_t>((v >> shift) & 0x7F);
-        if (i + 1 < count) byte |= 0x80;
-        out[i] = byte;
-    }
-    return count;
-}
+int GneWriteVarLen(int64_t value, uint8_t* out) { return ByteWriter(out, 4).VarLen(value); }
 
 int GneReadVarLen(const uint8_t* in, size_t avail, uint32_t* value) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < avail && i < 4; ++i) {
-        v = (v << 7) | (in[i] & 0x7Fu);
-        if ((in[i] & 0x80u) == 0) {
-            if (value != nullptr) *value = v;
-            return static_cast<int>(i + 1);
-        }
-    }
-    return 0;
+    ByteReader reader(in, avail < 4 ? avail : 4);
+    const uint32_t v = reader.VarLen();
+    // Unterminated within the bytes there (or within four): no number.
+    if (!reader.ok() || (in[reader.pos() - 1] & 0x80u) != 0) return 0;
+    if (value != nullptr) *value = v;
+    return static_cast<int>(reader.pos());
 }
 
-void GneWriteBigEndian32(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value >> 24);
-    out[1] = static_cast<uint8_t>(value >> 16);
-    out[2] = static_cast<uint8_t>(value >> 8);
-    out[3] = static_cast<uint8_t>(value);
-}
+void GneWriteBigEndian32(uint8_t* out, uint32_t value) { ByteWriter(out, 4).U32Be(value); }
 
-void GneWriteLittleEndian32(uint8_t* out, uint32_t value) {
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-    out[2] = static_cast<uint8_t>(value >> 16);
-    out[3] = static_cast<uint8_t>(value >> 24);
-}
+void GneWriteLittleEndian32(uint8_t* out, uint32_t value) { ByteWriter(out, 4).U32Le(value); }
 
 int GneReadBigEndian24(const uint8_t* bytes) {
-    return bytes[0] * 65536 + bytes[1] * 256 + bytes[2];
+    return static_cast<int>(ByteReader(bytes, 3).U24Be());
 }
 
 int32_t GneReadInt32(const uint8_t* bytes) {

@@ -10,13 +10,16 @@
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "tests/support/test_support.h"
+#include "util/byte_cursor.h"
 #include "util/gne.h"
 
 namespace fs = std::filesystem;
-using song_bytes::ReadLe16;
-using song_bytes::ReadLe32;
-using song_bytes::WriteLe16;
-using song_bytes::WriteLe32;
+namespace {
+int32_t ReadLe32(const uint8_t* p) { return ByteReader(p, 4).I32Le(); }
+int16_t ReadLe16(const uint8_t* p) { return ByteReader(p, 2).I16Le(); }
+void WriteLe32(uint8_t* p, int32_t v) { ByteWriter(p, 4).I32Le(v); }
+void WriteLe16(uint8_t* p, int32_t v) { ByteWriter(p, 2).I16Le(v); }
+}  // namespace
 
 namespace {
 

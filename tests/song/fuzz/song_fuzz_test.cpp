@@ -3,10 +3,10 @@
 #include <cstring>
 #include <vector>
 
-#include "song/song_bytes.h"
 #include "song/song_data.h"
 #include "song/song_fuzz.h"
 #include "tests/support/test_support.h"
+#include "util/byte_cursor.h"
 #include "util/gne.h"
 
 namespace {
@@ -37,14 +37,14 @@ std::vector<std::vector<uint8_t>> Seeds() {
   for (size_t length : {size_t{90444}, size_t{92492}, size_t{94540}, size_t{99208}})
     seeds.emplace_back(full.begin(), full.begin() + length);
   std::vector<uint8_t> old(32780, 0);
-  for (int c = 0; c < 2048; ++c) song_bytes::WriteLe32(old.data() + 8192 + 12 * c, -2);
-  song_bytes::WriteLe32(old.data() + 32768, 8);
-  song_bytes::WriteLe16(old.data() + 32772, 4);
+  for (int c = 0; c < 2048; ++c) ByteWriter(old.data() + 8192 + 12 * c, 4).I32Le(-2);
+  ByteWriter(old.data() + 32768, 6).I32Le(8);
+  ByteWriter(old.data() + 32772, 2).I16Le(4);
   seeds.push_back(old);
   std::vector<uint8_t> old2(81932, 0);
   std::memcpy(old2.data() + 8192, full.data() + 16384, 73728);
-  song_bytes::WriteLe32(old2.data() + 81920, 8);
-  song_bytes::WriteLe16(old2.data() + 81924, 3);
+  ByteWriter(old2.data() + 81920, 4).I32Le(8);
+  ByteWriter(old2.data() + 81924, 2).I16Le(3);
   seeds.push_back(old2);
   return seeds;
 }
@@ -74,7 +74,7 @@ std::vector<uint8_t> Mutate(const std::vector<std::vector<uint8_t>>& seeds) {
         static const int32_t kValues[] = {0, -1, 1, 8, 9, 256, 1024, 1025, 0x7FFFFFFF,
                                           static_cast<int32_t>(0x80000000), 29, 30};
         const size_t off = kOffsets[Draw(12)];
-        if (off + 4 <= data.size()) song_bytes::WriteLe32(data.data() + off, kValues[Draw(12)]);
+        if (off + 4 <= data.size()) ByteWriter(data.data() + off, 4).I32Le(kValues[Draw(12)]);
         break;
       }
       case 4: {  // fill a run with one byte (missing terminators, patterns)
