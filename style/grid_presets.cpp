@@ -6,16 +6,6 @@
 
 namespace {
 
-// Marks `row` of the grid at the given steps.
-void Mark(CustomGrid& g, int row, std::initializer_list<int> steps) {
-  for (int s : steps) g.NoteTable[row][s] = 1;
-}
-
-// Sets the continuation flags of the given steps.
-void Continue(CustomGrid& g, std::initializer_list<int> steps) {
-  for (int s : steps) g.pn_continuem[s] = 1;
-}
-
 void CopyColumn(CustomGrid& to, int to_step, const CustomGrid& from, int from_step) {
   for (int row = 0; row < kGridRows; ++row) to.NoteTable[row][to_step] = from.NoteTable[row][from_step];
 }
@@ -50,630 +40,368 @@ void FillContinuedSteps(StyleRecord& r) {
   ContinuePass(r);
 }
 
-// B0 r2: 4,6,10,14; r6: 8,12; c: 0,15
-void NinetiesPopsBassGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {4, 6, 10, 14});
-    Mark(g, 6, {8, 12});
-    Continue(g, {0, 15});
-  }
-  FillContinuedSteps(r);
-}
+namespace {
 
-// B0 r2: 0,3,8,11,14; r6: 4,12; c: 1,2,5,6,7,9,10,13,15
-void CountryBassGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {0, 3, 8, 11, 14});
-    Mark(g, 6, {4, 12});
-    Continue(g, {1, 2, 5, 6, 7, 9, 10, 13, 15});
-  }
-  FillContinuedSteps(r);
-}
+// One edit of a preset: cells of a row, continuation flags, a row's interval or a grid field.
+enum class EditKind : uint8_t { kNone, kMark, kContinue, kInterval, kUseX, kContinueMajor, kStroke };
 
-// B0 r6: 12; r9: 0; r13: 8; c: 1,2,3,9,10,11,13,14,15
-void ChaChaChaBassGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 6, {12});
-    Mark(g, 9, {0});
-    Mark(g, 13, {8});
-    Continue(g, {1, 2, 3, 9, 10, 11, 13, 14, 15});
-  }
-  FillContinuedSteps(r);
-}
+struct GridAt {
+  int8_t set;
+  int8_t part;
+};
+constexpr GridAt H0{0, kGridHarmony}, H1{1, kGridHarmony}, S0{0, kGridSubHarmony}, D0{0, kGridDrum},
+    B0{0, kGridBass};
 
-// B0 r6: 2,6,10,14; r9: 0,4,8,12
-void LightPopsBassGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 6, {2, 6, 10, 14});
-    Mark(g, 9, {0, 4, 8, 12});
-  }
-  FillContinuedSteps(r);
-}
+struct GridEdit {
+  EditKind kind = EditKind::kNone;
+  GridAt at{0, 0};
+  int8_t row = 0;     // kMark, kInterval; the grid part for the field edits
+  int8_t value = 0;   // kInterval and the field edits
+  uint16_t steps = 0; // kMark, kContinue: bit s = step s
+};
 
-// D0 r0: 0,2,4,8,10,12; r2: 6,14; r5: 0,2,4,5,6,8,10,12,13,14,15
-void NinetiesPopsDrumGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 0, {0, 2, 4, 8, 10, 12});
-    Mark(g, 2, {6, 14});
-    Mark(g, 5, {0, 2, 4, 5, 6, 8, 10, 12, 13, 14, 15});
-  }
+constexpr uint16_t StepBits(std::initializer_list<int> steps) {
+  uint16_t bits = 0;
+  for (int s : steps) bits = static_cast<uint16_t>(bits | (1u << s));
+  return bits;
 }
-
-// D0 r0: 0,4,8,12; r6: 2,6,10,14
-void SkaDrumGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 0, {0, 4, 8, 12});
-    Mark(g, 6, {2, 6, 10, 14});
-  }
+constexpr GridEdit Mark(GridAt at, int row, std::initializer_list<int> steps) {
+  return {EditKind::kMark, at, static_cast<int8_t>(row), 0, StepBits(steps)};
 }
-
-// D0 r0: 0,2,4,8,10,12,13,14,15; r2: 6,14; r5: 0,2,4,5,6,8,10,12,13,14,15
-void DuoDrumGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 0, {0, 2, 4, 8, 10, 12, 13, 14, 15});
-    Mark(g, 2, {6, 14});
-    Mark(g, 5, {0, 2, 4, 5, 6, 8, 10, 12, 13, 14, 15});
-  }
+constexpr GridEdit Continue(GridAt at, std::initializer_list<int> steps) {
+  return {EditKind::kContinue, at, 0, 0, StepBits(steps)};
 }
-
-// H0 r2: 0,4,10,14; r4: 4,10,12,14; r6: 0,10; r7: 4,14; r8: 0,10; r10: 4,14; c: 5,6,7,11,13,15
-//   stroke H=1
-void GuitarLoungeHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 4, 10, 14});
-    Mark(g, 4, {4, 10, 12, 14});
-    Mark(g, 6, {0, 10});
-    Mark(g, 7, {4, 14});
-    Mark(g, 8, {0, 10});
-    Mark(g, 10, {4, 14});
-    Continue(g, {5, 6, 7, 11, 13, 15});
-  }
-  r.stroke[kGridHarmony] = 1;
-  FillContinuedSteps(r);
+constexpr GridEdit Interval(GridAt at, int row, int value) {
+  return {EditKind::kInterval, at, static_cast<int8_t>(row), static_cast<int8_t>(value), 0};
 }
-
-// H0 r2: 0; r4: 0; r5: 12; r6: 0,13; r7: 14; r8: 0,15; c: 1,2,3,4,5,6,7,8,9,10,11
-//   S0 r2: 2,6; r3: 14; r6: 11; r9: 8
-//   D0 r1: 0,4,8,12; r5: 0,1,3,5,6,8,9,10,13,14; r8: 2,11,15
-//   B0 r0: 15; r1: 14; r2: 0,1,2,6,10,13
-//   continue_major S=1
-void YosakoiGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0});
-    Mark(g, 4, {0});
-    Mark(g, 5, {12});
-    Mark(g, 6, {0, 13});
-    Mark(g, 7, {14});
-    Mark(g, 8, {0, 15});
-    Continue(g, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {2, 6});
-    Mark(g, 3, {14});
-    Mark(g, 6, {11});
-    Mark(g, 9, {8});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 1, {0, 4, 8, 12});
-    Mark(g, 5, {0, 1, 3, 5, 6, 8, 9, 10, 13, 14});
-    Mark(g, 8, {2, 11, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 0, {15});
-    Mark(g, 1, {14});
-    Mark(g, 2, {0, 1, 2, 6, 10, 13});
-  }
-  r.continue_major[kGridSubHarmony] = 1;
-  FillContinuedSteps(r);
+constexpr GridEdit Field(EditKind kind, int part, int value) {
+  return {kind, {0, 0}, static_cast<int8_t>(part), static_cast<int8_t>(value), 0};
 }
+constexpr GridEdit UseX(int part, int value) { return Field(EditKind::kUseX, part, value); }
+constexpr GridEdit ContinueMajor(int part, int value) { return Field(EditKind::kContinueMajor, part, value); }
+constexpr GridEdit Stroke(int part, int value) { return Field(EditKind::kStroke, part, value); }
 
-// D0 r0: 0,4,8,12; r3: 1,2,3,5,6,7,9,10,11,13,14,15; r5: 0,4,8,12; i3=34 i5=29
-//   H0 r2: 0,8; r6: 3,5,7,11,13,15; r9: 4,12
-void MamboGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 0, {0, 4, 8, 12});
-    Mark(g, 3, {1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15});
-    Mark(g, 5, {0, 4, 8, 12});
-    g.pn_interval[3] = 34;
-    g.pn_interval[5] = 29;
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 8});
-    Mark(g, 6, {3, 5, 7, 11, 13, 15});
-    Mark(g, 9, {4, 12});
-  }
-  FillContinuedSteps(r);
-}
+enum Fill : bool { kNoFill = false, kFill = true };
 
-// H0 r2: 2,5,8,11; r4: 2,5,8,11; r6: 2,5,8,11
-//   S0 r6: 9,10,11; r9: 9,10,11
-//   B0 r2: 0,2,3,5,6,8,9,11
-//   D0 r0: 0,6; r2: 0,1,2,4,5,7,8,10; r3: 3,9,11; r4: 6; i2=35 i3=30 i4=31
-void ReggaeGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 5, 8, 11});
-    Mark(g, 4, {2, 5, 8, 11});
-    Mark(g, 6, {2, 5, 8, 11});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 6, {9, 10, 11});
-    Mark(g, 9, {9, 10, 11});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {0, 2, 3, 5, 6, 8, 9, 11});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 0, {0, 6});
-    Mark(g, 2, {0, 1, 2, 4, 5, 7, 8, 10});
-    Mark(g, 3, {3, 9, 11});
-    Mark(g, 4, {6});
-    g.pn_interval[2] = 35;
-    g.pn_interval[3] = 30;
-    g.pn_interval[4] = 31;
-  }
-  FillContinuedSteps(r);
-}
+constexpr int kMaxPresetEdits = 18;
+struct GridPresetRow {
+  GridPreset preset;
+  Fill fill;                         // ends with FillContinuedSteps
+  GridEdit edits[kMaxPresetEdits];   // in order, up to the first kNone
+};
 
-// H0 r2: 0; r6: 6; r13: 3
-void BoleroHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0});
-    Mark(g, 6, {6});
-    Mark(g, 13, {3});
-  }
-  FillContinuedSteps(r);
-}
+using P = GridPreset;
+// Rows: H harmony, S sub-harmony, D drum, B bass; the digit is the grid set.
+const GridPresetRow kGridPresets[] = {
+    {P::kNinetiesPopsBass, kFill,
+     {Mark(B0, 2, {4, 6, 10, 14}),
+      Mark(B0, 6, {8, 12}),
+      Continue(B0, {0, 15})}},
+    {P::kCountryBass, kFill,
+     {Mark(B0, 2, {0, 3, 8, 11, 14}),
+      Mark(B0, 6, {4, 12}),
+      Continue(B0, {1, 2, 5, 6, 7, 9, 10, 13, 15})}},
+    {P::kChaChaChaBass, kFill,
+     {Mark(B0, 6, {12}),
+      Mark(B0, 9, {0}),
+      Mark(B0, 13, {8}),
+      Continue(B0, {1, 2, 3, 9, 10, 11, 13, 14, 15})}},
+    {P::kLightPopsBass, kFill,
+     {Mark(B0, 6, {2, 6, 10, 14}),
+      Mark(B0, 9, {0, 4, 8, 12})}},
+    {P::kNinetiesPopsDrum, kNoFill,
+     {Mark(D0, 0, {0, 2, 4, 8, 10, 12}),
+      Mark(D0, 2, {6, 14}),
+      Mark(D0, 5, {0, 2, 4, 5, 6, 8, 10, 12, 13, 14, 15})}},
+    {P::kSkaDrum, kNoFill,
+     {Mark(D0, 0, {0, 4, 8, 12}),
+      Mark(D0, 6, {2, 6, 10, 14})}},
+    {P::kDuoDrum, kNoFill,
+     {Mark(D0, 0, {0, 2, 4, 8, 10, 12, 13, 14, 15}),
+      Mark(D0, 2, {6, 14}),
+      Mark(D0, 5, {0, 2, 4, 5, 6, 8, 10, 12, 13, 14, 15})}},
+    {P::kGuitarLoungeHarmony, kFill,
+     {Mark(H0, 2, {0, 4, 10, 14}),
+      Mark(H0, 4, {4, 10, 12, 14}),
+      Mark(H0, 6, {0, 10}),
+      Mark(H0, 7, {4, 14}),
+      Mark(H0, 8, {0, 10}),
+      Mark(H0, 10, {4, 14}),
+      Continue(H0, {5, 6, 7, 11, 13, 15}),
+      Stroke(kGridHarmony, 1)}},
+    {P::kYosakoi, kFill,
+     {Mark(H0, 2, {0}),
+      Mark(H0, 4, {0}),
+      Mark(H0, 5, {12}),
+      Mark(H0, 6, {0, 13}),
+      Mark(H0, 7, {14}),
+      Mark(H0, 8, {0, 15}),
+      Continue(H0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
+      Mark(S0, 2, {2, 6}),
+      Mark(S0, 3, {14}),
+      Mark(S0, 6, {11}),
+      Mark(S0, 9, {8}),
+      Mark(D0, 1, {0, 4, 8, 12}),
+      Mark(D0, 5, {0, 1, 3, 5, 6, 8, 9, 10, 13, 14}),
+      Mark(D0, 8, {2, 11, 15}),
+      Mark(B0, 0, {15}),
+      Mark(B0, 1, {14}),
+      Mark(B0, 2, {0, 1, 2, 6, 10, 13}),
+      ContinueMajor(kGridSubHarmony, 1)}},
+    {P::kMambo, kFill,
+     {Mark(D0, 0, {0, 4, 8, 12}),
+      Mark(D0, 3, {1, 2, 3, 5, 6, 7, 9, 10, 11, 13, 14, 15}),
+      Mark(D0, 5, {0, 4, 8, 12}),
+      Interval(D0, 3, 34),
+      Interval(D0, 5, 29),
+      Mark(H0, 2, {0, 8}),
+      Mark(H0, 6, {3, 5, 7, 11, 13, 15}),
+      Mark(H0, 9, {4, 12})}},
+    {P::kReggae, kFill,
+     {Mark(H0, 2, {2, 5, 8, 11}),
+      Mark(H0, 4, {2, 5, 8, 11}),
+      Mark(H0, 6, {2, 5, 8, 11}),
+      Mark(S0, 6, {9, 10, 11}),
+      Mark(S0, 9, {9, 10, 11}),
+      Mark(B0, 2, {0, 2, 3, 5, 6, 8, 9, 11}),
+      Mark(D0, 0, {0, 6}),
+      Mark(D0, 2, {0, 1, 2, 4, 5, 7, 8, 10}),
+      Mark(D0, 3, {3, 9, 11}),
+      Mark(D0, 4, {6}),
+      Interval(D0, 2, 35),
+      Interval(D0, 3, 30),
+      Interval(D0, 4, 31)}},
+    {P::kBoleroHarmony, kFill,
+     {Mark(H0, 2, {0}),
+      Mark(H0, 6, {6}),
+      Mark(H0, 13, {3})}},
+    {P::kChinaTownHarmony, kFill,
+     {Mark(H0, 2, {0, 4, 8, 12}),
+      Mark(H0, 6, {2, 10}),
+      Mark(H0, 9, {6, 14})}},
+    {P::kSymphonicRockHarmony, kFill,
+     {Mark(H0, 2, {2, 4, 6, 8, 10, 12, 14}),
+      Mark(H0, 4, {2, 4, 6, 8, 10, 12, 14}),
+      Continue(H0, {0, 1, 3, 7, 15}),
+      Mark(H1, 2, {4, 8, 10, 14}),
+      Mark(H1, 4, {4, 8, 10, 14}),
+      Mark(H1, 6, {8, 10, 14}),
+      Mark(H1, 7, {4}),
+      Continue(H1, {0, 1, 5, 11}),
+      UseX(kGridHarmony, 2),
+      ContinueMajor(kGridHarmony, 1),
+      Stroke(kGridHarmony, 1)}},
+    {P::kAcousticHarmony, kFill,
+     {Mark(H0, 4, {0, 4, 10, 14}),
+      Mark(H0, 6, {0, 4, 10, 14}),
+      Mark(H0, 8, {0, 4, 10, 14}),
+      Continue(H0, {1, 5, 6, 7, 11, 15}),
+      Mark(H1, 4, {0, 2, 6, 12}),
+      Mark(H1, 6, {0, 2, 6, 12}),
+      Mark(H1, 8, {0, 2, 6, 12}),
+      Continue(H1, {0, 1, 3, 4, 5, 7, 13, 14, 15}),
+      UseX(kGridHarmony, 1),
+      ContinueMajor(kGridHarmony, 1),
+      Stroke(kGridHarmony, 1)}},
+    {P::kMysteryCaveHarmony, kNoFill,
+     {Mark(H0, 2, {0}),
+      Mark(H0, 3, {2}),
+      Mark(H0, 4, {1, 4}),
+      Mark(H0, 5, {3}),
+      Mark(H0, 6, {5, 7})}},
+    {P::kNostalgic, kFill,
+     {Mark(H0, 2, {0, 3, 4, 12, 13, 15}),
+      Mark(H0, 6, {14}),
+      Mark(B0, 2, {6}),
+      Mark(B0, 3, {8, 10, 14}),
+      UseX(kGridHarmony, 0),
+      ContinueMajor(kGridHarmony, 0),
+      Stroke(kGridHarmony, 0)}},
+    {P::kTechnoPop, kFill,
+     {Mark(D0, 1, {7, 13, 15}),
+      Mark(D0, 4, {3, 11}),
+      Mark(D0, 5, {0, 2, 4, 6, 8, 10, 12, 14}),
+      Mark(H0, 2, {0, 1, 6, 7, 8, 9, 12, 13}),
+      Mark(H0, 4, {2, 3, 14, 15}),
+      Mark(H0, 6, {4, 5, 10, 11}),
+      Mark(S0, 2, {0, 2, 4, 6, 8, 12, 14}),
+      Mark(S0, 3, {0, 6, 14}),
+      Mark(S0, 4, {2, 4, 8, 12}),
+      Mark(S0, 6, {0, 2, 4, 6, 8, 12, 14}),
+      UseX(kGridHarmony, 0),
+      ContinueMajor(kGridHarmony, 0),
+      Stroke(kGridHarmony, 0)}},
+    {P::kEveningGirls, kFill,
+     {Mark(B0, 2, {0, 2, 8}),
+      Mark(B0, 6, {4, 12}),
+      Mark(B0, 7, {6, 14}),
+      Mark(H0, 2, {2, 6, 10, 14}),
+      Mark(H1, 2, {2, 6, 10, 14})}},
+    {P::kMarch, kFill,
+     {Mark(H0, 2, {2, 6, 10, 14}),
+      Mark(H0, 4, {2, 6, 10, 14}),
+      Mark(H0, 6, {2, 6, 10, 14}),
+      Mark(B0, 6, {4, 12}),
+      Mark(B0, 9, {0, 8})}},
+    {P::kShamisenHarmony, kFill,
+     {Mark(H0, 2, {0, 4, 8, 12}),
+      Mark(H0, 4, {2, 3, 6, 7})}},
+    {P::kCountryHarmony, kFill,
+     {Mark(H0, 2, {0, 8}),
+      Mark(H0, 4, {4, 12}),
+      Mark(H0, 6, {2, 6, 10, 14}),
+      Mark(H0, 9, {5, 13}),
+      Mark(H0, 11, {3, 7, 11, 15})}},
+    {P::kChaChaChaHarmony, kFill,
+     {Mark(H0, 2, {0}),
+      Mark(H0, 6, {0, 6}),
+      Mark(H0, 9, {4}),
+      Mark(H0, 10, {4}),
+      Mark(H0, 11, {4})}},
+    {P::kYodel, kFill,
+     {Mark(B0, 2, {0, 6, 8, 12}),
+      Mark(B0, 7, {14}),
+      Continue(B0, {1, 2, 3, 4, 7, 15}),
+      Mark(H0, 2, {0, 4}),
+      Mark(H0, 4, {2, 6, 8, 10, 12}),
+      Mark(H0, 6, {2, 6, 8, 12}),
+      Mark(H0, 7, {10}),
+      Mark(D0, 11, {4, 7, 12}),
+      Mark(D0, 12, {0, 8}),
+      Interval(D0, 11, 21)}},
+    {P::kSeventiesPopsHarmony, kNoFill,
+     {Mark(H0, 2, {2, 6, 10, 14}),
+      Mark(H0, 4, {2, 6, 10, 14}),
+      Mark(H0, 6, {2, 6, 10, 14})}},
+    {P::kOrrenValeHarmony, kFill,
+     {Mark(H0, 0, {4, 10}),
+      Mark(H0, 1, {4, 10, 12}),
+      Mark(H0, 2, {2, 4, 8, 10, 12, 14}),
+      Mark(H0, 4, {2, 8, 12, 14}),
+      Mark(H0, 6, {2, 8, 14}),
+      Interval(H0, 0, 2),
+      Interval(H0, 1, 4),
+      Continue(H0, {0, 5, 6, 11, 13, 15}),
+      Mark(H1, 2, {2, 4, 5}),
+      Mark(H1, 4, {2, 4, 5, 6, 10, 12, 13, 14}),
+      Mark(H1, 6, {2, 4, 5, 6, 10, 12, 13, 14}),
+      Mark(H1, 9, {6, 10, 12, 14}),
+      Continue(H1, {0, 1, 3, 7, 8, 9, 11, 15})}},
+    {P::kSilkRoadHarmony, kFill,
+     {Mark(H0, 1, {12}),
+      Mark(H0, 2, {0, 5, 8, 12}),
+      Mark(H0, 4, {0, 6, 8, 12}),
+      Mark(H0, 6, {0, 7, 8}),
+      Interval(H0, 1, 4),
+      Continue(H0, {1, 2, 3, 9, 10, 13, 14})}},
+    {P::kNinetiesPopsHarmony, kFill,
+     {Mark(H0, 2, {2, 4, 5, 10, 12, 13}),
+      Mark(H0, 4, {2, 4, 5, 7, 9, 10, 12, 13, 14}),
+      Mark(H0, 6, {2, 4, 5, 7, 9, 10, 12, 13, 14, 15}),
+      Mark(H0, 9, {7, 9, 14, 15}),
+      Mark(H0, 11, {15}),
+      Continue(H0, {3, 6, 8})}},
+    {P::kAntiWarSongHarmony, kFill,
+     {Mark(H0, 2, {2, 6, 10}),
+      Mark(H0, 4, {0, 4, 8}),
+      Mark(H0, 6, {0, 4, 8}),
+      Mark(H0, 7, {12}),
+      Mark(H0, 8, {13}),
+      Mark(H0, 9, {15}),
+      Mark(H0, 10, {0, 4, 8}),
+      Continue(H0, {1, 3, 5, 7, 9, 11, 14})}},
+    {P::kForestMusicHarmony, kFill,
+     {Mark(H0, 2, {0}),
+      Mark(H0, 4, {2}),
+      Mark(H0, 6, {4}),
+      Mark(H0, 9, {6}),
+      Mark(H0, 11, {8}),
+      Continue(H0, {1, 3, 5, 7, 9})}},
+    {P::kClubTechno, kFill,
+     {Mark(H0, 2, {0, 2, 4, 6, 8, 10, 12, 14}),
+      Mark(H0, 9, {1, 3, 5, 7, 9, 11, 13, 15}),
+      Mark(S0, 11, {0, 2, 3, 4, 6, 7, 8, 10, 11, 12, 14, 15})}},
+    {P::kEthnicGuitar, kFill,
+     {Mark(H0, 2, {4, 6, 12}),
+      Mark(H0, 4, {4, 6, 12}),
+      Mark(H0, 6, {4, 6, 12}),
+      Mark(H0, 9, {0, 8}),
+      Interval(H0, 6, 4),
+      Interval(H0, 9, 0),
+      Continue(H0, {1, 9, 13, 14}),
+      Mark(D0, 12, {4, 12}),
+      Stroke(kGridHarmony, 1),
+      ContinueMajor(kGridHarmony, 1)}},
+    {P::kSilkRoadSubHarmony, kNoFill,
+     {Mark(S0, 2, {0}),
+      Mark(S0, 4, {1, 4}),
+      Mark(S0, 6, {2, 5, 8}),
+      Mark(S0, 9, {3, 6, 9}),
+      Mark(S0, 11, {7, 10}),
+      Mark(S0, 13, {11})}},
+    {P::kSkaSubHarmony, kFill,
+     {Mark(S0, 2, {2, 6, 10, 14}),
+      Mark(S0, 4, {2, 6, 10, 14}),
+      Mark(S0, 6, {2, 6, 10, 14})}},
+    {P::kGlamRockSubHarmony, kFill,
+     {Mark(S0, 2, {0, 2, 8, 14, 15}),
+      Mark(S0, 3, {4, 10}),
+      Continue(S0, {0, 15})}},
+    {P::kCountrySubHarmony, kFill,
+     {Mark(S0, 2, {0, 4, 8}),
+      Mark(S0, 3, {12}),
+      Mark(S0, 4, {13}),
+      Mark(S0, 6, {2, 3, 6, 7, 10, 11, 14, 15}),
+      Mark(S0, 9, {2, 3, 6, 7, 10, 11, 14, 15}),
+      Mark(S0, 11, {2, 3, 6, 7, 10, 11, 14, 15})}},
+    {P::kLightPopsSubHarmony, kFill,
+     {Mark(S0, 6, {2, 6, 10, 14}),
+      Mark(S0, 9, {2, 6, 10, 14}),
+      Mark(S0, 11, {2, 6, 10, 14})}},
+    {P::kNinetiesPopsSubHarmony, kFill,
+     {Mark(S0, 2, {0, 10, 14}),
+      Mark(S0, 4, {0, 10, 14}),
+      Mark(S0, 6, {0, 10, 14}),
+      Continue(S0, {1, 11, 15})}},
+};
 
-// H0 r2: 0,4,8,12; r6: 2,10; r9: 6,14
-void ChinaTownHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 4, 8, 12});
-    Mark(g, 6, {2, 10});
-    Mark(g, 9, {6, 14});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 2,4,6,8,10,12,14; r4: 2,4,6,8,10,12,14; c: 0,1,3,7,15
-//   H1 r2: 4,8,10,14; r4: 4,8,10,14; r6: 8,10,14; r7: 4; c: 0,1,5,11
-//   use_x H=2
-//   continue_major H=1
-//   stroke H=1
-void SymphonicRockHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 4, 6, 8, 10, 12, 14});
-    Mark(g, 4, {2, 4, 6, 8, 10, 12, 14});
-    Continue(g, {0, 1, 3, 7, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[1].grid[kGridHarmony];  // H1
-    Mark(g, 2, {4, 8, 10, 14});
-    Mark(g, 4, {4, 8, 10, 14});
-    Mark(g, 6, {8, 10, 14});
-    Mark(g, 7, {4});
-    Continue(g, {0, 1, 5, 11});
-  }
-  r.use_x[kGridHarmony] = 2;
-  r.continue_major[kGridHarmony] = 1;
-  r.stroke[kGridHarmony] = 1;
-  FillContinuedSteps(r);
-}
-
-// H0 r4: 0,4,10,14; r6: 0,4,10,14; r8: 0,4,10,14; c: 1,5,6,7,11,15
-//   H1 r4: 0,2,6,12; r6: 0,2,6,12; r8: 0,2,6,12; c: 0,1,3,4,5,7,13,14,15
-//   use_x H=1
-//   continue_major H=1
-//   stroke H=1
-void AcousticHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 4, {0, 4, 10, 14});
-    Mark(g, 6, {0, 4, 10, 14});
-    Mark(g, 8, {0, 4, 10, 14});
-    Continue(g, {1, 5, 6, 7, 11, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[1].grid[kGridHarmony];  // H1
-    Mark(g, 4, {0, 2, 6, 12});
-    Mark(g, 6, {0, 2, 6, 12});
-    Mark(g, 8, {0, 2, 6, 12});
-    Continue(g, {0, 1, 3, 4, 5, 7, 13, 14, 15});
-  }
-  r.use_x[kGridHarmony] = 1;
-  r.continue_major[kGridHarmony] = 1;
-  r.stroke[kGridHarmony] = 1;
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0; r3: 2; r4: 1,4; r5: 3; r6: 5,7
-void MysteryCaveHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0});
-    Mark(g, 3, {2});
-    Mark(g, 4, {1, 4});
-    Mark(g, 5, {3});
-    Mark(g, 6, {5, 7});
-  }
-}
-
-// H0 r2: 0,3,4,12,13,15; r6: 14
-//   B0 r2: 6; r3: 8,10,14
-//   use_x H=0
-//   continue_major H=0
-//   stroke H=0
-void NostalgicGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 3, 4, 12, 13, 15});
-    Mark(g, 6, {14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {6});
-    Mark(g, 3, {8, 10, 14});
-  }
-  r.use_x[kGridHarmony] = 0;
-  r.continue_major[kGridHarmony] = 0;
-  r.stroke[kGridHarmony] = 0;
-  FillContinuedSteps(r);
-}
-
-// D0 r1: 7,13,15; r4: 3,11; r5: 0,2,4,6,8,10,12,14
-//   H0 r2: 0,1,6,7,8,9,12,13; r4: 2,3,14,15; r6: 4,5,10,11
-//   S0 r2: 0,2,4,6,8,12,14; r3: 0,6,14; r4: 2,4,8,12; r6: 0,2,4,6,8,12,14
-//   use_x H=0
-//   continue_major H=0
-//   stroke H=0
-void TechnoPopGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 1, {7, 13, 15});
-    Mark(g, 4, {3, 11});
-    Mark(g, 5, {0, 2, 4, 6, 8, 10, 12, 14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 1, 6, 7, 8, 9, 12, 13});
-    Mark(g, 4, {2, 3, 14, 15});
-    Mark(g, 6, {4, 5, 10, 11});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {0, 2, 4, 6, 8, 12, 14});
-    Mark(g, 3, {0, 6, 14});
-    Mark(g, 4, {2, 4, 8, 12});
-    Mark(g, 6, {0, 2, 4, 6, 8, 12, 14});
-  }
-  r.use_x[kGridHarmony] = 0;
-  r.continue_major[kGridHarmony] = 0;
-  r.stroke[kGridHarmony] = 0;
-  FillContinuedSteps(r);
-}
-
-// B0 r2: 0,2,8; r6: 4,12; r7: 6,14
-//   H0 r2: 2,6,10,14
-//   H1 r2: 2,6,10,14
-void EveningGirlsGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {0, 2, 8});
-    Mark(g, 6, {4, 12});
-    Mark(g, 7, {6, 14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 6, 10, 14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[1].grid[kGridHarmony];  // H1
-    Mark(g, 2, {2, 6, 10, 14});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 2,6,10,14; r4: 2,6,10,14; r6: 2,6,10,14
-//   B0 r6: 4,12; r9: 0,8
-void MarchGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 6, 10, 14});
-    Mark(g, 4, {2, 6, 10, 14});
-    Mark(g, 6, {2, 6, 10, 14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 6, {4, 12});
-    Mark(g, 9, {0, 8});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0,4,8,12; r4: 2,3,6,7
-void ShamisenHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 4, 8, 12});
-    Mark(g, 4, {2, 3, 6, 7});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0,8; r4: 4,12; r6: 2,6,10,14; r9: 5,13; r11: 3,7,11,15
-void CountryHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 8});
-    Mark(g, 4, {4, 12});
-    Mark(g, 6, {2, 6, 10, 14});
-    Mark(g, 9, {5, 13});
-    Mark(g, 11, {3, 7, 11, 15});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0; r6: 0,6; r9: 4; r10: 4; r11: 4
-void ChaChaChaHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0});
-    Mark(g, 6, {0, 6});
-    Mark(g, 9, {4});
-    Mark(g, 10, {4});
-    Mark(g, 11, {4});
-  }
-  FillContinuedSteps(r);
-}
-
-// B0 r2: 0,6,8,12; r7: 14; c: 1,2,3,4,7,15
-//   H0 r2: 0,4; r4: 2,6,8,10,12; r6: 2,6,8,12; r7: 10
-//   D0 r11: 4,7,12; r12: 0,8; i11=21
-void YodelGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridBass];  // B0
-    Mark(g, 2, {0, 6, 8, 12});
-    Mark(g, 7, {14});
-    Continue(g, {1, 2, 3, 4, 7, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 4});
-    Mark(g, 4, {2, 6, 8, 10, 12});
-    Mark(g, 6, {2, 6, 8, 12});
-    Mark(g, 7, {10});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 11, {4, 7, 12});
-    Mark(g, 12, {0, 8});
-    g.pn_interval[11] = 21;
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 2,6,10,14; r4: 2,6,10,14; r6: 2,6,10,14
-void SeventiesPopsHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 6, 10, 14});
-    Mark(g, 4, {2, 6, 10, 14});
-    Mark(g, 6, {2, 6, 10, 14});
+void ApplyEdit(const GridEdit& e, StyleRecord& r) {
+  CustomGrid& g = r.custom_grids[e.at.set].grid[e.at.part];
+  switch (e.kind) {
+    case EditKind::kNone:
+      break;
+    case EditKind::kMark:
+      for (int s = 0; s < kGridSteps; ++s)
+        if (e.steps & (1u << s)) g.NoteTable[e.row][s] = 1;
+      break;
+    case EditKind::kContinue:
+      for (int s = 0; s < kGridSteps; ++s)
+        if (e.steps & (1u << s)) g.pn_continuem[s] = 1;
+      break;
+    case EditKind::kInterval:
+      g.pn_interval[e.row] = e.value;
+      break;
+    case EditKind::kUseX:
+      r.use_x[e.row] = e.value;
+      break;
+    case EditKind::kContinueMajor:
+      r.continue_major[e.row] = e.value;
+      break;
+    case EditKind::kStroke:
+      r.stroke[e.row] = e.value;
+      break;
   }
 }
 
-// H0 r0: 4,10; r1: 4,10,12; r2: 2,4,8,10,12,14; r4: 2,8,12,14; r6: 2,8,14; i0=2 i1=4; c: 0,5,6,11,13,15
-//   H1 r2: 2,4,5; r4: 2,4,5,6,10,12,13,14; r6: 2,4,5,6,10,12,13,14; r9: 6,10,12,14; c: 0,1,3,7,8,9,11,15
-void OrrenValeHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 0, {4, 10});
-    Mark(g, 1, {4, 10, 12});
-    Mark(g, 2, {2, 4, 8, 10, 12, 14});
-    Mark(g, 4, {2, 8, 12, 14});
-    Mark(g, 6, {2, 8, 14});
-    g.pn_interval[0] = 2;
-    g.pn_interval[1] = 4;
-    Continue(g, {0, 5, 6, 11, 13, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[1].grid[kGridHarmony];  // H1
-    Mark(g, 2, {2, 4, 5});
-    Mark(g, 4, {2, 4, 5, 6, 10, 12, 13, 14});
-    Mark(g, 6, {2, 4, 5, 6, 10, 12, 13, 14});
-    Mark(g, 9, {6, 10, 12, 14});
-    Continue(g, {0, 1, 3, 7, 8, 9, 11, 15});
-  }
-  FillContinuedSteps(r);
-}
+}  // namespace
 
-// H0 r1: 12; r2: 0,5,8,12; r4: 0,6,8,12; r6: 0,7,8; i1=4; c: 1,2,3,9,10,13,14
-void SilkRoadHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 1, {12});
-    Mark(g, 2, {0, 5, 8, 12});
-    Mark(g, 4, {0, 6, 8, 12});
-    Mark(g, 6, {0, 7, 8});
-    g.pn_interval[1] = 4;
-    Continue(g, {1, 2, 3, 9, 10, 13, 14});
+void ApplyGridPreset(GridPreset preset, StyleRecord& r) {
+  for (const GridPresetRow& row : kGridPresets) {
+    if (row.preset != preset) continue;
+    for (const GridEdit& e : row.edits) ApplyEdit(e, r);
+    if (row.fill) FillContinuedSteps(r);
+    return;
   }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 2,4,5,10,12,13; r4: 2,4,5,7,9,10,12,13,14; r6: 2,4,5,7,9,10,12,13,14,15; r9: 7,9,14,15; r11: 15; c: 3,6,8
-void NinetiesPopsHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 4, 5, 10, 12, 13});
-    Mark(g, 4, {2, 4, 5, 7, 9, 10, 12, 13, 14});
-    Mark(g, 6, {2, 4, 5, 7, 9, 10, 12, 13, 14, 15});
-    Mark(g, 9, {7, 9, 14, 15});
-    Mark(g, 11, {15});
-    Continue(g, {3, 6, 8});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 2,6,10; r4: 0,4,8; r6: 0,4,8; r7: 12; r8: 13; r9: 15; r10: 0,4,8; c: 1,3,5,7,9,11,14
-void AntiWarSongHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {2, 6, 10});
-    Mark(g, 4, {0, 4, 8});
-    Mark(g, 6, {0, 4, 8});
-    Mark(g, 7, {12});
-    Mark(g, 8, {13});
-    Mark(g, 9, {15});
-    Mark(g, 10, {0, 4, 8});
-    Continue(g, {1, 3, 5, 7, 9, 11, 14});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0; r4: 2; r6: 4; r9: 6; r11: 8; c: 1,3,5,7,9
-void ForestMusicHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0});
-    Mark(g, 4, {2});
-    Mark(g, 6, {4});
-    Mark(g, 9, {6});
-    Mark(g, 11, {8});
-    Continue(g, {1, 3, 5, 7, 9});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 0,2,4,6,8,10,12,14; r9: 1,3,5,7,9,11,13,15
-//   S0 r11: 0,2,3,4,6,7,8,10,11,12,14,15
-void ClubTechnoGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {0, 2, 4, 6, 8, 10, 12, 14});
-    Mark(g, 9, {1, 3, 5, 7, 9, 11, 13, 15});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 11, {0, 2, 3, 4, 6, 7, 8, 10, 11, 12, 14, 15});
-  }
-  FillContinuedSteps(r);
-}
-
-// H0 r2: 4,6,12; r4: 4,6,12; r6: 4,6,12; r9: 0,8; i6=4 i9=0; c: 1,9,13,14
-//   D0 r12: 4,12
-//   stroke H=1
-//   continue_major H=1
-void EthnicGuitarGrids(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridHarmony];  // H0
-    Mark(g, 2, {4, 6, 12});
-    Mark(g, 4, {4, 6, 12});
-    Mark(g, 6, {4, 6, 12});
-    Mark(g, 9, {0, 8});
-    g.pn_interval[6] = 4;
-    g.pn_interval[9] = 0;
-    Continue(g, {1, 9, 13, 14});
-  }
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridDrum];  // D0
-    Mark(g, 12, {4, 12});
-  }
-  r.stroke[kGridHarmony] = 1;
-  r.continue_major[kGridHarmony] = 1;
-  FillContinuedSteps(r);
-}
-
-// S0 r2: 0; r4: 1,4; r6: 2,5,8; r9: 3,6,9; r11: 7,10; r13: 11
-void SilkRoadSubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {0});
-    Mark(g, 4, {1, 4});
-    Mark(g, 6, {2, 5, 8});
-    Mark(g, 9, {3, 6, 9});
-    Mark(g, 11, {7, 10});
-    Mark(g, 13, {11});
-  }
-}
-
-// S0 r2: 2,6,10,14; r4: 2,6,10,14; r6: 2,6,10,14
-void SkaSubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {2, 6, 10, 14});
-    Mark(g, 4, {2, 6, 10, 14});
-    Mark(g, 6, {2, 6, 10, 14});
-  }
-  FillContinuedSteps(r);
-}
-
-// S0 r2: 0,2,8,14,15; r3: 4,10; c: 0,15
-void GlamRockSubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {0, 2, 8, 14, 15});
-    Mark(g, 3, {4, 10});
-    Continue(g, {0, 15});
-  }
-  FillContinuedSteps(r);
-}
-
-// S0 r2: 0,4,8; r3: 12; r4: 13; r6: 2,3,6,7,10,11,14,15; r9: 2,3,6,7,10,11,14,15; r11: 2,3,6,7,10,11,14,15
-void CountrySubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {0, 4, 8});
-    Mark(g, 3, {12});
-    Mark(g, 4, {13});
-    Mark(g, 6, {2, 3, 6, 7, 10, 11, 14, 15});
-    Mark(g, 9, {2, 3, 6, 7, 10, 11, 14, 15});
-    Mark(g, 11, {2, 3, 6, 7, 10, 11, 14, 15});
-  }
-  FillContinuedSteps(r);
-}
-
-// S0 r6: 2,6,10,14; r9: 2,6,10,14; r11: 2,6,10,14
-void LightPopsSubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 6, {2, 6, 10, 14});
-    Mark(g, 9, {2, 6, 10, 14});
-    Mark(g, 11, {2, 6, 10, 14});
-  }
-  FillContinuedSteps(r);
-}
-
-// S0 r2: 0,10,14; r4: 0,10,14; r6: 0,10,14; c: 1,11,15
-void NinetiesPopsSubHarmonyGrid(StyleRecord& r) {
-  {
-    CustomGrid& g = r.custom_grids[0].grid[kGridSubHarmony];  // S0
-    Mark(g, 2, {0, 10, 14});
-    Mark(g, 4, {0, 10, 14});
-    Mark(g, 6, {0, 10, 14});
-    Continue(g, {1, 11, 15});
-  }
-  FillContinuedSteps(r);
 }
 
 void RandomChordGrids(StyleRecord& r) {

@@ -3,6 +3,8 @@
 // continuation that turns continuation flags into copies of the previous step.
 #pragma once
 
+#include <cstdint>
+
 #include "style/style_record.h"
 
 // For sets 0 and 1 (harmony, sub-harmony and bass grids; the drum grid keeps
@@ -10,46 +12,52 @@
 // column of the step before it (step 0 follows step 15).  Runs twice.
 void FillContinuedSteps(StyleRecord& record);
 
-// Fixed presets.
+// Fixed presets: the step patterns of the built-in styles, kept as one table.
+enum class GridPreset : uint8_t {
+  kNinetiesPopsBass,
+  kCountryBass,
+  kChaChaChaBass,
+  kLightPopsBass,
+  kNinetiesPopsDrum,
+  kSkaDrum,
+  kDuoDrum,
+  kGuitarLoungeHarmony,
+  kYosakoi,
+  kMambo,
+  kReggae,
+  kBoleroHarmony,
+  kChinaTownHarmony,
+  kSymphonicRockHarmony,
+  kAcousticHarmony,
+  kMysteryCaveHarmony,
+  kNostalgic,
+  kTechnoPop,
+  kEveningGirls,
+  kMarch,
+  kShamisenHarmony,
+  kCountryHarmony,
+  kChaChaChaHarmony,
+  kYodel,
+  kSeventiesPopsHarmony,
+  kOrrenValeHarmony,
+  kSilkRoadHarmony,
+  kNinetiesPopsHarmony,
+  kAntiWarSongHarmony,
+  kForestMusicHarmony,
+  kClubTechno,
+  kEthnicGuitar,
+  kSilkRoadSubHarmony,
+  kSkaSubHarmony,
+  kGlamRockSubHarmony,
+  kCountrySubHarmony,
+  kLightPopsSubHarmony,
+  kNinetiesPopsSubHarmony,
+};
+constexpr int kGridPresetCount = static_cast<int>(GridPreset::kNinetiesPopsSubHarmony) + 1;
 
-void NinetiesPopsBassGrid(StyleRecord& record);
-void CountryBassGrid(StyleRecord& record);
-void ChaChaChaBassGrid(StyleRecord& record);
-void LightPopsBassGrid(StyleRecord& record);
-void NinetiesPopsDrumGrid(StyleRecord& record);
-void SkaDrumGrid(StyleRecord& record);
-void DuoDrumGrid(StyleRecord& record);
-void GuitarLoungeHarmonyGrid(StyleRecord& record);
-void YosakoiGrids(StyleRecord& record);
-void MamboGrids(StyleRecord& record);
-void ReggaeGrids(StyleRecord& record);
-void BoleroHarmonyGrid(StyleRecord& record);
-void ChinaTownHarmonyGrid(StyleRecord& record);
-void SymphonicRockHarmonyGrid(StyleRecord& record);
-void AcousticHarmonyGrid(StyleRecord& record);
-void MysteryCaveHarmonyGrid(StyleRecord& record);
-void NostalgicGrids(StyleRecord& record);
-void TechnoPopGrids(StyleRecord& record);
-void EveningGirlsGrids(StyleRecord& record);
-void MarchGrids(StyleRecord& record);
-void ShamisenHarmonyGrid(StyleRecord& record);
-void CountryHarmonyGrid(StyleRecord& record);
-void ChaChaChaHarmonyGrid(StyleRecord& record);
-void YodelGrids(StyleRecord& record);
-void SeventiesPopsHarmonyGrid(StyleRecord& record);
-void OrrenValeHarmonyGrid(StyleRecord& record);
-void SilkRoadHarmonyGrid(StyleRecord& record);
-void NinetiesPopsHarmonyGrid(StyleRecord& record);
-void AntiWarSongHarmonyGrid(StyleRecord& record);
-void ForestMusicHarmonyGrid(StyleRecord& record);
-void ClubTechnoGrids(StyleRecord& record);
-void EthnicGuitarGrids(StyleRecord& record);
-void SilkRoadSubHarmonyGrid(StyleRecord& record);
-void SkaSubHarmonyGrid(StyleRecord& record);
-void GlamRockSubHarmonyGrid(StyleRecord& record);
-void CountrySubHarmonyGrid(StyleRecord& record);
-void LightPopsSubHarmonyGrid(StyleRecord& record);
-void NinetiesPopsSubHarmonyGrid(StyleRecord& record);
+// Marks the preset's cells, continuation flags, intervals and grid fields, then (for every
+// preset but the drum grids and a few harmony grids) runs FillContinuedSteps.
+void ApplyGridPreset(GridPreset preset, StyleRecord& record);
 
 // Random presets (drawn with GneRandomRange); each ends with FillContinuedSteps.
 void RandomChordGrids(StyleRecord& record);

@@ -72,20 +72,20 @@ TEST(FillContinuedSteps, DrumGridAndLaterSetsAreNotCopied) {
 
 TEST(GridPresets, PresetWithoutFillLeavesFlagsUncopied) {
   StyleRecord r = Cleared();
-  SeventiesPopsHarmonyGrid(r);
+  ApplyGridPreset(GridPreset::kSeventiesPopsHarmony, r);
   CustomGrid& h = Grid(r, 0, kGridHarmony);
   EXPECT_EQ(h.NoteTable[2][2], 1);
   EXPECT_EQ(h.NoteTable[6][14], 1);
   EXPECT_EQ(h.NoteTable[2][3], 0);
 
   StyleRecord cave = Cleared();
-  MysteryCaveHarmonyGrid(cave);
+  ApplyGridPreset(GridPreset::kMysteryCaveHarmony, cave);
   EXPECT_EQ(Grid(cave, 0, kGridHarmony).NoteTable[4][4], 1);
 }
 
 TEST(GridPresets, NinetiesBassRepeatsIntoItsContinuedSteps) {
   StyleRecord r = Cleared();
-  NinetiesPopsBassGrid(r);
+  ApplyGridPreset(GridPreset::kNinetiesPopsBass, r);
   CustomGrid& b = Grid(r, 0, kGridBass);
   // r2 at 4, 6, 10, 14; r6 at 8, 12; steps 0 and 15 continue.
   EXPECT_EQ(b.NoteTable[2][14], 1);
@@ -97,21 +97,30 @@ TEST(GridPresets, NinetiesBassRepeatsIntoItsContinuedSteps) {
 
 TEST(GridPresets, PresetsStoreGridFieldsAndDrumNotes) {
   StyleRecord r = Cleared();
-  SymphonicRockHarmonyGrid(r);
+  ApplyGridPreset(GridPreset::kSymphonicRockHarmony, r);
   EXPECT_EQ(r.use_x[kGridHarmony], 2);
   EXPECT_EQ(r.continue_major[kGridHarmony], 1);
   EXPECT_EQ(r.stroke[kGridHarmony], 1);
   EXPECT_EQ(Grid(r, 1, kGridHarmony).NoteTable[7][4], 1);
 
   StyleRecord m = Cleared();
-  MamboGrids(m);
+  ApplyGridPreset(GridPreset::kMambo, m);
   EXPECT_EQ(Grid(m, 0, kGridDrum).pn_interval[3], 34);
   EXPECT_EQ(Grid(m, 0, kGridDrum).pn_interval[5], 29);
 
   StyleRecord y = Cleared();
-  YosakoiGrids(y);
+  ApplyGridPreset(GridPreset::kYosakoi, y);
   EXPECT_EQ(y.continue_major[kGridSubHarmony], 1);
   EXPECT_EQ(Grid(y, 0, kGridHarmony).NoteTable[2][11], 1);  // step 11 continues step 0
+}
+
+TEST(GridPresets, EveryPresetHasARowThatMarksCells) {
+  for (int p = 0; p < kGridPresetCount; ++p) {
+    StyleRecord r = Cleared();
+    const std::vector<uint8_t> before = SerialiseStyleRecord(r);
+    ApplyGridPreset(static_cast<GridPreset>(p), r);
+    EXPECT_NE(SerialiseStyleRecord(r), before) << "preset " << p;
+  }
 }
 
 TEST(GridPresets, RandomPresetsMarkOnlyTheirRows) {
