@@ -476,35 +476,59 @@ void CLongStaffPicture::DrawTripletBrackets(int row) {
   dc->SelectFont(old);
 }
 
-void CLongStaffPicture::DrawNotes(int row) {
-  auto& st = St();
-  Row& r = st.rows[row];
-  plat::Dc* dc = r.dc;
-  const double s = r.s;
-  const int W = r.width, H = r.height;
-  st.beamX = 0;
-  st.beamTop = 0;
-  const int keySharps = r.keyByte < 240 ? std::min(r.keyByte, 7) : 0;
-  const int keyFlats = r.keyByte >= 240 ? std::min(256 - r.keyByte, 7) : 0;
-  static const int kSharpOrder[7] = {6, 1, 8, 3, 10, 5, 0};
-  static const int kFlatOrder[7] = {10, 3, 8, 1, 6, 11, 4};
-  auto inSharps = [&](int pc) {
+// What one row's note drawing carries from note to note.
+struct CLongStaffPicture::NoteRun {
+  int row = 0;
+  std::vector<StaffNote> notes;  // a copy, octave-shifted
+  int keySharps = 0;
+  int keyFlats = 0;
+  int state[12] = {};  // per pitch class: 0 none, 1 flat shown, 2 sharp shown, 3 natural shown
+  int firstLeft = 0;   // left of the table's first record (rests)
+  int prevTop = 0;
+  int prevBottom = 0;
+  bool prevDisplaced = false;
+
+  bool InSharps(int pc) const {
+    static const int kSharpOrder[7] = {6, 1, 8, 3, 10, 5, 0};
     for (int i = 0; i < keySharps; ++i) {
       if (kSharpOrder[i] == pc) return true;
     }
     return false;
-  };
-  auto inFlats = [&](int pc) {
+  }
+  bool InFlats(int pc) const {
+    static const int kFlatOrder[7] = {10, 3, 8, 1, 6, 11, 4};
     for (int i = 0; i < keyFlats; ++i) {
       if (kFlatOrder[i] == pc) return true;
     }
     return false;
-  };
-  int state[12] = {};
-  std::vector<StaffNote> notes = r.notes;
+  }
+};
 
-  // Octave shift when the notes leave the row's range. Only pitches move: rests and marks
-  // (negative values) stay what they are.
+void CLongStaffPicture::DrawNotes(int row) {
+  NoteRun run = BeginNotes(row);
+  for (int i = 0; i < static_cast<int>(run.notes.size()); ++i) DrawOneNote(run, i);
+}
+
+CLongStaffPicture::NoteRun CLongStaffPicture::BeginNotes(int row) {
+  auto& st = St();
+  const Row& r = st.rows[row];
+  st.beamX = 0;
+  st.beamTop = 0;
+  NoteRun run;
+  run.row = row;
+  run.keySharps = r.keyByte < 240 ? std::min(r.keyByte, 7) : 0;
+  run.keyFlats = r.keyByte >= 240 ? std::min(256 - r.keyByte, 7) : 0;
+  run.notes = r.notes;
+  ShiftOctaveIntoRange(row, run.notes);
+  const auto& table = Table(row);
+  run.firstLeft = table.empty() ? 0 : table.front().left;
+  return run;
+}
+
+void CLongStaffPicture::ShiftOctaveIntoRange(int row, std::vector<StaffNote>& notes) {
+  // Only pitches move: rests and marks (negative values) stay what they are.
+  const Row& r = St().rows[row];
+  const int H = r.height;
   int highest = -1, lowest = 128;
   for (const StaffNote& n : notes) {
     if (n.pitch < 0) continue;
@@ -517,238 +541,267 @@ void CLongStaffPicture::DrawNotes(int row) {
       n.pitch -= 12;
       while (n.pitch < 0) n.pitch += 12;
     }
-    dc->DrawText("8va", Rect{10, H - 20, 100, H}, plat::DT_SINGLELINE);
+    r.dc->DrawText("8va", Rect{10, H - 20, 100, H}, plat::DT_SINGLELINE);
   } else if (highest >= 0 && lowest < r.low) {
     for (StaffNote& n : notes) {
       if (n.pitch < 0) continue;
       n.pitch += 12;
       while (n.pitch > 127) n.pitch -= 12;
     }
-    dc->DrawText("8va", Rect{10, 0, 100, 100}, plat::DT_SINGLELINE);
+    r.dc->DrawText("8va", Rect{10, 0, 100, 100}, plat::DT_SINGLELINE);
   }
+}
 
-  const auto& table = Table(row);
-  const int firstLeft = table.empty() ? 0 : table.front().left;
-  const int X = r.noteStartX;
-  int prevTop = 0, prevBottom = 0;
-  bool prevDisplaced = false;
-  const int count = static_cast<int>(notes.size());
-  for (int i = 0; i < count; ++i) {
-    const StaffNote& n = notes[i];
-    const int xr = static_cast<int>(static_cast<long long>(W - X) * n.start / r.ticksPerRow);
-    // Stem direction.
-    const int prevIndex = PreviousIndex(notes, i);
-    const int nextIndex = NextIndex(notes, i);
-    double v = n.pitch;
-    if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
-      v = (n.pitch + notes[prevIndex].pitch) / 2;
-    } else if (nextIndex >= 0 && IsPairFirst(n.type, notes[nextIndex].type)) {
-      v = (n.pitch + notes[nextIndex].pitch) / 2;
-    }
-    bool down;
-    if (n.type == kNoteDrumCross || n.type == kNoteDrumFilled) {
-      down = n.pitch < 48;
-    } else {
-      down = v > 69 || (v >= 49 && v <= 59);
-    }
+bool CLongStaffPicture::StemPointsDown(const std::vector<StaffNote>& notes, int i) {
+  const StaffNote& n = notes[i];
+  if (n.type == kNoteDrumCross || n.type == kNoteDrumFilled) return n.pitch < 48;
+  // A beamed pair takes one direction, from the middle of its two pitches.
+  const int prevIndex = PreviousIndex(notes, i);
+  const int nextIndex = NextIndex(notes, i);
+  double v = n.pitch;
+  if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
+    v = (n.pitch + notes[prevIndex].pitch) / 2;
+  } else if (nextIndex >= 0 && IsPairFirst(n.type, notes[nextIndex].type)) {
+    v = (n.pitch + notes[nextIndex].pitch) / 2;
+  }
+  return v > 69 || (v >= 49 && v <= 59);
+}
 
-    if (n.pitch == kStaffCross) {
-      PaintMask(row, static_cast<int>(Glyph::CrossMark), xr, 30, 1.0, n.colour, false);
-      continue;
+void CLongStaffPicture::DrawOneNote(NoteRun& run, int i) {
+  const int row = run.row;
+  const Row& r = St().rows[row];
+  const StaffNote& n = run.notes[i];
+  const int xr =
+      static_cast<int>(static_cast<long long>(r.width - r.noteStartX) * n.start / r.ticksPerRow);
+  if (n.pitch == kStaffCross) {
+    PaintMask(row, static_cast<int>(Glyph::CrossMark), xr, 30, 1.0, n.colour, false);
+    return;
+  }
+  if (n.pitch < 0) {
+    DrawRest(row, n, run.firstLeft + xr);
+    return;
+  }
+  int code = 0;
+  StaffPosition p;
+  if (!SpellNote(run, i, &p, &code)) return;
+  const int d = ChordDisplacement(run, i, p);
+  const int x = p.left + d + xr;
+  const int top = p.top;
+  DrawNoteAccidental(run, n, code, x, top);
+  DrawHead(row, n, x, top);
+  const bool down = StemPointsDown(run.notes, i);
+  if (HasStem(n.type)) {
+    DrawStem(row, n, x, top, down);
+    const int prevIndex = PreviousIndex(run.notes, i);
+    if (prevIndex >= 0 && IsPairSecond(n.type, run.notes[prevIndex].type)) {
+      DrawBeams(row, n.type, x, top, down);
     }
-    if (n.pitch < 0) {
-      // Rests.
-      Glyph g;
-      double G = 24, L = 1.8;
-      int y0;
-      switch (n.type) {
-        case kNoteSixteenth:
-          g = Glyph::SixteenthRest;
-          y0 = PositionTop(row, 71);
-          break;
-        case kNoteEighth:
-          g = Glyph::EighthRest;
-          y0 = PositionTop(row, 71);
-          break;
-        case kNoteQuarter:
-          g = Glyph::QuarterRest;
-          G = 32;
-          L = 4.0;
-          y0 = PositionTop(row, 76);
-          break;
-        case kNoteHalf:
-          g = Glyph::BarRest;
-          y0 = PositionTop(row, 69) - static_cast<int>(s / 2);
-          break;
-        case kNoteWhole:
-          g = Glyph::BarRest;
-          y0 = PositionTop(row, 74) + static_cast<int>(s / 2);
-          break;
-        default:
-          continue;
-      }
-      const double f = G / s / L;
-      PaintMask(row, static_cast<int>(g), firstLeft + xr, y0, 1.0 / f, n.colour, false);
-      continue;
-    }
+    St().beamX = x;
+    St().beamTop = top;
+  }
+  DrawDots(row, n, x, top);
+  if (n.tie) {
+    PaintMask(row, static_cast<int>(Glyph::Tie), x, top, r.s / 8, n.colour, false, false, down, 4,
+              down ? -8 : 8);
+  }
+  DrawLedgerLines(n.pitch, n.pitch, x - static_cast<int>(r.s / 2), row);
+  run.prevTop = p.top;
+  run.prevBottom = p.bottom;
+  run.prevDisplaced = d != 0;
+}
 
-    // A note: its record, respelt against a neighbour a semitone away.
-    const StaffPosition* rec = Find(row, n.pitch);
-    if (!rec) continue;
-    StaffPosition p = *rec;
-    int code = p.accidental;
-    // Respelling keeps two heads of one chord off the same position: it looks at the notes
-    // sounding with this one (same start), so that a melody keeps its spelling and the row's
-    // accidentals read as written (F, then F sharp, shows the sharp again).
-    auto rowHasPitch = [&](int pitch) {
-      for (int j = 0; j < count; ++j) {
-        if (j != i && notes[j].pitch == pitch && notes[j].start == n.start) return true;
-      }
-      return false;
-    };
-    if (code == 2 && rowHasPitch(n.pitch - 1)) {
-      if (const StaffPosition* other = Find(row, n.pitch + 1)) {
-        p = *other;
-        code = 1;
-      }
-    } else if (code == 1 && rowHasPitch(n.pitch + 1)) {
-      if (const StaffPosition* other = Find(row, n.pitch - 1)) {
-        p = *other;
-        code = 2;
-      }
+void CLongStaffPicture::DrawRest(int row, const StaffNote& n, int x) {
+  const double s = St().rows[row].s;
+  Glyph g;
+  double G = 24, L = 1.8;
+  int y0;
+  switch (n.type) {
+    case kNoteSixteenth:
+      g = Glyph::SixteenthRest;
+      y0 = PositionTop(row, 71);
+      break;
+    case kNoteEighth:
+      g = Glyph::EighthRest;
+      y0 = PositionTop(row, 71);
+      break;
+    case kNoteQuarter:
+      g = Glyph::QuarterRest;
+      G = 32;
+      L = 4.0;
+      y0 = PositionTop(row, 76);
+      break;
+    case kNoteHalf:
+      g = Glyph::BarRest;
+      y0 = PositionTop(row, 69) - static_cast<int>(s / 2);
+      break;
+    case kNoteWhole:
+      g = Glyph::BarRest;
+      y0 = PositionTop(row, 74) + static_cast<int>(s / 2);
+      break;
+    default:
+      return;
+  }
+  const double f = G / s / L;
+  PaintMask(row, static_cast<int>(g), x, y0, 1.0 / f, n.colour, false);
+}
+
+bool CLongStaffPicture::SpellNote(const NoteRun& run, int i, StaffPosition* p, int* code) const {
+  const StaffNote& n = run.notes[i];
+  const StaffPosition* rec = Find(run.row, n.pitch);
+  if (!rec) return false;
+  *p = *rec;
+  *code = p->accidental;
+  // Respelling keeps two heads of one chord off the same position: it looks at the notes
+  // sounding with this one (same start), so that a melody keeps its spelling and the row's
+  // accidentals read as written (F, then F sharp, shows the sharp again).
+  auto chordHasPitch = [&](int pitch) {
+    for (int j = 0; j < static_cast<int>(run.notes.size()); ++j) {
+      if (j != i && run.notes[j].pitch == pitch && run.notes[j].start == n.start) return true;
     }
-    // Chord displacement.
-    int d = 0;
-    if (i > 0 && n.start == notes[i - 1].start && !prevDisplaced &&
-        (n.pitch == notes[i - 1].pitch || (p.bottom > prevTop && p.bottom <= prevBottom))) {
-      d = static_cast<int>(s);
+    return false;
+  };
+  if (*code == 2 && chordHasPitch(n.pitch - 1)) {
+    if (const StaffPosition* other = Find(run.row, n.pitch + 1)) {
+      *p = *other;
+      *code = 1;
     }
-    const int x = p.left + d + xr;
-    const int top = p.top;
-    const int pc = n.pitch % 12;
-    // Accidentals against the key and what the row has shown.
-    if (code == 2 || code == 1) {
-      bool shown = code == 2 ? !inSharps(pc) : !inFlats(pc);
-      if (state[pc] == 1 || state[pc] == 2) shown = false;
-      const int white = code == 2 ? (pc + 11) % 12 : (pc + 1) % 12;
-      if (state[white] == 3) {
-        shown = true;
-        state[white] = 0;
-      }
-      if (shown) {
-        state[pc] = code;
-        DrawAccidentalGlyph(row, static_cast<int>(code == 2 ? Glyph::Sharp : Glyph::Flat),
-                            static_cast<int>(x - 1.2 * s), top - static_cast<int>(s / 3),
-                            n.colour);
-      }
-    } else {
-      const int below = (pc + 11) % 12, above = (pc + 1) % 12;
-      bool needed = false;
-      if (r.spelling == 1) {
-        if (inFlats(below)) needed = true;
-        if (state[below] == 1) {
-          needed = true;
-          state[below] = 0;
-        }
-        if (state[above] == 2) {
-          needed = true;
-          state[above] = 0;
-        }
-      } else {
-        if (inSharps(above)) needed = true;
-        if (state[above] == 2) {
-          needed = true;
-          state[above] = 0;
-        }
-        if (state[below] == 1) {
-          needed = true;
-          state[below] = 0;
-        }
-      }
-      if (needed && state[pc] != 3) {
-        state[pc] = 3;
-        DrawAccidentalGlyph(row, static_cast<int>(Glyph::Natural), static_cast<int>(x - 1.2 * s),
-                            top - static_cast<int>(s / 3), n.colour);
-      }
+  } else if (*code == 1 && chordHasPitch(n.pitch + 1)) {
+    if (const StaffPosition* other = Find(run.row, n.pitch - 1)) {
+      *p = *other;
+      *code = 2;
     }
-    // Head.
-    {
-      Glyph g = Glyph::OpenHead;
-      bool mirrored = false;
-      switch (n.type) {
-        case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 9: case 10: case 16:
-        case 20: case 21:
-          g = Glyph::FilledHead;
-          break;
-        case kNoteDrumFilled:
-          g = Glyph::SecondFilledHead;
-          break;
-        case kNoteDrumCross:
-          g = Glyph::CrossHead;
-          break;
-        case kNoteWhole:
-          mirrored = true;
-          break;
-        default:
-          break;
-      }
-      PaintMask(row, static_cast<int>(g), x, top, s / 16, n.colour, true, mirrored);
+  }
+  return true;
+}
+
+int CLongStaffPicture::ChordDisplacement(const NoteRun& run, int i, const StaffPosition& p) const {
+  // A head a second away from the previous head of the same chord moves right by a space.
+  if (i == 0 || run.prevDisplaced) return 0;
+  const StaffNote& n = run.notes[i];
+  const StaffNote& before = run.notes[i - 1];
+  if (n.start != before.start) return 0;
+  if (n.pitch == before.pitch || (p.bottom > run.prevTop && p.bottom <= run.prevBottom)) {
+    return static_cast<int>(St().rows[run.row].s);
+  }
+  return 0;
+}
+
+void CLongStaffPicture::DrawNoteAccidental(NoteRun& run, const StaffNote& n, int code, int x,
+                                           int top) {
+  const Row& r = St().rows[run.row];
+  const double s = r.s;
+  const int pc = n.pitch % 12;
+  int* state = run.state;
+  Glyph glyph = Glyph::Natural;
+  if (code == 2 || code == 1) {
+    // Sharps and flats against the key and what the row has shown.
+    bool shown = code == 2 ? !run.InSharps(pc) : !run.InFlats(pc);
+    if (state[pc] == 1 || state[pc] == 2) shown = false;
+    const int white = code == 2 ? (pc + 11) % 12 : (pc + 1) % 12;
+    if (state[white] == 3) {
+      shown = true;
+      state[white] = 0;
     }
-    // Stem and flags.
-    if (HasStem(n.type)) {
-      Glyph g = Glyph::Stem;
-      if (n.type == kNoteSixteenth) g = Glyph::StemTwoFlags;
-      if (n.type == kNoteEighth || n.type == kNoteDottedEighth) g = Glyph::StemOneFlag;
-      const double bx = down ? x - s : x;
-      const double by = down ? top + s / 2 - static_cast<int>(16 / s)
-                             : top - 4 * s + static_cast<int>(16 / s);
-      PaintMask(row, static_cast<int>(g), bx, by, s / 8, n.colour, false, false, down);
-      // Beams back to the partner's stem.
-      if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
-        const int dx = down ? -2 : 5;
-        const int dy = down ? static_cast<int>(4 * s) + 1 : -static_cast<int>(4 * s) - 1;
-        const int px = st.beamX, ptop = st.beamTop;
-        for (int b = 0; b < 3; ++b) {
-          dc->MoveTo(x + dx, top + dy + b);
-          dc->LineTo(px + dx, ptop + dy + b);
-        }
-        if (n.type == kNoteSixteenthPairSecond) {
-          for (int b = 0; b < 2; ++b) {
-            const int yy = down ? dy - 5 - b : dy + 5 + b;
-            dc->MoveTo(x + dx, top + yy);
-            dc->LineTo(px + dx, ptop + yy);
-          }
-        } else if (n.type == kNoteSixteenthAfterDotted) {
-          for (int b = 0; b < 2; ++b) {
-            const int K = x + dx;
-            const int Y = down ? top + dy - 5 - b : top + dy + 5 + b;
-            const int P = px + dx;
-            const int Q = ptop + (Y - top);
-            dc->MoveTo(K, Y);
-            dc->LineTo(K + P / 4 - K / 4, Y + Q / 4 - Y / 4);
-          }
-        }
-      }
-      st.beamX = x;
-      st.beamTop = top;
+    if (!shown) return;
+    state[pc] = code;
+    glyph = code == 2 ? Glyph::Sharp : Glyph::Flat;
+  } else {
+    // A white key cancels the key's or the row's sharp below it or flat above it.
+    const int below = (pc + 11) % 12, above = (pc + 1) % 12;
+    bool needed = r.spelling == 1 ? run.InFlats(below) : run.InSharps(above);
+    if (state[above] == 2) {
+      needed = true;
+      state[above] = 0;
     }
-    // Dots.
-    if (n.type == 6 || n.type == 10 || n.type == 13 || n.type == 14 || n.type == 20) {
-      const int D = static_cast<int>(static_cast<double>(r.ticksPerRow) / W / 4.2 * 10);
-      for (int dot = 0; dot < (n.type == 14 ? 2 : 1); ++dot) {
-        PaintMask(row, static_cast<int>(Glyph::Dot), x + D * (dot + 1), top + D / 5, s / 16,
-                  n.colour, false);
-      }
+    if (state[below] == 1) {
+      needed = true;
+      state[below] = 0;
     }
-    // Tie.
-    if (n.tie) {
-      PaintMask(row, static_cast<int>(Glyph::Tie), x, top, s / 8, n.colour, false, false, down, 4,
-                down ? -8 : 8);
+    if (!needed || state[pc] == 3) return;
+    state[pc] = 3;
+  }
+  DrawAccidentalGlyph(run.row, static_cast<int>(glyph), static_cast<int>(x - 1.2 * s),
+                      top - static_cast<int>(s / 3), n.colour);
+}
+
+void CLongStaffPicture::DrawHead(int row, const StaffNote& n, int x, int top) {
+  Glyph g = Glyph::OpenHead;
+  bool mirrored = false;
+  switch (n.type) {
+    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 9: case 10: case 16:
+    case 20: case 21:
+      g = Glyph::FilledHead;
+      break;
+    case kNoteDrumFilled:
+      g = Glyph::SecondFilledHead;
+      break;
+    case kNoteDrumCross:
+      g = Glyph::CrossHead;
+      break;
+    case kNoteWhole:
+      mirrored = true;
+      break;
+    default:
+      break;
+  }
+  const double s = St().rows[row].s;
+  PaintMask(row, static_cast<int>(g), x, top, s / 16, n.colour, true, mirrored);
+}
+
+void CLongStaffPicture::DrawStem(int row, const StaffNote& n, int x, int top, bool down) {
+  const double s = St().rows[row].s;
+  Glyph g = Glyph::Stem;
+  if (n.type == kNoteSixteenth) g = Glyph::StemTwoFlags;
+  if (n.type == kNoteEighth || n.type == kNoteDottedEighth) g = Glyph::StemOneFlag;
+  const double bx = down ? x - s : x;
+  const double by =
+      down ? top + s / 2 - static_cast<int>(16 / s) : top - 4 * s + static_cast<int>(16 / s);
+  PaintMask(row, static_cast<int>(g), bx, by, s / 8, n.colour, false, false, down);
+}
+
+void CLongStaffPicture::DrawBeams(int row, int type, int x, int top, bool down) {
+  // Beams back to the partner's stem, kept in the beam memory.
+  const auto& st = St();
+  plat::Dc* dc = st.rows[row].dc;
+  const double s = st.rows[row].s;
+  const int dx = down ? -2 : 5;
+  const int dy = down ? static_cast<int>(4 * s) + 1 : -static_cast<int>(4 * s) - 1;
+  const int px = st.beamX, ptop = st.beamTop;
+  for (int b = 0; b < 3; ++b) {
+    dc->MoveTo(x + dx, top + dy + b);
+    dc->LineTo(px + dx, ptop + dy + b);
+  }
+  if (type == kNoteSixteenthPairSecond) {
+    for (int b = 0; b < 2; ++b) {
+      const int yy = down ? dy - 5 - b : dy + 5 + b;
+      dc->MoveTo(x + dx, top + yy);
+      dc->LineTo(px + dx, ptop + yy);
     }
-    DrawLedgerLines(n.pitch, n.pitch, x - static_cast<int>(s / 2), row);
-    prevTop = p.top;
-    prevBottom = p.bottom;
-    prevDisplaced = d != 0;
+  } else if (type == kNoteSixteenthAfterDotted) {
+    // A short second beam, a quarter of the way towards the dotted note's stem.
+    for (int b = 0; b < 2; ++b) {
+      const int K = x + dx;
+      const int Y = down ? top + dy - 5 - b : top + dy + 5 + b;
+      const int P = px + dx;
+      const int Q = ptop + (Y - top);
+      dc->MoveTo(K, Y);
+      dc->LineTo(K + P / 4 - K / 4, Y + Q / 4 - Y / 4);
+    }
+  }
+}
+
+void CLongStaffPicture::DrawDots(int row, const StaffNote& n, int x, int top) {
+  const int dots = n.type == kNoteDoubleDottedHalf ? 2
+                   : (n.type == kNoteDottedEighth || n.type == kNoteDottedQuarter ||
+                      n.type == kNoteDottedHalf || n.type == kNoteDottedEighthBeamed)
+                       ? 1
+                       : 0;
+  if (dots == 0) return;
+  const Row& r = St().rows[row];
+  const int D = static_cast<int>(static_cast<double>(r.ticksPerRow) / r.width / 4.2 * 10);
+  for (int dot = 0; dot < dots; ++dot) {
+    PaintMask(row, static_cast<int>(Glyph::Dot), x + D * (dot + 1), top + D / 5, r.s / 16,
+              n.colour, false);
   }
 }
 

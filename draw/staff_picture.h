@@ -228,7 +228,24 @@ class CLongStaffPicture : public CStaffPicture {
   void PaintMask(int row, int glyph, double x0, double y0, double k, plat::ColorRef colour,
                  bool shade, bool mirror = false, bool flip = false, int dx = 0, int dy = 0);
   void DrawAccidentalGlyph(int row, int glyph, int x0, int y0, plat::ColorRef colour);
+  // Notes in order; each step below draws one part of a note.
+  struct NoteRun;
   void DrawNotes(int row);
+  NoteRun BeginNotes(int row);
+  // Lowers or raises every pitch an octave when the notes leave the row's range ("8va").
+  void ShiftOctaveIntoRange(int row, std::vector<StaffNote>& notes);
+  static bool StemPointsDown(const std::vector<StaffNote>& notes, int i);
+  void DrawOneNote(NoteRun& run, int i);
+  void DrawRest(int row, const StaffNote& n, int x);
+  // The note's position record, respelt against a chord neighbour a semitone away; false when
+  // the pitch has none.
+  bool SpellNote(const NoteRun& run, int i, StaffPosition* p, int* code) const;
+  int ChordDisplacement(const NoteRun& run, int i, const StaffPosition& p) const;
+  void DrawNoteAccidental(NoteRun& run, const StaffNote& n, int code, int x, int top);
+  void DrawHead(int row, const StaffNote& n, int x, int top);
+  void DrawStem(int row, const StaffNote& n, int x, int top, bool down);
+  void DrawBeams(int row, int type, int x, int top, bool down);
+  void DrawDots(int row, const StaffNote& n, int x, int top);
   void DrawBarLines(int row);
   void DrawKeySignatureGlyphs(int row);
   void DrawTimeSignature(int row);
