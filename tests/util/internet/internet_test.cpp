@@ -153,6 +153,21 @@ TEST_F(InternetTest, CancelFromAnotherThreadReturnsAtOnce) {
   EXPECT_EQ(net.Download(server_.Url("/a").c_str(), 0), 0);
 }
 
+TEST_F(InternetTest, ProxyOnlyWithATimeOut) {
+  // A proxy that refuses every connection: time-out 0 goes direct and gets the body; with a
+  // time-out the environment's proxy is used, and fails.
+  setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(StubHttpServer::ClosedPort())).c_str(), 1);
+  unsetenv("no_proxy");
+  unsetenv("NO_PROXY");
+  server_.Set("/a", {200, "direct", "", false});
+  CInternet net(64);
+  EXPECT_EQ(net.Download(server_.Url("/a").c_str(), 0), 1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(net.buffer()), "direct");
+  EXPECT_EQ(net.Download(server_.Url("/a").c_str(), 3000), 0);
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  unsetenv("http_proxy");
+}
+
 TEST_F(InternetTest, RefusedConnectionFails) {
   const std::string url = "http://127.0.0.1:" + std::to_string(StubHttpServer::ClosedPort()) + "/x";
   CInternet net(64);

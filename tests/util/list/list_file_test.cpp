@@ -161,6 +161,19 @@ TEST(ListFile, BareNameIsReadFromTheCurrentFolder) {
   EXPECT_EQ(list.path(), TempDir() / "here.dat");
 }
 
+TEST(ListFile, BareNameWithoutACurrentFolderIsReported) {
+  const auto gone = TempDir() / "gone";
+  std::filesystem::create_directory(gone);
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(gone);
+  std::filesystem::remove(gone);  // the current folder no longer exists
+  CListFile list("here.dat", 1, ',');
+  std::filesystem::current_path(before);
+  EXPECT_EQ(list.rows(), 0);
+  EXPECT_EQ(Sink().Texts(),
+            std::vector<std::string>{"GNLL1E000005 ディレクトリが取得できませんでした。"});
+}
+
 TEST(ListFile, FileOverTheLimitIsReportedNotCutSilently) {
   // 7001 lines of 200 bytes: the whole lines of the first 1,400,000 bytes are read.
   const std::string line = std::string(198, 'a') + "\r\n";
