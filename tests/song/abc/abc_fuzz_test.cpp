@@ -1,0 +1,96 @@
+// The ABC fuzz entry as a seeded mutation test: fixture tunes, the example
+// files and small tunes, cut, spliced and sprinkled with ABC's own symbols.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "song/abc_notation.h"
+#include "tests/support/test_support.h"
+#include "util/gne.h"
+
+namespace {
+
+size_t Draw(size_t bound) {
+  if (bound == 0) return 0;
+  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
+                   static_cast<size_t>(GneRandomRange(0, 32767));
+  return r % bound;
+}
+
+std::vector<std::string> Seeds() {
+  std::vector<std::string> seeds = {
+      "X:1\nT:Song\nM:3/4\nL:1/4\nK:G\nGAB|c2d|]",
+      "X:1\nM:2/4\nK:Bb\n\"Gm\"G>A B/c/d|[CEG]2 (3ABc|:d2 ^c2:|\n",
+      "X:1\nK:C\n!trill!C \"^x\"D {ag}E-E|[K:D]F,,G''|\\\nV:1\nA2|\nV:2\nB|",
+  };
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(cantrel_test::DataPath("abc")))
+    files.push_back(e.path());
+  const std::filesystem::path examples = "/usr/share/doc/abcmidi/examples";
+  if (std::filesystem::is_directory(examples))
+    for (const auto& e : std::filesystem::directory_iterator(examples)) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  for (const auto& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    seeds.push_back(s.str());
+  }
+  return seeds;
+}
+
+std::string Mutate(const std::vector<std::string>& seeds) {
+  static const char kSymbols[] = "|:[]\"!^_=,'<>(){}%\\/0123456789zxXVKLMQT\n\r \x81\xE0";
+  std::string data = seeds[Draw(seeds.size())];
+  const int steps = GneRandomRange(1, 8);
+  for (int i = 0; i < steps; ++i) {
+    switch (GneRandomRange(0, 4)) {
+      case 0:
+        data.resize(Draw(data.size() + 1));
+        break;
+      case 1:
+        for (int k = GneRandomRange(1, 16); k > 0 && !data.empty(); --k)
+          data[Draw(data.size())] = kSymbols[Draw(sizeof kSymbols - 1)];
+        break;
+      case 2: {
+        const std::string& other = seeds[Draw(seeds.size())];
+        const size_t from = Draw(other.size());
+        data.insert(Draw(data.size() + 1), other.substr(from, Draw(400) + 1));
+        break;
+      }
+      case 3:
+        for (int k = GneRandomRange(1, 8); k > 0 && !data.empty(); --k)
+          data[Draw(data.size())] = static_cast<char>(GneRandomRange(0, 255));
+        break;
+      default:  // a long run of one symbol
+        data.insert(Draw(data.size() + 1),
+                    std::string(Draw(3000) + 1, kSymbols[Draw(sizeof kSymbols - 1)]));
+        break;
+    }
+  }
+  return data;
+}
+
+TEST(AbcFuzz, MutatedTunesImportWithinTheSongsBounds) {
+  cantrel_test::QuietBoxes quiet;
+  const std::vector<std::string> seeds = Seeds();
+  for (const std::string& s : seeds)
+    EXPECT_GE(FuzzAbcText(reinterpret_cast<const unsigned char*>(s.data()), s.size()), -1);
+  for (uint32_t seed = 1; seed <= 3; ++seed) {
+    GneSeedRandomWith(seed);
+    for (int i = 0; i < 700; ++i) {
+      const std::string data = Mutate(seeds);
+      const int bars =
+          FuzzAbcText(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+      ASSERT_GE(bars, -1) << "seed " << seed << " case " << i;
+    }
+  }
+  EXPECT_EQ(FuzzAbcText(nullptr, 0), -1);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The import checked against abc2midi (read with mido): the fixture tunes of
+// tools/abc-fixtures give the same melody notes (pitch, start in sixteenths)
+// and bars; the first tune of every example file abcmidi ships imports
+// without a note of pitch 0.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "song/abc_notation.h"
+#include "song/song_data.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Notes = std::vector<std::pair<int, int>>;  // (start in sixteenths, pitch)
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The notes of channel 1 of a MIDI file (mido), starts rounded to sixteenths.
+bool MidoNotes(const std::string& python, const fs::path& mid, Notes* notes) {
+  static const char* const kScript =
+      "import sys, mido\n"
+      "m = mido.MidiFile(sys.argv[1])\n"
+      "print(m.ticks_per_beat)\n"
+      "for t in m.tracks:\n"
+      "    now = 0\n"
+      "    for e in t:\n"
+      "        now += e.time\n"
+      "        if e.type == 'note_on' and e.velocity > 0 and e.channel == 0:\n"
+      "            print(now, e.note)\n";
+  std::string out;
+  if (cantrel_test::RunTool({python, "-c", kScript, mid.string()}, &out) != 0) return false;
+  std::istringstream in(out);
+  int division = 0;
+  in >> division;
+  if (division <= 0) return false;
+  int tick = 0, pitch = 0;
+  while (in >> tick >> pitch) {
+    const int sixteenth = division / 4;
+    notes->push_back({(tick + sixteenth / 2) / sixteenth, pitch});
+  }
+  std::sort(notes->begin(), notes->end());
+  return true;
+}
+
+// The song's notes at their start in sixteenths, a bar being `bar_length`
+// sixteenths of the tune (a 2/4 tune fills half of each 4/4 bar).
+Notes SongNotes(const CSongData& song, int bar_length) {
+  Notes notes;
+  const int cells_per_bar = 2 * song.beats_per_bar;
+  for (int c = 0; c < song.SongCells(); ++c) {
+    for (int s = 0; s < 2; ++s) {
+      const int v = song.cells[c].slot[s];
+      if (v < 0) continue;
+      const int bar = c / cells_per_bar;
+      notes.push_back({bar * bar_length + (c % cells_per_bar) * 2 + s, v});
+    }
+  }
+  std::sort(notes.begin(), notes.end());
+  return notes;
+}
+
+int TuneBarLength(const std::string& text) {
+  if (text.find("\nM:3/4") != std::string::npos || text.find("\nM:6/8") != std::string::npos)
+    return 12;
+  if (text.find("\nM:2/4") != std::string::npos) return 8;
+  return 16;
+}
+
+TEST(AbcAgainstAbc2midi, FixtureTunesGiveTheSameNotesAndBars) {
+  if (!cantrel_test::HaveTool("abc2midi")) GTEST_SKIP() << "abc2midi (Debian abcmidi) is missing";
+  const std::string python = cantrel_test::PythonWithMido();
+  if (python.empty()) GTEST_SKIP() << "python3-mido is missing";
+  std::vector<fs::path> fixtures;
+  for (const auto& e : fs::directory_iterator(cantrel_test::DataPath("abc")))
+    if (e.path().extension() == ".abc") fixtures.push_back(e.path());
+  std::sort(fixtures.begin(), fixtures.end());
+  ASSERT_EQ(fixtures.size(), 30u);
+  cantrel_test::QuietBoxes quiet;
+  for (const fs::path& abc : fixtures) {
+    SCOPED_TRACE(abc.filename().string());
+    const fs::path mid = cantrel_test::TempDir() / (abc.stem().string() + ".mid");
+    std::string log;
+    ASSERT_EQ(cantrel_test::RunTool({"abc2midi", abc.string(), "-o", mid.string()}, &log), 0);
+    Notes want;
+    ASSERT_TRUE(MidoNotes(python, mid, &want));
+    ASSERT_FALSE(want.empty());
+
+    const std::string text = ReadFile(abc);
+    auto song = std::make_unique<CSongData>();
+    ASSERT_EQ(CAbcNotation::Import(song.get(), text.data(), text.size()), 1);
+    const int bar_length = TuneBarLength(text);
+    EXPECT_EQ(SongNotes(*song, bar_length), want);
+    const int end = want.back().first + 1;
+    // abc2midi's bars: the tune's length rounded up to whole bars (the last
+    // note's start is enough, every bar holds notes to its end).
+    EXPECT_EQ(song->bar_count, (end + bar_length - 1) / bar_length);
+  }
+}
+
+TEST(AbcAgainstAbc2midi, FirstTuneOfEveryExampleFileHasNoPitchZero) {
+  const fs::path folder = "/usr/share/doc/abcmidi/examples";
+  if (!fs::is_directory(folder)) GTEST_SKIP() << "the abcmidi examples are missing";
+  int files = 0;
+  int notes = 0;
+  cantrel_test::QuietBoxes quiet;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().extension() != ".abc") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    ++files;
+    const std::string text = ReadFile(e.path());
+    auto song = std::make_unique<CSongData>();
+    ASSERT_EQ(CAbcNotation::Import(song.get(), text.data(), text.size()), 1);
+    EXPECT_GT(song->bar_count, 0);
+    for (int c = 0; c < song->SongCells(); ++c)
+      for (int s = 0; s < 3; ++s) {
+        EXPECT_NE(song->cells[c].slot[s], 0) << "cell " << c;
+        if (song->cells[c].slot[s] > 0) ++notes;
+      }
+  }
+  EXPECT_GE(files, 10);
+  EXPECT_GT(notes, 200);  // drums.abc holds rests only
+}
+
+}  // namespace
