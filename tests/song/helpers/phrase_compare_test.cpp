@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -127,6 +128,53 @@ TEST(PhraseCompare, ZeroForRestsOtherMetresShortSongsAndRangesOutsideSongA) {
   big->bar_count = 100000;
   EXPECT_GE(CKvPhraseCompare::CompareBars(*a, 0, 1, *big), 0.0);
   EXPECT_EQ(CKvPhraseCompare::CompareBars(*big, 250, 260, *a), 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// The comparison as written out: every passage's sequence built anew.
+double NaiveCompare(const CSongData& a, int first, int last, const CSongData& b) {
+  if (a.beats_per_bar != b.beats_per_bar) return 0.0;
+  const int n = 6 * a.beats_per_bar * (last - first + 1);
+  std::vector<int> sa(n), wa(2 * n), sb(n), wb(2 * n);
+  CKvPhraseCompare::IntervalSequence(a, first, last, sa.data());
+  CKvPhraseCompare::StretchIntervals(sa.data(), wa.data(), n);
+  double best = 0;
+  for (int s = 0; s + (last - first) < b.bar_count; ++s) {
+    CKvPhraseCompare::IntervalSequence(b, s, s + last - first, sb.data());
+    CKvPhraseCompare::StretchIntervals(sb.data(), wb.data(), n);
+    best = std::max({best, CKvPhraseCompare::MatchRatio(sa.data(), sb.data(), n),
+                     CKvPhraseCompare::MatchRatio(wa.data(), sb.data(), n),
+                     CKvPhraseCompare::MatchRatio(sa.data(), wb.data(), n)});
+  }
+  return best;
+}
+
+TEST(PhraseCompare, MatchesTheComparisonWrittenOutOverManySeeds) {
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    GneSeedRandomWith(seed);
+    const int bpb = GneRandomRange(2, 4);
+    auto a = std::make_unique<CSongData>();
+    auto b = std::make_unique<CSongData>();
+    a->Reset(6, bpb, 0, 1);
+    b->Reset(GneRandomRange(1, 12), bpb, 0, 1);
+    for (CSongData* song : {a.get(), b.get()})
+      for (int bar = 0; bar < song->bar_count; ++bar)
+        for (int e = 0; e < 2 * bpb; ++e) {
+          const int kind = GneRandomRange(0, 5);
+          if (kind == 0) continue;
+          const int pitch = 60 + GneRandomRange(0, 5) * 2;
+          if (kind == 1) song->SetNote(bar, e, pitch, 0, true);  // a second sixteenth
+          else song->SetNote(bar, e, pitch, kind == 2 ? 0 : 1, false);
+        }
+    const int first = GneRandomRange(0, 4);
+    const int last = first + GneRandomRange(0, 1);
+    EXPECT_DOUBLE_EQ(CKvPhraseCompare::CompareBars(*a, first, last, *b),
+                     NaiveCompare(*a, first, last, *b))
+        << seed;
+  }
 }
 
 }  // namespace
