@@ -1,0 +1,626 @@
+// Note lengths of the melody: the general rule and the rhythm types with
+// patterns of their own. Ticks, 96 to a quarter note.
+#include <algorithm>
+
+#include "engine/melody.h"
+#include "style/engine_services.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+
+namespace {
+
+MelodyState g_melody;
+
+constexpr int kTripletBeat = 3;
+
+bool Triplet() { return CurrentStyle().basic_beat == kTripletBeat; }
+
+// Cuts a length at the end of the bar, then at the end of the block.
+int LimitLength(int length, int position, int bar_length, int block_length) {
+  if (position + length > bar_length) length = bar_length - position;
+  if (position + length > block_length) length = block_length - position;
+  return length;
+}
+
+// A cursor writing pattern entries; writes past the array are dropped.
+struct PatternWriter {
+  int32_t* pattern;
+  int n = 0;
+  void Put(int v) {
+    if (n < kRhythmPatternSize) pattern[n] = v;
+    ++n;
+  }
+  void Put(std::initializer_list<int> values) {
+    for (int v : values) Put(v);
+  }
+  void FillRest(int v) {
+    while (n < kRhythmPatternSize) Put(v);
+  }
+};
+
+void FillAll(int32_t* pattern, int v) { std::fill(pattern, pattern + kRhythmPatternSize, v); }
+
+// Beat figures: quarters, two-beat figures (early in the bar) and pairs.
+void BeatFigures(int32_t* pattern, bool triplet) {
+  PatternWriter w{pattern};
+  int t = 0;
+  while (w.n < 32) {
+    if (GneRandomRange(1, 2) == 1) {
+      w.Put(96);
+      t += 96;
+    } else if (GneRandomRange(1, 2) == 1 && t <= 192) {
+      if (triplet) {
+        w.Put({64, 64, 64});
+      } else {
+        w.Put({48, 96, 48});
+      }
+      t += 192;
+    } else {
+      if (triplet) {
+        w.Put({64, 32});
+      } else {
+        w.Put({48, 48});
+      }
+      t += 96;
+    }
+  }
+}
+
+// A quarter, then eighths and pairs of sixteenths.
+void SixteenthSteps(int32_t* pattern) {
+  PatternWriter w{pattern};
+  w.Put(96);
+  while (w.n < 32) {
+    if (GneRandomRange(1, 4) == 1) {
+      w.Put({24, 24});
+    } else {
+      w.Put(48);
+    }
+  }
+}
+
+struct WeightedFigure {
+  int weight;  // out of the table's total
+  std::initializer_list<int> lengths;
+};
+
+// Draws one of the figures by weight (total = sum of weights); a figure
+// with no lengths stands for the sixteenth steps.
+template <size_t N>
+void DrawFigure(int32_t* pattern, const WeightedFigure (&figures)[N]) {
+  int total = 0;
+  for (const WeightedFigure& f : figures) total += f.weight;
+  int r = GneRandomRange(1, total);
+  for (const WeightedFigure& f : figures) {
+    if (r <= f.weight) {
+      if (f.lengths.size() == 0) {
+        SixteenthSteps(pattern);
+      } else {
+        PatternWriter w{pattern};
+        w.Put(f.lengths);
+      }
+      return;
+    }
+    r -= f.weight;
+  }
+}
+
+void Fill384(int32_t* pattern) {
+  if (CurrentStyle().basic_beat == 2 && GneRandomRange(1, 2) == 1) {
+    PatternWriter w{pattern};
+    if (GneRandomRange(1, 2) == 1) {
+      w.Put({64, 64, 64, 64, 64, 64});
+    } else {
+      w.Put({64, 64, 64, 96, 96});
+    }
+    return;
+  }
+  // Shares out of 1728.
+  const int r = GneRandomRange(1, 1728);
+  PatternWriter w{pattern};
+  if (r <= 576) {
+    FillAll(pattern, 96);
+    const int beat = GneRandomRange(1, 5);
+    if (beat <= 4) {
+      w.n = 0;
+      for (int b = 1; b <= 4; ++b) {
+        if (b == beat) {
+          w.Put({48, 48});
+        } else {
+          w.Put(96);
+        }
+      }
+    }
+  } else if (r <= 1152) {
+    BeatFigures(pattern, false);
+  } else if (r <= 1184) {
+    w.Put({48, 48, 48, 240});
+  } else if (r <= 1248) {
+    w.Put({24, 360});
+  } else if (r <= 1368) {
+    w.Put({24, 168, 24, 168});
+  } else if (r <= 1428) {
+    w.Put({48, 48, 48, 48, 96, 96});
+  } else if (r <= 1488) {
+    w.Put({96, 96, 96, 96});
+  } else if (r <= 1548) {
+    for (int i = 0; i < 8; ++i) w.Put(48);
+  } else if (r <= 1566) {
+    for (int i = 0; i < 8; ++i) w.Put(24);
+    for (int i = 0; i < 4; ++i) w.Put(48);
+  } else if (r <= 1575) {
+    for (int i = 0; i < 8; ++i) w.Put(48);
+  } else if (r <= 1584) {
+    for (int i = 0; i < 16; ++i) w.Put(24);
+  } else {
+    w.Put({192, 192});
+  }
+}
+
+void Fill384Triplet(int32_t* pattern) {
+  const int r = GneRandomRange(1, 72);
+  PatternWriter w{pattern};
+  if (r <= 24) {
+    FillAll(pattern, 96);
+    const int beat = GneRandomRange(1, 5);
+    if (beat <= 4) {
+      for (int b = 1; b <= 4; ++b) {
+        if (b == beat) {
+          w.Put({64, 32});
+        } else {
+          w.Put(96);
+        }
+      }
+    }
+  } else if (r <= 48) {
+    BeatFigures(pattern, true);
+  } else if (r <= 52) {
+    w.Put({32, 352});
+  } else if (r <= 57) {
+    w.Put({32, 160, 32, 160});
+  } else {
+    w.Put({192, 192});
+  }
+}
+
+void Fill768(int32_t* pattern) {
+  const int r = GneRandomRange(1, 64);
+  PatternWriter w{pattern};
+  if (r <= 16) {
+    FillAll(pattern, 96);
+  } else if (r <= 40) {
+    BeatFigures(pattern, false);
+  } else if (r <= 44) {
+    FillAll(pattern, 48);
+    w.Put({96, 96, 96, 96});
+  } else if (r <= 48) {
+    FillAll(pattern, 96);
+    for (int i = 0; i < 8; ++i) w.Put(48);
+  } else if (r <= 52) {
+    FillAll(pattern, 48);
+  } else if (r <= 53) {
+    FillAll(pattern, 48);
+    for (int i = 0; i < 8; ++i) w.Put(24);
+  } else if (r <= 54) {
+    FillAll(pattern, 24);
+    for (int i = 0; i < 8; ++i) w.Put(48);
+  } else if (r <= 55) {
+    FillAll(pattern, 24);
+  } else {
+    FillAll(pattern, 192);
+  }
+}
+
+}  // namespace
+
+MelodyState& Melody() { return g_melody; }
+void ResetMelodyState() { g_melody = MelodyState{}; }
+
+const PartRecord& MelodyPart(int channel) { return MutableMelodyPart(channel); }
+
+PartRecord& MutableMelodyPart(int channel) {
+  if (channel < 0 || channel >= kStyleChannelCount) channel = kMelodyChannel;
+  return CurrentStyle().parts[channel];
+}
+
+int DensityFactorOf(int channel) {
+  if (channel < 0 || channel >= kStyleOctaveCount) return 100;
+  return CurrentStyle().density[channel];
+}
+
+int RestLevelOf(int channel) { return DensityToLevel(DensityFactorOf(channel)); }
+
+int BarLengthOfMetre() {
+  switch (CurrentStyle().metre) {
+    case 0:
+      return 384;
+    case 2:
+      return 336;
+    default:
+      return 288;
+  }
+}
+
+bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
+  if (triplet) {
+    if (block_length == 384) {
+      Fill384Triplet(pattern);
+      return true;
+    }
+    if (block_length == 768) {
+      const int r = GneRandomRange(1, 8);
+      if (r <= 2) {
+        FillAll(pattern, 96);
+      } else if (r <= 5) {
+        BeatFigures(pattern, true);
+      } else {
+        FillAll(pattern, 192);
+      }
+      return true;
+    }
+    return false;
+  }
+  PatternWriter w{pattern};
+  switch (block_length) {
+    case 48:
+      w.Put(48);
+      return true;
+    case 96: {
+      const int r = GneRandomRange(1, 8);
+      FillAll(pattern, r <= 4 ? 96 : (r <= 7 ? 48 : 24));
+      return true;
+    }
+    case 144:
+      if (GneRandomRange(1, 2) == 1) {
+        w.Put({96, 48});
+      } else {
+        w.Put(144);
+      }
+      return true;
+    case 192: {
+      const int r = GneRandomRange(1, 30);
+      if (r <= 15) {
+        while (w.n < 32) {
+          if (GneRandomRange(1, 3) == 1) {
+            w.Put({24, 72});
+          } else {
+            w.Put(96);
+          }
+        }
+      } else {
+        FillAll(pattern, r <= 20 ? 48 : (r <= 22 ? 24 : 192));
+      }
+      return true;
+    }
+    case 240: {
+      static const WeightedFigure kFigures[] = {
+          {4, {144, 48, 48}}, {2, {96, 48, 96}}, {1, {24, 120, 96}}, {1, {144, 96}}};
+      DrawFigure(pattern, kFigures);
+      return true;
+    }
+    case 288:
+    case 576:
+    case 672: {
+      const int r = GneRandomRange(1, 4);
+      FillAll(pattern, r <= 2 ? 96 : (r == 3 ? 48 : 24));
+      return true;
+    }
+    case 336: {
+      static const WeightedFigure kFigures[] = {
+          {128, {}},           {16, {144, 96, 96}},     {16, {192, 96, 48}},
+          {4, {144, 48, 48, 96}}, {4, {192, 48, 48, 48}}, {3, {144, 48, 96, 48}},
+          {3, {192, 48, 96}},  {18, {144, 96, 48, 48}}, {32, {336}},
+          {32, {144, 192}}};
+      DrawFigure(pattern, kFigures);
+      return true;
+    }
+    case 384:
+      Fill384(pattern);
+      return true;
+    case 432: {
+      static const WeightedFigure kFigures[] = {
+          {128, {}},
+          {4, {144, 96, 192}},
+          {4, {96, 96, 240}},
+          {6, {144, 48, 192, 48}},
+          {6, {96, 48, 192, 96}},
+          {6, {144, 48, 48, 192}},
+          {6, {96, 48, 48, 240}},
+          {12, {144, 192, 96}},
+          {12, {96, 192, 144}},
+          {9, {144, 192, 48, 48}},
+          {9, {96, 192, 48, 96}},
+          {27, {240, 192}},
+          {27, {192, 240}}};
+      DrawFigure(pattern, kFigures);
+      return true;
+    }
+    case 720: {
+      if (GneRandomRange(1, 2) == 1) {
+        FillAll(pattern, 48);
+        pattern[0] = 96;
+        return true;
+      }
+      static const WeightedFigure kFigures[] = {
+          {4, {144, 192, 192, 192}},   {4, {192, 192, 192, 144}},   {3, {144, 96, 96, 192, 192}},
+          {3, {192, 96, 96, 192, 144}}, {3, {144, 96, 192, 96, 192}}, {3, {192, 96, 192, 96, 144}},
+          {6, {336, 192, 192}},        {6, {384, 192, 144}}};
+      DrawFigure(pattern, kFigures);
+      return true;
+    }
+    case 768:
+      Fill768(pattern);
+      return true;
+    default:
+      return false;
+  }
+}
+
+int LongRhythmLength(int p, int bar_length, int block_length) {
+  const bool tr = Triplet();
+  const int d = GneRandomRange(1, 9);
+  // {straight, triplet}
+  auto pick = [tr](int straight, int triplet) { return tr ? triplet : straight; };
+  int length;
+  if (p == 0) {
+    length = d == 1 ? pick(144, 160) : pick(48, 64);
+  } else if (p == 48 || p == 64) {
+    length = (d >= 2 && d <= 6) ? 96 : pick(48, 32);
+  } else if (p == 96) {
+    length = pick(48, 64);
+  } else if (p == 144 || p == 160) {
+    length = (d >= 6 && d <= 8) ? 96 : pick(48, 32);
+  } else if (p == 192) {
+    if (d <= 4) {
+      length = 96;
+    } else if (d == 5 || d == 9) {
+      length = pick(48, 64);
+    } else {
+      length = pick(48, 32);
+    }
+  } else if (p == 240 || p == 256) {
+    length = d == 9 ? 96 : pick(48, 32);
+  } else if (p == 288) {
+    if (d == 4 || d == 8) {
+      length = pick(48, 64);
+    } else if (d == 9) {
+      length = pick(48, 32);
+    } else {
+      length = 96;
+    }
+  } else if (p == 336 || p == 352) {
+    length = (d == 4 || d == 8 || d == 9) ? pick(96, 32) : pick(48, 32);
+  } else {
+    length = pick(48, 32);
+  }
+  return LimitLength(length, p, bar_length, block_length);
+}
+
+int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
+  MelodyState& m = g_melody;
+  if (p == 0) {
+    if (block_length >= 384) {
+      m.figure = GneRandomRange(0, 5);
+      if (m.figure == 5) m.figure = 0;
+    } else {
+      m.figure = GneRandomRange(0, 2);
+    }
+  }
+  const bool tr = Triplet();
+  auto short_draw = [tr] {
+    const int r = GneRandomRange(1, 3);
+    return (!tr && r == 3) ? 1 : r;
+  };
+  auto long_draw = [tr] {
+    if (tr) return GneRandomRange(3, 12);
+    const int r = GneRandomRange(2, 9);
+    return r == 9 ? 3 : r;
+  };
+  auto mid_draw = [tr] { return tr ? GneRandomRange(3, 8) : GneRandomRange(2, 5); };
+  const bool middle = p >= 96 && p <= 288;
+  int units;
+  switch (m.figure) {
+    case 1:
+      units = p < 192 ? short_draw() : long_draw();
+      break;
+    case 2:
+      units = p < 192 ? long_draw() : short_draw();
+      break;
+    case 3:
+      units = middle ? mid_draw() : short_draw();
+      break;
+    case 4:
+      units = middle ? short_draw() : mid_draw();
+      break;
+    default:
+      if (tr) {
+        units = GneRandomRange(1, 5);
+        if (units >= 4) units = 1;
+      } else {
+        units = short_draw();
+      }
+      break;
+  }
+  int length;
+  if (tr) {
+    if (m.figure != 0 && units > 3 && GneRandomRange(1, 3) == 1) units = 3;
+    length = 32 * units;
+  } else {
+    length = 48 * units;
+  }
+  return LimitLength(length, p, bar_length, block_length);
+}
+
+int MixedRhythmLength(int p, int block_length, int c) {
+  MelodyState& m = g_melody;
+  if (p == 0) {
+    m.mixed_index = 0;
+    if (Triplet()) {
+      FillAll(m.mixed_pattern.data(), 96);
+      if (block_length == 384 || block_length == 768) {
+        FillBarRhythm(block_length, true, m.mixed_pattern.data());
+      } else if (block_length == 672) {
+        ShowErrorByCode(melody_error::kSevenEightRhythm);
+      }
+    } else {
+      bool redraw = block_length != m.mixed_block;
+      if (!redraw) redraw = GneRandomRange(1, 2) == 1 && c >= 4;
+      if (redraw) {
+        static const int kBlocks[] = {96, 192, 288, 384, 576, 672, 768};
+        const bool known = std::find(std::begin(kBlocks), std::end(kBlocks), block_length) !=
+                           std::end(kBlocks);
+        if (!known || !FillBarRhythm(block_length, false, m.mixed_pattern.data()))
+          FillAll(m.mixed_pattern.data(), 96);
+      }
+    }
+    m.mixed_block = block_length;
+  }
+  const int length = m.mixed_pattern[static_cast<size_t>(m.mixed_index % kRhythmPatternSize)];
+  m.mixed_index = (m.mixed_index + 1) % kRhythmPatternSize;
+  return length;
+}
+
+int BouncingRhythmLength(int p, int block_length) {
+  MelodyState& m = g_melody;
+  if (p == 0) {
+    m.bouncing_index = 0;
+    if (Triplet()) FillAll(m.bouncing_pattern.data(), 96);
+    static const int kBlocks[] = {48, 96, 144, 192, 240, 288, 336, 384, 432, 576, 672, 720};
+    const bool known =
+        std::find(std::begin(kBlocks), std::end(kBlocks), block_length) != std::end(kBlocks);
+    if (!known || !FillBarRhythm(block_length, false, m.bouncing_pattern.data()))
+      FillAll(m.bouncing_pattern.data(), 96);
+  }
+  const int length = m.bouncing_pattern[static_cast<size_t>(m.bouncing_index % kRhythmPatternSize)];
+  m.bouncing_index = (m.bouncing_index + 1) % kRhythmPatternSize;
+  return length;
+}
+
+int DottedRhythmLength(int p, int bar_length, int block_length) {
+  const bool tr = Triplet();
+  int length;
+  if (p % 96 == 0) {
+    length = GneRandomRange(1, 4) == 1 ? 96 : (tr ? 64 : 72);
+  } else {
+    length = tr ? 32 : 24;
+  }
+  return LimitLength(length, p, bar_length, block_length);
+}
+
+int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c) {
+  const PartRecord& part = MelodyPart(channel);
+  const int type = part.note_length;
+  switch (type) {
+    case kRhythmLong:
+      return LongRhythmLength(p, bar_length, block_length);
+    case kRhythmShortVarying:
+      return ShortVaryingRhythmLength(p, bar_length, block_length);
+    case kRhythmMixed:
+      return MixedRhythmLength(p, block_length, c);
+    case kRhythmBouncing:
+      return BouncingRhythmLength(p, block_length);
+    case kRhythmDotted:
+      return DottedRhythmLength(p, bar_length, block_length);
+    default:
+      break;
+  }
+  MelodyState& m = g_melody;
+  const int basic_beat = CurrentStyle().basic_beat;
+  const bool sync = part.syncopation == 1;
+  int n = 0;
+  if (m.triplet_counter != 0) {
+    ++m.triplet_counter;
+  } else if (type == 5) {
+    n = 2 * GneRandomRange(1, 2);
+  } else if (p % 96 == 0) {
+    if (type == 4) {
+      n = GneRandomRange(1, 2);
+      if (n == 2) n = GneRandomRange(1, 2);
+    } else {
+      n = GneRandomRange(type, 10);
+    }
+    if (n == 9) {
+      n = 2;
+    } else if (n >= 10) {
+      if (basic_beat == 1) {
+        m.triplet_counter = 1;
+      } else {
+        n = 2;
+      }
+    }
+    if (sync && GneRandomRange(1, 3) != 1) n = 1;
+  } else if (p % 48 == 0) {
+    if (type == 4) {
+      n = GneRandomRange(1, 2);
+    } else if (sync && GneRandomRange(1, 2) == 1) {
+      n = 4;
+    } else {
+      n = GneRandomRange(type, 4);
+    }
+  } else {
+    if (sync && GneRandomRange(1, 2) == 1) {
+      n = 2;
+    } else {
+      n = GneRandomRange(type, 2);
+    }
+  }
+
+  int length;
+  if (m.triplet_counter != 0) {
+    length = 64;
+    if (m.triplet_counter >= 3) m.triplet_counter = 0;
+  } else {
+    if (n == 3 || n == 5 || n == 6 || n == 7) n = c == 0 ? 4 : c;
+    length = 24 * n;
+  }
+
+  if (basic_beat == kTripletBeat) {
+    if (type == 5) {
+      length = GneRandomRange(1, 3) == 1 ? 96 : 32 * GneRandomRange(1, 3);
+    } else if (m.short_triplet != 0) {
+      length = 16;
+      m.short_triplet = 0;
+    } else if (GneRandomRange(1, 8) == 1) {
+      if (GneRandomRange(1, 4) == 1) {
+        length = 16;
+        m.short_triplet = 1;
+      } else {
+        length = 32;
+      }
+    } else {
+      length = 64;
+    }
+  }
+  if (type == 3) {
+    length = 96;
+    if (GneRandomRange(1, 3) == 1) length = GneRandomRange(1, 3) == 1 ? 288 : 192;
+  }
+  return LimitLength(length, p, bar_length, block_length);
+}
+
+void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_last, int channel) {
+  const StyleRecord& style = CurrentStyle();
+  if (MelodyPart(channel).note_length != kRhythmBouncing || style.metre != 0 ||
+      style.basic_beat == kTripletBeat)
+    return;
+  MelodyState& m = g_melody;
+  if (m.swing == 1) {
+    *block_length -= 48;
+    m.swing = 0;
+  } else if (*block_length != 768 && !is_last) {
+    if (GneRandomRange(1, 3) != 1) {
+      *block_length += 48;
+      m.swing = 1;
+    }
+  }
+}
+
+void CheckMelodyBlockLength(int block_length) {
+  const StyleRecord& style = CurrentStyle();
+  if (style.chord_method == 8) return;
+  if (style.metre == 1 && block_length != 288 && block_length != 576) {
+    ShowErrorByCode(melody_error::kTripleMetre);
+  } else if (style.metre == 2 && block_length != 336) {
+    ShowErrorByCode(melody_error::kSevenEight);
+  }
+}
