@@ -131,6 +131,8 @@ int SumOfEventLengths(const EventList& list);
 int LagrangeValue(const int* xs, const int* ys, int n, int x);
 int RandomWalkStep(int p1, int upper, int lower);
 int DirectionRuleStep(int p1, int p2, int upper, int lower, const ChordBlock& block);
+// The weight a direction candidate needs: 8 at the first note of a chord, 5 later.
+int DirectionAcceptWeight(int position_in_chord);
 int DirectionMethodPitch(int p1, int p2, const char* weights, int position_in_chord, int channel,
                          int parameter, const ChordBlock& block);
 void MakeFluctuationSequence();
@@ -164,6 +166,8 @@ int FoldIntoPartRangeByOctaves(int pitch, int channel);
 int GenerateMelodyPart(int section, int channel, const EventList& chords, EventList* out,
                        int section_count, int no_ending);
 void ComposeMelodyPhrases(int channel);
+// A pitch more than an octave from p1 moves an octave toward it (once).
+int OctaveLimit(int pitch, int p1);
 int RequiredWeight(int length, int last_length_code, int channel);
 int AvoidRepeatedPitch(int n, int p1, int* need, int length, int bar_position);
 int StepAwayFromPrevious(int n, int p1, int channel);

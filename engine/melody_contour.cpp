@@ -239,10 +239,12 @@ int DirectionRuleStep(int p1, int p2, int upper, int lower, const ChordBlock& bl
   return r;
 }
 
+int DirectionAcceptWeight(int position_in_chord) { return position_in_chord == 0 ? 8 : 5; }
+
 int DirectionMethodPitch(int p1, int p2, const char* weights, int position_in_chord, int channel,
                          int parameter, const ChordBlock& block) {
   const PartRecord& part = MelodyPart(channel);
-  const int need = position_in_chord == 0 ? 8 : 5;
+  const int need = DirectionAcceptWeight(position_in_chord);
   int r = 0;
   for (int draws = 0; draws < kMaxDirectionDraws; ++draws) {
     r = parameter == 0 ? RandomWalkStep(p1, part.range_high, part.range_low)

@@ -63,6 +63,13 @@ constexpr int kRestInterval = 257;
 
 // ---- Filters ----------------------------------------------------------------
 
+int OctaveLimit(int pitch, int p1) {
+  if (pitch == 0 || p1 == 0) return pitch;
+  if (pitch - p1 > 12) return pitch - 12;
+  if (p1 - pitch > 12) return pitch + 12;
+  return pitch;
+}
+
 int RequiredWeight(int length, int c, int channel) {
   const int d = MelodyPart(channel).dissonance;
   if (c == 1 && length == 24) return GneRandomRange(d, 9);
@@ -400,7 +407,9 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
         case 2:
           pitch = DirectionMethodPitch(h.p1, h.p2, weights, pos, channel, part.algorithm_param,
                                        block);
-          if (part.algorithm_param == 0)
+          // The rule tree proposes strong tones; a candidate it could not make
+          // strong (its draws gave up) is fitted like the random walk's.
+          if (part.algorithm_param == 0 || Weight(weights, pitch) < DirectionAcceptWeight(pos))
             pitch = FitPitchToWeights(pitch, weights, len, c, h.p1, q, channel);
           FitIntoPartRange(channel, &pitch);
           if (GneRandomRange(1, 8) == 1) pitch = 0;
@@ -462,13 +471,7 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
       q = q + len < bar ? q + len : 0;
       m.last_length_code = len / 24;
 
-      if (part.algorithm != 5 && pitch != 0 && h.p1 != 0) {
-        if (pitch - h.p1 > 12) {
-          pitch -= 12;
-        } else if (h.p1 - pitch > 12) {
-          pitch += 12;
-        }
-      }
+      if (part.algorithm != 5) pitch = OctaveLimit(pitch, h.p1);
       if (part.syncopation == 1 && GneRandomRange(1, 2) == 1 && rest_run < 4) {
         if (pitch == h.p1) {
           pitch = 0;
