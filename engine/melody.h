@@ -163,6 +163,10 @@ int FoldIntoPartRangeByOctaves(int pitch, int channel);
 
 // ---- Generator -------------------------------------------------------------
 
+// The chord block of a chord marker: its code and bass text, and the marker's
+// own length (which may exceed what a stored entry holds).
+ChordBlock ChordBlockOfMarker(const ComposeEvent& marker);
+
 int GenerateMelodyPart(int section, int channel, const EventList& chords, EventList* out,
                        int section_count, int no_ending);
 void ComposeMelodyPhrases(int channel);

@@ -21,18 +21,6 @@ int Weight(const char* weights, int pitch) { return ToneDigit(weights, PitchClas
 
 bool Near(int x, int p1) { return std::abs(x - p1) <= 3; }
 
-// A chord block for a chord marker: its code and bass text, and the event's
-// own length (which may exceed what a stored entry holds).
-ChordBlock BlockOfMarker(const ComposeEvent& e) {
-  ChordEntry entry;
-  entry.length = static_cast<uint16_t>(std::clamp(e.length, 0, 0xFFFF));
-  std::memcpy(entry.code, e.chord_code, 4);
-  char bass[3] = {e.bass_text[0], e.bass_text[1], 0};
-  ChordBlock block(entry, bass[0] != '\0' ? bass : nullptr);
-  block.length = e.length;
-  return block;
-}
-
 // Fills the rest of a chord with rests of at most 384 ticks.
 void FillWithRests(EventList* out, int remaining) {
   MelodyState& m = Melody();
@@ -60,6 +48,16 @@ constexpr int kNoPrevious = 256;
 constexpr int kRestInterval = 257;
 
 }  // namespace
+
+ChordBlock ChordBlockOfMarker(const ComposeEvent& e) {
+  ChordEntry entry;
+  entry.length = static_cast<uint16_t>(std::clamp(e.length, 0, 0xFFFF));
+  std::memcpy(entry.code, e.chord_code, 4);
+  const char bass[3] = {e.bass_text[0], e.bass_text[1], 0};
+  ChordBlock block(entry, bass[0] != '\0' ? bass : nullptr);
+  block.length = e.length;
+  return block;
+}
 
 // ---- Filters ----------------------------------------------------------------
 
@@ -369,7 +367,7 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
       if (i > 0) out->AppendControl(0, 0);
       out->AppendControl(0, pedal);
     }
-    const ChordBlock block = BlockOfMarker(event);
+    const ChordBlock block = ChordBlockOfMarker(event);
     out->AppendChordMarker(block);
     int b_len = event.length;
     CheckMelodyBlockLength(b_len);

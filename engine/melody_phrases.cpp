@@ -18,16 +18,6 @@ constexpr int kOrnamentClassic = 1;
 
 int Weight(const char* weights, int pitch) { return ToneDigit(weights, PitchClassOf(pitch)); }
 
-ChordBlock RebuildMarker(const ComposeEvent& e) {
-  ChordEntry entry;
-  entry.length = static_cast<uint16_t>(std::clamp(e.length, 0, 0xFFFF));
-  std::memcpy(entry.code, e.chord_code, 4);
-  char bass[3] = {e.bass_text[0], e.bass_text[1], 0};
-  ChordBlock block(entry, bass[0] != '\0' ? bass : nullptr);
-  block.length = e.length;
-  return block;
-}
-
 void WeightsOfMarker(const ComposeEvent& e, char* weights) {
   char code[5] = {};
   std::memcpy(code, e.chord_code, 4);
@@ -127,7 +117,7 @@ int CollectPhraseNotes(int part, std::array<EventList, kSectionCapacity>& lists,
     for (int e = 0; e < list.count(); ++e) {
       const ComposeEvent& ev = list[e];
       if (ev.kind == kEventChordMarker) {
-        out->AppendChordMarker(RebuildMarker(ev));
+        out->AppendChordMarker(ChordBlockOfMarker(ev));
       } else if (ev.kind == kEventControl) {
         out->AppendControl(ev.length, ev.pitch);
       } else if (ev.kind == kEventNote) {
@@ -190,7 +180,7 @@ void DeriveVoicingPhrases(int channel) {
     for (int e = 0; e < melody.count(); ++e) {
       const ComposeEvent& ev = melody[e];
       if (ev.kind == kEventChordMarker) {
-        voicing.AppendChordMarker(RebuildMarker(ev));
+        voicing.AppendChordMarker(ChordBlockOfMarker(ev));
         WeightsOfMarker(ev, weights);
       } else if (ev.kind == kEventNote) {
         voicing.AppendNote(ev.length, VoicingPitch(channel, &pivot, ev.pitch, weights));
