@@ -1,6 +1,12 @@
 #include "app/main_dialog.h"
 
 #include "app/about_dialog.h"
+#include "app/melody_box.h"
+#include "draw/button_picture.h"
+#include "draw/chord_cell_picture.h"
+#include "draw/counter_picture.h"
+#include "draw/knob_picture.h"
+#include "draw/staff_picture.h"
 #include "app/main_globals.h"
 #include "app/main_lists.h"
 #include "app/page_geometry.h"
@@ -30,6 +36,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -45,9 +57,6 @@ constexpr const char* kWorkingSongName = "data_kv.dat";
 // The window's own colours (0x00BBGGRR): text and background of the dialog.
 constexpr plat::ColorRef kDialogText = 0x407F40;
 constexpr plat::ColorRef kDialogBack = 0xC8C2C2;
-// The frame that the layout's window coordinates include (the non-client width and height).
-constexpr int kFrameWidth = 16;
-constexpr int kFrameHeight = 39;
 // Largest song file that is loaded.
 constexpr int64_t kMaxSongFileSize = 151916;
 
@@ -146,12 +155,35 @@ void CBrevantDlg::CreateControls() {
     c->setStyleSheet(QStringLiteral("QComboBox { padding: 0px 0px 0px 2px; }"));
     c->view()->setMinimumWidth(64);  // the open list shows whole names
   }
-  exitButton = new QPushButton(plat::ToQString("  終　了"), this);
-  exitButton->setObjectName(QStringLiteral("1039"));
-  exitButton->setAutoDefault(false);
-  exitButton->setDefault(false);
-  exitButton->setToolTip(plat::ToQString("終了します。"));
-  connect(exitButton, &QPushButton::clicked, this, [this]() { ExitCommand(); });
+  // The page's controls; the layout places them and the pictures draw on them.
+  auto host = [this](const QString& name) {
+    auto* h = new COffScreenControl(this);
+    h->setObjectName(name);
+    h->hide();
+    return h;
+  };
+  for (int code = 0; code < kToolbarButtonCount; ++code) {
+    toolbarControls[code] = host(QStringLiteral("button%1").arg(code));
+  }
+  QFont small = font();
+  small.setPixelSize(11);
+  for (int c = 0; c < kMaxBarCells; ++c) {
+    barLabels[c] = new QLabel(this);
+    barLabels[c]->setObjectName(QStringLiteral("bar%1").arg(c));
+    barLabels[c]->setFont(small);
+    barLabels[c]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    barLabels[c]->hide();
+    chordCellControls[c] = host(QStringLiteral("chord%1").arg(c));
+    melodyBoxControls[c] = host(QStringLiteral("melody%1").arg(c));
+  }
+  for (int r = 0; r < kMaxBarCells + kMaxHeaderRows; ++r) {
+    scoreControls[r] = host(QStringLiteral("score%1").arg(r));
+  }
+  knobControl = host(QStringLiteral("knob"));
+  counterControl = host(QStringLiteral("counter"));
+  scrollBar = new QScrollBar(Qt::Vertical, this);
+  scrollBar->setObjectName(QStringLiteral("1133"));
+  scrollBar->hide();
 }
 
 bool CBrevantDlg::OnInitDialog() {
@@ -228,9 +260,7 @@ bool CBrevantDlg::OnInitDialog() {
   // Lists.
   main_lists::FillKeyCombo(keyList, key);
 
-  // The window takes its mode's size and the top line its places; the page builds on them.
-  SizeWindowForMode();
-  PlaceTopControls();
+  // The window takes its mode's size; the top line, toolbar and page build on it.
   CreatePageLayout();
   CreatePanels();
 
@@ -250,7 +280,9 @@ bool CBrevantDlg::OnInitDialog() {
   }
   ShowBeatsPerBar(controlBeats_);
   main_lists::FillMetreCombo(metreList, main_lists::MetreIndex(controlBeats_, metre));
-  barCountSpin->setRange(0, 1024 / controlBeats_);
+  // A song of no bars is never shown or kept: the bar count is at least 1.
+  if (song->bar_count < 1 && song->beats_per_bar > 0) song->SetBarCount(1);
+  barCountSpin->setRange(1, 1024 / controlBeats_);
   barCountSpin->setValue(song->bar_count);
   menuBarCell = -1;
 
@@ -259,85 +291,56 @@ bool CBrevantDlg::OnInitDialog() {
   // First start: the song takes the instruments of the selected style.
   if (!settingsFileOpened) ApplyStyleInstruments();
   CreateBarCounter();
+  ConnectControls();
 
   plat::PostAppMessage(this, kMsgReady);
   return true;
-}
-
-void CBrevantDlg::SizeWindowForMode() {
-  int screenH = 0, screenW = 0;
-  GetScreenSize(&screenH, &screenW);
-  ModeGeometry g;
-  if (!ModeGeometryFor(config.screenLayout, g_displayScale, screenW, screenH, &g)) {
-    ModeGeometryFor(5, g_displayScale, screenW, screenH, &g);
-  }
-  g_barsPerRow = g.barsPerRow;
-  g_rowsPerPage = g.rowsPerPage;
-  g_barsPerPage = std::min(48, g.barsPerRow * g.rowsPerPage);
-  config.scoreRowHeight = static_cast<uint8_t>(g.scoreRowHeight);
-  song::SetPageGeometry(g_rowsPerPage, g_barsPerRow);
-  // The layout's sizes are window sizes; the client area is that less the frame.
-  const int w = g.width - kFrameWidth;
-  const int h = g.height - kFrameHeight;
-  setFixedSize(w, h);
-  if (g.moved) move(g.x, std::max(0, g.y));
-
-  // The exit button's place in the toolbar of the mode.
-  struct Place {
-    int top, left, width;
-  };
-  static const Place kExit[kScreenModeCount] = {
-      {511, 727, 53}, {-1, 1840, 73}, {511, 915, 88}, {630, 1014, 88},
-      {630, 1078, 88}, {678, 915, 88}, {630, 1014, 88}};
-  const ScaleMetrics m = ScaleMetricsFor(g_displayScale);
-  const int mode = std::clamp<int>(config.screenLayout, 0, kScreenModeCount - 1);
-  const Place& p = kExit[mode];
-  const int top = p.top < 0 ? 35 + m.topControlsShift : p.top + m.toolbarShift;
-  exitButton->setGeometry(p.left - kFrameWidth / 2, top + kFrameWidth / 2 - kFrameHeight, p.width,
-                          30);
-  exitButton->setText(plat::ToQString(g_displayScale == 100 ? "  終　了" : "  終了"));
-}
-
-void CBrevantDlg::PlaceTopControls() {
-  const ScaleMetrics m = ScaleMetricsFor(g_displayScale);
-  struct Item {
-    QWidget* w;
-    int left, right;
-  };
-  const Item items[] = {
-      {metreLabel, 12, 100},     {metreList, 101, 150},     {keyList, 150, 199},
-      {tempoSpin, 201, 243},     {barCountSpin, 306, 348},  {barCountLabel, 262, 304},
-      {styleOriginLabel, 581, 625}, {categoryList, 353, 476}, {styleList, 476, 581},
-  };
-  const int y = 35 + m.topControlsShift + m.topControlsShift2 + kFrameWidth / 2 - kFrameHeight;
-  for (const Item& it : items) {
-    const int left = static_cast<int>(it.left * m.topControlsScale);
-    const int right = static_cast<int>(it.right * m.topControlsScale);
-    it.w->setGeometry(left - kFrameWidth / 2, std::max(0, y), right - left, 20);
-  }
 }
 
 // -------------------------------------------------------------------------------- messages
 
 void CBrevantDlg::customEvent(QEvent* event) {
   if (const plat::AppMessage* m = plat::IsAppMessage(event)) {
-    OnAppMessage(*m);
+    WindowProc(m->message, m->wparam, m->lparam);
     return;
   }
   QDialog::customEvent(event);
 }
 
-void CBrevantDlg::OnAppMessage(const plat::AppMessage& message) {
-  switch (message.message) {
-    case kMsgReady:
-      OnReadyMessage();
-      break;
-    case kMsgQuit:
-      done(0);
-      break;
-    default:
-      break;
-  }
+void CBrevantDlg::ConnectControls() {
+  // Only the user's own choices reach the handlers (the window's own settings do not).
+  connect(keyList, QOverload<int>::of(&QComboBox::activated), this, [this](int) { OnKeyChange(); });
+  connect(categoryList, QOverload<int>::of(&QComboBox::activated), this,
+          [this](int) { OnCategoryChange(); });
+  connect(styleList, QOverload<int>::of(&QComboBox::activated), this,
+          [this](int) { OnStyleChange(); });
+  connect(metreList, QOverload<int>::of(&QComboBox::activated), this,
+          [this](int) { OnMetreChange(); });
+  connect(barCountSpin, QOverload<int>::of(&QSpinBox::valueChanged), this,
+          [this](int) { OnBarCountChange(); });
+  // The scroll bar: each action is worked out here from the page's own position; the thumb
+  // counts when it is let go.
+  scrollBar->setTracking(false);
+  connect(scrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) {
+    int code = -1;
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub: code = 0; break;
+      case QAbstractSlider::SliderSingleStepAdd: code = 1; break;
+      case QAbstractSlider::SliderPageStepSub: code = 2; break;
+      case QAbstractSlider::SliderPageStepAdd: code = 3; break;
+      case QAbstractSlider::SliderToMinimum: code = 6; break;
+      case QAbstractSlider::SliderToMaximum: code = 7; break;
+      default: return;
+    }
+    OnVScroll(code, 0);
+    scrollBar->setSliderPosition(topRow);
+    QMetaObject::invokeMethod(this, [this]() { OnVScroll(8, 0); }, Qt::QueuedConnection);
+  });
+  connect(scrollBar, &QAbstractSlider::sliderReleased, this, [this]() {
+    OnVScroll(4, scrollBar->sliderPosition());
+    OnVScroll(8, 0);
+  });
+  setAcceptDrops(true);
 }
 
 void CBrevantDlg::OnReadyMessage() {
@@ -384,15 +387,38 @@ void CBrevantDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CBrevantDlg::closeEvent(QCloseEvent* event) {
-  // The close box does nothing: only the exit button ends the program.
-  if (released_ || result() == -1) {
+  // The desktop's close request (title bar, taskbar, logout, a termination signal) takes the
+  // exit button's road: the working song and the settings are saved. A song that plays is
+  // stopped first, so that the request is never lost.
+  if (released_ || exiting_) {
     event->accept();
     return;
   }
-  OnCancel();
   event->ignore();
+  if (g_isPlaying.load() == 1) TogglePlay();
+  if (g_isPlaying.load() == 1) g_isPlaying = 0;
+  ExitCommand();
 }
 
+void CBrevantDlg::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta != 0) OnMouseWheel(delta);
+  event->accept();
+}
+
+void CBrevantDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CBrevantDlg::dropEvent(QDropEvent* event) {
+  std::vector<std::filesystem::path> files;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) files.emplace_back(url.toLocalFile().toStdString());
+  }
+  if (files.empty()) return;
+  event->acceptProposedAction();
+  OnDropFiles(files);
+}
 void CBrevantDlg::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), ToQColor(kDialogBack));
@@ -408,9 +434,10 @@ void CBrevantDlg::contextMenuEvent(QContextMenuEvent* event) {
 // ------------------------------------------------------------------------------- shutdown
 
 void CBrevantDlg::ExitCommand() {
-  if (g_isPlaying.load() == 1) return;
+  if (g_isPlaying.load() == 1 || exiting_) return;
   plat::SleepMs(500);
   ClearChordCursors();
+  exiting_ = true;
   plat::PostAppMessage(this, kMsgQuit);
 }
 
@@ -502,10 +529,6 @@ void CBrevantDlg::ShowSongTitle(const std::string& path) {
   setWindowTitle(plat::ToQString(name.data()));
 }
 
-void CBrevantDlg::ShowBeatsPerBar(int beats) {
-  // The chord cells and melody-box cells of beats past `beats` are hidden by the page layout.
-  controlBeats_ = beats;
-}
 
 // ------------------------------------------------------------------------------- song files
 
@@ -572,7 +595,8 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   }
   {
     const QSignalBlocker block(barCountSpin);
-    barCountSpin->setRange(0, 1024 / std::max(1, controlBeats_));
+    if (song->bar_count < 1 && song->beats_per_bar > 0) song->SetBarCount(1);
+    barCountSpin->setRange(1, 1024 / std::max(1, controlBeats_));
     barCountSpin->setValue(song->bar_count);
   }
   {

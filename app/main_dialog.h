@@ -2,10 +2,12 @@
 // (through the page layout) the score page and its pictures. Run modally by the application
 // object; its end writes the working song and the settings back to the user data folder.
 //
-// Escape and the close box do nothing; the exit button (code 0) is the only way out.
+// Escape does nothing; the exit button (code 0) and the desktop's close request (title bar,
+// taskbar, logout, SIGTERM) run the same exit.
 #pragma once
 
 #include "app/config_data.h"
+#include "app/page_geometry.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CConfigControl;
 class CSongData;
@@ -22,6 +25,11 @@ class QLabel;
 class QPushButton;
 class QSpinBox;
 class QMenu;
+class QScrollBar;
+class CChordCellPicture;
+class CMelodyBoxPicture;
+class CKnobPicture;
+class CCounterPicture;
 
 namespace plat {
 struct AppMessage;
@@ -31,6 +39,11 @@ class UiTimers;
 // Private messages of the main window.
 constexpr uint32_t kMsgReady = 0x8000 + 12;  // WM_APP+12: initialisation done
 constexpr uint32_t kMsgQuit = 0x0012;        // WM_QUIT: end the modal loop
+constexpr uint32_t kMsgPaint = 0x000F;       // WM_PAINT: repaint the window
+constexpr uint32_t kMsgCommand = 0x0111;     // WM_COMMAND: a bar-menu command
+constexpr uint32_t kMsgDropFiles = 0x0233;   // WM_DROPFILES
+constexpr uint32_t kMsgMidiData = 0x03C3;    // MM_MIM_DATA
+constexpr uint32_t kMsgApp = 0x8000;         // WM_APP
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
@@ -69,6 +82,138 @@ class CBrevantDlg : public QDialog {
   void ShowStyleOrigin(int itemData);
   void ShowSongTitle(const std::string& path);
   void ShowBeatsPerBar(int beats);
+  void ResizePanelsForAdvice();
+  // The tool tip of a control id (0: none).
+  static std::string GetToolTipText(int controlId);
+
+  // ---- page layout -------------------------------------------------------------------------
+  void SetScaleMetrics();
+  // Mode, window size, bars per row and rows; false (after "screen size") for a mode outside 0-6,
+  // which keeps the previous page.
+  bool ComputeLayout();
+  void CreateToolbarButtons();
+  void MoveToolbarButtons();
+  void PlaceTopControls();
+  void ComputeLabelRects();
+  void PlaceBarLabels();
+  void CreateChordCells();
+  void CreateMelodyBox();
+  void CreateScorePage();
+  void CreateImportRows();
+  void RecreateScorePage();
+  void PlaceScrollBar();
+  void CreateKnob();
+  void SetPlayCaption(int stopped);
+  // The whole layout again, as after a change of layout in the settings.
+  void RebuildLayout();
+  void NumberBars();
+  void RefreshMelodyBox(int all);
+  void RedrawChordCells();
+  const PageLayout& Layout() const { return layout_; }
+  // Song bar of a bar cell of the page.
+  int SongBarOfCell(int cell) const;
+
+  // ---- commands ------------------------------------------------------------------------------
+  void DispatchButtonCommand(int code);
+  void OnCtrlKey(int key);
+  void OnKeyChange();
+  void OnCategoryChange();
+  void OnStyleChange();
+  void OnBarCountChange();
+  void OnMetreChange();
+  void ResetSong();
+  // Scroll bar codes as the platform gives them (SB_LINEUP 0 .. SB_ENDSCROLL 8).
+  void OnVScroll(int code, int position);
+  // One wheel notch or a panel's page key: delta > 0 one row up, < 0 one row down.
+  void OnMouseWheel(int delta);
+  void ScrollRowDown();
+  void ScrollRowUp();
+  // The last value topRow may take: the last page holds the metre's last bar.
+  int LastTopRow() const;
+  void SetBarCount(int count);
+  void ResetCursor();
+  void Undo();
+  void PlaySaveChime();
+  void ToggleInputMode();
+  void CopyBarTo(int target, int source);
+  // "score:Copy:N" or "score:Import:N" (1-4 digits, nothing after, N below the bar limit).
+  static bool ParseScoreDrop(const std::string& text, int* bar, int* copy);
+  void OnScorePress(int row, int x, int y);
+  void OnScoreDoubleClick(int row);
+  void OnChordCellPress(int cell, int row, int column);
+  void OnMelodyBoxPress(int cell, int row, int column);
+  // Whether the song bar of a bar cell lies within the metre's bars (else a click beeps).
+  bool CellWithinLimit(int cell) const;
+
+  // ---- messages ------------------------------------------------------------------------------
+  void WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam);
+  void OnReadyMessage();
+  // Files dropped on the window: one opens, several are refused.
+  void OnDropFiles(const std::vector<std::filesystem::path>& files);
+
+  // ---- lyric operations ----------------------------------------------------------------------
+  // Cuts one syllable (at most 7 bytes, whole characters) into `syllable` (8 bytes); the
+  // result is the number of bytes of the text consumed.
+  int NextSyllable(const char* text, char* syllable);
+  // False (nothing changes) when the join would pass 7 bytes or no note follows.
+  bool PrependToNextLyric(const char* text, int cell, int slot);
+  bool InsertLyricShifting(const char* text, int cell, int slot);
+  void CursorCell(int* cell, int* half, int bar, int eighth);
+  // False (a beep, nothing changes) when the song cannot grow.
+  bool GrowForNote(int bar, int eighth, int lengthRow, int secondHalf);
+
+  // ---- cursors (the cells' own moves come with the cursor code) ------------------------------
+  void SetNoteCursor(int cell, int eighth, int half);
+  void SetChordCursor(int cell, int beat, int follow);
+  void ShowChordCellCursor(int cell, int beat);
+  void MoveNoteCursorNext();
+  void MoveNoteCursorPrevious();
+  void MoveChordCursorNext();
+  void MoveChordCursorPrevious();
+
+  // ---- handlers of later parts (named seams) -------------------------------------------------
+  void NewSong();
+  void OpenSongWithDialog();
+  void SaveSongAs();
+  void ShowExternalMenu();
+  void ShowEditMenu();
+  void OpenArchive();
+  void OpenHelpPage();
+  void ShowSongInfo();
+  void ShowStepInput();
+  void ShowSettings();
+  void ShowGuitarPanel();
+  void ShowTripletPanel();
+  void EnterRapNote();
+  void HideImportTool();
+  void ImportToolLoad();
+  void ImportToolPlay();
+  void OpenAbcDialog();
+  void OnBarMenuCommand(int command, int bar);
+  void DrawRangeHighlight();
+  void ShowBarMenu(int cell, int x, int y);
+  void FocusLyricBox();
+  void EnterPanelNote(int audition, int redrawAll, int glyphs);
+  void MergeRestsAtCursor();
+  void StorePanelLyric();
+  void PourLyrics(const char* text, int bar, int eighth);
+  void PullNextLyric(int bar, int eighth);
+  void PushLyricsFromCursor(int bar, int eighth);
+  void LyricEdit(uint32_t message, int bar, int eighth);
+  void EnterTriplet(int a, int b);
+  void MovePlayMarker(int position);
+  void StartPlayback(const std::filesystem::path& path);
+  void ChordFromDictionary(int bass, uint32_t code);
+  void ReadChordIntoPanel();
+  void MobileTransferDone();
+  void OnMidiInput(uint32_t data);
+  void OnComposeProgress();
+  void EndAuditionNote();
+  void ReopenAuditionDevice();
+  void CloseAuditionDevice();
+  // Which seams were reached, in order (the tests read it; the seams' own parts replace them).
+  std::vector<std::string> seamLog;
+  int beepCount = 0;  // beeps given (the sound itself goes to the desktop)
 
   // ---- song files (the parts the start-up and the command line use) ------------------------
   // Writes the working song with the choices of the lists (tempo, metre, key, style). False
@@ -136,7 +281,21 @@ class CBrevantDlg : public QDialog {
   QLabel* metreLabel = nullptr;       // 1036
   QLabel* barCountLabel = nullptr;    // 1038
   QLabel* styleOriginLabel = nullptr;
-  QPushButton* exitButton = nullptr;  // toolbar code 0 until the skinned toolbar takes over
+  QScrollBar* scrollBar = nullptr;    // 1133
+  // The page's controls: toolbar buttons (id = code), bar labels, chord cells, melody boxes,
+  // score rows (48 bar cells, then 12 headers), knob, counter.
+  COffScreenControl* toolbarControls[kToolbarButtonCount] = {};
+  QLabel* barLabels[kMaxBarCells] = {};
+  COffScreenControl* chordCellControls[kMaxBarCells] = {};
+  COffScreenControl* melodyBoxControls[kMaxBarCells] = {};
+  COffScreenControl* scoreControls[kMaxBarCells + kMaxHeaderRows] = {};
+  COffScreenControl* knobControl = nullptr;
+  COffScreenControl* counterControl = nullptr;
+  std::unique_ptr<CChordCellPicture> chordCells;
+  std::unique_ptr<CMelodyBoxPicture> melodyBox;
+  std::unique_ptr<CKnobPicture> knob;
+  std::unique_ptr<CCounterPicture> barCounter;
+  PageRect barLabelRects[kMaxBarCells];
 
   const QIcon& Icon() const { return icon_; }
   plat::UiTimers* Timers() const { return timers_; }
@@ -150,15 +309,19 @@ class CBrevantDlg : public QDialog {
   void customEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void CreateControls();
-  void OnAppMessage(const plat::AppMessage& message);
-  void OnReadyMessage();
-  void PlaceTopControls();
-  void SizeWindowForMode();
+  void ConnectControls();
+  void NoteSeam(const char* name);
+  int SongBeatsPerBar() const;
+  void SetScrollPosition();
+  void Beep(int ms);
 
   std::string commandLine_;
   std::unique_ptr<CConfigControl> configControl_;
@@ -167,4 +330,6 @@ class CBrevantDlg : public QDialog {
   plat::UiTimers* timers_ = nullptr;
   int controlBeats_ = 4;
   bool released_ = false;
+  bool exiting_ = false;
+  PageLayout layout_{};
 };

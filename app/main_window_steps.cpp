@@ -1,11 +1,9 @@
-// The steps of the main window's start-up and release that belong to its other parts: the page
-// layout and its pictures, the panels, MIDI input and output, the keyboard hook, playing. Each
-// part fills in its step here; until then the step does nothing and the window runs without it.
+// The steps of the main window's start-up and release that belong to its other parts: the
+// panels, MIDI input and output, the keyboard hook, playing. Each part fills in its step here;
+// until then the step does nothing and the window runs without it.
 #include "app/main_dialog.h"
 
 void CBrevantDlg::OpenMidiOut() {}
-
-void CBrevantDlg::CreatePageLayout() {}
 
 void CBrevantDlg::CreatePanels() {}
 
@@ -13,21 +11,11 @@ void CBrevantDlg::OpenMidiIn() {}
 
 void CBrevantDlg::ArmKeyboardHook() {}
 
-void CBrevantDlg::CreateBarCounter() {}
-
-void CBrevantDlg::SetupScoreRows() {}
-
-void CBrevantDlg::RefreshScore(int all) { (void)all; }
-
 void CBrevantDlg::TogglePlay() {}
-
-void CBrevantDlg::ClearChordCursors() {}
 
 void CBrevantDlg::CloseMidiDevices() {}
 
 void CBrevantDlg::QuitChordDictionary() {}
-
-void CBrevantDlg::ReleasePicturesAndPanels() {}
 
 bool CBrevantDlg::ImportMidiFile(const std::filesystem::path& path) {
   (void)path;

@@ -5,6 +5,7 @@
 #include "app/page_geometry.h"
 #include "style/style_table.h"
 #include "app/main_globals.h"
+#include "draw/offscreen_control.h"
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
@@ -90,7 +91,7 @@ TEST_F(MainWindowTest, OpensWithTheListsFilledAndIsDrawn) {
   const QImage shot = dlg->grab().toImage();
   ASSERT_FALSE(shot.isNull());
   EXPECT_EQ(shot.size(), dlg->size());
-  EXPECT_EQ(QColor(shot.pixel(shot.width() / 2, shot.height() / 2)), QColor(0xC2, 0xC2, 0xC8))
+  EXPECT_EQ(QColor(shot.pixel(1, shot.height() / 2)), QColor(0xC2, 0xC2, 0xC8))
       << "the dialog's own background";
   // The controls are drawn over it: the key list's area is not plain background.
   const QRect key = dlg->keyList->geometry();
@@ -101,18 +102,34 @@ TEST_F(MainWindowTest, OpensWithTheListsFilledAndIsDrawn) {
     }
   }
   EXPECT_GT(other, key.width() * key.height() / 4);
-  EXPECT_TRUE(dlg->exitButton->isVisible());
+  EXPECT_TRUE(dlg->toolbarControls[0]->isVisible());
 }
 
-TEST_F(MainWindowTest, EscapeAndTheCloseBoxDoNothing) {
+TEST_F(MainWindowTest, EscapeDoesNothingAndTheCloseBoxRunsTheExit) {
   Start();
   QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QApplication::sendEvent(dlg.get(), &esc);
-  dlg->close();
   dlg->reject();
   QCoreApplication::processEvents();
   EXPECT_TRUE(dlg->isVisible());
   EXPECT_FALSE(dlg->Released());
+
+  // The desktop's close request, even while a song plays, saves as the exit button does.
+  dlg->barCountSpin->setValue(11);
+  g_isPlaying = 1;
+  const auto slept = cantrel_test::Clock().Slept();
+  dlg->close();
+  EXPECT_EQ((cantrel_test::Clock().Slept() - slept).count(), 500);
+  PumpUntil([&]() { return !dlg->isVisible(); });
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(g_isPlaying.load(), 0);
+  dlg.reset();
+  int bars = 0, beats = 0, key = 0;
+  std::unique_ptr<CSongData> saved =
+      CSongData::LoadFromFile(folder / "data_kv.dat", &bars, &beats, &key, nullptr);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->bar_count, 11);
+  EXPECT_EQ(plat::FileSize(folder / "setup_kv.ini"), 1340);
 }
 
 TEST_F(MainWindowTest, ExitWritesTheWorkingSongAndTheSettings) {
@@ -120,7 +137,7 @@ TEST_F(MainWindowTest, ExitWritesTheWorkingSongAndTheSettings) {
   dlg->barCountSpin->setValue(12);
   dlg->config.inputVelocity = 99;
   const auto slept = cantrel_test::Clock().Slept();
-  dlg->exitButton->click();
+  dlg->DispatchButtonCommand(0);
   EXPECT_EQ((cantrel_test::Clock().Slept() - slept).count(), 500) << "half a second first";
   PumpUntil([&]() { return !dlg->isVisible(); });
   EXPECT_FALSE(dlg->isVisible()) << "the modal loop has ended";

@@ -1,0 +1,769 @@
+// What the user asks of the main window: the skin buttons, Ctrl shortcuts, the lists and spins of
+// the top line, the scroll bar and the wheel, clicks on the page's cells and rows, and the
+// private messages that panels, workers and the player post to it.
+#include "app/main_dialog.h"
+
+#include "app/main_globals.h"
+#include "app/main_lists.h"
+#include "app/melody_box.h"
+#include "draw/chord_cell_picture.h"
+#include "draw/counter_picture.h"
+#include "draw/staff_picture.h"
+#include "music/midi_out_device.h"
+#include "platform/core/clock.h"
+#include "platform/core/encoding.h"
+#include "platform/core/message_sink.h"
+#include "platform/qt/app_message.h"
+#include "song/song_data.h"
+#include "util/gne.h"
+#include "util/gne_text.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kWorkingSongName = "data_kv.dat";
+
+// Virtual-key codes of the Ctrl shortcuts.
+constexpr int kVkSpace = 0x20;
+constexpr int kVkComma = 0xBC;
+constexpr int kVkPeriod = 0xBE;
+
+// Scroll bar codes.
+enum { kLineUp = 0, kLineDown, kPageUp, kPageDown, kThumbPosition, kThumbTrack, kTop, kBottom,
+       kEndScroll };
+
+// Lengths in eighths of the melody panel's note-length rows.
+constexpr double kNoteLengthEighths[11] = {0.5, 1, 1.5, 2, 3, 3.5, 4, 5, 6, 7, 8};
+
+constexpr int kLyricBytes = 7;
+
+std::string LyricOf(const NoteCell& cell, int slot) {
+  return std::string(cell.lyric[slot], strnlen(cell.lyric[slot], kLyricBytes));
+}
+
+void SetLyricOf(NoteCell& cell, int slot, const std::string& text) {
+  std::memset(cell.lyric[slot], 0, sizeof cell.lyric[slot]);
+  std::memcpy(cell.lyric[slot], text.data(), std::min<size_t>(text.size(), kLyricBytes));
+}
+
+bool IsBlankOrLineEnd(char c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+// Skips a blank or line end at text[i] (and a line feed after a carriage return).
+size_t SkipSeparator(const char* text, size_t i) {
+  const char c = text[i];
+  if (!IsBlankOrLineEnd(c)) return i;
+  ++i;
+  if (c == '\r' && text[i] == '\n') ++i;
+  return i;
+}
+
+}  // namespace
+
+void CBrevantDlg::NoteSeam(const char* name) {
+  if (QThread::currentThread() != thread()) {
+    seamLog.push_back(std::string("off-thread:") + name);
+    return;
+  }
+  seamLog.push_back(name);
+}
+
+void CBrevantDlg::Beep(int ms) {
+  (void)ms;
+  ++beepCount;
+  QApplication::beep();
+}
+
+// --------------------------------------------------------------------------------- the buttons
+
+void CBrevantDlg::DispatchButtonCommand(int code) {
+  switch (code) {
+    case 0: ExitCommand(); break;
+    case 1: NewSong(); break;
+    case 2: OpenSongWithDialog(); break;
+    case 3: SaveSongAs(); break;
+    case 4: ShowExternalMenu(); break;
+    case 5: Undo(); break;
+    case 6: ShowEditMenu(); break;
+    case 7: OpenArchive(); break;
+    case 8:
+      TogglePlay();
+      SetPlayCaption(g_isPlaying.load() == 1 ? 0 : 1);
+      break;
+    case 9: OpenHelpPage(); break;
+    case 10: ShowSongInfo(); break;
+    case 11: ToggleInputMode(); break;
+    case 12: ShowStepInput(); break;
+    case 13: ShowSettings(); break;
+    case 14:
+      MoveNoteCursorPrevious();
+      FocusLyricBox();
+      break;
+    case 15:
+      MoveNoteCursorNext();
+      FocusLyricBox();
+      break;
+    case 16: ShowGuitarPanel(); break;
+    case 17: ShowTripletPanel(); break;
+    case 18: EnterRapNote(); break;
+    case 19:
+      MoveChordCursorPrevious();
+      FocusLyricBox();
+      break;
+    case 20: MoveChordCursorNext(); break;
+    case 21:
+      // No chord-dictionary program exists on this system.
+      Beep(100);
+      break;
+    case 22: HideImportTool(); break;
+    case 23: ImportToolLoad(); break;
+    case 24: ImportToolPlay(); break;
+    default: break;
+  }
+}
+
+void CBrevantDlg::OnCtrlKey(int key) {
+  const int cursorSongBar = SongBarOfCell(std::max(cursorBar, 0));
+  switch (key) {
+    case kVkSpace: plat::PostAppMessage(this, kMsgCommand, 287); break;
+    case 'A': OpenAbcDialog(); break;
+    case 'B': OnBarMenuCommand(281, cursorSongBar); break;
+    case 'E': OnBarMenuCommand(282, cursorSongBar); break;
+    case 'L':
+      if (cursorBar >= 0) plat::PostAppMessage(this, kMsgCommand, 269);
+      break;
+    case 'S': {
+      bool saved;
+      if (config.songPath[0] == '\0') {
+        SaveSongAs();
+        saved = true;  // the save dialog tells its own outcome
+      } else {
+        saved = SaveSong(plat::Cp932ToUtf8(config.songPath));
+      }
+      if (saved) PlaySaveChime();
+      break;
+    }
+    case 'Z': Undo(); break;
+    case kVkComma: PullNextLyric(cursorSongBar, std::max(cursorEighth, 0)); break;
+    case kVkPeriod: PushLyricsFromCursor(cursorSongBar, std::max(cursorEighth, 0)); break;
+    default: break;
+  }
+}
+
+void CBrevantDlg::PlaySaveChime() {
+  if (!g_auditionDevice) return;
+  for (int note : {60, 64, 67}) {
+    g_auditionDevice->NoteOn(note, config.inputVelocity, 0);
+    plat::SleepMs(100);
+    g_auditionDevice->NoteOff(note, 0);
+  }
+}
+
+void CBrevantDlg::Undo() {
+  if (!song) return;
+  song->Undo();
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+  update();
+}
+
+void CBrevantDlg::ToggleInputMode() {
+  config.inputMode = config.inputMode == 1 ? 0 : 1;
+  RefreshMelodyBox(1);
+  // The melody panel hears of the mode (WM_APP+33); the keyboard hook follows it.
+  NoteSeam(config.inputMode == 0 ? "ArmKeyboardHook" : "DisarmKeyboardHook");
+}
+
+// ------------------------------------------------------------------------ lists and the spin
+
+void CBrevantDlg::OnKeyChange() {
+  if (!song) return;
+  song->key_index = std::max(0, keyList->currentIndex());
+  SetupScoreRows();
+  RefreshScore(1);
+  RedrawChordCells();
+  NoteSeam("KeyToPanels");
+}
+
+void CBrevantDlg::OnCategoryChange() {
+  if (!song) return;
+  FillStyleList();
+  ApplyStyleInstruments();
+  ApplyStyleTempo();
+  song->info.SetInt(SongInfoBlock::kStyleCategory, std::max(0, categoryList->currentIndex()));
+  const QVariant data = styleList->currentData();
+  const int slot = data.isValid() ? data.toInt() : -1;
+  if (slot == -1) {
+    Beep(500);
+  } else {
+    song->info.SetInt(SongInfoBlock::kStyleSlot, slot);
+  }
+  ShowStyleOrigin(slot);
+  UseTableStyle();
+}
+
+void CBrevantDlg::OnStyleChange() {
+  if (!song) return;
+  const QVariant data = styleList->currentData();
+  const int slot = data.isValid() ? data.toInt() : -1;
+  ShowStyleOrigin(slot);
+  ApplyStyleInstruments();
+  ApplyStyleTempo();
+  song->info.SetInt(SongInfoBlock::kStyleCategory, std::max(0, categoryList->currentIndex()));
+  if (slot == -1) {
+    Beep(500);
+  } else {
+    song->info.SetInt(SongInfoBlock::kStyleSlot, slot);
+  }
+  UseTableStyle();
+}
+
+void CBrevantDlg::OnBarCountChange() {
+  if (isReady != 1) return;
+  SetBarCount(barCountSpin->value());
+}
+
+void CBrevantDlg::SetBarCount(int count) {
+  if (!song) return;
+  const int beats = SongBeatsPerBar();
+  count = std::clamp(count, 1, kSongMaxBeats / beats);
+  if (count != song->bar_count) song->SetBarCount(count);
+  {
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setValue(song->bar_count);
+  }
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+}
+
+void CBrevantDlg::OnMetreChange() {
+  if (!song) return;
+  int kind = 1;
+  const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
+  const int oldBeats = song->beats_per_bar;
+  const int oldKind = song->metre_kind;
+  const int oldBars = barCountSpin->value();
+  auto showSongMetre = [this]() {
+    const QSignalBlocker block(metreList);
+    metreList->setCurrentIndex(main_lists::MetreIndex(song->beats_per_bar, song->metre_kind));
+  };
+  if (beats == oldBeats && kind == oldKind) return;
+  bool reset = false;
+  if (beats != oldBeats) {
+    if (oldBeats == 4 && beats == 3 && kind == 2) {
+      if (GneConfirmBox("4/4拍子３連系を6/8拍子に変更します。") != plat::kIdOk ||
+          !song->ConvertToSixEight()) {
+        showSongMetre();
+        return;
+      }
+      song->metre_kind = 2;
+    } else if (oldBeats == 3 && oldKind == 2 && beats == 4) {
+      if (GneConfirmBox("6/8拍子を4/4拍子３連系の符割に変更します。") != plat::kIdOk ||
+          !song->ConvertToFourFourTriplets()) {
+        showSongMetre();
+        return;
+      }
+      song->metre_kind = 1;
+    } else {
+      if (GneConfirmBox("拍子を変更すると、曲データがリセットされます。") != plat::kIdOk) {
+        showSongMetre();
+        return;
+      }
+      const SongInfoBlock kept = song->info;
+      ResetSong();
+      reset = true;
+      if (GneConfirmBox("曲タイトル等を復元しますか？") == plat::kIdOk) song->info = kept;
+    }
+    showSongMetre();
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setRange(1, kSongMaxBeats / song->beats_per_bar);
+    barCountSpin->setValue(song->bar_count);
+  } else {
+    song->metre_kind = kind;
+  }
+  ShowBeatsPerBar(song->beats_per_bar);
+  NoteSeam("ClearImportTool");
+  {
+    const QSignalBlocker block(scrollBar);
+    scrollBar->setRange(0, LastTopRow());
+    topRow = std::min(topRow, LastTopRow());
+    scrollBar->setValue(topRow);
+  }
+  // A bar count that does not fill whole bars of the new metre gets tonic chords up to the next
+  // whole bar.
+  if (!reset) {
+    for (int b = oldBars * oldBeats; b % song->beats_per_bar != 0 && b < kSongMaxBeats; ++b) {
+      song->SetTonicChordCell(b);
+    }
+  }
+  // The song goes through its file once, so that it comes back in the form the new metre reads.
+  // A save that fails keeps the song as it is (its own box has said why).
+  const std::filesystem::path path = userDataFolder / kWorkingSongName;
+  if (SaveSong(path)) {
+    int bars = song->bar_count, b = song->beats_per_bar, key = song->key_index;
+    int metre = song->metre_kind;
+    bool readOk = false;
+    std::unique_ptr<CSongData> loaded =
+        CSongData::LoadFromFile(path, &bars, &b, &key, &metre, &readOk);
+    if (loaded && readOk) {
+      loaded->style = song->style;
+      song = std::move(loaded);
+    }
+  }
+  NoteSeam("ChordPanelKey");
+  ShowBeatsPerBar(song->beats_per_bar);
+  NumberBars();
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  SetupScoreRows();
+  RefreshScore(1);
+}
+
+void CBrevantDlg::ResetSong() {
+  topRow = 0;
+  cursorBar = 0;
+  cursorEighth = 0;
+  int kind = 1;
+  const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
+  ShowBeatsPerBar(beats);
+  {
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setRange(1, kSongMaxBeats / beats);
+    barCountSpin->setValue(8);
+  }
+  song->Reset(8, beats, std::max(0, keyList->currentIndex()), kind);
+  song->info.SetInt(SongInfoBlock::kStyleCategory, std::max(0, categoryList->currentIndex()));
+  const QVariant slot = styleList->currentData();
+  if (slot.isValid() && slot.toInt() >= 0) {
+    song->info.SetInt(SongInfoBlock::kStyleSlot, slot.toInt());
+  }
+  UseTableStyle();
+  ApplyStyleInstruments();
+  NumberBars();
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+  std::memset(config.songPath, 0, sizeof config.songPath);
+  ShowSongTitle(std::string());
+}
+
+// ----------------------------------------------------------------------------- scrolling
+
+int CBrevantDlg::LastTopRow() const {
+  const int beats = song ? SongBeatsPerBar() : ControlBeats();
+  return ::LastTopRow(beats, g_barsPerRow, g_rowsPerPage);
+}
+
+void CBrevantDlg::SetScrollPosition() {
+  const QSignalBlocker block(scrollBar);
+  scrollBar->setRange(0, LastTopRow());
+  scrollBar->setValue(topRow);
+}
+
+void CBrevantDlg::OnVScroll(int code, int position) {
+  const int bottom = LastTopRow();
+  const int page = g_barsPerRow == 8 ? g_rowsPerPage / 2 : g_rowsPerPage;
+  int row = topRow;
+  switch (code) {
+    case kLineUp: row -= 1; break;
+    case kLineDown: row += 1; break;
+    case kPageUp: row -= page; break;
+    case kPageDown: row += page; break;
+    case kThumbPosition: row = position; break;
+    case kTop: row = 0; break;
+    case kBottom: row = bottom; break;
+    case kEndScroll:
+      NoteSeam("PanelCursorToPage");
+      menuBarCell = -1;
+      if (g_isPlaying.load() == 1) NoteSeam("MovePlayMarker");
+      ResetCursor();
+      return;
+    default: return;  // the thumb is being dragged: nothing until it is let go
+  }
+  topRow = std::clamp(row, 0, bottom);
+  SetScrollPosition();
+}
+
+void CBrevantDlg::OnMouseWheel(int delta) {
+  if (delta == 0) return;
+  topRow = std::clamp(topRow + (delta > 0 ? -1 : 1), 0, LastTopRow());
+  ResetCursor();
+  SetScrollPosition();
+}
+
+void CBrevantDlg::ScrollRowDown() {
+  topRow = std::min(topRow + 1, LastTopRow());
+  SetScrollPosition();
+  ResetCursor();
+}
+
+void CBrevantDlg::ScrollRowUp() {
+  topRow = std::max(topRow - 1, 0);
+  SetScrollPosition();
+  ResetCursor();
+}
+
+void CBrevantDlg::ResetCursor() {
+  cursorEighth = 0;
+  cursorHalf = 0;
+  ClearChordCursors();
+  NumberBars();
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+  if (barCounter) CCounterPicture::SetValue(0, SongBarOfCell(std::max(cursorBar, 0)) + 1);
+}
+
+// ------------------------------------------------------------------------- the page's cells
+
+bool CBrevantDlg::CellWithinLimit(int cell) const {
+  if (cell < 0 || cell >= g_barsPerPage) return false;
+  const int beats = song ? SongBeatsPerBar() : ControlBeats();
+  return SongBarOfCell(cell) < kSongMaxBeats / beats;
+}
+
+void CBrevantDlg::OnChordCellPress(int cell, int row, int column) {
+  (void)row;
+  if (column < SongBeatsPerBar() && CellWithinLimit(cell)) {
+    SetChordCursor(cell, column, 0);
+  } else {
+    Beep(100);
+  }
+}
+
+void CBrevantDlg::OnMelodyBoxPress(int cell, int row, int column) {
+  (void)row;
+  if (column < SongBeatsPerBar() * 2 && CellWithinLimit(cell)) {
+    SetNoteCursor(cell, column, 0);
+  } else {
+    Beep(100);
+  }
+}
+
+void CBrevantDlg::OnScorePress(int row, int x, int y) {
+  (void)y;
+  if (!g_scorePicture) return;
+  if (row >= g_barsPerPage + layout_.headerCount) {
+    NoteSeam("DragImportRow");
+    return;
+  }
+  if (row >= g_barsPerPage) return;  // a header row
+  if (!CellWithinLimit(row)) {
+    Beep(100);
+    return;
+  }
+  const int beats = SongBeatsPerBar();
+  const int w = std::max(1, g_scorePicture->RowWidth(row) / 8);
+  int eighth = 0;
+  int half = 0;
+  for (int k = 0; k < beats * 2; ++k) {
+    if (x > k * w && x <= k * w + w) {
+      eighth = k;
+      if (x > k * w + w / 2 && song->IsCellSplit(SongBarOfCell(row), k)) half = 1;
+      break;
+    }
+  }
+  SetNoteCursor(row, eighth, half);
+  FocusLyricBox();
+}
+
+void CBrevantDlg::OnScoreDoubleClick(int row) {
+  if (row < 0 || row >= g_barsPerPage) return;
+  const int a = SongBarOfCell(row);
+  if (a == rangeLast) {
+    rangeFirst = rangeLast = -1;
+  } else if (rangeFirst < 0) {
+    rangeFirst = rangeLast = a;
+  } else if (a < rangeFirst) {
+    rangeFirst = a;
+  } else {
+    rangeLast = a;
+  }
+  DrawRangeHighlight();
+}
+
+void CBrevantDlg::SetNoteCursor(int cell, int eighth, int half) {
+  cursorBar = cell;
+  cursorEighth = eighth;
+  cursorHalf = half;
+  RefreshMelodyBox(0);
+  RefreshScore(0);
+  if (barCounter) CCounterPicture::SetValue(0, SongBarOfCell(cell) + 1);
+}
+
+void CBrevantDlg::SetChordCursor(int cell, int beat, int follow) {
+  (void)follow;
+  cursorBar = cell;
+  cursorEighth = beat * 2;
+  cursorHalf = 0;
+  ShowChordCellCursor(cell, beat);
+  RefreshMelodyBox(0);
+  RefreshScore(0);
+}
+
+void CBrevantDlg::ShowChordCellCursor(int cell, int beat) {
+  if (!chordCells) return;
+  for (int c = 0; c < CChordCellPicture::Count(); ++c) CChordCellPicture::ClearCursor(c);
+  CChordCellPicture::SetCursor(cell, 0, beat);
+  CChordCellPicture::BlitAll();
+}
+
+// -------------------------------------------------------------------- bars, drops, growth
+
+void CBrevantDlg::CopyBarTo(int target, int source) {
+  if (!song || source < 0 || target < 0 || source >= song->bar_count) return;
+  if (target >= song->bar_count) {
+    if ((target + 1) > kSongMaxBeats / SongBeatsPerBar()) {
+      Beep(100);
+      return;
+    }
+    song->SetBarCount(target + 1);
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setValue(song->bar_count);
+  }
+  song->CopyBar(target, source);
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+}
+
+bool CBrevantDlg::ParseScoreDrop(const std::string& text, int* bar, int* copy) {
+  static const std::string kPrefix = "score:";
+  if (text.compare(0, kPrefix.size(), kPrefix) != 0) return false;
+  std::string rest = text.substr(kPrefix.size());
+  int isCopy;
+  if (rest.compare(0, 5, "Copy:") == 0) {
+    isCopy = 1;
+    rest = rest.substr(5);
+  } else if (rest.compare(0, 7, "Import:") == 0) {
+    isCopy = 0;
+    rest = rest.substr(7);
+  } else {
+    return false;
+  }
+  if (rest.empty() || rest.size() > 4) return false;
+  int n = 0;
+  for (char c : rest) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (n >= kSongMaxBeats) return false;
+  if (bar) *bar = n;
+  if (copy) *copy = isCopy;
+  return true;
+}
+
+int CBrevantDlg::NextSyllable(const char* text, char* syllable) {
+  size_t i = 0;
+  size_t n = 0;
+  if (syllable) std::memset(syllable, 0, kLyricBytes + 1);
+  if (!text) return 0;
+  while (text[i] != '\0') {
+    const uint8_t c = static_cast<uint8_t>(text[i]);
+    if (IsBlankOrLineEnd(text[i])) {
+      i = SkipSeparator(text, i);
+      break;
+    }
+    if (c == 0x81 && static_cast<uint8_t>(text[i + 1]) == 0x40) {
+      i += 2;
+      if (text[i] == '\n') ++i;
+      break;
+    }
+    const size_t width = GneIsLeadByte(c) && text[i + 1] != '\0' ? 2 : 1;
+    // A character that would pass the slot starts the next syllable.
+    if (n + width > kLyricBytes) break;
+    if (syllable) std::memcpy(syllable + n, text + i, width);
+    n += width;
+    i += width;
+    if (n >= kLyricBytes) {
+      i = SkipSeparator(text, i);
+      break;
+    }
+  }
+  return static_cast<int>(i);
+}
+
+bool CBrevantDlg::PrependToNextLyric(const char* text, int cell, int slot) {
+  if (!song || !text) return false;
+  const int cells = song->SongCells();
+  int c = cell, s = slot;
+  for (;;) {
+    if (++s > 2) {
+      s = 0;
+      ++c;
+    }
+    if (c < 0) continue;
+    if (c >= cells) return false;
+    if (song->cells[c].slot[s] > 0) break;
+  }
+  const std::string joined = std::string(text) + LyricOf(song->cells[c], s);
+  if (joined.size() > kLyricBytes) return false;
+  SetLyricOf(song->cells[c], s, joined);
+  return true;
+}
+
+bool CBrevantDlg::InsertLyricShifting(const char* text, int cell, int slot) {
+  if (!song || !text || std::strlen(text) > kLyricBytes) return false;
+  const int cells = song->SongCells();
+  std::string carried = text;
+  int c = cell, s = slot;
+  for (;;) {
+    if (++s > 2) {
+      s = 0;
+      ++c;
+    }
+    if (c >= cells) break;
+    if (c < 0 || song->cells[c].slot[s] <= 0) continue;
+    const std::string own = LyricOf(song->cells[c], s);
+    SetLyricOf(song->cells[c], s, carried);
+    carried = own;
+  }
+  return true;
+}
+
+void CBrevantDlg::CursorCell(int* cell, int* half, int bar, int eighth) {
+  if (cell) *cell = bar * SongBeatsPerBar() * 2 + eighth;
+  if (half) *half = cursorHalf == 1 ? 1 : 0;
+}
+
+bool CBrevantDlg::GrowForNote(int bar, int eighth, int lengthRow, int secondHalf) {
+  if (!song || lengthRow < 0 || lengthRow > 10) return false;
+  const int beats = SongBeatsPerBar();
+  const double start = bar * beats * 2.0 + eighth;
+  const double end = std::ceil(start + kNoteLengthEighths[lengthRow] + (secondHalf ? 0.5 : 0.0));
+  if (end <= song->bar_count * beats * 2.0) return true;
+  if (song->bar_count + 1 > kSongMaxBeats / beats) {
+    Beep(100);
+    return false;
+  }
+  SetBarCount(song->bar_count + 1);
+  return true;
+}
+
+// -------------------------------------------------------------------------------- messages
+
+void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  const int wp = static_cast<int>(wparam);
+  const int lp = static_cast<int>(lparam);
+  switch (message) {
+    case kMsgApp + 10: EnterPanelNote(wp, lp, 1); break;
+    case kMsgApp + 11: MobileTransferDone(); break;
+    case kMsgReady: OnReadyMessage(); break;
+    case kMsgApp + 14: NoteSeam("MelodyPanelFollowsChordCursor"); break;
+    case kMsgApp + 16: MoveNoteCursorNext(); break;
+    case kMsgApp + 17: MergeRestsAtCursor(); break;
+    case kMsgApp + 18: RefreshScore(1); break;
+    case kMsgApp + 19:
+      setEnabled(true);
+      StartPlayback(outputPath);
+      break;
+    case kMsgApp + 20: setEnabled(true); break;
+    case kMsgApp + 22: TogglePlay(); break;
+    case kMsgApp + 23:
+      if (g_isPlaying.load() == 1) TogglePlay();
+      break;
+    case kMsgApp + 25: ChordFromDictionary(wp, static_cast<uint32_t>(lparam)); break;
+    case kMsgApp + 30:
+      if (cursorBar == -1) cursorBar = 0;
+      if (cursorEighth == -1) cursorEighth = 0;
+      NoteSeam("KeyToMelodyPanel");
+      break;
+    case kMsgApp + 32: MoveNoteCursorPrevious(); break;
+    case kMsgApp + 34: StorePanelLyric(); break;
+    case kMsgApp + 35: EnterPanelNote(wp, lp, 0); break;
+    case kMsgApp + 36: MovePlayMarker(wp); break;
+    case kMsgApp + 37: RedrawChordCells(); break;
+    case kMsgApp + 38: RefreshMelodyBox(1); break;
+    case kMsgApp + 39: OnCtrlKey(wp); break;
+    case kMsgApp + 40: PourLyrics(lyricText.c_str(), wp, lp); break;
+    case kMsgApp + 41: EnterTriplet(wp, lp); break;
+    case kMsgApp + 42: case kMsgApp + 43: case kMsgApp + 44: case kMsgApp + 45:
+      LyricEdit(message, wp, lp);
+      break;
+    case kMsgApp + 302: CloseAuditionDevice(); break;
+    case kMsgApp + 303: ReopenAuditionDevice(); break;
+    case kMsgApp + 310: ReadChordIntoPanel(); break;
+    case kMsgCommand: OnBarMenuCommand(wp, SongBarOfCell(std::max(menuBarCell, 0))); break;
+    case kMsgMidiData:
+      if (g_isPlaying.load() != 1) OnMidiInput(static_cast<uint32_t>(lparam));
+      break;
+    case kMsgPaint: update(); break;
+    case kMsgQuit: done(0); break;
+    default: break;  // the panels' own numbers pass unhandled
+  }
+}
+
+void CBrevantDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
+  if (files.size() == 1) {
+    DropFile(files[0]);
+  } else if (files.size() > 1) {
+    ErrorMsg(0);
+  }
+}
+
+// ------------------------------------------------------------- handlers of the later parts
+
+void CBrevantDlg::NewSong() { NoteSeam("NewSong"); }
+void CBrevantDlg::OpenSongWithDialog() { NoteSeam("OpenSongWithDialog"); }
+void CBrevantDlg::SaveSongAs() { NoteSeam("SaveSongAs"); }
+void CBrevantDlg::ShowExternalMenu() { NoteSeam("ShowExternalMenu"); }
+void CBrevantDlg::ShowEditMenu() { NoteSeam("ShowEditMenu"); }
+void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
+void CBrevantDlg::OpenHelpPage() { NoteSeam("OpenHelpPage"); }
+void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
+void CBrevantDlg::ShowStepInput() { NoteSeam("ShowStepInput"); }
+void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }
+void CBrevantDlg::ShowGuitarPanel() { NoteSeam("ShowGuitarPanel"); }
+void CBrevantDlg::ShowTripletPanel() { NoteSeam("ShowTripletPanel"); }
+void CBrevantDlg::EnterRapNote() { NoteSeam("EnterRapNote"); }
+void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
+void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
+void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
+void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }
+void CBrevantDlg::OnBarMenuCommand(int command, int bar) {
+  seamLog.push_back("OnBarMenuCommand:" + std::to_string(command) + ":" + std::to_string(bar));
+}
+void CBrevantDlg::DrawRangeHighlight() { NoteSeam("DrawRangeHighlight"); }
+void CBrevantDlg::ShowBarMenu(int cell, int x, int y) {
+  (void)x;
+  (void)y;
+  menuBarCell = cell;
+  NoteSeam("ShowBarMenu");
+}
+void CBrevantDlg::FocusLyricBox() { NoteSeam("FocusLyricBox"); }
+void CBrevantDlg::EnterPanelNote(int, int, int glyphs) {
+  NoteSeam(glyphs ? "EnterPanelNote" : "EnterPanelNoteWithoutGlyphs");
+}
+void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }
+void CBrevantDlg::StorePanelLyric() { NoteSeam("StorePanelLyric"); }
+void CBrevantDlg::PourLyrics(const char*, int, int) { NoteSeam("PourLyrics"); }
+void CBrevantDlg::PullNextLyric(int, int) { NoteSeam("PullNextLyric"); }
+void CBrevantDlg::PushLyricsFromCursor(int, int) { NoteSeam("PushLyricsFromCursor"); }
+void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
+  seamLog.push_back("LyricEdit:" + std::to_string(message - kMsgApp));
+}
+void CBrevantDlg::EnterTriplet(int, int) { NoteSeam("EnterTriplet"); }
+void CBrevantDlg::MovePlayMarker(int) { NoteSeam("MovePlayMarker"); }
+void CBrevantDlg::StartPlayback(const std::filesystem::path&) { NoteSeam("StartPlayback"); }
+void CBrevantDlg::ChordFromDictionary(int, uint32_t) { NoteSeam("ChordFromDictionary"); }
+void CBrevantDlg::ReadChordIntoPanel() { NoteSeam("ReadChordIntoPanel"); }
+void CBrevantDlg::MobileTransferDone() { NoteSeam("MobileTransferDone"); }
+void CBrevantDlg::OnMidiInput(uint32_t) { NoteSeam("OnMidiInput"); }
+void CBrevantDlg::OnComposeProgress() { NoteSeam("OnComposeProgress"); }
+void CBrevantDlg::EndAuditionNote() { NoteSeam("EndAuditionNote"); }
+void CBrevantDlg::ReopenAuditionDevice() { NoteSeam("ReopenAuditionDevice"); }
+void CBrevantDlg::CloseAuditionDevice() { NoteSeam("CloseAuditionDevice"); }
+void CBrevantDlg::MoveNoteCursorNext() { NoteSeam("MoveNoteCursorNext"); }
+void CBrevantDlg::MoveNoteCursorPrevious() { NoteSeam("MoveNoteCursorPrevious"); }
+void CBrevantDlg::MoveChordCursorNext() { NoteSeam("MoveChordCursorNext"); }
+void CBrevantDlg::MoveChordCursorPrevious() { NoteSeam("MoveChordCursorPrevious"); }

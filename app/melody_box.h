@@ -1,0 +1,106 @@
+// The melody box: under each bar cell of the score page one row of cells, one per eighth of the
+// bar, showing the lyric of each eighth (or, in keyboard input mode, its note names), coloured
+// by the note's register. Instances live in fixed per-class storage, indexed by instance number
+// (the id its host control reports); each is a grid of at most 10 x 16 text cells with a cursor.
+#pragma once
+
+#include "draw/offscreen_picture.h"
+
+#include <functional>
+#include <string>
+
+class CSongData;
+
+using MelodyBoxCallback = std::function<void(int instance, int row, int column)>;
+
+class CMelodyBoxPicture : public COffScreenPicture {
+ public:
+  static constexpr int kCapacity = 48;
+  static constexpr int kMaxRows = 10;
+  static constexpr int kMaxColumns = 16;
+  static constexpr int kCellText = 256;
+  static constexpr int kSlotText = 32;
+  static constexpr int kBlockRowStride = kMaxColumns * kSlotText;  // 512
+  static constexpr int kBlockSize = kMaxRows * kBlockRowStride;
+
+  // Colour kinds of a cell.
+  enum ColourKind { kRest = 0, kLow = 1, kMiddle = 2, kHigh = 3, kHighest = 4, kHeld = 5 };
+
+  static constexpr plat::ColorRef kBackground = 0x96C896;
+  static constexpr plat::ColorRef kHiddenCell = 0xC8C2C2;
+  static constexpr plat::ColorRef kInactiveCell = 0xC8C8C8;
+  static constexpr plat::ColorRef kCursorCell = 0x96FF96;
+  static constexpr plat::ColorRef kMarkedCell = 0xD2F0D2;
+  static constexpr plat::ColorRef kLyricCell = 0xC8E6FF;
+  static constexpr plat::ColorRef kNoteCell = 0xC8FFC8;
+  static constexpr plat::ColorRef kRestCell = 0x649664;
+
+  // Instance 0 (the picture starts empty). Rows above 10 or columns above 16 show "error" and
+  // become 10 x 16. block may be null (empty texts).
+  CMelodyBoxPicture(COffScreenControl* control, const Rect& rect, int rows, int columns,
+                    const char* block, MelodyBoxCallback press, MelodyBoxCallback release);
+  ~CMelodyBoxPicture() override;
+
+  // Adds an instance; a full picture shows "error" and adds nothing (false).
+  static bool AddMelodyBox(COffScreenControl* control, const Rect& rect, int rows, int columns,
+                           const char* block, MelodyBoxCallback press, MelodyBoxCallback release);
+  static void DestroyMelodyBoxes();
+
+  // Copies the text into the cell, breaking lines after four bytes (never inside a double-byte
+  // character); no redraw.
+  static void SetMelodyBoxText(int instance, int column, const std::string& text, int row);
+  static void SetMelodyBoxCellShown(int instance, int row, int column, int value);
+  static void SetMelodyBoxCellActive(int instance, int row, int column, int value);
+  static void SetMelodyBoxCellMarked(int instance, int row, int column, int value);
+  static void SetMelodyBoxCellColour(int instance, int row, int column, int value);
+  static void SetMelodyBoxCellTint(int instance, int row, int column, int value);
+  static void SetMelodyBoxCursor(int instance, int row, int column);
+  static void ClearMelodyBoxCursor(int instance);
+  static void GetMelodyBoxCursor(int instance, int* row, int* column);
+  static void SetMelodyBoxFont(int instance, int height);
+  static void SetMelodyBoxTexts(int instance, int rows, int columns, const char* block);
+  static void GetMelodyBoxTexts(int instance, char* block);
+  static void SetMelodyBoxAllTexts(int instance, const char* block);
+  static void ClearMelodyBoxTexts(int instance);
+  static void MoveMelodyBox(int instance, const Rect& rect);
+  static void HitTestMelodyBox(int instance, int x, int y, int* row, int* column);
+  static void DrawMelodyBox(int instance);
+  static void DrawAllMelodyBoxes();
+  static void BlitMelodyBox(int instance);
+  static void BlitAllMelodyBoxes();
+  static void SetMelodyBoxClickCallback(int instance, MelodyBoxCallback callback);
+  static void SetMelodyBoxRightClickCallback(int instance, MelodyBoxCallback callback);
+
+  static void OnPress(int x, int y, int id);
+  static void OnRelease(int x, int y, int id);
+
+  // Readers (the page, tests).
+  static int Count();
+  static int Rows(int instance);
+  static int Columns(int instance);
+  static std::string CellText(int instance, int row, int column);
+  static Rect CellRect(int instance, int row, int column);
+  static int CellShown(int instance, int row, int column);
+  static int CellActive(int instance, int row, int column);
+  static int CellMarked(int instance, int row, int column);
+  static int CellColour(int instance, int row, int column);
+  static int CellTint(int instance, int row, int column);
+  // The fill colour a cell is drawn with.
+  static plat::ColorRef CellFill(int instance, int row, int column);
+  static plat::Dc* Surface(int instance);
+  static void ResetState();
+
+ private:
+  static void LayoutMelodyBoxCells(int instance, const char* block);
+};
+
+// What the fill of one beat reads besides the song.
+struct MelodyBoxSource {
+  CSongData* song = nullptr;
+  int firstBar = 0;     // song bar of bar cell 0 (topRow x bars per row)
+  int inputMode = 1;    // 0: note names are shown, else lyrics
+};
+
+// Fills the two cells of beat `beat` of bar cell `barCell` from the song; `held` carries
+// whether a hold follows a rest from beat to beat across the bar.
+void SetMelodyBoxSub(const MelodyBoxSource& source, int barCell, int beat, int* held);
