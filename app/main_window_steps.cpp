@@ -11,7 +11,7 @@ void CBrevantDlg::OpenMidiIn() {}
 
 void CBrevantDlg::ArmKeyboardHook() {}
 
-void CBrevantDlg::TogglePlay() {}
+void CBrevantDlg::TogglePlay() { NoteSeam("TogglePlay"); }
 
 void CBrevantDlg::CloseMidiDevices() {}
 

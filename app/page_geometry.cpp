@@ -8,7 +8,14 @@
 
 namespace {
 double g_displayScaleOverride = 0.0;
+int g_screenWidthOverride = 0;
+int g_screenHeightOverride = 0;
 }  // namespace
+
+void SetScreenSizeOverride(int width, int height) {
+  g_screenWidthOverride = width;
+  g_screenHeightOverride = height;
+}
 
 void SetDisplayScaleOverride(double scale) { g_displayScaleOverride = scale; }
 
@@ -20,6 +27,11 @@ double GetDisplayScale() {
 }
 
 void GetScreenSize(int* height, int* width) {
+  if (g_screenWidthOverride > 0 && g_screenHeightOverride > 0) {
+    if (height) *height = g_screenHeightOverride;
+    if (width) *width = g_screenWidthOverride;
+    return;
+  }
   QScreen* screen = QGuiApplication::primaryScreen();
   const QSize size = screen ? screen->size() : QSize(1024, 768);
   if (height) *height = size.height();
@@ -352,6 +364,14 @@ bool ComputePageLayout(int mode, int scale, int screenWidth, int screenHeight, P
     b.tipId = kTipIds[code];
   }
 
+  // The window is tall enough for the page's last row, whatever the scale.
+  int lowest = 0;
+  for (int c = 0; c < L.barsPerPage; ++c) lowest = std::max(lowest, L.scoreRows[c].bottom);
+  if (L.clientHeight < lowest + 2) {
+    L.clientHeight = lowest + 2;
+    L.geometry.height = L.clientHeight + kNominalFrameHeight;
+  }
+
   // The knob, with the bar counter in its middle, below the top line's own shift.
   const int dy = m.topControlsShift + m.topControlsShift2 - 16;
   L.knob = mode == 0 ? PageRect{35, 60 + dy, 65, 90 + dy} : PageRect{20, 35 + dy, 70, 85 + dy};
@@ -363,17 +383,19 @@ bool ComputePageLayout(int mode, int scale, int screenWidth, int screenHeight, P
 int FittingScreenMode(int wanted, int scale, int screenWidth, int screenHeight,
                       int availableWidth, int availableHeight) {
   if (wanted < 0 || wanted >= kScreenModeCount) return wanted;
-  auto fits = [&](int mode, ModeGeometry* g) {
-    return ModeGeometryFor(mode, scale, screenWidth, screenHeight, g) &&
-           g->width <= availableWidth && g->height <= availableHeight;
+  // The client area and a title bar must fit; the side borders may go past the edges.
+  auto fits = [&](int mode, PageLayout* L) {
+    return ComputePageLayout(mode, scale, screenWidth, screenHeight, L) &&
+           L->clientWidth <= availableWidth &&
+           L->clientHeight + kNominalFrameHeight - kNominalFrameWidth / 2 <= availableHeight;
   };
-  ModeGeometry g;
-  if (fits(wanted, &g)) return wanted;
+  PageLayout L;
+  if (fits(wanted, &L)) return wanted;
   int best = 0;
   long bestArea = -1;
   for (int mode = 0; mode < kScreenModeCount; ++mode) {
-    if (!fits(mode, &g)) continue;
-    const long area = static_cast<long>(g.width) * g.height;
+    if (!fits(mode, &L)) continue;
+    const long area = static_cast<long>(L.clientWidth) * L.clientHeight;
     if (area > bestArea) {
       best = mode;
       bestArea = area;
@@ -383,6 +405,10 @@ int FittingScreenMode(int wanted, int scale, int screenWidth, int screenHeight,
 }
 
 void GetAvailableScreenSize(int* height, int* width) {
+  if (g_screenWidthOverride > 0 && g_screenHeightOverride > 0) {
+    GetScreenSize(height, width);
+    return;
+  }
   QScreen* screen = QGuiApplication::primaryScreen();
   const QSize size = screen ? screen->availableGeometry().size() : QSize(1024, 768);
   if (height) *height = size.height();

@@ -10,6 +10,9 @@ constexpr int kScreenModeCount = 7;
 double GetDisplayScale();
 // Tests stand in for a screen of another resolution (0 = the screen's own).
 void SetDisplayScaleOverride(double scale);
+// Tests stand in for a screen of another size (0, 0 = the screen's own); the whole screen is
+// then available.
+void SetScreenSizeOverride(int width, int height);
 // The primary screen's size in pixels.
 void GetScreenSize(int* height, int* width);
 // The default layout mode for a screen of this size, and for the primary screen.

@@ -1,0 +1,703 @@
+// The main window's own handlers driven directly: the buttons, the Ctrl keys, the lists, the
+// scroll bar and wheel, the score rows' callbacks and the private messages; every code and key
+// reaches its effect or the handler of the part that carries it out.
+#include "app/main_dialog.h"
+
+#include "app/main_globals.h"
+#include "app/melody_box.h"
+#include "draw/chord_cell_picture.h"
+#include "draw/offscreen_control.h"
+#include "draw/staff_picture.h"
+#include "music/midi_out_device.h"
+#include "platform/core/encoding.h"
+#include "platform/core/files.h"
+#include "platform/core/folders.h"
+#include "platform/core/midi_devices.h"
+#include "platform/qt/app_message.h"
+#include "song/song_data.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename Pred>
+void PumpUntil(Pred done) {
+  QElapsedTimer t;
+  t.start();
+  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void Pump() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+bool Logged(const std::vector<std::string>& log, const std::string& name) {
+  return std::find(log.begin(), log.end(), name) != log.end();
+}
+
+class WindowHandlersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMainGlobals();
+    SetScreenSizeOverride(1280, 1024);
+    cantrel_test::Sink().Clear();
+    folder = plat::UserDataFolder();
+  }
+  void TearDown() override {
+    dlg.reset();
+    delete g_auditionDevice;
+    g_auditionDevice = nullptr;
+    plat::InstallMidiOutBackend(nullptr);
+    SetScreenSizeOverride(0, 0);
+    ResetMainGlobals();
+  }
+  void Start() {
+    dlg = std::make_unique<CBrevantDlg>();
+    dlg->show();
+    PumpUntil([&]() { return dlg->isReady == 1; });
+    ASSERT_EQ(dlg->isReady, 1);
+    dlg->seamLog.clear();
+    cantrel_test::Sink().Clear();
+  }
+  static void WriteSong(const fs::path& path, int bars, int beats) {
+    CSongData song;
+    song.Reset(bars, beats, 0, 1);
+    ASSERT_TRUE(song.SaveAs(beats, 0, &path, 1));
+  }
+
+  fs::path folder;
+  std::unique_ptr<CBrevantDlg> dlg;
+};
+
+TEST_F(WindowHandlersTest, AFirstStartOnALargeScreenUsesModeFive) {
+  Start();
+  EXPECT_EQ(dlg->config.screenLayout, 5);
+  EXPECT_EQ(dlg->width(), 1019 - 16);
+  EXPECT_EQ(dlg->height(), 767 - 39);
+  EXPECT_EQ(g_barsPerPage, 16);
+  // The skinned toolbar shows the window's own tool tips; the bar labels count from 1.
+  EXPECT_EQ(dlg->toolbarControls[0]->toolTip().toStdString(),
+            plat::Cp932ToUtf8("終了します。"));
+  EXPECT_EQ(dlg->toolbarControls[12]->toolTip(), QString());
+  EXPECT_EQ(dlg->barLabels[0]->text(), "1");
+  EXPECT_EQ(dlg->barLabels[15]->text(), "16");
+  EXPECT_FALSE(dlg->barLabels[16]->isVisible());
+  ASSERT_NE(g_scorePicture, nullptr);
+  EXPECT_EQ(g_scorePicture->RowCount(), 16 + 4);
+}
+
+TEST_F(WindowHandlersTest, TheModeZeroScreen) {
+  SetScreenSizeOverride(800, 600);
+  Start();
+  EXPECT_EQ(dlg->config.screenLayout, 0);
+  EXPECT_EQ(g_barsPerPage, 9);
+  EXPECT_EQ(dlg->width(), 800 - 16);
+  EXPECT_LE(dlg->height() + 39, 600);
+}
+
+TEST_F(WindowHandlersTest, ALayoutRebuiltAfterAModeChangeEqualsAFreshStart) {
+  auto geometry = [](CBrevantDlg* d) {
+    std::map<std::string, QRect> out;
+    for (QWidget* w : d->findChildren<QWidget*>()) {
+      if (w->parent() != d) continue;
+      out[w->objectName().toStdString()] = w->isVisibleTo(d) ? w->geometry() : QRect();
+    }
+    out["window"] = QRect(0, 0, d->width(), d->height());
+    return out;
+  };
+  for (int mode : {0, 2, 3, 4}) {
+    Start();
+    dlg->config.screenLayout = static_cast<int8_t>(mode);
+    dlg->RebuildLayout();
+    ASSERT_EQ(dlg->config.screenLayout, mode);
+    const std::map<std::string, QRect> rebuilt = geometry(dlg.get());
+    const int rows = g_scorePicture->RowCount();
+    dlg->ExitCommand();
+    PumpUntil([&]() { return !dlg->isVisible(); });
+    dlg.reset();
+    Start();
+    EXPECT_EQ(dlg->config.screenLayout, mode);
+    const std::map<std::string, QRect> fresh = geometry(dlg.get());
+    ASSERT_EQ(fresh.size(), rebuilt.size());
+    for (const auto& [name, rect] : fresh) {
+      EXPECT_EQ(rect, rebuilt.at(name)) << mode << " " << name;
+    }
+    EXPECT_EQ(g_scorePicture->RowCount(), rows) << mode;
+    dlg.reset();
+    ResetMainGlobals();
+  }
+  // A mode outside 0-6 says so and keeps the page.
+  Start();
+  dlg->config.screenLayout = 9;
+  const int before = g_barsPerPage;
+  dlg->RebuildLayout();
+  EXPECT_EQ(cantrel_test::Sink().Texts(), std::vector<std::string>{"screen size"});
+  EXPECT_EQ(g_barsPerPage, before);
+}
+
+TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
+  Start();
+  struct Case {
+    int code;
+    const char* seam;
+  } cases[] = {
+      {1, "NewSong"},          {2, "OpenSongWithDialog"}, {3, "SaveSongAs"},
+      {4, "ShowExternalMenu"}, {6, "ShowEditMenu"},       {7, "OpenArchive"},
+      {8, "TogglePlay"},       {9, "OpenHelpPage"},       {10, "ShowSongInfo"},
+      {12, "ShowStepInput"},   {13, "ShowSettings"},      {14, "MoveNoteCursorPrevious"},
+      {15, "MoveNoteCursorNext"}, {16, "ShowGuitarPanel"}, {17, "ShowTripletPanel"},
+      {18, "EnterRapNote"},    {19, "MoveChordCursorPrevious"}, {20, "MoveChordCursorNext"},
+      {22, "HideImportTool"},  {23, "ImportToolLoad"},    {24, "ImportToolPlay"},
+  };
+  for (const Case& c : cases) {
+    dlg->seamLog.clear();
+    dlg->DispatchButtonCommand(c.code);
+    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.code;
+  }
+  dlg->seamLog.clear();
+  dlg->DispatchButtonCommand(14);
+  EXPECT_TRUE(Logged(dlg->seamLog, "FocusLyricBox"));
+
+  // 11 flips the input mode and redraws the melody box with note names.
+  const int mode = dlg->config.inputMode;
+  dlg->DispatchButtonCommand(11);
+  EXPECT_EQ(dlg->config.inputMode, 1 - mode);
+  dlg->DispatchButtonCommand(11);
+  EXPECT_EQ(dlg->config.inputMode, mode);
+
+  // 21: there is no chord dictionary program here.
+  const int beeps = dlg->beepCount;
+  dlg->DispatchButtonCommand(21);
+  EXPECT_EQ(dlg->beepCount, beeps + 1);
+
+  // Undo takes back the last edit.
+  dlg->song->TakeUndoSnapshot();
+  dlg->song->cells[0].slot[0] = 64;
+  dlg->DispatchButtonCommand(5);
+  EXPECT_NE(dlg->song->cells[0].slot[0], 64);
+
+  // Codes past 24 do nothing.
+  dlg->seamLog.clear();
+  dlg->DispatchButtonCommand(25);
+  dlg->DispatchButtonCommand(-1);
+  EXPECT_TRUE(dlg->seamLog.empty());
+  EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(WindowHandlersTest, CtrlKeys) {
+  Start();
+  dlg->SetNoteCursor(2, 3, 0);
+  struct Case {
+    int key;
+    const char* seam;
+  } cases[] = {
+      {'A', "OpenAbcDialog"},
+      {'B', "OnBarMenuCommand:281:2"},
+      {'E', "OnBarMenuCommand:282:2"},
+      {0xBC, "PullNextLyric"},
+      {0xBE, "PushLyricsFromCursor"},
+  };
+  for (const Case& c : cases) {
+    dlg->seamLog.clear();
+    dlg->OnCtrlKey(c.key);
+    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.key;
+  }
+  // Space and L post bar-menu commands to the window.
+  dlg->seamLog.clear();
+  dlg->menuBarCell = 1;
+  plat::PostAppMessage(dlg.get(), kMsgApp + 39, ' ', 1);
+  dlg->OnCtrlKey('L');
+  Pump();
+  EXPECT_TRUE(Logged(dlg->seamLog, "OnBarMenuCommand:287:1"));
+  EXPECT_TRUE(Logged(dlg->seamLog, "OnBarMenuCommand:269:1"));
+  dlg->cursorBar = -1;
+  dlg->seamLog.clear();
+  dlg->OnCtrlKey('L');
+  Pump();
+  EXPECT_TRUE(dlg->seamLog.empty()) << "no cursor: no lyric panel";
+
+  // Z undoes.
+  dlg->song->TakeUndoSnapshot();
+  dlg->song->cells[5].slot[0] = 70;
+  dlg->OnCtrlKey('Z');
+  EXPECT_NE(dlg->song->cells[5].slot[0], 70);
+}
+
+TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
+  plat::TestMidiOutBackend backend;
+  auto log = backend.AddRecordingDevice("rec");
+  plat::InstallMidiOutBackend(&backend);
+  Start();
+  g_auditionDevice = new MidiOutDevice(0);
+  ASSERT_TRUE(g_auditionDevice->IsOpen());
+  dlg->config.inputVelocity = 90;
+
+  // Without a path: the save dialog's handler, then the chime.
+  dlg->OnCtrlKey('S');
+  EXPECT_TRUE(Logged(dlg->seamLog, "SaveSongAs"));
+  std::vector<std::vector<uint8_t>> chime = {{0x90, 60, 90}, {0x80, 60, 0}, {0x90, 64, 90},
+                                             {0x80, 64, 0}, {0x90, 67, 90}, {0x80, 67, 0}};
+  auto notes = [&]() {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& b : log->Bytes()) {
+      if (!b.empty() && (b[0] & 0xE0) == 0x80) out.push_back(b);
+    }
+    return out;
+  };
+  ASSERT_EQ(notes().size(), 6u);
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(notes()[i][0] & 0xF0, chime[i][0]) << i;
+    EXPECT_EQ(notes()[i][1], chime[i][1]) << i;
+  }
+  // With a path: the song is written there silently, and the chime again.
+  log->Clear();
+  dlg->seamLog.clear();
+  const fs::path path = cantrel_test::TempDir() / "saved.mwd";
+  std::strncpy(dlg->config.songPath, path.string().c_str(), sizeof dlg->config.songPath - 1);
+  dlg->OnCtrlKey('S');
+  EXPECT_FALSE(Logged(dlg->seamLog, "SaveSongAs"));
+  EXPECT_EQ(plat::FileSize(path), static_cast<int64_t>(kSongImageSize));
+  EXPECT_EQ(notes().size(), 6u);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
+  Start();
+  struct Case {
+    uint32_t message;
+    const char* seam;
+  } cases[] = {
+      {kMsgApp + 10, "EnterPanelNote"},
+      {kMsgApp + 11, "MobileTransferDone"},
+      {kMsgApp + 14, "MelodyPanelFollowsChordCursor"},
+      {kMsgApp + 16, "MoveNoteCursorNext"},
+      {kMsgApp + 17, "MergeRestsAtCursor"},
+      {kMsgApp + 19, "StartPlayback"},
+      {kMsgApp + 22, "TogglePlay"},
+      {kMsgApp + 25, "ChordFromDictionary"},
+      {kMsgApp + 30, "KeyToMelodyPanel"},
+      {kMsgApp + 32, "MoveNoteCursorPrevious"},
+      {kMsgApp + 34, "StorePanelLyric"},
+      {kMsgApp + 35, "EnterPanelNoteWithoutGlyphs"},
+      {kMsgApp + 36, "MovePlayMarker"},
+      {kMsgApp + 39, "OpenAbcDialog"},
+      {kMsgApp + 40, "PourLyrics"},
+      {kMsgApp + 41, "EnterTriplet"},
+      {kMsgApp + 42, "LyricEdit:42"},
+      {kMsgApp + 43, "LyricEdit:43"},
+      {kMsgApp + 44, "LyricEdit:44"},
+      {kMsgApp + 45, "LyricEdit:45"},
+      {kMsgApp + 302, "CloseAuditionDevice"},
+      {kMsgApp + 303, "ReopenAuditionDevice"},
+      {kMsgApp + 310, "ReadChordIntoPanel"},
+      {kMsgCommand, "OnBarMenuCommand:270:0"},
+      {kMsgMidiData, "OnMidiInput"},
+  };
+  for (const Case& c : cases) {
+    dlg->seamLog.clear();
+    const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : c.message == kMsgCommand ? 270 : 0;
+    plat::PostAppMessage(dlg.get(), c.message, wparam, 0);
+    Pump();
+    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << (c.message - kMsgApp);
+  }
+  // The panels' own numbers pass unhandled.
+  dlg->seamLog.clear();
+  for (uint32_t n : {13u, 15u, 21u, 24u, 26u, 29u, 31u, 33u}) {
+    plat::PostAppMessage(dlg.get(), kMsgApp + n);
+  }
+  Pump();
+  EXPECT_TRUE(dlg->seamLog.empty());
+  // +23 stops only a song that plays; MIDI input while a song plays is dropped.
+  plat::PostAppMessage(dlg.get(), kMsgApp + 23);
+  Pump();
+  EXPECT_TRUE(dlg->seamLog.empty());
+  g_isPlaying = 1;
+  plat::PostAppMessage(dlg.get(), kMsgApp + 23);
+  plat::PostAppMessage(dlg.get(), kMsgMidiData, 0, 0x403C90);
+  Pump();
+  EXPECT_EQ(dlg->seamLog, std::vector<std::string>{"TogglePlay"});
+  g_isPlaying = 0;
+  // +30 gives a cursor where there was none.
+  dlg->cursorBar = dlg->cursorEighth = -1;
+  plat::PostAppMessage(dlg.get(), kMsgApp + 30, 'C', 0);
+  Pump();
+  EXPECT_EQ(dlg->cursorBar, 0);
+  EXPECT_EQ(dlg->cursorEighth, 0);
+  // +19 and +20 enable the window the worker disabled.
+  dlg->setEnabled(false);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 20);
+  Pump();
+  EXPECT_TRUE(dlg->isEnabled());
+}
+
+TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
+  Start();
+  std::thread worker([&]() {
+    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 36, i, 0);
+    plat::PostAppMessage(dlg.get(), kMsgApp + 20);
+  });
+  worker.join();
+  PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
+  ASSERT_EQ(dlg->seamLog.size(), 50u);
+  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MovePlayMarker");
+}
+
+TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {
+  Start();
+  const fs::path a = cantrel_test::TempDir() / "a.mwd";
+  const fs::path b = cantrel_test::TempDir() / "b.mwd";
+  WriteSong(a, 9, 4);
+  WriteSong(b, 10, 4);
+  dlg->OnDropFiles({a, b});
+  EXPECT_EQ(cantrel_test::Sink().Texts(), std::vector<std::string>{"CBrevantDlg error"});
+  EXPECT_EQ(dlg->song->bar_count, 8);
+  dlg->OnDropFiles({a});
+  EXPECT_EQ(dlg->song->bar_count, 9);
+  EXPECT_EQ(dlg->barCountSpin->value(), 9);
+}
+
+TEST_F(WindowHandlersTest, ThreeBeatsHideTheFourthBeatsCells) {
+  Start();
+  dlg->ShowBeatsPerBar(3);
+  for (int c = 0; c < g_barsPerPage; ++c) {
+    const Rect chord = CChordCellPicture::CellRect(c, 0, 3);
+    EXPECT_EQ(CChordCellPicture::Surface(c)->GetPixel(chord.left + 1, chord.top + 1),
+              CChordCellPicture::kHidden) << c;
+    EXPECT_NE(CChordCellPicture::Surface(c)->GetPixel(CChordCellPicture::CellRect(c, 0, 2).left + 1,
+                                                     chord.top + 1),
+              CChordCellPicture::kHidden) << c;
+    for (int e = 0; e < 8; ++e) {
+      EXPECT_EQ(CMelodyBoxPicture::CellShown(c, 0, e), e < 6 ? 1 : 0) << c << "/" << e;
+    }
+  }
+  dlg->ShowBeatsPerBar(4);
+  EXPECT_EQ(CMelodyBoxPicture::CellShown(0, 0, 7), 1);
+}
+
+TEST_F(WindowHandlersTest, ScrollingStopsAtThePageHoldingTheMetresLastBar) {
+  Start();
+  // 4/4, mode 5: the last page shows bars 241-256.
+  dlg->OnVScroll(7, 0);  // bottom
+  dlg->OnVScroll(8, 0);
+  EXPECT_EQ(dlg->topRow, 60);
+  EXPECT_EQ(dlg->barLabels[15]->text(), "256");
+  EXPECT_EQ(dlg->scrollBar->maximum(), 60);
+  EXPECT_EQ(dlg->scrollBar->value(), 60);
+  dlg->OnMouseWheel(-120);
+  dlg->ScrollRowDown();
+  dlg->OnVScroll(1, 0);
+  dlg->OnVScroll(3, 0);
+  dlg->OnVScroll(4, 500);
+  EXPECT_EQ(dlg->topRow, 60) << "one bound for all";
+  dlg->OnVScroll(2, 0);  // page up
+  EXPECT_EQ(dlg->topRow, 56);
+  dlg->OnMouseWheel(120);
+  EXPECT_EQ(dlg->topRow, 55);
+  dlg->OnVScroll(6, 0);
+  EXPECT_EQ(dlg->topRow, 0);
+  dlg->ScrollRowUp();
+  dlg->OnMouseWheel(120);
+  EXPECT_EQ(dlg->topRow, 0);
+  // Thumb dragging changes nothing until it is let go.
+  dlg->OnVScroll(5, 30);
+  EXPECT_EQ(dlg->topRow, 0);
+
+  // 3/4: bar 341 is reachable; the cells past it beep.
+  dlg->song->Reset(8, 3, 0, 1);
+  dlg->OnVScroll(7, 0);
+  dlg->OnVScroll(8, 0);
+  EXPECT_EQ(dlg->topRow, 82);
+  EXPECT_EQ(dlg->barLabels[12]->text(), "341");
+  EXPECT_TRUE(dlg->CellWithinLimit(12));
+  EXPECT_FALSE(dlg->CellWithinLimit(13));
+  const int beeps = dlg->beepCount;
+  dlg->OnMelodyBoxPress(13, 0, 0);
+  dlg->OnChordCellPress(14, 0, 0);
+  dlg->OnScorePress(15, 10, 10);
+  EXPECT_EQ(dlg->beepCount, beeps + 3);
+  dlg->OnMelodyBoxPress(12, 0, 2);
+  EXPECT_EQ(dlg->beepCount, beeps + 3);
+  EXPECT_EQ(dlg->cursorBar, 12);
+  EXPECT_EQ(dlg->cursorEighth, 2);
+}
+
+TEST_F(WindowHandlersTest, CellPressesMoveTheCursorsWithinTheMetre) {
+  Start();
+  dlg->song->Reset(8, 3, 0, 1);
+  int beeps = dlg->beepCount;
+  dlg->OnChordCellPress(1, 0, 3);  // beat 4 of a 3/4 bar
+  EXPECT_EQ(dlg->beepCount, beeps + 1);
+  dlg->OnMelodyBoxPress(1, 0, 6);
+  EXPECT_EQ(dlg->beepCount, beeps + 2);
+  dlg->OnChordCellPress(1, 0, 2);
+  EXPECT_EQ(dlg->cursorBar, 1);
+  EXPECT_EQ(dlg->cursorEighth, 4);
+  int row = 0, column = 0;
+  CChordCellPicture::GetCursor(1, &row, &column);
+  EXPECT_EQ(column, 2);
+  // The score row: the eighth under the click.
+  const int w = g_scorePicture->RowWidth(2) / 8;
+  dlg->OnScorePress(2, 3 * w + 2, 20);
+  EXPECT_EQ(dlg->cursorBar, 2);
+  EXPECT_EQ(dlg->cursorEighth, 3);
+  dlg->OnScorePress(2, 7 * w + 2, 20);  // past the bar's six eighths
+  EXPECT_EQ(dlg->cursorEighth, 0);
+  CMelodyBoxPicture::GetMelodyBoxCursor(2, &row, &column);
+  EXPECT_EQ(column, 0);
+}
+
+TEST_F(WindowHandlersTest, DoubleClicksSetAndClearTheRange) {
+  Start();
+  struct Step {
+    int cell;
+    int first, last;
+  } steps[] = {
+      {3, 3, 3},     // no range: one bar
+      {6, 3, 6},     // after it: the end
+      {1, 1, 6},     // before it: the start
+      {4, 1, 4},     // inside: the end
+      {4, -1, -1},   // the end again: cleared
+      {2, 2, 2},
+  };
+  for (const Step& s : steps) {
+    dlg->OnScoreDoubleClick(s.cell);
+    EXPECT_EQ(dlg->rangeFirst, s.first) << s.cell;
+    EXPECT_EQ(dlg->rangeLast, s.last) << s.cell;
+  }
+  // The range is in song bars: it follows the page.
+  dlg->OnVScroll(1, 0);
+  dlg->OnScoreDoubleClick(0);
+  EXPECT_EQ(dlg->rangeLast, 4);
+}
+
+TEST_F(WindowHandlersTest, MetreChangeCancelKeepsMetreAndSong) {
+  WriteSong(folder / "data_kv.dat", 12, 3);
+  Start();
+  ASSERT_EQ(dlg->metreList->currentIndex(), 1);
+  dlg->song->cells[0].slot[0] = 62;
+  cantrel_test::Sink().QueueAnswer(plat::kIdCancel);
+  dlg->metreList->setCurrentIndex(0);
+  dlg->OnMetreChange();
+  EXPECT_EQ(dlg->metreList->currentIndex(), 1);
+  EXPECT_EQ(dlg->song->beats_per_bar, 3);
+  EXPECT_EQ(dlg->song->bar_count, 12);
+  EXPECT_EQ(dlg->song->cells[0].slot[0], 62);
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            std::vector<std::string>{"拍子を変更すると、曲データがリセットされます。"});
+
+  // OK resets the song in 4/4; keeping the title is asked.
+  cantrel_test::Sink().Clear();
+  dlg->song->info.SetText(SongInfoBlock::kTitle, SongInfoBlock::kTitleSize, "Kept");
+  cantrel_test::Sink().QueueAnswer(plat::kIdOk);
+  cantrel_test::Sink().QueueAnswer(plat::kIdOk);
+  dlg->metreList->setCurrentIndex(0);
+  dlg->OnMetreChange();
+  EXPECT_EQ(dlg->song->beats_per_bar, 4);
+  EXPECT_EQ(dlg->song->bar_count, 8);
+  EXPECT_EQ(dlg->barCountSpin->value(), 8);
+  EXPECT_EQ(dlg->barCountSpin->maximum(), 256);
+  EXPECT_EQ(dlg->song->info.GetText(SongInfoBlock::kTitle, SongInfoBlock::kTitleSize), "Kept");
+  EXPECT_EQ(dlg->metreList->currentIndex(), 0);
+}
+
+TEST_F(WindowHandlersTest, AMetreChangeWhoseSaveFailsKeepsTheSong) {
+  Start();
+  dlg->song->cells[0].slot[0] = 65;
+  // 4/4 to 6/8 converts the song; the working file cannot be written.
+  fs::create_directories(folder / "data_kv.dat" / "blocker");
+  cantrel_test::Sink().QueueAnswer(plat::kIdOk);
+  dlg->metreList->setCurrentIndex(2);
+  dlg->OnMetreChange();
+  EXPECT_EQ(dlg->song->beats_per_bar, 3);
+  EXPECT_EQ(dlg->song->metre_kind, 2);
+  EXPECT_EQ(dlg->song->cells[0].slot[0], 65) << "the converted song, not an older one";
+  EXPECT_EQ(dlg->metreList->currentIndex(), 2);
+  EXPECT_GE(cantrel_test::Sink().Count(), 2u) << "the question and the failed save";
+  fs::remove_all(folder / "data_kv.dat");
+}
+
+TEST_F(WindowHandlersTest, TheCategoryListRefillsTheStylesAndWhatIsSavedIsWhatIsShown) {
+  Start();
+  const int before = dlg->categoryList->currentIndex();
+  const int next = (before + 1) % dlg->categoryList->count();
+  dlg->categoryList->setCurrentIndex(next);
+  dlg->OnCategoryChange();
+  ASSERT_GT(dlg->styleList->count(), 0);
+  const int slot = dlg->styleList->currentData().toInt();
+  EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kStyleCategory), next);
+  EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kStyleSlot), slot);
+  dlg->ExitCommand();
+  PumpUntil([&]() { return !dlg->isVisible(); });
+  dlg.reset();
+  Start();
+  EXPECT_EQ(dlg->categoryList->currentIndex(), next);
+  EXPECT_EQ(dlg->styleList->currentData().toInt(), slot);
+}
+
+TEST_F(WindowHandlersTest, TheKeyListSetsTheSongsKey) {
+  Start();
+  dlg->keyList->setCurrentIndex(5);
+  dlg->OnKeyChange();
+  EXPECT_EQ(dlg->song->key_index, 5);
+}
+
+TEST_F(WindowHandlersTest, TheBarCountIsAtLeastOne) {
+  Start();
+  EXPECT_EQ(dlg->barCountSpin->minimum(), 1);
+  dlg->SetBarCount(0);
+  EXPECT_EQ(dlg->song->bar_count, 1);
+  dlg->barCountSpin->setValue(20);
+  EXPECT_EQ(dlg->song->bar_count, 20) << "the spin reaches the song once ready";
+  dlg->SetBarCount(5000);
+  EXPECT_EQ(dlg->song->bar_count, 256);
+}
+
+TEST_F(WindowHandlersTest, CopyingAndGrowingStopAtTheSongsLimit) {
+  Start();
+  dlg->song->cells[0].slot[0] = 67;
+  dlg->CopyBarTo(10, 0);
+  EXPECT_EQ(dlg->song->bar_count, 11);
+  EXPECT_EQ(dlg->song->cells[80].slot[0], 67);
+  dlg->CopyBarTo(2, 50);  // a source past the end: nothing
+  EXPECT_EQ(dlg->song->bar_count, 11);
+  int beeps = dlg->beepCount;
+  dlg->CopyBarTo(256, 0);  // would pass 1024 beats
+  EXPECT_EQ(dlg->beepCount, beeps + 1);
+  EXPECT_EQ(dlg->song->bar_count, 11);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  // A note that ends past the song's last eighth adds a bar.
+  EXPECT_TRUE(dlg->GrowForNote(10, 6, 3, 0));  // a quarter from the last bar's seventh eighth
+  EXPECT_EQ(dlg->song->bar_count, 11) << "ends with the song";
+  EXPECT_TRUE(dlg->GrowForNote(10, 6, 4, 0));  // a dotted quarter does not
+  EXPECT_EQ(dlg->song->bar_count, 12);
+  EXPECT_TRUE(dlg->GrowForNote(10, 6, 1, 0));  // an eighth fits
+  EXPECT_EQ(dlg->song->bar_count, 12);
+  EXPECT_TRUE(dlg->GrowForNote(11, 7, 0, 1));  // a sixteenth on the second half: fits
+  EXPECT_EQ(dlg->song->bar_count, 12);
+  dlg->SetBarCount(256);
+  beeps = dlg->beepCount;
+  EXPECT_FALSE(dlg->GrowForNote(255, 7, 10, 0));
+  EXPECT_EQ(dlg->beepCount, beeps + 1);
+  EXPECT_EQ(dlg->song->bar_count, 256);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(ScoreDropTest, OnlyExactScoreTextsAreAccepted) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int bar, copy;
+  } cases[] = {
+      {"score:Copy:3", true, 3, 1},
+      {"score:Import:0", true, 0, 0},
+      {"score:Copy:1023", true, 1023, 1},
+      {"score:Copy:0012", true, 12, 1},
+      {"score:Copy:1024", false, 0, 0},
+      {"score:Copy:-3", false, 0, 0},
+      {"score:Copy:99999999999", false, 0, 0},
+      {"score:Copy:3x", false, 0, 0},
+      {"score:Copy:", false, 0, 0},
+      {"score:Copy: 3", false, 0, 0},
+      {"Copy:3", false, 0, 0},
+      {"score:Move:3", false, 0, 0},
+      {"", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    int bar = -7, copy = -7;
+    EXPECT_EQ(CBrevantDlg::ParseScoreDrop(c.text, &bar, &copy), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(bar, c.bar) << c.text;
+      EXPECT_EQ(copy, c.copy) << c.text;
+    } else {
+      EXPECT_EQ(bar, -7) << c.text;
+    }
+  }
+}
+
+TEST_F(WindowHandlersTest, SyllablesFitTheirSlot) {
+  Start();
+  struct Case {
+    const char* text;
+    std::vector<std::string> syllables;
+  } cases[] = {
+      {"a bc defghijklm", {"a", "bc", "defghij", "klm"}},
+      {"ab\r\ncd", {"ab", "cd"}},
+      {"ab\ncd", {"ab", "cd"}},
+      {"ab　cd", {"ab", "cd"}},
+      {"abcdefg hi", {"abcdefg", "hi"}},
+      // A double-byte character at the seventh byte starts the next syllable.
+      {"abcdefあい", {"abcdef", "あい"}},
+      {"あいうえお", {"あいう", "えお"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> got;
+    const char* p = c.text;
+    for (int guard = 0; *p && guard < 20; ++guard) {
+      char slot[8];
+      std::memset(slot, 'Z', sizeof slot);
+      const int used = dlg->NextSyllable(p, slot);
+      ASSERT_GT(used, 0) << c.text;
+      EXPECT_EQ(slot[7], '\0') << c.text;
+      EXPECT_LE(std::strlen(slot), 7u) << c.text;
+      got.emplace_back(slot);
+      p += used;
+    }
+    EXPECT_EQ(got, c.syllables) << c.text;
+  }
+}
+
+TEST_F(WindowHandlersTest, JoinsThatPassTheSlotAreRefused) {
+  Start();
+  CSongData& s = *dlg->song;
+  s.cells[0].slot[0] = 60;
+  s.cells[1].slot[0] = NoteSlotHold;
+  s.cells[2].slot[0] = 62;
+  s.cells[2].slot[1] = 0;   // pitch 0 is no note for the lyrics
+  s.cells[3].slot[0] = 64;
+  s.cells[5].slot[0] = 65;
+  std::strcpy(s.cells[2].lyric[0], "abcde");
+  std::strcpy(s.cells[3].lyric[0], "x");
+  std::strcpy(s.cells[5].lyric[0], "y");
+  std::strcpy(s.cells[2].lyric[1], "keep");
+
+  EXPECT_TRUE(dlg->PrependToNextLyric("Q", 0, 0));
+  EXPECT_STREQ(s.cells[2].lyric[0], "Qabcde");
+  EXPECT_FALSE(dlg->PrependToNextLyric("RS", 0, 0)) << "eight bytes";
+  EXPECT_STREQ(s.cells[2].lyric[0], "Qabcde");
+  EXPECT_STREQ(s.cells[2].lyric[1], "keep") << "the neighbouring slot is untouched";
+  EXPECT_FALSE(dlg->PrependToNextLyric("z", 5, 2)) << "no note after the last";
+
+  // Inserting shifts every later lyric one note on; the last falls off.
+  EXPECT_TRUE(dlg->InsertLyricShifting("new", 0, 0));
+  EXPECT_STREQ(s.cells[2].lyric[0], "new");
+  EXPECT_STREQ(s.cells[3].lyric[0], "Qabcde");
+  EXPECT_STREQ(s.cells[5].lyric[0], "x");
+  EXPECT_STREQ(s.cells[2].lyric[1], "keep");
+  EXPECT_FALSE(dlg->InsertLyricShifting("12345678", 0, 0));
+  EXPECT_STREQ(s.cells[2].lyric[0], "new");
+
+  int cell = 0, half = 0;
+  dlg->cursorHalf = 1;
+  dlg->CursorCell(&cell, &half, 3, 5);
+  EXPECT_EQ(cell, 3 * 4 * 2 + 5);
+  EXPECT_EQ(half, 1);
+}
+
+}  // namespace
