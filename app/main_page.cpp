@@ -27,8 +27,6 @@
 
 namespace {
 
-Rect ToRect(const PageRect& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
-
 void Place(QWidget* w, const PageRect& r) {
   if (w) w->setGeometry(r.left, r.top, r.Width(), r.Height());
 }
@@ -125,10 +123,10 @@ void CBrevantDlg::CreateToolbarButtons() {
     COffScreenControl* control = toolbarControls[code];
     control->setToolTip(plat::ToQString(GetToolTipText(b.tipId)));
     if (code == 0) {
-      g_toolbarButtons = new CButtonPicture(press, release, control, ToRect(b.rect), b.caption,
+      g_toolbarButtons = new CButtonPicture(press, release, control, (b.rect), b.caption,
                                             b.upBitmap, b.downBitmap, code);
     } else {
-      g_toolbarButtons->AddButton(control, ToRect(b.rect), b.caption, b.upBitmap, b.downBitmap,
+      g_toolbarButtons->AddButton(control, (b.rect), b.caption, b.upBitmap, b.downBitmap,
                                   code);
     }
     control->show();
@@ -146,7 +144,7 @@ void CBrevantDlg::MoveToolbarButtons() {
   }
   for (int code = 0; code < kToolbarButtonCount; ++code) {
     const ToolbarButtonPlace& b = layout_.toolbar[code];
-    CButtonPicture::MoveButton(code, ToRect(b.rect), b.caption, b.upBitmap, b.downBitmap);
+    CButtonPicture::MoveButton(code, (b.rect), b.caption, b.upBitmap, b.downBitmap);
     CButtonPicture::DrawButton(code);
   }
   CButtonPicture::BlitRange(0, kToolbarButtonCount - 1);
@@ -163,7 +161,7 @@ void CBrevantDlg::SetPlayCaption(int stopped) {
 }
 
 void CBrevantDlg::CreateKnob() {
-  knob = std::make_unique<CKnobPicture>(knobControl, ToRect(layout_.knob), 0, 100);
+  knob = std::make_unique<CKnobPicture>(knobControl, (layout_.knob), 0, 100);
   knobControl->SetId(0);
   CKnobPicture::SetBackgroundColor(0xC8C2C2, 0);
   CKnobPicture::SetCenterColor(255, 126, 126, 0);
@@ -229,7 +227,7 @@ void CBrevantDlg::CreateChordCells() {
   auto release = [](int, int, int) {};
   chordCells.reset();
   for (int c = 0; c < g_barsPerPage; ++c) {
-    const Rect r = ToRect(layout_.chordCells[c]);
+    const Rect r = (layout_.chordCells[c]);
     if (c == 0) {
       chordCells = std::make_unique<CChordCellPicture>(chordCellControls[0], r, 1, 4, nullptr,
                                                        press, release);
@@ -247,7 +245,7 @@ void CBrevantDlg::CreateMelodyBox() {
   };
   melodyBox.reset();
   for (int c = 0; c < g_barsPerPage; ++c) {
-    const Rect r = ToRect(layout_.melodyBoxes[c]);
+    const Rect r = (layout_.melodyBoxes[c]);
     if (c == 0) {
       melodyBox = std::make_unique<CMelodyBoxPicture>(melodyBoxControls[0], r, 1, 8, nullptr,
                                                       press, nullptr);
@@ -273,7 +271,7 @@ void CBrevantDlg::CreateScorePage() {
   g_scorePicture = nullptr;
   const int low = config.scoreLow, high = config.scoreHigh;
   for (int c = 0; c < g_barsPerPage; ++c) {
-    const Rect r = ToRect(layout_.scoreRows[c]);
+    const Rect r = (layout_.scoreRows[c]);
     if (c == 0) {
       g_scorePicture = new CRhythmStaffPicture(scoreControls[0], r, low, high, click, 960, 240,
                                                doubleClick);
@@ -289,7 +287,7 @@ void CBrevantDlg::CreateScorePage() {
   for (int h = 0; h < layout_.headerCount; ++h) {
     const int id = g_barsPerPage + h;
     COffScreenControl* control = scoreControls[kMaxBarCells + h];
-    g_scorePicture->AddRow(control, ToRect(layout_.headers[h]), low, high, 240);
+    g_scorePicture->AddRow(control, (layout_.headers[h]), low, high, 240);
     control->SetId(id);
     g_scorePicture->ShowKeySignature(id, 1);
   }
@@ -409,7 +407,7 @@ void CBrevantDlg::ClearChordCursors() {
 
 void CBrevantDlg::CreateBarCounter() {
   static const std::array<int, 10> kDigits = {241, 242, 243, 244, 245, 246, 247, 248, 249, 240};
-  barCounter = std::make_unique<CCounterPicture>(counterControl, ToRect(layout_.counter), 3, kDigits);
+  barCounter = std::make_unique<CCounterPicture>(counterControl, (layout_.counter), 3, kDigits);
   counterControl->SetId(0);
   CCounterPicture::SetValue(0, topRow * g_barsPerRow + std::max(cursorBar, 0) + 1);
   counterControl->show();

@@ -1,5 +1,6 @@
 #include "app/melody_box.h"
 
+#include "draw/cell_grid.h"
 #include "draw/text_limits.h"
 #include "song/song_data.h"
 #include "util/gne.h"
@@ -58,17 +59,7 @@ Cell* CellAt(int i, int row, int column) {
 }
 
 void CheckSize(int* rows, int* columns) {
-  if (*rows > CMelodyBoxPicture::kMaxRows || *columns > CMelodyBoxPicture::kMaxColumns) {
-    GneMessageBox("error");
-    *rows = CMelodyBoxPicture::kMaxRows;
-    *columns = CMelodyBoxPicture::kMaxColumns;
-  }
-  *rows = std::max(*rows, 1);
-  *columns = std::max(*columns, 1);
-}
-
-const char* BlockSlot(const char* block, int row, int column) {
-  return block + row * CMelodyBoxPicture::kBlockRowStride + column * CMelodyBoxPicture::kSlotText;
+  cell_grid::CheckSize(rows, columns, CMelodyBoxPicture::kMaxRows, CMelodyBoxPicture::kMaxColumns);
 }
 
 plat::ColorRef TextColour(int kind) {
@@ -155,16 +146,12 @@ void CMelodyBoxPicture::LayoutMelodyBoxCells(int i, const char* block) {
   Box& b = State().boxes[i];
   b.cursorRow = -1;
   b.cursorColumn = -1;
-  const double e = (b.height - 2) / static_cast<double>(b.rows);
-  const double g = (b.width - 2) / static_cast<double>(b.columns);
   for (int r = 0; r < b.rows; ++r) {
     for (int c = 0; c < b.columns; ++c) {
       Cell& cell = b.cells[r][c];
-      cell.rect.top = static_cast<int>(r * e + 2.0);
-      cell.rect.bottom = static_cast<int>(cell.rect.top + e - 2.0);
-      cell.rect.left = static_cast<int>(c * g + 2.0);
-      cell.rect.right = static_cast<int>(cell.rect.left + g - 2.0);
-      const std::string text = block ? SlotText(BlockSlot(block, r, c), kSlotText) : std::string();
+      cell.rect = cell_grid::CellRect(r, c, b.rows, b.columns, b.width, b.height);
+      const std::string text =
+          block ? SlotText(cell_grid::BlockSlot(block, r, c), kSlotText) : std::string();
       CopyToSlot(cell.text, sizeof cell.text, text);
       cell.shown = 1;
       cell.active = 1;
@@ -264,7 +251,8 @@ void CMelodyBoxPicture::SetMelodyBoxAllTexts(int i, const char* block) {
   Box& b = State().boxes[i];
   for (int r = 0; r < b.rows; ++r) {
     for (int c = 0; c < b.columns; ++c) {
-      const std::string text = block ? SlotText(BlockSlot(block, r, c), kSlotText) : std::string();
+      const std::string text =
+          block ? SlotText(cell_grid::BlockSlot(block, r, c), kSlotText) : std::string();
       CopyToSlot(b.cells[r][c].text, kCellText, text);
     }
   }
@@ -283,22 +271,14 @@ void CMelodyBoxPicture::MoveMelodyBox(int i, const Rect& rect) {
 }
 
 void CMelodyBoxPicture::HitTestMelodyBox(int i, int x, int y, int* row, int* column) {
-  int hr = -1, hc = -1;
-  if (Valid(i)) {
-    const Box& b = State().boxes[i];
-    for (int r = 0; r < b.rows && hr < 0; ++r) {
-      for (int c = 0; c < b.columns; ++c) {
-        const Rect& rc = b.cells[r][c].rect;
-        if (rc.left <= x && x <= rc.right && rc.top <= y && y <= rc.bottom) {
-          hr = r;
-          hc = c;
-          break;
-        }
-      }
-    }
+  if (!Valid(i)) {
+    if (row) *row = -1;
+    if (column) *column = -1;
+    return;
   }
-  if (row) *row = hr;
-  if (column) *column = hc;
+  const Box& b = State().boxes[i];
+  cell_grid::HitTest(b.rows, b.columns, x, y,
+                     [&b](int r, int c) -> const Rect& { return b.cells[r][c].rect; }, row, column);
 }
 
 plat::ColorRef CMelodyBoxPicture::CellFill(int i, int row, int column) {

@@ -3,6 +3,8 @@
 // controls and pictures builds on these.
 #pragma once
 
+#include "platform/qt/dc.h"
+
 // Screen layout modes 0-6.
 constexpr int kScreenModeCount = 7;
 
@@ -64,15 +66,8 @@ constexpr int kMaxBarCells = 48;
 constexpr int kMaxHeaderRows = 12;
 constexpr int kTopLineControls = 11;
 
-struct PageRect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int Width() const { return right - left; }
-  int Height() const { return bottom - top; }
-  bool operator==(const PageRect& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-  bool operator!=(const PageRect& o) const { return !(*this == o); }
-};
+// Rectangles of the page: (left, top)-(right, bottom), the far edges outside.
+using PageRect = plat::Rect;
 
 struct ToolbarButtonPlace {
   int code = 0;

@@ -1,5 +1,6 @@
 #include "draw/chord_cell_picture.h"
 
+#include "draw/cell_grid.h"
 #include "draw/text_limits.h"
 #include "util/gne.h"
 
@@ -52,20 +53,12 @@ bool ValidCell(int grid, int row, int column) {
   return row >= 0 && row < g.rows && column >= 0 && column < g.columns;
 }
 
-// Rows and columns within the limits; too large shows "error" and gives the full size.
 void CheckSize(int* rows, int* columns) {
-  if (*rows > CChordCellPicture::kMaxRows || *columns > CChordCellPicture::kMaxColumns) {
-    GneMessageBox("error");
-    *rows = CChordCellPicture::kMaxRows;
-    *columns = CChordCellPicture::kMaxColumns;
-  }
-  // A grid needs at least one cell (its steps are the size divided by rows and columns).
-  *rows = std::max(*rows, 1);
-  *columns = std::max(*columns, 1);
+  cell_grid::CheckSize(rows, columns, CChordCellPicture::kMaxRows, CChordCellPicture::kMaxColumns);
 }
 
 const char* BlockSlot(const char* block, int row, int column) {
-  return block + row * CChordCellPicture::kBlockRowStride + column * CChordCellPicture::kSlotText;
+  return cell_grid::BlockSlot(block, row, column);
 }
 
 }  // namespace
@@ -131,15 +124,10 @@ void CChordCellPicture::LayoutCells(int grid, const char* block) {
   Grid& g = State().grids[grid];
   g.cursorRow = -1;
   g.cursorColumn = -1;
-  const double rowStep = (g.height - 2) / static_cast<double>(g.rows);
-  const double columnStep = (g.width - 2) / static_cast<double>(g.columns);
   for (int i = 0; i < g.rows; ++i) {
     for (int j = 0; j < g.columns; ++j) {
       Cell& c = g.cells[i][j];
-      c.rect.top = static_cast<int>(i * rowStep + 2.0);
-      c.rect.bottom = static_cast<int>(c.rect.top + rowStep - 2.0);
-      c.rect.left = static_cast<int>(j * columnStep + 2.0);
-      c.rect.right = static_cast<int>(c.rect.left + columnStep - 2.0);
+      c.rect = cell_grid::CellRect(i, j, g.rows, g.columns, g.width, g.height);
       const std::string text = block ? SlotText(BlockSlot(block, i, j), kSlotText) : std::string();
       CopyToSlot(c.text, sizeof c.text, text);
       c.shown = 1;
@@ -299,22 +287,14 @@ int CChordCellPicture::ContainsText(int grid, const std::string& text) {
 }
 
 void CChordCellPicture::HitTest(int grid, int x, int y, int* row, int* column) {
-  int r = -1, c = -1;
-  if (Valid(grid)) {
-    const Grid& g = State().grids[grid];
-    for (int i = 0; i < g.rows && r < 0; ++i) {
-      for (int j = 0; j < g.columns; ++j) {
-        const Rect& rc = g.cells[i][j].rect;
-        if (rc.left <= x && x <= rc.right && rc.top <= y && y <= rc.bottom) {
-          r = i;
-          c = j;
-          break;
-        }
-      }
-    }
+  if (!Valid(grid)) {
+    if (row) *row = -1;
+    if (column) *column = -1;
+    return;
   }
-  if (row) *row = r;
-  if (column) *column = c;
+  const Grid& g = State().grids[grid];
+  cell_grid::HitTest(g.rows, g.columns, x, y,
+                     [&g](int i, int j) -> const Rect& { return g.cells[i][j].rect; }, row, column);
 }
 
 void CChordCellPicture::DrawGrid(int grid) {

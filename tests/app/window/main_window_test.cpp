@@ -10,6 +10,7 @@
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "song/song_data.h"
+#include "tests/app/window/window_test_util.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Pred>
-void PumpUntil(Pred done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using window_test::PumpUntil;
 
 class MainWindowTest : public ::testing::Test {
  protected:

@@ -15,6 +15,7 @@
 #include "platform/core/midi_devices.h"
 #include "platform/qt/app_message.h"
 #include "song/song_data.h"
+#include "tests/app/window/window_test_util.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <typename Pred>
-void PumpUntil(Pred done) {
-  QElapsedTimer t;
-  t.start();
-  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
+using window_test::PumpUntil;
 
 void Pump() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
