@@ -14,6 +14,7 @@
 #include "platform/core/encoding.h"
 #include "platform/core/message_sink.h"
 #include "platform/qt/app_message.h"
+#include "platform/qt/text_drag_drop.h"
 #include "song/song_data.h"
 #include "util/gne.h"
 #include "util/gne_text.h"
@@ -23,9 +24,11 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QThread>
+#include <QCursor>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -475,6 +478,80 @@ void CBrevantDlg::OnScorePress(int row, int x, int y) {
   }
   SetNoteCursor(row, eighth, half);
   FocusLyricBox();
+  // Dragging on from here copies the bar elsewhere.
+  dragRow_ = row;
+  dragStart_ = QPoint(x, y);
+}
+
+void CBrevantDlg::OnScoreMove(int row, int x, int y) {
+  if (dragRow_ < 0 || row != dragRow_) return;
+  if (!(QApplication::mouseButtons() & Qt::LeftButton)) {
+    dragRow_ = -1;
+    return;
+  }
+  if ((QPoint(x, y) - dragStart_).manhattanLength() < QApplication::startDragDistance()) return;
+  const int bar = SongBarOfCell(dragRow_);
+  dragRow_ = -1;
+  // A fresh drop target for the drag, as the window always had.
+  dropTarget = std::make_unique<CDropTarget>(
+      [this](const char* text, int px, int py) { OnScoreDrop(text, px, py); },
+      [this](const char*, int px, int py) { OnScoreDragOver(px, py); });
+  dropTarget->Register(this);
+  char text[256] = {};
+  std::snprintf(text, sizeof text, "score:Copy:%d", bar);
+  DROPSRC* source = new DROPSRC("DROPSRC.TXT", text, static_cast<int>(std::strlen(text)));
+  source->AddRef();
+  source->DoDragDrop(scoreControls[row]);
+  source->Release();
+}
+
+int CBrevantDlg::BarCellAt(int x, int y) const {
+  for (int c = 0; c < g_barsPerPage; ++c) {
+    const PageRect& r = layout_.scoreRows[c];
+    const PageRect& top = layout_.chordCells[c];
+    if (x >= r.left && x < r.right && y >= std::min(top.top, r.top) && y < r.bottom) return c;
+  }
+  return -1;
+}
+
+void CBrevantDlg::OnScoreDragOver(int x, int y) {
+  const int cell = BarCellAt(x, y);
+  if (cell < 0 || !g_scorePicture) return;
+  for (int c = 0; c < g_barsPerPage; ++c) g_scorePicture->ClearHighlights(c);
+  g_scorePicture->AddHighlight(cell, 0, g_scorePicture->RowWidth(cell), plat::Rgb(210, 230, 255));
+  for (int c = 0; c < g_barsPerPage; ++c) g_scorePicture->DrawRow(c);
+  g_scorePicture->BlitAll();
+}
+
+void CBrevantDlg::OnScoreDrop(const char* text, int x, int y) {
+  if (!song || !text) return;
+  song->TakeUndoSnapshot();
+  const int cell = BarCellAt(x, y);
+  if (cell < 0) {
+    // Outside the page: the import tool takes bars when it is there.
+    Beep(300);
+    return;
+  }
+  int bar = 0, copy = 0;
+  if (!ParseScoreDrop(text, &bar, &copy)) {
+    ErrorMsg(0);
+    return;
+  }
+  const int target = SongBarOfCell(cell);
+  if (copy == 0) {
+    DropImportBar(target, bar);
+  } else if (rangeFirst >= 0 && bar >= rangeFirst && bar <= rangeLast) {
+    for (int b = rangeFirst; b <= rangeLast; ++b) CopyBarTo(target + (b - rangeFirst), b);
+  } else {
+    CopyBarTo(target, bar);
+  }
+  rangeFirst = rangeLast = -1;
+  DrawRangeHighlight();
+  RefreshScore(1);
+}
+
+void CBrevantDlg::DropImportBar(int target, int importBar) {
+  seamLog.push_back("DropImportBar:" + std::to_string(target) + ":" + std::to_string(importBar));
 }
 
 void CBrevantDlg::OnScoreDoubleClick(int row) {

@@ -17,6 +17,7 @@
 #include "platform/qt/app_message.h"
 #include "platform/qt/dc.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/text_drag_drop.h"
 #include "platform/qt/ui_timer.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
@@ -206,6 +207,12 @@ bool CBrevantDlg::OnInitDialog() {
   isReady = 0;
   g_mainDialog = this;
   auditionNote = -1;
+
+  // Bars dragged from the score are dropped on the window as texts.
+  dropTarget = std::make_unique<CDropTarget>(
+      [this](const char* text, int x, int y) { OnScoreDrop(text, x, y); },
+      [this](const char*, int x, int y) { OnScoreDragOver(x, y); });
+  dropTarget->Register(this);
 
   // Tempo spin.
   tempoSpin->setRange(30, 210);

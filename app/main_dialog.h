@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPoint>
 
 #include <filesystem>
 #include <memory>
@@ -30,6 +31,7 @@ class CChordCellPicture;
 class CMelodyBoxPicture;
 class CKnobPicture;
 class CCounterPicture;
+class CDropTarget;
 
 namespace plat {
 struct AppMessage;
@@ -148,6 +150,14 @@ class CBrevantDlg : public QDialog {
   // ---- messages ------------------------------------------------------------------------------
   void WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam);
   void OnReadyMessage();
+  // Texts dragged over and dropped on the window (the score's bars).
+  void OnScoreDragOver(int x, int y);
+  void OnScoreDrop(const char* text, int x, int y);
+  // The bar cell whose score row lies under a point of the window, -1 when none.
+  int BarCellAt(int x, int y) const;
+  // A move over a score row with the button held starts the drag of its bar.
+  void OnScoreMove(int row, int x, int y);
+  void DropImportBar(int target, int importBar);
   // Files dropped on the window: one opens, several are refused.
   void OnDropFiles(const std::vector<std::filesystem::path>& files);
 
@@ -295,6 +305,7 @@ class CBrevantDlg : public QDialog {
   std::unique_ptr<CMelodyBoxPicture> melodyBox;
   std::unique_ptr<CKnobPicture> knob;
   std::unique_ptr<CCounterPicture> barCounter;
+  std::unique_ptr<CDropTarget> dropTarget;
   PageRect barLabelRects[kMaxBarCells];
 
   const QIcon& Icon() const { return icon_; }
@@ -332,4 +343,6 @@ class CBrevantDlg : public QDialog {
   bool released_ = false;
   bool exiting_ = false;
   PageLayout layout_{};
+  int dragRow_ = -1;  // the score row pressed, while a drag of its bar may start
+  QPoint dragStart_;
 };

@@ -12,6 +12,7 @@
 #include "draw/main_dialog_helper.h"
 #include "draw/staff_picture.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/text_drag_drop.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "util/gne.h"
@@ -282,6 +283,9 @@ void CBrevantDlg::CreateScorePage() {
     g_scorePicture->SetClefVisible(c, 0);
     g_scorePicture->ShowBarLines(c, 1);
     g_scorePicture->SetRightClickCallback(c, rightClick);
+    g_scorePicture->SetMoveCallback(c, [](int x, int y, int id) {
+      if (g_mainDialog) g_mainDialog->OnScoreMove(id, x, y);
+    });
     g_scorePicture->SetRightBarLine(c, layout_.rightBarLine[c] ? 1 : 0);
   }
   for (int h = 0; h < layout_.headerCount; ++h) {
@@ -421,6 +425,7 @@ void CBrevantDlg::ReleasePicturesAndPanels() {
   delete buttons;
   delete g_scorePicture;
   g_scorePicture = nullptr;
+  dropTarget.reset();
   knob.reset();
   chordCells.reset();
   melodyBox.reset();

@@ -14,6 +14,7 @@
 #include "platform/core/folders.h"
 #include "platform/core/midi_devices.h"
 #include "platform/qt/app_message.h"
+#include "platform/qt/text_drag_drop.h"
 #include "song/song_data.h"
 #include "tests/app/window/window_test_util.h"
 #include "tests/support/test_support.h"
@@ -23,7 +24,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QDropEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSpinBox>
 
@@ -694,6 +697,70 @@ TEST_F(WindowHandlersTest, JoinsThatPassTheSlotAreRefused) {
   dlg->CursorCell(&cell, &half, 3, 5);
   EXPECT_EQ(cell, 3 * 4 * 2 + 5);
   EXPECT_EQ(half, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowHandlersTest, DroppedScoreTextsCopyBars) {
+  Start();
+  CSongData& s = *dlg->song;
+  for (int bar = 0; bar < 8; ++bar) s.cells[bar * 8].slot[0] = 60 + bar;
+  const PageLayout& L = dlg->Layout();
+  auto centre = [&](int cell) {
+    const PageRect& r = L.scoreRows[cell];
+    return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  EXPECT_EQ(dlg->BarCellAt(centre(5).x(), centre(5).y()), 5);
+  EXPECT_EQ(dlg->BarCellAt(1, 1), -1);
+
+  // Bar 3 onto bar 10 with the range 2..5 selected: bars 2-5 onto 10-13.
+  dlg->rangeFirst = 2;
+  dlg->rangeLast = 5;
+  dlg->OnScoreDrop("score:Copy:3", centre(10).x(), centre(10).y());
+  EXPECT_EQ(s.bar_count, 14);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(s.cells[(10 + i) * 8].slot[0], 62 + i) << i;
+  EXPECT_EQ(dlg->rangeFirst, -1);
+  EXPECT_EQ(dlg->rangeLast, -1);
+  // With the range 6..8, bar 3 alone.
+  dlg->rangeFirst = 6;
+  dlg->rangeLast = 8;
+  dlg->OnScoreDrop("score:Copy:3", centre(1).x(), centre(1).y());
+  EXPECT_EQ(s.cells[8].slot[0], 63);
+  EXPECT_EQ(s.cells[16].slot[0], 62) << "only one bar";
+  // It can be undone.
+  dlg->Undo();
+  EXPECT_EQ(s.cells[8].slot[0], 61);
+  // Import texts go to the import tool's bar; other texts are refused; outside the page, a beep.
+  dlg->OnScoreDrop("score:Import:2", centre(0).x(), centre(0).y());
+  EXPECT_TRUE(Logged(dlg->seamLog, "DropImportBar:0:2"));
+  cantrel_test::Sink().Clear();
+  dlg->OnScoreDrop("score:Copy:3x", centre(0).x(), centre(0).y());
+  dlg->OnScoreDrop("hello", centre(0).x(), centre(0).y());
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            (std::vector<std::string>{"CBrevantDlg error", "CBrevantDlg error"}));
+  const int beeps = dlg->beepCount;
+  dlg->OnScoreDrop("score:Copy:1", 1, 1);
+  EXPECT_EQ(dlg->beepCount, beeps + 1);
+  // Dragging over a bar highlights its row.
+  dlg->OnScoreDragOver(centre(4).x(), centre(4).y());
+  EXPECT_EQ(g_scorePicture->HighlightCount(4), 1);
+  EXPECT_EQ(g_scorePicture->HighlightCount(3), 0);
+}
+
+TEST_F(WindowHandlersTest, TheWindowTakesDroppedTextsThroughItsDropTarget) {
+  Start();
+  dlg->song->cells[0].slot[0] = 71;
+  const PageRect& r = dlg->Layout().scoreRows[6];
+  QMimeData data;
+  data.setText("score:Copy:0");
+  const QPoint at((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  ASSERT_NE(dlg->dropTarget, nullptr);
+  EXPECT_EQ(dlg->dropTarget->OnDragOver(&data, 1, at), kDropEffectCopy);
+  EXPECT_TRUE(dlg->dropTarget->OnDrop(&data, kDropEffectCopy, at));
+  EXPECT_EQ(dlg->song->cells[6 * 8].slot[0], 71);
+  EXPECT_TRUE(dlg->acceptDrops());
 }
 
 }  // namespace
