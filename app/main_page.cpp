@@ -357,11 +357,22 @@ void CBrevantDlg::RefreshMelodyBox(int all) {
     for (int b = 0; b < beats; ++b) SetMelodyBoxSub(source, c, b, &held);
   }
   if (cursorBar >= 0) {
-    for (int c = 0; c < CMelodyBoxPicture::Count(); ++c) CMelodyBoxPicture::ClearMelodyBoxCursor(c);
+    for (int c = 0; c < CMelodyBoxPicture::Count(); ++c) {
+      int row = -1, column = -1;
+      CMelodyBoxPicture::GetMelodyBoxCursor(c, &row, &column);
+      if (row >= 0 && c != cursorBar) {
+        CMelodyBoxPicture::ClearMelodyBoxCursor(c);
+        CMelodyBoxPicture::BlitMelodyBox(c);
+      }
+    }
     CMelodyBoxPicture::SetMelodyBoxCursor(cursorBar, 0, cursorEighth);
   }
-  CMelodyBoxPicture::DrawAllMelodyBoxes();
-  CMelodyBoxPicture::BlitAllMelodyBoxes();
+  // Only the boxes that were filled are drawn again.
+  for (int c = 0; c < g_barsPerPage; ++c) {
+    if (all != 1 && c != cursorBar) continue;
+    CMelodyBoxPicture::DrawMelodyBox(c);
+    CMelodyBoxPicture::BlitMelodyBox(c);
+  }
 }
 
 void CBrevantDlg::RedrawChordCells() {
