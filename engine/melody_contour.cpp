@@ -1,7 +1,10 @@
 // Pitch methods 1-4 of the melody: a Lagrange curve through four random
 // points, the direction method (random walk or rule tree) and the 1/f
 // fluctuation ladder.
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/melody.h"
@@ -311,19 +314,31 @@ int FluctuationPitch(int p1, int c, const char* weights, int length, int channel
   const int upper = part.range_high;
   const int lower = part.range_low;
   const int v = NextFluctuationValue(channel, p1, upper, lower, c);
+  // A strong tone lies within 12 semitones of any pitch, or nowhere: every
+  // search ends after 12 steps, whatever the range's bounds.
+  auto first_up = [weights](int from, int limit) {
+    const int64_t last = std::min<int64_t>(limit, static_cast<int64_t>(from) + 11);
+    for (int64_t q = from; q <= last; ++q)
+      if (Weight(weights, static_cast<int>(q)) >= ToneLevel8) return static_cast<int>(q);
+    return INT32_MIN;
+  };
+  auto first_down = [weights](int from, int limit) {
+    const int64_t last = std::max<int64_t>(limit, static_cast<int64_t>(from) - 11);
+    for (int64_t q = from; q >= last; --q)
+      if (Weight(weights, static_cast<int>(q)) >= ToneLevel8) return static_cast<int>(q);
+    return INT32_MIN;
+  };
   int rungs[21];
-  int p = (upper + lower) / 2;
-  while (p <= upper && Weight(weights, p) < ToneLevel8) ++p;
-  rungs[10] = p <= upper ? p : upper + 1;
+  const int middle = static_cast<int>((static_cast<int64_t>(upper) + lower) / 2);
+  const int start = first_up(middle, upper);
+  rungs[10] = start != INT32_MIN ? start : (upper < INT32_MAX ? upper + 1 : upper);
   for (int i = 11; i <= 20; ++i) {
-    int q = rungs[i - 1] + 1;
-    while (q <= upper && Weight(weights, q) < ToneLevel8) ++q;
-    rungs[i] = q <= upper ? q : rungs[i - 1];
+    const int q = rungs[i - 1] < INT32_MAX ? first_up(rungs[i - 1] + 1, upper) : INT32_MIN;
+    rungs[i] = q != INT32_MIN ? q : rungs[i - 1];
   }
   for (int i = 9; i >= 0; --i) {
-    int q = rungs[i + 1] - 1;
-    while (q >= lower && Weight(weights, q) < ToneLevel8) --q;
-    rungs[i] = q >= lower ? q : rungs[i + 1];
+    const int q = rungs[i + 1] > INT32_MIN + 1 ? first_down(rungs[i + 1] - 1, lower) : INT32_MIN;
+    rungs[i] = q != INT32_MIN ? q : rungs[i + 1];
   }
   int raw = rungs[10 + v];
   if (part.algorithm == 3 && p1 != 0 && (length == 48 || length == 32)) {

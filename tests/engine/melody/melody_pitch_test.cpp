@@ -249,6 +249,29 @@ TEST_F(MelodyPitchTest, FluctuationRestartsAfterARestAndRepeatsEighths) {
   }
 }
 
+TEST_F(MelodyPitchTest, FluctuationLadderWithoutStrongTonesOrWithAHugeRange) {
+  PartRecord& p = PlainMelodyPart();
+  p.algorithm = 4;
+  const char none[] = "xxxx555555555555";
+  const std::string w = Weights("CMPo");
+  struct Case {
+    const char* weights;
+    int low, high;
+  };
+  const Case cases[] = {{none, 60, 84}, {w.c_str(), 0, INT32_MAX}, {w.c_str(), INT32_MIN, 0},
+                        {none, 0, INT32_MAX}, {w.c_str(), 84, 60}};
+  for (const Case& c : cases) {
+    p.range_low = c.low;
+    p.range_high = c.high;
+    GneSeedRandomWith(2);
+    const int r = FluctuationPitch(0, 2, c.weights, 96, 1);
+    if (c.weights == none && c.high == 84) {
+      EXPECT_EQ(r, 85);  // no rung: one above the range
+    }
+    (void)r;
+  }
+}
+
 // ---- Leap control ---------------------------------------------------------------
 
 TEST_F(MelodyPitchTest, LeapIsResolvedDownwardToAStrongTone) {
