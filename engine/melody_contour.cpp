@@ -20,13 +20,13 @@ constexpr float kTwoPi = 6.2831855f;
 
 // cos and sin of 2 pi m / 500, m = 0..499.
 struct CircleTable {
-  double c[kFluctuationLength];
-  double s[kFluctuationLength];
+  float c[kFluctuationLength];
+  float s[kFluctuationLength];
   CircleTable() {
     for (int m = 0; m < kFluctuationLength; ++m) {
       const double a = 2.0 * M_PI * m / kFluctuationLength;
-      c[m] = std::cos(a);
-      s[m] = std::sin(a);
+      c[m] = static_cast<float>(std::cos(a));
+      s[m] = static_cast<float>(std::sin(a));
     }
   }
 };
@@ -257,13 +257,39 @@ int DirectionMethodPitch(int p1, int p2, const char* weights, int position_in_ch
   return r;
 }
 
+namespace {
+
+// The phases a draw of 0..10000 gives, and the amplitudes sqrt(1 / k).
+struct PhaseTable {
+  float cos_phase[10001];
+  float sin_phase[10001];
+  float amplitude[kFluctuationLength + 1];
+  PhaseTable() {
+    for (int m = 0; m <= 10000; ++m) {
+      const float phi = static_cast<float>(m) / 10000.0f * kTwoPi;
+      cos_phase[m] = std::cos(phi);
+      sin_phase[m] = std::sin(phi);
+    }
+    amplitude[0] = 0.0f;
+    for (int k = 1; k <= kFluctuationLength; ++k)
+      amplitude[k] = std::sqrt(1.0f / static_cast<float>(k));
+  }
+};
+const PhaseTable& Phases() {
+  static const PhaseTable table;
+  return table;
+}
+
+}  // namespace
+
 void MakeFluctuationSequence() {
   MelodyState& m = Melody();
+  const PhaseTable& phases = Phases();
   for (int k = 1; k <= kFluctuationLength; ++k) {
-    const float phi = static_cast<float>(GneRandomRange(0, 10000)) / 10000.0f * kTwoPi;
-    const float a = std::sqrt(1.0f / static_cast<float>(k));
-    m.phase_cos[static_cast<size_t>(k)] = a * std::cos(phi);
-    m.phase_sin[static_cast<size_t>(k)] = a * std::sin(phi);
+    const int draw = GneRandomRange(0, 10000);
+    const float a = phases.amplitude[k];
+    m.phase_cos[static_cast<size_t>(k)] = a * phases.cos_phase[draw];
+    m.phase_sin[static_cast<size_t>(k)] = a * phases.sin_phase[draw];
   }
   m.sequence.fill(0);
   m.sequence_made.fill(0);
@@ -283,8 +309,8 @@ int FluctuationSequenceValue(int position) {
     for (int k = 1; k <= kFluctuationLength; ++k) {
       m_index += position;
       if (m_index >= kFluctuationLength) m_index -= kFluctuationLength;
-      x += static_cast<float>(circle.c[m_index] * m.phase_cos[static_cast<size_t>(k)] +
-                              circle.s[m_index] * m.phase_sin[static_cast<size_t>(k)]);
+      x += circle.c[m_index] * m.phase_cos[static_cast<size_t>(k)] +
+           circle.s[m_index] * m.phase_sin[static_cast<size_t>(k)];
     }
     // The nearest rung n with n - 0.5 <= x < n + 0.5; sums beyond the ladder
     // take its end.
