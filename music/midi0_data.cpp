@@ -2,6 +2,8 @@
 // lead-in cut, division and metre.
 #include "music/midi0_data.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -295,34 +297,25 @@ void Midi0Data::Pack(int keep_order) {
 }
 
 int Midi0Data::SaveFile(const std::filesystem::path& path, int keep_order) {
-  switch (state) {
-    case kSongBytes: {
-      const int saved = Save(path);
-      if (!saved) ErrorMsg(kM0dtFileOpen);
-      return saved;
-    }
-    case kSongEvents: {
-      Pack(keep_order);
-      if (state != kSongBytes) return 0;
-      const int saved = SaveFile(path, keep_order);
-      Unpack();
-      return saved;
-    }
-    case kSongNotes: {
-      ToEventMode();
-      const int saved = SaveFile(path, 0);
-      if (state == kSongEvents) ToNoteMode();
-      return saved;
-    }
-    default:
-      ErrorMsg(kM0dtInternal);
-      return 0;
-  }
+  SaveSteps steps;
+  steps.open_error = kM0dtFileOpen;
+  steps.internal_error = kM0dtInternal;
+  steps.report = &Midi0Data::ErrorMsg;
+  steps.pack = [&] {
+    Pack(keep_order);
+    return state == kSongBytes;
+  };
+  steps.unpack = [this] { Unpack(); };
+  steps.to_events = [&] {
+    ToEventMode();
+    keep_order = 0;  // events fresh from notes have no order of their own to keep
+  };
+  steps.to_notes = [this] { ToNoteMode(); };
+  return SaveInState(path, steps);
 }
 
 int Midi0Data::SaveFileWithDialog() {
-  // The toolkit-free layer has no file dialog; the windows save through SaveFile.
-  return 0;
+  return SaveThroughDialog([this](const std::filesystem::path& path) { return SaveFile(path, 0); });
 }
 
 // ---- lead-in, division, metre ----
@@ -338,7 +331,10 @@ int32_t Midi0Data::CutLeadIn() {
     t += track->events[i]->delta;
     if (track->events[i]->status == note_status) break;
   }
+  // Whole bars before the first note, a tick that 32 bits hold (never negative).
   const int32_t bar = GetBarLength();
+  if (bar <= 0 || t <= 0) return 0;
+  t = std::min<int64_t>(t, INT32_MAX);
   const int32_t cut = static_cast<int32_t>((t / bar) * bar);
   TrimStart(cut);
   return cut;

@@ -13,8 +13,8 @@
 
 namespace {
 
-const ModuleErrorReporter& Reporter() {
-  static const ModuleErrorReporter reporter(
+ModuleErrorReporter& Reporter() {
+  static ModuleErrorReporter reporter(
       "M1DT", "Midiのフォーマット１のデータでエラーが発生しました。",
       {{0x03000001, "トラック数のエラーです。"},
        {0x03000002, "フォーマット１ではありません。"},
@@ -51,41 +51,22 @@ const ModuleErrorReporter& Reporter() {
        {0x0300001d, "システムエクスクルーシブに異常が発生しました。"},
        {0x0300001e, "チャネルに異常が発生しました。"},
        {0x03000020, "プログラムチェンジに異常が発生しました。"},
-       {0x03000021, "内部データに異常が発生しました。"}});
+       {0x03000021, "内部データに異常が発生しました。"}},
+      // Once-only warnings, guarded by the reporter: Warn (0) clears the first four; the
+      // last two stay quiet for the rest of the process once shown.
+      {kM1dtMetrePosition, kM1dtDrumPrograms, kM1dtManyPrograms, kM1dtBendToNote,
+       kM1dtNoFreeChannel, kM1dtSameTone},
+      {}, {kM1dtNoFreeChannel, kM1dtSameTone});
   return reporter;
 }
 
-// The once-flags of the module's warnings. Warn (0) clears the first four; the
-// last two stay set for the rest of the process once shown.
-struct Midi1DataModuleState {
-  bool shown[6] = {};
-};
-Midi1DataModuleState g_module;
-
-constexpr uint32_t kWarningCodes[6] = {kM1dtMetrePosition, kM1dtDrumPrograms,
-                                       kM1dtManyPrograms,  kM1dtBendToNote,
-                                       kM1dtNoFreeChannel, kM1dtSameTone};
-
 }  // namespace
 
-void ResetMidi1DataModule() { g_module = Midi1DataModuleState{}; }
+void ResetMidi1DataModule() { Reporter().ResetAll(); }
 
 void Midi1Data::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
 
-void Midi1Data::Warn(uint32_t code) {
-  if (code == 0) {
-    for (int i = 0; i < 4; ++i) g_module.shown[i] = false;
-    return;
-  }
-  for (int i = 0; i < 6; ++i) {
-    if (kWarningCodes[i] == code) {
-      if (g_module.shown[i]) return;
-      g_module.shown[i] = true;
-      break;
-    }
-  }
-  Reporter().ErrorMsg(code);
-}
+void Midi1Data::Warn(uint32_t code) { Reporter().Warning(code); }
 
 // ---- construction ----
 
@@ -392,6 +373,7 @@ void Midi1Data::Unpack() {
   }
   const int32_t announced = std::min(chunk_count_, kMaxSongTracks);
   DeleteTracks();
+  MidiParseContext parse;  // the tracks of one file: running status goes on between them
   for (int32_t n = 0; n < announced; ++n) {
     // Chunks of other kinds between the tracks are stepped over.
     position = SkipForeignChunks(buffer, used_size, position);
@@ -403,10 +385,13 @@ void Midi1Data::Unpack() {
     // Every chunk the song holds fits its track: the track gets room for it even
     // when it is longer than half the song's capacity.
     int64_t track_capacity = capacity;
+    // Only a chunk that the bytes hold: a length running past them (the track refuses
+    // it) must not size a buffer.
     const int64_t chunk = ChunkLength(buffer, used_size, position);
-    if (chunk >= 0) track_capacity = std::max<int64_t>(track_capacity, 2 * (chunk + 8 + 256));
+    if (chunk >= 0 && position + 8 + chunk <= used_size)
+      track_capacity = std::max<int64_t>(track_capacity, 2 * (chunk + 8 + 256));
     auto* track = new Midi1Track(used_size, position, buffer, 0,
-                                 static_cast<int32_t>(track_capacity));
+                                 static_cast<int32_t>(track_capacity), &parse);
     if (track->mode != kTrackEvents) {
       // The chunk could not be read (the track has said why); the tracks before
       // it are kept.
@@ -473,41 +458,30 @@ void Midi1Data::Pack() {
 }
 
 int Midi1Data::SaveFile(const std::filesystem::path& path) {
-  switch (state) {
-    case kSongBytes: {
-      const int saved = Save(path);
-      if (!saved) ErrorMsg(kM1dtFileOpen);
-      return saved;
+  SaveSteps steps;
+  steps.open_error = kM1dtFileOpen;
+  steps.internal_error = kM1dtInternal;
+  steps.report = &Midi1Data::ErrorMsg;
+  steps.pack = [&] {
+    if (!PackFits()) {
+      // The tracks that fit are written from a copy (with the too-large report);
+      // the song itself keeps every track.
+      Midi1Data copy(*this, capacity);
+      copy.Pack();
+      if (!copy.Save(path)) ErrorMsg(kM1dtFileOpen);
+      return false;
     }
-    case kSongEvents: {
-      if (!PackFits()) {
-        // The tracks that fit are written from a copy (with the too-large report);
-        // the song itself keeps every track.
-        Midi1Data copy(*this, capacity);
-        copy.Pack();
-        if (!copy.Save(path)) ErrorMsg(kM1dtFileOpen);
-        return 0;
-      }
-      Pack();
-      const int saved = SaveFile(path);
-      Unpack();
-      return saved;
-    }
-    case kSongNotes: {
-      ToEventMode();
-      const int saved = SaveFile(path);
-      ToNoteMode();
-      return saved;
-    }
-    default:
-      ErrorMsg(kM1dtInternal);
-      return 0;
-  }
+    Pack();
+    return state == kSongBytes;
+  };
+  steps.unpack = [this] { Unpack(); };
+  steps.to_events = [this] { ToEventMode(); };
+  steps.to_notes = [this] { ToNoteMode(); };
+  return SaveInState(path, steps);
 }
 
 int Midi1Data::SaveFileWithDialog() {
-  // The toolkit-free layer has no file dialog; the windows save through SaveFile.
-  return 0;
+  return SaveThroughDialog([this](const std::filesystem::path& path) { return SaveFile(path); });
 }
 
 int32_t Midi1Data::GetPackedSize() {

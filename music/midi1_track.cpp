@@ -108,8 +108,8 @@ Midi1Track::Midi1Track(int32_t track_mode, int32_t, int32_t capacity)
 }
 
 Midi1Track::Midi1Track(int64_t file_size, int64_t offset, const uint8_t* bytes,
-                       int32_t yield_period, int32_t capacity)
-    : MidiTrack(file_size, offset, bytes, yield_period, capacity / 2) {
+                       int32_t yield_period, int32_t capacity, MidiParseContext* context)
+    : MidiTrack(file_size, offset, bytes, yield_period, capacity / 2, context) {
   Warn(0);
 }
 

@@ -33,7 +33,7 @@ class Midi1Track : public MidiTrack {
   Midi1Track(int32_t mode, int32_t ignored, int32_t capacity);
   // Parses the chunk at the offset of a file held in memory.
   Midi1Track(int64_t file_size, int64_t offset, const uint8_t* bytes, int32_t yield_period,
-             int32_t capacity);
+             int32_t capacity, MidiParseContext* context = nullptr);
   // Copy of a note-mode track.
   Midi1Track(const MidiTrack& source, int32_t capacity);
   // The excerpt of a track between two ticks (CopyExcerpt, music/midi_data.h).

@@ -10,6 +10,7 @@
 
 #include "music/midi_track.h"
 #include "util/byte_cursor.h"
+#include "util/gne_files.h"
 #include "util/gne_music.h"
 #include "util/module_error.h"
 
@@ -44,6 +45,38 @@ int MidiData::LoadFileWithDialog() {
 }
 
 void MidiData::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
+int MidiData::SaveInState(const std::filesystem::path& path, const SaveSteps& steps) {
+  switch (state) {
+    case kSongBytes: {
+      const int saved = Save(path);
+      if (!saved) steps.report(steps.open_error);
+      return saved;
+    }
+    case kSongEvents: {
+      if (!steps.pack()) return 0;
+      const int saved = SaveInState(path, steps);
+      steps.unpack();
+      return saved;
+    }
+    case kSongNotes: {
+      steps.to_events();
+      if (state != kSongEvents) return 0;  // the conversion has said why
+      const int saved = SaveInState(path, steps);
+      if (state == kSongEvents) steps.to_notes();
+      return saved;
+    }
+    default:
+      steps.report(steps.internal_error);
+      return 0;
+  }
+}
+
+int MidiData::SaveThroughDialog(const std::function<int(const std::filesystem::path&)>& save) {
+  std::filesystem::path chosen;
+  if (GneSaveFileDialog(&chosen, "mid", "SMF files|*.mid|") != 1) return 0;
+  return save(chosen);
+}
 
 void MidiData::WriteHeaderBytes(int format, int track_count) {
   if (capacity < kSmfHeaderSize) return;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "music/music_data.h"
 
@@ -43,6 +44,23 @@ class MidiData : public MusicData {
  protected:
   // The 14 header bytes at the start of the buffer.
   void WriteHeaderBytes(int format, int track_count);
+
+  // The one save of every state, for both song classes: bytes are written as they
+  // stand; events are packed into bytes, written and unpacked again; notes go to
+  // events and back. The steps are the song class's own conversions and box.
+  struct SaveSteps {
+    uint32_t open_error = 0;      // the file could not be written
+    uint32_t internal_error = 0;  // the song is in no state
+    void (*report)(uint32_t code) = nullptr;
+    std::function<bool()> pack;  // events to bytes; false when nothing is to be written
+    std::function<void()> unpack;
+    std::function<void()> to_events;
+    std::function<void()> to_notes;
+  };
+  int SaveInState(const std::filesystem::path& path, const SaveSteps& steps);
+  // The save dialog of the file-dialog layer, then `save` on the chosen path. 0 when
+  // cancelled, else what `save` returns.
+  static int SaveThroughDialog(const std::function<int(const std::filesystem::path&)>& save);
 };
 
 // The format of Standard MIDI File bytes: 0, 1, or -1 for anything else (also

@@ -366,11 +366,55 @@ void MidiPlayer::KillTimer() {
   SetPlaying(0);
 }
 
+// The reporting player's events of one run: each reported with the tick, then sent as the
+// callback left it.
+static void ReportAndSend(MidiPlayer& player, const int* indices, int count) {
+  int tick = static_cast<int>(g_reporting.tick_position);
+  for (int i = 0; i < count; ++i) {
+    MidiEvent* e = EventAt(g_state.song, indices[i]);
+    if (!e) continue;
+    MidiEvent copy(*e);
+    if (g_reporting.per_event) g_reporting.per_event(indices[i], tick, &copy);
+    // Tempo events took effect when they were stepped over.
+    if (copy.status == kStatusMeta && copy.number == 0x51) continue;
+    player.SendEvent(copy);
+  }
+}
+
+// The one player loop, run by the timer thread at each due time: steps over the events that
+// are due and returns the delay to the next one, or -1 when the play ends. The plain player
+// sends each event as it steps; the reporting player collects them, reports each with its
+// tick before sending it, sends tempo events as it steps over them (they set the delay that
+// follows), sounds nothing after a stop, and ends at its end tick.
 int64_t MidiPlayer::OnTimer() {
+  const bool reports = reports_;
   if (g_state.stop_request.load() == 1) {
+    if (reports) AllNotesOff();
     SetPlaying(0);
     return -1;
   }
+  static thread_local std::vector<int> collected;
+  collected.clear();
+  auto send_collected = [&] {
+    if (reports) ReportAndSend(*this, collected.data(), static_cast<int>(collected.size()));
+  };
+  auto reached_end_tick = [reports](int64_t delta) {
+    return reports && g_reporting.end_tick != -1 &&
+           g_reporting.tick_position + delta >= g_reporting.end_tick;
+  };
+  // Reports and sends what was collected, then ends at the end tick.
+  auto end_at_end_tick = [&]() -> int64_t {
+    send_collected();
+    // The flag is set before the playing state ends, so the waiter does not call the end
+    // callback a second time.
+    if (g_reporting.end_callback) g_reporting.end_callback_called.store(true);
+    SetPlaying(0);
+    if (g_reporting.end_callback)
+      g_reporting.end_callback();
+    else
+      CallBackPlayer::ShowError();
+    return -1;
+  };
   int64_t delay = 0;
   int wraps = 0;
   do {
@@ -380,25 +424,39 @@ int64_t MidiPlayer::OnTimer() {
       SetPlaying(0);
       return -1;
     }
-    int64_t next = Step(*e, 1, 1);
-    if (next >= 0) {
-      int64_t tpm = CurrentTicksPerMinute();
-      if (tpm == 0) {
-        SetPlaying(0);
-        ErrorMsg(kMdplBadTempo);
-        return -1;
+    if (reports) {
+      // Each later event was checked as the next one; this catches the first event of the
+      // play (after the lead-in) when it already lies at or after the end tick.
+      if (reached_end_tick(e->delta)) return end_at_end_tick();
+      g_reporting.tick_position += e->delta;
+      collected.push_back(g_state.current_index);
+      if (e->status == kStatusMeta && e->number == 0x51) SendEvent(*e);
+    }
+    const int64_t next = Step(*e, reports ? 0 : 1, 1);
+    if (next < 0) {
+      if (g_state.loop.load() != 0 && ++wraps <= 1) {
+        g_state.current_index = 0;
+        delay = 0;
+        continue;
       }
-      delay = PlayerDelayMs(next, tpm);
-    } else if (g_state.loop.load() == 0 || ++wraps > 1) {
       // The end of the song (or a whole looped pass without any time in it).
+      send_collected();
       SetPlaying(0);
       if (g_state.end_callback) g_state.end_callback();
       return -1;
-    } else {
-      g_state.current_index = 0;
-      delay = 0;
     }
-  } while (delay <= 0);
+    if (reached_end_tick(next)) return end_at_end_tick();
+    const int64_t tpm = CurrentTicksPerMinute();
+    if (tpm == 0) {
+      send_collected();
+      SetPlaying(0);
+      ErrorMsg(kMdplBadTempo);
+      return -1;
+    }
+    delay = PlayerDelayMs(next, tpm);
+  } while (delay < 1);
+  // The next run is due `delay` after this run's due time, however long the reports take.
+  send_collected();
   return delay;
 }
 
@@ -427,6 +485,7 @@ void CallBackPlayer::Build(Midi0Data* song, int device_id, PlayEndCallback end_c
   g_state.end_callback = nullptr;
   g_state.loop.store(0);
   borrowed_ = 0;
+  reports_ = true;
   g_reporting.end_callback = std::move(end_callback);
   g_reporting.tick_position = tick_offset;
   g_reporting.end_tick = end_tick;
@@ -447,85 +506,6 @@ void CallBackPlayer::ShowError() {
   if (g_reporting.end_tick_errors++ == 0) GneMessageBox("CallBackPlayer Error!");
 }
 
-void CallBackPlayer::ReportAndSend(const int* indices, int count) {
-  int tick = static_cast<int>(g_reporting.tick_position);
-  for (int i = 0; i < count; ++i) {
-    MidiEvent* e = EventAt(g_state.song, indices[i]);
-    if (!e) continue;
-    MidiEvent copy(*e);
-    if (g_reporting.per_event) g_reporting.per_event(indices[i], tick, &copy);
-    // Tempo events took effect when they were stepped over.
-    if (copy.status == kStatusMeta && copy.number == 0x51) continue;
-    SendEvent(copy);
-  }
-}
-
-int64_t CallBackPlayer::OnTimer() {
-  if (g_state.stop_request.load() == 1) {
-    AllNotesOff();
-    SetPlaying(0);
-    return -1;
-  }
-  static thread_local std::vector<int> collected;
-  collected.clear();
-  auto reached_end_tick = [](int64_t delta) {
-    return g_reporting.end_tick != -1 && g_reporting.tick_position + delta >= g_reporting.end_tick;
-  };
-  // Reports and sends what was collected, then ends at the end tick.
-  auto end_at_end_tick = [&]() -> int64_t {
-    ReportAndSend(collected.data(), static_cast<int>(collected.size()));
-    // The flag is set before the playing state ends, so the waiter does not call the end
-    // callback a second time.
-    if (g_reporting.end_callback) g_reporting.end_callback_called.store(true);
-    SetPlaying(0);
-    if (g_reporting.end_callback)
-      g_reporting.end_callback();
-    else
-      ShowError();
-    return -1;
-  };
-  int64_t delay = 0;
-  int wraps = 0;
-  do {
-    MidiEvent* e = EventAt(g_state.song, g_state.current_index);
-    if (!e) {
-      ErrorMsg(kMdplBadPosition);
-      SetPlaying(0);
-      return -1;
-    }
-    // Each later event was checked as the next one; this catches the first event of the play
-    // (after the lead-in) when it already lies at or after the end tick.
-    if (reached_end_tick(e->delta)) return end_at_end_tick();
-    g_reporting.tick_position += e->delta;
-    collected.push_back(g_state.current_index);
-    // A tempo event sets the tempo as it is stepped over, so that it takes effect for the delay
-    // that follows it (the other events are sent after the reports).
-    if (e->status == kStatusMeta && e->number == 0x51) SendEvent(*e);
-    int64_t next = Step(*e, 0, 1);
-    if (next < 0) {
-      if (g_state.loop.load() != 0 && ++wraps <= 1) {
-        g_state.current_index = 0;
-        delay = 0;
-        continue;
-      }
-      ReportAndSend(collected.data(), static_cast<int>(collected.size()));
-      SetPlaying(0);
-      return -1;
-    }
-    if (reached_end_tick(next)) return end_at_end_tick();
-    int64_t tpm = CurrentTicksPerMinute();
-    if (tpm == 0) {
-      ReportAndSend(collected.data(), static_cast<int>(collected.size()));
-      SetPlaying(0);
-      ErrorMsg(kMdplBadTempo);
-      return -1;
-    }
-    delay = PlayerDelayMs(next, tpm);
-  } while (delay < 1);
-  // The next run is due `delay` after this run's due time, however long the reports take.
-  ReportAndSend(collected.data(), static_cast<int>(collected.size()));
-  return delay;
-}
 
 // ---- MidiSongPlayer ----
 

@@ -123,7 +123,7 @@ class MidiPlayer {
 
  protected:
   MidiPlayer() = default;
-  // The plain player's timer callback; returns the next delay or -1.
+  // The timer callback of both players; returns the next delay or -1.
   int64_t OnTimer();
   bool ArmFirstTimer(std::function<int64_t()> callback);
   void StopTimerThread();
@@ -131,6 +131,7 @@ class MidiPlayer {
   plat::TimerThread timer_;
   int borrowed_ = 0;
   bool prepared_ = false;
+  bool reports_ = false;  // the reporting player: reports each event, stops at its end tick
 
  private:
   unsigned StartPosition(int start_tick, int* skipped_ticks);
@@ -150,8 +151,6 @@ class CallBackPlayer : public MidiPlayer {
  private:
   void Build(Midi0Data* song, int device_id, PlayEndCallback end_callback,
              PlayEventCallback per_event, int tick_offset, int start_tick, int end_tick);
-  int64_t OnTimer();
-  void ReportAndSend(const int* indices, int count);
 };
 
 class MidiSongPlayer {

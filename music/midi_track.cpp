@@ -16,14 +16,10 @@
 
 namespace {
 
-MidiTrackModuleState g_module;
-// Once per parsed chunk: the undefined-byte box (a damaged chunk could hold thousands)
-// and the too-many-events box.
-bool g_undefined_reported = false;
-bool g_limit_reported = false;
-
-const ModuleErrorReporter& Reporter() {
-  static const ModuleErrorReporter reporter(
+// The module's errors and its once-only warnings (volumes and master volumes share
+// one flag). The flags are the reporter's, guarded, so any thread may warn.
+ModuleErrorReporter& Reporter() {
+  static ModuleErrorReporter reporter(
       "MDTK", "Midiのトラックデータでエラーが発生しました。",
       {{0x0D000001, "Midiのトラックデータで内部エラーが発生しました。"},
        {0x0D000002, "未定義のMIDIイベントが含まれていました。"},
@@ -61,27 +57,21 @@ const ModuleErrorReporter& Reporter() {
        {0x0D00002A, "和音数の処理に異常が発生しました。"},
        {0x0D00002B, "ピッチベンドの処理に異常が発生しました。"},
        {0x0D00002C, "データ編集の処理に異常が発生しました。"},
-       {0x0D00002D, "データ編集の処理に異常が発生しました。"}});
+       {0x0D00002D, "データ編集の処理に異常が発生しました。"},
+       // Warnings.
+       {0x0D000009, "複数のボリュームが設定されています。"},
+       {0x0D000011, "複数のマスターボリュームが設定されています。"},
+       {0x0D00000A, "複数のパンが設定されています。"},
+       {0x0D00000B, "サイズが大きすぎるイベントが含まれています。"},
+       {0x0D00000F, "音の間引きに失敗しました。"},
+       {0x0D000012, "トップノートは間引かないを指定していますが、指定をはずして間引きました。"},
+       {0x0D000016, "Poly Pressのイベントが含まれていました。"},
+       {0x0D000017, "内部処理のエラーでノートナンバーが異常になりましたので０に修正しました。"}},
+      {0x0D000002, 0x0D000009, 0x0D000011, 0x0D00000A, 0x0D00000B, 0x0D00000F, 0x0D000012,
+       0x0D000016, 0x0D000017},
+      {{0x0D000011, 0x0D000009}});
   return reporter;
 }
-
-struct WarningRow {
-  uint32_t code;
-  int flag;  // 0-based index into the eight flags
-  const char* text;
-};
-
-const WarningRow kWarnings[] = {
-    {0x0D000002, 0, "未定義のMIDIイベントが含まれていました。"},
-    {0x0D000009, 1, "複数のボリュームが設定されています。"},
-    {0x0D000011, 1, "複数のマスターボリュームが設定されています。"},
-    {0x0D00000A, 2, "複数のパンが設定されています。"},
-    {0x0D00000B, 3, "サイズが大きすぎるイベントが含まれています。"},
-    {0x0D00000F, 4, "音の間引きに失敗しました。"},
-    {0x0D000012, 5, "トップノートは間引かないを指定していますが、指定をはずして間引きました。"},
-    {0x0D000016, 6, "Poly Pressのイベントが含まれていました。"},
-    {0x0D000017, 7, "内部処理のエラーでノートナンバーが異常になりましたので０に修正しました。"},
-};
 
 constexpr int32_t kMaxVarLenValue = 0x0FFFFFFF;
 
@@ -284,33 +274,13 @@ int64_t EncodeEvent(MidiEvent& e, uint8_t* out) {
 
 }  // namespace
 
-MidiTrackModuleState& MidiTrackModule() { return g_module; }
-
-void ResetMidiTrackModule() {
-  g_module = MidiTrackModuleState{};
-  g_undefined_reported = false;
-  g_limit_reported = false;
-}
+void ResetMidiTrackModule() { Reporter().ResetWarnings(); }
 
 // ---------------------------------------------------------------- messages
 
 void MidiTrack::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
 
-void MidiTrack::WarningMsg(uint32_t code) {
-  if (code == 0) {
-    for (bool& f : g_module.warning_shown) f = false;
-    return;
-  }
-  for (const WarningRow& row : kWarnings) {
-    if (row.code == code) {
-      if (g_module.warning_shown[row.flag]) return;
-      g_module.warning_shown[row.flag] = true;
-      GneErrorBox(FormatBoxText("MDTK%08X %s", code, row.text));
-      return;
-    }
-  }
-  GneErrorBox(FormatBoxText("MDTK%08X %s", code, "Midiのトラックデータでエラーが発生しました。"));
-}
+void MidiTrack::WarningMsg(uint32_t code) { Reporter().Warning(code); }
 
 // ---------------------------------------------------------------- construction
 
@@ -319,9 +289,9 @@ MidiTrack::MidiTrack(int32_t track_mode, int32_t cap) : MusicData(cap) { mode = 
 MidiTrack::MidiTrack(int32_t cap) : MusicData(cap) { mode = kTrackEmpty; }
 
 MidiTrack::MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes,
-                     int32_t yield_period, int32_t cap)
+                     int32_t yield_period, int32_t cap, MidiParseContext* context)
     : MusicData(cap) {
-  g_module.yield_period = yield_period;
+  yield_period_ = yield_period;
   WarningMsg(0);
   mode = kTrackEmpty;
   if (bytes == nullptr || offset < 0 || file_size < 0 || offset + 4 > file_size) {
@@ -353,7 +323,10 @@ MidiTrack::MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes,
   std::memcpy(buffer, id, static_cast<size_t>(chunk_size));
   used_size = static_cast<int32_t>(chunk_size);
   mode = kTrackChunk;
+  if (context != nullptr) parse_ = context;
+  parse_->yield_period = yield_period;
   ParseChunk();
+  parse_ = &own_parse_;
 }
 
 MidiTrack::MidiTrack(const MidiTrack& source, int32_t cap) : MusicData(cap) {
@@ -381,10 +354,8 @@ void MidiTrack::AppendUnchecked(MidiEvent* event) {
   events[event_count++] = event;
 }
 
-void MidiTrack::YieldEvery(int32_t index, int32_t every) {
-  if (g_module.yield_period != 0 && every > 0 && index % every == 0) {
-    plat::SleepMs(g_module.yield_period);
-  }
+void MidiTrack::YieldEvery(int32_t index, int32_t every) const {
+  if (yield_period_ != 0 && every > 0 && index % every == 0) plat::SleepMs(yield_period_);
 }
 
 bool MidiTrack::LastIsEndOfTrack() const { return IsEndOfTrack(LastEvent()); }
@@ -425,8 +396,8 @@ void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
 
 void MidiTrack::ParseChunk() {
   FreeAllEvents();
-  g_undefined_reported = false;
-  g_limit_reported = false;
+  parse_->undefined_reported = false;
+  parse_->limit_reported = false;
   mode = kTrackChunk;
   position = 8;
   int32_t parsed = 0;
@@ -445,8 +416,8 @@ void MidiTrack::ParseNextEvent() {
     ErrorMsg(kMdtkInternal);
     return;
   }
-  if (event_count >= kTrackEventLimit && !g_limit_reported) {
-    g_limit_reported = true;
+  if (event_count >= kTrackEventLimit && !parse_->limit_reported) {
+    parse_->limit_reported = true;
     ErrorMsg(kMdtkTooMuchData);
   }
   MidiEvent* event = new MidiEvent(0);
@@ -474,22 +445,23 @@ void MidiTrack::ParseEventAt(MidiEvent& event) {
     return;
   }
   const int32_t at = position;
-  g_module.current_status = buffer[at];
-  int n = ParseEventByStatus(g_module.current_status, event);
+  MidiParseContext& ctx = *parse_;
+  ctx.current_status = buffer[at];
+  int n = ParseEventByStatus(ctx.current_status, event);
   bool running = false;
   if (n == 0) {
     // A data byte: running status. The parser reads the data bytes after its
     // position, so it starts one byte back.
     if (at >= 1) {
       position = at - 1;
-      g_module.current_status = g_module.last_status;
-      n = ParseEventByStatus(g_module.current_status, event);
+      ctx.current_status = ctx.last_status;
+      n = ParseEventByStatus(ctx.current_status, event);
     }
     if (n == 0) {
       position = at + 1;  // step over the byte that gives no event
       event.status = kStatusDeleted;
-      if (!g_undefined_reported) {
-        g_undefined_reported = true;
+      if (!ctx.undefined_reported) {
+        ctx.undefined_reported = true;
         ErrorMsg(kMdtkUndefinedEvent);
       }
       return;
@@ -509,10 +481,10 @@ void MidiTrack::ParseEventAt(MidiEvent& event) {
   }
   if (running && event.GetDataPointer() != nullptr && event.status != kStatusMeta) {
     // The stored bytes begin with the status the event really has.
-    event.data[0] = g_module.current_status;
+    event.data[0] = ctx.current_status;
   }
   position += n;
-  if (g_module.current_status != 0xFF) g_module.last_status = g_module.current_status;
+  if (ctx.current_status != 0xFF) ctx.last_status = ctx.current_status;
 }
 
 int MidiTrack::ParseEventByStatus(int status_byte, MidiEvent& event) {

@@ -67,15 +67,17 @@ constexpr int32_t kSysExDataRoom = 16;
 // Event count above which adding an event is reported (the array grows all the same).
 constexpr int32_t kTrackEventLimit = 0x20000;
 
-// Process-wide state of the track module: one set for all tracks, used by one
-// thread at a time.
-struct MidiTrackModuleState {
-  int32_t yield_period = 0;    // ms to pause every 300 (200) events; 0 = never
-  uint8_t last_status = 0;     // running status, survives chunks and tracks
+// What one parse of Standard MIDI File bytes keeps from event to event. It belongs
+// to the parse (a song's load hands one to each of its chunks in turn), never to
+// the process, so that any number of threads may load files at once.
+struct MidiParseContext {
+  int32_t yield_period = 0;         // ms to pause every 300 events; 0 = never
+  uint8_t last_status = 0;          // running status; goes on across the chunks of one parse
   uint8_t current_status = 0;
-  bool warning_shown[8] = {};  // once-only warnings
+  bool undefined_reported = false;  // once per chunk: the box for bytes that give no event
+  bool limit_reported = false;      // once per chunk: the box for too many events
 };
-MidiTrackModuleState& MidiTrackModule();
+// Clears the module's once-only warnings (WarningMsg(0) does the same).
 void ResetMidiTrackModule();
 
 class MidiTrack : public MusicData {
@@ -84,9 +86,11 @@ class MidiTrack : public MusicData {
   MidiTrack(int32_t mode, int32_t capacity);
   explicit MidiTrack(int32_t capacity = kDefaultMusicCapacity);
   // Builds a track from the chunk at `offset` of a file held in memory; ends in mode
-  // 1, or empty (mode -1) after an error.
+  // 1, or empty (mode -1) after an error. The chunks of one file share the parse's
+  // context (running status goes on from one to the next); without one the chunk is
+  // a parse of its own. The track keeps the yield period for its later conversions.
   MidiTrack(int64_t file_size, int64_t offset, const uint8_t* bytes, int32_t yield_period,
-            int32_t capacity);
+            int32_t capacity, MidiParseContext* context = nullptr);
   // Copy of a note-mode track (CopyNoteModeEvents).
   MidiTrack(const MidiTrack& source, int32_t capacity);
   ~MidiTrack();
@@ -370,8 +374,8 @@ class MidiTrack : public MusicData {
   // Room for at least n event pointers (the array grows; never keep `events` across
   // calls that add events).
   void ReserveEvents(int32_t n);
-  // Pauses for the yield period before events 0, every, 2 * every ...
-  static void YieldEvery(int32_t index, int32_t every);
+  // Pauses for the track's yield period before events 0, every, 2 * every ...
+  void YieldEvery(int32_t index, int32_t every) const;
   MidiEvent* Event(int32_t index) const {
     return (index >= 0 && index < event_count) ? events[index] : nullptr;
   }
@@ -387,6 +391,11 @@ class MidiTrack : public MusicData {
   void AppendUnchecked(MidiEvent* event);
   void ConvertToEventModeCore();
   int32_t event_room_ = 0;
+  int32_t yield_period_ = 0;
+  // The parse in progress: the caller's context while a chunk of its file is read,
+  // else the track's own.
+  MidiParseContext own_parse_;
+  MidiParseContext* parse_ = &own_parse_;
 };
 
 // A delta sum kept inside 32 bits (damaged files can carry huge deltas).

@@ -36,8 +36,14 @@ int32_t RoundDurationToGrid(int32_t duration, int32_t grid) {
 
 int32_t RescaleDelta(int32_t delta, int32_t old_division, int32_t new_division,
                      int32_t* carry) {
-  const int64_t sum = static_cast<int64_t>(delta) + *carry;
+  // A delay is never negative, and one longer than 32 bits can hold is held at
+  // the longest (what is past it cannot be carried either).
+  const int64_t sum = std::max<int64_t>(0, static_cast<int64_t>(delta) + *carry);
   const int64_t scaled = static_cast<int64_t>(new_division) * sum / old_division;
+  if (scaled > INT32_MAX) {
+    *carry = 0;
+    return INT32_MAX;
+  }
   *carry = static_cast<int32_t>(sum - scaled * old_division / new_division);
   return static_cast<int32_t>(scaled);
 }

@@ -27,11 +27,15 @@ std::string FormatBoxText(const char* format, ...) {
 
 ModuleErrorReporter::ModuleErrorReporter(const char* tag, const char* default_text,
                                          std::vector<ErrorText> table,
-                                         std::vector<uint32_t> warning_codes)
+                                         std::vector<uint32_t> warning_codes,
+                                         std::vector<std::pair<uint32_t, uint32_t>> shared_flags,
+                                         std::vector<uint32_t> lasting)
     : tag_(tag),
       default_text_(default_text),
       table_(std::move(table)),
-      warning_codes_(warning_codes.begin(), warning_codes.end()) {}
+      warning_codes_(warning_codes.begin(), warning_codes.end()),
+      flag_of_(shared_flags.begin(), shared_flags.end()),
+      lasting_(lasting.begin(), lasting.end()) {}
 
 const char* ModuleErrorReporter::Text(uint32_t code) const {
   for (const ErrorText& e : table_)
@@ -51,14 +55,21 @@ bool ModuleErrorReporter::Warning(uint32_t code) {
     return false;
   }
   if (warning_codes_.count(code)) {
+    const auto shared = flag_of_.find(code);
+    const uint32_t flag = shared == flag_of_.end() ? code : shared->second;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!shown_.insert(code).second) return false;
+    if (!shown_.insert(flag).second) return false;
   }
   ErrorMsg(code);
   return true;
 }
 
 void ModuleErrorReporter::ResetWarnings() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = shown_.begin(); it != shown_.end();) it = lasting_.count(*it) ? std::next(it) : shown_.erase(it);
+}
+
+void ModuleErrorReporter::ResetAll() {
   std::lock_guard<std::mutex> lock(mutex_);
   shown_.clear();
 }

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ErrorText {
@@ -18,8 +20,14 @@ struct ErrorText {
 
 class ModuleErrorReporter {
  public:
+  // `shared_flags` pairs a warning code with the code whose flag it shares (shown
+  // once for both until reset).
+  // `lasting` warnings stay quiet for the rest of the process once shown: only
+  // ResetAll clears them.
   ModuleErrorReporter(const char* tag, const char* default_text, std::vector<ErrorText> table,
-                      std::vector<uint32_t> warning_codes = {});
+                      std::vector<uint32_t> warning_codes = {},
+                      std::vector<std::pair<uint32_t, uint32_t>> shared_flags = {},
+                      std::vector<uint32_t> lasting = {});
 
   // The box text: tag, the code as eight upper-case hex digits, a blank, the text; cut to the
   // 2048-byte buffer the boxes are formatted into.
@@ -33,6 +41,8 @@ class ModuleErrorReporter {
   // a code that is no warning is shown every time. Returns true when a box was shown.
   bool Warning(uint32_t code);
   void ResetWarnings();
+  // Clears the lasting warnings as well (for tests).
+  void ResetAll();
 
   const char* tag() const { return tag_; }
 
@@ -41,6 +51,8 @@ class ModuleErrorReporter {
   const char* default_text_;
   std::vector<ErrorText> table_;
   std::set<uint32_t> warning_codes_;
+  std::map<uint32_t, uint32_t> flag_of_;  // a code to the code whose flag it uses
+  std::set<uint32_t> lasting_;
   mutable std::mutex mutex_;
   std::set<uint32_t> shown_;
 };

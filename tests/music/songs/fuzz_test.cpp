@@ -22,6 +22,8 @@ std::vector<Bytes> Corpus() {
     const auto path = cantrel_test::DataPath(name);
     if (std::filesystem::exists(path)) corpus.push_back(songs_test::ReadFile(path));
   }
+  // Ticks that overflow 32 bits when the play copy changes division.
+  corpus.push_back(songs_test::LongDelayFile());
   return corpus;
 }
 

@@ -218,3 +218,24 @@ TEST(MoveEventTime, LaterAndEarlierKeepOtherTicks) {
   EXPECT_EQ(NoteTicks(*track), (std::vector<int64_t>{0, 110, 110}));
   EXPECT_EQ(Ticks(*track).back(), 200);
 }
+
+TEST(DivisionChange, RescaledDelaysSaturateAndNeverTurnNegative) {
+  struct Case {
+    int32_t delta, carry_in, old_division, new_division;
+    int32_t want, want_carry;
+  } cases[] = {
+      {100, 0, 480, 96, 20, 0},
+      {101, 0, 480, 96, 20, 1},
+      // 22,369,622 ticks at division 1 are 2,147,483,712 at 96: past 32 bits.
+      {22369622, 0, 1, 96, INT32_MAX, 0},
+      {INT32_MAX, INT32_MAX, 1, 2, INT32_MAX, 0},
+      // A negative delta (or carry) is no delay at all.
+      {-50, 0, 480, 96, 0, 0},
+      {10, -100, 96, 96, 0, 0},
+  };
+  for (const Case& c : cases) {
+    int32_t carry = c.carry_in;
+    EXPECT_EQ(RescaleDelta(c.delta, c.old_division, c.new_division, &carry), c.want) << c.delta;
+    EXPECT_EQ(carry, c.want_carry) << c.delta;
+  }
+}

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
 
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 #include "music/midi_data.h"
 #include "music/sysex_message.h"
+#include "platform/core/file_dialogs.h"
 #include "tests/music/songs/songs_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -477,6 +479,66 @@ TEST(SmfStates, Format0PackThatDoesNotFitKeepsTheSong) {
   EXPECT_FALSE(fs::exists(Temp("x.mid")));
 }
 
+TEST(SmfStates, SaveWithDialogWritesTheChosenFileInEveryState) {
+  plat::ScriptedFileDialogs dialogs;
+  plat::InstallFileDialogs(&dialogs);
+  const fs::path source = cantrel_test::DataPath("midi/songs/tune_f1.mid");
+  struct Case {
+    const char* name;
+    int format;
+    int32_t state;
+  } cases[] = {{"format 0 notes", 0, kSongNotes}, {"format 0 events", 0, kSongEvents},
+               {"format 0 bytes", 0, kSongBytes}, {"format 1 notes", 1, kSongNotes},
+               {"format 1 events", 1, kSongEvents}, {"format 1 bytes", 1, kSongBytes}};
+  for (const Case& c : cases) {
+    const fs::path direct = Temp("direct.mid"), chosen = Temp("chosen.mid");
+    fs::remove(chosen);
+    int saved_direct = 0, saved_chosen = 0, cancelled = 0;
+    int32_t state_after = -1;
+    auto run = [&](auto& song) {
+      constexpr bool kFormat0 = std::is_same_v<std::decay_t<decltype(song)>, Midi0Data>;
+      if (c.state != kSongNotes) song.ToEventMode();
+      if (c.state == kSongBytes) {
+        if constexpr (kFormat0) {
+          song.Pack(0);
+        } else {
+          song.Pack();
+        }
+      }
+      ASSERT_EQ(song.state, c.state) << c.name;
+      dialogs.QueueFile(chosen);
+      dialogs.QueueFileCancel();
+      if constexpr (kFormat0) {
+        saved_direct = song.SaveFile(direct, 0);
+      } else {
+        saved_direct = song.SaveFile(direct);
+      }
+      saved_chosen = song.SaveFileWithDialog();
+      cancelled = song.SaveFileWithDialog();
+      state_after = song.state;
+    };
+    if (c.format == 0) {
+      Midi0Data song(source, kDefaultMusicCapacity);
+      run(song);
+    } else {
+      Midi1Data song(source, kDefaultMusicCapacity);
+      run(song);
+    }
+    EXPECT_EQ(saved_direct, 1) << c.name;
+    EXPECT_EQ(saved_chosen, 1) << c.name;
+    EXPECT_EQ(cancelled, 0) << c.name;
+    EXPECT_EQ(state_after, c.state) << c.name;
+    EXPECT_EQ(ReadFile(chosen), ReadFile(direct)) << c.name;
+  }
+  const auto requests = dialogs.FileRequests();
+  ASSERT_EQ(requests.size(), 12u);
+  EXPECT_EQ(requests[0].kind, plat::FileDialogRequest::Kind::Save);
+  EXPECT_EQ(requests[0].default_extension, "mid");
+  EXPECT_TRUE(requests[0].confirm_overwrite);
+  plat::InstallFileDialogs(nullptr);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
 TEST(SmfStates, PackedSizeIsTheFileSize) {
   Midi1Data song(cantrel_test::DataPath("midi/songs/tune_f1.mid"), kDefaultMusicCapacity);
   const int32_t size = song.GetPackedSize();
@@ -700,6 +762,33 @@ TEST(Format0Song, LeadInCut) {
   Midi0Data quiet(*empty, 96);
   EXPECT_EQ(quiet.CutLeadIn(), 768);
   EXPECT_EQ(Ticks(*quiet.track).back(), 232);
+}
+
+TEST(Format0Song, PlayCopyOfALongDelayKeepsItsTicksPositive) {
+  // Played songs go to division 96: a delay past 32 bits there is held at the
+  // longest delay, never wrapped to a negative one, and the lead-in cut stays a
+  // whole number of bars at or after 0.
+  const Bytes file = LongDelayFile();
+  ASSERT_EQ(file.size(), 37u);
+  Midi0Data song(file.data(), static_cast<int32_t>(file.size()));
+  ASSERT_EQ(song.state, kSongNotes);
+  for (bool cut_first : {false, true}) {
+    Midi0Data copy(song);
+    copy.ChangeDivision(96, 0);
+    copy.ToEventMode();
+    ASSERT_EQ(copy.state, kSongEvents);
+    for (int32_t i = 0; i < copy.track->event_count; ++i)
+      EXPECT_GE(copy.track->events[i]->delta, 0) << "event " << i;
+    EXPECT_EQ(TicksOf(*copy.track, kStatusNoteOn).front(), INT32_MAX);
+    if (cut_first) {
+      const int32_t cut = copy.CutLeadIn();
+      EXPECT_GE(cut, 0);
+      EXPECT_EQ(cut % copy.GetBarLength(), 0);
+      for (int32_t i = 0; i < copy.track->event_count; ++i)
+        EXPECT_GE(copy.track->events[i]->delta, 0) << "event " << i;
+    }
+  }
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 }
 
 TEST(Format0Song, TrimStartShortensDeltasOnly) {

@@ -139,6 +139,12 @@ Bytes Join(const std::vector<Bytes>& parts) {
   return out;
 }
 
+Bytes LongDelayFile() {
+  // 0x1555556 as a variable-length number: 8A D5 AA 56.
+  return Join({Header(0, 1, 1), Chunk({0x8A, 0xD5, 0xAA, 0x56, 0x90, 0x3C, 0x40, 0x01, 0x80, 0x3C,
+                                       0x40, 0x00, 0xFF, 0x2F, 0x00})});
+}
+
 bool HaveMido() { return !cantrel_test::PythonWithMido().empty(); }
 
 namespace {

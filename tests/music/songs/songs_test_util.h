@@ -41,6 +41,10 @@ Bytes Header(int format, int tracks, int division);
 // "MTrk", the length, the body.
 Bytes Chunk(const Bytes& body);
 Bytes Join(const std::vector<Bytes>& parts);
+// A valid 37-byte format-0 file whose ticks do not fit 32 bits once the division
+// changes: division 1, a note after a delay of 22,369,622 ticks (2,147,483,712 at
+// division 96).
+Bytes LongDelayFile();
 
 // True when mido is there (tests skip otherwise).
 bool HaveMido();
