@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "music/event_pool.h"
 #include "music/music_event.h"
 
 // Error codes of the MIDI-event module (tag "MDEV").
@@ -30,6 +31,11 @@ class MidiEvent : public MusicEvent {
   MidiEvent(const MidiEvent& other);             // cleared, then CopyFrom
   MidiEvent& operator=(const MidiEvent& other);  // CopyFrom
   ~MidiEvent() = default;
+
+  // Events come from the pool of the track that makes them, or from the heap
+  // (music/event_pool.h); `new` and `delete` work the same either way.
+  static void* operator new(size_t bytes) { return EventPool::Allocate(bytes); }
+  static void operator delete(void* event) { EventPool::Free(event); }
 
   // Copies the channel and every event field, duplicating the data block. A null
   // source shows the general error and changes nothing.

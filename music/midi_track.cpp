@@ -376,6 +376,7 @@ void MidiTrack::CopyNoteModeEvents(const MidiTrack& source) {
     return;
   }
   ReserveEvents(source.event_count);
+  EventPool::Scope from_pool(pool_);
   for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
   mode = kTrackNotes;
 }
@@ -388,6 +389,7 @@ void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
     return;
   }
   ReserveEvents(source.event_count);
+  EventPool::Scope from_pool(pool_);
   for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
   mode = kTrackEvents;
 }
@@ -396,6 +398,7 @@ void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
 
 void MidiTrack::ParseChunk() {
   FreeAllEvents();
+  EventPool::Scope from_pool(pool_);
   parse_->undefined_reported = false;
   parse_->limit_reported = false;
   mode = kTrackChunk;

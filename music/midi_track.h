@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "music/event_pool.h"
 #include "music/midi_event.h"
 #include "music/music_data.h"
 #include "music/sysex_kind.h"
@@ -392,6 +393,9 @@ class MidiTrack : public MusicData {
   void ConvertToEventModeCore();
   int32_t event_room_ = 0;
   int32_t yield_period_ = 0;
+  // Where the events the track makes in bulk (reading a chunk, copying a track,
+  // note-offs from notes) come from.
+  EventPool pool_;
   // The parse in progress: the caller's context while a chunk of its file is read,
   // else the track's own.
   MidiParseContext own_parse_;

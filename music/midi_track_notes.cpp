@@ -276,7 +276,10 @@ int MidiTrack::ToEventMode() {
     ErrorMsg(kMdtkInternal);
     return 0;
   }
-  ConvertToEventModeCore();
+  {
+    EventPool::Scope from_pool(pool_);
+    ConvertToEventModeCore();
+  }
   // A note that outlasts End of Track moves End of Track to the note's end.
   for (int32_t i = 0; i < event_count; ++i) {
     if (!IsEndOfTrack(events[i])) continue;

@@ -8,6 +8,7 @@
 #include "music/midi_data_fuzz.h"
 #include "platform/core/message_sink.h"
 #include "tests/music/songs/songs_test_util.h"
+#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
 
@@ -88,7 +89,8 @@ TEST_P(SongFuzzShard, SeededMutations) {
   ASSERT_FALSE(corpus.empty());
   cantrel_test::QuietBoxes quiet;
   GneSetRandomState(12345 + GetParam());
-  for (int i = 0; i < 700; ++i) {
+  const long inputs = cantrel_test::FuzzInputs(700, 3);
+  for (long i = 0; i < inputs; ++i) {
     const Bytes input = Mutate(corpus);
     const int broken = FuzzSmfSongInput(input.data(), input.size());
     if (broken != 0) {

@@ -9,6 +9,7 @@
 #include "music/midi_track_fuzz.h"
 #include "platform/core/files.h"
 #include "platform/core/message_sink.h"
+#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
 
@@ -84,9 +85,9 @@ TEST_P(TrackFuzzShard, SeededMutationsKeepEveryInvariant) {
   std::vector<Bytes> corpus = Corpus();
   cantrel_test::QuietBoxes quiet;
   GneSeedRandomWith(20261210u + static_cast<uint32_t>(GetParam()));
-  const int kInputs = 25000;
+  const long inputs = cantrel_test::FuzzInputs(25000, 4);
   int failures = 0;
-  for (int i = 0; i < kInputs && failures < 5; ++i) {
+  for (long i = 0; i < inputs && failures < 5; ++i) {
     Bytes input = Mutate(corpus);
     int r = FuzzMidiTrackInput(input.data(), input.size());
     if (r != 0) {

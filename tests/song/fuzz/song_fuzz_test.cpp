@@ -5,6 +5,7 @@
 
 #include "song/song_data.h"
 #include "song/song_fuzz.h"
+#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/byte_cursor.h"
 #include "util/gne.h"
@@ -97,7 +98,8 @@ TEST(SongFuzz, DamagedSongFilesNeverCrashTheReader) {
   GneSeedRandomWith(20261210);
   const auto seeds = Seeds();
   for (const auto& s : seeds) FuzzSongFileBytes(s.data(), s.size());
-  for (int i = 0; i < 20000; ++i) {
+  const long inputs = cantrel_test::FuzzInputs(20000);
+  for (long i = 0; i < inputs; ++i) {
     const std::vector<uint8_t> data = Mutate(seeds);
     FuzzSongFileBytes(data.data(), data.size());
     if (i % 256 == 0) cantrel_test::Sink().Clear();
