@@ -106,6 +106,9 @@ class CBrevantDlg : public QDialog {
   void PlaceScrollBar();
   void CreateKnob();
   void SetPlayCaption(int stopped);
+  // Chord names and lyrics as labels on the page's score rows (song bar first + row), for
+  // printing and the score image; a "Skip" beat and what follows it are painted out.
+  void LabelScoreRows(int first, int chords, int lyrics);
   // The whole layout again, as after a change of layout in the settings.
   void RebuildLayout();
   void NumberBars();

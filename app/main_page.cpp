@@ -13,6 +13,7 @@
 #include "draw/staff_picture.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/text_drag_drop.h"
+#include "song/cantrel_uty.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "util/gne.h"
@@ -202,6 +203,54 @@ void CBrevantDlg::PlaceTopControls() {
   Place(styleOriginLabel, t[kTopStyleOrigin]);
   Place(categoryList, t[kTopCategoryList]);
   Place(styleList, t[kTopStyleList]);
+}
+
+void CBrevantDlg::LabelScoreRows(int first, int chords, int lyrics) {
+  if (!g_scorePicture || !song) return;
+  const int beats = SongBeatsPerBar();
+  for (int h = 0; h < g_barsPerPage; ++h) {
+    const int bar = first + h;
+    g_scorePicture->ClearLabels(h);
+    const int width = g_scorePicture->RowWidth(h);
+    const int height = g_scorePicture->RowHeight(h);
+    int skipX = -1;
+    if (chords && bar >= 0 && bar < song->bar_count) {
+      std::string previous;
+      for (int b = 0; b < beats; ++b) {
+        const int beat = bar * beats + b;
+        if (beat >= kSongMaxBeats) break;
+        const std::string name(song->chords[beat].first, strnlen(song->chords[beat].first, 8));
+        const int x = b * (width / 4) + 2;
+        if (name == "Skip" && skipX < 0) skipX = x;
+        if (name != previous && name != "----" && name != "Skip") {
+          char spelled[CCantrelUty::kSpellingSize];
+          CCantrelUty::SpellRootForKey(song->key_index, spelled, name.c_str());
+          g_scorePicture->AddLabel(h, spelled, x, 0);
+        }
+        previous = name;
+      }
+    }
+    if (lyrics && bar >= 0 && bar < song->bar_count) {
+      for (int e = 0; e < beats * 2 && e < 8; ++e) {
+        const int cell = song->CellIndex(bar, e);
+        if (cell < 0) continue;
+        std::string joined;
+        for (int s = 0; s < 3; ++s) {
+          if (song->cells[cell].slot[s] >= 0) {
+            joined.append(song->cells[cell].lyric[s], strnlen(song->cells[cell].lyric[s], 7));
+          }
+        }
+        if (!joined.empty()) g_scorePicture->AddLabel(h, joined, e * width / 8, height - 18);
+      }
+    }
+    g_scorePicture->DrawRow(h);
+    if (skipX >= 0) {
+      if (plat::Dc* dc = g_scorePicture->Surface(h)) {
+        dc->FillSolidRect(Rect{skipX, 0, width, height}, 0xFFFFFF);
+      }
+    }
+    g_scorePicture->Blit(h);
+  }
 }
 
 // ---------------------------------------------------------------------------------- bar cells

@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QDropEvent>
 #include <QLabel>
+#include <QImage>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -761,6 +762,45 @@ TEST_F(WindowHandlersTest, TheWindowTakesDroppedTextsThroughItsDropTarget) {
   EXPECT_TRUE(dlg->dropTarget->OnDrop(&data, kDropEffectCopy, at));
   EXPECT_EQ(dlg->song->cells[6 * 8].slot[0], 71);
   EXPECT_TRUE(dlg->acceptDrops());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowHandlersTest, ScoreLabelsForPrinting) {
+  Start();
+  CSongData& s = *dlg->song;
+  std::strcpy(s.chords[0].first, "C");
+  std::strcpy(s.chords[1].first, "C");
+  std::strcpy(s.chords[2].first, "Am");
+  std::strcpy(s.chords[3].first, "Skip");
+  s.cells[0].slot[0] = 60;
+  std::strcpy(s.cells[0].lyric[0], "la");
+  s.cells[1].slot[0] = NoteSlotRest;
+  std::strcpy(s.cells[1].lyric[0], "no");
+  dlg->LabelScoreRows(0, 1, 1);
+  // "C" once, "Am", no "Skip"; the lyric of the note, not of the rest.
+  const int width = g_scorePicture->RowWidth(0);
+  plat::Dc* row = g_scorePicture->Surface(0);
+  // The staff lines run on to the right end of a row without a skip beat...
+  plat::Dc* plain = g_scorePicture->Surface(1);
+  int lines = 0;
+  for (int y = 0; y < g_scorePicture->RowHeight(1); ++y) lines += plain->GetPixel(width - 4, y) != 0xFFFFFF;
+  EXPECT_GT(lines, 3);
+  // ...but are painted out from the skip beat on.
+  for (int y = 0; y < g_scorePicture->RowHeight(0); ++y) {
+    EXPECT_EQ(row->GetPixel(width - 4, y), 0xFFFFFFu) << y;
+    EXPECT_EQ(row->GetPixel(3 * (width / 4) + 4, y), 0xFFFFFFu) << y;
+  }
+  // The chord name is written at the row's top left.
+  int ink = 0;
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 2; x < 20; ++x) ink += row->GetPixel(x, y) != 0xFFFFFF;
+  }
+  EXPECT_GT(ink, 3);
+  dlg->LabelScoreRows(0, 0, 0);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 }
 
 }  // namespace
