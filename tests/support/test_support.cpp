@@ -150,4 +150,43 @@ std::string PythonWithMido() {
   return std::string();
 }
 
+size_t DrawIndex(size_t bound) {
+  if (bound == 0) return 0;
+  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
+                   static_cast<size_t>(GneRandomRange(0, 32767));
+  return r % bound;
+}
+
+std::string MutateText(const std::vector<std::string>& seeds, const std::string& symbols) {
+  if (seeds.empty()) return std::string();
+  std::string data = seeds[DrawIndex(seeds.size())];
+  auto symbol = [&] { return symbols.empty() ? '\0' : symbols[DrawIndex(symbols.size())]; };
+  const int steps = GneRandomRange(1, 8);
+  for (int i = 0; i < steps; ++i) {
+    switch (GneRandomRange(0, 4)) {
+      case 0:
+        data.resize(DrawIndex(data.size() + 1));
+        break;
+      case 1:
+        for (int k = GneRandomRange(1, 32); k > 0 && !data.empty(); --k)
+          data[DrawIndex(data.size())] = symbol();
+        break;
+      case 2: {
+        const std::string& other = seeds[DrawIndex(seeds.size())];
+        data.insert(DrawIndex(data.size() + 1),
+                    other.substr(DrawIndex(other.size() + 1), DrawIndex(2000) + 1));
+        break;
+      }
+      case 3:
+        for (int k = GneRandomRange(1, 16); k > 0 && !data.empty(); --k)
+          data[DrawIndex(data.size())] = static_cast<char>(GneRandomRange(0, 255));
+        break;
+      default:
+        data.insert(DrawIndex(data.size() + 1), std::string(DrawIndex(3000) + 1, symbol()));
+        break;
+    }
+  }
+  return data;
+}
+
 }  // namespace cantrel_test

@@ -43,4 +43,10 @@ bool HaveTool(const std::string& name);
 // The Python with mido (Debian's), or empty when it is missing.
 std::string PythonWithMido();
 
+// Mutation tests: an index 0 .. bound-1 from the system's seeded generator (0 for bound 0),
+// and a text mutated from one of the seeds: cut, sprinkled with the given symbols and with
+// random bytes, spliced with pieces of other seeds, or given a long run of one symbol.
+size_t DrawIndex(size_t bound);
+std::string MutateText(const std::vector<std::string>& seeds, const std::string& symbols);
+
 }  // namespace cantrel_test

@@ -15,13 +15,6 @@
 
 namespace {
 
-size_t Draw(size_t bound) {
-  if (bound == 0) return 0;
-  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
-                   static_cast<size_t>(GneRandomRange(0, 32767));
-  return r % bound;
-}
-
 std::vector<std::string> Seeds() {
   std::vector<std::string> seeds = {
       "X:1\nT:Song\nM:3/4\nL:1/4\nK:G\nGAB|c2d|]",
@@ -44,37 +37,7 @@ std::vector<std::string> Seeds() {
   return seeds;
 }
 
-std::string Mutate(const std::vector<std::string>& seeds) {
-  static const char kSymbols[] = "|:[]\"!^_=,'<>(){}%\\/0123456789zxXVKLMQT\n\r \x81\xE0";
-  std::string data = seeds[Draw(seeds.size())];
-  const int steps = GneRandomRange(1, 8);
-  for (int i = 0; i < steps; ++i) {
-    switch (GneRandomRange(0, 4)) {
-      case 0:
-        data.resize(Draw(data.size() + 1));
-        break;
-      case 1:
-        for (int k = GneRandomRange(1, 16); k > 0 && !data.empty(); --k)
-          data[Draw(data.size())] = kSymbols[Draw(sizeof kSymbols - 1)];
-        break;
-      case 2: {
-        const std::string& other = seeds[Draw(seeds.size())];
-        const size_t from = Draw(other.size());
-        data.insert(Draw(data.size() + 1), other.substr(from, Draw(400) + 1));
-        break;
-      }
-      case 3:
-        for (int k = GneRandomRange(1, 8); k > 0 && !data.empty(); --k)
-          data[Draw(data.size())] = static_cast<char>(GneRandomRange(0, 255));
-        break;
-      default:  // a long run of one symbol
-        data.insert(Draw(data.size() + 1),
-                    std::string(Draw(3000) + 1, kSymbols[Draw(sizeof kSymbols - 1)]));
-        break;
-    }
-  }
-  return data;
-}
+const char kAbcSymbols[] = "|:[]\"!^_=,'<>(){}%\\/0123456789zxXVKLMQT\n\r \x81\xE0";
 
 TEST(AbcFuzz, MutatedTunesImportWithinTheSongsBounds) {
   cantrel_test::QuietBoxes quiet;
@@ -84,7 +47,7 @@ TEST(AbcFuzz, MutatedTunesImportWithinTheSongsBounds) {
   for (uint32_t seed = 1; seed <= 3; ++seed) {
     GneSeedRandomWith(seed);
     for (int i = 0; i < 700; ++i) {
-      const std::string data = Mutate(seeds);
+      const std::string data = cantrel_test::MutateText(seeds, kAbcSymbols);
       const int bars =
           FuzzAbcText(reinterpret_cast<const unsigned char*>(data.data()), data.size());
       ASSERT_GE(bars, -1) << "seed " << seed << " case " << i;
