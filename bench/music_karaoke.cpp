@@ -18,7 +18,7 @@ constexpr int kLyrics = 2000;
 // Boxes (the missing master volume) are answered and dropped.
 class SilentSink : public plat::MessageSink {
  public:
-  int Show(plat::BoxKind, const std::string&) override { return 1; }
+  int Show(plat::BoxKind, const std::string&) override { return plat::kIdOk; }
 };
 
 // The bytes of a karaoke file of 2,000 lyrics: mixed kana, readings, line and
