@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -144,10 +146,57 @@ int RunTool(const std::vector<std::string>& argv, std::string* out, const std::s
 }
 
 std::string PythonWithMido() {
-  for (const char* py : {"/usr/bin/python3"}) {
-    if (::access(py, X_OK) == 0 && RunTool({py, "-c", "import mido"}) == 0) return py;
+  static const std::string python = [] {
+    for (const char* py : {"/usr/bin/python3"}) {
+      if (::access(py, X_OK) == 0 && RunTool({py, "-c", "import mido"}) == 0) return std::string(py);
+    }
+    return std::string();
+  }();
+  return python;
+}
+
+bool OutsideToolsRequired() {
+  const char* v = std::getenv("CANTREL_REQUIRE_TOOLS");
+  return v && *v && std::strcmp(v, "0") != 0;
+}
+
+bool FuzzLongMode() {
+  const char* v = std::getenv("CANTREL_FUZZ_LONG");
+  return v && *v && std::strcmp(v, "0") != 0;
+}
+
+int64_t FuzzInputs(int64_t short_run) {
+  if (!FuzzLongMode()) return short_run;
+  const char* v = std::getenv("CANTREL_FUZZ_LONG");
+  char* end = nullptr;
+  const long long n = std::strtoll(v, &end, 10);
+  return (end && *end == '\0' && n > 1) ? static_cast<int64_t>(n) : int64_t{1000000};
+}
+
+namespace {
+double Seconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+FuzzProgress::FuzzProgress(std::string name, int64_t total)
+    : name_(std::move(name)), total_(total), start_(Seconds()) {}
+
+void FuzzProgress::Step() {
+  ++done_;
+  if (FuzzLongMode() && done_ % 100000 == 0) {
+    const double t = Seconds() - start_;
+    std::fprintf(stderr, "%s: %lld of %lld inputs, %.0f s, %.0f a second\n", name_.c_str(),
+                 static_cast<long long>(done_), static_cast<long long>(total_), t,
+                 t > 0 ? double(done_) / t : 0.0);
   }
-  return std::string();
+}
+
+FuzzProgress::~FuzzProgress() {
+  if (!FuzzLongMode()) return;
+  const double t = Seconds() - start_;
+  std::fprintf(stderr, "%s: %lld inputs in %.1f s (%.0f a second)\n", name_.c_str(),
+               static_cast<long long>(done_), t, t > 0 ? double(done_) / t : 0.0);
 }
 
 size_t DrawIndex(size_t bound) {

@@ -3,9 +3,12 @@
 // throws plat::ProgramExit, a fresh temporary user data folder, and reseed the generator with 1.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/core/clock.h"
 #include "platform/core/message_sink.h"
@@ -40,7 +43,7 @@ int RunTool(const std::vector<std::string>& argv, std::string* out = nullptr,
 // True when the program can be found on PATH (or is an existing absolute path).
 bool HaveTool(const std::string& name);
 
-// The Python with mido (Debian's), or empty when it is missing.
+// The Python with mido (Debian's), or empty when it is missing (asked once per process).
 std::string PythonWithMido();
 
 // Mutation tests: an index 0 .. bound-1 from the system's seeded generator (0 for bound 0),
@@ -48,5 +51,49 @@ std::string PythonWithMido();
 // random bytes, spliced with pieces of other seeds, or given a long run of one symbol.
 size_t DrawIndex(size_t bound);
 std::string MutateText(const std::vector<std::string>& seeds, const std::string& symbols);
+
+// Outside programs and installed data that tests compare with. When one is missing the test
+// skips with its reason; when the environment sets CANTREL_REQUIRE_TOOLS (tools/test does, after
+// tools/deps has installed them all) a missing one fails the test instead, so nothing that
+// should have been checked passes unchecked. Usable in a test body and in void helpers (a helper
+// returns; the test is then reported as skipped, or failed).
+bool OutsideToolsRequired();
+#define CANTREL_NEED(available, what)                                                     \
+  do {                                                                                    \
+    if (!(available)) {                                                                   \
+      if (::cantrel_test::OutsideToolsRequired()) {                                       \
+        FAIL() << "missing " << (what) << " (CANTREL_REQUIRE_TOOLS is set; tools/deps "   \
+               << "installs it)";                                                         \
+      } else {                                                                            \
+        GTEST_SKIP() << "missing " << (what);                                             \
+      }                                                                                   \
+    }                                                                                     \
+  } while (0)
+// An outside program on PATH.
+#define CANTREL_NEED_TOOL(name) \
+  CANTREL_NEED(::cantrel_test::HaveTool(name), std::string("the program ") + (name))
+// Python 3 with mido (python3-mido).
+#define CANTREL_NEED_MIDO() \
+  CANTREL_NEED(!::cantrel_test::PythonWithMido().empty(), "python3 with mido (python3-mido)")
+
+// How many inputs a seeded mutation test feeds its fuzz entry: `short_run` normally (CI), and
+// when CANTREL_FUZZ_LONG is set, by hand, that many (a number) or a million (anything else):
+//   CANTREL_FUZZ_LONG=1 build/test/tests/test_song_fuzz
+int64_t FuzzInputs(int64_t short_run);
+bool FuzzLongMode();
+// In the long mode, prints inputs per second now and then and at the end; silent otherwise.
+class FuzzProgress {
+ public:
+  explicit FuzzProgress(std::string name, int64_t total);
+  ~FuzzProgress();
+  void Step();
+  FuzzProgress(const FuzzProgress&) = delete;
+  FuzzProgress& operator=(const FuzzProgress&) = delete;
+
+ private:
+  std::string name_;
+  int64_t total_, done_ = 0;
+  double start_;
+};
 
 }  // namespace cantrel_test

@@ -193,9 +193,9 @@ Schedule Expect(const CsvSong& csv, const std::set<int64_t>& song_ticks) {
 class RealFileTest : public PlaybackTest {};
 
 TEST_F(RealFileTest, MessagesFollowTheFileInOrderAndTime) {
-  if (!cantrel_test::HaveTool("midicsv")) GTEST_SKIP() << "midicsv is not installed";
+  CANTREL_NEED_TOOL("midicsv");
   auto files = RealFiles();
-  if (files.empty()) GTEST_SKIP() << "no real MIDI files (planetblupi-music-midi)";
+  CANTREL_NEED(!files.empty(), "the real MIDI files of planetblupi-music-midi");
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.string());
     CsvSong csv;
@@ -282,10 +282,10 @@ class OfflinePort : public plat::MidiOutPort {
 
 TEST(OfflineRendering, RealFileRendersNonSilentAudioOfTheRightLength) {
   auto files = RealFiles();
-  if (files.empty()) GTEST_SKIP() << "no real MIDI files";
+  CANTREL_NEED(!files.empty(), "the real MIDI files of planetblupi-music-midi");
   fs::path font = "/usr/share/sounds/sf2/TimGM6mb.sf2";
   if (!fs::exists(font)) font = plat::FindSoundFont();
-  if (font.empty()) GTEST_SKIP() << "no soundfont";
+  CANTREL_NEED(!font.empty(), "a General MIDI soundfont (fluid-soundfont-gm)");
   ResetPlayThreadModule();
   ResetMidiPlayerModule();
   plat::OfflineSynthOut synth(font, 22050);

@@ -74,7 +74,7 @@ std::vector<std::string> Kept(const std::vector<std::string>& lines) {
 }
 
 void ExpectSameMusic(const fs::path& original, const fs::path& saved) {
-  if (!HaveMido()) return;
+  CANTREL_NEED_MIDO();
   const auto a = Kept(MidoCanonical(original));
   const auto b = Kept(MidoCanonical(saved));
   const auto lost = Missing(a, b);
@@ -83,13 +83,23 @@ void ExpectSameMusic(const fs::path& original, const fs::path& saved) {
   EXPECT_TRUE(added.empty()) << original << ": " << added.size() << " added, first " << added[0];
 }
 
+void ExpectMidicsvReads(const fs::path& path) {
+  CANTREL_NEED_TOOL("midicsv");
+  EXPECT_EQ(MidicsvStatus(path), 0) << path;
+}
+
 void ExpectToolsRead(const fs::path& path) {
-  if (HaveMido()) {
-    std::string error;
-    MidoCanonical(path, &error);
-    EXPECT_TRUE(error.empty()) << error;
-  }
-  if (cantrel_test::HaveTool("midicsv")) EXPECT_EQ(MidicsvStatus(path), 0) << path;
+  ExpectMidicsvReads(path);
+  CANTREL_NEED_MIDO();
+  std::string error;
+  MidoCanonical(path, &error);
+  EXPECT_TRUE(error.empty()) << error;
+}
+
+// mido's "type tracks division" of the file.
+void ExpectMidoHeader(const fs::path& path, const std::string& want) {
+  CANTREL_NEED_MIDO();
+  EXPECT_EQ(MidoHeader(path), want) << path;
 }
 
 // Format-0 song: load, save, load, save.
@@ -449,7 +459,7 @@ TEST(SmfStates, Format1PackWritesTheTrueTrackCount) {
   EXPECT_LT(bytes.size(), 600u);
   EXPECT_EQ(static_cast<int32_t>(bytes.size()), packed);
   ExpectToolsRead(path);
-  if (HaveMido()) EXPECT_EQ(MidoHeader(path), "1 1 96");
+  ExpectMidoHeader(path, "1 1 96");
 
   // Pack itself keeps the tracks that fit and counts them in the header.
   song.ToEventMode();
@@ -599,7 +609,7 @@ TEST(SmfRoundTrip, Format1OpenedAsFormat0) {
   const fs::path saved = Write("merged.mid", first);
   ExpectToolsRead(saved);
   ExpectSameMusic(source, saved);
-  if (HaveMido()) EXPECT_EQ(MidoHeader(saved), "0 1 480");
+  ExpectMidoHeader(saved, "0 1 480");
 }
 
 TEST(SmfRoundTrip, MacBinaryFileIsWrittenWithoutThePrefix) {
@@ -614,7 +624,7 @@ TEST(SmfRoundTrip, MacBinaryFileIsWrittenWithoutThePrefix) {
 
 TEST(SmfRoundTrip, DebianMusic) {
   const fs::path folder = "/usr/share/planetblupi/music";
-  if (!fs::exists(folder)) GTEST_SKIP() << "planetblupi-music-midi is not installed";
+  CANTREL_NEED(fs::exists(folder), "the real MIDI files of planetblupi-music-midi");
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() == ".mid") files.push_back(entry.path());

@@ -46,7 +46,8 @@ Bytes Join(const std::vector<Bytes>& parts);
 // division 96).
 Bytes LongDelayFile();
 
-// True when mido is there (tests skip otherwise).
+// True when mido is there. Tests say CANTREL_NEED_MIDO() (tests/support), which skips or fails,
+// never `if (HaveMido()) EXPECT...`.
 bool HaveMido();
 // mido's canonical lines of a file, sorted: "N start end channel pitch velocity"
 // for notes of positive length, "C tick hex" for other channel messages, "M tick

@@ -111,14 +111,16 @@ void CheckAgainstMidicsv(const std::filesystem::path& path) {
 }  // namespace
 
 TEST(TrackCorpus, FixturesParseAsMidicsvReadsThem) {
-  if (!track_test::HaveMidicsv()) GTEST_SKIP() << "midicsv is missing";
+  CANTREL_NEED_TOOL("midicsv");
+  CANTREL_NEED_MIDO();
   for (const auto& path : Fixtures()) CheckAgainstMidicsv(path);
 }
 
 TEST(TrackCorpus, PlanetBlupiFilesParseAsMidicsvReadsThem) {
-  if (!track_test::HaveMidicsv()) GTEST_SKIP() << "midicsv is missing";
+  CANTREL_NEED_TOOL("midicsv");
+  CANTREL_NEED_MIDO();
   auto files = BlupiFiles();
-  if (files.empty()) GTEST_SKIP() << "planetblupi-music-midi is not installed";
+  CANTREL_NEED(!files.empty(), "the real MIDI files of planetblupi-music-midi");
   for (const auto& path : files) CheckAgainstMidicsv(path);
 }
 
@@ -151,7 +153,7 @@ TEST(TrackCorpus, WrittenChunksAreStable) {
 }
 
 TEST(TrackCorpus, FixtureEventsAreTheOnesMidicsvLists) {
-  if (!track_test::HaveMidicsv()) GTEST_SKIP() << "midicsv is missing";
+  CANTREL_NEED_TOOL("midicsv");
   Parsed p = ParseFile(cantrel_test::DataPath("midi/running_status.mid"));
   std::vector<std::string> track2 = track_test::Canonical(*p.tracks[1]);
   std::vector<std::string> want = {"0 on 0 60 64",  "16 on 0 62 64",       "16 text5 616263",

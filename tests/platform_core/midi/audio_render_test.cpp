@@ -23,8 +23,8 @@ fs::path SmallSong() {
 }
 
 TEST(AudioRender, MidiFileBecomesAiffOfFormCommSsnd) {
-  if (!plat::CanRenderMidi()) GTEST_SKIP() << "no soundfont";
-  if (SmallSong().empty()) GTEST_SKIP() << "no real MIDI file";
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont (fluid-soundfont-gm)");
+  CANTREL_NEED(!SmallSong().empty(), "a real MIDI file (planetblupi-music-midi)");
   fs::path out = cantrel_test::TempDir() / "song.aiff";
   plat::RenderOptions opt;
   opt.soundfont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
@@ -67,15 +67,14 @@ TEST(AudioRender, MidiFileBecomesAiffOfFormCommSsnd) {
   for (const auto& e : fs::directory_iterator(out.parent_path()))
     EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
   // sox reads it as the same length.
-  if (cantrel_test::HaveTool("soxi")) {
-    std::string text;
-    ASSERT_EQ(cantrel_test::RunTool({"soxi", "-D", out.string()}, &text), 0);
-    EXPECT_NEAR(std::stod(text), seconds, 0.01);
-  }
+  CANTREL_NEED_TOOL("soxi");
+  std::string text;
+  ASSERT_EQ(cantrel_test::RunTool({"soxi", "-D", out.string()}, &text), 0);
+  EXPECT_NEAR(std::stod(text), seconds, 0.01);
 }
 
 TEST(AudioRender, WavAndFailuresLeaveNoFile) {
-  if (!plat::CanRenderMidi()) GTEST_SKIP() << "no soundfont";
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont (fluid-soundfont-gm)");
   fs::path out = cantrel_test::TempDir() / "none.wav";
   plat::RenderOptions opt;
   opt.type = plat::AudioFileType::kWav;
@@ -90,7 +89,7 @@ TEST(AudioRender, WavAndFailuresLeaveNoFile) {
   EXPECT_FALSE(plat::RenderMidiFile(midi, out, opt, &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(out));
-  if (SmallSong().empty()) return;
+  CANTREL_NEED(!SmallSong().empty(), "a real MIDI file (planetblupi-music-midi)");
   opt.soundfont = cantrel_test::TempDir() / "missing.sf2";
   error.clear();
   EXPECT_FALSE(plat::RenderMidiFile(SmallSong(), out, opt, &error));

@@ -98,7 +98,7 @@ TEST(SystemDevices, SharedSynthesizerTriesAgainWithANewSoundFont) {
   if (plat::SharedSynthLoaded()) GTEST_SKIP() << "the shared synthesizer is loaded already";
   std::filesystem::path good = "/usr/share/sounds/sf2/TimGM6mb.sf2";
   if (!std::filesystem::exists(good)) good = plat::FindSoundFont();
-  if (good.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  CANTREL_NEED(!good.empty(), "a General MIDI soundfont (fluid-soundfont-gm)");
   std::filesystem::path bad = cantrel_test::TempDir() / "broken.sf2";
   std::ofstream(bad) << "not a soundfont";
   plat::SetSoundFontPath(bad);
@@ -117,7 +117,7 @@ TEST(SystemDevices, SharedSynthesizerTriesAgainWithANewSoundFont) {
 
 // The shared synthesizer either opens (a desktop with sound) or says clearly why not, at once.
 TEST(SystemDevices, SharedSynthesizerOpensOrExplains) {
-  if (plat::FindSoundFont().empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
+  CANTREL_NEED(!plat::FindSoundFont().empty(), "a General MIDI soundfont (fluid-soundfont-gm)");
   auto t0 = steady_clock::now();
   int rc = -1;
   std::string text;
@@ -156,7 +156,7 @@ std::filesystem::path SmallFont() {
 // Offline rendering follows the clock: silence before the note, sound after it, the audio as
 // long as the time that passed.
 TEST(OfflineSynth, RendersNotesAtTheirTimes) {
-  if (SmallFont().empty()) GTEST_SKIP() << "no soundfont";
+  CANTREL_NEED(!SmallFont().empty(), "a General MIDI soundfont (fluid-soundfont-gm)");
   plat::OfflineSynthOut synth(SmallFont(), 44100);
   ASSERT_TRUE(synth.Ok()) << synth.Error();
   auto& clock = cantrel_test::Clock();

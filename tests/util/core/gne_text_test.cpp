@@ -26,7 +26,7 @@ TEST(GneBase64, SmallCases) {
 }
 
 TEST(GneBase64, AgreesWithTheBase64Tool) {
-  if (!cantrel_test::HaveTool("base64")) GTEST_SKIP() << "no base64";
+  CANTREL_NEED_TOOL("base64");
   GneSeedRandomWith(5);
   for (size_t n : {1u, 2u, 3u, 4u, 5u, 57u, 58u, 59u, 1000u}) {
     std::string data(n, '\0');
