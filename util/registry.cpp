@@ -3,7 +3,9 @@
 #include "platform/core/association.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
+#include "util/gne.h"
 
+#include <cstdio>
 #include <mutex>
 #include <sstream>
 
@@ -84,7 +86,11 @@ int GneRegisterFileType(const char* extension, const char* typeName, const char*
   const std::filesystem::path icon = plat::ProgramFolder() / "cantrel.png";
   std::error_code ec;
   if (std::filesystem::exists(icon, ec)) a.icon = std::filesystem::absolute(icon, ec);
-  plat::RegisterFileAssociation(a);
+  // The start goes on without the association, but the failure is not hidden.
+  if (!plat::RegisterFileAssociation(a)) {
+    std::fprintf(stderr, "cantrel: the file type %s could not be registered in %s\n", a.typeName.c_str(),
+                 plat::AssociationDataHome().c_str());
+  }
   return 1;
 }
 
@@ -123,12 +129,16 @@ int GneGetMidiMapperDeviceName(std::string& name) {
 }
 
 void GneMakeMidiMapperDeviceName(const std::string& name) {
-  GneRegistrySet(kMultimediaKey, "", "");
-  GneRegistrySet(kMidiMapKey, "szPname", name);
+  if (!GneRegistrySet(kMultimediaKey, "", "")) GneMessageBox("GneMakeMidiMapperDeviceName registry error");
+  if (!GneRegistrySet(kMidiMapKey, "szPname", name)) GneMessageBox("registry error");
 }
 
 int GneSetMidiMapperDeviceName(const std::string& name) {
   std::string old;
   if (!GneRegistryGet(kMidiMapKey, "szPname", old)) return 0;
-  return GneRegistrySet(kMidiMapKey, "szPname", name) ? 1 : 0;
+  if (!GneRegistrySet(kMidiMapKey, "szPname", name)) {
+    GneMessageBox("GneSetMidiMapperDeviceName registry error");
+    return 0;
+  }
+  return 1;
 }

@@ -12,7 +12,8 @@
 // Registers the extension with its type name, description and open command. `command` is a
 // command line in the form "\"program\" \"%1\"" (native path text); "%1" stands for the file.
 // The machine-wide flag is accepted for compatibility; the registration is always the user's.
-// Returns 1; failures are not reported.
+// Returns 1; a failure goes to the standard error stream, and the start goes on. The MIDI mapper
+// functions show their boxes when the key-value file cannot be written.
 int GneRegisterFileType(const char* extension, const char* typeName, const char* description,
                         const std::string& command, int machineWide);
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -61,7 +62,41 @@ bool ReadWholeFile(const fs::path& path, std::string& out, std::error_code* erro
   return ReadInto(path, out, error);
 }
 
-bool WriteFileAtomic(const fs::path& path, const void* data, size_t size, std::error_code* error) {
+namespace {
+
+// The file a path names, following symbolic links (relative ones from the link's folder); the
+// path itself when it is no link. A dangling link gives the file it would create. Empty for a
+// loop of links.
+fs::path ThroughLinks(const fs::path& path) {
+  fs::path p = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) return p;
+    p = target.is_absolute() ? target : (p.parent_path() / target).lexically_normal();
+  }
+  return fs::path();
+}
+
+// Flushes the folder so that a rename in it survives a crash.
+void SyncFolder(const fs::path& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
+                     std::error_code* error) {
+  const fs::path path = ThroughLinks(requested);
+  if (path.empty()) {
+    SetError(error, ELOOP);
+    return false;
+  }
   fs::path dir = path.parent_path();
   if (dir.empty()) dir = ".";
   std::random_device rd;
@@ -69,11 +104,15 @@ bool WriteFileAtomic(const fs::path& path, const void* data, size_t size, std::e
   std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(rd()));
   fs::path tmp = dir / (path.filename().string() + suffix);
 
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  // A replaced file keeps its permission bits; a new one gets what the umask allows.
+  struct stat old {};
+  const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     SetError(error, errno);
     return false;
   }
+  if (replacing) ::fchmod(fd, old.st_mode & 07777);
   const char* p = static_cast<const char*>(data);
   size_t left = size;
   while (left > 0) {
@@ -103,8 +142,64 @@ bool WriteFileAtomic(const fs::path& path, const void* data, size_t size, std::e
     SetError(error, err);
     return false;
   }
+  SyncFolder(dir);
   if (error) error->clear();
   return true;
+}
+
+std::string WriteFailureText(const std::error_code& error) {
+  if (error.category() == std::generic_category() || error.category() == std::system_category()) {
+    switch (error.value()) {
+      case ENOSPC: return "ディスクの空き容量が足りません。";
+      case EDQUOT: return "ディスクの使用量の上限に達しています。";
+      case EACCES:
+      case EPERM: return "この場所に書き込む権限がありません。";
+      case EROFS: return "読み取り専用の場所には書き込めません。";
+      case ENOENT:
+      case ENOTDIR: return "保存先のフォルダがありません。";
+      case EISDIR: return "同じ名前のフォルダがあります。";
+      case ENAMETOOLONG: return "ファイル名が長すぎます。";
+      case ELOOP: return "シンボリックリンクが循環しています。";
+      case EIO: return "ディスクの読み書きでエラーが発生しました。";
+      case EMFILE:
+      case ENFILE: return "開いているファイルが多すぎます。";
+      case EFBIG: return "ファイルが大きすぎます。";
+      default: break;
+    }
+  }
+  if (!error) return std::string();
+  // The system's text is plain ASCII in the C locale, which CP932 keeps as it is.
+  return "書き込めませんでした（" + error.message() + "）。";
+}
+
+bool IsInterruptedSaveName(const std::string& filename, std::string* base) {
+  // "<name>.tmp" + 8 lower-case hex digits, <name> not empty.
+  const size_t n = filename.size();
+  if (n < 13 || filename.compare(n - 12, 4, ".tmp") != 0) return false;
+  for (size_t i = n - 8; i < n; ++i) {
+    const char c = filename[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  if (base) *base = filename.substr(0, n - 12);
+  return true;
+}
+
+int RemoveInterruptedSaves(const fs::path& folder, const std::vector<std::string>& names) {
+  int removed = 0;
+  std::error_code ec;
+  std::vector<fs::path> victims;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string base;
+    if (!IsInterruptedSaveName(it->path().filename().string(), &base)) continue;
+    if (!names.empty() && std::find(names.begin(), names.end(), base) == names.end()) continue;
+    std::error_code type_ec;
+    if (!it->is_regular_file(type_ec) || it->is_symlink(type_ec)) continue;
+    victims.push_back(it->path());
+  }
+  for (const fs::path& p : victims) {
+    if (::unlink(p.c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 int64_t FileSize(const fs::path& path) {

@@ -1,6 +1,9 @@
-// Whole-file reading and writing. Writes go to a temporary file in the same folder, are flushed
-// to disk and then renamed over the target, so a failed or interrupted save never leaves a
-// half-written file. These functions show no boxes: callers report failures their own way.
+// Whole-file reading and writing. Writes go to a temporary file "<name>.tmpXXXXXXXX" (8 hex
+// digits) in the same folder, are flushed to disk and then renamed over the target, and the
+// folder is flushed after the rename, so a failed or interrupted save never leaves a
+// half-written file. A replaced file keeps its permission bits; a path that is a symbolic link
+// is written through to the file it points at (the link stays a link). These functions show no
+// boxes: callers report failures their own way (WriteFailureText says why in words).
 #pragma once
 
 #include <cstddef>
@@ -27,6 +30,18 @@ inline bool WriteFileAtomic(const std::filesystem::path& path, const std::string
                             std::error_code* error = nullptr) {
   return WriteFileAtomic(path, data.data(), data.size(), error);
 }
+
+// Why a write failed, in words for a box (CP932): the disk is full, permission is missing, the
+// folder does not exist, ... Unknown errors give the system's own text.
+std::string WriteFailureText(const std::error_code& error);
+
+// Removes what interrupted saves of ours left in `folder`: regular files named
+// "<name>.tmpXXXXXXXX" (8 hex digits, as WriteFileAtomic makes them) whose <name> is one of
+// `names`, or any name when `names` is empty. Answers how many were removed.
+int RemoveInterruptedSaves(const std::filesystem::path& folder,
+                           const std::vector<std::string>& names = {});
+// Whether a file name is such a leftover (for any <name>); *base receives <name>.
+bool IsInterruptedSaveName(const std::string& filename, std::string* base = nullptr);
 
 // Size of a regular file, or -1 when it does not exist or is no regular file.
 int64_t FileSize(const std::filesystem::path& path);
