@@ -1,6 +1,8 @@
 #include "app/brevant_app.h"
 
 #include "app/main_dialog.h"
+#include "platform/core/association.h"
+#include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "platform/qt/qt_file_dialogs.h"
 #include "platform/qt/qt_message_sink.h"
@@ -70,16 +72,29 @@ std::string CBrevantApp::OpenCommand(const std::filesystem::path& program) {
   return "\"" + program.string() + "\" \"%1\"";
 }
 
-void CBrevantApp::RegisterSongFileType() {
+void CBrevantApp::RegisterSongFileTypeFor(const std::filesystem::path& program) {
+  GneRegisterFileType(".mwd", "Pellmor.Cantrel", "Cantrel Document", OpenCommand(program), 0);
+}
+
+bool CBrevantApp::RegisterSongFileType() {
+  if (plat::RunningFromBuildTree()) return false;
   // Built from the program's own file, wherever the program was started from.
-  GneRegisterFileType(".mwd", "Pellmor.Cantrel", "Cantrel Document",
-                      OpenCommand(plat::ExecutablePath()), 0);
+  RegisterSongFileTypeFor(plat::ExecutablePath());
+  return true;
+}
+
+void CBrevantApp::RemoveInterruptedSaves() {
+  plat::RemoveInterruptedSaves(plat::UserDataFolder());
+  plat::RemoveInterruptedSaves(plat::TempFolder());
+  plat::RemoveInterruptedAssociationWrites("Pellmor.Cantrel");
 }
 
 bool CBrevantApp::InitInstance() {
   RegisterSongFileType();
+  // A start-up probe runs unattended: its boxes go to the standard error stream and take their
+  // default answer instead of waiting for a click.
   plat::QtMessageSink sink("Cantrel");
-  plat::InstallSink(&sink);
+  if (!exitWhenReady_) plat::InstallSink(&sink);
   plat::QtFileDialogs dialogs;
   plat::InstallFileDialogs(&dialogs);
   {
@@ -99,6 +114,6 @@ bool CBrevantApp::InitInstance() {
     dialog->ReleaseAll();
   }
   plat::InstallFileDialogs(nullptr);
-  plat::InstallSink(nullptr);
+  if (!exitWhenReady_) plat::InstallSink(nullptr);
   return false;
 }

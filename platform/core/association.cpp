@@ -152,6 +152,7 @@ std::string DesktopEntryText(const FileTypeAssociation& a) {
   text += "MimeType=" + MimeTypeFor(a.typeName) + ";\n";
   text += "Terminal=false\n";
   text += "Categories=AudioVideo;Audio;Music;\n";
+  if (a.noDisplay) text += "NoDisplay=true\n";
   return text;
 }
 
@@ -181,7 +182,55 @@ void SetAssociationToolTimeout(int milliseconds) {
   State().toolTimeoutMs = milliseconds;
 }
 
-bool RegisterFileAssociation(const FileTypeAssociation& a, AssociationFiles* files) {
+namespace {
+
+// The folders the desktop reads entries and MIME packages from, each without a trailing slash.
+std::vector<std::filesystem::path> DesktopDataFolders() {
+  std::vector<std::filesystem::path> folders = {AssociationDataHome()};
+  const char* dirs = std::getenv("XDG_DATA_DIRS");
+  const std::string list = dirs && *dirs ? dirs : "/usr/local/share/:/usr/share/";
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    const std::filesystem::path dir(list.substr(start, end - start));
+    if (dir.is_absolute()) folders.push_back(dir.lexically_normal());
+    start = end + 1;
+  }
+  for (auto& f : folders) {
+    std::string s = f.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/') s.pop_back();
+    f = s;
+  }
+  return folders;
+}
+
+}  // namespace
+
+std::filesystem::path VisibleInstalledEntry(const std::filesystem::path& program) {
+  if (program.empty() || program.parent_path().filename() != "bin") return {};
+  const std::filesystem::path share = program.parent_path().parent_path() / "share";
+  const std::filesystem::path entry =
+      share / "applications" / (program.filename().string() + ".desktop");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(entry, ec)) return {};
+  const std::filesystem::path wanted = std::filesystem::weakly_canonical(share, ec);
+  for (const std::filesystem::path& folder : DesktopDataFolders()) {
+    std::error_code ec2;
+    if (folder == share || std::filesystem::weakly_canonical(folder, ec2) == wanted) return entry;
+  }
+  return {};
+}
+
+void RemoveInterruptedAssociationWrites(const std::string& typeName) {
+  const std::filesystem::path home = AssociationDataHome();
+  RemoveInterruptedSaves(home / "mime" / "packages", {Lower(typeName) + ".xml"});
+  RemoveInterruptedSaves(home / "applications", {Lower(typeName) + ".desktop"});
+}
+
+bool RegisterFileAssociation(const FileTypeAssociation& given, AssociationFiles* files) {
+  FileTypeAssociation a = given;
+  if (!VisibleInstalledEntry(a.program).empty()) a.noDisplay = true;
   const std::filesystem::path home = AssociationDataHome();
   AssociationFiles out;
   out.mimeType = MimeTypeFor(a.typeName);

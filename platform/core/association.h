@@ -19,6 +19,10 @@ struct FileTypeAssociation {
   std::vector<std::string> arguments; // arguments before the file (usually none)
   std::filesystem::path icon;         // optional
   std::string applicationName = "Cantrel";
+  // Keeps the entry out of the menus (it still opens the files). RegisterFileAssociation sets it
+  // when the program has an installed desktop entry that the desktop shows, so that the menu
+  // holds one entry for the program, not two.
+  bool noDisplay = false;
 };
 
 struct AssociationFiles {
@@ -34,6 +38,14 @@ std::string MimeTypeFor(const std::string& typeName);
 // The text of the two files (exposed for tests).
 std::string MimePackageText(const FileTypeAssociation& a);
 std::string DesktopEntryText(const FileTypeAssociation& a);
+
+// The installed desktop entry of a program at <prefix>/bin/<name>: <prefix>/share/applications/
+// <name>.desktop when it exists and <prefix>/share is one of the folders the desktop reads
+// ($XDG_DATA_HOME, $XDG_DATA_DIRS, default /usr/local/share and /usr/share); else empty.
+std::filesystem::path VisibleInstalledEntry(const std::filesystem::path& program);
+
+// Removes what interrupted writes of the association files left behind (see files.h).
+void RemoveInterruptedAssociationWrites(const std::string& typeName);
 
 // Writes both files (each only when its text differs from what is there, atomically) and
 // refreshes the caches when something changed. False when a file could not be written.

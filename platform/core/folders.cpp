@@ -12,16 +12,23 @@ std::mutex g_mutex;
 fs::path g_program_override;
 fs::path g_user_override;
 
-fs::path DefaultProgramFolder() {
-  if (const char* env = std::getenv("CANTREL_PROGRAM_FOLDER"); env && *env) return fs::path(env);
-  fs::path exe = ExecutablePath();
+// The build tree a program runs from: the parent of the executable that holds CMakeCache.txt
+// and resources/; empty when it runs from elsewhere (an installed program).
+fs::path BuildTreeOf(const fs::path& exe) {
   std::error_code ec;
-  // A build tree: some parent of the executable holds CMakeCache.txt and resources/.
   for (fs::path dir = exe.parent_path(); !dir.empty(); dir = dir.parent_path()) {
     if (fs::exists(dir / "CMakeCache.txt", ec) && fs::is_directory(dir / "resources", ec))
-      return dir / "resources";
+      return dir;
     if (dir == dir.root_path()) break;
   }
+  return fs::path();
+}
+
+fs::path DefaultProgramFolder() {
+  if (const char* env = std::getenv("CANTREL_PROGRAM_FOLDER"); env && *env) return fs::path(env);
+  const fs::path exe = ExecutablePath();
+  const fs::path tree = BuildTreeOf(exe);
+  if (!tree.empty()) return tree / "resources";
   return exe.parent_path().parent_path() / "share" / "cantrel";
 }
 
@@ -46,6 +53,8 @@ fs::path ExecutablePath() {
   return ec ? fs::path() : p;
 }
 
+bool RunningFromBuildTree() { return !BuildTreeOf(ExecutablePath()).empty(); }
+
 fs::path ProgramFolder() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!g_program_override.empty()) return g_program_override;
@@ -63,6 +72,8 @@ fs::path UserDataFolder() {
   fs::create_directories(folder, ec);
   return folder;
 }
+
+fs::path TempFolder() { return UserDataFolder() / "temp"; }
 
 void SetProgramFolder(const fs::path& folder) {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -20,4 +20,11 @@ void SetUserDataFolder(const std::filesystem::path& folder);
 // The running executable's own path.
 std::filesystem::path ExecutablePath();
 
+// Whether the program runs from a build tree (which may be deleted at any time) rather than
+// from where it was installed.
+bool RunningFromBuildTree();
+
+// The folder of our own temporary files: "temp" inside the user data folder (not created here).
+std::filesystem::path TempFolder();
+
 }  // namespace plat
