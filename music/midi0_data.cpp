@@ -1,5 +1,7 @@
 // The format-0 song: construction, file reading and writing, its states, the
 // lead-in cut, division and metre.
+#include <algorithm>
+
 #include "music/midi0_data.h"
 
 #include <algorithm>
@@ -239,7 +241,8 @@ void Midi0Data::Unpack() {
   }
   delete track;
   SkipForeignChunks();
-  track = new MidiTrack(used_size, position, buffer, 0, kDefaultMusicCapacity);
+  // A song made larger than usual (the loader's) reads a chunk as large as itself.
+  track = new MidiTrack(used_size, position, buffer, 0, std::max(capacity, kDefaultMusicCapacity));
   if (track->mode != kTrackEvents) {
     // The chunk could not be read (the track has said why): an empty song.
     delete track;

@@ -78,6 +78,12 @@ class Midi0Data : public MidiData {
   // Ticks per bar of the metre at the division; 384 without either.
   int32_t GetBarLength() const;
 
+  // Merges a copy of the note-mode track into the song's track by time (the song's
+  // own events first at equal ticks); keep names 0 drops the song's track names.
+  // Returns the result of fixing the overlapping notes.
+  int MergeTrackEvents(const MidiTrack& source, int keep_names);
+  int MergeTrack(const MidiTrack& source) { return MergeTrackEvents(source, 1); }
+  int MergeTrackDroppingNames(const MidiTrack& source) { return MergeTrackEvents(source, 0); }
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);

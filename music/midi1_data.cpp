@@ -575,53 +575,14 @@ void Midi1Data::MergeToFormat0(Midi0Data& song) const {
   song.division = division;
   if (song.track == nullptr) song.track = new MidiTrack(kTrackNotes, song.capacity);
   MidiTrack& out = *song.track;
-  out.FreeAllEvents();
-  out.mode = kTrackNotes;
-
-  // Round by round: every track whose current event stands at the earliest tick
-  // gives one event, tracks in order. End of Track events are left out; one ends
-  // the merged track at the latest tick.
-  struct Cursor {
-    const Midi1Track* track;
-    int32_t index;
-    int64_t tick;  // absolute tick of the current event
-  };
-  std::vector<Cursor> cursors;
-  int64_t end = 0;
-  int64_t total = 0;
-  for (int32_t t = 0; t < track_count; ++t) {
-    const Midi1Track* track = tracks[t];
-    if (track->mode != kTrackNotes) {
-      MidiTrack::ErrorMsg(kMdtkInternal);
-      continue;
-    }
-    int64_t length = 0;
-    for (int32_t i = 0; i < track->event_count; ++i) length += track->events[i]->delta;
-    end = std::max(end, length);
-    total += track->event_count;
-    if (track->event_count > 0) cursors.push_back({track, 0, track->events[0]->delta});
+  if (track_count == 0) {
+    out.FreeAllEvents();
+    out.mode = kTrackNotes;
+    out.AddEndOfTrack();
+  } else {
+    const MidiTrack* sources[kMaxSongTracks];
+    for (int32_t t = 0; t < track_count; ++t) sources[t] = tracks[t];
+    out.MergeTracks(track_count, sources);
   }
-  out.ReserveEvents(static_cast<int32_t>(std::min<int64_t>(total + 1, INT32_MAX)));
-  int64_t last_tick = 0;
-  while (true) {
-    int64_t earliest = INT64_MAX;
-    for (const Cursor& c : cursors) {
-      if (c.index < c.track->event_count) earliest = std::min(earliest, c.tick);
-    }
-    if (earliest == INT64_MAX) break;
-    for (Cursor& c : cursors) {
-      if (c.index >= c.track->event_count || c.tick != earliest) continue;
-      const MidiEvent* e = c.track->events[c.index];
-      if (!IsEndOfTrack(e) && e->status != kStatusDeleted) {
-        auto* copy = new MidiEvent(*e);
-        copy->delta = static_cast<int32_t>(earliest - last_tick);
-        last_tick = earliest;
-        out.AddEvent(copy);
-      }
-      ++c.index;
-      if (c.index < c.track->event_count) c.tick += c.track->events[c.index]->delta;
-    }
-  }
-  out.AddEndOfTrackAt(static_cast<int32_t>(end - last_tick));
   song.state = kSongNotes;
 }

@@ -105,6 +105,26 @@ class Midi1Data : public MidiData {
   // division.
   void MergeToFormat0(Midi0Data& song) const;
 
+  // Merges by channel into the format-0 song: tracks without a channel keep their
+  // names, the others lose them.
+  void MergeToFormat0ByChannel(Midi0Data& song) const;
+  // Replaces the tracks with the split of the format-0 song (state 2).
+  void RebuildFromFormat0(const Midi0Data& song);
+  // At most `voices` notes at once over the whole song; the tracks come back in the
+  // split layout with their names.
+  void LimitPolyphony(int32_t voices);
+  // One track per channel 0 to 15 (tracks without channel join channel 1's), then
+  // the tracks of channels above 15 unchanged.
+  void MergeTracksByChannel();
+  // The first name of every track into the buffer of its channel (the 17th for
+  // tracks without channel), each of 256 bytes; the name events are deleted.
+  void TakeTrackNames(char (*names)[256]);
+  void RestoreTrackNames(const char (*names)[256]);
+
+  // Keeps the (start, end) tick ranges of every track; the conductor track's bars
+  // cut by a range edge are split first.
+  void KeepRanges(const int32_t* ranges, int32_t count);
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
   static void Warn(uint32_t code);
@@ -126,6 +146,11 @@ class Midi1Data : public MidiData {
   // track list stays empty in state 0.
   int32_t chunk_count_ = 0;
 };
+
+// Converts Standard MIDI File bytes in place to the format (0 or 1). The block holds
+// `capacity` bytes; a result that does not fit is reported (0x03000019) and the bytes
+// stay as they were. Returns 1 when the bytes hold the format afterwards.
+int ConvertSmfFormat(uint8_t* bytes, int32_t* size, int32_t format, int32_t capacity);
 
 // Resets every once-flag of the format-1 song module.
 void ResetMidi1DataModule();

@@ -19,6 +19,8 @@ constexpr uint32_t kM1tkNegativeLength = 0x0d00001b;
 constexpr uint32_t kM1tkNoChannel = 0x0d000020;
 constexpr uint32_t kM1tkSwellSteps = 0x0d000022;
 constexpr uint32_t kM1tkGlideSteps = 0x0d000023;
+constexpr uint32_t kM1dtInternalCode = 0x03000003;
+constexpr uint32_t kMdtkSplitFailed = 0x0D00001C;
 
 // Centre of the 14-bit pitch-bend value.
 constexpr int32_t kBendCentre = 0x2000;
@@ -78,6 +80,33 @@ class Midi1Track : public MidiTrack {
   // Velocity times 9/10, `steps` times; the velocity itself when that falls below
   // half of it.
   static int32_t DecayVelocity(int32_t velocity, int32_t steps);
+
+  // ---- range edits (music/midi1_track_ranges.cpp); event mode ----
+  // Keeps the (start, end) tick ranges, in order and apart, moved together from tick
+  // 0: the state in force at each range start and the notes sounding across it are
+  // carried over, and End of Track stands at the kept length.
+  void KeepRanges(const int32_t* ranges, int32_t count);
+  // Empties [a, b): the state changes made inside are sent again at b, notes struck
+  // inside and sounding at b are struck again there, notes ended inside end at a.
+  void SilenceRange(int32_t a, int32_t b);
+  // Removes the time [a, b): later events move earlier by b - a.
+  void CloseGap(int32_t a, int32_t b);
+  // On the conductor track: a bar cut at the tick becomes two bars of sixteenths and
+  // the metre in force returns at the next bar line. 1 when split.
+  int SplitBarAt(int32_t division, int32_t tick);
+
+  // ---- clean-ups and queries (music/midi1_track_cleanup.cpp) ----
+  // Per channel, of the volume, expression (and their fine parts) and pan changes of
+  // one tick only the last stays, and a change repeating the value in force goes.
+  // Does not compact.
+  void RemoveDuplicateMixControllers();
+  // MergeTrackEx with the names joined, and without.
+  void Merge(const MidiTrack& other) { MergeTrackEx(other, 1); }
+  void MergeWithoutNames(const MidiTrack& other) { MergeTrackEx(other, 0); }
+  // Only meta events, and not a track of End of Track alone.
+  int IsMetaOnly() const;
+  // Only End of Track.
+  int IsEmpty() const;
 
   static void ErrorMsg(uint32_t code);
   // Once-only warnings (0 resets them); codes that are no warnings show every time.

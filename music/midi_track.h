@@ -68,6 +68,17 @@ constexpr int32_t kSysExDataRoom = 16;
 // Event count above which adding an event is reported (the array grows all the same).
 constexpr int32_t kTrackEventLimit = 0x20000;
 
+// Tracks one merge interleaves at most.
+constexpr int32_t kMaxMergeTracks = 256;
+constexpr uint32_t kMdtkBadTrack = 0x0D000026;
+constexpr uint32_t kMdtkThinningFailed = 0x0D00000F;
+constexpr uint32_t kMdtkKeepTopUnsupported = 0x0D000010;
+constexpr uint32_t kMdtkTopNoteThinned = 0x0D000012;
+constexpr uint32_t kMdtkPolyphony = 0x0D00002A;
+
+// Sounding notes: 16 channels of 128 flags.
+using SoundingFlags = uint8_t[16][128];
+
 // What one parse of Standard MIDI File bytes keeps from event to event. It belongs
 // to the parse (a song's load hands one to each of its chunks in turn), never to
 // the process, so that any number of threads may load files at once.
@@ -371,6 +382,64 @@ class MidiTrack : public MusicData {
   void PlaceManyNotes(int32_t start, int32_t end, int32_t window, int32_t count);
   int32_t MoveEventTime(int32_t index, int32_t tick, int32_t from_offset, int32_t to_offset);
 
+  // ---- text events and markers (music/midi_track_text.cpp) ----
+  void NormalizeStartStopMarkers();
+  int SetMetaText(int32_t type, const char* text);
+  int SetMetaTextAll(int32_t type, const char* text);
+  void RenumberMetaType(int32_t from, int32_t to);
+  void ReplaceMetaText(int32_t type, const char* old_text, int32_t new_type, const char* new_text);
+  // The text of the first (last) meta event of the type into out, which has room for
+  // `room` bytes (terminator included); a longer text is cut at a character boundary.
+  int GetMetaText(int32_t type, char* out, int32_t room) const;
+  int GetLastMetaText(int32_t type, char* out, int32_t room) const;
+  std::string MetaText(int32_t type) const;
+  int32_t FindMetaTextIndex(int32_t type, const char* text) const;
+  int32_t FindMetaText(int32_t type, const char* text) const;
+  int32_t FindMarkerTime(const char* text) const { return FindMetaText(6, text); }
+  int32_t FindMarkerIndex(const char* text) const;
+  int32_t FindEventIndex(uint32_t status_value, int32_t number_value) const;
+  void DeleteMetaType(int32_t type);
+  int DeleteMeta(int32_t type, int all);
+  void DeleteAllTrackNames();
+  int KeepFirstTrackName();
+  int DeleteMetaTextAt(int32_t tick, int32_t type, const char* text);
+  void DeleteAllMetaExceptEndOfTrack();
+  void DeleteAllMetaExceptNameAndEnd();
+  void DeleteAllMetaExceptTempoAndEnd();
+
+  // ---- merging and appending (music/midi_track_merge.cpp) ----
+  // Interleaves up to kMaxMergeTracks note-mode tracks by time into this track.
+  void MergeTracks(int32_t count, const MidiTrack* const* tracks);
+  void MergeTrackEx(const MidiTrack& other, int join_names);
+  void MergeTrack(const MidiTrack& other) { MergeTrackEx(other, 1); }
+  void MergeTrackKeepNames(const MidiTrack& other) { MergeTrackEx(other, 0); }
+  void AppendTrack(const MidiTrack& other);
+
+  // ---- voice thinning (music/midi_track_voices.cpp) ----
+  static int CountSounding(const SoundingFlags table);
+  int GetMaxPolyphony(int ignored) const;
+  int GetMaxPolyphonyOf() const { return GetMaxPolyphony(1); }
+  int GetMaxPitchPolyphony() const;
+  static int ChannelWithMostSounding(const SoundingFlags table, const int32_t* excluded,
+                                     int32_t n);
+  static int IsHighestFlagged(int32_t note, const uint8_t* row);
+  void KeepTopNotes(int32_t channel, int no_shortening);
+  // Event mode: cuts the notes beyond the maximum sounding at once.
+  void LimitPolyphony(int32_t maximum);
+  // Method 1 cuts by pitch, 2 by the chord of the last marker (priority: 4 rows of 12
+  // intervals, the order in which chord notes are given up).
+  void LimitPolyphonyEx(int32_t maximum, const int32_t* excluded, int32_t n, int method,
+                        const int32_t (*priority)[12], int keep_top);
+  void LimitPolyphonySimple(int32_t maximum);
+  static int PickVoiceByPitch(const SoundingFlags table, const int32_t* excluded, int32_t n,
+                              int32_t* out_channel, int32_t* out_note, int keep_top);
+  static int PickVoiceByChord(const SoundingFlags table, const int32_t* excluded, int32_t n,
+                              int32_t* out_channel, int32_t* out_note, const char* chord,
+                              const int32_t (*priority)[12], int keep_top);
+  int RemoveDuplicateNotes();
+  int RemoveOctaveDoublings();
+  void MoveNotesBehind();
+
   // ---- helpers for other track files ----
   // Room for at least n event pointers (the array grows; never keep `events` across
   // calls that add events).
@@ -391,6 +460,8 @@ class MidiTrack : public MusicData {
  private:
   void AppendUnchecked(MidiEvent* event);
   void ConvertToEventModeCore();
+  int LimitPolyphonyCore(int32_t maximum, const int32_t* excluded, int32_t n, int method,
+                         const int32_t (*priority)[12], int keep_top);
   int32_t event_room_ = 0;
   int32_t yield_period_ = 0;
   // Where the events the track makes in bulk (reading a chunk, copying a track,
