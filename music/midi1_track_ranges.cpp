@@ -154,7 +154,6 @@ void Midi1Track::SilenceRange(int32_t a, int32_t b) {
   } else {
     for (MidiEvent* e : state) delete e;
   }
-  RemoveDuplicateMixControllers();
   Compact();
 
   // Notes across the edges: struck inside and still sounding at b are struck again at
@@ -194,6 +193,11 @@ void Midi1Track::SilenceRange(int32_t a, int32_t b) {
     }
     if (!IsEndOfTrack(&e)) e.MarkDeleted();
   }
+  Compact();
+  // Mix controllers repeating the value in force go; this runs once the span's own
+  // changes are gone, so that the state sent again at b is measured against what
+  // stands before a, not against the changes it replaces.
+  RemoveDuplicateMixControllers();
   Compact();
   // Nothing is struck again past the track's end, where nothing would end it.
   const bool restrike = b <= GetLength();
