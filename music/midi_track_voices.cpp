@@ -33,6 +33,20 @@ std::unique_ptr<MidiTrack> EventModeCopy(const MidiTrack& track, int32_t capacit
   return copy;
 }
 
+// Calls group(start, end) for every same-tick group that begins at an event with a
+// delta above 0 (the events of the first tick with delta 0 belong to none).
+template <typename Group>
+void ForEachLaterGroup(const MidiTrack& track, Group group) {
+  int32_t start = -1;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    if (track.events[i]->delta > 0) {
+      if (start >= 0) group(start, i);
+      start = i;
+    }
+  }
+  if (start >= 0) group(start, track.event_count);
+}
+
 }  // namespace
 
 int MidiTrack::CountSounding(const SoundingFlags table) {
@@ -415,9 +429,7 @@ void MidiTrack::LimitPolyphonySimple(int32_t maximum) {
 
 int MidiTrack::RemoveDuplicateNotes() {
   int removed = 0;
-  int32_t start = -1;
-  auto close_group = [&](int32_t end) {
-    if (start < 0) return;
+  auto close_group = [&](int32_t start, int32_t end) {
     for (int32_t i = start; i < end; ++i) {
       const MidiEvent& a = *events[i];
       if (a.status != kStatusNote) continue;
@@ -430,22 +442,14 @@ int MidiTrack::RemoveDuplicateNotes() {
       }
     }
   };
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (events[i]->delta > 0) {
-      close_group(i);
-      start = i;
-    }
-  }
-  close_group(event_count);
+  ForEachLaterGroup(*this, close_group);
   Compact();
   return removed;
 }
 
 int MidiTrack::RemoveOctaveDoublings() {
   int removed = 0;
-  int32_t start = -1;
-  auto close_group = [&](int32_t end) {
-    if (start < 0) return;
+  auto close_group = [&](int32_t start, int32_t end) {
     for (int32_t i = start; i < end; ++i) {
       const MidiEvent& a = *events[i];
       if (a.status != kStatusNote) continue;
@@ -471,21 +475,13 @@ int MidiTrack::RemoveOctaveDoublings() {
       }
     }
   };
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (events[i]->delta > 0) {
-      close_group(i);
-      start = i;
-    }
-  }
-  close_group(event_count);
+  ForEachLaterGroup(*this, close_group);
   Compact();
   return removed;
 }
 
 void MidiTrack::MoveNotesBehind() {
-  int32_t start = -1;
-  auto close_group = [&](int32_t end) {
-    if (start < 0) return;
+  auto close_group = [&](int32_t start, int32_t end) {
     // One pass: each note is carried behind the events after it in the group.
     int32_t last = end - 1;
     for (int32_t i = last - 1; i >= start; --i) {
@@ -493,11 +489,5 @@ void MidiTrack::MoveNotesBehind() {
       for (int32_t j = i; j < last && events[j + 1]->status != kStatusNote; ++j) SwapEvents(j, j + 1);
     }
   };
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (events[i]->delta > 0) {
-      close_group(i);
-      start = i;
-    }
-  }
-  close_group(event_count);
+  ForEachLaterGroup(*this, close_group);
 }
