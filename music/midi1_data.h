@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "music/midi1_track.h"
 #include "music/midi_data.h"
@@ -21,6 +22,10 @@ constexpr uint32_t kM1dtManyMasterVolumes = 0x03000006;
 constexpr uint32_t kM1dtMasterVolumeSet = 0x03000016;
 constexpr uint32_t kM1dtTooLarge = 0x03000019;
 constexpr uint32_t kM1dtChannel = 0x0300001e;
+constexpr uint32_t kM1dtManyTempos = 0x03000009;
+constexpr uint32_t kM1dtChannelCount = 0x0300001a;
+// Tempo records CollectTempos stores at most.
+constexpr int32_t kMaxTempoRecords = 512;
 // Warnings (each with a once-flag).
 constexpr uint32_t kM1dtMetrePosition = 0x0300000d;
 constexpr uint32_t kM1dtNoFreeChannel = 0x0300000e;
@@ -120,6 +125,53 @@ class Midi1Data : public MidiData {
   // tracks without channel), each of 256 bytes; the name events are deleted.
   void TakeTrackNames(char (*names)[256]);
   void RestoreTrackNames(const char (*names)[256]);
+
+  // ---- song-level operations (music/midi1_song.cpp) ----
+  // Tracks without channel first, then by rising channel; returns count - 1.
+  int32_t SortTracksByChannel();
+  // Keeps the tracks of the channel and the conductor tracks.
+  void KeepOnlyChannel(int32_t channel);
+  void DeleteChannelTracks(int32_t channel);    // not the conductor tracks
+  void DeleteTracksOfChannel(int32_t channel);  // conductor tracks too
+  void DeleteEmptyTracks();
+  void DeleteNoteFreeTracks();
+  void DeleteEndOnlyTracks();
+  void DeleteGsPartTracks();
+  int32_t FindTrackByName(const char* pattern) const;
+  int32_t FindTrackByChannel(int32_t channel) const;
+  int32_t FindFreeChannel() const;
+  int32_t FindChannelOfInstrument(int32_t bank_msb, int32_t bank_lsb, int32_t program) const;
+  int IsDrumTrack(int32_t index) const;
+  int32_t CountDrumTracks() const;
+  int32_t CountChannels(int* second_port) const;
+  int HasDuplicateChannels() const;
+  // The text of the first meta event of the type into out (room bytes).
+  int FindMetaText(int32_t type, char* out, int32_t room) const;
+  int32_t FindCuePoint(const char* text) const;
+  int32_t FindMarker(const char* text) const;
+  // (tick, microseconds) of every tempo event, at most kMaxTempoRecords.
+  int32_t CollectTempos(int32_t (*records)[2]) const;
+  int GetFirstTempo(int32_t* out) const;
+  int GetNthTempo(int32_t* out, int32_t n) const;
+  int GetChannelProgram(int32_t channel) const;
+  int GetChannelVolume(int32_t channel) const;
+  void GetNoteRange(int32_t channel, int32_t* lowest, int32_t* highest) const;
+  int HasNotesOnChannel(int32_t channel) const;
+  int32_t FirstEventTick(uint32_t status_value, uint32_t number_value) const;
+  int32_t FirstSysExTick(uint32_t kind) const;
+  // Volume 100 for every channel track without one; the message names them.
+  int EnsureChannelVolumes(std::string* message);
+  void TrimTrackStart(int32_t index, int32_t ticks);
+  void TruncateTrack(int32_t index, int32_t tick);
+  // Into the first track of the channel at the tick, or a new track; a full song
+  // reports 0x03000001 and frees the event.
+  void InsertEventOnChannel(int32_t channel, MidiEvent* event, int32_t tick);
+  void NormaliseController(int32_t controller);
+  void NormaliseVolumes();
+  void ScaleVelocities(double factor);
+  void NormaliseVelocities();
+  void NormaliseMix(double factor);
+  double TickToTime(int flag, int32_t tick) const;
 
   // Keeps the (start, end) tick ranges of every track; the conductor track's bars
   // cut by a range edge are split first.

@@ -20,6 +20,10 @@ constexpr uint32_t kM1tkNoChannel = 0x0d000020;
 constexpr uint32_t kM1tkSwellSteps = 0x0d000022;
 constexpr uint32_t kM1tkGlideSteps = 0x0d000023;
 constexpr uint32_t kM1dtInternalCode = 0x03000003;
+constexpr uint32_t kM1tkBadPitchCount = 0x0d00001d;
+constexpr uint32_t kM1tkNoCentre = 0x0d000018;
+// Any status, for the index queries.
+constexpr uint32_t kAnyStatus = 0xFFFFFFFF;
 constexpr uint32_t kMdtkSplitFailed = 0x0D00001C;
 
 // Centre of the 14-bit pitch-bend value.
@@ -103,6 +107,64 @@ class Midi1Track : public MidiTrack {
   // MergeTrackEx with the names joined, and without.
   void Merge(const MidiTrack& other) { MergeTrackEx(other, 1); }
   void MergeWithoutNames(const MidiTrack& other) { MergeTrackEx(other, 0); }
+  void RemoveRepeatedMixControllers();
+  void RemoveUnheardControllers(const int32_t* excepted, int32_t count);
+  void MergeConsecutivePans();
+  void RemoveUnusedVolumes();
+  void KeepBankAndProgram(int32_t bank_msb, int32_t bank_lsb, int32_t program);
+  int SetFirstProgram(int32_t program);
+  void ReplaceProgram(int32_t kept, int32_t replaced);
+  void SetMixControllersMax();
+  void SetValueOfFirstStatus(uint32_t status_value, int32_t value);
+  // Rule 1: deletes every event of another status; otherwise those of the status.
+  void DeleteByStatus(uint32_t status_value, int rule);
+  void ShortenRepeatedNotes();
+  void DeleteNotesByPitch(int32_t pitch, int rule);
+  void DeleteLowerOctaveDoubles();
+  void KeepTopNoteOfChords(int32_t from, int32_t to);
+  // Note mode, with a channel: every note of the least used pitch (the highest on
+  // ties) that is not protected; 1 when one was found.
+  int DeleteLeastUsedPitch(const int32_t* protected_pitches, int32_t count);
+  void ReducePitchCount(int32_t n, const int32_t* protected_pitches = nullptr, int32_t count = 0);
+  void ThinToVoices(int32_t n);
+  // Velocities scaled so that the highest becomes `top` (pitch -1: every note).
+  void ScaleVelocitiesOfPitch(int32_t pitch, int32_t top);
+  void ScaleVelocities(int32_t top = 127) { ScaleVelocitiesOfPitch(-1, top); }
+  // Event mode to note mode for a line of single notes: each note-on lasts to the
+  // next note-off.
+  void ToMonophonicNoteMode();
+  int IsSysExAndMetaOnly() const;
+  int IsGsPartSetupTrack() const;
+  int HasSecondPortName() const;
+  // Events of the status (number -1: any) with a tick in [from, to) (from -1: all).
+  int32_t CountInRange(uint32_t status_value, int32_t number, int32_t from, int32_t to) const;
+  int32_t CountProgramChanges() const { return CountInRange(kStatusProgram, -1, -1, 0); }
+  int HasSeveralProgramChanges() const { return CountProgramChanges() > 1 ? 1 : 0; }
+  int32_t CountStatus(uint32_t status_value) const { return CountInRange(status_value, -1, -1, 0); }
+  int32_t CountController(int32_t number) const {
+    return CountInRange(kStatusController, number, -1, 0);
+  }
+  int32_t CountControllerInRange(int32_t from, int32_t to, int32_t number) const {
+    return CountInRange(kStatusController, number, from, to);
+  }
+  int32_t CountNotesInRange(int32_t from, int32_t to) const {
+    return CountInRange(kStatusNote, -1, from, to);
+  }
+  int32_t LargestChord() const;
+  // Note mode: the length-weighted mean pitch; 64 without notes.
+  int32_t AveragePitch() const;
+  void GetPitchRange(int32_t* low, int32_t* high) const;
+  int HasPitch(int32_t pitch) const;
+  int32_t LastNoteTick() const;
+  int32_t IndexAfterTick(int32_t tick) const;
+  int32_t LastIndexOfStatusInRange(uint32_t status_value, int32_t from, int32_t to) const;
+  int32_t LastIndexInTickRange(int32_t from, int32_t to) const {
+    return LastIndexOfStatusInRange(kAnyStatus, from, to);
+  }
+  int32_t LastIndexOfStatus(uint32_t status_value) const {
+    return LastIndexOfStatusInRange(status_value, -1, 0);
+  }
+  int ValueOfFirstStatus(uint32_t status_value) const;
   // Only meta events, and not a track of End of Track alone.
   int IsMetaOnly() const;
   // Only End of Track.

@@ -440,6 +440,80 @@ class MidiTrack : public MusicData {
   int RemoveOctaveDoublings();
   void MoveNotesBehind();
 
+  // ---- controller, program and bend passes (music/midi_track_controllers.cpp) ----
+  void RemoveRedundantBankProgram();
+  void RemoveRedundantProgramChanges();
+  int CheckBankProgramOrder() const;
+  void FoldVolumeIntoVelocity();
+  void MergeExpressionIntoVolume();
+  // One step of a velocity rescale for a mix; a current level of 0 leaves the note.
+  static void RescaleVelocityForMix(int32_t* current_volume, int32_t* current_expression,
+                                    int32_t target_volume, int32_t target_expression,
+                                    MidiEvent& event);
+  // Note mode: fades the controller down from its level before `from` in steps; a
+  // step below 1 is refused. 255 for a track without channel, -1 without a level.
+  int FadeController(int32_t from, int32_t to, int32_t step, int32_t number);
+  void FadeVelocities(int32_t from, int32_t to);
+  void FoldFineTuningIntoBends();
+  void SetFirstVolume(int32_t value);
+  void ScaleVolume(double factor);
+  void ScaleController(int32_t ignored, int32_t number, int32_t percent);
+  void OffsetControllerValue(int32_t ignored, int32_t number, int32_t amount);
+  void NormalizeController(int32_t number, int32_t top);
+  void NormalizeControllerTo127(int32_t number) { NormalizeController(number, 127); }
+  void SetControllerValueOfChannel(int32_t number, int32_t value, int32_t channel);
+  void SetControllerValueAll(int32_t number, int32_t value);
+  void SetControllerValueOnChannel(int32_t channel, int32_t number, int32_t value);
+  void SetControllerValueBetween(int32_t from, int32_t to, int32_t number, int32_t value);
+  void SetControllerValueAt(int32_t channel, int32_t number, int32_t value, int32_t tick);
+  // Number -1: any number; from -1: the whole track ([from, to) otherwise).
+  void SetValueForStatusNumberBetween(uint32_t status_value, int32_t number, int32_t value,
+                                      int32_t from, int32_t to);
+  void SetValueForStatus(uint32_t status_value, int32_t value) {
+    SetValueForStatusNumberBetween(status_value, -1, value, -1, 0);
+  }
+  void SetValueForStatusNumber(uint32_t status_value, int32_t number, int32_t value) {
+    SetValueForStatusNumberBetween(status_value, number, value, -1, 0);
+  }
+  void SetValueForStatusBetween(uint32_t status_value, int32_t value, int32_t from, int32_t to) {
+    SetValueForStatusNumberBetween(status_value, -1, value, from, to);
+  }
+  void ClampValuesBetween(uint32_t status_value, int32_t number, int32_t low, int32_t high,
+                          int32_t from, int32_t to);
+  void ClampValues(uint32_t status_value, int32_t number, int32_t low, int32_t high) {
+    ClampValuesBetween(status_value, number, low, high, -1, 0);
+  }
+  // Channel -1: every channel.
+  void SetProgramOfChannel(int32_t channel, int32_t program);
+  void SetAllPrograms(int32_t program) { SetProgramOfChannel(-1, program); }
+  void SetProgramAt(int32_t channel, int32_t program, int32_t tick);
+  int SetFirstTempo(int32_t microseconds);
+  void DeleteAllControllers();
+  int DeleteControlChange(int32_t number);
+  int DeletePitchBends();
+  int DeleteProgramChanges(int32_t channel);
+  int DeleteAllProgramChanges() { return DeleteProgramChanges(-1); }
+  void KeepOnlyNotes();
+  void DeleteControllerBetween(int32_t number, int32_t from, int32_t to);
+
+  // ---- time-range edits (music/midi_track_range.cpp); End of Track always stays ----
+  void DeleteRange(int32_t from, int32_t to);             // [from, to]
+  void DeleteRangeExceptNotes(int32_t from, int32_t to);  // [from, to), notes stay
+  void DeleteStatusBetween(int32_t from, int32_t to, uint32_t status_value);
+  void DeleteStatusAfter(int32_t tick, uint32_t status_value);
+  int DeleteStatusAt(int32_t tick, uint32_t status_value);
+  int DeletePitchBendsBetween(int32_t from, int32_t to);
+  // Removes the span [from, to): notes and bends inside go, other events inside stay
+  // at `from`, later events move earlier by the span.
+  void CutRange(int32_t from, int32_t to);
+  void RemoveTimeSpan(int32_t from, int32_t to, int delete_notes, int strict, int at_start);
+  // Note mode: the notes starting in [from, to), moved so that `from` is tick 0.
+  void Crop(int32_t from, int32_t to);
+  void CutNotesAt(int32_t tick);
+  void EndNotesBefore(int32_t tick);
+  void TruncateFrom(int32_t tick);
+  void TruncateAt(int32_t tick);
+
   // ---- helpers for other track files ----
   // Room for at least n event pointers (the array grows; never keep `events` across
   // calls that add events).
