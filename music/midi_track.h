@@ -384,6 +384,9 @@ class MidiTrack : public MusicData {
 
   // ---- text events and markers (music/midi_track_text.cpp) ----
   void NormalizeStartStopMarkers();
+  // Texts of the status and number (meta: the type) through the full-width to ASCII
+  // conversion (latin 1) and the half-width katakana conversion (kana 1).
+  void ConvertTexts(int latin, int kana, uint32_t status_value, uint32_t number_value);
   int SetMetaText(int32_t type, const char* text);
   int SetMetaTextAll(int32_t type, const char* text);
   void RenumberMetaType(int32_t from, int32_t to);

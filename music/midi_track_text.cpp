@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "music/midi_track.h"
 #include "music/track_text.h"
+#include "util/gne_kana.h"
 #include "util/gne_text.h"
 
 namespace {
@@ -31,15 +33,6 @@ void SetText(MidiEvent& e, const char* text, size_t n) {
   e.SetDataQuietly(text, static_cast<int32_t>(n));
 }
 
-// Full-width digits and letters of Shift-JIS and their ASCII forms.
-char FullWidthToAscii(uint8_t lead, uint8_t trail) {
-  if (lead != 0x82) return 0;
-  if (trail >= 0x4F && trail <= 0x58) return static_cast<char>('0' + (trail - 0x4F));
-  if (trail >= 0x60 && trail <= 0x79) return static_cast<char>('A' + (trail - 0x60));
-  if (trail >= 0x81 && trail <= 0x9A) return static_cast<char>('a' + (trail - 0x81));
-  return 0;
-}
-
 }  // namespace
 
 void CopyTextCut(char* out, int32_t room, const char* text, size_t length) {
@@ -49,28 +42,26 @@ void CopyTextCut(char* out, int32_t room, const char* text, size_t length) {
   out[n] = 0;
 }
 
-void FullWidthAlnumToAscii(char* text) {
-  if (text == nullptr) return;
-  // Walks by characters, so that the second byte of one double-byte character and the
-  // first of the next are never read as a pair.
-  size_t read = 0;
-  size_t write = 0;
-  while (text[read] != 0) {
-    const auto b = static_cast<uint8_t>(text[read]);
-    if (GneIsLeadByte(b) && text[read + 1] != 0) {
-      const char ascii = FullWidthToAscii(b, static_cast<uint8_t>(text[read + 1]));
-      if (ascii != 0) {
-        text[write++] = ascii;
-      } else {
-        text[write++] = text[read];
-        text[write++] = text[read + 1];
-      }
-      read += 2;
-      continue;
+void FullWidthAlnumToAscii(char* text) { GneNarrowAlphanumerics(text); }
+
+void MidiTrack::ConvertTexts(int latin, int kana, uint32_t status_value, uint32_t number_value) {
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent& e = *events[i];
+    if (e.status != status_value || e.number != number_value) continue;
+    // The whole text, however long, with its terminator: the conversions only shorten.
+    std::string text = TextOf(e);
+    if (text.empty()) continue;
+    std::vector<char> work(text.begin(), text.end());
+    work.push_back(0);
+    if (latin == 1) FullWidthAlnumToAscii(work.data());
+    if (kana == 1) GneToHalfWidthKatakana(work.data());
+    const size_t n = std::strlen(work.data());
+    if (n > 0) {
+      e.SetDataQuietly(work.data(), static_cast<int32_t>(n));
+    } else {
+      e.data_length = 0;
     }
-    text[write++] = text[read++];
   }
-  text[write] = 0;
 }
 
 void MidiTrack::NormalizeStartStopMarkers() {

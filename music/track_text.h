@@ -9,5 +9,6 @@
 // cut so that no double-byte character is split.
 void CopyTextCut(char* out, int32_t room, const char* text, size_t length);
 // Rewrites a zero-terminated CP932 text in place: every full-width digit and Latin
-// letter becomes its ASCII character; other characters stay whole.
+// letter becomes its ASCII character; other characters stay whole (the general
+// library's narrowing of letters and digits).
 void FullWidthAlnumToAscii(char* text);

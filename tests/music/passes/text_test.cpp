@@ -113,3 +113,19 @@ TEST(TextEvents, Deleting) {
   EXPECT_TRUE(t->LastIsEndOfTrack());
   EXPECT_EQ(Ticks(*t).back(), 20);
 }
+
+TEST(TextEvents, ConvertTextsNarrowsLettersAndKana) {
+  // Full-width "Ａ１" and the katakana "カ" (0x834A), then a lyric left alone.
+  auto t = Make(kTrackNotes, {Meta(0, 5, "\x82\x60\x82\x50\x83\x4A"), Meta(0, 1, "\x82\x60"), End(0)});
+  t->ConvertTexts(1, 0, kStatusMeta, 5);
+  EXPECT_EQ(Text(*t->events[0]), "A1\x83\x4A");
+  t->ConvertTexts(0, 1, kStatusMeta, 5);
+  EXPECT_EQ(Text(*t->events[0]), "A1\xB6");
+  EXPECT_EQ(Text(*t->events[1]), "\x82\x60");
+  // A text far longer than any scratch area.
+  std::string long_text;
+  for (int i = 0; i < 3000; ++i) long_text += "\x82\x60";
+  auto l = Make(kTrackNotes, {Meta(0, 5, long_text), End(0)});
+  l->ConvertTexts(1, 1, kStatusMeta, 5);
+  EXPECT_EQ(Text(*l->events[0]), std::string(3000, 'A'));
+}
