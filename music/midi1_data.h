@@ -109,6 +109,7 @@ class Midi1Data : public MidiData {
   // of one tick come round by round in track order. The format-0 song takes the
   // division.
   void MergeToFormat0(Midi0Data& song) const;
+  void MergeToFormat0(Midi0Data& song, int) const { MergeToFormat0(song); }
 
   // Merges by channel into the format-0 song: tracks without a channel keep their
   // names, the others lose them.

@@ -22,6 +22,7 @@ constexpr uint32_t kM1tkGlideSteps = 0x0d000023;
 constexpr uint32_t kM1dtInternalCode = 0x03000003;
 constexpr uint32_t kM1tkBadPitchCount = 0x0d00001d;
 constexpr uint32_t kM1tkNoCentre = 0x0d000018;
+constexpr uint32_t kM1tkMergeChannels = 0x0d00001f;
 // Any status, for the index queries.
 constexpr uint32_t kAnyStatus = 0xFFFFFFFF;
 constexpr uint32_t kMdtkSplitFailed = 0x0D00001C;
@@ -98,6 +99,21 @@ class Midi1Track : public MidiTrack {
   // On the conductor track: a bar cut at the tick becomes two bars of sixteenths and
   // the metre in force returns at the next bar line. 1 when split.
   int SplitBarAt(int32_t division, int32_t tick);
+
+  // Note mode: deletes the notes at or after the tick.
+  void DeleteNotesFrom(int32_t tick);
+  void DeleteNotesInRange(int32_t from, int32_t to);    // notes starting in [from, to)
+  void DeleteMarkersInRange(int32_t from, int32_t to);  // markers in [from, to)
+  // The text of the last marker in [from, to) into out (room bytes); empty when none.
+  void GetMarkerTextInRange(int32_t from, int32_t to, char* out, int32_t room) const;
+  // Removes the events in [from, to) but the program and controller changes, which
+  // stay at the place of the first; later events keep their ticks. More than 256
+  // kept changes are refused.
+  void CollapseRange(int32_t from, int32_t to);
+  // Merges the other note-mode track of the same channel, each side's velocities by
+  // its own volume and expression and its bends by its own bend range made into one
+  // mix; option 1 joins the names, 0 drops the other's.
+  void MergeRescaled(const MidiTrack& other, int option);
 
   // ---- clean-ups and queries (music/midi1_track_cleanup.cpp) ----
   // Per channel, of the volume, expression (and their fine parts) and pan changes of

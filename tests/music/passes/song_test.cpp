@@ -1,6 +1,8 @@
 // Song-level operations of the format-1 song and the format-1 track clean-ups.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 #include "passes_util.h"
@@ -139,4 +141,78 @@ TEST(Midi1TrackCleanup, MonophonicNoteModeInOneWalk) {
                                              {100, 0, 62, 80, 50},
                                              {160, 0, 64, 70, 20}}));
   EXPECT_EQ(Ticks(*t).back(), 210);
+}
+
+TEST(Midi1TrackEdits, CollapseAndMarkers) {
+  auto t = Make(kTrackNotes, {Note(0, 0, 60, 90, 10), Cc(100, 0, 7, 80), Note(0, 0, 62, 90, 10),
+                              Program(50, 0, 4), Meta(0, 6, "Am"), Note(100, 0, 64, 90, 10), End(10)});
+  char text[16];
+  t->GetMarkerTextInRange(0, 1000, text, sizeof text);
+  EXPECT_STREQ(text, "Am");
+  t->CollapseRange(100, 250);
+  EXPECT_EQ(Notes(*t), (std::vector<NoteRow>{{0, 0, 60, 90, 10}, {250, 0, 64, 90, 10}}));
+  EXPECT_EQ(t->CountEvents(kStatusController), 1);
+  EXPECT_EQ(t->CountEvents(kStatusProgram), 1);
+  EXPECT_EQ(t->FindFirstEventTimeOfStatus(kStatusProgram), 100);
+  // More kept changes than the list holds: refused, nothing changes.
+  std::vector<MidiEvent*> many;
+  for (int i = 0; i < 300; ++i) many.push_back(Cc(1, 0, 7, i % 128));
+  many.push_back(End(0));
+  auto m = Make(kTrackNotes, many);
+  m->CollapseRange(0, 1000);
+  EXPECT_EQ(m->event_count, 301);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+}
+
+TEST(Midi1TrackEdits, MergeRescaled) {
+  auto a = Make(kTrackNotes, {Meta(0, 3, "A"), Cc(0, 0, 7, 100), Note(0, 0, 60, 100, 10), End(10)});
+  auto b = Make(kTrackNotes, {Meta(0, 3, "B"), Cc(0, 0, 7, 50), Cc(0, 0, 101, 0), Cc(0, 0, 100, 0),
+                              Cc(0, 0, 6, 0), Note(0, 0, 64, 100, 10), End(10)});
+  auto* bend = new MidiEvent(0);
+  bend->status = kStatusPitchBend;
+  bend->channel = 0;
+  bend->SetPitchBend(9000);
+  b->InsertEvent(4, 1, bend);
+  a->MergeRescaled(*b, 1);
+  EXPECT_EQ(a->MetaText(3), "A / B");
+  std::vector<int> velocities;
+  for (const NoteRow& n : Notes(*a)) velocities.push_back(std::get<3>(n));
+  std::sort(velocities.begin(), velocities.end());
+  EXPECT_EQ(velocities, (std::vector<int>{50, 100}));
+  // A bend range of 0 leaves the bend as it was.
+  int bend_value = -1;
+  for (int32_t i = 0; i < a->event_count; ++i) {
+    if (a->events[i]->status == kStatusPitchBend) bend_value = a->events[i]->GetPitchBend();
+  }
+  EXPECT_EQ(bend_value, 9000);
+  auto other_channel = Make(kTrackNotes, {Note(0, 5, 64, 100, 10), End(10)});
+  cantrel_test::Sink().Clear();
+  a->MergeRescaled(*other_channel, 0);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+}
+
+TEST(ConvertSmfFormat, BothWaysAndTooSmallABlock) {
+  // A format-0 file of one note on channel 2.
+  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                               'M', 'T', 'r', 'k', 0, 0, 0, 12, 0x00, 0x92, 60, 100,
+                               0x60, 0x82, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
+  const std::vector<uint8_t> original = file;
+  std::vector<uint8_t> block(file);
+  block.resize(4096);
+  int32_t size = static_cast<int32_t>(file.size());
+  // Too small a block: reported, the bytes stay.
+  EXPECT_EQ(ConvertSmfFormat(block.data(), &size, 1, 100), 0);
+  EXPECT_EQ(size, static_cast<int32_t>(original.size()));
+  EXPECT_TRUE(std::equal(original.begin(), original.end(), block.begin()));
+  ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_NE(cantrel_test::Sink().Texts()[0].find("03000019"), std::string::npos);
+  cantrel_test::Sink().Clear();
+  EXPECT_EQ(ConvertSmfFormat(block.data(), &size, 1, 4096), 1);
+  EXPECT_EQ(PeekSmfFormat(block.data(), size), 1);
+  EXPECT_EQ(block[11], 17);  // tracks
+  EXPECT_EQ(ConvertSmfFormat(block.data(), &size, 0, 4096), 1);
+  EXPECT_EQ(PeekSmfFormat(block.data(), size), 0);
+  Midi0Data back(block.data(), size);
+  ASSERT_NE(back.track, nullptr);
+  EXPECT_EQ(back.track->GetNoteCount(), 1);
 }

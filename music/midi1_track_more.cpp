@@ -1,0 +1,172 @@
+// More format-1 track edits: small deletions and queries by range, collapsing a
+// range, and the merge that rescales each source to one mix.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "music/midi1_track.h"
+#include "music/track_text.h"
+
+namespace {
+
+bool IsCc(const MidiEvent& e, int32_t number) {
+  return e.status == kStatusController && e.number == static_cast<uint32_t>(number);
+}
+
+constexpr int32_t kCollapseKeep = 256;
+constexpr int32_t kMixReference = 100;
+
+// Velocities by the track's own volume and expression against the references, and
+// bends by its own bend range against the merged range. A range of 0 leaves bends.
+void RescaleForMix(MidiTrack& track, int32_t merged_range) {
+  int32_t volume = kMixReference;
+  int32_t expression = kMixReference;
+  int32_t range = 2;
+  int32_t rpn_msb = -1;
+  int32_t rpn_lsb = -1;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent& e = *track.events[i];
+    if (IsCc(e, 7)) {
+      volume = e.value;
+    } else if (IsCc(e, 11)) {
+      expression = e.value;
+    } else if (IsCc(e, 101)) {
+      rpn_msb = e.value;
+    } else if (IsCc(e, 100)) {
+      rpn_lsb = e.value;
+    } else if (IsCc(e, 6) && rpn_msb == 0 && rpn_lsb == 0) {
+      range = e.value;
+    } else if (e.status == kStatusNote || e.status == kStatusNoteOn) {
+      const int64_t v = int64_t{e.velocity} * volume * expression / (kMixReference * kMixReference);
+      e.velocity = static_cast<int32_t>(std::clamp<int64_t>(v, 0, 127));
+    } else if (e.status == kStatusPitchBend && range > 0 && merged_range > 0 && range != merged_range) {
+      const int32_t offset = e.GetPitchBend() - kBendCentre;
+      e.SetPitchBend(kBendCentre + offset * range / merged_range);
+    }
+  }
+}
+
+int32_t LastBendRange(const MidiTrack& track) {
+  int32_t range = 2;
+  int32_t msb = -1;
+  int32_t lsb = -1;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    const MidiEvent& e = *track.events[i];
+    if (IsCc(e, 101)) msb = e.value;
+    if (IsCc(e, 100)) lsb = e.value;
+    if (IsCc(e, 6) && msb == 0 && lsb == 0) range = e.value;
+  }
+  return range;
+}
+
+}  // namespace
+
+void Midi1Track::DeleteNotesFrom(int32_t tick) {
+  if (mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  int64_t t = 0;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    if (t >= tick && events[i]->status == kStatusNote) events[i]->MarkDeleted();
+  }
+  Compact();
+}
+
+void Midi1Track::DeleteNotesInRange(int32_t from, int32_t to) {
+  int64_t t = 0;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    if (t >= from && t < to && events[i]->status == kStatusNote) events[i]->MarkDeleted();
+  }
+  Compact();
+}
+
+void Midi1Track::DeleteMarkersInRange(int32_t from, int32_t to) {
+  int64_t t = 0;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    const MidiEvent& e = *events[i];
+    if (t >= from && t < to && e.status == kStatusMeta && e.number == 6) events[i]->MarkDeleted();
+  }
+  Compact();
+}
+
+void Midi1Track::GetMarkerTextInRange(int32_t from, int32_t to, char* out, int32_t room) const {
+  if (out != nullptr && room > 0) out[0] = 0;
+  int64_t t = 0;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    const MidiEvent& e = *events[i];
+    if (t < from || t >= to || e.status != kStatusMeta || e.number != 6) continue;
+    const int32_t n = e.data != nullptr ? std::min(e.data_length, e.DataBlockSize()) : 0;
+    CopyTextCut(out, room, reinterpret_cast<const char*>(e.data), n > 0 ? static_cast<size_t>(n) : 0);
+  }
+}
+
+void Midi1Track::CollapseRange(int32_t from, int32_t to) {
+  if (from >= to) return;
+  int64_t t = 0;
+  int32_t first = -1;
+  int32_t last = -1;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    if (t >= from && t < to) {
+      if (first < 0) first = i;
+      last = i;
+    }
+  }
+  if (first < 0) return;
+  // The kept program and controller changes are counted first: more than the list
+  // holds is refused before anything changes.
+  int32_t kept = 0;
+  for (int32_t i = first; i <= last; ++i) {
+    const uint32_t s = events[i]->status;
+    if (s == kStatusProgram || s == kStatusController) ++kept;
+  }
+  if (kept > kCollapseKeep) {
+    ErrorMsg(kMdtkAddFailed);
+    return;
+  }
+  int64_t removed = 0;
+  for (int32_t i = first; i <= last; ++i) {
+    MidiEvent& e = *events[i];
+    removed += (i == first) ? 0 : e.delta;
+    if (i != first) e.delta = 0;
+    if (e.status != kStatusProgram && e.status != kStatusController) e.MarkDeleted();
+  }
+  // The kept changes stand at the first removed event's place; later events keep
+  // their ticks.
+  if (last + 1 < event_count) {
+    events[last + 1]->delta = SaturatedDelta(events[last + 1]->delta + removed);
+  }
+  // A deleted first event would hand its delta on: keep it with the first kept one.
+  Compact();
+}
+
+void Midi1Track::MergeRescaled(const MidiTrack& other, int option) {
+  if (mode != kTrackNotes || other.mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  const int mine = GetChannel();
+  const int theirs = other.GetChannel();
+  if (mine != kNoChannel && theirs != kNoChannel && mine != theirs) {
+    ErrorMsg(kM1tkMergeChannels);
+    return;
+  }
+  const int32_t merged_range = std::max(LastBendRange(*this), LastBendRange(other));
+  MidiTrack copy(other, capacity);
+  if (option != 1) copy.DeleteMeta(3, 0);
+  RescaleForMix(*this, merged_range);
+  RescaleForMix(copy, merged_range);
+  MergeTrackEx(copy, option == 1 ? 1 : 0);
+  static const int32_t kMix[5] = {7, 11, 39, 43, 10};
+  RemoveUnheardControllers(kMix, 5);
+  RemoveDuplicateMixControllers();
+  Compact();
+  FixOverlappingNotes(1);
+  RemoveRedundantProgramChanges();
+}
