@@ -40,6 +40,21 @@ void DeleteWhere(MidiTrack& track, Pred pred) {
   track.Compact();
 }
 
+// Note mode (else the general error): fn(note, tick) for every note.
+template <typename Fn>
+void ForEachNoteInMode2(MidiTrack& track, Fn fn) {
+  if (track.mode != kTrackNotes) {
+    MidiTrack::ErrorMsg(kMdtkInternal);
+    return;
+  }
+  int64_t tick = 0;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent& e = *track.events[i];
+    tick += e.delta;
+    if (e.status == kStatusNote) fn(e, tick);
+  }
+}
+
 }  // namespace
 
 void MidiTrack::DeleteRange(int32_t from, int32_t to) {
@@ -164,41 +179,26 @@ void MidiTrack::Crop(int32_t from, int32_t to) {
 }
 
 void MidiTrack::CutNotesAt(int32_t tick) {
-  if (mode != kTrackNotes) {
-    ErrorMsg(kMdtkInternal);
-    return;
-  }
-  int64_t t = 0;
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    t += e.delta;
-    if (e.status != kStatusNote || t > tick || t + e.duration <= tick) continue;
+  ForEachNoteInMode2(*this, [&](MidiEvent& e, int64_t t) {
+    if (t > tick || t + e.duration <= tick) return;
     if (t == tick) {
       e.MarkDeleted();
     } else {
       e.duration = static_cast<int32_t>(tick - t);
     }
-  }
+  });
   Compact();
 }
 
 void MidiTrack::EndNotesBefore(int32_t tick) {
-  if (mode != kTrackNotes) {
-    ErrorMsg(kMdtkInternal);
-    return;
-  }
-  int64_t t = 0;
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    t += e.delta;
-    if (e.status != kStatusNote) continue;
+  ForEachNoteInMode2(*this, [&](MidiEvent& e, int64_t t) {
     if (t > tick) {
       e.duration = 1;
-      continue;
+      return;
     }
     if (t + e.duration > tick) e.duration = static_cast<int32_t>(tick - t);
     if (t + e.duration == tick) e.duration = std::max(1, e.duration - 1);
-  }
+  });
 }
 
 void MidiTrack::TruncateFrom(int32_t tick) {
