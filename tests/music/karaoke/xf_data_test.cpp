@@ -184,7 +184,7 @@ const std::vector<Lyric> kLyrics = {{0, "Hel", 60},    {240, "lo/", 62}, {480, "
                                    {960, "さく", 65}, {1920, "ら", 67}, {2000, "^x[y]", 69}};
 
 TEST(KaraokeFile, SongTrackLoadsInMidicsv) {
-  if (!cantrel_test::HaveTool("midicsv")) GTEST_SKIP() << "midicsv is not installed";
+  CANTREL_NEED_TOOL("midicsv");
   auto xf = Build(kLyrics);
   const auto path = cantrel_test::TempDir() / "song.mid";
   ASSERT_EQ(xf->SaveFile(path), 1);
@@ -206,7 +206,7 @@ TEST(KaraokeFile, SongTrackLoadsInMidicsv) {
 }
 
 TEST(KaraokeFile, SongAndKaraokeChunkLoadInMidoWithEachLyricAtItsNote) {
-  if (cantrel_test::PythonWithMido().empty()) GTEST_SKIP() << "mido is not installed";
+  CANTREL_NEED_MIDO();
   for (bool through_builder : {true, false}) {
     SCOPED_TRACE(through_builder ? "builder" : "read back and saved again");
     const auto dir = cantrel_test::TempDir();
