@@ -565,11 +565,12 @@ int MidiSongPlayer::WaitEnd(const PlayEndCallback& completion) {
 
 void MidiSongPlayer::RequestStop() {
   std::lock_guard<std::mutex> g(mutex_);
-  MidiPlayer* p = Held();
-  if (!p) return;
+  // The flag is set even before the player is held: a player's first events run on its timer
+  // while Play is still building it, and a stop asked from their callbacks must not be lost.
+  // Preparing the next play clears it.
   g_state.stop_request.store(1);
   // The timer thread sees the request at once, not at the next event's time.
-  p->WakeTimer();
+  if (MidiPlayer* p = Held()) p->WakeTimer();
 }
 
 void MidiSongPlayer::KillTimer() {
