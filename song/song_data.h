@@ -146,7 +146,9 @@ class CSongData {
   void ClearPackedSlots();
   void FixOldChordNames();
   void TidyLyricText();
+  // The rest and hold tidying of a save, repeated until the cells no longer change.
   void NormalizeCells();
+  void NormalizeCellsOnce();
   void TrimTexts();
   void MergeRests(int first_bar, int end_bar);
   static void TrimTrailingBlanks(char* text, size_t size);

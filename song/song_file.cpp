@@ -667,7 +667,7 @@ void CSongData::MergeRests(int first_bar, int end_bar) {
   }
 }
 
-void CSongData::NormalizeCells() {
+void CSongData::NormalizeCellsOnce() {
   const int n = SongCells();
   int last = -1;
   for (int c = 0; c < n; ++c) {
@@ -691,6 +691,24 @@ void CSongData::NormalizeCells() {
       if (cell.slot[s] >= NoteSlotRest) last = cell.slot[s];
   }
   MergeRests(0, -1);
+}
+
+void CSongData::NormalizeCells() {
+  // One pass can make a cell that another pass would change again (rest, rest, hold merges to
+  // rest, hold, hold, which the next pass makes rest, hold, vacant), so the passes run until
+  // the cells settle and a saved song loads and saves to the same bytes. Two or three passes
+  // settle; the bound only keeps a pathological song from looping.
+  const int n = SongCells();
+  std::vector<NoteCell> before;
+  for (int pass = 0; pass < 16; ++pass) {
+    before.assign(cells, cells + n);
+    NormalizeCellsOnce();
+    bool same = true;
+    for (int c = 0; c < n && same; ++c) {
+      for (int s = 0; s < 3; ++s) same = same && before[c].slot[s] == cells[c].slot[s];
+    }
+    if (same) return;
+  }
 }
 
 void CSongData::TrimTrailingBlanks(char* text, size_t size) {

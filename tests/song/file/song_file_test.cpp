@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -663,5 +664,79 @@ TEST(SongFile, RandomSongsSaveLoadSaveIdentically) {
     ASSERT_TRUE(loaded->Save(&b));
     ASSERT_EQ(ReadAll(a), ReadAll(b)) << "round " << round;
     EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  }
+}
+
+namespace {
+
+// Writes raw slot values over cells of a saved image and loads it.
+std::unique_ptr<CSongData> LoadWithCells(const std::vector<std::array<int32_t, 3>>& slots,
+                                         int first_cell) {
+  auto song = NewSong(2, 4, 0, 1);
+  std::vector<uint8_t> image = song->SerializeToVector();
+  for (size_t i = 0; i < slots.size(); ++i) {
+    for (int s = 0; s < 3; ++s) {
+      WriteLe32(image.data() + 16384 + 36 * (first_cell + i) + 4 * s, static_cast<uint32_t>(slots[i][s]));
+    }
+  }
+  const fs::path p = Tmp("cells.mwd");
+  WriteAll(p, image);
+  int bars = 0, bpb = 4, key = 0, metre = 1;
+  return CSongData::LoadFromFile(p, &bars, &bpb, &key, &metre);
+}
+
+std::vector<uint8_t> SavedBytes(CSongData& song, const std::string& name) {
+  const fs::path p = Tmp(name);
+  EXPECT_TRUE(song.Save(&p));
+  return ReadAll(p);
+}
+
+}  // namespace
+
+TEST(SongFile, RestsAndHoldsSettleInOneSave) {
+  // (rest, rest, hold) merges to (rest, hold, hold), which a second pass makes
+  // (rest, hold, vacant): the first save already writes the settled cell.
+  const struct {
+    std::vector<std::array<int32_t, 3>> slots;
+    int first_cell;
+  } kCases[] = {
+      {{{-1, -1, -2}}, 0},
+      {{{-1, -1, -2}}, 3},
+      {{{60, -2, -3}, {-1, -1, -2}, {-1, -1, -1}}, 1},
+      {{{-1, -2, -2}, {-2, -1, -2}, {-1, -1, -2}}, 2},
+      {{{62, -2, -2}, {-2, -1, -2}, {-2, -1, -2}}, 5},
+  };
+  for (const auto& c : kCases) {
+    auto song = LoadWithCells(c.slots, c.first_cell);
+    const std::vector<uint8_t> first = SavedBytes(*song, "first.mwd");
+    int bars = 0, bpb = 4, key = 0, metre = 1;
+    auto again = CSongData::LoadFromFile(Tmp("first.mwd"), &bars, &bpb, &key, &metre);
+    EXPECT_EQ(SavedBytes(*again, "second.mwd"), first) << "cell " << c.first_cell;
+  }
+  auto song = LoadWithCells({{-1, -1, -2}}, 0);
+  song->NormalizeCells();
+  EXPECT_EQ(song->cells[0].slot[0], NoteSlotRest);
+  EXPECT_EQ(song->cells[0].slot[1], NoteSlotHold);
+  EXPECT_EQ(song->cells[0].slot[2], NoteSlotVacant);
+  std::vector<NoteCell> settled(song->cells, song->cells + kSongMaxCells);
+  song->NormalizeCells();
+  for (int c = 0; c < 16; ++c) {
+    for (int s = 0; s < 3; ++s) EXPECT_EQ(song->cells[c].slot[s], settled[c].slot[s]) << c;
+  }
+}
+
+TEST(SongFile, RandomCellValuesSettleInOneSave) {
+  const int32_t kValues[] = {-1, -1, -2, -2, -3, -4, 60, 64};
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    GneSeedRandomWith(seed);
+    std::vector<std::array<int32_t, 3>> slots(16);
+    for (auto& cell : slots) {
+      for (int32_t& v : cell) v = kValues[GneRandomRange(0, 7)];
+    }
+    auto song = LoadWithCells(slots, 0);
+    const std::vector<uint8_t> first = SavedBytes(*song, "first.mwd");
+    int bars = 0, bpb = 4, key = 0, metre = 1;
+    auto again = CSongData::LoadFromFile(Tmp("first.mwd"), &bars, &bpb, &key, &metre);
+    ASSERT_EQ(SavedBytes(*again, "second.mwd"), first) << "seed " << seed;
   }
 }
