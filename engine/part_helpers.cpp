@@ -1,5 +1,7 @@
 #include "engine/part_helpers.h"
 
+#include <algorithm>
+
 #include "engine/tone_weights.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
@@ -28,8 +30,10 @@ const InstrumentGroup kInstrumentGroups[kInstrumentGroupCount] = {
 ModulationPoints g_modulation;
 
 // The chord tone of a grid degree (0 root, 1 root + 2, 2 third, 3 fifth - 2,
-// 4 fifth, 5 fifth + 2, 6 seventh) plus its octave.
+// 4 fifth, 5 fifth + 2, 6 seventh) plus its octave. Degrees beyond the eleventh
+// octave (no MIDI note lies there) are held at it.
 int GridVoicePitch(const ChordBlock& block, int degree) {
+  degree = std::clamp(degree, 0, 7 * 11 + 6);
   int pitch = 0;
   switch (degree % 7) {
     case 0: pitch = block.root; break;

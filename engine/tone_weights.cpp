@@ -1,5 +1,6 @@
 #include "engine/tone_weights.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/chord_block.h"
@@ -244,7 +245,7 @@ void TransposeToneDigits(char* destination, const char* source, int count) {
 }
 
 void TransposeToKey(char* text, int key_index) {
-  const int times = (((key_index + 24) % 12) + 12) % 12;
+  const int times = ((key_index % 12) + 12) % 12;
   for (int i = 0; i < times; ++i) RaiseToneWeightText(text);
 }
 
@@ -349,13 +350,18 @@ int CheckPitchInPartRange(int* pitch, int channel) {
 void FitIntoPartRange(int channel, int* pitch) {
   if (*pitch <= 0) return;
   const PartRecord& part = PartOf(channel);
-  const int upper = part.range_high;
-  const int lower = part.range_low;
+  // A damaged record may hold any bounds: they are taken as MIDI pitches, so that the steps
+  // below stay few.
+  const int upper = std::clamp(part.range_high, 0, 127);
+  const int lower = std::clamp(part.range_low, 0, 127);
   int p = *pitch;
+  // A pitch far outside comes to the MIDI range by whole octaves first.
+  if (p > 127 + 12) p -= (p - 128) / 12 * 12;
   if (upper - lower >= 20) {
     while (p < lower) p += 12;
     while (p > upper) p -= 12;
   } else {
+    // Random steps of 1 to 3: at most 128 of each way.
     while (p < lower) p += GneRandomRange(1, 3);
     while (p > upper) p -= GneRandomRange(1, 3);
   }

@@ -1,5 +1,6 @@
 #include "util/gne_music.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -177,6 +178,26 @@ void GneNoteName(int pitch, char* out) { CopyText(GneNoteName(pitch), out); }
 std::string GneSolfegeName(int pitch) { return kSolfegeNames[PitchClassOf(pitch)]; }
 void GneSolfegeName(int pitch, char* out) { CopyText(GneSolfegeName(pitch), out); }
 
+namespace {
+
+// The octave number after a note name ("4", "-1"), read like atoi but kept to the octaves in
+// which a MIDI note can lie (-2 .. 9 covers both octave modes); a run of digits of any length
+// saturates instead of overflowing.
+int OctaveOfNoteName(const char* text) {
+    constexpr int kLowest = -2, kHighest = 9;
+    while (*text == ' ' || *text == '\t') ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    int octave = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        octave = std::min(octave * 10 + (*text - '0'), 1000);
+    }
+    if (negative) octave = -octave;
+    return std::clamp(octave, kLowest, kHighest);
+}
+
+}  // namespace
+
 int GnePitchFromNoteName(int octave_mode, const char* name) {
     if (name == nullptr || name[0] == 0) return 24 - (octave_mode == 1 ? 12 : 0);
     int value;
@@ -198,7 +219,7 @@ int GnePitchFromNoteName(int octave_mode, const char* name) {
         value -= 1;
         ++rest;
     }
-    value += 12 * std::atoi(rest);
+    value += 12 * OctaveOfNoteName(rest);
     value += 24;
     if (octave_mode == 1) value -= 12;
     return value;

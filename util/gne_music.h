@@ -69,7 +69,7 @@ std::string GneNoteName(int pitch);
 // Katakana solfege name of pitch mod 12 (out: 8 bytes).
 void GneSolfegeName(int pitch, char* out);
 std::string GneSolfegeName(int pitch);
-// "C4" gives 72 in mode 0 and 60 in mode 1.
+// "C4" gives 72 in mode 0 and 60 in mode 1. The octave is kept to -2 .. 9.
 int GnePitchFromNoteName(int octave_mode, const char* name);
 
 // ---- Keys and degrees (rows of KeySignatureTable) ----

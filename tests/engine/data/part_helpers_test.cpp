@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -62,6 +63,30 @@ TEST_F(PartHelpersTest, CustomVoicePitches) {
   MakeCustomVoicePitches(pitches, block, weights);
   EXPECT_EQ(pitches[8], 62);   // degree 8: 61 + 2 = D#, no scale tone: D
   EXPECT_EQ(pitches[7], 60);   // degree 7: C# is no scale tone: C
+}
+
+TEST_F(PartHelpersTest, HugeGridDegreesStayInTheirOctaveRange) {
+  ChordBlock block;
+  std::memcpy(block.chord_code, "CMPo", 4);
+  block.root = 60;
+  block.third = 64;
+  block.fifth = 67;
+  block.seventh = 72;
+  char weights[kToneWeightTextSize];
+  BuildToneWeights("CMPo", weights);
+  for (int part : {kGridHarmony, kGridSubHarmony}) {
+    CustomGrid& grid = CurrentStyle().custom_grids[0].grid[part];
+    const int32_t kDegrees[] = {INT32_MAX, INT32_MAX - 6, 2000000000, 7 * 20, 7 * 11 + 6};
+    for (int v = 0; v < kCustomVoiceCount; ++v) grid.pn_interval[v] = kDegrees[v % 5];
+    int pitches[kCustomVoiceCount];
+    if (part == kGridHarmony) {
+      MakeCustomVoicePitches(pitches, block, weights);
+      for (int p : pitches) EXPECT_EQ(p, 0);  // beyond the MIDI notes: no voice
+    } else {
+      MakeSubGridVoicePitches(pitches, block, weights);
+      for (int p : pitches) EXPECT_LE(p, 72 + 10 * 12);
+    }
+  }
 }
 
 TEST_F(PartHelpersTest, RandomRiffNotesSoftenInnerTones) {

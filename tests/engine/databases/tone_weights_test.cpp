@@ -1,5 +1,6 @@
 #include <cstring>
 #include <set>
+#include <cstdint>
 #include <string>
 
 #include "engine/chord_block.h"
@@ -222,6 +223,46 @@ TEST_F(ToneWeightsTest, WeightedStepsAndRanges) {
     EXPECT_LE(pitch, 70);
   }
   EXPECT_EQ(NextStrongScaleTone(61, 1), 65);  // E (weight 9) found, one step on
+}
+
+TEST_F(ToneWeightsTest, DamagedPartRangesAndPitchesFitInFewSteps) {
+  // Bounds as a damaged song file may hold them: the fitting neither overflows nor walks a
+  // billion steps, and lands on a MIDI pitch of the same pitch class where it can.
+  const struct {
+    int32_t low, high, start;
+  } kCases[] = {
+      {INT32_MIN, INT32_MAX, 60},        {1000000000, 1000000010, 60},
+      {-1000000000, -999999990, 60},     {60, 84, INT32_MAX},
+      {60, 62, INT32_MAX},               {84, 60, 70},
+      {0, 127, 2000000000},              {INT32_MAX, INT32_MIN, 5},
+  };
+  for (const auto& c : kCases) {
+    CurrentStyle().parts[1].range_low = c.low;
+    CurrentStyle().parts[1].range_high = c.high;
+    int pitch = c.start;
+    FitIntoPartRange(1, &pitch);
+    EXPECT_GE(pitch, -12) << c.low << " " << c.high << " " << c.start;
+    EXPECT_LE(pitch, 127 + 12) << c.low << " " << c.high << " " << c.start;
+  }
+  CurrentStyle().parts[1].range_low = 60;
+  CurrentStyle().parts[1].range_high = 84;
+  int pitch = INT32_MAX;
+  FitIntoPartRange(1, &pitch);
+  EXPECT_EQ(pitch % 12, INT32_MAX % 12);
+  EXPECT_GE(pitch, 60);
+  EXPECT_LE(pitch, 84);
+}
+
+TEST_F(ToneWeightsTest, TransposeToKeyTakesAnyKeyIndex) {
+  char base[kToneWeightTextSize], shifted[kToneWeightTextSize], expected[kToneWeightTextSize];
+  BuildToneWeights("CMPo", base);
+  for (int32_t key : {INT32_MAX, INT32_MIN, INT32_MAX - 23, -1, 13}) {
+    std::memcpy(shifted, base, sizeof base);
+    TransposeToKey(shifted, key);
+    std::memcpy(expected, base, sizeof base);
+    TransposeToKey(expected, ((key % 12) + 12) % 12);
+    EXPECT_EQ(std::string(shifted), std::string(expected)) << key;
+  }
 }
 
 // (Density levels and factors belong to the style library and are tested

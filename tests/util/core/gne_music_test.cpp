@@ -232,6 +232,18 @@ TEST(GneNames, NoteSolfegeAndNoteNumbers) {
   EXPECT_EQ(GnePitchFromNoteName(1, "A#3"), 58);
   EXPECT_EQ(GnePitchFromNoteName(1, "Bb3"), 58);
   EXPECT_EQ(GnePitchFromNoteName(0, "X2"), 48);
+  // Octaves beyond the MIDI range are held at its ends instead of overflowing.
+  const struct {
+    const char* name;
+    int mode;
+    int pitch;
+  } kBounded[] = {
+      {"C999999999", 1, 9 * 12 + 12},         {"C99999999999999999999", 0, 9 * 12 + 24},
+      {"G#-999999999", 1, 8 - 2 * 12 + 12},   {"C-1", 1, 0},
+      {"G9", 1, 127},                          {"Cb-2", 0, -1},
+      {"A", 1, 9 + 12},                        {"D 3", 1, 2 + 3 * 12 + 12},
+  };
+  for (const auto& c : kBounded) EXPECT_EQ(GnePitchFromNoteName(c.mode, c.name), c.pitch) << c.name;
 }
 
 TEST(GneKeys, NamesTonicsAndAccidentals) {
