@@ -13,6 +13,7 @@
 #include "song/song_bytes.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
+#include "style/style_sanitise.h"
 #include "util/byte_cursor.h"
 #include "util/gne.h"
 #include "util/module_error.h"
@@ -416,6 +417,9 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
     in.Bytes(reserved2, sizeof reserved2);
     in.Seek(T + 8716);
     DeserialiseStyleRecord(in.Here(), in.remaining(), &style);
+    // The engine works on the song's style: a damaged or foreign record is mended (and said
+    // so once) before anything reads it.
+    SanitiseLoadedStyle(style);
   }
 
   bar_count = file_bars;
@@ -472,6 +476,7 @@ bool CSongData::ApplyImageBlocks(const uint8_t* image, size_t length, bool check
     in.Bytes(reserved2, sizeof reserved2);
     in.Seek(kImageStyleOffset);
     DeserialiseStyleRecord(in.Here(), in.remaining(), &style);
+    SanitiseLoadedStyle(style);
   }
   return true;
 }

@@ -659,7 +659,7 @@ TEST(SongFile, RandomSongsSaveLoadSaveIdentically) {
     }
     cantrel_test::Sink().Clear();
     ASSERT_TRUE(song->Save(&a));
-    int r_bars = 0, r_bpb = 0, r_key = 0, r_metre = 1;
+    int r_bars = 0, r_bpb = 0, r_key = 0;
     auto loaded = CSongData::LoadFromFile(a, &r_bars, &r_bpb, &r_key, nullptr);
     ASSERT_TRUE(loaded->Save(&b));
     ASSERT_EQ(ReadAll(a), ReadAll(b)) << "round " << round;
@@ -739,4 +739,30 @@ TEST(SongFile, RandomCellValuesSettleInOneSave) {
     auto again = CSongData::LoadFromFile(Tmp("first.mwd"), &bars, &bpb, &key, &metre);
     ASSERT_EQ(SavedBytes(*again, "second.mwd"), first) << "seed " << seed;
   }
+}
+
+TEST(SongFile, DamagedStyleValuesAreMendedAndReportedOnce) {
+  auto song = RichSong();
+  std::vector<uint8_t> image = song->SerializeToVector();
+  // Style record at 99148: key offset, the melody part's range and an instrument out of range.
+  WriteLe32(image.data() + 99148 + 712, 0x7FFFFFF0u);
+  WriteLe32(image.data() + 99148 + 21724 + 60 + 28, 0x7FFFFFFFu);
+  WriteLe32(image.data() + 99148 + 21724 + 60 + 32, 0x80000000u);
+  WriteLe32(image.data() + 99148 + 4 * 3, 5000);
+  const fs::path p = Tmp("damaged.mwd");
+  WriteAll(p, image);
+  cantrel_test::Sink().Clear();
+  int bars = 0, bpb = 4, key = 0, metre = 1;
+  auto loaded = CSongData::LoadFromFile(p, &bars, &bpb, &key, &metre);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+  EXPECT_EQ(loaded->style.key_offset, 11);
+  EXPECT_EQ(loaded->style.parts[1].range_high, 127);
+  EXPECT_EQ(loaded->style.parts[1].range_low, 0);
+  EXPECT_EQ(loaded->style.instrument[3], kInstrumentOff);
+  // Mended once, the song saves and loads without another report.
+  const std::vector<uint8_t> first = SavedBytes(*loaded, "mended.mwd");
+  cantrel_test::Sink().Clear();
+  auto again = CSongData::LoadFromFile(Tmp("mended.mwd"), &bars, &bpb, &key, &metre);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  EXPECT_EQ(SavedBytes(*again, "again.mwd"), first);
 }
