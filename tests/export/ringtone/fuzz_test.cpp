@@ -1,0 +1,121 @@
+// Seeded mutation tests of the MFi readers over the fixture songs' files. The number of
+// mutations per entry can be raised for a long run: CANTREL_FUZZ_ITERATIONS=200000.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "export/ringtone/mfi.h"
+#include "ringtone_fixture.h"
+#include "tests/support/test_support.h"
+#include "util/gne.h"
+
+namespace {
+
+int Iterations() {
+  const char* env = std::getenv("CANTREL_FUZZ_ITERATIONS");
+  const int n = env ? std::atoi(env) : 0;
+  return n > 0 ? n : 3000;
+}
+
+size_t Draw(size_t bound) {
+  if (bound == 0) return 0;
+  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
+                   static_cast<size_t>(GneRandomRange(0, 32767));
+  return r % bound;
+}
+
+std::vector<std::vector<uint8_t>> Seeds(bool multi) {
+  std::vector<std::vector<uint8_t>> seeds;
+  ringtone_test::FixtureShape shape;
+  shape.notes_per_voice = 6;
+  auto song = ringtone_test::FixtureSong(shape);
+  ringtone_test::FixtureShape three;
+  three.melodic = 4;
+  three.drums = false;
+  three.low = 45;
+  three.high = 107;
+  three.notes_per_voice = 6;
+  auto small = ringtone_test::FixtureSong(three);
+  if (multi) {
+    for (int type : {6, 8, 32}) {
+      MultiMFiData file(*song, type, kMfiFileCapacity);
+      file.BuildFile();
+      seeds.push_back(file.Bytes());
+    }
+  } else {
+    for (int type : {4, 5, 255, 254}) {
+      MFiData file(*song, type, kMfiFileCapacity);
+      file.BuildFile();
+      seeds.push_back(file.Bytes());
+    }
+    for (int type : {1, 252}) {
+      MFiData file(*small, type, kMfiFileCapacity);
+      file.BuildFile();
+      seeds.push_back(file.Bytes());
+    }
+  }
+  return seeds;
+}
+
+std::vector<uint8_t> Mutate(const std::vector<std::vector<uint8_t>>& seeds) {
+  std::vector<uint8_t> data = seeds[Draw(seeds.size())];
+  const int steps = GneRandomRange(1, 5);
+  for (int i = 0; i < steps && !data.empty(); ++i) {
+    switch (GneRandomRange(0, 4)) {
+      case 0:  // truncate
+        data.resize(Draw(data.size() + 1));
+        break;
+      case 1:  // flip bytes
+        for (int k = GneRandomRange(1, 16); k > 0 && !data.empty(); --k)
+          data[Draw(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
+        break;
+      case 2: {  // lengths and counts with extreme values
+        static const size_t kOffsets[] = {4, 5, 8, 9, 12, 17, 18};
+        static const uint8_t kValues[] = {0, 1, 2, 3, 0x7F, 0x80, 0xFF};
+        const size_t off = kOffsets[Draw(7)];
+        if (off < data.size()) data[off] = kValues[Draw(7)];
+        break;
+      }
+      case 3: {  // splice a piece of another seed in
+        const auto& other = seeds[Draw(seeds.size())];
+        const size_t from = Draw(other.size()), to = Draw(data.size());
+        const size_t n = std::min({Draw(256) + 1, other.size() - from, data.size() - to});
+        std::memcpy(data.data() + to, other.data() + from, n);
+        break;
+      }
+      default:  // statuses that end events early: FF runs
+        if (!data.empty()) {
+          const size_t at = Draw(data.size());
+          const size_t n = std::min(Draw(16) + 1, data.size() - at);
+          std::memset(data.data() + at, 0xFF, n);
+        }
+        break;
+    }
+  }
+  return data;
+}
+
+template <class Entry>
+void RunMutations(Entry entry, bool multi, int seed) {
+  GneSeedRandomWith(seed);
+  cantrel_test::QuietBoxes quiet;
+  const auto seeds = Seeds(multi);
+  for (const auto& s : seeds) entry(s.data(), s.size());
+  const int n = Iterations();
+  for (int i = 0; i < n; ++i) {
+    const std::vector<uint8_t> data = Mutate(seeds);
+    entry(data.data(), data.size());
+  }
+  for (size_t length = 0; length < seeds[0].size(); length += 7) entry(seeds[0].data(), length);
+}
+
+}  // namespace
+
+TEST(RingtoneFuzz, DamagedMeloAndCmidFilesNeverCrashTheReader) { RunMutations(FuzzMFiBytes, false, 20261210); }
+
+TEST(RingtoneFuzz, DamagedMultiTrackFilesNeverCrashTheReader) {
+  RunMutations(FuzzMultiMFiBytes, true, 20261211);
+}
