@@ -130,6 +130,8 @@ using MobileEventList = std::vector<std::unique_ptr<MobileEvent>>;
 
 // Absolute tick of every event of a list.
 std::vector<int64_t> MobileEventTicks(const MobileEventList& events);
+// Removes the empty events of a list; each hands its delta to the event after it.
+void CompactMobileEvents(MobileEventList& events);
 
 // ---------------------------------------------------------------------------------------
 class MobileChannel {
@@ -332,6 +334,9 @@ class MobileData {
 
  protected:
   void ClearVoices();
+  // Four new voices from a merged track: by voice number 0-3 (setting their kinds), or by the
+  // number modulo 4 without kinds for the MIDI-channel form.
+  void AddFourVoices(const MobileTrack& track, bool by_channel);
   int PlayVoices(const std::vector<MobileChannel*>& voices, bool by_channel,
                  std::unique_ptr<Midi0Data>& target, std::function<void()> done);
 };

@@ -177,7 +177,9 @@ void MobileChannel::DeleteEvent(int32_t at) {
   events.erase(events.begin() + at);
 }
 
-void MobileChannel::Compact() {
+void MobileChannel::Compact() { CompactMobileEvents(events); }
+
+void CompactMobileEvents(MobileEventList& events) {
   MobileEventList kept;
   kept.reserve(events.size());
   int64_t carry = 0;
@@ -186,7 +188,7 @@ void MobileChannel::Compact() {
       carry += e->delta;
       continue;
     }
-    e->delta = static_cast<int32_t>(e->delta + carry);
+    e->delta = static_cast<int32_t>(std::min<int64_t>(e->delta + carry, INT32_MAX));
     carry = 0;
     kept.push_back(std::move(e));
   }

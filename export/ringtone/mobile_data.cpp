@@ -126,7 +126,9 @@ std::vector<MobileChannel*> MobileData::ActiveVoices() const {
   return out;
 }
 
-void MobileData::AddFourChannels(const MobileTrack& track) {
+void MobileData::AddFourChannels(const MobileTrack& track) { AddFourVoices(track, false); }
+
+void MobileData::AddFourVoices(const MobileTrack& track, bool by_channel) {
   const int32_t first = voice_count;
   MobileChannel* targets[4] = {};
   for (int32_t k = 0; k < 4; ++k) {
@@ -139,21 +141,22 @@ void MobileData::AddFourChannels(const MobileTrack& track) {
     for (auto& a : acc) a += e->delta;
     auto put = [&](int32_t v) {
       if (targets[v] == nullptr) return;
-      if (e->IsControl(kKindVoiceType)) targets[v]->kind = e->value == 1 ? 1 : 2;
+      if (!by_channel && e->IsControl(kKindVoiceType)) targets[v]->kind = e->value == 1 ? 1 : 2;
       targets[v]->AddEventWithDelta(*e, static_cast<int32_t>(acc[v]));
       acc[v] = 0;
     };
     if (e->voice == kAllVoices) {
       for (int32_t v = 0; v < 4; ++v) put(v);
-    } else if (e->voice >= 0 && e->voice < 4) {
-      put(e->voice);
+    } else if (e->voice >= 0 && (by_channel || e->voice < 4)) {
+      put(e->voice % 4);
     } else if (RingtoneReports().Once(kMbdtInternal)) {
       ErrorMsg(kMbdtInternal);  // the event is dropped; its time stays in the accumulators
     }
   }
   // A voice that only ever received song-wide events is melodic unless marked otherwise.
-  for (auto* v : targets)
-    if (v && v->kind == 0) v->kind = 2;
+  if (!by_channel)
+    for (auto* v : targets)
+      if (v && v->kind == 0) v->kind = 2;
 }
 
 void MobileData::ResolveDuplicates(uint32_t kind, int32_t initial_state) {

@@ -207,21 +207,7 @@ void MobileTrack::DeleteEvent(int32_t at) {
   events.erase(events.begin() + at);
 }
 
-void MobileTrack::Compact() {
-  MobileEventList kept;
-  kept.reserve(events.size());
-  int64_t carry = 0;
-  for (auto& e : events) {
-    if (e->status == kMobileEmpty) {
-      carry += e->delta;
-      continue;
-    }
-    e->delta = static_cast<int32_t>(std::min<int64_t>(e->delta + carry, INT32_MAX));
-    carry = 0;
-    kept.push_back(std::move(e));
-  }
-  events.swap(kept);
-}
+void MobileTrack::Compact() { CompactMobileEvents(events); }
 
 void MobileTrack::DeleteStatusKind(uint32_t status, uint32_t kind) {
   for (auto& e : events)

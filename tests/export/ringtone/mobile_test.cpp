@@ -3,10 +3,7 @@
 #include <chrono>
 
 #include "export/ringtone/mobile.h"
-#include "music/midi_out_device.h"
-#include "music/midi_player.h"
-#include "music/play_thread.h"
-#include "platform/core/midi_devices.h"
+#include "tests/music/playback/playback_fixture.h"
 #include "ringtone_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -159,25 +156,7 @@ TEST(MobileTrack, TheTrackByPositionBecomesAMidiSong) {
 
 namespace {
 
-class PreviewTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetPlayThreadModule();
-    ResetMidiPlayerModule();
-    ResetMidiOutModule();
-    log_ = backend_.AddRecordingDevice("rec");
-    plat::InstallMidiOutBackend(&backend_);
-    PlayerSettings().send_gm_on_at_prepare.store(0);
-    PlayerSettings().reporting_device_id.store(0);
-  }
-  void TearDown() override {
-    ResetPlayThreadModule();
-    plat::InstallMidiOutBackend(nullptr);
-    ResetMidiPlayerModule();
-  }
-  plat::TestMidiOutBackend backend_;
-  std::shared_ptr<plat::MidiRecording> log_;
-};
+class PreviewTest : public playback_test::PlaybackTest {};
 
 }  // namespace
 
