@@ -165,12 +165,14 @@ bool FuzzLongMode() {
   return v && *v && std::strcmp(v, "0") != 0;
 }
 
-int64_t FuzzInputs(int64_t short_run) {
+int64_t FuzzInputs(int64_t short_run, int shards) {
   if (!FuzzLongMode()) return short_run;
   const char* v = std::getenv("CANTREL_FUZZ_LONG");
   char* end = nullptr;
   const long long n = std::strtoll(v, &end, 10);
-  return (end && *end == '\0' && n > 1) ? static_cast<int64_t>(n) : int64_t{1000000};
+  const int64_t total = (end && *end == '\0' && n > 1) ? static_cast<int64_t>(n) : 1000000;
+  if (shards < 1) shards = 1;
+  return (total + shards - 1) / shards;
 }
 
 namespace {

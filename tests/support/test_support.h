@@ -76,10 +76,11 @@ bool OutsideToolsRequired();
 #define CANTREL_NEED_MIDO() \
   CANTREL_NEED(!::cantrel_test::PythonWithMido().empty(), "python3 with mido (python3-mido)")
 
-// How many inputs a seeded mutation test feeds its fuzz entry: `short_run` normally (CI), and
-// when CANTREL_FUZZ_LONG is set, by hand, that many (a number) or a million (anything else):
+// How many inputs one shard of a seeded mutation test feeds its fuzz entry: `short_run`
+// normally (CI), and when CANTREL_FUZZ_LONG is set, by hand, its share of that many (a number)
+// or of a million (anything else):
 //   CANTREL_FUZZ_LONG=1 build/test/tests/test_song_fuzz
-int64_t FuzzInputs(int64_t short_run);
+int64_t FuzzInputs(int64_t short_run, int shards = 1);
 bool FuzzLongMode();
 // In the long mode, prints inputs per second now and then and at the end; silent otherwise.
 class FuzzProgress {

@@ -8,7 +8,6 @@
 #include "music/midi_data_fuzz.h"
 #include "platform/core/message_sink.h"
 #include "tests/music/songs/songs_test_util.h"
-#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
 

@@ -9,7 +9,6 @@
 #include "music/midi_track_fuzz.h"
 #include "platform/core/files.h"
 #include "platform/core/message_sink.h"
-#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
 

@@ -5,7 +5,6 @@
 
 #include "song/song_data.h"
 #include "song/song_fuzz.h"
-#include "tests/support/fuzz_mode.h"
 #include "tests/support/test_support.h"
 #include "util/byte_cursor.h"
 #include "util/gne.h"
