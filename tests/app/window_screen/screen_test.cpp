@@ -27,7 +27,7 @@ bool OnPath(const std::string& tool) {
 
 TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
   for (const char* tool : {"xvfb-run", "import"}) {
-    if (!OnPath(tool)) GTEST_SKIP() << tool << " is missing (packages xvfb, imagemagick)";
+    CANTREL_NEED(OnPath(tool), std::string(tool) + " (packages xvfb, imagemagick)");
   }
   const fs::path program = fs::path(CANTREL_BINARY_DIR) / "app" / "cantrel";
   ASSERT_TRUE(fs::exists(program)) << program;

@@ -166,7 +166,7 @@ TEST(AiffToWav, DamagedFilesGiveTheErrorAndNoWav) {
 
 // sox writes AIFF files of every width; its own conversion to WAV is the reference.
 TEST(AiffToWav, SamplesEqualSoxConversion) {
-  if (!cantrel_test::HaveTool("sox")) GTEST_SKIP() << "sox is not installed";
+  CANTREL_NEED_TOOL("sox");
   for (int bits : {8, 16, 24}) {
     const auto aiff = TempDir() / ("tone" + std::to_string(bits) + ".aiff");
     const auto ours = TempDir() / "ours.wav";

@@ -149,7 +149,7 @@ TEST_F(MediaExport, TwoStepRoadKeepsTheAiffBesideTheWav) {
 
 // The real library: the built-in synthesizer renders the file.
 TEST(MediaExportSynth, RendersAudibleWavOfTheSongsLength) {
-  if (!plat::CanRenderMidi()) GTEST_SKIP() << "no General MIDI soundfont is installed";
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont");
   const fs::path midi = TempDir() / "song.mid";
   WriteMidi(midi);
   const fs::path wav = TempDir() / "song.wav";

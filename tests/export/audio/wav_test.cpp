@@ -168,7 +168,7 @@ TEST(WavFile, SavedFileReadsBackAndSoxAgrees) {
   ASSERT_TRUE(back.IsLoaded());
   EXPECT_EQ(back.Samples(), samples);
 
-  if (!cantrel_test::HaveTool("sox")) GTEST_SKIP() << "sox is not installed";
+  CANTREL_NEED_TOOL("sox");
   const auto raw = TempDir() / "sox.raw";
   ASSERT_EQ(cantrel_test::RunTool({"sox", path.string(), "-t", "raw", raw.string()}), 0);
   EXPECT_EQ(ReadAll(raw), samples);

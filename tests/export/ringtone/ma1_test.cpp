@@ -195,7 +195,7 @@ TEST(MelodyMail, HeadingAndBase64) {
 }
 
 TEST(MelodyMail, TheTextDecodesWithBase64ToTheBytes) {
-  if (!cantrel_test::HaveTool("base64")) GTEST_SKIP() << "base64 (coreutils) is not installed";
+  CANTREL_NEED_TOOL("base64");
   MobileTrack track;
   for (int i = 0; i < 30; ++i) track.AddNote(i ? 24 : 0, i % 4, 50 + i, 20, 100);
   Ma1Data ma1(96, track);

@@ -17,7 +17,7 @@ namespace {
 const int kFiles[] = {4, 6};
 
 #define SKIP_WITHOUT(have, what) \
-  if (!(have)) GTEST_SKIP() << what << " is missing (tools/deps installs it)"
+  CANTREL_NEED(have, what)
 
 }  // namespace
 

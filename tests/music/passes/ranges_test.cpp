@@ -146,8 +146,8 @@ TEST(CloseGap, MovesTheNextEventBack) {
 }
 
 TEST(KeepRanges, RealSongInMido) {
-  if (!std::filesystem::exists(BlupiFile(4))) GTEST_SKIP() << "planetblupi-music-midi is missing";
-  if (!HaveMido()) GTEST_SKIP() << "python3-mido is missing";
+  CANTREL_NEED(std::filesystem::exists(BlupiFile(4)), "planetblupi-music-midi");
+  CANTREL_NEED(HaveMido(), "python3 with mido (python3-mido)");
   const std::filesystem::path dir = cantrel_test::TempDir();
   MidiLoader loader(BlupiFile(4));
   ASSERT_NE(loader.song, nullptr);

@@ -82,9 +82,9 @@ int TuneBarLength(const std::string& text) {
 }
 
 TEST(AbcAgainstAbc2midi, FixtureTunesGiveTheSameNotesAndBars) {
-  if (!cantrel_test::HaveTool("abc2midi")) GTEST_SKIP() << "abc2midi (Debian abcmidi) is missing";
+  CANTREL_NEED_TOOL("abc2midi");
   const std::string python = cantrel_test::PythonWithMido();
-  if (python.empty()) GTEST_SKIP() << "python3-mido is missing";
+  CANTREL_NEED(!python.empty(), "python3 with mido (python3-mido)");
   std::vector<fs::path> fixtures;
   for (const auto& e : fs::directory_iterator(cantrel_test::DataPath("abc")))
     if (e.path().extension() == ".abc") fixtures.push_back(e.path());
@@ -114,7 +114,7 @@ TEST(AbcAgainstAbc2midi, FixtureTunesGiveTheSameNotesAndBars) {
 
 TEST(AbcAgainstAbc2midi, FirstTuneOfEveryExampleFileHasNoPitchZero) {
   const fs::path folder = "/usr/share/doc/abcmidi/examples";
-  if (!fs::is_directory(folder)) GTEST_SKIP() << "the abcmidi examples are missing";
+  CANTREL_NEED(fs::is_directory(folder), "the abcmidi examples");
   int files = 0;
   int notes = 0;
   cantrel_test::QuietBoxes quiet;
