@@ -7,6 +7,7 @@
 #include "draw/staff_picture.h"
 #include "music/midi1_data.h"
 #include "music/midi_event.h"
+#include "music/midi_loader.h"
 
 namespace {
 
@@ -140,6 +141,30 @@ void COrvantaCommon::ShowTrack(CRhythmStaffPicture* picture, int first_cell,
   for (int k = 0; k < covered; ++k) picture->FillRests(first_cell + k, beats_per_bar);
   picture->FlushAll();
   picture->BlitAll();
+}
+
+int COrvantaCommon::LoadSmf(const std::string& path_or_filter, Midi1Data** song,
+                            int program) {
+  if (song == nullptr) return 0;
+  MidiLoader loader(path_or_filter);
+  if (loader.file_size == 0 || loader.song == nullptr) return 0;
+  const Midi1Data& loaded = *loader.song;
+  // Ticks per quarter (an SMPTE time base is no musical division: refused).
+  if (loaded.division <= 0) {
+    MidiLoader::ErrorMsg(kMdldNotMidi);
+    return 0;
+  }
+  // The copy gives every track at least its source's room, so a track the loader
+  // took is never refused for want of space.
+  auto* copy = new Midi1Data(loaded, std::max<int32_t>(kTrackCapacity, loaded.capacity));
+  delete *song;
+  *song = copy;
+  for (int32_t t = 0; t < copy->track_count; ++t)
+    copy->tracks[t]->ConvertDivision(copy->division, kDivision);
+  copy->division = kDivision;
+  ClampLongNotes(copy);
+  SplitByChannel(copy, program);
+  return 1;
 }
 
 void COrvantaCommon::ClampLongNotes(Midi1Data* song) {

@@ -3,6 +3,8 @@
 // channel's notes shown on the rhythm staff picture, one bar per cell.
 #pragma once
 
+#include <string>
+
 class CRhythmStaffPicture;
 class Midi1Data;
 
@@ -14,6 +16,13 @@ class COrvantaCommon {
   static constexpr int kLongestNote = 960;
   static constexpr int kSlotCount = 17;  // track 0 without channel, 1..16 channels 0..15
   static constexpr int kTrackCapacity = 0x60000;
+
+  // Loads the Standard MIDI File named by the path (a text with "*" is a filter
+  // for the open-file dialog) into a song of 17 tracks at 240 ticks per quarter:
+  // track 0 the events without channel, track c + 1 channel c, every empty
+  // channel slot given the program. Returns 1 and replaces *song (the previous
+  // one deleted); returns 0 and leaves *song as it was when nothing was loaded.
+  static int LoadSmf(const std::string& path_or_filter, Midi1Data** song, int program);
 
   // Clears, numbers and fills the displayed cells.
   static void ShowTracksOnStaff(int rows, int bars_per_row, CRhythmStaffPicture* picture,

@@ -294,10 +294,16 @@ int MidiTrack::ConvertDivisionEx(int32_t old_division, int32_t new_division,
   }
   if (old_division == new_division) return 0;
   int result = 0;
-  int32_t carry = 0;
+  // Every event goes to its rescaled absolute tick (rounded down), so that no
+  // rounding of one delay moves the events after it, whatever the ratio.
+  __int128 old_tick = 0;
+  __int128 new_before = 0;
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent* e = events[i];
-    e->delta = RescaleDelta(e->delta, old_division, new_division, &carry);
+    old_tick += std::max<int32_t>(0, e->delta);
+    const __int128 new_tick = old_tick * new_division / old_division;
+    e->delta = static_cast<int32_t>(std::min<__int128>(new_tick - new_before, INT32_MAX));
+    new_before = new_tick;
     if (!IsNote(e)) continue;
     const int64_t d = static_cast<int64_t>(new_division) * e->duration / old_division;
     if (d <= 0) {

@@ -5,7 +5,11 @@
 
 #include <QWidget>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -18,8 +22,9 @@ namespace {
 
 struct NoteSpec { int start; int pitch; int duration; };
 
-Midi1Track* TrackOf(int channel, const std::vector<NoteSpec>& notes) {
-  auto* track = new Midi1Track(2, COrvantaCommon::kTrackCapacity);
+Midi1Track* TrackOf(int channel, const std::vector<NoteSpec>& notes,
+                    int capacity = COrvantaCommon::kTrackCapacity) {
+  auto* track = new Midi1Track(2, capacity);
   int at = 0;
   for (const NoteSpec& n : notes) {
     auto* e = new MidiEvent(n.start - at);
@@ -95,6 +100,17 @@ TEST_F(ImportToolTest, NotesChordsAndTiesAcrossTheBar) {
             bar1.end());
 }
 
+TEST_F(ImportToolTest, AChordOfHalfNotesHasTheLongChordMember) {
+  MakePicture(1);
+  auto song = SongWith(0, {{0, 60, 480}, {0, 64, 480}, {480, 67, 240}, {480, 71, 240}});
+  COrvantaCommon::ShowTracksOnStaff(1, 1, picture.get(), 0, song.get(), 0, 0, 4);
+  const auto bar = Cell(0);
+  for (const auto& n : {std::make_tuple(0, 60, int(kNoteHalf), 0), std::make_tuple(0, 64, 17, 0),
+                        std::make_tuple(480, 67, int(kNoteQuarter), 0),
+                        std::make_tuple(480, 71, int(kNoteContinuation), 0)})
+    EXPECT_NE(std::find(bar.begin(), bar.end(), n), bar.end()) << std::get<1>(n);
+}
+
 TEST_F(ImportToolTest, ScrolledViewsFillRestsOnlyWithinTheSong) {
   MakePicture(4);
   // Two bars of notes; the view starts at bar 1 and shows four bars.
@@ -135,6 +151,198 @@ TEST(ImportToolSplit, TracksGoToTheirChannelSlotsAndDuplicatesAreDropped) {
   EXPECT_EQ(program->value, 5);
   EXPECT_TRUE(IsEndOfTrack(song->Track(6)->Event(1)));
   EXPECT_EQ(song->Track(0)->GetChannel(), kNoChannel);
+}
+
+// (channel, tick, pitch, velocity, duration) of every note mido reads in a file,
+// each note-on paired with the first later note-off of its key and channel.
+const char kMidoNotes[] = R"(
+import sys, mido
+f = mido.MidiFile(sys.argv[1])
+print('division', f.ticks_per_beat)
+for track in f.tracks:
+    tick = 0
+    held = {}
+    for m in track:
+        tick += m.time
+        if m.type == 'note_on' and m.velocity > 0:
+            held.setdefault((m.channel, m.note), []).append((tick, m.velocity))
+        elif m.type in ('note_off', 'note_on'):
+            q = held.get((m.channel, m.note))
+            if q:
+                start, vel = q.pop(0)
+                print(m.channel, start, m.note, vel, tick - start)
+)";
+
+using NoteRow = std::tuple<int64_t, int, int, int>;  // tick, pitch, velocity, duration
+
+bool MidoNotes(const std::filesystem::path& file, int* division,
+               std::map<int, std::vector<NoteRow>>* by_channel) {
+  std::string out;
+  if (cantrel_test::RunTool({cantrel_test::PythonWithMido(), "-c", kMidoNotes, file.string()},
+                            &out) != 0)
+    return false;
+  std::istringstream lines(out);
+  std::string word;
+  lines >> word >> *division;
+  int channel, pitch, velocity;
+  int64_t tick, duration;
+  while (lines >> channel >> tick >> pitch >> velocity >> duration)
+    (*by_channel)[channel].emplace_back(tick, pitch, velocity, static_cast<int>(duration));
+  return word == "division";
+}
+
+class LoadSmfTest : public ::testing::Test {
+ protected:
+  void TearDown() override { delete song; }
+  Midi1Data* song = nullptr;
+};
+
+TEST_F(LoadSmfTest, PlanetBlupiFilesComeInSeventeenTracksAt240) {
+  const std::filesystem::path folder = "/usr/share/planetblupi/music";
+  CANTREL_NEED(std::filesystem::exists(folder / "music000.mid"), "planetblupi-music-midi");
+  CANTREL_NEED_MIDO();
+  // Files of division 120 (nine tracks) and of 192 (five to seven tracks).
+  for (int n : {0, 3, 4, 5, 9}) {
+    char name[32];
+    std::snprintf(name, sizeof name, "music%03d.mid", n);
+    SCOPED_TRACE(name);
+    int division = 0;
+    std::map<int, std::vector<NoteRow>> want;
+    ASSERT_TRUE(MidoNotes(folder / name, &division, &want));
+    ASSERT_GT(division, 0);
+    ASSERT_EQ(COrvantaCommon::LoadSmf((folder / name).string(), &song, 0), 1);
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(song->track_count, 17);
+    EXPECT_EQ(song->division, 240);
+    EXPECT_EQ(song->Track(0)->GetChannel(), kNoChannel);
+    for (int channel = 0; channel < 16; ++channel) {
+      SCOPED_TRACE(channel);
+      std::vector<NoteRow> expected;
+      for (const NoteRow& r : want[channel]) {
+        const int64_t length = int64_t{std::get<3>(r)} * 240 / division;
+        expected.emplace_back(std::get<0>(r) * 240 / division, std::get<1>(r), std::get<2>(r),
+                              static_cast<int>(std::clamp<int64_t>(length, 1, 960)));
+      }
+      const MidiTrack* track = song->Track(channel + 1);
+      ASSERT_NE(track, nullptr);
+      const std::vector<int64_t> ticks = track->EventTicks();
+      std::vector<NoteRow> got;
+      for (int32_t i = 0; i < track->event_count; ++i) {
+        const MidiEvent* e = track->Event(i);
+        if (e->status != kStatusNote) continue;
+        EXPECT_EQ(e->channel, channel);
+        EXPECT_LE(e->duration, 960);
+        got.emplace_back(ticks[i], e->note, e->velocity, e->duration);
+      }
+      std::sort(expected.begin(), expected.end());
+      std::sort(got.begin(), got.end());
+      EXPECT_EQ(got.size(), expected.size());
+      const auto differ = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+      if (differ.first != got.end() && differ.second != expected.end()) {
+        ADD_FAILURE() << "first difference: tick " << std::get<0>(*differ.first) << " pitch "
+                      << std::get<1>(*differ.first) << " velocity " << std::get<2>(*differ.first)
+                      << " length " << std::get<3>(*differ.first) << ", mido: tick "
+                      << std::get<0>(*differ.second) << " pitch " << std::get<1>(*differ.second)
+                      << " velocity " << std::get<2>(*differ.second) << " length "
+                      << std::get<3>(*differ.second);
+      }
+      if (expected.empty()) {
+        // An empty channel's slot: its program change and the End of Track.
+        ASSERT_GE(track->event_count, 1);
+        EXPECT_EQ(track->Event(0)->status, kStatusProgram);
+      }
+    }
+  }
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST_F(LoadSmfTest, WhatIsNoStandardMidiFileLeavesTheSongAsItWas) {
+  song = new Midi1Data(COrvantaCommon::kDivision, 0x60000);
+  Midi1Data* const before = song;
+  const std::filesystem::path text = cantrel_test::TempDir() / "not.mid";
+  std::ofstream(text) << "no MIDI here";
+  const std::filesystem::path empty = cantrel_test::TempDir() / "empty.mid";
+  std::ofstream(empty).flush();
+  struct Case { std::filesystem::path path; size_t boxes; };
+  for (const Case& c : {Case{text, 1}, Case{empty, 1},
+                        Case{cantrel_test::TempDir() / "missing.mid", 1}}) {
+    SCOPED_TRACE(c.path.string());
+    cantrel_test::Sink().Clear();
+    EXPECT_EQ(COrvantaCommon::LoadSmf(c.path.string(), &song, 0), 0);
+    EXPECT_EQ(song, before);
+    EXPECT_EQ(cantrel_test::Sink().Count(), c.boxes);
+  }
+}
+
+TEST_F(LoadSmfTest, RescalesSplitsAndClampsALoadedFile) {
+  // A format-1 file at 480 per quarter: two tracks on channel 1 (the second is
+  // dropped), a second-port channel 18 (slot 3) and a note of four bars.
+  auto source = std::make_unique<Midi1Data>(480, 0x60000);
+  source->AddTrack(TrackOf(1, {{0, 60, 480}, {960, 62, 240}}));
+  source->AddTrack(TrackOf(1, {{0, 72, 480}}));
+  source->AddTrack(TrackOf(18, {{480, 50, 7680}}));
+  const std::filesystem::path file = cantrel_test::TempDir() / "source.mid";
+  ASSERT_EQ(source->SaveFile(file), 1);
+  ASSERT_EQ(COrvantaCommon::LoadSmf(file.string(), &song, 7), 1);
+  ASSERT_EQ(song->track_count, 17);
+  EXPECT_EQ(song->division, 240);
+  const MidiTrack* one = song->Track(2);
+  std::vector<std::tuple<int64_t, int, int>> notes;
+  const std::vector<int64_t> ticks = one->EventTicks();
+  for (int32_t i = 0; i < one->event_count; ++i)
+    if (one->Event(i)->status == kStatusNote)
+      notes.emplace_back(ticks[i], one->Event(i)->note, one->Event(i)->duration);
+  EXPECT_EQ(notes, (std::vector<std::tuple<int64_t, int, int>>{{0, 60, 240}, {480, 62, 120}}));
+  const MidiTrack* second_port = song->Track(3);
+  bool found = false;
+  for (int32_t i = 0; i < second_port->event_count; ++i) {
+    const MidiEvent* e = second_port->Event(i);
+    if (e->status != kStatusNote) continue;
+    found = true;
+    EXPECT_EQ(e->note, 50);
+    EXPECT_EQ(e->duration, 960);
+  }
+  EXPECT_TRUE(found);
+  // An empty slot holds the given program.
+  EXPECT_EQ(song->Track(5)->Event(0)->status, kStatusProgram);
+  EXPECT_EQ(song->Track(5)->Event(0)->value, 7);
+}
+
+TEST_F(LoadSmfTest, ATrackLargerThanTheUsualRoomArrivesWhole) {
+  // 60,000 notes in one track: more bytes than a track of the usual room holds.
+  auto source = std::make_unique<Midi1Data>(480, 0x200000);
+  std::vector<NoteSpec> notes;
+  for (int i = 0; i < 60000; ++i) notes.push_back({i * 120, 40 + i % 60, 100});
+  source->AddTrack(TrackOf(3, notes, 0x200000));
+  const std::filesystem::path file = cantrel_test::TempDir() / "large.mid";
+  ASSERT_EQ(source->SaveFile(file), 1);
+  ASSERT_GT(std::filesystem::file_size(file), size_t{COrvantaCommon::kTrackCapacity / 2});
+  ASSERT_EQ(COrvantaCommon::LoadSmf(file.string(), &song, 0), 1);
+  const MidiTrack* track = song->Track(4);
+  int32_t count = 0;
+  for (int32_t i = 0; i < track->event_count; ++i)
+    count += track->Event(i)->status == kStatusNote ? 1 : 0;
+  EXPECT_EQ(count, 60000);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST_F(LoadSmfTest, RescaledTicksDoNotDriftAtAnUnevenRatio) {
+  // 192 to 240 per quarter: every note lands on its own tick x 5 / 4, rounded down,
+  // however many one-tick delays come before it.
+  auto source = std::make_unique<Midi1Data>(192, 0x60000);
+  std::vector<NoteSpec> notes;
+  for (int i = 0; i < 40; ++i) notes.push_back({i * 3 + (i % 2), 60 + i % 12, 2});
+  source->AddTrack(TrackOf(0, notes));
+  const std::filesystem::path file = cantrel_test::TempDir() / "uneven.mid";
+  ASSERT_EQ(source->SaveFile(file), 1);
+  ASSERT_EQ(COrvantaCommon::LoadSmf(file.string(), &song, 0), 1);
+  const MidiTrack* track = song->Track(1);
+  const std::vector<int64_t> ticks = track->EventTicks();
+  std::vector<int64_t> got, want;
+  for (int32_t i = 0; i < track->event_count; ++i)
+    if (track->Event(i)->status == kStatusNote) got.push_back(ticks[i]);
+  for (const NoteSpec& n : notes) want.push_back(int64_t{n.start} * 240 / 192);
+  EXPECT_EQ(got, want);
 }
 
 }  // namespace
