@@ -249,6 +249,8 @@ class MFiData : public MusicData {
   void InsertModelExclusives(int model);
   void InsertVoiceData(int model);
   void SpreadVoicesForModel5();
+  // True when the voice (0-3) of the track is a drum voice.
+  bool IsDrumVoiceOf(int32_t track, int32_t voice) const;
   void NewHeaderAndInfo(int32_t type, const MobileData& song);
   const MFiInfoChunk* Vers() const { return info ? info->Find("vers") : nullptr; }
 };

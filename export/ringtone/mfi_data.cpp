@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "export/ringtone/mfi.h"
+#include "export/ringtone/voice_tables.h"
 #include "platform/core/message_sink.h"
 #include "util/byte_cursor.h"
 #include "util/module_error.h"
@@ -691,6 +692,190 @@ void MFiData::InsertModelExclusives(int model) {
   }
 }
 
+namespace {
+
+// An exclusive record (kind 73) of the bytes; FF and a 2-byte length lead its data.
+std::unique_ptr<MobileEvent> Record(const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> bytes = {0xFF, static_cast<uint8_t>(body.size() >> 8),
+                                static_cast<uint8_t>(body.size() & 0xFF)};
+  bytes.insert(bytes.end(), body.begin(), body.end());
+  auto e = Control(0, kAllVoices, kKindRawExtended, 0);
+  e->SetDataQuietly(bytes.data(), static_cast<int32_t>(bytes.size()));
+  return e;
+}
+
+void AppendRow(std::vector<uint8_t>& body, MfiVoiceTable table, int32_t key) {
+  const uint8_t* row = MfiVoiceRow(table, key);
+  body.insert(body.end(), row, row + MfiVoiceRowSize(table));
+}
+
+bool InDrumTable(int32_t note) { return note >= 35 && note <= 81; }
+
+}  // namespace
+
+bool MFiData::IsDrumVoiceOf(int32_t track, int32_t voice) const {
+  if (track < 0 || track > 3 || !tracks[track] || voice < 0 || voice > 3) return false;
+  return tracks[track]->voice_kinds[voice] == 1 || tracks[track]->events->IsDrumVoice(voice);
+}
+
+void MFiData::InsertVoiceData(int model) {
+  if (!tracks[0]) return;
+  const bool program_rows = model == 5 || model == 25;
+  // Melodic programs in use, each once, and the drum notes in use.
+  std::vector<int32_t> programs, drums;
+  auto once = [](std::vector<int32_t>& list, int32_t value) {
+    if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+  };
+  for (int32_t j = 0; j < 4; ++j) {
+    if (!tracks[j]) continue;
+    for (auto& e : tracks[j]->events->events) {
+      if (!e->IsControl(kKindProgram)) continue;
+      if (IsDrumVoiceOf(j, e->voice)) {
+        if (program_rows) {
+          once(drums, e->value);
+          e->value = 0;
+        }
+        continue;
+      }
+      once(programs, std::clamp(e->value, 0, 127));
+      if (!program_rows) e->number = kKindDrumBankProgram;
+    }
+  }
+  if (!program_rows && tracks[2] && IsDrumVoiceOf(2, 1)) {
+    for (const auto& e : tracks[2]->events->events)
+      if (e->IsNote() && e->voice == 1) once(drums, e->note);
+  }
+  // A drum note the table lacks: reported; model 5 and 25 rows use entry 0, the others
+  // leave it out.
+  std::vector<int32_t> table_drums;
+  for (int32_t note : drums) {
+    if (InDrumTable(note)) {
+      table_drums.push_back(note);
+    } else {
+      ReportOnce(kMfdtDrumInfo);
+      if (program_rows) table_drums.push_back(35);
+    }
+  }
+  std::vector<std::unique_ptr<MobileEvent>> records;  // in the order they stand
+  const int32_t total = static_cast<int32_t>(programs.size() + table_drums.size());
+  switch (model) {
+    case 1:
+    case 2: {
+      std::vector<uint8_t> drum_rows = {0x11, 0x01, 0xF0, 0x05};
+      for (int32_t note : table_drums) AppendRow(drum_rows, MfiVoiceTable::kDrum18, note);
+      std::vector<uint8_t> voice_rows = {0x11, 0x01, 0xF0, 0x04};
+      for (int32_t p : programs) AppendRow(voice_rows, MfiVoiceTable::kProgram20, p);
+      for (int32_t note : table_drums) AppendRow(voice_rows, MfiVoiceTable::kProgram20, 128 + note);
+      records.push_back(Record(drum_rows));
+      records.push_back(Record(voice_rows));
+      break;
+    }
+    case 5: {
+      std::vector<uint8_t> body = {0x11, 0xF0, 0x01};
+      int32_t index = 0;
+      for (int32_t note : table_drums) {
+        body.insert(body.end(), {0x01, MfiDrumTableByte(note), static_cast<uint8_t>(index++), 0x82,
+                                 static_cast<uint8_t>(note - 35)});
+        AppendRow(body, MfiVoiceTable::kDrum12, note);
+      }
+      for (int32_t p : programs) {
+        body.insert(body.end(), {0x01, 0x00, static_cast<uint8_t>(index++),
+                                 static_cast<uint8_t>(p < 64 ? 2 : 3), static_cast<uint8_t>(p % 64)});
+        AppendRow(body, MfiVoiceTable::kProgram12, p);
+      }
+      records.push_back(Record(body));
+      break;
+    }
+    case 6:
+    case 7:
+      for (int32_t note : table_drums) {
+        std::vector<uint8_t> body = {0x31, 0x10, 0x05};
+        AppendRow(body, MfiVoiceTable::kDrum18, note);
+        records.push_back(Record(body));
+      }
+      for (int32_t p : programs) {
+        std::vector<uint8_t> body = {0x31, 0x10, 0x04};
+        AppendRow(body, MfiVoiceTable::kProgram19, p);
+        records.push_back(Record(body));
+      }
+      break;
+    case 25: {
+      int32_t countdown = total;
+      for (int32_t p : programs) {
+        std::vector<uint8_t> body = {0x21, 0x01, 0x02, 0x00, static_cast<uint8_t>(--countdown),
+                                     static_cast<uint8_t>(p < 64 ? 2 : 3),
+                                     static_cast<uint8_t>(p % 64)};
+        AppendRow(body, MfiVoiceTable::kProgram12, p);
+        records.push_back(Record(body));
+      }
+      for (int32_t note : table_drums) {
+        std::vector<uint8_t> body = {0x21, 0x01, 0x02, MfiDrumTableByte(note),
+                                     static_cast<uint8_t>(--countdown), 0x82,
+                                     static_cast<uint8_t>(note - 35)};
+        AppendRow(body, MfiVoiceTable::kDrum12, note);
+        records.push_back(Record(body));
+      }
+      break;
+    }
+    default:
+      return;
+  }
+  auto& events = tracks[0]->events->events;
+  events.insert(events.begin(), std::make_move_iterator(records.begin()),
+                std::make_move_iterator(records.end()));
+}
+
+void MFiData::SpreadVoicesForModel5() {
+  if (track_count != 4 || !tracks[0]) return;
+  int used[4];
+  if (tracks[0]->CountUsedVoices(used) < 4) {
+    ErrorMsg(kMfdtShaping);
+    return;
+  }
+  bool given_up[4] = {};
+  for (int32_t j = 1; j < 4; ++j) {
+    if (!tracks[j]) tracks[j] = std::make_unique<MFiTrack>(j, device_type);
+    int flags[4];
+    if (tracks[j]->CountUsedVoices(flags) > 0) continue;
+    // The highest melodic voice of track 0 not given up yet; voice 0 stays.
+    int32_t voice = -1;
+    for (int32_t v = 3; v >= 1 && voice < 0; --v)
+      if (used[v] && !given_up[v] && !IsDrumVoiceOf(0, v)) voice = v;
+    if (voice < 0) {
+      ErrorMsg(kMfdtTargetChannel);
+      continue;
+    }
+    given_up[voice] = true;
+    auto moved = std::make_unique<MobileTrack>(*tracks[0]->events, tracks[0]->events->capacity);
+    for (int32_t v = 0; v < 4; ++v)
+      if (v != voice) moved->DeleteVoice(v);
+    tracks[j]->events = std::move(moved);
+    tracks[j]->voice_kinds[voice] = tracks[0]->voice_kinds[voice];
+    tracks[0]->events->DeleteVoice(voice);
+  }
+  for (int32_t j = 0; j < 4; ++j) {
+    if (!tracks[j]) continue;
+    auto& events = tracks[j]->events->events;
+    for (auto& e : events)
+      if (e->IsControl(kKindVoiceType) && e->value == 0) e->status = kMobileEmpty;
+    tracks[j]->events->Compact();
+    size_t at = 0;
+    if (j == 0) {
+      for (size_t i = 0; i < events.size(); ++i)
+        if (events[i]->IsControl(kKindRawExtended) || events[i]->IsControl(kKindExclusive)) {
+          at = i + 1;
+          break;
+        }
+    }
+    std::vector<std::unique_ptr<MobileEvent>> settings;
+    for (int32_t v = 3; v >= 0; --v) settings.push_back(Control(0, v, kKindVolume, 42));
+    for (int32_t v = 3; v >= 0; --v) settings.push_back(Control(0, v, kKindProgram, 0));
+    // The first event's delta stays where it was: the settings take none.
+    events.insert(events.begin() + static_cast<std::ptrdiff_t>(at),
+                  std::make_move_iterator(settings.begin()), std::make_move_iterator(settings.end()));
+  }
+}
+
 void MFiData::ShapeForModel(int model) {
   static const char* kVers[26] = {nullptr, "0400", "0301", "0300", "0300", "0200", "0301",
                                   "0300",  "0301", "0200", "0301", "0301", "0300", "0200",
@@ -699,8 +884,19 @@ void MFiData::ShapeForModel(int model) {
   if (model < 1 || model > 25 || !info) return;
   info->Set(2, "vers", kVers[model], 4);
   switch (model) {
-    case 1: case 2: case 3: case 4: case 6: case 7: case 8: case 15:
+    case 1: case 2: case 6: case 7:
+      InsertVoiceData(model);
       InsertModelExclusives(model);
+      break;
+    case 3: case 4: case 8: case 15:
+      InsertModelExclusives(model);
+      break;
+    case 5:
+      InsertVoiceData(model);
+      SpreadVoicesForModel5();
+      break;
+    case 25:
+      InsertVoiceData(model);
       break;
     default:
       break;

@@ -346,6 +346,8 @@ class MidiMobileData : public MobileData {
  public:
   explicit MidiMobileData(int32_t capacity = kMobileCapacity) : MobileData(capacity) {}
   MidiMobileData(Midi1Data& song, int check_drum_programs = 1, int expression = 0);
+  // Copy with the source's capacity.
+  MidiMobileData(const MidiMobileData& source);
   MidiMobileData(const MidiMobileData& source, int32_t start_tick, int32_t end_tick)
       : MobileData(source, start_tick, end_tick, kMobileCapacity) {}
   ~MidiMobileData() override;

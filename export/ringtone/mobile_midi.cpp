@@ -42,6 +42,32 @@ void SetMeta(MidiEvent& e, int type) {
   e.channel = kNoChannel;
 }
 
+// The control kinds both track forms write alike: volume, pan, tempo, End of Track and
+// bend; any other kind is reported (once per conversion) and the event stays deleted.
+void SetCommonKind(MidiEvent& e, const MobileEvent& m) {
+  switch (m.number) {
+    case kKindVolume:
+    case kKindPan:
+      e.status = kStatusController;
+      e.number = m.number == kKindVolume ? 7 : 10;
+      break;
+    case kKindTempo:
+      SetMeta(e, 0x51);
+      e.SetTempo(m.value);
+      break;
+    case kKindEndOfTrack:
+      SetMeta(e, 0x2F);
+      break;
+    case kKindPitchBend:
+      e.status = kStatusPitchBend;
+      break;
+    default:
+      if (RingtoneReports().Once(kMbtkUndefinedCommand))
+        MobileTrack::ErrorMsg(kMbtkUndefinedCommand);
+      break;
+  }
+}
+
 void Finish(Midi0Data& song) {
   MidiTrack& track = *song.track;
   track.Compact();
@@ -162,26 +188,11 @@ void MobileTrack::ToMidi0Data(Midi0Data& song, int32_t division, int32_t metre, 
         case kKindVoiceType:
           if (voice_ok) drum[v] = m->value == 1;
           break;
-        case kKindVolume:
-        case kKindPan:
-          e->status = kStatusController;
-          e->number = m->number == kKindVolume ? 7 : 10;
-          break;
-        case kKindTempo:
-          SetMeta(*e, 0x51);
-          e->SetTempo(m->value);
-          break;
-        case kKindEndOfTrack:
-          SetMeta(*e, 0x2F);
-          break;
-        case kKindPitchBend:
-          e->status = kStatusPitchBend;
-          break;
         case kKindMasterVolume:
           out.InsertMasterVolume(m->value, 0);
           break;
         default:
-          if (RingtoneReports().Once(kMbtkUndefinedCommand)) ErrorMsg(kMbtkUndefinedCommand);
+          SetCommonKind(*e, *m);
           break;
       }
     } else if (keep && m->status != kMobileEmpty) {
@@ -219,21 +230,9 @@ void MobileTrack::ToMidiTrack(Midi0Data& song, int32_t division, int32_t metre, 
         case kKindVoiceType:
           ErrorMsg(0);
           break;
-        case kKindVolume:
-        case kKindPan:
         case kKindModulation:
           e->status = kStatusController;
-          e->number = m->number == kKindVolume ? 7 : m->number == kKindPan ? 10 : 1;
-          break;
-        case kKindTempo:
-          SetMeta(*e, 0x51);
-          e->SetTempo(m->value);
-          break;
-        case kKindEndOfTrack:
-          SetMeta(*e, 0x2F);
-          break;
-        case kKindPitchBend:
-          e->status = kStatusPitchBend;
+          e->number = 1;
           break;
         case kKindStartStop:
         case kKindExpression:
@@ -245,7 +244,7 @@ void MobileTrack::ToMidiTrack(Midi0Data& song, int32_t division, int32_t metre, 
           out.InsertMasterVolume(m->value, 0);
           break;
         default:
-          if (RingtoneReports().Once(kMbtkUndefinedCommand)) ErrorMsg(kMbtkUndefinedCommand);
+          SetCommonKind(*e, *m);
           break;
       }
     } else if (m->status != kMobileEmpty) {

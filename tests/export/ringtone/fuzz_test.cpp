@@ -1,9 +1,8 @@
-// Seeded mutation tests of the MFi readers over the fixture songs' files. The number of
-// mutations per entry can be raised for a long run: CANTREL_FUZZ_ITERATIONS=200000.
+// Seeded mutation tests of the MFi readers over the fixture songs' files. A long run:
+//   CANTREL_FUZZ_LONG=1 build/test/tests/test_export_ringtone --gtest_filter=RingtoneFuzz*
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,18 +13,7 @@
 
 namespace {
 
-int Iterations() {
-  const char* env = std::getenv("CANTREL_FUZZ_ITERATIONS");
-  const int n = env ? std::atoi(env) : 0;
-  return n > 0 ? n : 3000;
-}
-
-size_t Draw(size_t bound) {
-  if (bound == 0) return 0;
-  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
-                   static_cast<size_t>(GneRandomRange(0, 32767));
-  return r % bound;
-}
+using cantrel_test::DrawIndex;
 
 std::vector<std::vector<uint8_t>> Seeds(bool multi) {
   std::vector<std::vector<uint8_t>> seeds;
@@ -61,35 +49,35 @@ std::vector<std::vector<uint8_t>> Seeds(bool multi) {
 }
 
 std::vector<uint8_t> Mutate(const std::vector<std::vector<uint8_t>>& seeds) {
-  std::vector<uint8_t> data = seeds[Draw(seeds.size())];
+  std::vector<uint8_t> data = seeds[DrawIndex(seeds.size())];
   const int steps = GneRandomRange(1, 5);
   for (int i = 0; i < steps && !data.empty(); ++i) {
     switch (GneRandomRange(0, 4)) {
       case 0:  // truncate
-        data.resize(Draw(data.size() + 1));
+        data.resize(DrawIndex(data.size() + 1));
         break;
       case 1:  // flip bytes
         for (int k = GneRandomRange(1, 16); k > 0 && !data.empty(); --k)
-          data[Draw(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
+          data[DrawIndex(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
         break;
       case 2: {  // lengths and counts with extreme values
         static const size_t kOffsets[] = {4, 5, 8, 9, 12, 17, 18};
         static const uint8_t kValues[] = {0, 1, 2, 3, 0x7F, 0x80, 0xFF};
-        const size_t off = kOffsets[Draw(7)];
-        if (off < data.size()) data[off] = kValues[Draw(7)];
+        const size_t off = kOffsets[DrawIndex(7)];
+        if (off < data.size()) data[off] = kValues[DrawIndex(7)];
         break;
       }
       case 3: {  // splice a piece of another seed in
-        const auto& other = seeds[Draw(seeds.size())];
-        const size_t from = Draw(other.size()), to = Draw(data.size());
-        const size_t n = std::min({Draw(256) + 1, other.size() - from, data.size() - to});
+        const auto& other = seeds[DrawIndex(seeds.size())];
+        const size_t from = DrawIndex(other.size()), to = DrawIndex(data.size());
+        const size_t n = std::min({DrawIndex(256) + 1, other.size() - from, data.size() - to});
         std::memcpy(data.data() + to, other.data() + from, n);
         break;
       }
       default:  // statuses that end events early: FF runs
         if (!data.empty()) {
-          const size_t at = Draw(data.size());
-          const size_t n = std::min(Draw(16) + 1, data.size() - at);
+          const size_t at = DrawIndex(data.size());
+          const size_t n = std::min(DrawIndex(16) + 1, data.size() - at);
           std::memset(data.data() + at, 0xFF, n);
         }
         break;
@@ -104,10 +92,12 @@ void RunMutations(Entry entry, bool multi, int seed) {
   cantrel_test::QuietBoxes quiet;
   const auto seeds = Seeds(multi);
   for (const auto& s : seeds) entry(s.data(), s.size());
-  const int n = Iterations();
-  for (int i = 0; i < n; ++i) {
+  const int64_t n = cantrel_test::FuzzInputs(3000);
+  cantrel_test::FuzzProgress progress(multi ? "multi-track MFi" : "melo and cmid", n);
+  for (int64_t i = 0; i < n; ++i) {
     const std::vector<uint8_t> data = Mutate(seeds);
     entry(data.data(), data.size());
+    progress.Step();
   }
   for (size_t length = 0; length < seeds[0].size(); length += 7) entry(seeds[0].data(), length);
 }
