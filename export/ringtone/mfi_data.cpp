@@ -48,15 +48,6 @@ void ReportOnce(uint32_t code) {
 bool MultiType(int32_t t) { return (t >= 6 && t <= 9) || t == 32; }
 bool FourTrackType(int32_t t) { return (t >= 4 && t <= 9) || t == 32 || t == 255; }
 
-std::unique_ptr<MobileEvent> Control(int32_t delta, int32_t voice, uint32_t kind, int32_t value) {
-  auto e = std::make_unique<MobileEvent>(delta);
-  e->status = kMobileControl;
-  e->voice = voice;
-  e->number = kind;
-  e->value = value;
-  return e;
-}
-
 const char* VersText(int32_t t) {
   if (t == 1 || t == 252) return "0100";
   if (t == 6 || t == 7 || t == 32) return "0300";
@@ -347,7 +338,7 @@ void MFiData::CollectVoiceTypes() {
       if (song_voice > 15 || e->voice < 0 || e->voice > 3) {
         ReportOnce(kMfdtBadChannel);
       } else {
-        collected.push_back(Control(0, song_voice, kKindVoiceType, e->value));
+        collected.push_back(NewMobileControl(0, song_voice, kKindVoiceType, e->value));
       }
       e->status = kMobileEmpty;
     }
@@ -464,7 +455,7 @@ void MFiData::ParseTracks(size_t offset) {
       continue;
     }
     tracks[target]->voice_kinds[s % 4] = (value & 1) ? 1 : 2;
-    tracks[target]->events->InsertEvent(0, 2, Control(0, s % 4, kKindVoiceType, value & 1));
+    tracks[target]->events->InsertEvent(0, 2, NewMobileControl(0, s % 4, kKindVoiceType, value & 1));
   }
   for (int32_t j = 0; j < track_count; ++j) {
     tracks[j]->events->Compact();
@@ -476,7 +467,7 @@ void MFiData::ParseTracks(size_t offset) {
     bool has = false;
     for (const auto& e : t.events)
       if (e->IsControl(kKindVoiceType) && e->voice == 1 && e->value == 1) has = true;
-    if (!has) t.InsertEvent(0, 2, Control(0, 1, kKindVoiceType, 1));
+    if (!has) t.InsertEvent(0, 2, NewMobileControl(0, 1, kKindVoiceType, 1));
     const MFiInfoChunk* vers = Vers();
     const bool v300 = vers && vers->length >= 4 && std::memcmp(vers->data, "0300", 4) == 0;
     if (!v300)
@@ -581,7 +572,7 @@ void MFiData::ParseCmidStream(size_t offset) {
       ReportOnce(kMfdtUndefinedEvent);
     }
   }
-  if (drums) tracks[2]->events->InsertEvent(0, 2, Control(0, 1, kKindVoiceType, 1));
+  if (drums) tracks[2]->events->InsertEvent(0, 2, NewMobileControl(0, 1, kKindVoiceType, 1));
   for (int32_t j = 0; j < 4; ++j) {
     tracks[j]->JoinOverlaps();  // long notes come back whole, as from the melo tracks
     tracks[j]->timebase = timebase > 0 ? timebase : 48;
@@ -625,7 +616,7 @@ void MFiData::SetMasterVolume(int32_t value) {
     if (t) t->events->SetKindValues(kMobileControl, kKindMasterVolume, value);
 }
 void MFiData::InsertMasterVolume(int32_t value) {
-  if (tracks[0]) tracks[0]->events->InsertEvent(0, 2, Control(0, kAllVoices, kKindMasterVolume, value));
+  if (tracks[0]) tracks[0]->events->InsertEvent(0, 2, NewMobileControl(0, kAllVoices, kKindMasterVolume, value));
 }
 int MFiData::HasMasterVolume() const {
   return tracks[0] && tracks[0]->events->FindKindTime(kMobileControl, kKindMasterVolume) >= 0;
@@ -686,7 +677,7 @@ void MFiData::InsertModelExclusives(int model) {
 #undef R
   if (!tracks[0]) return;
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
-    auto e = Control(0, kAllVoices, kKindRawExtended, 0);
+    auto e = NewMobileControl(0, kAllVoices, kKindRawExtended, 0);
     e->SetDataQuietly(it->d, static_cast<int32_t>(it->n));
     tracks[0]->events->InsertEvent(0, 2, std::move(e));
   }
@@ -699,7 +690,7 @@ std::unique_ptr<MobileEvent> Record(const std::vector<uint8_t>& body) {
   std::vector<uint8_t> bytes = {0xFF, static_cast<uint8_t>(body.size() >> 8),
                                 static_cast<uint8_t>(body.size() & 0xFF)};
   bytes.insert(bytes.end(), body.begin(), body.end());
-  auto e = Control(0, kAllVoices, kKindRawExtended, 0);
+  auto e = NewMobileControl(0, kAllVoices, kKindRawExtended, 0);
   e->SetDataQuietly(bytes.data(), static_cast<int32_t>(bytes.size()));
   return e;
 }
@@ -868,8 +859,8 @@ void MFiData::SpreadVoicesForModel5() {
         }
     }
     std::vector<std::unique_ptr<MobileEvent>> settings;
-    for (int32_t v = 3; v >= 0; --v) settings.push_back(Control(0, v, kKindVolume, 42));
-    for (int32_t v = 3; v >= 0; --v) settings.push_back(Control(0, v, kKindProgram, 0));
+    for (int32_t v = 3; v >= 0; --v) settings.push_back(NewMobileControl(0, v, kKindVolume, 42));
+    for (int32_t v = 3; v >= 0; --v) settings.push_back(NewMobileControl(0, v, kKindProgram, 0));
     // The first event's delta stays where it was: the settings take none.
     events.insert(events.begin() + static_cast<std::ptrdiff_t>(at),
                   std::make_move_iterator(settings.begin()), std::make_move_iterator(settings.end()));
@@ -958,7 +949,7 @@ void MultiMFiData::InsertDrumProgram() {
   for (int32_t i = 0; i < t.event_count(); ++i) {
     MobileEvent& e = *t.events[i];
     if (!(e.IsControl(kKindVolume) && e.voice == 1)) continue;
-    auto p = Control(e.delta, 1, kKindProgram, 0);
+    auto p = NewMobileControl(e.delta, 1, kKindProgram, 0);
     e.delta = 0;
     t.InsertEvent(i, 2, std::move(p));
     return;

@@ -90,15 +90,6 @@ uint8_t TempoByte(int32_t microseconds) {
   return static_cast<uint8_t>(bpm);
 }
 
-std::unique_ptr<MobileEvent> Control(int32_t delta, int32_t voice, uint32_t kind, int32_t value) {
-  auto e = std::make_unique<MobileEvent>(delta);
-  e->status = kMobileControl;
-  e->voice = voice;
-  e->number = kind;
-  e->value = value;
-  return e;
-}
-
 }  // namespace
 
 MfiModuleState& MfiModule() {
@@ -456,7 +447,7 @@ void MFiTrack::SplitLongDeltas() {
   out.reserve(ev.size() + static_cast<size_t>(fillers));
   for (auto& e : ev) {
     while (e->delta > 255) {
-      out.push_back(Control(255, kAllVoices, kKindFiller, 0));
+      out.push_back(NewMobileControl(255, kAllVoices, kKindFiller, 0));
       e->delta -= 255;
     }
     out.push_back(std::move(e));
@@ -535,7 +526,7 @@ void MFiTrack::PlaceMarkers() {
       first = i;
       break;
     }
-  t.InsertEvent(first < 0 ? 0 : first, 2, Control(0, kAllVoices, kKindMarker, 0));
+  t.InsertEvent(first < 0 ? 0 : first, 2, NewMobileControl(0, kAllVoices, kKindMarker, 0));
   for (int32_t i = 0; i < t.event_count(); ++i) {
     if (!ev[i]->IsControl(kKindEndOfTrack)) continue;
     ev[i]->number = kKindMarker;
@@ -569,7 +560,7 @@ void MFiTrack::MoveToFrontForModel5() {
   for (int32_t i = 0; i < t.event_count(); ++i) {
     MobileEvent& e = *t.events[i];
     if (!(e.IsControl(kKindMarker) && e.value == 1)) continue;
-    t.InsertEvent(i, 2, Control(e.delta, kAllVoices, kKindFiller, 0));
+    t.InsertEvent(i, 2, NewMobileControl(e.delta, kAllVoices, kKindFiller, 0));
     t.events[i + 1]->delta = 0;
     return;
   }
@@ -943,7 +934,7 @@ void MFiTrack::InsertVoiceBlock() {
   MobileTrack& t = *events;
   for (int32_t i = 0; i < t.event_count(); ++i) {
     if (!(t.events[i]->IsControl(kKindMarker) && t.events[i]->value == 0)) continue;
-    auto e = Control(0, kAllVoices, kKindVoiceBlock, 0);
+    auto e = NewMobileControl(0, kAllVoices, kKindVoiceBlock, 0);
     e->SetData(block, 43);
     e->delta = t.events[i]->delta;
     t.events[i]->delta = 0;

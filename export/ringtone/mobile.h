@@ -128,6 +128,10 @@ class MobileEvent : public MusicEvent {
 
 using MobileEventList = std::vector<std::unique_ptr<MobileEvent>>;
 
+// A control event of the kind and value for the voice.
+std::unique_ptr<MobileEvent> NewMobileControl(int32_t delta, int32_t voice, uint32_t kind,
+                                              int32_t value);
+
 // Absolute tick of every event of a list.
 std::vector<int64_t> MobileEventTicks(const MobileEventList& events);
 // Removes the empty events of a list; each hands its delta to the event after it.

@@ -28,14 +28,20 @@ const char* QuestionOf(uint32_t kind) {
 }
 
 std::unique_ptr<MobileEvent> MakeControl(int32_t delta, uint32_t kind, int32_t value) {
+  return NewMobileControl(delta, kAllVoices, kind, value);
+}
+
+}  // namespace
+
+std::unique_ptr<MobileEvent> NewMobileControl(int32_t delta, int32_t voice, uint32_t kind,
+                                              int32_t value) {
   auto e = std::make_unique<MobileEvent>(delta);
   e->status = kMobileControl;
+  e->voice = voice;
   e->number = kind;
   e->value = value;
   return e;
 }
-
-}  // namespace
 
 std::vector<int64_t> MobileEventTicks(const MobileEventList& events) {
   std::vector<int64_t> ticks(events.size());

@@ -260,6 +260,20 @@ TEST(MidiMobileFromMidiSong, EventsMapByTheTableAndDroppedOnesGiveTheirTime) {
   EXPECT_EQ(with_expression.voices[0]->CountKind(kMobileControl, kKindExpression), 1);
 }
 
+TEST(MidiMobileFromMidiSong, GreatestPolyphonyOverTheWholeSong) {
+  // A chord of three on channel 0 and a note on channel 1 beside it: four at once.
+  auto song = SongOf({{Note(0, 0, 60, 100, 96), Note(0, 0, 64, 100, 96), Note(0, 0, 67, 100, 96)},
+                      {Note(48, 1, 72, 100, 96), Note(200, 1, 74, 100, 96)}});
+  MidiMobileData midi(*song);
+  EXPECT_EQ(midi.GetMaxPolyphony(), 4);
+  // More than 16 active voices cannot be put on MIDI channels.
+  MidiMobileData many;
+  for (int i = 0; i < 17; ++i) many.AddChannel(i % 16, 2);
+  cantrel_test::Sink().Clear();
+  EXPECT_EQ(many.GetMaxPolyphony(), 0);
+  EXPECT_TRUE(HasBox("MBDT05000005"));
+}
+
 // ---- against mido and midicsv ----
 
 namespace {
