@@ -596,3 +596,27 @@ TEST(MultiMFi, AdatChunksArePassedOverAndVersDecides) {
   EXPECT_EQ(lo, 21);
   EXPECT_EQ(hi, 119);
 }
+
+TEST(MultiMFi, VoiceIndexesOutsideTheSixteenSlotsOrTakenTwiceAreReportedOnce) {
+  MobileData song;
+  for (int index : {0, 3, 3, 16, 40}) {
+    auto v = std::make_unique<MobileChannel>(index, 2);
+    v->AddControl(0, kKindVoiceType, 0);
+    v->AddNote(0, 60 + index % 12, 96, 64);
+    v->AddEndOfTrack();
+    song.AppendVoice(std::move(v));
+  }
+  cantrel_test::Sink().Clear();
+  MultiMFiData file(song, 6, kMfiFileCapacity);
+  file.BuildFile();
+  EXPECT_TRUE(HasBox("MFDT", kMfdtTooManyTracks));
+  size_t reports = 0;
+  for (const auto& t : cantrel_test::Sink().Texts()) reports += t.rfind("MFDT20000002", 0) == 0;
+  EXPECT_EQ(reports, 1u);
+  const std::vector<uint8_t> bytes = file.Bytes();
+  ExpectLengthsAddUp(bytes, 4);
+  MultiMFiData read(bytes.data(), bytes.size(), kMfiFromBytes);
+  MidiMobileData back;
+  read.ToMobileData(back);
+  EXPECT_EQ(NotesOf(back).size(), 2u);  // voices 0 and the first 3
+}

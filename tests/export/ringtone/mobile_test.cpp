@@ -202,3 +202,38 @@ TEST_F(PreviewTest, SeventeenVoicesCannotBePlayed) {
   EXPECT_EQ(song.PlayPreview(nullptr), 0);
   EXPECT_TRUE(HasBox("MBDT05000005"));
 }
+
+TEST(MobileTables, IndexesPastTheFixedTablesAreReportedAndSkipped) {
+  // AddFourChannels: events of voices above 3 are dropped with one report; their time stays.
+  {
+    MobileTrack track;
+    track.AddNote(0, 0, 60, 10, 64);
+    track.AddNote(10, 5, 62, 10, 64);
+    track.AddNote(10, 7, 64, 10, 64);
+    track.AddNote(10, 0, 65, 10, 64);
+    MobileData song;
+    cantrel_test::Sink().Clear();
+    song.AddFourChannels(track);
+    EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+    EXPECT_TRUE(HasBox("MBDT05000002"));
+    const auto notes = NotesOf(song);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_EQ(notes[1].tick, 30);
+  }
+  // A merged track takes 16 voice positions: the 17th is reported and left out.
+  {
+    std::vector<std::unique_ptr<MobileChannel>> voices;
+    std::vector<MobileChannel*> list;
+    for (int i = 0; i < 17; ++i) {
+      voices.push_back(std::make_unique<MobileChannel>(i, 2));
+      voices.back()->AddNote(0, 40 + i, 10, 64);
+      list.push_back(voices.back().get());
+    }
+    cantrel_test::Sink().Clear();
+    MobileTrack merged(list.data(), 17, kMobileCapacity);
+    EXPECT_TRUE(HasBox("MBTK0C000006"));
+    int notes = 0;
+    for (const auto& e : merged.events) notes += e->IsNote() ? 1 : 0;
+    EXPECT_EQ(notes, 16);
+  }
+}
