@@ -1081,6 +1081,13 @@ void FuzzMFiBytes(const uint8_t* data, size_t size) {
     MFiData again(song, type, kMfiFileCapacity);
     again.BuildFile();
   }
+  // Shaped for a handset model: the song rebuilt as four tracks, and the file as read.
+  const int model = 1 + static_cast<int>(size % 25);
+  MFiData shaped(song, 5, kMfiFileCapacity);
+  shaped.ShapeForModel(model);
+  shaped.WriteFile(model);
+  file.ShapeForModel(model);
+  file.WriteFile(model);
 }
 
 void FuzzMultiMFiBytes(const uint8_t* data, size_t size) {
