@@ -178,6 +178,19 @@ class Midi1Data : public MidiData {
   // cut by a range edge are split first.
   void KeepRanges(const int32_t* ranges, int32_t count);
 
+  // ---- song-wide passes (music/midi1_song_passes.cpp) ----
+  // Each applies one track operation to the tracks the pass names; a pass that needs
+  // a state reports 0x03000003 in another and does nothing.
+  // CheckNotes on every track; 1 when any track repaired a note.
+  int ClampNoteValues();
+  // State 2: the first (all 0) or every (all 1) meta event of the type, in the first
+  // track that has one; 1 when one was deleted.
+  int DeleteMetaEvents(int32_t type, int all);
+  // On the first track that is not a conductor track.
+  void MoveGmSystemOnFirst();
+  void TransposeBetween(int32_t start, int32_t end, int32_t semitones);
+  void TransposeKeySignatures(int32_t start, int32_t end, int32_t semitones);
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
   static void Warn(uint32_t code);

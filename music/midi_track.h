@@ -443,6 +443,43 @@ class MidiTrack : public MusicData {
   int RemoveOctaveDoublings();
   void MoveNotesBehind();
 
+  // ---- velocity, pitch and key passes (music/midi_track_keys.cpp) ----
+  // Note mode (else 0x0D000001): velocities + amount, times the factor (exactly 1
+  // does nothing) or, on one channel, times top / the channel's largest (integers,
+  // so the largest becomes top; a channel of velocity 0 stays); all kept in 0..127.
+  void OffsetVelocity(int32_t amount);
+  void ScaleVelocity(double factor);
+  void NormalizeVelocity(int32_t channel, int32_t top);
+  void NormalizeChannelVelocity(int32_t channel) { NormalizeVelocity(channel, 127); }
+  // Repairs the first faulty note (note number outside 0..127 moved to the nearer end;
+  // else a negative length or delta silences the note and becomes 0; else a velocity
+  // outside 0..127 moved to the nearer end) and returns 1; 0 when every note is sound.
+  int CheckNotes();
+  // Sounding notes (velocity above 0) of the channel (-1 all) moved by the semitones,
+  // folded by octaves into 0..127.
+  void Transpose(int32_t channel, int32_t semitones);
+  void TransposeAll(int32_t semitones) { Transpose(-1, semitones); }
+  // The same for sounding notes starting in [from, to); from < 0 is refused.
+  void TransposeRange(int32_t from, int32_t to, int32_t semitones);
+  // Note mode: every note by 12 * octaves, clamped into 0..127.
+  void TransposeOctaves(int32_t octaves);
+  // Every sounding note of the channel (-1 all) gets a copy moved by the semitones
+  // (folded by octaves) right after it at the same tick.
+  void AddTransposedNotes(int32_t channel, int32_t semitones);
+  // Note mode: notes of the channel (-1 all) outside [low, high]: rule 0 deletes
+  // them, rule 1 moves them one octave toward the range, other rules leave them.
+  // 1 when some note was outside.
+  int LimitNoteRange(int32_t channel, int32_t low, int32_t high, int rule);
+  // From the index in *position (0 without one): the first key signature; out gets
+  // its sharps (+) or flats (-) and its mode (0 major, 1 minor), *position its
+  // index. 1 when found.
+  int GetKeySignature(int32_t* out, int32_t* position) const;
+  // The same search; text (4 bytes) gets the key's name, empty when none.
+  int GetKeySignatureName(char* text, int32_t* position) const;
+  // Key signatures starting in [from, to) moved to the key a number of semitones
+  // away in the same mode, spelled as the key table's first row for that tonic.
+  void TransposeKeySignatures(int32_t from, int32_t to, int32_t semitones);
+
   // ---- controller, program and bend passes (music/midi_track_controllers.cpp) ----
   void RemoveRedundantBankProgram();
   void RemoveRedundantProgramChanges();
@@ -556,6 +593,10 @@ inline int32_t SaturatedDelta(int64_t ticks) {
   if (ticks < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(ticks);
 }
+
+// A note number brought into 0..127 by whole octaves (raised while below 0, lowered
+// while above 127).
+int32_t FoldNoteByOctaves(int64_t note);
 
 // End of Track test used throughout the track code.
 inline bool IsEndOfTrack(const MidiEvent* e) {
