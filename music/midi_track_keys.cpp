@@ -28,6 +28,22 @@ bool IsKeySignature(const MidiEvent* e) {
          e->data_length >= 2 && e->DataBlockSize() >= 2;
 }
 
+// Calls f on every event starting in [from, to); from < 0 is refused.
+template <typename F>
+void ForEachInSpan(MidiTrack& track, int32_t from, int32_t to, F f) {
+  if (from < 0) {
+    MidiTrack::ErrorMsg(kMdtkPlayStart);
+    return;
+  }
+  int64_t tick = 0;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent* e = track.events[i];
+    tick += e->delta;
+    if (tick >= to) break;
+    if (tick >= from) f(e);
+  }
+}
+
 }  // namespace
 
 int32_t FoldNoteByOctaves(int64_t note) {
@@ -113,15 +129,9 @@ void MidiTrack::TransposeRange(int32_t from, int32_t to, int32_t semitones) {
     ErrorMsg(kMdtkPlayStart);
     return;
   }
-  int64_t tick = 0;
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent* e = events[i];
-    tick += e->delta;
-    if (tick >= to) break;
-    if (tick >= from && IsSounding(e, -1)) {
-      e->note = FoldNoteByOctaves(int64_t{e->note} + semitones);
-    }
-  }
+  ForEachInSpan(*this, from, to, [semitones](MidiEvent* e) {
+    if (IsSounding(e, -1)) e->note = FoldNoteByOctaves(int64_t{e->note} + semitones);
+  });
   Compact();
 }
 
@@ -201,16 +211,8 @@ int MidiTrack::GetKeySignatureName(char* text, int32_t* position) const {
 }
 
 void MidiTrack::TransposeKeySignatures(int32_t from, int32_t to, int32_t semitones) {
-  if (from < 0) {
-    ErrorMsg(kMdtkPlayStart);
-    return;
-  }
-  int64_t tick = 0;
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent* e = events[i];
-    tick += e->delta;
-    if (tick >= to) break;
-    if (tick < from || !IsKeySignature(e)) continue;
+  ForEachInSpan(*this, from, to, [semitones](MidiEvent* e) {
+    if (!IsKeySignature(e)) return;
     const int mode = e->data[1];
     const int count = static_cast<int8_t>(e->data[0]);
     int tonic = -1;
@@ -220,7 +222,7 @@ void MidiTrack::TransposeKeySignatures(int32_t from, int32_t to, int32_t semiton
         break;
       }
     }
-    if (tonic < 0) continue;  // no such key: left as it is
+    if (tonic < 0) return;  // no such key: left as it is
     const int moved = static_cast<int>(((int64_t{tonic} + semitones) % 12 + 12) % 12);
     for (const KeySignature& key : KeySignatureTable) {
       if (key.mode == mode && key.tonic == moved) {
@@ -228,5 +230,5 @@ void MidiTrack::TransposeKeySignatures(int32_t from, int32_t to, int32_t semiton
         break;
       }
     }
-  }
+  });
 }
