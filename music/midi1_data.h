@@ -24,6 +24,8 @@ constexpr uint32_t kM1dtTooLarge = 0x03000019;
 constexpr uint32_t kM1dtChannel = 0x0300001e;
 constexpr uint32_t kM1dtManyTempos = 0x03000009;
 constexpr uint32_t kM1dtChannelCount = 0x0300001a;
+constexpr uint32_t kM1dtBadStart = 0x0300001b;
+constexpr uint32_t kM1dtDrumProgram = 0x03000007;
 // Tempo records CollectTempos stores at most.
 constexpr int32_t kMaxTempoRecords = 512;
 // Warnings (each with a once-flag).
@@ -190,6 +192,106 @@ class Midi1Data : public MidiData {
   void MoveGmSystemOnFirst();
   void TransposeBetween(int32_t start, int32_t end, int32_t semitones);
   void TransposeKeySignatures(int32_t start, int32_t end, int32_t semitones);
+  // Converts every track from the song's division to the new one and sets it; a
+  // division of 0 on either side is refused (0x03000003).
+  void SetDivision(int32_t new_division);
+  void ScaleNoteLengths(int32_t percent);  // state 2: percent of every length, at least 1
+  void ShortenRepeatedNotes();             // drum tracks
+  // Tracks that are not drum tracks: notes outside [lowest, highest] move one octave
+  // toward it; 1 when some note was outside.
+  int FoldNotesIntoRange(int32_t lowest, int32_t highest);
+  void BendsToNotes();  // tracks that are not drum tracks, with their bend range
+  void KeepFirstTrackName();
+  int DeleteControlChanges(int32_t controller);
+  void DeleteDrumPrograms();
+  // Drum tracks whose first bank LSB and first non-zero program are the two values:
+  // equal 1 deletes the notes of the number, otherwise every other note.
+  void DeleteKitNotes(int32_t bank_lsb, int32_t program, int32_t note, int equal);
+  // The first message of the kind (of the channel), the first F0 or F7 event, in the
+  // first track that has one; 1 when one was deleted.
+  int DeleteSysExOfKind(uint32_t kind);
+  int DeleteChannelSysEx(int32_t channel, uint32_t kind);
+  int DeleteFirstSysEx();
+  int DeleteFirstEndSysEx();
+  void DeleteEventsAfter(int32_t tick, uint32_t status_value);
+  void RemoveDuplicateBankPrograms();
+  void RemoveRedundantControllers(const int32_t* exempt, int32_t count);
+  void CloseOverlaps(int split);
+  void RemoveRedundantBends();
+  void RemoveRepeatedPrograms();
+  void RemoveRepeatedMixerValues();
+  void RemoveUnusedPans();
+  void BakeVolumes();
+  void CombineVolumeExpression();
+  void ConvertTexts(int latin, int kana, uint32_t status_value, uint32_t type);
+  // Removes [start, end) from every track; start below 0 is refused (0x0300001b).
+  int32_t CutTime(int32_t start, int32_t end);
+  void InsertTime(int32_t tick, int32_t ticks);
+  void DeleteMarkersBetween(int32_t start, int32_t end);  // conductor tracks
+  void QuantizeNonDrum(int32_t grid);
+  void QuantizeRange(int32_t start, int32_t end, int32_t grid, int skip_drums, int rule);
+  void QuantizeTrack(int32_t index, int32_t steps_per_quarter, int32_t from, int32_t to);
+  void SetMinimumLength(int32_t index, int32_t ticks);
+  void SetMinimumDrumLength();
+  // The channel's tracks (not conductor tracks) thinned to the voices: drum tracks to
+  // that many pitches (the second form keeps the listed ones), others to that many
+  // notes at once.
+  void ReduceVoices(int32_t channel, int32_t voices);
+  void ReduceDrumVoices(int32_t channel, int32_t voices, const int32_t* notes, int32_t count);
+  void RetypeMeta(int32_t type, int32_t new_type);
+  void ReplaceMetaText(int32_t type, const char* old_text, int32_t new_type,
+                       const char* new_text);
+  void ReplaceSysExData(const uint8_t* message, uint32_t new_type, const uint8_t* bytes);
+  void EndNotesAt(int32_t tick);
+  void CutAfter(int32_t tick);
+  // Velocities (and the controller, in steps of half a quarter) fall over the last
+  // ticks of the song.
+  void FadeOut(int32_t ticks);
+  void FadeOutWithController(int32_t ticks, int32_t controller);
+  void FoldFineTuningIntoBends();
+  // On the first conductor track.
+  void InsertMetaTextInConductor(int32_t type, const char* text);
+  void SetConductorTitle(const char* text);
+  void SetTimeSignature(int32_t numerator, int32_t denominator);
+  // On track 0.
+  void AddMetaText(int32_t type, const char* text);
+  void InsertMetaTextAt(int32_t tick, int32_t type, const char* text);
+  // On the first track that is not a conductor track.
+  void CheckMasterVolumeOnFirst();
+  int ReplaceGsResetWithGmOn();
+  int ReplaceXgOnWithGmOn();
+
+  // ---- queries over the tracks (music/midi1_song_passes.cpp) ----
+  int32_t CountNotes() const;
+  int32_t CountControlChanges(int32_t controller) const;
+  int32_t CountMetaEvents(uint32_t type) const;
+  int32_t CountSysEx(uint32_t kind) const;
+  int32_t CountEventsBetween(int32_t start, int32_t end) const;
+  int32_t CountEvents() const;
+  // Distinct pitches of drum tracks, most pitches at once of the others, summed.
+  int32_t CountVoices() const;
+  int32_t CountChannelVoices(int32_t channel) const;
+  int32_t GetMaxPolyphony() const;
+  int HasOverlappingNotes();
+  int HasShortDrumNote() const;
+  int HasTrackWithSeveralPrograms() const;
+  int HasDrumProgram() const;
+  int HasEventBetween(uint32_t status_value, int32_t start, int32_t end) const;
+  int IsOnGrid(int32_t start, int32_t end, int32_t grid, int skip_drums) const;
+  int IsChannelOnGrid(int32_t start, int32_t end, int32_t channel, int32_t grid,
+                      int skip_drums) const;
+  int MasterVolumeFollowsReset(int insert_flag);
+  // Bank select MSB, then LSB, before the first program change of every track that
+  // is not a conductor track; the first failing track's index goes to *index.
+  int CheckBankOrder(int32_t* index) const;
+  int IsBankOrderValid() const { return CheckBankOrder(nullptr); }
+  // On the first conductor track; 1 without one.
+  int HasMetaAt(int32_t tick, uint32_t type) const;
+  int HasMetaValueAt(int32_t tick, uint32_t type, int32_t value) const;
+  int TemposWithin(int32_t start, int32_t end, int32_t lowest_bpm, int32_t highest_bpm) const;
+  int TempoRangeCheck(int32_t lowest_bpm, int32_t highest_bpm) const;
+  int32_t GetChannelAverageNote(int32_t channel) const;
+  int32_t GetLastNoteOffTick() const;
 
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.

@@ -313,6 +313,8 @@ class MidiTrack : public MusicData {
   void AddXgSystemOn();
   void InsertGmSystemOn();
   int ReplaceXgOnWithGmOn();
+  // GS reset messages of any device number become GM System On; 1 when any did.
+  int ReplaceGsResetWithGmOn();
   void AddGsDisplayText(int32_t delta, const char* text);
   void AddXgDisplayText(int32_t delta, const char* text);
   void InsertMasterVolume(int32_t volume, int32_t index);

@@ -132,14 +132,15 @@ void MidiTrack::InsertGmSystemOn() {
               NewSysEx(0, kGmSystemOnMessage, sizeof kGmSystemOnMessage, SysExKind::kGmSystemOn));
 }
 
-int MidiTrack::ReplaceXgOnWithGmOn() {
+namespace {
+
+// Every system-exclusive event (F0 or F7) the test accepts becomes GM System On.
+template <typename Test>
+int ReplaceWithGmOn(MidiTrack& track, Test matches) {
   int replaced = 0;
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent* e = events[i];
-    if (!IsSysExStatus(e) ||
-        !DataBeginsWith(e, kXgSystemOnMessage, sizeof kXgSystemOnMessage)) {
-      continue;
-    }
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent* e = track.events[i];
+    if (!IsSysExStatus(e) || !matches(e)) continue;
     e->status = kStatusSysEx;
     e->SetData(kGmSystemOnMessage, sizeof kGmSystemOnMessage);
     e->number = SysExKind::kGmSystemOn;
@@ -147,6 +148,26 @@ int MidiTrack::ReplaceXgOnWithGmOn() {
     replaced = 1;
   }
   return replaced;
+}
+
+}  // namespace
+
+int MidiTrack::ReplaceXgOnWithGmOn() {
+  return ReplaceWithGmOn(*this, [](const MidiEvent* e) {
+    return DataBeginsWith(e, kXgSystemOnMessage, sizeof kXgSystemOnMessage);
+  });
+}
+
+int MidiTrack::ReplaceGsResetWithGmOn() {
+  // A GS reset of any device number: the fourth stored byte is not compared.
+  return ReplaceWithGmOn(*this, [](const MidiEvent* e) {
+    constexpr int n = sizeof kGsResetMessage;
+    if (e->data == nullptr || e->data_length != n || e->DataBlockSize() < n) return false;
+    for (int k = 0; k < n; ++k) {
+      if (k != 3 && e->data[k] != kGsResetMessage[k]) return false;
+    }
+    return true;
+  });
 }
 
 void MidiTrack::AddGsDisplayText(int32_t delta, const char* text) {
