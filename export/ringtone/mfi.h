@@ -280,3 +280,6 @@ void AddBendRangeAfterVolumes(MobileChannel& voice);
 // Fuzz entries: the melo and cmid readers and the multi-track reader over arbitrary bytes.
 void FuzzMFiBytes(const uint8_t* data, size_t size);
 void FuzzMultiMFiBytes(const uint8_t* data, size_t size);
+// Fuzz entry: a Standard MIDI file through both conversions into the mobile song, into MFi
+// files and back into a MIDI song.
+void FuzzMobileFromMidiBytes(const uint8_t* data, size_t size);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "export/ringtone/mfi.h"
 #include "export/ringtone/mobile.h"
 #include "music/midi1_data.h"
 
@@ -262,4 +263,27 @@ int MidiMobileData::GetMaxPolyphony(int mode) const {
     return 0;
   }
   return ToMidi0()->track->GetMaxPolyphony(mode);
+}
+
+void FuzzMobileFromMidiBytes(const uint8_t* data, size_t size) {
+  if (data == nullptr || size == 0 || size > static_cast<size_t>(kMobileCapacity)) return;
+  const auto length = static_cast<int32_t>(size);
+  for (int form = 0; form < 2; ++form) {
+    Midi1Data song(data, length, 0, kMobileCapacity);
+    if (song.state != kSongNotes) return;
+    std::unique_ptr<MobileData> mobile;
+    if (form == 0) {
+      mobile = std::make_unique<MobileData>(song, nullptr, kMobileCapacity);
+    } else {
+      auto midi = std::make_unique<MidiMobileData>(song);
+      midi->GetMaxPolyphony();
+      mobile = std::move(midi);
+    }
+    for (int32_t type : {4, 254}) {
+      MFiData file(*mobile, type, kMfiFileCapacity);
+      file.BuildFile();
+    }
+    Midi1Data back(mobile->division > 0 ? mobile->division : 96, kMobileCapacity);
+    mobile->ToMidiSong(back);
+  }
 }

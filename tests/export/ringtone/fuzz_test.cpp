@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "export/ringtone/mfi.h"
@@ -108,4 +111,53 @@ TEST(RingtoneFuzz, DamagedMeloAndCmidFilesNeverCrashTheReader) { RunMutations(Fu
 
 TEST(RingtoneFuzz, DamagedMultiTrackFilesNeverCrashTheReader) {
   RunMutations(FuzzMultiMFiBytes, true, 20261211);
+}
+
+namespace {
+
+std::vector<uint8_t> MidiMutation(const std::vector<std::vector<uint8_t>>& seeds) {
+  std::vector<uint8_t> data = seeds[DrawIndex(seeds.size())];
+  for (int steps = GneRandomRange(1, 4); steps > 0 && !data.empty(); --steps) {
+    const size_t at = DrawIndex(data.size());
+    switch (GneRandomRange(0, 3)) {
+      case 0:  // truncate
+        data.resize(DrawIndex(data.size() + 1));
+        break;
+      case 1:  // a byte of any value
+        data[at] = static_cast<uint8_t>(GneRandomRange(0, 255));
+        break;
+      case 2: {  // statuses, note numbers and values at their edges
+        static const uint8_t kValues[] = {0x00, 0x7F, 0x80, 0x99, 0xC9, 0xB0, 0xE0, 0xF0, 0xFF, 0x2F};
+        data[at] = kValues[DrawIndex(sizeof kValues)];
+        break;
+      }
+      default: {  // a long delay
+        const size_t n = std::min<size_t>(4, data.size() - at);
+        std::memset(data.data() + at, 0x8F, n);
+        break;
+      }
+    }
+  }
+  return data;
+}
+
+}  // namespace
+
+TEST(RingtoneFuzz, DamagedMidiFilesNeverCrashTheMobileConversions) {
+  GneSeedRandomWith(20261212);
+  cantrel_test::QuietBoxes quiet;
+  std::vector<std::vector<uint8_t>> seeds;
+  for (const char* name : {"abc_tune.mid", "features.mid", "running_status.mid"}) {
+    std::ifstream in(cantrel_test::DataPath(std::string("midi/") + name), std::ios::binary);
+    seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(seeds.back().empty()) << name;
+  }
+  for (const auto& s : seeds) FuzzMobileFromMidiBytes(s.data(), s.size());
+  const int64_t n = cantrel_test::FuzzInputs(200);
+  cantrel_test::FuzzProgress progress("MIDI to mobile", n);
+  for (int64_t i = 0; i < n; ++i) {
+    const std::vector<uint8_t> data = MidiMutation(seeds);
+    FuzzMobileFromMidiBytes(data.data(), data.size());
+    progress.Step();
+  }
 }
