@@ -516,7 +516,8 @@ int XfData::HasXfChords() const {
   if (track == nullptr) return 0;
   for (int32_t i = 0; i < track->event_count; ++i) {
     const MidiEvent* e = track->events[i];
-    if (e->status != kStatusMeta || e->number != kMetaSequencer || e->data_length <= 2) continue;
+    // An XF chord event carries its root and type: 43 7B 01 root type (and bass bytes).
+    if (e->status != kStatusMeta || e->number != kMetaSequencer || e->data_length < 5) continue;
     if (e->GetDataByte(0) == 0x43 && e->GetDataByte(1) == 0x7B && e->GetDataByte(2) == 0x01) {
       return 1;
     }

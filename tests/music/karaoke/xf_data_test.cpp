@@ -409,7 +409,8 @@ TEST(KaraokeChords, RootsAndTypeNames) {
 
 TEST(KaraokeChords, HasXfChordsNeedsTheXfSignature) {
   for (const auto& [data, has] : std::vector<std::pair<Bytes, int>>{
-           {{0x43, 0x7B, 0x01, 0x31, 0x00}, 1}, {{0x43, 0x7B}, 0}, {{0x43, 0x7B, 0x00, 1}, 0}}) {
+           {{0x43, 0x7B, 0x01, 0x31, 0x00}, 1}, {{0x43, 0x7B}, 0}, {{0x43, 0x7B, 0x00, 1}, 0},
+           {{0x43, 0x7B, 0x01}, 0}, {{0x43, 0x7B, 0x01, 0x31}, 0}}) {  // no root or no type
     MidiTrack song(kTrackNotes, kDefaultMusicCapacity);
     song.AddMetaEvent(0, 0x7F, data.data(), static_cast<int32_t>(data.size()));
     song.AddEndOfTrackAt(0);
@@ -622,6 +623,45 @@ TEST(KaraokeSave, AddLyricNoteBuildsBothTracks) {
   const std::vector<int64_t> ticks = xf.karaoke_track->EventTicks();
   ASSERT_EQ(ticks.size(), 3u);
   EXPECT_EQ(ticks[1], 48);
+}
+
+}  // namespace
+
+namespace {
+
+// A song read at 120 per quarter and set to 96: every event lands on its own tick scaled
+// (rounded down), however many uneven deltas come before it.
+TEST(KaraokeDivision, UnevenDivisionsDoNotDrift) {
+  MidiTrack song(kTrackNotes, kDefaultMusicCapacity);
+  auto* karaoke = new MidiTrack(kTrackEvents, kDefaultMusicCapacity);
+  std::vector<int64_t> ticks;
+  int64_t at = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const int32_t delta = 1 + (i * 7) % 13;  // deltas of 1..13 ticks: most do not scale evenly
+    at += delta;
+    ticks.push_back(at);
+    song.AddNote(0, delta, 60 + i % 12, 100, 5);
+    karaoke->AddMetaEvent(delta, 0x05, "a", 1);
+  }
+  song.AddEndOfTrackAt(0);
+  karaoke->AddEndOfTrackAt(0);
+  XfData xf(song, karaoke, 120);
+  xf.SetDivision(96);
+  ASSERT_EQ(xf.division, 96);
+  for (const MidiTrack* t : {static_cast<const MidiTrack*>(xf.track), static_cast<const MidiTrack*>(xf.karaoke_track)}) {
+    int64_t tick = 0;
+    size_t k = 0;
+    for (int32_t i = 0; i < t->event_count; ++i) {
+      tick += t->events[i]->delta;
+      const MidiEvent& e = *t->events[i];
+      const bool counted = e.status == kStatusNote || (e.status == kStatusMeta && e.number == 0x05);
+      if (!counted) continue;
+      ASSERT_LT(k, ticks.size());
+      EXPECT_EQ(tick, ticks[k] * 96 / 120) << "event " << k;
+      ++k;
+    }
+    EXPECT_EQ(k, ticks.size());
+  }
 }
 
 }  // namespace
