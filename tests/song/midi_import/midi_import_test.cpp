@@ -184,6 +184,43 @@ TEST_F(MidiImport, LyricsOnTheirNotes) {
   EXPECT_EQ(song_->lyrics_area[0] == '\r' || song_->lyrics_area[0] == '\n', false);
 }
 
+// Lyric cuts never split a double-byte character: after 6 bytes for a syllable, after
+// 255 bytes for a long event, and the lyrics text at 2047 bytes.
+TEST_F(MidiImport, LyricCutsKeepWholeCharacters) {
+  std::vector<Ev> t = QuarterLine(8, 4, 96, {60, 62, 64, 65});
+  const std::string long_line = std::string(300, 'x');
+  const std::pair<std::string, std::string> syllables[] = {
+      {"さくらさくら", "さくら"},  // 12 bytes: 6
+      {"aさくらさ", "aさく"},       // 9 bytes: 5, not half of "ら"
+      {"ab/cdefg", "abcdef"},      // marks dropped first, then cut
+      {long_line, "xxxxxx"},
+  };
+  for (int i = 0; i < 4; ++i) Text(t, i * 96, 0x05, syllables[i].first);
+  // Enough text for the 2047-byte lyrics area: double-byte words and line ends.
+  for (int i = 0; i < 150; ++i) Text(t, (4 + i % 28) * 96, 0x05, i % 5 == 4 ? "うた<" : "うたのことばです/");
+  Import(Smf({t}, 96));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(std::string(song_->cells[i * 2].lyric[0], strnlen(song_->cells[i * 2].lyric[0], 8)),
+              syllables[i].second) << i;
+  }
+  const std::string area(song_->lyrics_area, strnlen(song_->lyrics_area, sizeof song_->lyrics_area));
+  EXPECT_LT(area.size(), sizeof song_->lyrics_area);
+  // Whole characters and whole line ends only.
+  size_t i = 0;
+  while (i < area.size()) {
+    if (static_cast<uint8_t>(area[i]) >= 0x81 && static_cast<uint8_t>(area[i]) <= 0x9F) {
+      ASSERT_LT(i + 1, area.size()) << "half a character at the end";
+      i += 2;
+    } else {
+      if (area[i] == '\r') {
+        ASSERT_LT(i + 1, area.size());
+        EXPECT_EQ(area[i + 1], '\n');
+      }
+      ++i;
+    }
+  }
+}
+
 TEST_F(MidiImport, LyricsFromThePlainSongTrack) {
   std::vector<Ev> t = QuarterLine(1, 4, 96, {60, 62, 64, 65});
   Text(t, 96, 0x05, "la");
