@@ -84,6 +84,70 @@ class Midi0Data : public MidiData {
   int MergeTrackEvents(const MidiTrack& source, int keep_names);
   int MergeTrack(const MidiTrack& source) { return MergeTrackEvents(source, 1); }
   int MergeTrackDroppingNames(const MidiTrack& source) { return MergeTrackEvents(source, 0); }
+  // ---- editing passes (music/midi0_passes.cpp); state checks report 0x04000005 ----
+  // A rhythm channel is one the track's IsRhythmPart accepts.
+  // The first "START" marker: with test only 1 just 1; otherwise the song starts at
+  // its tick (the notes before it go at the next compaction, the settings stay at
+  // tick 0). 0 without one. State 1 or 2.
+  int HandleStartMarker(int test_only);
+  int CutBeforeStartMarker() { return HandleStartMarker(0); }
+  // The first "STOP" marker or text becomes End of Track at the end of its tick and
+  // everything after it goes. 0 without one. State 1 or 2.
+  int HandleStopMarker(int test_only);
+  int CutAfterStopMarker() { return HandleStopMarker(0); }
+  // State 2: markers reading old text get the new text (with its terminator).
+  void ReplaceMarkerText(const char* old_text, const char* new_text);
+  // Tempo events with an index in [first, last] (last -1: the last event).
+  void DeleteTemposBetween(int32_t first, int32_t last);
+  // The tempo in force at the first note becomes the first tempo.
+  void RemoveEarlyTempos();
+  // Every tempo to the front of its tick; of two in one tick the later stays.
+  void MoveTemposToTickStart();
+  // Without a tempo before the first note, one of the value at the first note's tick.
+  void InsertTempoAtFirstNote(int32_t tempo);
+  int32_t GetFirstTempo() const;  // 60000 without one
+  // State 2: the sustain pedal (controller 64) turned into note lengths per channel.
+  void ApplySustainPedal();
+  void SetMinimumRhythmLength();  // rhythm notes of less than 60 ticks get 60
+  int HasShortRhythmNote() const;
+  void DeleteAllControlChanges(int32_t controller);
+  // Notes not on rhythm channels moved by the semitones, folded by octaves into
+  // 0..127; or mirrored around a multiple of two octaves near their channel's middle.
+  void TransposeNonRhythm(int32_t semitones);
+  void InvertNonRhythm();
+  // Drops every event of the other channels but tempo, time signature and End of
+  // Track, so that the kept channel plays at its speed.
+  void KeepOnlyChannel(int32_t channel);
+  void DeleteChannel(int32_t channel);
+  // A copy of every event of the first channel on the second, at the same tick.
+  void DuplicateChannel(int32_t from, int32_t to);
+  // The channel, neither rhythm nor excluded, with the fewest events (lowest on
+  // ties); -1 when none.
+  int32_t FindQuietestChannel(const int32_t* excluded, int32_t count) const;
+  void GetChannelEventCounts(int32_t* counts) const;  // 16 counts
+  int HasChannelEvents(int32_t channel) const;        // system exclusive aside
+  int32_t GetFirstNoteTick() const;
+  // The index of the last event of the first note's tick.
+  int32_t GetFirstNoteIndex() const;
+  void GetNoteRange(int32_t channel, int32_t* lowest, int32_t* highest) const;
+  int32_t CountEventsBetween(int32_t start, int32_t end) const;
+  int32_t CountChannelStatus(int32_t channel, uint32_t status_value) const;
+  int HasStatusBetween(uint32_t status_value, int32_t start, int32_t end) const;
+  // A note starts or ends in [start, end), or sounds at start.
+  int IsBusyBetween(int32_t start, int32_t end) const;
+  int HasOverlappingNotes();
+  int MasterVolumeFollowsReset(int insert_flag);
+  int AddMasterVolumeAfterReset() { return MasterVolumeFollowsReset(1); }
+  // The other song's events after this song's end (its End of Track gives way).
+  void AppendSong(const Midi0Data& song);
+  // State 1, ending with End of Track (else 0x0400000b): the song played backwards,
+  // a note [s, e) becoming [T - e, T - s), T the tick of the last event; program
+  // changes and tempi again stand before the music they govern.
+  void Reverse();
+  // GS reset (any device number) or XG System On replaced by GM System On; 1 when any.
+  int ReplaceGsResetWithGmOn();
+  int ReplaceXgOnWithGmOn();
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);

@@ -1,0 +1,96 @@
+// The songs the song benchmarks share: a quiet message sink, the 17-track song of
+// 20,000 events in note mode, and the runner that times one pass over a fresh copy.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "music/midi1_data.h"
+#include "platform/core/message_sink.h"
+
+namespace bench_songs {
+
+class QuietSink : public plat::MessageSink {
+ public:
+  int Show(plat::BoxKind, const std::string&) override { return plat::kIdOk; }
+};
+
+inline void Quiet() {
+  static QuietSink sink;
+  plat::InstallSink(&sink);
+}
+
+// 17 tracks in note mode with 20,000 events between them: a conductor track with
+// tempo, metre and markers, and 16 channel tracks with a name, bank and program,
+// volume, pan and expression changes, lyrics and notes (some in chords).
+inline std::unique_ptr<Midi1Data> RichSeventeenTrackSong() {
+  auto song = std::make_unique<Midi1Data>(480, kDefaultMusicCapacity);
+  Midi1Track* conductor = song->AddEmptyTrack(kDefaultMusicCapacity);
+  conductor->mode = kTrackNotes;
+  conductor->AddTimeSignature(4, 2);
+  conductor->AddTempo(500000);
+  for (int bar = 0; bar < 100; ++bar) conductor->AddMarker(bar == 0 ? 0 : 1920, bar == 0 ? "START" : "A");
+  conductor->AddEndOfTrackAt(1920);
+  const int per_track = (20000 - conductor->event_count) / 16;
+  for (int t = 1; t < 17; ++t) {
+    Midi1Track* track = song->AddEmptyTrack(kDefaultMusicCapacity);
+    track->mode = kTrackNotes;
+    const int channel = t - 1;
+    const std::string name = "Part " + std::to_string(t);
+    track->AddMetaEvent(0, 3, name.data(), static_cast<int32_t>(name.size()));
+    track->AddBankProgram(channel, 0, 0, t * 5 % 128);
+    track->AddControlChange(channel, 7, 100);
+    track->AddControlChange(channel, 10, 64);
+    int made = track->event_count;
+    for (int i = 0; made < per_track - 1; ++i) {
+      switch (i % 8) {
+        case 3:
+          track->AddControlChange(channel, 11, 80 + i % 40);
+          break;
+        case 5:
+          track->AddControlChange(channel, 10, 40 + i % 50);
+          break;
+        case 7:
+          track->AddMetaEvent(0, 5, "la", 2);
+          break;
+        default:
+          track->AddNote(channel, i % 8 == 0 ? 0 : 120, 40 + (i * 5 + t) % 48, 60 + i % 60, 100);
+          break;
+      }
+      ++made;
+    }
+    track->AddEndOfTrackAt(120);
+  }
+  return song;
+}
+
+using SongPass = std::function<void(Midi1Data&)>;
+
+inline void ForEachTrack(Midi1Data& song, const std::function<void(Midi1Track&)>& pass) {
+  for (int32_t t = 0; t < song.track_count; ++t) pass(*song.tracks[t]);
+}
+
+// One pass over a fresh copy of the song in each iteration (the copy is not timed).
+inline void RunSongPass(benchmark::State& state, const SongPass& pass, bool event_mode) {
+  Quiet();
+  std::unique_ptr<Midi1Data> source = RichSeventeenTrackSong();
+  if (event_mode) source->ToEventMode();
+  int64_t events = 0;
+  for (int32_t t = 0; t < source->track_count; ++t) events += source->tracks[t]->event_count;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto song = std::make_unique<Midi1Data>(*source, kDefaultMusicCapacity);
+    state.ResumeTiming();
+    pass(*song);
+    benchmark::DoNotOptimize(song->track_count);
+    state.PauseTiming();
+    song.reset();
+    state.ResumeTiming();
+  }
+  state.counters["events"] = static_cast<double>(events);
+}
+
+}  // namespace bench_songs
