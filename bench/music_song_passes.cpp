@@ -10,11 +10,11 @@
 
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
-#include "song_fixtures.h"
+#include "rich_song.h"
 
 namespace {
 
-using bench_songs::Quiet;
+using bench_songs::QuietBoxes;
 using bench_songs::RichSeventeenTrackSong;
 using bench_songs::RunSongPass;
 
@@ -86,7 +86,7 @@ const bool kRegistered = [] {
 // One pass over a fresh copy of the format-0 merge of the song (the copy untimed).
 void RunFormat0Pass(benchmark::State& state, const std::function<void(Midi0Data&)>& pass,
                     bool event_mode) {
-  Quiet();
+  QuietBoxes();
   std::unique_ptr<Midi1Data> source = RichSeventeenTrackSong();
   // Sustain pedal on every channel now and then, so that the pedal pass has work.
   for (int32_t t = 1; t < source->track_count; ++t) {

@@ -19,14 +19,13 @@
 #include "music/midi1_data.h"
 #include "music/midi_loader.h"
 #include "platform/core/message_sink.h"
-#include "song_fixtures.h"
+#include "rich_song.h"
 
 namespace {
 
-using bench_songs::ForEachTrack;
-using bench_songs::Quiet;
 using bench_songs::RichSeventeenTrackSong;
 using bench_songs::RunSongPass;
+using bench_songs::SongPass;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -92,6 +91,8 @@ Bytes LargeFormat1File(size_t size) {
   }
   return file;
 }
+
+void Quiet() { bench_songs::QuietBoxes(); }
 
 void BM_LoadAndUnpackFormat1(benchmark::State& state) {
   Quiet();
@@ -209,6 +210,10 @@ void BM_PlayPreparation(benchmark::State& state) {
   state.counters["cut"] = cut;
 }
 BENCHMARK(BM_PlayPreparation)->Unit(benchmark::kMillisecond);
+
+void ForEachTrack(Midi1Data& song, const std::function<void(Midi1Track&)>& pass) {
+  for (int32_t t = 0; t < song.track_count; ++t) pass(*song.tracks[t]);
+}
 
 // Passes that walk the song once (target 2 ms or less).
 const struct {

@@ -6,9 +6,11 @@
 #include "music/midi0_data.h"
 #include "music/xf_data.h"
 #include "tests/music/passes/passes_util.h"
+#include "tests/music/song_passes/song_passes_util.h"
 #include "tests/support/test_support.h"
 
 using namespace passes_test;
+using song_passes_test::SysEx;
 
 namespace {
 
@@ -22,14 +24,6 @@ std::unique_ptr<Midi0Data> Song0(int32_t mode, const std::vector<MidiEvent*>& ev
   song->state = mode == kTrackEvents ? kSongEvents : kSongNotes;
   song->division = 480;
   return song;
-}
-
-MidiEvent* SysEx(int32_t delta, const std::vector<uint8_t>& bytes) {
-  auto* e = new MidiEvent(delta);
-  e->status = kStatusSysEx;
-  e->channel = kNoChannel;
-  e->SetDataQuietly(bytes.data(), static_cast<int32_t>(bytes.size()));
-  return e;
 }
 
 MidiEvent* Metre(int32_t delta) {

@@ -3,19 +3,13 @@
 
 #include "music/midi1_data.h"
 #include "tests/music/passes/passes_util.h"
+#include "tests/music/song_passes/song_passes_util.h"
 #include "tests/support/test_support.h"
 
 using namespace passes_test;
+using song_passes_test::SysEx;
 
 namespace {
-
-MidiEvent* SysEx(int32_t delta, const std::vector<uint8_t>& bytes) {
-  auto* e = new MidiEvent(delta);
-  e->status = kStatusSysEx;
-  e->channel = kNoChannel;
-  e->SetDataQuietly(bytes.data(), static_cast<int32_t>(bytes.size()));
-  return e;
-}
 
 const std::vector<uint8_t> kGmOn = {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
 
