@@ -6,6 +6,9 @@
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
 #include "engine/tone_weights.h"
+#include "util/gne.h"
+
+#include "platform/core/clock.h"
 
 namespace {
 struct EngineModes {
@@ -13,7 +16,34 @@ struct EngineModes {
   int32_t melody_from_input = 0;
 };
 EngineModes g_modes;
+
+struct FixedEngineSettings {
+  int32_t sound_module_mode = 2;
+  int32_t lead_in = 0;
+  int32_t conductor_markers = 0;
+  int32_t display_text = 0;
+};
+FixedEngineSettings g_settings;
+SkipBeatList g_skip_beats;
+uint32_t g_seed = 0;
+PartBuilderMemory g_part_memory;
 }  // namespace
+
+int32_t& SoundModuleMode() { return g_settings.sound_module_mode; }
+int32_t& LeadInSetting() { return g_settings.lead_in; }
+int32_t& ConductorMarkerSetting() { return g_settings.conductor_markers; }
+int32_t& DisplayTextSetting() { return g_settings.display_text; }
+SkipBeatList& SkipBeats() { return g_skip_beats; }
+PartBuilderMemory& PartMemory() { return g_part_memory; }
+
+uint32_t CompositionSeed() { return g_seed; }
+void SeedComposition(uint32_t seed) {
+  g_seed = seed;
+  GneSeedRandomWith(seed);
+}
+void SeedCompositionFromClock() {
+  SeedComposition(static_cast<uint32_t>(plat::CurrentClock().WallTime()));
+}
 
 int32_t& ComposeMode() { return g_modes.compose_mode; }
 int32_t& MelodyFromInput() { return g_modes.melody_from_input; }
@@ -26,4 +56,8 @@ void ResetEngineState() {
   FixedBassPitch() = 0;
   ResetMelodyState();
   g_modes = EngineModes{};
+  g_settings = FixedEngineSettings{};
+  g_skip_beats = SkipBeatList{};
+  g_seed = 0;
+  g_part_memory = PartBuilderMemory{};
 }
