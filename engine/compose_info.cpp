@@ -119,19 +119,37 @@ void EventList::CopyFrom(const EventList& other) {
 
 void EventList::SplitLongNotes(int max_length) {
   if (max_length <= 0) return;
-  for (int i = count() - 1; i >= 0; --i) {
-    ComposeEvent& e = *events_[static_cast<size_t>(i)];
-    if (e.kind != kEventNote || e.length <= max_length) continue;
-    if (full()) {
-      ShowErrorByCode(engine_error::kNoteMemory);
-      return;
+  // One rebuild: a long note keeps max_length ticks and the rest of its time
+  // follows as rests of at most max_length each.
+  std::vector<std::unique_ptr<ComposeEvent>> rebuilt;
+  rebuilt.reserve(events_.size());
+  bool full_reported = false;
+  for (size_t i = 0; i < events_.size(); ++i) {
+    std::unique_ptr<ComposeEvent>& e = events_[i];
+    if (e->kind != kEventNote || e->length <= max_length || full_reported) {
+      rebuilt.push_back(std::move(e));
+      continue;
     }
-    auto head = std::make_unique<ComposeEvent>(e);
-    head->length = max_length;
-    e.length -= max_length;
-    e.pitch = 0;
-    events_.insert(events_.begin() + i, std::move(head));
+    int rest = e->length - max_length;
+    const ComposeEvent pattern = *e;
+    e->length = max_length;
+    rebuilt.push_back(std::move(e));
+    while (rest > 0) {
+      // Room for every event still to come.
+      if (rebuilt.size() + (events_.size() - i - 1) >= static_cast<size_t>(kEventListCapacity)) {
+        ShowErrorByCode(engine_error::kNoteMemory);
+        rebuilt.back()->length += rest;  // the time stays in the list
+        full_reported = true;
+        break;
+      }
+      auto piece = std::make_unique<ComposeEvent>(pattern);
+      piece->pitch = 0;
+      piece->length = std::min(rest, max_length);
+      rest -= piece->length;
+      rebuilt.push_back(std::move(piece));
+    }
   }
+  events_ = std::move(rebuilt);
 }
 
 int EventList::CountNotesBetween(int from, int to) const {

@@ -64,7 +64,8 @@ class EventList {
   void CopyFrom(const EventList& other);
 
   // Notes (and rests) longer than max_length become a piece of max_length
-  // followed by a rest of the remainder (stops with 0xFF010134 when full).
+  // followed by rests of at most max_length for the remainder (when the list
+  // would overflow, 0xFF010134 and the last piece keeps the remaining time).
   void SplitLongNotes(int max_length);
   // Kind-144 events with a pitch above 0 starting in [from, to).
   int CountNotesBetween(int from, int to) const;

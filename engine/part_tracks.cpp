@@ -8,8 +8,6 @@
 #include "style/style_table.h"
 #include "util/gne.h"
 
-namespace {
-
 MidiEvent* NewNote(int channel, int delta, int pitch, int velocity, int length) {
   auto* e = new MidiEvent(delta);
   e->SetNote(channel, pitch, velocity, length);
@@ -36,6 +34,8 @@ MidiEvent* NewBend(int channel, int delta, int msb, int lsb) {
   e->SetDataQuietly(data, 3);
   return e;
 }
+
+namespace {
 
 // A system-exclusive event stored as in a file: F0, the length of the rest, the rest.
 MidiEvent* NewSysEx(const uint8_t* body, int n) {
@@ -136,15 +136,32 @@ int GraceInsteadOfBend(MidiTrack& track, int channel, int delta, int pitch, int 
 
 }  // namespace
 
-int AddNoteBentFromAbove(MidiTrack& track, int channel, int delta, int pitch, int velocity,
-                         int length, int bend_ticks) {
+namespace {
+
+// The start every bend ornament shares: a rest for a pitch below 12, the grace-note
+// fallback where the channel cannot bend, else the note itself. True when nothing
+// more is to be written (*used then holds the ticks used).
+bool WroteWithoutBend(MidiTrack& track, int channel, int delta, int pitch, int velocity,
+                      int length, int bend_ticks, int* used) {
+  *used = 0;
   if (pitch < 12) {
     AppendRest(track, channel, delta, length);
-    return 0;
+    return true;
   }
-  if (!track.IsBendableProgram(channel))
-    return GraceInsteadOfBend(track, channel, delta, pitch, velocity, length, bend_ticks);
+  if (!track.IsBendableProgram(channel)) {
+    *used = GraceInsteadOfBend(track, channel, delta, pitch, velocity, length, bend_ticks);
+    return true;
+  }
   AddNote(track, channel, delta, pitch, velocity, length);
+  return false;
+}
+
+}  // namespace
+
+int AddNoteBentFromAbove(MidiTrack& track, int channel, int delta, int pitch, int velocity,
+                         int length, int bend_ticks) {
+  int used = 0;
+  if (WroteWithoutBend(track, channel, delta, pitch, velocity, length, bend_ticks, &used)) return used;
   Append(track, NewBend(channel, 0, 68, 0));
   Append(track, NewBend(channel, bend_ticks, 64, 0));
   return bend_ticks;
@@ -152,13 +169,8 @@ int AddNoteBentFromAbove(MidiTrack& track, int channel, int delta, int pitch, in
 
 int AddNoteBentFromBelow(MidiTrack& track, int channel, int delta, int pitch, int velocity,
                          int length, int bend_ticks) {
-  if (pitch < 12) {
-    AppendRest(track, channel, delta, length);
-    return 0;
-  }
-  if (!track.IsBendableProgram(channel))
-    return GraceInsteadOfBend(track, channel, delta, pitch, velocity, length, bend_ticks);
-  AddNote(track, channel, delta, pitch, velocity, length);
+  int used = 0;
+  if (WroteWithoutBend(track, channel, delta, pitch, velocity, length, bend_ticks, &used)) return used;
   if (bend_ticks <= 0) return 0;
   Append(track, NewBend(channel, 0, 58, 68));
   Append(track, NewBend(channel, bend_ticks, 64, 0));
@@ -167,13 +179,8 @@ int AddNoteBentFromBelow(MidiTrack& track, int channel, int delta, int pitch, in
 
 int AddNoteWithBendGlide(MidiTrack& track, int channel, int delta, int pitch, int velocity,
                          int length, int step_ticks) {
-  if (pitch < 12) {
-    AppendRest(track, channel, delta, length);
-    return 0;
-  }
-  if (!track.IsBendableProgram(channel))
-    return GraceInsteadOfBend(track, channel, delta, pitch, velocity, length, step_ticks);
-  AddNote(track, channel, delta, pitch, velocity, length);
+  int used = 0;
+  if (WroteWithoutBend(track, channel, delta, pitch, velocity, length, step_ticks, &used)) return used;
   if (step_ticks <= 0) return 0;
   Append(track, NewBend(channel, 0, 60, 68));
   static const int kSteps[5] = {62, 63, 64, 65, 64};

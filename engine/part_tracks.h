@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "music/midi1_track.h"
@@ -26,6 +27,9 @@ class PartTrack : public Midi1Track {
  public:
   PartTrack() : Midi1Track(kTrackNotes, TrackCapacity) {}
 };
+
+// The render step's track array: every builder appends its finished tracks.
+using PartTrackList = std::vector<std::unique_ptr<Midi1Track>>;
 
 // One note or rest. A negative length becomes 0; a pitch above 127, or below
 // 13 with a velocity, becomes a rest (pitch 0, velocity 0); a rest has length 1.
@@ -69,6 +73,12 @@ int32_t PartTrackBytes(const MidiTrack& track);
 // A copy of a note-mode track large enough for all it holds (at least
 // TrackCapacity).
 Midi1Track* CopyPartTrack(const MidiTrack& track);
+
+// New events of the engine's tracks (each with the bytes of its message).
+MidiEvent* NewNote(int channel, int delta, int pitch, int velocity, int length);
+MidiEvent* NewController(int channel, int delta, int number, int value);
+// Most and least significant 7 bits of the 14-bit value.
+MidiEvent* NewBend(int channel, int delta, int msb, int lsb);
 
 // The bytes of a format-1 Standard MIDI File (division 96) of the note-mode
 // tracks, each copied whole; empty when the song cannot be written.

@@ -25,10 +25,12 @@ TEST_F(EventListTest, SplitLongNotesMakesNoteAndRest) {
   EventList list;
   list.AppendNote(2000, 64);
   list.AppendNote(96, 65);
-  list.AppendNote(4000, 0);  // a long rest is split too, once only
+  list.AppendNote(4000, 0);  // a long rest is split too, every piece within the limit
+  list.AppendNote(5000, 67);
   list.SplitLongNotes(1536);
-  EXPECT_EQ(Lengths(list), (std::vector<int>{1536, 464, 96, 1536, 2464}));
-  EXPECT_EQ(Pitches(list), (std::vector<int>{64, 0, 65, 0, 0}));
+  EXPECT_EQ(Lengths(list),
+            (std::vector<int>{1536, 464, 96, 1536, 1536, 928, 1536, 1536, 1536, 392}));
+  EXPECT_EQ(Pitches(list), (std::vector<int>{64, 0, 65, 0, 0, 0, 67, 0, 0, 0}));
   for (int i = 0; i < list.count(); ++i) EXPECT_EQ(list[i].kind, kEventNote);
 }
 
