@@ -91,10 +91,6 @@ uint16_t SmafCrc(int32_t count, const uint8_t* bytes);
 // The same without the final complement.
 uint16_t SmafCrcPlain(int32_t count, const uint8_t* bytes);
 
-// Timebase code to milliseconds (0 = 1 ms, 1 = 2, 2 = 4, 3 = 5, 0x10 = 10, 0x11 = 20,
-// 0x12 = 40, 0x13 = 50; any other code is that many milliseconds).
-int32_t SmafTimebaseMs(int32_t code);
-
 // The three voice-parameter tables (see README.md: only the rows the format gives are real).
 const uint8_t* SmafFourTrackVoiceRow(int32_t program);  // 12 bytes, program 0-127
 const uint8_t* SmafDrumVoiceRow(int32_t drum_note);     // 12 bytes, drum note 35-81
@@ -237,7 +233,11 @@ class SmafScoreTrack : public SmafChunk {
   // Header and sub-chunks (the sequence encoded from a copy); empty when the sequence did not
   // fit. start and stop are unit times (-1: none).
   std::vector<uint8_t> Pack(int32_t contents_code, int64_t start, int64_t stop) const;
+  // Deltas and note durations to another timebase (the timebase fields stay).
   void ChangeTimebase(int32_t new_code);
+  // Timebase code to milliseconds (0 = 1 ms, 1 = 2, 2 = 4, 3 = 5, 0x10 = 10, 0x11 = 20,
+  // 0x12 = 40, 0x13 = 50; any other code is that many milliseconds).
+  static int32_t TimebaseMs(int32_t code);
   int32_t number() const { return id[3]; }
 
   int32_t format_type = 0;

@@ -171,7 +171,7 @@ uint16_t SmafCrc(int32_t count, const uint8_t* bytes) {
   return static_cast<uint16_t>(~SmafCrcPlain(count, bytes));
 }
 
-int32_t SmafTimebaseMs(int32_t code) {
+int32_t SmafScoreTrack::TimebaseMs(int32_t code) {
   switch (code) {
     case 0: return 1;
     case 1: return 2;
@@ -624,8 +624,8 @@ std::vector<uint8_t> SmafScoreTrack::Pack(int32_t contents_code, int64_t start,
 }
 
 void SmafScoreTrack::ChangeTimebase(int32_t new_code) {
-  const double c = SmafTimebaseMs(duration_base);
-  const double d = SmafTimebaseMs(new_code);
+  const double c = TimebaseMs(duration_base);
+  const double d = TimebaseMs(new_code);
   if (d <= 0 || c <= 0) {
     SmafChunkError(kSmcdBadTimebase);
     return;

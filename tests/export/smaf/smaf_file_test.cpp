@@ -531,3 +531,130 @@ TEST(SmafLoaderTest, ReadSongPlaysThroughMido) {
     EXPECT_EQ(g->second, w->second);
   }
 }
+
+TEST(SmafFile, SetupMessagesAreReadWithinTheirChunk) {
+  struct Case {
+    const char* name;
+    int records;
+    std::vector<uint8_t> tail;
+    size_t want_records;
+    bool reported;
+  };
+  const std::vector<uint8_t> bad_length = {0xFF, 0xF0, 0x07, 0x43, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF7};
+  const std::vector<uint8_t> no_f7 = {0xFF, 0xF0, 0x05, 0x43, 0x02, 0x80, 0x11, 0x00};
+  const std::vector<uint8_t> cut = {0xFF, 0xF0, 0x12, 0x43, 0x03};
+  const std::vector<uint8_t> ma3 = {0xF0, 0x06, 0x43, 0x79, 0x06, 0x7F, 0x7F, 0xF7};
+  const Case cases[] = {{"33 records", 33, {}, 32, true},
+                        {"a length of 7", 2, bad_length, 2, true},
+                        {"no F7", 1, no_f7, 1, true},
+                        {"cut record", 3, cut, 3, true},
+                        {"MA-3 message skipped", 2, ma3, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SmafSetupData setup;
+    for (int r = 0; r < c.records; ++r) {
+      const uint8_t head[] = {0xFF, 0xF0, 0x12, 0x43, 0x03, static_cast<uint8_t>(r), 0x00, 0x05};
+      setup.data.insert(setup.data.end(), head, head + 8);
+      setup.data.insert(setup.data.end(), 12, 0x11);
+      setup.data.push_back(0xF7);
+    }
+    setup.data.insert(setup.data.end(), c.tail.begin(), c.tail.end());
+    cantrel_test::Sink().Clear();
+    RingtoneReports().Reset();
+    setup.Parse();
+    EXPECT_EQ(setup.records.size(), c.want_records);
+    EXPECT_EQ(HasBox("SMCD", kSmcdBadSetup), c.reported);
+    for (const auto& r : setup.records) EXPECT_EQ(r.size(), 21u);
+  }
+}
+
+TEST(SmafFile, ProgramsOutsideTheTablesFallBack) {
+  struct Case {
+    int code, bank, program, written;
+  };
+  for (const Case& c : {Case{16, 0, 200, 0}, Case{16, 0x80, 90, 35}, Case{16, 0x80, 20, 35},
+                        Case{4, 0, -3, 0}}) {
+    SCOPED_TRACE(testing::Message() << c.code << " " << c.program);
+    cantrel_test::Sink().Clear();
+    RingtoneReports().Reset();
+    SmafSetupData setup({{c.bank, c.program}}, c.code);
+    EXPECT_TRUE(HasBox("SMCD", kSmcdBadProgram));
+    ASSERT_EQ(setup.records.size(), 1u);
+    EXPECT_EQ(setup.records[0][7], c.written);
+  }
+  cantrel_test::Sink().Clear();
+  RingtoneReports().Reset();
+  SmafSetupData empty({}, 16);
+  EXPECT_TRUE(HasBox("SMCD", kSmcdNoTimbre));
+  ASSERT_EQ(empty.records.size(), 1u);
+  EXPECT_EQ(empty.records[0][7], 0);
+}
+
+TEST(SmafFile, AFileOverTheChunkLimitIsRefused) {
+  // Four tracks that fit one by one but not together in the file chunk.
+  auto song = std::make_unique<MobileData>();
+  for (int v = 0; v < 16; ++v) {
+    auto ch = std::make_unique<MobileChannel>(v, 2);
+    for (int n = 0; n < 1700; ++n) ch->AddNote(n ? 48 : 0, 50 + (n + v) % 30, 48, 100);
+    song->AppendVoice(std::move(ch));
+  }
+  SmafData data(*song, 16);
+  cantrel_test::Sink().Clear();
+  EXPECT_FALSE(data.Pack());
+  EXPECT_EQ(data.used_size, 0);
+  EXPECT_TRUE(HasBox("SMCD", kSmcdChunkSize));
+  EXPECT_FALSE(HasBox("SSQD", kSsqdDataSize));
+}
+
+TEST(SmafFile, TimebaseChange) {
+  struct Row {
+    int code, ms;
+  };
+  for (const Row& r : {Row{0, 1}, Row{1, 2}, Row{2, 4}, Row{3, 5}, Row{0x10, 10}, Row{0x11, 20},
+                       Row{0x12, 40}, Row{0x13, 50}, Row{7, 7}})
+    EXPECT_EQ(SmafScoreTrack::TimebaseMs(r.code), r.ms) << r.code;
+  MobileTrack t(kMobileCapacity);
+  t.AddNote(7, 0, 60, 9, 100);
+  t.AddNote(3, 0, 62, 1, 100);
+  SmafScoreTrack track(t, 1, 3, 3);
+  track.ChangeTimebase(0x10);  // 5 ms to 10 ms
+  const auto& ev = track.sequence->track->events;
+  EXPECT_EQ(ev[0]->delta, 3);
+  EXPECT_EQ(ev[0]->duration, 4);
+  EXPECT_EQ(ev[1]->delta, 1);
+  EXPECT_EQ(ev[1]->duration, 0);
+  EXPECT_EQ(track.duration_base, 3);
+}
+
+TEST(SmafFile, EventsWithoutAStatusOfTheirOwnWriteNoOperations) {
+  MobileTrack t(kMobileCapacity);
+  t.AddNote(0, 0, 60, 5, 100);
+  t.AddNop(4);
+  t.events.back()->status = 0x55;  // no such status
+  t.AddNote(6, 0, 62, 5, 100);
+  t.AddControl(0, kAllVoices, kKindEndOfTrack, 0);
+  cantrel_test::Sink().Clear();
+  SmafSequenceData seq(t);
+  int32_t a, b;
+  ASSERT_TRUE(seq.Encode(-1, -1, &a, &b));
+  EXPECT_TRUE(HasBox("SSQD", kSsqdStatus));
+  SmafSequenceData back(seq.data.data(), seq.data_size());
+  EXPECT_EQ(back.track->FindKindTime(kMobileNote, 0), 0);
+  int64_t tick = 0, last = -1;
+  for (const auto& e : back.track->events) {
+    tick += e->delta;
+    if (e->IsNote()) last = tick;
+  }
+  EXPECT_EQ(last, 10);
+  cantrel_test::Sink().Clear();
+  SmafMa3SequenceData ma3(t);
+  ASSERT_TRUE(ma3.Encode(200, &a, &b, nullptr, nullptr));
+  EXPECT_TRUE(HasBox("SMCD", kSmcdBadEvent));
+  SmafMa3SequenceData read(ma3.data.data(), ma3.data_size());
+  tick = 0;
+  for (const auto& e : read.track->events) {
+    tick += e->delta;
+    if (e->IsNote()) last = tick;
+  }
+  EXPECT_EQ(last, 10);
+}
