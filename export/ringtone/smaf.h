@@ -418,7 +418,8 @@ class SmafMa3Data : public SmafData {
   bool Pack(int32_t contents_code);
   // SMAF-data file chunk of four score tracks made from the 16 channels.
   void ToSmafChunk(std::unique_ptr<SmafFileChunk>& out, int32_t* code) const;
-  // The converted chunk as a song indexed by MIDI channel (division 96, tempo 500,000).
+  // The converted chunk as a song indexed by MIDI channel (division 96, tempo 500,000), made
+  // through a MIDI song by the MIDI conversion.
   void ToMobileData(const SmafFileChunk& chunk, MobileData& song) const;
   int32_t FindStatus10Channel() const;
   int32_t FindStatus20Channel() const;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "export/ringtone/smaf.h"
+#include "music/midi1_data.h"
 #include "util/byte_cursor.h"
 #include "util/module_error.h"
 
@@ -45,10 +46,7 @@ bool ThinProtected(int32_t channel) {
 }
 
 std::unique_ptr<MobileEvent> Exclusive(const std::vector<uint8_t>& bytes) {
-  auto e = std::make_unique<MobileEvent>(0);
-  e->status = kMobileControl;
-  e->number = kKindExclusive;
-  e->voice = kAllVoices;
+  auto e = NewMobileControl(0, kAllVoices, kKindExclusive, 0);
   e->SetDataQuietly(bytes.data(), static_cast<int32_t>(bytes.size()));
   return e;
 }
@@ -578,10 +576,15 @@ void SmafMa3Data::ToMobileData(const SmafFileChunk& chunk, MobileData& song) con
   }
   MobileTrack merged(slots.data(), static_cast<int32_t>(slots.size()), kMobileCapacity);
   SmafData::UnitsToTicks(merged);
-  MobileData rebuilt(merged, kMobileCapacity);
+  // Through a MIDI song, so that the voices come out as the MIDI conversion makes them.
+  Midi0Data midi(kMobileCapacity);
+  merged.ToMidi0Data(midi, 96, 0, 500000);
+  Midi1Data split(midi, kMobileCapacity);
+  MidiMobileData converted(split, 1, 0);
   for (auto& v : song.voices) v.reset();
   song.voice_count = 0;
-  for (int32_t i = 0; i < rebuilt.voice_count; ++i) song.AppendVoice(std::move(rebuilt.voices[i]));
+  for (int32_t i = 0; i < converted.voice_count; ++i)
+    song.AppendVoice(std::move(converted.voices[i]));
   song.division = 96;
   song.tempo = 500000;
 }

@@ -31,15 +31,6 @@ const DrumRow& DrumRowOf(int32_t drum_note) {
   return kDrumMap[drum_note - 35];
 }
 
-std::unique_ptr<MobileEvent> Control(int32_t delta, int32_t voice, uint32_t kind, int32_t value) {
-  auto e = std::make_unique<MobileEvent>(delta);
-  e->status = kMobileControl;
-  e->voice = voice;
-  e->number = kind;
-  e->value = value;
-  return e;
-}
-
 // Octave-shift value byte: 0 to 4 up, 0x81 to 0x84 down.
 uint8_t ShiftByte(int32_t shift) {
   return shift >= 0 ? static_cast<uint8_t>(shift) : static_cast<uint8_t>(0x80 | -shift);
@@ -205,10 +196,10 @@ bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_positi
         e_shift = 0;
       }
       e.note = f + 12 * e_shift;
-      work.InsertEvent(i, 2, Control(0, v, kKindOctaveShift, -e_shift));
+      work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, -e_shift));
       ++i;
     }
-    if (e_shift != 0) work.InsertEvent(work.FindLastNote(), 1, Control(0, v, kKindOctaveShift, 0));
+    if (e_shift != 0) work.InsertEvent(work.FindLastNote(), 1, NewMobileControl(0, v, kKindOctaveShift, 0));
   }
   // 3. Drum voices without shifts of their own play the drum map of their program.
   for (int32_t v = 0; v < 4; ++v) {
@@ -227,7 +218,7 @@ bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_positi
       const int32_t shift = DrumShift(program);
       e.note = DrumNote(program);
       if (first || shift != in_force) {
-        work.InsertEvent(i, 2, Control(0, v, kKindOctaveShift, shift));
+        work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, shift));
         ++i;
         in_force = shift;
         first = false;
@@ -237,12 +228,12 @@ bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_positi
   // 4. Pitch-bend runs between notes get their mode exclusives.
   for (int32_t i = 0; i < work.event_count(); ++i) {
     if (!ev[i]->IsControl(kKindPitchBend)) continue;
-    work.InsertEvent(i, 1, Control(0, ev[i]->voice, kKindBendMode, 0));
+    work.InsertEvent(i, 1, NewMobileControl(0, ev[i]->voice, kKindBendMode, 0));
     int32_t j = i + 2, last = -1;
     for (; j < work.event_count() && !ev[j]->IsNote(); ++j)
       if (ev[j]->IsControl(kKindPitchBend)) last = j;
     if (last >= 0) {
-      work.InsertEvent(last, 1, Control(0, ev[last]->voice, kKindBendMode, 1));
+      work.InsertEvent(last, 1, NewMobileControl(0, ev[last]->voice, kKindBendMode, 1));
       ++j;
     }
     i = j - 1;
