@@ -175,6 +175,19 @@ TEST(SmafMa3, LayoutByGenerationAndCode) {
                                                       : std::vector<std::string>{"Dch128", "Dch255"};
     if (c.length_chunk) want_opda.push_back("Pro5");
     EXPECT_EQ(opda_ids, want_opda);
+    // The tag entries of each data chunk fill it exactly: tag, 2-byte length, value.
+    for (const auto& o : opda) {
+      if (o.id.compare(0, 3, "Dch") != 0) continue;
+      size_t at = o.offset;
+      int entries = 0;
+      while (at + 4 <= o.offset + o.size) {
+        ByteReader entry(f.data() + at + 2, 2);
+        at += 4 + entry.U16Be();
+        ++entries;
+      }
+      EXPECT_EQ(at, o.offset + o.size) << o.id;
+      EXPECT_EQ(entries, o.id == "Dch0" ? 7 : 1) << o.id;
+    }
     const auto subs = Walk(f, top[2].offset + 20, top[2].offset + top[2].size);
     std::vector<std::string> ids;
     for (const auto& s : subs) ids.push_back(s.id);
