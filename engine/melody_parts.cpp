@@ -60,6 +60,14 @@ void WithoutUnstableOrnament(Body body) {
   ornament = saved;
 }
 
+// The voicing plays 25 softer (velocities kept within 0..127).
+void SoftenVoicing(MidiTrack& track) { track.OffsetVelocity(-25); }
+
+// The part's octave setting: its notes move by the semitones.
+void TransposePart(MidiTrack& track, int channel, int semitones) {
+  if (semitones != 0) track.Transpose(channel, semitones);
+}
+
 }  // namespace
 
 void WriteMelodyTypePart(EventList& list, Midi1Track& track, int channel, int note_limit) {
@@ -225,3 +233,59 @@ void WriteSubDrumRhythm() {
   }
 }
 
+void BuildVoicingPart(PartTrackList& tracks) {
+  if (CurrentStyle().parts[1].voicing == 0) return;
+  auto track = std::make_unique<PartTrack>();
+  WriteMelodyTypePart(ComposeInfo().voicing_notes, *track, 6, 384);
+  SoftenVoicing(*track);
+  tracks.push_back(std::move(track));
+}
+
+void BuildObbligatoPart(PartTrackList& tracks, const EventList* canon) {
+  StyleRecord& style = CurrentStyle();
+  if (style.instrument[4] == kInstrumentOff) return;
+  if (style.submelody_mode == 6) style.parts[4] = style.parts[1];
+  ComposeInformation& info = ComposeInfo();
+  EventList saved;
+  saved.CopyFrom(info.melody_notes);
+  WithoutUnstableOrnament([&] {
+    ComposeMelodyPhrases(4);
+    CollectPhraseNotes(4, info.melody_phrases, &info.melody_notes);
+    const bool harmony_silent = style.instrument[3] == kInstrumentOff || style.accompaniment == 9;
+    const bool sub_harmony_silent =
+        style.instrument[7] == kInstrumentOff || style.subharmony_accompaniment == 9;
+    if (harmony_silent && sub_harmony_silent)
+      SilenceEarlyObbligato(InstrumentalMelodyList(), VocalMelodyList(), info.melody_notes);
+    if (style.submelody_mode == 8 && canon != nullptr) info.melody_notes.CopyFrom(*canon);
+    auto track = std::make_unique<PartTrack>();
+    WriteMelodyTypePart(info.melody_notes, *track, 4, 384);
+    TransposePart(*track, 4, 12 * style.octave[4]);
+    tracks.push_back(std::move(track));
+  });
+  info.melody_notes.CopyFrom(saved);
+}
+
+void BuildSubDrumPart(PartTrackList& tracks) {
+  StyleRecord& style = CurrentStyle();
+  if (style.instrument[5] == kInstrumentOff) return;
+  ComposeInformation& info = ComposeInfo();
+  WithoutUnstableOrnament([&] {
+    if (style.subdrum_pattern != 0) {
+      WriteSubDrumRhythm();
+    } else {
+      ComposeMelodyPhrases(5);
+      CollectPhraseNotes(5, info.melody_phrases, &info.melody_notes);
+    }
+    auto track = std::make_unique<PartTrack>();
+    WriteMelodyTypePart(info.melody_notes, *track, 5, 384);
+    TransposePart(*track, 5, 12 * style.octave[5]);
+    tracks.push_back(std::move(track));
+  });
+}
+
+void BuildInstrumentalMelodyPart(EventList& list, PartTrackList& tracks, int note_limit) {
+  auto track = std::make_unique<PartTrack>();
+  WriteMelodyTypePart(list, *track, 15, note_limit);
+  TransposePart(*track, 15, 12 * CurrentStyle().part15_octave);
+  tracks.push_back(std::move(track));
+}

@@ -18,6 +18,14 @@ constexpr ProgramErrorCode kMelodyNoteLength = 0xFF010029u;
 void WriteMelodyTypePart(EventList& list, Midi1Track& track, int channel, int note_limit);
 
 void BuildMelodyPart(PartTrackList& tracks, int note_limit);
+// The voicing on channel 6, 25 softer; nothing when the melody has no voicing.
+void BuildVoicingPart(PartTrackList& tracks);
+// The obbligato on channel 4 (the canon list in canon mode); nothing when channel 4 is off.
+void BuildObbligatoPart(PartTrackList& tracks, const EventList* canon);
+// Channel 5: the sub-drum rhythm or a second melody; nothing when channel 5 is off.
+void BuildSubDrumPart(PartTrackList& tracks);
+// The imported song's instrumental melody on channel 15.
+void BuildInstrumentalMelodyPart(EventList& list, PartTrackList& tracks, int note_limit);
 
 // Appends the sub-drum rhythm to the melody notes of the compose information.
 void WriteSubDrumRhythm();

@@ -188,4 +188,87 @@ TEST_F(MelodyPartTest, EveryOrnamentCodeKeepsTheMelodyInTime) {
   }
 }
 
+TEST_F(MelodyPartTest, VoicingPlaysSofter) {
+  CurrentStyle().parts[1].voicing = 1;
+  EventList& voicing = ComposeInfo().voicing_notes;
+  voicing.FreeEvents();
+  voicing.AppendNote(96, 60);
+  voicing.AppendNote(96, 64);
+  PartTrackList tracks;
+  BuildVoicingPart(tracks);
+  ASSERT_EQ(tracks.size(), 1u);
+  EXPECT_EQ(Notes(*tracks[0]), (std::vector<NoteRow>{{0, 6, 60, 39, 93}, {96, 6, 64, 23, 93}}));
+  CurrentStyle().parts[1].voicing = 0;
+  PartTrackList none;
+  BuildVoicingPart(none);
+  EXPECT_TRUE(none.empty());
+}
+
+// With ornament code 4 the channel-5 part plays plain notes, and the melody keeps
+// the code; the part's octave setting moves it up.
+TEST_F(MelodyPartTest, SubDrumPartSuspendsTheUnstableOrnament) {
+  StyleRecord& s = CurrentStyle();
+  s.parts[1].ornament = kOrnamentUnstable;
+  s.subdrum_pattern = 1;
+  s.octave[5] = 1;
+  ComposeInformation& info = ComposeInfo();
+  info.FreeChordBlocks();
+  for (int k = 0; k < 8; ++k) info.AddChordBlock(ChordEntry{384, {'C', 'M', 'P', 'o'}}, "00");
+  for (uint32_t seed = 1; seed <= 20; ++seed) {
+    GneSeedRandomWith(seed);
+    info.melody_notes.FreeEvents();
+    PartTrackList tracks;
+    BuildSubDrumPart(tracks);
+    ASSERT_EQ(tracks.size(), 1u);
+    for (const NoteRow& r : Notes(*tracks[0])) {
+      EXPECT_EQ(std::get<2>(r), 72);
+      EXPECT_EQ(std::get<4>(r), 45);
+      EXPECT_EQ(std::get<0>(r) % 48, 0);
+    }
+    EXPECT_EQ(s.parts[1].ornament, kOrnamentUnstable);
+  }
+  s.instrument[5] = kInstrumentOff;
+  PartTrackList none;
+  BuildSubDrumPart(none);
+  EXPECT_TRUE(none.empty());
+}
+
+TEST_F(MelodyPartTest, InstrumentalMelodyOctave) {
+  CurrentStyle().instrument[15] = 66;
+  CurrentStyle().part15_octave = -1;
+  EventList list;
+  list.AppendNote(96, 72);
+  PartTrackList tracks;
+  BuildInstrumentalMelodyPart(list, tracks, 1536);
+  ASSERT_EQ(tracks.size(), 1u);
+  EXPECT_EQ(Notes(*tracks[0]), (std::vector<NoteRow>{{0, 15, 60, 48, 93}}));
+  EXPECT_EQ(tracks[0]->GetProgram(15), 66);
+}
+
+TEST_F(MelodyPartTest, ObbligatoOffWritesNothing) {
+  CurrentStyle().instrument[4] = kInstrumentOff;
+  PartTrackList tracks;
+  BuildObbligatoPart(tracks, nullptr);
+  EXPECT_TRUE(tracks.empty());
+}
+
+// The canon mode plays the canon list; the melody notes come back afterwards.
+TEST_F(MelodyPartTest, ObbligatoCanon) {
+  StyleRecord& s = CurrentStyle();
+  s.submelody_mode = 8;
+  s.octave[4] = 1;
+  EventList& melody = ComposeInfo().melody_notes;
+  melody.FreeEvents();
+  melody.AppendNote(96, 65);
+  EventList canon;
+  canon.AppendNote(384, 0);
+  canon.AppendNote(96, 60);
+  PartTrackList tracks;
+  BuildObbligatoPart(tracks, &canon);
+  ASSERT_EQ(tracks.size(), 1u);
+  EXPECT_EQ(Notes(*tracks[0]), (std::vector<NoteRow>{{384, 4, 72, 48, 93}}));
+  ASSERT_EQ(melody.count(), 1);
+  EXPECT_EQ(melody[0].pitch, 65);
+}
+
 }  // namespace
