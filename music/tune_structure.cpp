@@ -54,15 +54,12 @@ int32_t GsRhythmPartChannel(const MidiEvent& e) {
 
 // Counts, for each note of one channel (starts in time order), the later notes that
 // begin before it ends: one search per note over the channel's starts.
-void CountOverlaps(const std::vector<std::pair<int64_t, int32_t>>& notes, int32_t* overlapped,
-                   int32_t* single) {
-  std::vector<int64_t> starts(notes.size());
-  for (size_t i = 0; i < notes.size(); ++i) starts[i] = notes[i].first;
-  for (size_t i = 0; i < notes.size(); ++i) {
-    const int64_t end = notes[i].first + std::max<int32_t>(notes[i].second, 0);
-    const auto first_after = std::lower_bound(starts.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                              starts.end(), end);
-    const int64_t count = first_after - (starts.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+void CountOverlaps(const std::vector<int64_t>& starts, const std::vector<int32_t>& durations,
+                   int32_t* overlapped, int32_t* single) {
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const int64_t end = starts[i] + std::max<int32_t>(durations[i], 0);
+    const auto after = starts.begin() + static_cast<std::ptrdiff_t>(i) + 1;
+    const int64_t count = std::lower_bound(after, starts.end(), end) - after;
     if (count > 0) {
       *overlapped += static_cast<int32_t>(std::min<int64_t>(count, INT32_MAX - *overlapped));
     } else {
@@ -70,6 +67,16 @@ void CountOverlaps(const std::vector<std::pair<int64_t, int32_t>>& notes, int32_
     }
   }
 }
+
+// The sounding notes of each channel: starts and durations in time order.
+struct ChannelNotes {
+  std::vector<int64_t> starts[kTuneChannels];
+  std::vector<int32_t> durations[kTuneChannels];
+  void Add(int32_t channel, int64_t start, int32_t duration) {
+    starts[channel].push_back(start);
+    durations[channel].push_back(duration);
+  }
+};
 
 }  // namespace
 
@@ -132,7 +139,18 @@ void TuneStructure::GatherStatistics(const MidiTrack& track, int32_t division) {
   std::fill(std::begin(single), std::end(single), 0);
   std::fill(std::begin(used), std::end(used), 0);
   int32_t previous_pitch[kTuneChannels] = {};
-  std::vector<std::pair<int64_t, int32_t>> notes[kTuneChannels];  // (start, duration)
+  ChannelNotes notes;
+  {
+    int32_t counts[kTuneChannels] = {};
+    for (int32_t i = 0; i < track.event_count; ++i) {
+      const MidiEvent& e = *track.events[i];
+      if (IsSoundingNote(e) && e.channel >= 0 && e.channel < kTuneChannels) ++counts[e.channel];
+    }
+    for (int32_t c = 0; c < kTuneChannels; ++c) {
+      notes.starts[c].reserve(static_cast<size_t>(counts[c]));
+      notes.durations[c].reserve(static_cast<size_t>(counts[c]));
+    }
+  }
   int64_t tick = 0;
   for (int32_t i = 0; i < track.event_count; ++i) {
     const MidiEvent& e = *track.events[i];
@@ -141,7 +159,7 @@ void TuneStructure::GatherStatistics(const MidiTrack& track, int32_t division) {
     if (IsSoundingNote(e)) {
       if (c < 0 || c >= kTuneChannels) continue;  // second port and no channel: not ours
       AddNote(c, e.note, e.duration, division, previous_pitch);
-      notes[c].emplace_back(tick, e.duration);
+      notes.Add(c, tick, e.duration);
     } else if (e.status == kStatusSysEx) {
       const int32_t rhythm = GsRhythmPartChannel(e);
       if (rhythm >= 0) part_type[rhythm] = kPartRhythm;
@@ -149,7 +167,8 @@ void TuneStructure::GatherStatistics(const MidiTrack& track, int32_t division) {
       program[c] = e.note;
     }
   }
-  for (int32_t c = 0; c < kTuneChannels; ++c) CountOverlaps(notes[c], &overlapped[c], &single[c]);
+  for (int32_t c = 0; c < kTuneChannels; ++c)
+    CountOverlaps(notes.starts[c], notes.durations[c], &overlapped[c], &single[c]);
 }
 
 void TuneStructure::ComputeBarCount(const MidiTrack& track, int32_t division) {
@@ -391,7 +410,7 @@ void TuneStructure::AnalyseMobile(const MobileChannelView* channels, int32_t cha
   std::fill(std::begin(single), std::end(single), 0);
   std::fill(std::begin(used), std::end(used), 0);
   int32_t previous_pitch[kTuneChannels] = {};
-  std::vector<std::pair<int64_t, int32_t>> notes[kTuneChannels];
+  std::vector<std::pair<int64_t, int32_t>> notes[kTuneChannels];  // (start, duration)
   for (int32_t k = 0; k < channel_count && channels != nullptr; ++k) {
     const MobileChannelView& ch = channels[k];
     const int32_t c = ch.midi_channel;
@@ -413,9 +432,12 @@ void TuneStructure::AnalyseMobile(const MobileChannelView* channels, int32_t cha
     }
   }
   for (int32_t c = 0; c < kTuneChannels; ++c) {
+    // Several ringtone channels may play on one MIDI channel: their notes by time.
     std::stable_sort(notes[c].begin(), notes[c].end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
-    CountOverlaps(notes[c], &overlapped[c], &single[c]);
+    ChannelNotes sorted;
+    for (const auto& [start, duration] : notes[c]) sorted.Add(c, start, duration);
+    CountOverlaps(sorted.starts[c], sorted.durations[c], &overlapped[c], &single[c]);
   }
   CountUsedChannels();
   bar_count = bars;

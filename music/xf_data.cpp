@@ -547,5 +547,3 @@ int XfData::CheckMasterVolume(int option) {
   if (track == nullptr) return 0;
   return track->CheckMasterVolumeAfterReset(option);
 }
-
-int XfData::ReplaceXgOnWithGmOn() { return track != nullptr ? track->ReplaceXgOnWithGmOn() : 0; }

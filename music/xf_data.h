@@ -101,7 +101,8 @@ class XfData : public Midi0Data {
   // "かん". The second form does it for every lyric event of the karaoke track.
   static void ReplaceRubyWithReading(MidiEvent& lyric);
   void ReplaceRubyWithReading();
-  int ReplaceXgOnWithGmOn();
+  // The song-track passes of the format-0 song (GS reset or XG System On to GM System
+  // On, DuplicateChannel ...) are inherited from Midi0Data.
 
   static void ErrorMsg(uint32_t code);
 

@@ -665,3 +665,38 @@ TEST(KaraokeDivision, UnevenDivisionsDoNotDrift) {
 }
 
 }  // namespace
+
+namespace {
+
+// The format-0 passes on the karaoke song's track: every GS reset (any device number) and
+// XG System On becomes GM System On; a channel is doubled on another.
+TEST(KaraokeSysEx, SongTrackPasses) {
+  const Bytes body = {0x00, 0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7,
+                      0x00, 0xF0, 0x0A, 0x41, 0x13, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7,
+                      0x00, 0xF0, 0x08, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7,
+                      0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
+  const Bytes file = Cat({Header(0, 1, 96), Chunk("MTrk", body)});
+  int flag = -1;
+  XfData xf(file.data(), static_cast<int32_t>(file.size()), 0, &flag);
+  ASSERT_NE(xf.track, nullptr);
+  EXPECT_EQ(xf.ReplaceGsResetWithGmOn(), 1);
+  const Bytes gm_on = {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+  int found = 0;
+  for (int32_t i = 0; i < xf.track->event_count; ++i) {
+    const MidiEvent& e = *xf.track->events[i];
+    if (e.status != kStatusSysEx || e.GetDataByte(2) == 0x43) continue;  // the XG message
+    ASSERT_EQ(e.data_length, 7);
+    EXPECT_EQ(Bytes(e.data, e.data + 7), gm_on);
+    ++found;
+  }
+  EXPECT_EQ(found, 2);
+  EXPECT_EQ(xf.ReplaceGsResetWithGmOn(), 0);
+  EXPECT_EQ(xf.ReplaceXgOnWithGmOn(), 1);
+  EXPECT_EQ(xf.ReplaceXgOnWithGmOn(), 0);
+
+  xf.DuplicateChannel(0, 5);
+  EXPECT_EQ(xf.track->CountNotesOfChannel(0), 1);
+  EXPECT_EQ(xf.track->CountNotesOfChannel(5), 1);
+}
+
+}  // namespace
