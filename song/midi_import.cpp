@@ -404,7 +404,11 @@ bool CKvImport::ImportFile(const std::filesystem::path& path, CSongData& song,
                            const MelodyChannelCallback& choose_channel) {
   int is_karaoke = 0;
   XfData karaoke(&path, 0, &is_karaoke);
-  if (karaoke.track == nullptr || karaoke.state != kSongNotes) return false;
+  // Nothing read (the file was missing or refused, with its box), or no song track.
+  if (karaoke.used_size == 0 || karaoke.track == nullptr || karaoke.state != kSongNotes ||
+      karaoke.track->event_count == 0) {
+    return false;
+  }
   song.Clear();
   karaoke.SetDivision(kImportDivision);
   TuneStructure structure;

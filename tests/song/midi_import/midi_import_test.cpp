@@ -282,6 +282,18 @@ TEST_F(MidiImport, TheCallbackChoosesTheChannel) {
   EXPECT_EQ(notes[0].pitch, 72);
 }
 
+TEST_F(MidiImport, UnreadableFileLeavesTheSong) {
+  song_->Reset(4, 4, 0, 1);
+  song_->cells[0].slot[0] = 64;
+  EXPECT_FALSE(CKvImport::ImportFile(cantrel_test::TempDir() / "missing.mid", *song_, nullptr));
+  const fs::path junk = cantrel_test::TempDir() / "junk.mid";
+  Write(junk, Bytes(100, 0x55));
+  EXPECT_FALSE(CKvImport::ImportFile(junk, *song_, nullptr));
+  EXPECT_EQ(song_->bar_count, 4);
+  EXPECT_EQ(song_->cells[0].slot[0], 64);
+  EXPECT_GE(cantrel_test::Sink().Count(), 1u);  // the file's own box
+}
+
 TEST(KvImportText, CleanLyric) {
   const std::pair<std::string, std::string> cases[] = {
       {"<イントロ>", ""},
