@@ -148,6 +148,34 @@ class Midi0Data : public MidiData {
   int ReplaceGsResetWithGmOn();
   int ReplaceXgOnWithGmOn();
 
+  // ---- bars, beats and seconds (music/midi_bars.cpp) ----
+  // A bar is 4/4 until the first time signature; a bar of no tick counts as 4/4. A
+  // song of division 0 is reported (0x04000009) and every answer is 0.
+  // The first bar line at or after the tick (state 1 or 2).
+  int32_t GetNextBarLine(int32_t tick);
+  // The bar line before the tick: the start of its bar, or the bar line before when
+  // the tick is one (state 1).
+  int32_t GetBarLineBefore(int32_t tick);
+  // Bars of each stretch between time signatures, rounded up, summed (state 1).
+  int32_t CountBars();
+  // Tick of the bar counted from 0; bars past the song's end go on at the last
+  // bar length (state 1).
+  int32_t GetBarTick(int32_t bar_index);
+  // Bar, beat and tick of the tick, beats in quarters (signature beats 0) or in the
+  // time signature's own beats (1).
+  void TickToBarBeatTick(int32_t tick, int32_t* bars, int32_t* beats, int32_t* ticks,
+                         int signature_beats);
+  // Milliseconds the song lasts: 60 beats per minute until the first tempo.
+  int32_t GetDurationMs();
+  // The latest event or note end (note mode).
+  int32_t GetEndTick();
+  // The first tick at or after the start where as many notes sound as ever in the
+  // song; -1 when none.
+  int32_t FindPeakPolyphonyTick(int32_t from_tick);
+  // The first tick at or after the start that begins a window with the most events
+  // of the status; -1 when none.
+  int32_t FindDensestWindow(int32_t from_tick, int32_t window, uint32_t status_value);
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);

@@ -293,6 +293,30 @@ class Midi1Data : public MidiData {
   int32_t GetChannelAverageNote(int32_t channel) const;
   int32_t GetLastNoteOffTick() const;
 
+  // ---- bars, beats and seconds (music/midi_bars.cpp) ----
+  // Bar, beat and tick of the tick by the time signatures of track 0; beats in
+  // quarters (signature beats 0) or in the signature's own beats (1).
+  void TickToBarBeatTick(int32_t tick, int32_t* bars, int32_t* beats, int32_t* ticks,
+                         int signature_beats) const;
+  void TickToBarBeat(int32_t tick, int32_t* bars, int32_t* beats, int32_t* ticks) const;
+  // "bbbb:bb:ttt" (bar and beat from 1) in signature beats; out: 32 bytes.
+  void FormatPosition(int32_t tick, char* out) const;
+  // Tick of a bar, quarter beat and tick (bars counted from 0).
+  int32_t BarBeatTickToTick(int32_t bar, int32_t beat, int32_t tick) const;
+  // Quarters of the longest track, rounded up.
+  int32_t GetQuarterCount() const;
+  // The format-0 answers of the merged song (state 2).
+  int32_t GetNextBarLine(int32_t tick) const;
+  int32_t CountBars() const;
+  int32_t GetDurationMs() const;
+  // Seconds between the ticks by the first conductor track's tempi; 0 without one.
+  double SecondsBetween(int32_t start_tick, int32_t end_tick) const;
+  // Events of all tracks between the ticks per second at the tempo of the start.
+  int32_t EventsPerSecond(int32_t start_tick, int32_t end_tick) const;
+  // Events per second of every 4-quarter stretch: the highest and the average
+  // (returned).
+  int32_t GetEventDensity(int32_t* highest, int32_t* average) const;
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
   static void Warn(uint32_t code);
