@@ -176,6 +176,10 @@ class Midi0Data : public MidiData {
   // of the status; -1 when none.
   int32_t FindDensestWindow(int32_t from_tick, int32_t window, uint32_t status_value);
 
+  // The track's dump into "DumpData.txt" in the user data folder; 0x04000002 when
+  // the file cannot be written. 1 when written.
+  int DumpToFile() const;
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);

@@ -317,6 +317,58 @@ class Midi1Data : public MidiData {
   // (returned).
   int32_t GetEventDensity(int32_t* highest, int32_t* average) const;
 
+  // ---- channel fitting and track splitting (music/midi1_channels.cpp) ----
+  // Every track whose first instrument name is that of the track (none matches none)
+  // moves its events of the track's channel to the channel.
+  void MoveTrackChannel(int32_t index, int32_t channel);
+  // State 2: the listed tracks after the first move to its channel and merge into it.
+  void MergeTrackList(int32_t count, const int32_t* indexes, int close_overlaps);
+  // The distinct first instrument names (the empty one too) in track order, each cut
+  // at a character boundary into 256 bytes; returns their number (at most 64).
+  int32_t CollectInstrumentNames(char (*names)[256]) const;
+  // 1 when every program change of both tracks names the one program of the first.
+  int SameSingleProgram(int32_t index, int32_t other) const;
+  static int IsInList(int32_t value, const int32_t* list, int32_t count);
+  // Brings the song to 16 port channels: drum tracks, then tracks of one bank and
+  // program, then instrument families merged as long as needed; then second-port
+  // channels moved down.
+  void FitTo16Channels();
+  void MergeDrumTracks();
+  // State 2: non-drum tracks of one port and channel merged; the message names them.
+  int MergeSamePortChannelTracks(std::string* message);
+  int MergeSamePortChannelTracksQuietly();
+  // State 2: tracks of one instrument name, first bank MSB and single program merged
+  // (tracks on the exempt channels and drum tracks aside).
+  void MergeSameProgramTracks(const int32_t* exempt, int32_t count);
+  void MergeAllSameProgramTracks();
+  void MergeInstrumentFamilies(int ignored);
+  void MoveHighChannelsDown();
+  // Port channels renumbered from 0 around the kept ones; 0 when channels ran out.
+  int RenumberChannels(const int32_t* kept, int32_t count);
+  // One track per (bank MSB, LSB, program) of the track, each on a free port channel;
+  // 1 when split. Without room for every copy it reports and changes nothing.
+  int SplitTrackByBankProgram(int32_t index);
+  // State 2: every track of the channel becomes two, notes whose value (kind 1 note,
+  // 2 length, 3 velocity) reaches the threshold in the first; 0 without room.
+  int SplitChannelByNoteValue(int32_t channel, int32_t threshold, int32_t kind);
+  // Messages of the system-exclusive-only tracks into the tracks of their channels.
+  void DistributeSysExTracks();
+  // A copy of the channel's first track on the new channel, with the program, centred
+  // pan, notes moved by octaves, velocities scaled and a delay; 0 without the channel.
+  int AddDoubledPart(int32_t channel, int32_t new_channel, int32_t delay, int32_t program,
+                     double velocity_factor, int32_t octaves);
+  // A copy panned against the source, delayed, detuned by pitch bend, with modulation.
+  int AddDetunedDouble(int32_t channel, int32_t new_channel, int32_t delay, int32_t detune,
+                       int32_t modulation);
+  // Drum notes of the kit bank played as tones on tracks of their own: table[kit
+  // program][drum note] = {tone program (-1 none), tone note}. 1 when any was mapped;
+  // without room for every copy it reports and changes nothing.
+  int MapDrumsToTones(int32_t bank_lsb, const int8_t (*table)[128][2], int reset_kit);
+
+  // Every track's dump into "DumpData.txt" in the user data folder; 0x03000005 when
+  // the file cannot be written. 1 when written.
+  int DumpToFile() const;
+
   static void ErrorMsg(uint32_t code);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
   static void Warn(uint32_t code);

@@ -186,6 +186,10 @@ class Midi1Track : public MidiTrack {
   // Only End of Track.
   int IsEmpty() const;
 
+  // The GS use-for-rhythm-part message of the channel (value 1 when the flag is set),
+  // inserted as the first event (music/midi1_channels.cpp).
+  void InsertRhythmPartSysEx(int flag, int32_t channel);
+
   static void ErrorMsg(uint32_t code);
   // Once-only warnings (0 resets them); codes that are no warnings show every time.
   static void Warn(uint32_t code);

@@ -482,8 +482,7 @@ double Midi1Data::SecondsBetween(int32_t start_tick, int32_t end_tick) const {
 
 int32_t Midi1Data::EventsPerSecond(int32_t start_tick, int32_t end_tick) const {
   if (!HasDivision(division, ErrorMsg, kM1dtInternal)) return 0;
-  int64_t count = 0;
-  for (int32_t t = 0; t < track_count; ++t) count += tracks[t]->CountEventsBetween(start_tick, end_tick);
+  const int64_t count = CountEventsBetween(start_tick, end_tick);
   const int32_t tempo = track_count > 0 ? tracks[0]->GetTempoAt(start_tick) : 600000;
   // Microseconds per tick, at least 1 (a tempo shorter than the division in
   // microseconds would otherwise give no tick rate at all).

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -537,6 +538,44 @@ class MidiTrack : public MusicData {
   int DeleteAllProgramChanges() { return DeleteProgramChanges(-1); }
   void KeepOnlyNotes();
   void DeleteControllerBetween(int32_t number, int32_t from, int32_t to);
+
+  // ---- drum notes (music/midi_drum_map.cpp) ----
+  // Every family of related General MIDI drum notes played on the rhythm channels is
+  // folded onto its member played most often there; returns the events changed.
+  int RemapDrumFamilies();
+  // Of the candidates, the one played most often on rhythm channels (the earliest on
+  // ties).
+  int32_t MostFrequentPitch(const int32_t* candidates, int32_t n) const;
+  // Notes of the pitch started on rhythm channels.
+  int32_t CountPitchOnRhythmChannels(int32_t pitch) const;
+  // Note mode: notes outside 35..81 become 35, then re-struck notes are deleted
+  // (FixOverlappingNotes (0), whose result is returned).
+  int LimitDrumNotes(int ignored);
+  int LimitDrumNotesOf() { return LimitDrumNotes(1); }
+  // Note mode: while the bank LSB is `bank`, each note becomes table[program][note]
+  // unless that is -1. Zero bank 1 zeroes the kit's bank selects and programs; zero
+  // bank 0 plays each mapped note from bank 0/0 program 0 and selects the kit again
+  // right after it.
+  void RemapDrumKit(int32_t bank, const int8_t (*table)[128], int zero_bank);
+  // Note mode: every note gets the note and, unless the duration is -1, the duration;
+  // returns the event count.
+  int32_t SetAllNotes(int32_t note, int32_t duration);
+  int32_t SetAllNotePitches(int32_t note) { return SetAllNotes(note, -1); }
+
+  // ---- dumps and single-track save (music/midi_dump.cpp) ----
+  // The title "Midi Track Data" and CR, then one line per event: the event's dump
+  // line, the line with the division, or the line with the absolute tick.
+  void WriteDump(std::FILE* file) const;
+  void WriteDumpWithDivision(std::FILE* file, int32_t division) const;
+  void WriteDumpAbsolute(std::FILE* file) const;
+  // The same dumps as files (written whole or, when the file cannot be made,
+  // reported with 0x03000005 and not at all); 1 when written.
+  int DumpToFile(const std::filesystem::path& path) const;
+  int DumpToFileWithDivision(const std::filesystem::path& path, int32_t division) const;
+  int DumpToFileAbsolute(const std::filesystem::path& path) const;
+  // The track alone as a format-1 file of division 960 (note or event mode; the
+  // track is not changed). 1 when saved.
+  int SaveAsSmf(const std::filesystem::path& path) const;
 
   // ---- time-range edits (music/midi_track_range.cpp); End of Track always stays ----
   void DeleteRange(int32_t from, int32_t to);             // [from, to]

@@ -481,10 +481,11 @@ void MidiTrack::ChangeChannelIfInstrumentName(const char* name, int32_t from, in
   for (int32_t i = 0; i < event_count && first_name == nullptr; ++i) {
     if (IsInstrumentName(events[i])) first_name = events[i];
   }
-  if (first_name == nullptr || first_name->data == nullptr ||
-      std::strcmp(reinterpret_cast<const char*>(first_name->data), name) != 0) {
-    return;
-  }
+  // A track without instrument name has the empty name.
+  const char* own = (first_name == nullptr || first_name->data == nullptr)
+                        ? ""
+                        : reinterpret_cast<const char*>(first_name->data);
+  if (std::strcmp(own, name) != 0) return;
   if (from < 0 || from > 15 || to < 0 || to > 15) {
     ErrorMsg(kMdtkBadChannel2);
     return;
