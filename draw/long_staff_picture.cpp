@@ -434,12 +434,8 @@ void CLongStaffPicture::DrawTimeSignature(int row) {
   const plat::LogFont old = dc->SelectFont(FigureFont(s));
   const plat::ColorRef oldColour = dc->SetTextColor(0);
   const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
-  int x1 = static_cast<int>(6 * s) - static_cast<int>(-96 / (0.9 * 28 / s)) - 8;
-  int x2 = x1 + static_cast<int>(2 * s);
-  if (x2 > r.width) {
-    x2 = r.width;
-    x1 = r.width - static_cast<int>(2 * s);
-  }
+  const int x1 = TimeSignatureLeft(row);
+  const int x2 = std::min(x1 + static_cast<int>(2 * s), r.width);
   const std::string numerator = std::to_string(r.timeNumerator);
   auto figure = [&](const std::string& text, int pitch) {
     const int top = PositionTop(row, pitch) + static_cast<int>(0.3 * s);
@@ -455,21 +451,60 @@ void CLongStaffPicture::DrawTimeSignature(int row) {
 }
 
 void CLongStaffPicture::DrawTripletBrackets(int row) {
+  // A bracket spans its notes (from just before the first head to just before the next
+  // beat's) and sits clear of every glyph under it: above the notes where the row has room,
+  // else below them. Its figure stands in a gap of the line.
   Row& r = St().rows[row];
   plat::Dc* dc = r.dc;
-  const plat::LogFont old = dc->SelectFont(FigureFont(r.s));
+  const double s = r.s;
+  plat::LogFont font = FigureFont(s);
+  font.height = static_cast<int>(-1.6 * s);
+  const plat::LogFont old = dc->SelectFont(font);
   const plat::ColorRef oldColour = dc->SetTextColor(0);
   const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
-  const int a = r.width - r.noteStartX;
+  const int origin = NoteOrigin(row);
+  const int headLeft = origin - static_cast<int>(s / 2);
+  const long long a = r.width - origin;
   const int t = r.ticksPerRow;
+  const plat::Size figure = dc->GetTextExtent("3");
+  const int hook = 3;
+  const int upper = figure.cy / 2, lower = std::max(hook, figure.cy - figure.cy / 2);
   for (const TripletBracket& b : r.brackets) {
-    const int x1 = static_cast<int>(static_cast<long long>(b.start) * a / t + a / 40);
-    const int x2 = static_cast<int>(static_cast<long long>(b.end) * a / t + a / 60);
-    dc->MoveTo(x1, 8);
-    dc->LineTo(x1, 5);
-    dc->LineTo(x2, 5);
-    dc->LineTo(x2, 8);
-    dc->DrawText("3", Rect{x1, 0, x2, 18}, plat::DT_CENTER | plat::DT_SINGLELINE | plat::DT_VCENTER);
+    const int x1 = headLeft + static_cast<int>(a * b.start / t) - static_cast<int>(s);
+    const int x2 = headLeft + static_cast<int>(a * b.end / t) - static_cast<int>(1.2 * s);
+    int top = r.height, bottom = -1;
+    for (const Rect& box : St().glyphBoxes) {
+      if (box.right <= x1 || box.left >= x2) continue;
+      top = std::min(top, box.top);
+      bottom = std::max(bottom, box.bottom);
+    }
+    int y = 5;  // the line; hooks point towards the notes
+    bool above = true;
+    if (bottom >= 0) {
+      const int yAbove = top - 2 - lower;
+      const int yBelow = bottom + 1 + lower;
+      if (yAbove - upper >= 0) {
+        y = yAbove;
+      } else if (yBelow + lower <= r.height - 1) {
+        y = yBelow;
+        above = false;
+      } else {
+        y = std::max(yAbove, upper);
+      }
+    }
+    const int hookEnd = above ? y + hook : y - hook;
+    const int mid = (x1 + x2) / 2;
+    const int gapLeft = mid - figure.cx / 2 - 2, gapRight = mid + (figure.cx + 1) / 2 + 2;
+    if (gapLeft > x1 && gapRight < x2) {
+      dc->MoveTo(x1, hookEnd);
+      dc->LineTo(x1, y);
+      dc->LineTo(gapLeft, y);
+      dc->MoveTo(gapRight, y);
+      dc->LineTo(x2, y);
+      dc->LineTo(x2, hookEnd);
+    }
+    dc->DrawText("3", Rect{x1, y - upper, x2, y - upper + figure.cy},
+                 plat::DT_CENTER | plat::DT_SINGLELINE | plat::DT_VCENTER);
   }
   dc->SetBkMode(oldMode);
   dc->SetTextColor(oldColour);
@@ -484,6 +519,8 @@ struct CLongStaffPicture::NoteRun {
   int keyFlats = 0;
   int state[12] = {};  // per pitch class: 0 none, 1 flat shown, 2 sharp shown, 3 natural shown
   int firstLeft = 0;   // left of the table's first record (rests)
+  int origin = 0;      // x where tick 0 lies (after the signatures the row shows)
+  int shift = 0;       // origin - the row's note start x: added to every record's left
   int prevTop = 0;
   int prevBottom = 0;
   bool prevDisplaced = false;
@@ -522,7 +559,53 @@ CLongStaffPicture::NoteRun CLongStaffPicture::BeginNotes(int row) {
   ShiftOctaveIntoRange(row, run.notes);
   const auto& table = Table(row);
   run.firstLeft = table.empty() ? 0 : table.front().left;
+  run.origin = NoteOrigin(row);
+  run.shift = run.origin - r.noteStartX;
+  st.glyphBoxes.clear();
   return run;
+}
+
+int CLongStaffPicture::KeySignatureRight(int row) const {
+  const Row& r = St().rows[row];
+  if (r.keyByte == 0 || r.keyShown != 1) return 0;
+  const double s = r.s;
+  const bool sharps = r.keyByte < 240;
+  const int n = std::clamp(sharps ? r.keyByte : 256 - r.keyByte, 0, 7);
+  if (n == 0) return 0;
+  const int x0 = static_cast<int>(16 / (28 / s * 0.8) * (n - 1) + 6 * s - 16);
+  return x0 + static_cast<int>(1.25 * s) + 1;  // an accidental covers 1.25 s
+}
+
+int CLongStaffPicture::TimeSignatureLeft(int row) const {
+  const Row& r = St().rows[row];
+  const double s = r.s;
+  const int x1 = static_cast<int>(6 * s) - static_cast<int>(-96 / (0.9 * 28 / s)) - 8;
+  return x1 + static_cast<int>(2 * s) > r.width ? r.width - static_cast<int>(2 * s) : x1;
+}
+
+int CLongStaffPicture::NoteOrigin(int row) const {
+  // Tick 0 lies at the row's note start x, unless the key or time signature the row shows
+  // reaches that far: then the notes begin after them, with room for an accidental before the
+  // first head, and the ticks share what is left of the row.
+  const Row& r = St().rows[row];
+  const double s = r.s;
+  int end = KeySignatureRight(row);
+  if (r.timeNumerator != 0) {
+    end = std::max(end, TimeSignatureLeft(row) + static_cast<int>(2 * s));
+  }
+  if (end == 0) return r.noteStartX;
+  const int needed = end + static_cast<int>(1.2 * s) + static_cast<int>(s / 2) + static_cast<int>(s / 2);
+  const int room = r.width - static_cast<int>(2 * s);  // keep a little of the row for the notes
+  return std::max(r.noteStartX, std::min(needed, room));
+}
+
+int CLongStaffPicture::NoteOriginX(int row) const {
+  return ValidRow(row) ? NoteOrigin(row) : 0;
+}
+
+void CLongStaffPicture::NoteGlyphBox(double left, double top, double right, double bottom) {
+  St().glyphBoxes.push_back(Rect{static_cast<int>(std::floor(left)), static_cast<int>(std::floor(top)),
+                                 static_cast<int>(std::ceil(right)), static_cast<int>(std::ceil(bottom))});
 }
 
 void CLongStaffPicture::ShiftOctaveIntoRange(int row, std::vector<StaffNote>& notes) {
@@ -572,23 +655,26 @@ void CLongStaffPicture::DrawOneNote(NoteRun& run, int i) {
   const Row& r = St().rows[row];
   const StaffNote& n = run.notes[i];
   const int xr =
-      static_cast<int>(static_cast<long long>(r.width - r.noteStartX) * n.start / r.ticksPerRow);
+      static_cast<int>(static_cast<long long>(r.width - run.origin) * n.start / r.ticksPerRow);
+  const double s = r.s;
   if (n.pitch == kStaffCross) {
     PaintMask(row, static_cast<int>(Glyph::CrossMark), xr, 30, 1.0, n.colour, false);
+    NoteGlyphBox(xr, 30, xr + 9, 39);
     return;
   }
   if (n.pitch < 0) {
-    DrawRest(row, n, run.firstLeft + xr);
+    DrawRest(row, n, run.firstLeft + run.shift + xr);
     return;
   }
   int code = 0;
   StaffPosition p;
   if (!SpellNote(run, i, &p, &code)) return;
   const int d = ChordDisplacement(run, i, p);
-  const int x = p.left + d + xr;
+  const int x = p.left + run.shift + d + xr;
   const int top = p.top;
   DrawNoteAccidental(run, n, code, x, top);
   DrawHead(row, n, x, top);
+  NoteGlyphBox(x, top, x + s, top + s);
   const bool down = StemPointsDown(run.notes, i);
   if (HasStem(n.type)) {
     DrawStem(row, n, x, top, down);
@@ -603,6 +689,7 @@ void CLongStaffPicture::DrawOneNote(NoteRun& run, int i) {
   if (n.tie) {
     PaintMask(row, static_cast<int>(Glyph::Tie), x, top, r.s / 8, n.colour, false, false, down, 4,
               down ? -8 : 8);
+    NoteGlyphBox(x + 4, top + (down ? -8 : 8), x + 4 + 4 * s, top + (down ? -8 : 8) + s);
   }
   DrawLedgerLines(n.pitch, n.pitch, x - static_cast<int>(r.s / 2), row);
   run.prevTop = p.top;
@@ -643,6 +730,7 @@ void CLongStaffPicture::DrawRest(int row, const StaffNote& n, int x) {
   }
   const double f = G / s / L;
   PaintMask(row, static_cast<int>(g), x, y0, 1.0 / f, n.colour, false);
+  NoteGlyphBox(x, y0, x + G / f, y0 + G / f);
 }
 
 bool CLongStaffPicture::SpellNote(const NoteRun& run, int i, StaffPosition* p, int* code) const {
@@ -757,6 +845,7 @@ void CLongStaffPicture::DrawStem(int row, const StaffNote& n, int x, int top, bo
   const double by =
       down ? top + s / 2 - static_cast<int>(16 / s) : top - 4 * s + static_cast<int>(16 / s);
   PaintMask(row, static_cast<int>(g), bx, by, s / 8, n.colour, false, false, down);
+  NoteGlyphBox(bx, by, bx + 2 * s, by + 4 * s);
 }
 
 void CLongStaffPicture::DrawBeams(int row, int type, int x, int top, bool down) {

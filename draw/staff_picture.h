@@ -210,6 +210,9 @@ class CLongStaffPicture : public CStaffPicture {
   const std::vector<TripletBracket>& Brackets(int row) const;
   int TicksPerRow(int row) const;
   int NoteStartX(int row) const;
+  // The x where tick 0 lies when the row is drawn: the note start x, or further right when
+  // the key or time signature the row shows reaches it.
+  int NoteOriginX(int row) const;
 
   static void error();
 
@@ -235,6 +238,11 @@ class CLongStaffPicture : public CStaffPicture {
   // Lowers or raises every pitch an octave when the notes leave the row's range ("8va").
   void ShiftOctaveIntoRange(int row, std::vector<StaffNote>& notes);
   static bool StemPointsDown(const std::vector<StaffNote>& notes, int i);
+  int KeySignatureRight(int row) const;
+  int TimeSignatureLeft(int row) const;
+  int NoteOrigin(int row) const;
+  // Keeps the box a glyph of the row's notes covers, for the brackets to keep clear of.
+  void NoteGlyphBox(double left, double top, double right, double bottom);
   void DrawOneNote(NoteRun& run, int i);
   void DrawRest(int row, const StaffNote& n, int x);
   // The note's position record, respelt against a chord neighbour a semitone away; false when

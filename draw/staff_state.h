@@ -65,6 +65,8 @@ struct State {
   // Beam memory: the stem end of the last note drawn.
   int beamX = 0;
   int beamTop = 0;
+  // The boxes of the glyphs the row being drawn holds (triplet brackets keep clear of them).
+  std::vector<Rect> glyphBoxes;
 };
 
 State& Get();

@@ -219,7 +219,8 @@ int AccidentalInk(CLongStaffPicture& p, int row, int pitch, int spelling, int ti
   StaffPosition pos;
   if (!p.Position(row, pitch, spelling, &pos)) return -1;
   const double s = p.Spacing(row);
-  const int x = pos.left + (p.RowWidth(row) - p.NoteStartX(row)) * tick / p.TicksPerRow(row);
+  const int x = pos.left + (p.NoteOriginX(row) - p.NoteStartX(row)) +
+                (p.RowWidth(row) - p.NoteOriginX(row)) * tick / p.TicksPerRow(row);
   plat::Dc* dc = p.Surface(row);
   int n = 0;
   for (int y = pos.top - static_cast<int>(s / 3); y < pos.top + static_cast<int>(s); ++y) {
@@ -376,6 +377,96 @@ TEST_F(StaffRowTest, ShadedGlyphsAreSolidWhenCellsGrowAndSmoothWhenTheyShrink) {
   EXPECT_EQ(greys(196), 0);  // spacing 14: a cell is 0.63 pixels
   EXPECT_EQ(greys(280), 0);  // spacing 20: 0.89 pixels
   EXPECT_GT(greys(96), 0);   // spacing 6.9: about three cells to a pixel, grey edges
+}
+
+TEST_F(StaffRowTest, NotesAtTickZeroStandAfterTheSignatures) {
+  // Every size the score uses: the first note and its accidental begin right of the key and
+  // time signatures' ink.
+  for (const Rect rect : {Rect{0, 0, 224, 96}, Rect{0, 0, 420, 126}, Rect{0, 0, 640, 224},
+                          Rect{0, 0, 160, 96}}) {
+    for (int key : {2, 7, 249}) {
+      auto render = [&](bool signatures, bool notes) {
+        CStaffPicture::ResetState();
+        controls.clear();
+        picture = std::make_unique<CLongStaffPicture>(NewControl(), rect, 40, 83, nullptr, 960,
+                                                      nullptr);
+        picture->SetKeySignature(0, key);
+        picture->SetSpelling(0, key < 240 ? 2 : 1);
+        if (signatures) {
+          picture->ShowKeySignature(0, 1);
+          picture->SetTimeSignature(0, 3);
+        }
+        if (notes) {
+          picture->AddNote(0, key < 240 ? 65 : 71, 0, 0, kNoteQuarter, 0);  // a natural
+          picture->AddNote(0, 48, 0, 0, kNoteHalf, 0);
+        }
+        return draw_test::ToImage(*picture->Surface(0));
+      };
+      const QImage plain = render(false, false), signed_ = render(true, false), full = render(true, true);
+      int signatureRight = -1, noteLeft = rect.right;
+      for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+          const bool sig = qRed(signed_.pixel(x, y)) < 160 && qRed(plain.pixel(x, y)) >= 160;
+          if (sig) signatureRight = std::max(signatureRight, x);
+          if (full.pixel(x, y) != signed_.pixel(x, y)) noteLeft = std::min(noteLeft, x);
+        }
+      }
+      ASSERT_GE(signatureRight, 0);
+      EXPECT_LT(signatureRight, noteLeft) << rect.right << "x" << rect.bottom << " key " << key;
+    }
+  }
+}
+
+TEST_F(StaffRowTest, TripletBracketsKeepClearOfStemsAndFlags) {
+  const struct {
+    Rect rect;
+    int pitches[3];
+  } kCases[] = {
+      {Rect{0, 0, 224, 96}, {67, 69, 70}},    // stems up into the top of the row
+      {Rect{0, 0, 224, 96}, {72, 74, 76}},    // stems down
+      {Rect{0, 0, 420, 126}, {60, 64, 67}},
+      {Rect{0, 0, 640, 224}, {79, 81, 77}},
+  };
+  for (const auto& c : kCases) {
+    auto render = [&](bool bracket) {
+      CStaffPicture::ResetState();
+      controls.clear();
+      picture = std::make_unique<CLongStaffPicture>(NewControl(), c.rect, 40, 83, nullptr, 960,
+                                                    nullptr);
+      picture->SetClefVisible(0, 0);
+      for (int k = 0; k < 3; ++k) picture->AddNote(0, c.pitches[k], 720 + 80 * k, 0, kNoteEighth, 0);
+      if (bracket) picture->AddTripletBracket(0, 720, 960, 0);
+      return draw_test::ToImage(*picture->Surface(0));
+    };
+    const QImage notes = render(false), with = render(true);
+    int left = c.rect.right, right = -1, top = c.rect.bottom, bottom = -1;
+    for (int y = 0; y < with.height(); ++y) {
+      for (int x = 0; x < with.width(); ++x) {
+        if (with.pixel(x, y) == notes.pixel(x, y)) continue;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+    ASSERT_GE(right, 0) << "no bracket drawn";
+    // Within the bracket's columns no note ink (staff lines aside) lies in its band.
+    const QImage empty = [&] {
+      CStaffPicture::ResetState();
+      controls.clear();
+      picture = std::make_unique<CLongStaffPicture>(NewControl(), c.rect, 40, 83, nullptr, 960,
+                                                    nullptr);
+      picture->SetClefVisible(0, 0);
+      return draw_test::ToImage(*picture->Surface(0));
+    }();
+    int crossing = 0;
+    for (int y = top; y <= bottom; ++y) {
+      for (int x = left; x <= right; ++x) {
+        if (qRed(notes.pixel(x, y)) < 160 && qRed(empty.pixel(x, y)) >= 160) ++crossing;
+      }
+    }
+    EXPECT_EQ(crossing, 0) << c.rect.right << "x" << c.rect.bottom << " " << c.pitches[0];
+  }
 }
 
 TEST_F(StaffRowTest, ShowcaseRowGolden) {
