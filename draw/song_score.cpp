@@ -314,6 +314,268 @@ void CCantrelCommon::MarkTriplets(CLongStaffPicture* picture, int row, const CSo
   }
 }
 
+namespace {
+
+// What the steps that draw one row of the song share.
+struct RowDrawing {
+  CLongStaffPicture* picture;
+  int row;
+  const CSongData& song;
+  int bar;
+  int cells;     // eighth cells of the bar
+  int pageRows;  // rows of the page; a note running past the last row is cut there
+  int cursorMode, cursorRow, cursorCell;
+
+  int Slot(int cell, int slot) const { return ::Slot(song, bar, cell, slot); }
+  // The colour of the event on the second sixteenth of a cell.
+  int SecondColour(int cell, int colour) const {
+    if (row == cursorRow && cell == cursorCell && cursorMode == 1) {
+      return static_cast<int>(CCantrelCommon::kSecondCursorColour);
+    }
+    return colour;
+  }
+};
+
+// Parts of a tied sequence: ticks from the cell's start, glyph type, tie to the next part.
+struct TiedPart {
+  int tick, type, tie;
+};
+struct TiedSequence {
+  double length;  // in eighths
+  int parity;     // the cell's parity it applies to, -1 for both
+  int count;
+  TiedPart parts[3];
+};
+
+// A value of `length` eighths on the second sixteenth of a cell (`tick` is the cell's start),
+// ending within the bar: the sequences of tied glyphs it is written with.
+const TiedSequence kSecondSixteenthSequences[] = {
+    {1, -1, 1, {{60, kNoteEighth, 0}}},
+    {1.5, -1, 1, {{60, kNoteDottedEighth, 0}}},
+    {2, -1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteEighth, 1}, {240, kNoteSixteenth, 0}}},
+    {3, -1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteQuarter, 1}, {360, kNoteSixteenth, 0}}},
+    {3.5, 0, 2, {{60, kNoteDottedEighth, 1}, {240, kNoteQuarter, 0}}},
+    {3.5, 1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteQuarter, 1}, {360, kNoteEighth, 0}}},
+    {4, 0, 3, {{60, kNoteDottedEighth, 1}, {240, kNoteQuarter, 1}, {480, kNoteSixteenth, 0}}},
+    {4, 1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteQuarter, 1}, {360, kNoteDottedEighth, 0}}},
+    {6, -1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteHalf, 1}, {600, kNoteDottedEighth, 0}}},
+    {7, -1, 3, {{60, kNoteSixteenth, 1}, {120, kNoteDottedHalf, 1}, {840, kNoteSixteenth, 0}}},
+};
+
+// What is left on the next row of a value that starts on the last sixteenth of the bar.
+const TiedSequence kNextRowSequences[] = {
+    {0.5, -1, 1, {{0, kNoteSixteenth, 0}}},
+    {1, -1, 1, {{0, kNoteEighth, 0}}},
+    {1.5, -1, 2, {{0, kNoteEighth, 1}, {120, kNoteSixteenth, 0}}},
+    {2.5, -1, 2, {{0, kNoteQuarter, 1}, {240, kNoteSixteenth, 0}}},
+    {3, -1, 2, {{0, kNoteQuarter, 1}, {240, kNoteEighth, 0}}},
+    {3.5, -1, 2, {{0, kNoteDottedQuarter, 1}, {360, kNoteSixteenth, 0}}},
+    {5.5, -1, 2, {{0, kNoteHalf, 1}, {480, kNoteDottedEighth, 0}}},
+    {6.5, -1, 2, {{0, kNoteDottedHalf, 1}, {720, kNoteSixteenth, 0}}},
+    {7.5, -1, 2, {{0, kNoteDoubleDottedHalf, 1}, {840, kNoteSixteenth, 0}}},
+};
+
+template <size_t N>
+const TiedSequence* FindSequence(const TiedSequence (&table)[N], double length, int cell) {
+  for (const TiedSequence& s : table) {
+    if (s.length == length && (s.parity < 0 || s.parity == cell % 2)) return &s;
+  }
+  return nullptr;
+}
+
+// Puts the parts of a sequence from `tick`; ties only between pitches.
+void PutSequence(const RowDrawing& d, int row, const TiedSequence& s, int value, int tick,
+                 int colour, bool tied) {
+  for (int i = 0; i < s.count; ++i) {
+    const TiedPart& p = s.parts[i];
+    CCantrelCommon::PutNote(d.picture, row, value, tick + p.tick, colour, p.type,
+                            tied ? p.tie : 0);
+  }
+}
+
+// The triplet patterns that start at a cell: a half-note triplet over two beats, a quarter-note
+// triplet over a beat pair, an eighth triplet in one beat, or three parts of one cell. Answers
+// the cells they take, 0 when none starts there.
+int PutTriplets(const RowDrawing& d, int u, int colour) {
+  const int T = kEighth * u;
+  auto put = [&](int value, int tick, int type) {
+    CCantrelCommon::PutNote(d.picture, d.row, value, tick, colour, type, 0);
+  };
+  if (d.song.IsHalfTriplet(d.bar, u)) {
+    put(d.Slot(u, 0), T, kNoteHalf);
+    put(d.Slot(u + 2, 2), T + 320, kNoteHalf);
+    put(d.Slot(u + 5, 1), T + 640, kNoteHalf);
+    return 8;
+  }
+  if (d.song.IsQuarterTriplet(d.bar, u)) {
+    put(d.Slot(u, 0), T, kNoteQuarter);
+    put(d.Slot(u + 1, 1), T + 160, kNoteQuarter);
+    put(d.Slot(u + 2, 2), T + 320, kNoteQuarter);
+    return 4;
+  }
+  if (d.song.IsTripletBeat(d.bar, u)) {
+    put(d.Slot(u, 0), T, kNoteEighth);
+    put(d.Slot(u, 2), T + 80, kNoteEighth);
+    put(d.Slot(u + 1, 1), T + 160, kNoteEighth);
+    return 2;
+  }
+  if (d.song.HasThirdPart(d.bar, u)) {
+    for (int k = 0; k < 3; ++k) {
+      const int v = d.Slot(u, k);
+      if (!StartsEvent(v)) continue;
+      const int next = k < 2 ? d.Slot(u, k + 1) : d.Slot(u + 1, 0);
+      const bool held = next == NoteSlotHold && (k < 2 || u + 1 < d.cells);
+      put(v, T + 40 * k, held ? kNoteEighth : kNoteSixteenth);
+    }
+    return 1;
+  }
+  return 0;
+}
+
+// A pitch on the second sixteenth of the bar's last cell that runs on: a sixteenth tied over
+// the bar line, the rest of it on the next row.
+void PutSecondSixteenthFromLastCell(const RowDrawing& d, int u, int value, double length,
+                                    int colour) {
+  CCantrelCommon::PutNote(d.picture, d.row, value, kEighth * u + 60, colour, kNoteSixteenth, 1);
+  const double rest = length - 0.5;
+  if (d.row + 1 >= d.pageRows) return;
+  if (const TiedSequence* s = FindSequence(kNextRowSequences, rest, u)) {
+    PutSequence(d, d.row + 1, *s, value, 0, colour, true);
+  } else {
+    PutChunks(d.picture, d.row + 1, value, 0, rest, colour, 0);
+  }
+}
+
+// The event on the second sixteenth of a cell whose first sixteenth holds a sixteenth of
+// `type` (plain, or the first of a beamed pair).
+void PutSecondSixteenthAfterSixteenth(const RowDrawing& d, int u, int type, int colour) {
+  const int value = d.Slot(u, 1);
+  double n = 0;
+  d.song.GetNoteAt(d.bar, u, &n, true);
+  const int c1 = d.SecondColour(u, colour);
+  const int T = kEighth * u;
+  const bool pitch = IsPitchValue(value);
+  if (pitch && u + 0.5 + n > d.cells) {
+    // Runs past the bar end.
+    if (u == d.cells - 1) {
+      PutSecondSixteenthFromLastCell(d, u, value, n, c1);
+    } else {
+      CCantrelCommon::PutNoteAcrossBarLine(d.song, u, n, d.picture, d.row, value, d.pageRows,
+                                           true, c1);
+    }
+  } else if (n == 0.5) {
+    CCantrelCommon::PutNote(d.picture, d.row, value, T + 60, c1,
+                            type == kNoteSixteenthPairFirst ? kNoteSixteenthPairSecond : type, 0);
+  } else if (const TiedSequence* s = FindSequence(kSecondSixteenthSequences, n, u)) {
+    PutSequence(d, d.row, *s, value, T, c1, pitch);
+  } else if (n > 0.5) {
+    // Lengths without a sequence of their own: a sixteenth to the beat's half, then tied
+    // chunks.
+    CCantrelCommon::PutNote(d.picture, d.row, value, T + 60, c1, kNoteSixteenth, pitch ? 1 : 0);
+    PutChunks(d.picture, d.row, value, T + 120, n - 0.5, c1, 0);
+  }
+}
+
+// An event that starts on the first sixteenth of a cell: its glyph (beamed with a neighbour,
+// tied over the bar line, or a dotted eighth beamed with the next cell's second sixteenth),
+// then what starts on the cell's second sixteenth. Answers the cells it took.
+int PutFirstSixteenthEvent(const RowDrawing& d, int u, int colour) {
+  const int v0 = d.Slot(u, 0);
+  const int v1 = d.Slot(u, 1);
+  const int T = kEighth * u;
+  double len = 0;
+  d.song.GetNoteAt(d.bar, u, &len, false);
+  int type = CCantrelCommon::NoteTypeOfLength(len);
+  const bool pitch = IsPitchValue(v0);
+  bool placed = false;
+  int advance = 1;
+  if (pitch && u + len > d.cells) {
+    CCantrelCommon::PutNoteAcrossBarLine(d.song, u, len, d.picture, d.row, v0, d.pageRows, false,
+                                         colour);
+    placed = true;
+  } else if (pitch && type == kNoteEighth) {
+    type = CCantrelCommon::EighthNoteType(d.song, d.bar, u);
+  } else if (pitch && type == kNoteSixteenth && IsPitchValue(v1)) {
+    double len1 = 0;
+    d.song.GetNoteAt(d.bar, u, &len1, true);
+    if (len1 == 0.5) type = kNoteSixteenthPairFirst;
+  } else if (pitch && type == kNoteDottedEighth && u % 2 == 0 && u + 1 < d.cells &&
+             d.Slot(u + 1, 0) == NoteSlotHold && IsPitchValue(d.Slot(u + 1, 1))) {
+    double len1 = 0;
+    d.song.GetNoteAt(d.bar, u + 1, &len1, true);
+    if (len1 == 0.5) {
+      CCantrelCommon::PutNote(d.picture, d.row, v0, T, colour, kNoteDottedEighthBeamed, 0);
+      CCantrelCommon::PutNote(d.picture, d.row, d.Slot(u + 1, 1), T + 180,
+                              d.SecondColour(u + 1, colour), kNoteSixteenthAfterDotted, 0);
+      placed = true;
+      advance = 2;
+    }
+  }
+  if (!placed) {
+    CCantrelCommon::PutNoteGlyphs(d.song.beats_per_bar, v0, type, u / 2, d.picture, d.row, u,
+                                  colour);
+  }
+  if ((type == kNoteSixteenth || type == kNoteSixteenthPairFirst) && StartsEvent(v1)) {
+    PutSecondSixteenthAfterSixteenth(d, u, type, colour);
+  }
+  return advance;
+}
+
+// An event that starts on the second sixteenth of a cell whose first sixteenth holds the note
+// before it: an eighth, a dotted eighth or a sixteenth to the beat, then tied chunks.
+void PutSecondSixteenthAfterHold(const RowDrawing& d, int u, int colour) {
+  const int v1 = d.Slot(u, 1);
+  if (u == 0) {
+    // The note held into the bar is shown as a sixteenth at its start.
+    const int sounding = d.song.GetSoundingValue(d.bar, 0, false);
+    if (StartsEvent(sounding)) {
+      CCantrelCommon::PutNote(d.picture, d.row, sounding, 0, colour, kNoteSixteenth, 0);
+    }
+  }
+  double n = 0;
+  d.song.GetNoteAt(d.bar, u, &n, true);
+  const int c1 = d.SecondColour(u, colour);
+  const int E = kEighth * u + 60;
+  if (!IsPitchValue(v1)) {
+    PutLength(d.picture, d.row, v1, E, n, c1, 0);
+    return;
+  }
+  if (u + 0.5 + n > d.cells) {
+    const double f = d.cells - u - 0.5;
+    PutLength(d.picture, d.row, v1, E, f, c1, 1);
+    if (d.row + 1 < d.pageRows && d.bar + 1 < d.song.bar_count) {
+      PutChunks(d.picture, d.row + 1, v1, 0, n - f, c1, 0);
+    }
+    return;
+  }
+  double first = 1;
+  int firstType = kNoteEighth;
+  if (u % 2 == 1 || n == 0.5) {
+    first = 0.5;
+    firstType = kNoteSixteenth;
+  } else if (n >= 1.5) {
+    first = 1.5;
+    firstType = kNoteDottedEighth;
+  }
+  double rest = n - first;
+  CCantrelCommon::PutNote(d.picture, d.row, v1, E, c1, firstType, rest > 0 ? 1 : 0);
+  int tick = E + static_cast<int>(first * kEighth);
+  static const struct {
+    double length;
+    int type;
+  } kChunks[] = {{4, kNoteHalf}, {2, kNoteQuarter}, {1, kNoteEighth}};
+  for (const auto& c : kChunks) {
+    while (rest >= c.length) {
+      rest -= c.length;
+      CCantrelCommon::PutNote(d.picture, d.row, v1, tick, c1, c.type, rest > 0 ? 1 : 0);
+      tick += static_cast<int>(c.length * kEighth);
+    }
+  }
+  if (rest >= 0.5) CCantrelCommon::PutNote(d.picture, d.row, v1, tick, c1, kNoteSixteenth, 0);
+}
+
+}  // namespace
+
 void CCantrelCommon::DrawSongOnStaff(CLongStaffPicture* picture, int row, const CSongData& song,
                                      int firstBar, int cursorMode, int cursorRow, int cursorCell,
                                      bool coloured) {
@@ -321,229 +583,24 @@ void CCantrelCommon::DrawSongOnStaff(CLongStaffPicture* picture, int row, const 
   if (!picture || bar < 0 || bar >= song.bar_count) return;
   const int bpb = song.beats_per_bar;
   if (bpb <= 0) return;
-  const int cells = 2 * bpb;
-  const int pageRows = PageRows();
+  const RowDrawing d{picture, row, song, bar, 2 * bpb, PageRows(), cursorMode, cursorRow, cursorCell};
   int u = 0;
-  while (u < cells) {
-    const bool cursorHere = row == cursorRow && u == cursorCell;
+  while (u < d.cells) {
     int colour = coloured ? kColourByPitch : 0;
-    if (cursorHere && cursorMode == 0) colour = static_cast<int>(kCursorColour);
-    const int T = kEighth * u;
-    auto put = [&](int value, int tick, int type) {
-      PutNote(picture, row, value, tick, colour, type, 0);
-    };
-    if (song.IsHalfTriplet(bar, u)) {
-      put(Slot(song, bar, u, 0), T, kNoteHalf);
-      put(Slot(song, bar, u + 2, 2), T + 320, kNoteHalf);
-      put(Slot(song, bar, u + 5, 1), T + 640, kNoteHalf);
-      u += 8;
+    if (row == cursorRow && u == cursorCell && cursorMode == 0) {
+      colour = static_cast<int>(kCursorColour);
+    }
+    if (const int taken = PutTriplets(d, u, colour)) {
+      u += taken;
       continue;
     }
-    if (song.IsQuarterTriplet(bar, u)) {
-      put(Slot(song, bar, u, 0), T, kNoteQuarter);
-      put(Slot(song, bar, u + 1, 1), T + 160, kNoteQuarter);
-      put(Slot(song, bar, u + 2, 2), T + 320, kNoteQuarter);
-      u += 4;
-      continue;
-    }
-    if (song.IsTripletBeat(bar, u)) {
-      put(Slot(song, bar, u, 0), T, kNoteEighth);
-      put(Slot(song, bar, u, 2), T + 80, kNoteEighth);
-      put(Slot(song, bar, u + 1, 1), T + 160, kNoteEighth);
-      u += 2;
-      continue;
-    }
-    if (song.HasThirdPart(bar, u)) {
-      for (int k = 0; k < 3; ++k) {
-        const int v = Slot(song, bar, u, k);
-        if (!StartsEvent(v)) continue;
-        const int next = k < 2 ? Slot(song, bar, u, k + 1) : Slot(song, bar, u + 1, 0);
-        const bool held = next == NoteSlotHold && (k < 2 || u + 1 < cells);
-        put(v, T + 40 * k, held ? kNoteEighth : kNoteSixteenth);
-      }
-      u += 1;
-      continue;
-    }
-    const int v0 = Slot(song, bar, u, 0);
-    const int v1 = Slot(song, bar, u, 1);
-    int advance = 1;
+    const int v0 = d.Slot(u, 0);
     if (StartsEvent(v0)) {
-      double len = 0;
-      song.GetNoteAt(bar, u, &len, false);
-      int type = NoteTypeOfLength(len);
-      const bool pitch = IsPitchValue(v0);
-      bool placed = false;
-      if (pitch && u + len > cells) {
-        PutNoteAcrossBarLine(song, u, len, picture, row, v0, pageRows, false, colour);
-        placed = true;
-      } else if (pitch && type == kNoteEighth) {
-        type = EighthNoteType(song, bar, u);
-      } else if (pitch && type == kNoteSixteenth && IsPitchValue(v1)) {
-        double len1 = 0;
-        song.GetNoteAt(bar, u, &len1, true);
-        if (len1 == 0.5) type = kNoteSixteenthPairFirst;
-      } else if (pitch && type == kNoteDottedEighth && u % 2 == 0 && u + 1 < cells &&
-                 Slot(song, bar, u + 1, 0) == NoteSlotHold &&
-                 IsPitchValue(Slot(song, bar, u + 1, 1))) {
-        double len1 = 0;
-        song.GetNoteAt(bar, u + 1, &len1, true);
-        if (len1 == 0.5) {
-          put(v0, T, kNoteDottedEighthBeamed);
-          int c2 = colour;
-          if (row == cursorRow && u + 1 == cursorCell && cursorMode == 1) {
-            c2 = static_cast<int>(kSecondCursorColour);
-          }
-          PutNote(picture, row, Slot(song, bar, u + 1, 1), T + 180, c2,
-                  kNoteSixteenthAfterDotted, 0);
-          placed = true;
-          advance = 2;
-        }
-      }
-      if (!placed) PutNoteGlyphs(bpb, v0, type, u / 2, picture, row, u, colour);
-      // The event that starts on the second sixteenth.
-      if ((type == kNoteSixteenth || type == kNoteSixteenthPairFirst) && StartsEvent(v1)) {
-        double n = 0;
-        song.GetNoteAt(bar, u, &n, true);
-        int c1 = colour;
-        if (cursorHere && cursorMode == 1) c1 = static_cast<int>(kSecondCursorColour);
-        const int E = T + 60;
-        const bool pitch1 = IsPitchValue(v1);
-        auto glyph = [&](int tick, int ty, int tie) {
-          PutNote(picture, row, v1, tick, c1, ty, pitch1 ? tie : 0);
-        };
-        if (pitch1 && u + 0.5 + n > cells) {
-          // Runs past the bar end.
-          if (u == cells - 1) {
-            glyph(E, kNoteSixteenth, 1);
-            const double rest = n - 0.5;
-            auto next = [&](int tick, int ty, int tie) {
-              if (row + 1 < pageRows) PutNote(picture, row + 1, v1, tick, c1, ty, tie);
-            };
-            if (rest == 0.5) {
-              next(0, kNoteSixteenth, 0);
-            } else if (rest == 1) {
-              next(0, kNoteEighth, 0);
-            } else if (rest == 1.5) {
-              next(0, kNoteEighth, 1);
-              next(120, kNoteSixteenth, 0);
-            } else if (rest == 2.5) {
-              next(0, kNoteQuarter, 1);
-              next(240, kNoteSixteenth, 0);
-            } else if (rest == 3) {
-              next(0, kNoteQuarter, 1);
-              next(240, kNoteEighth, 0);
-            } else if (rest == 3.5) {
-              next(0, kNoteDottedQuarter, 1);
-              next(360, kNoteSixteenth, 0);
-            } else if (rest == 5.5) {
-              next(0, kNoteHalf, 1);
-              next(480, kNoteDottedEighth, 0);
-            } else if (rest == 6.5) {
-              next(0, kNoteDottedHalf, 1);
-              next(720, kNoteSixteenth, 0);
-            } else if (rest == 7.5) {
-              next(0, kNoteDoubleDottedHalf, 1);
-              next(840, kNoteSixteenth, 0);
-            } else if (row + 1 < pageRows) {
-              PutChunks(picture, row + 1, v1, 0, rest, c1, 0);
-            }
-          } else {
-            PutNoteAcrossBarLine(song, u, n, picture, row, v1, pageRows, true, c1);
-          }
-        } else if (n == 0.5) {
-          glyph(E, type == kNoteSixteenthPairFirst ? kNoteSixteenthPairSecond : type, 0);
-        } else if (n == 1) {
-          glyph(E, kNoteEighth, 0);
-        } else if (n == 1.5) {
-          glyph(E, kNoteDottedEighth, 0);
-        } else if (n == 2) {
-          glyph(E, kNoteSixteenth, 1);
-          glyph(T + 120, kNoteEighth, 1);
-          glyph(T + 240, kNoteSixteenth, 0);
-        } else if (n == 3) {
-          glyph(E, kNoteSixteenth, 1);
-          glyph(T + 120, kNoteQuarter, 1);
-          glyph(T + 360, kNoteSixteenth, 0);
-        } else if (n == 3.5) {
-          if (u % 2 == 0) {
-            glyph(E, kNoteDottedEighth, 1);
-            glyph(T + 240, kNoteQuarter, 0);
-          } else {
-            glyph(E, kNoteSixteenth, 1);
-            glyph(T + 120, kNoteQuarter, 1);
-            glyph(T + 360, kNoteEighth, 0);
-          }
-        } else if (n == 4) {
-          if (u % 2 == 0) {
-            glyph(E, kNoteDottedEighth, 1);
-            glyph(T + 240, kNoteQuarter, 1);
-            glyph(T + 480, kNoteSixteenth, 0);
-          } else {
-            glyph(E, kNoteSixteenth, 1);
-            glyph(T + 120, kNoteQuarter, 1);
-            glyph(T + 360, kNoteDottedEighth, 0);
-          }
-        } else if (n == 6) {
-          glyph(E, kNoteSixteenth, 1);
-          glyph(T + 120, kNoteHalf, 1);
-          glyph(T + 600, kNoteDottedEighth, 0);
-        } else if (n == 7) {
-          glyph(E, kNoteSixteenth, 1);
-          glyph(T + 120, kNoteDottedHalf, 1);
-          glyph(T + 840, kNoteSixteenth, 0);
-        } else if (n > 0.5) {
-          // Lengths without a sequence of their own: a sixteenth to the beat's half, then
-          // tied chunks.
-          glyph(E, kNoteSixteenth, 1);
-          PutChunks(picture, row, v1, T + 120, n - 0.5, c1, 0);
-        }
-      }
-    } else if (v0 == NoteSlotHold && StartsEvent(v1)) {
-      if (u == 0) {
-        const int sounding = song.GetSoundingValue(bar, 0, false);
-        if (StartsEvent(sounding)) put(sounding, 0, kNoteSixteenth);
-      }
-      double n = 0;
-      song.GetNoteAt(bar, u, &n, true);
-      int c1 = colour;
-      if (cursorHere && cursorMode == 1) c1 = static_cast<int>(kSecondCursorColour);
-      const int E = T + 60;
-      if (!IsPitchValue(v1)) {
-        PutLength(picture, row, v1, E, n, c1, 0);
-      } else if (u + 0.5 + n > cells) {
-        const double f = cells - u - 0.5;
-        PutLength(picture, row, v1, E, f, c1, 1);
-        if (row + 1 < pageRows && bar + 1 < song.bar_count) {
-          PutChunks(picture, row + 1, v1, 0, n - f, c1, 0);
-        }
-      } else {
-        double first = 1;
-        int firstType = kNoteEighth;
-        if (u % 2 == 1 || n == 0.5) {
-          first = 0.5;
-          firstType = kNoteSixteenth;
-        } else if (n >= 1.5) {
-          first = 1.5;
-          firstType = kNoteDottedEighth;
-        }
-        double rest = n - first;
-        PutNote(picture, row, v1, E, c1, firstType, rest > 0 ? 1 : 0);
-        int tick = E + static_cast<int>(first * kEighth);
-        static const struct {
-          double length;
-          int type;
-        } kChunks[] = {{4, kNoteHalf}, {2, kNoteQuarter}, {1, kNoteEighth}};
-        for (const auto& c : kChunks) {
-          while (rest >= c.length) {
-            rest -= c.length;
-            PutNote(picture, row, v1, tick, c1, c.type, rest > 0 ? 1 : 0);
-            tick += static_cast<int>(c.length * kEighth);
-          }
-        }
-        if (rest >= 0.5) PutNote(picture, row, v1, tick, c1, kNoteSixteenth, 0);
-      }
+      u += PutFirstSixteenthEvent(d, u, colour);
+      continue;
     }
-    u += advance;
+    if (v0 == NoteSlotHold && StartsEvent(d.Slot(u, 1))) PutSecondSixteenthAfterHold(d, u, colour);
+    ++u;
   }
 }
 

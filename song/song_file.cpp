@@ -272,6 +272,81 @@ void TerminateChordNames(ChordCell* chords) {
   }
 }
 
+// The cells of the oldest layout: one slot and a 7-byte lyric each.
+void ReadOldLayoutCells(ByteReader& in, NoteCell* cells) {
+  for (int c = 0; c < kSongMaxCells; ++c) {
+    NoteCell& cell = cells[c];
+    std::memset(&cell, 0, sizeof cell);
+    cell.slot[0] = in.I32Le();
+    cell.slot[1] = NoteSlotHold;
+    cell.slot[2] = NoteSlotVacant;
+    // The old lyric field may lack its NUL: at most 7 bytes are taken.
+    char lyric[8];
+    in.Bytes(lyric, sizeof lyric);
+    std::memcpy(cell.lyric[0], lyric, FieldLen(lyric, 7));
+  }
+}
+
+// From the start of a file of `length` bytes: the chord names, the note cells and (but in the
+// old layouts) the information block, each brought into what the program holds.
+void ReadCellBlocks(ByteReader& in, size_t length, bool old_names, CSongData& song) {
+  if (old_names) {
+    for (int b = 0; b < kSongMaxBeats; ++b) {
+      in.Bytes(song.chords[b].first, 8);
+      song.chords[b].first[7] = 0;
+      std::memset(song.chords[b].second, 0, 8);
+    }
+    if (length == kOldLayoutSize) {
+      ReadOldLayoutCells(in, song.cells);
+    } else {
+      for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, song.cells[c]);
+    }
+  } else {
+    for (int b = 0; b < kSongMaxBeats; ++b) {
+      in.Bytes(song.chords[b].first, 8);
+      in.Bytes(song.chords[b].second, 8);
+    }
+    for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, song.cells[c]);
+    in.Bytes(song.info.bytes, kSongInfoSize);
+  }
+  TerminateChordNames(song.chords);
+  for (auto& cell : song.cells) SanitiseCell(cell);
+  if (length != kOldLayoutSize) RepairSongInfo(song.info);
+}
+
+// The song's shape after the information block; layouts without one keep it after the notes
+// (the metre is read from the first place either way).
+StoredShape ReadSongShape(ByteReader& in, size_t notes_end, size_t info_end) {
+  StoredShape shape = ReadShape(in.Seek(info_end), false);
+  if (shape.bars < 1) {
+    const StoredShape old = ReadShape(in.Seek(notes_end), true);
+    shape.bars = old.bars;
+    shape.bpb = old.bpb;
+    shape.key = old.key;
+  }
+  return shape;
+}
+
+// After the shape: lyrics, the two bass lines, the reserved blocks and the style, as far as
+// the layout of `length` bytes has them.
+void ReadSongTail(ByteReader& in, size_t shape_at, size_t length, CSongData& song) {
+  in.Seek(shape_at + 12);
+  if (length >= kNoBassLayoutSize) in.Bytes(song.lyrics_area, kLyricsAreaSize);
+  if (length >= kNoStyleLayoutSize) {
+    in.Bytes(song.bass_first, kSongMaxBeats);
+    in.Bytes(song.bass_second, kSongMaxBeats);
+  }
+  if (length >= kSongImageSize) {
+    in.Bytes(song.reserved1, sizeof song.reserved1);
+    in.Bytes(song.reserved2, sizeof song.reserved2);
+    in.Seek(shape_at + 8716);
+    DeserialiseStyleRecord(in.Here(), in.remaining(), &song.style);
+    // The engine works on the song's style: a damaged or foreign record is mended (and said
+    // so once) before anything reads it.
+    SanitiseLoadedStyle(song.style);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<CSongData> CSongData::LoadFromFile(const std::filesystem::path& file_path,
@@ -339,96 +414,34 @@ bool CSongData::ReadFileBytes(const uint8_t* data, size_t L, int* bars, int* bpb
   const size_t info_block = old_names ? 0 : 320;
 
   ByteReader in(data, L);
-  if (old_names) {
-    for (int b = 0; b < kSongMaxBeats; ++b) {
-      in.Bytes(chords[b].first, 8);
-      chords[b].first[7] = 0;
-      std::memset(chords[b].second, 0, 8);
-    }
-    if (L == kOldLayoutSize) {
-      for (int c = 0; c < kSongMaxCells; ++c) {
-        NoteCell& cell = cells[c];
-        std::memset(&cell, 0, sizeof cell);
-        cell.slot[0] = in.I32Le();
-        cell.slot[1] = NoteSlotHold;
-        cell.slot[2] = NoteSlotVacant;
-        // The old lyric field may lack its NUL: at most 7 bytes are taken.
-        char lyric[8];
-        in.Bytes(lyric, sizeof lyric);
-        std::memcpy(cell.lyric[0], lyric, FieldLen(lyric, 7));
-      }
-    } else {
-      for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, cells[c]);
-    }
-  } else {
-    for (int b = 0; b < kSongMaxBeats; ++b) {
-      in.Bytes(chords[b].first, 8);
-      in.Bytes(chords[b].second, 8);
-    }
-    for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, cells[c]);
-    in.Bytes(info.bytes, kSongInfoSize);
-  }
-  TerminateChordNames(chords);
-  for (auto& cell : cells) SanitiseCell(cell);
-  if (L != kOldLayoutSize) RepairSongInfo(info);
-
-  // The song's shape.
+  ReadCellBlocks(in, L, old_names, *this);
   const size_t T = chord_block + note_block + info_block;
-  const StoredShape shape = ReadShape(in.Seek(T), false);
-  int32_t file_bars = shape.bars;
-  int32_t file_bpb = shape.bpb;
-  const int32_t file_metre = shape.metre;
-  int32_t file_key = shape.key;
-
-  int song_metre = file_metre;
-  if (metre) {
-    if (*metre != 2) *metre = file_metre != 0 ? file_metre : 1;
-    song_metre = *metre;
-  }
-  if (file_bars < 1) {
-    // A layout without the information block.
-    const StoredShape old = ReadShape(in.Seek(chord_block + note_block), true);
-    file_bars = old.bars;
-    file_bpb = old.bpb;
-    file_key = old.key;
-  }
-
-  if (file_bpb < 1 || file_bpb > 8) {
-    GneMessageBox(FormatBoxText("[%d]", file_bpb));
+  const StoredShape shape = ReadSongShape(in, chord_block + note_block, T);
+  if (shape.bpb < 1 || shape.bpb > 8) {
+    GneMessageBox(FormatBoxText("[%d]", shape.bpb));
     GneMessageBox("time sign 0");
     ResetToFallback(bars, bpb, key, metre);
     return false;
   }
-  if (!IsValidShape(file_bars, file_bpb, file_key)) {
+  if (!IsValidShape(shape.bars, shape.bpb, shape.key)) {
     ReportError(0);
     ResetToFallback(bars, bpb, key, metre);
     return false;
   }
+  ReadSongTail(in, T, L, *this);
 
-  // After the shape: lyrics, the two bass lines, the reserved blocks, the style.
-  in.Seek(T + 12);
-  if (L >= kNoBassLayoutSize) in.Bytes(lyrics_area, kLyricsAreaSize);
-  if (L >= kNoStyleLayoutSize) {
-    in.Bytes(bass_first, kSongMaxBeats);
-    in.Bytes(bass_second, kSongMaxBeats);
+  int song_metre = shape.metre;
+  if (metre) {
+    if (*metre != 2) *metre = shape.metre != 0 ? shape.metre : 1;
+    song_metre = *metre;
   }
-  if (L >= kSongImageSize) {
-    in.Bytes(reserved1, sizeof reserved1);
-    in.Bytes(reserved2, sizeof reserved2);
-    in.Seek(T + 8716);
-    DeserialiseStyleRecord(in.Here(), in.remaining(), &style);
-    // The engine works on the song's style: a damaged or foreign record is mended (and said
-    // so once) before anything reads it.
-    SanitiseLoadedStyle(style);
-  }
-
-  bar_count = file_bars;
-  beats_per_bar = static_cast<int16_t>(file_bpb);
+  bar_count = shape.bars;
+  beats_per_bar = static_cast<int16_t>(shape.bpb);
   metre_kind = song_metre;
-  key_index = file_key;
-  if (bars) *bars = file_bars;
-  if (bpb) *bpb = file_bpb;
-  if (key) *key = file_key;
+  key_index = shape.key;
+  if (bars) *bars = shape.bars;
+  if (bpb) *bpb = shape.bpb;
+  if (key) *key = shape.key;
 
   UnpackExtraTexts();
   FixOldChordNames();

@@ -193,61 +193,73 @@ struct RiffTriple {
 
 int FreshToneA() { return 2 * GneRandomRange(0, 2) + 4; }
 
-}  // namespace
+// Sixteenths of a riff: 32, 24 or 28 by the metre (4/4, 3/4, 7/8); with triplets 24 or 18,
+// and none for 7/8.
+int RiffLength(const StyleRecord& style) {
+  if (style.basic_beat != 3) return style.metre == 0 ? 32 : (style.metre == 1 ? 24 : 28);
+  if (style.metre == 0) return 24;
+  if (style.metre == 1) return 18;
+  return 0;
+}
 
-EngineServiceState& EngineServices() { return g_engine_services; }
+// The walk that makes a riff triple by triple: what one triple hands to the next. Every step
+// draws from the system's generator in a fixed order, so a seed gives one riff.
+class RiffWalk {
+ public:
+  static constexpr int kMaxTriples = 32;
 
-void ResetEngineServices() { g_engine_services = EngineServiceState(); }
-
-int MakeRandomRiffRhythm(int32_t* cells, const StyleRecord& style) {
-  const bool triplets = style.basic_beat == 3;
-  int total;
-  if (!triplets) {
-    total = style.metre == 0 ? 32 : (style.metre == 1 ? 24 : 28);
-  } else if (style.metre == 0) {
-    total = 24;
-  } else if (style.metre == 1) {
-    total = 18;
-  } else {
-    cells[0] = 0;  // 7/8 has no triplet riff
-    return 0;
-  }
-
-  const int max_dup = GneRandomRange(2, 4);    // D: chance of doubling short notes
-  const int run_chance = GneRandomRange(4, 8); // F: chance of a run of ones
-  int period;                                  // P: repeat period in triples
-  if (GneRandomRange(1, 2) == 1) {
-    period = GneRandomRange(4, 8);
-  } else {
-    period = GneRandomRange(4, 32);
-  }
-
-  constexpr int kMaxTriples = 32;
-  RiffTriple made[kMaxTriples];
-  int sum = 0, twos = 0, ones = 0, step = 0;
-  bool first = true, half = true, capped = false;
-  int prev_a = 0, prev_b = 0;
-  int k = 0;
-  for (; k < kMaxTriples && sum < total; ++k) {
-    // Runs of eighths (twos) or of sixteenths walking by a step (ones).
-    if (GneRandomRange(1, 3) == 1 && twos == 0 && ones == 0) {
-      twos = 3;
-    } else if (GneRandomRange(1, run_chance) == 1 && twos == 0 && ones == 0 && sum % 2 == 0) {
-      ones = 4;
-      step = GneRandomRange(1, 2) == 2 ? 1 : -1;
+  explicit RiffWalk(int total) : total_(total) {
+    max_dup_ = GneRandomRange(2, 4);     // chance of doubling short notes
+    run_chance_ = GneRandomRange(4, 8);  // chance of a run of ones
+    // The repeat period in triples.
+    if (GneRandomRange(1, 2) == 1) {
+      period_ = GneRandomRange(4, 8);
+    } else {
+      period_ = GneRandomRange(4, 32);
     }
+  }
 
-    // Duration.
+  bool Done(int k) const { return k >= kMaxTriples || sum_ >= total_; }
+
+  // Triple k: its duration in sixteenths and its two tones (-1 for none).
+  RiffTriple Next(int k) {
+    StartRuns();
+    const int d = Duration(k);
+    const bool odd = d % 2 == 1;
+    const int a = ToneA(k, d, odd);
+    const int b = ToneB(a, odd);
+    RiffTriple& t = made_[k];
+    t.duration = static_cast<int8_t>(d);
+    t.tone_a = static_cast<int8_t>(a);
+    t.tone_b = static_cast<int8_t>(b);
+    prev_a_ = a;
+    prev_b_ = b;
+    return t;
+  }
+
+ private:
+  // Runs of eighths (twos) or of sixteenths walking by a step (ones).
+  void StartRuns() {
+    if (GneRandomRange(1, 3) == 1 && twos_ == 0 && ones_ == 0) {
+      twos_ = 3;
+    } else if (GneRandomRange(1, run_chance_) == 1 && twos_ == 0 && ones_ == 0 && sum_ % 2 == 0) {
+      ones_ = 4;
+      step_ = GneRandomRange(1, 2) == 2 ? 1 : -1;
+    }
+  }
+
+  // The duration, cut at the riff's end.
+  int Duration(int k) {
     int d;
-    if (k >= period) {
-      d = made[k % period].duration;
+    if (k >= period_) {
+      d = made_[k % period_].duration;
       if (d < 1) d = 1;
-    } else if (twos > 0) {
+    } else if (twos_ > 0) {
       d = 2;
-      --twos;
-    } else if (ones > 0) {
+      --twos_;
+    } else if (ones_ > 0) {
       d = 1;
-      --ones;
+      --ones_;
     } else if (GneRandomRange(1, 2) == 1) {
       d = 2;
     } else if (GneRandomRange(1, 2) == 1) {
@@ -255,57 +267,67 @@ int MakeRandomRiffRhythm(int32_t* cells, const StyleRecord& style) {
     } else {
       d = 4 * GneRandomRange(1, 2);
     }
-    if (prev_b > 0 && prev_b % 2 == 1 && d % 2 == 0) ++d;
-    if (GneRandomRange(1, max_dup) == 1 && d < 3) d *= 2;
+    if (prev_b_ > 0 && prev_b_ % 2 == 1 && d % 2 == 0) ++d;
+    if (GneRandomRange(1, max_dup_) == 1 && d < 3) d *= 2;
     if (d % 2 == 1 && GneRandomRange(1, 2) == 1) ++d;
-
-    sum += d;
-    if (sum >= total) {
-      d = total - (sum - d);
-      sum = total;
-      capped = true;
+    sum_ += d;
+    if (sum_ >= total_) {
+      d = total_ - (sum_ - d);
+      sum_ = total_;
+      capped_ = true;
     }
-    const bool odd = d % 2 == 1;
+    return d;
+  }
 
-    // Tone A.
+  int ToneA(int k, int d, bool odd) {
     int a;
-    if (k >= period) {
-      a = made[k % period].tone_a;
-    } else if (GneRandomRange(1, 3) == 1 && twos == 0 && ones == 0) {
+    if (k >= period_) {
+      a = made_[k % period_].tone_a;
+    } else if (GneRandomRange(1, 3) == 1 && twos_ == 0 && ones_ == 0) {
       if (k == 0) {
         a = FreshToneA();
-      } else if (prev_a == 4 || prev_a == 6 || prev_a == 8) {
+      } else if (prev_a_ == 4 || prev_a_ == 6 || prev_a_ == 8) {
         a = -1;
       } else {
         a = FreshToneA();
       }
     } else if (k >= 1 && GneRandomRange(1, 6) == 1) {
-      a = prev_a;
+      a = prev_a_;
     } else {
-      bool fresh = false;
-      if (first || capped) {
-        first = false;
-        fresh = true;
-      } else if (half && sum >= 16) {
-        half = false;
-        fresh = true;
-      } else if (d >= 4 || prev_a == -1 || GneRandomRange(1, 4) == 1) {
-        fresh = true;
-      }
-      if (fresh) {
-        a = FreshToneA();
-      } else if (ones > 0) {
-        a = prev_a + step;
-      } else {
-        a = prev_a + GneRandomRange(0, 4) - 2;
-      }
-      if (a < 0) a = 2;
-      if (a > 11) a = 9;
+      a = WalkedToneA(d);
     }
-    if ((a == 0 || a == 3 || a == 7 || a == 10) && d >= 2 && twos != 1) ++a;
+    if ((a == 0 || a == 3 || a == 7 || a == 10) && d >= 2 && twos_ != 1) ++a;
     if (odd && a == -1) a = 4;
+    return a;
+  }
 
-    // Tone B.
+  // A fresh tone at the riff's start, after a cut, at its half, after a long note or a
+  // silence, or by chance; else a step of the run or a small move from the last tone.
+  int WalkedToneA(int d) {
+    bool fresh = false;
+    if (first_ || capped_) {
+      first_ = false;
+      fresh = true;
+    } else if (half_ && sum_ >= 16) {
+      half_ = false;
+      fresh = true;
+    } else if (d >= 4 || prev_a_ == -1 || GneRandomRange(1, 4) == 1) {
+      fresh = true;
+    }
+    int a;
+    if (fresh) {
+      a = FreshToneA();
+    } else if (ones_ > 0) {
+      a = prev_a_ + step_;
+    } else {
+      a = prev_a_ + GneRandomRange(0, 4) - 2;
+    }
+    if (a < 0) a = 2;
+    if (a > 11) a = 9;
+    return a;
+  }
+
+  static int ToneB(int a, bool odd) {
     int b;
     if (a == -1) {
       b = -1;
@@ -316,15 +338,36 @@ int MakeRandomRiffRhythm(int32_t* cells, const StyleRecord& style) {
       if (b < 0) b = -1;
     }
     if (odd && b == -1) b = 6;
+    return b;
+  }
 
-    made[k].duration = static_cast<int8_t>(d);
-    made[k].tone_a = static_cast<int8_t>(a);
-    made[k].tone_b = static_cast<int8_t>(b);
-    cells[3 * k] = d;
-    cells[3 * k + 1] = a;
-    cells[3 * k + 2] = b;
-    prev_a = a;
-    prev_b = b;
+  const int total_;
+  int max_dup_ = 0, run_chance_ = 0, period_ = 0;
+  RiffTriple made_[kMaxTriples];
+  int sum_ = 0, twos_ = 0, ones_ = 0, step_ = 0;
+  bool first_ = true, half_ = true, capped_ = false;
+  int prev_a_ = 0, prev_b_ = 0;
+};
+
+}  // namespace
+
+EngineServiceState& EngineServices() { return g_engine_services; }
+
+void ResetEngineServices() { g_engine_services = EngineServiceState(); }
+
+int MakeRandomRiffRhythm(int32_t* cells, const StyleRecord& style) {
+  const int total = RiffLength(style);
+  if (total == 0) {
+    cells[0] = 0;  // 7/8 has no triplet riff
+    return 0;
+  }
+  RiffWalk walk(total);
+  int k = 0;
+  for (; !walk.Done(k); ++k) {
+    const RiffTriple t = walk.Next(k);
+    cells[3 * k] = t.duration;
+    cells[3 * k + 1] = t.tone_a;
+    cells[3 * k + 2] = t.tone_b;
   }
   cells[3 * k] = 0;
   return total;

@@ -106,7 +106,9 @@ void SetFixedRiffRhythm(uint8_t* riff) {
   std::memcpy(riff, kFixedRiff, sizeof kFixedRiff);
 }
 
-void SetStyleDefaults(StyleRecord& r) {
+namespace {
+
+void SetSongAndChordDefaults(StyleRecord& r) {
   // Names and texts.
   r.name[0] = '\0';
   SetStyleText(r.description, kNoStyleDescription);
@@ -131,7 +133,9 @@ void SetStyleDefaults(StyleRecord& r) {
   r.chords_per_block = 0;
   r.chord_beats = 0;
   r.phrase_imitation = 0;
+}
 
+void SetPatternAndMelodyDefaults(StyleRecord& r) {
   // Patterns.
   r.accompaniment = 17;
   r.subharmony_accompaniment = 15;
@@ -156,8 +160,10 @@ void SetStyleDefaults(StyleRecord& r) {
   static const int32_t kDirections[8] = {-25, -25, 0, 10, 20, 30, 40, 50};
   std::copy(kIntervals, kIntervals + 8, r.melody_intervals);
   std::copy(kDirections, kDirections + 8, r.melody_directions);
+}
 
-  // Reserved fields the defaults give values.
+// Reserved fields the defaults give values, and the song-wide limits.
+void SetReservedDefaults(StyleRecord& r) {
   r.reserved_372 = 0;
   static const int32_t kReserved17544[11] = {0, 0, 90, 0, 0, 90, 0, 0, 0, 0, 0};
   std::copy(kReserved17544, kReserved17544 + 11, r.reserved_17544);
@@ -172,9 +178,13 @@ void SetStyleDefaults(StyleRecord& r) {
   r.key_offset = 0;
   r.limit_low = 5;
   r.limit_high = 200;
+}
 
-  // Instruments: a piano melody, everything else off, channel 15 a pad.
-  static const int kPartChannels[8] = {1, 2, 3, 4, 5, 7, 8, 9};
+// The parts' channels.
+constexpr int kPartChannels[8] = {1, 2, 3, 4, 5, 7, 8, 9};
+
+// Instruments: a piano melody, everything else off, channel 15 a pad; the mixer of every part.
+void SetInstrumentDefaults(StyleRecord& r) {
   r.instrument[kMelodyChannel] = 0;
   for (int ch : {2, 3, 4, 5, 7, 8, 9}) r.instrument[ch] = kInstrumentOff;
   r.instrument[kPart15Channel] = 90;
@@ -189,7 +199,10 @@ void SetStyleDefaults(StyleRecord& r) {
     m.chorus = m.reverb = m.brightness = m.attack = m.decay = m.release = m.resonance = m.pan = 64;
     m.double_delay = 0;
   }
+}
 
+// The melody part's record, shared by the sub-melody and sub-drum parts; every part's density.
+void SetPartDefaults(StyleRecord& r) {
   PartRecord& p = r.parts[kMelodyChannel];
   p.dissonance = 0;
   p.note_length = 2;
@@ -208,6 +221,16 @@ void SetStyleDefaults(StyleRecord& r) {
   r.parts[kSubDrumChannel] = p;
 
   for (int ch : kPartChannels) r.density[ch] = 100;
+}
+
+}  // namespace
+
+void SetStyleDefaults(StyleRecord& r) {
+  SetSongAndChordDefaults(r);
+  SetPatternAndMelodyDefaults(r);
+  SetReservedDefaults(r);
+  SetInstrumentDefaults(r);
+  SetPartDefaults(r);
 
   ClearCustomGrids(r, 0, kGridBlockSize);
 

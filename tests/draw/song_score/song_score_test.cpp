@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "util/gne.h"
 #include "util/music_names.h"
 
 #include <memory>
@@ -353,3 +354,90 @@ TEST_F(SongScoreTest, FillRests) {
 }
 
 }  // namespace
+
+namespace {
+
+// A random slot value: a pitch, a rest, a hold, rap or vacant, by the weights given (out of 100).
+int RandomSlot(int pitch, int rest, int hold, int rap) {
+  const int r = GneRandomRange(0, 99);
+  if (r < pitch) return GneRandomRange(45, 90);
+  if (r < pitch + rest) return NoteSlotRest;
+  if (r < pitch + rest + hold) return NoteSlotHold;
+  if (r < pitch + rest + hold + rap) return NoteSlotRap;
+  return NoteSlotVacant;
+}
+
+struct Fnv {
+  uint64_t h = 1469598103934665603ull;
+  void Add(int64_t v) {
+    for (int i = 0; i < 8; ++i) {
+      h ^= static_cast<uint8_t>(v >> (8 * i));
+      h *= 1099511628211ull;
+    }
+  }
+};
+
+}  // namespace
+
+// Every glyph, colour, tie and bracket the score draws for 300 seeded random songs (all
+// metres the program writes, triplets of every span, notes on the second sixteenth, notes
+// across bar lines and rows, the cursor in both modes), folded into one digest: the drawing
+// code may be rearranged, but what it draws stays the same.
+TEST_F(SongScoreTest, DrawingOfRandomSongsIsPinned) {
+  Fnv digest;
+  int glyphs = 0, brackets = 0;
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    GneSeedRandomWith(seed);
+    static const int kBeats[] = {2, 3, 4, 6};
+    const int bpb = kBeats[GneRandomRange(0, 3)];
+    song->Reset(4, bpb, 0, 1);
+    const int cellsPerBar = 2 * bpb;
+    const int cells = 4 * cellsPerBar;
+    for (int c = 0; c < cells; ++c) {
+      Set(c, RandomSlot(40, 12, 40, 4), RandomSlot(30, 10, 55, 3), RandomSlot(6, 2, 4, 0));
+    }
+    // Triplet patterns: starts at every span-th of the span's slots, holds between them.
+    for (int c = 0; c < cells; c += 2) {
+      const int kind = GneRandomRange(0, 9);
+      const int span = kind == 0 ? 8 : kind == 1 ? 4 : kind <= 3 ? 2 : 0;
+      if (span == 0 || (c % cellsPerBar) % span != 0 || c + span > cells) continue;
+      for (int i = 0; i < span * 3; ++i) {
+        int& slot = song->cells[c + i / 3].slot[i % 3];
+        slot = i % span == 0 ? RandomSlot(85, 15, 0, 0) : NoteSlotHold;
+      }
+      // A beat triplet needs only both third slots taken.
+      if (span == 2 && GneRandomRange(0, 1) == 0) song->cells[c + 1].slot[2] = RandomSlot(50, 10, 40, 0);
+    }
+    for (int pass = 0; pass < 3; ++pass) {
+      const int cursorMode = GneRandomRange(0, 1);
+      const int cursorRow = GneRandomRange(-1, 3);
+      const int cursorCell = GneRandomRange(0, cellsPerBar - 1);
+      const bool coloured = pass == 2;
+      for (int row = 0; row < 4; ++row) picture->ClearRow(row);
+      for (int row = 0; row < 4; ++row) {
+        CCantrelCommon::MarkTriplets(picture.get(), row, *song, 0);
+        CCantrelCommon::DrawSongOnStaff(picture.get(), row, *song, 0, cursorMode, cursorRow,
+                                        cursorCell, coloured);
+      }
+      for (int row = 0; row < 4; ++row) {
+        for (const StaffNote& n : picture->Notes(row)) {
+          for (int64_t v : {int64_t{row}, int64_t{n.pitch}, int64_t{n.start},
+                            static_cast<int64_t>(n.colour), int64_t{n.type}, int64_t{n.tie}}) {
+            digest.Add(v);
+          }
+          ++glyphs;
+        }
+        for (const TripletBracket& b : picture->Brackets(row)) {
+          digest.Add(b.start);
+          digest.Add(b.end);
+          ++brackets;
+        }
+      }
+    }
+  }
+  // Enough of everything was drawn for the digest to mean something.
+  EXPECT_GT(glyphs, 20000);
+  EXPECT_GT(brackets, 500);
+  EXPECT_EQ(digest.h, 0x65bfe2318cc8972dull) << std::hex << digest.h << std::dec << " glyphs " << glyphs
+                              << " brackets " << brackets;
+}
