@@ -13,48 +13,83 @@
 
 namespace {
 
-// Pending note-ons of one channel and note, first in first out, as linked indices.
+// A pending note-on: the tick it starts at and the next pending index of its queue.
+struct NoteNode {
+  int64_t tick;
+  int32_t next;
+};
+
+// Pending note-ons of one channel and note, first in first out, as linked indices, each with
+// the tick it starts at. Only pushed indices are ever read. The nodes' room is kept by the
+// thread from one conversion to the next: a fresh block per conversion of a long track costs
+// more in page faults than the walk itself.
 class NoteQueues {
  public:
-  explicit NoteQueues(int32_t n) : next_(static_cast<size_t>(n), -1) {
+  explicit NoteQueues(int32_t n) : nodes_(Room()) {
+    if (nodes_.size() < static_cast<size_t>(n)) nodes_.resize(static_cast<size_t>(n));
     std::fill(std::begin(head_), std::end(head_), -1);
     std::fill(std::begin(tail_), std::end(tail_), -1);
   }
-  void Push(int32_t channel, int32_t note, int32_t index) {
+  ~NoteQueues() {
+    // An unusually long track's room is not kept.
+    if (nodes_.size() > kKeptNodes) std::vector<NoteNode>().swap(nodes_);
+  }
+  NoteQueues(const NoteQueues&) = delete;
+  NoteQueues& operator=(const NoteQueues&) = delete;
+  void Push(int32_t channel, int32_t note, int32_t index, int64_t tick) {
     int32_t* h;
     int32_t* t;
     Slots(channel, note, &h, &t);
-    next_[index] = -1;
+    nodes_[index].next = -1;
+    nodes_[index].tick = tick;
     if (*t >= 0) {
-      next_[*t] = index;
+      nodes_[*t].next = index;
     } else {
       *h = index;
     }
     *t = index;
   }
-  int32_t Pop(int32_t channel, int32_t note) {
+  // The earliest pending index of the channel and note (and its tick), -1 when none.
+  int32_t Pop(int32_t channel, int32_t note, int64_t* tick) {
     int32_t* h;
     int32_t* t;
     Slots(channel, note, &h, &t);
     int32_t i = *h;
     if (i < 0) return -1;
-    *h = next_[i];
+    *h = nodes_[i].next;
     if (*h < 0) *t = -1;
+    *tick = nodes_[i].tick;
     return i;
+  }
+  // Calls f(index) for every index still pending.
+  template <typename F>
+  void ForEachPending(F f) const {
+    auto walk = [&](int32_t i) {
+      for (; i >= 0; i = nodes_[i].next) f(i);
+    };
+    for (int32_t h : head_) walk(h);
+    for (const auto& slot : other_) walk(slot.second.first);
   }
 
  private:
+  static constexpr size_t kKeptNodes = size_t{1} << 18;
+  static std::vector<NoteNode>& Room() {
+    static thread_local std::vector<NoteNode> room;
+    return room;
+  }
   void Slots(int32_t channel, int32_t note, int32_t** h, int32_t** t) {
     if (channel >= 0 && channel < 32 && note >= 0 && note < 128) {
       *h = &head_[channel * 128 + note];
       *t = &tail_[channel * 128 + note];
       return;
     }
-    auto& slot = other_[{channel, note}];
+    // Channels and notes outside the table (damaged input) get queues of their own, empty at
+    // first.
+    auto& slot = other_.try_emplace({channel, note}, -1, -1).first->second;
     *h = &slot.first;
     *t = &slot.second;
   }
-  std::vector<int32_t> next_;
+  std::vector<NoteNode>& nodes_;
   int32_t head_[32 * 128];
   int32_t tail_[32 * 128];
   std::map<std::pair<int32_t, int32_t>, std::pair<int32_t, int32_t>> other_;
@@ -95,41 +130,41 @@ void MidiTrack::ToNoteMode() {
     ErrorMsg(kMdtkInternal);
     return;
   }
-  NoteOnVelocity0ToNoteOff();
+  // One walk pairs the events: each note-off (or note-on of velocity 0) ends the earliest
+  // still open note-on of its channel and note (the same pairing as searching forward from
+  // every note-on), which becomes a note of that length; every note-off goes. A second walk,
+  // the compaction, drops what went and the note-ons nothing ended.
   const int32_t n = event_count;
-  std::vector<int64_t> tick(static_cast<size_t>(n));
-  int64_t t = 0;
-  for (int32_t i = 0; i < n; ++i) {
-    t += events[i]->delta;
-    tick[i] = t;
-  }
-  // First come, first served: each note-off ends the earliest still open note-on of
-  // its channel and note (the same pairing as searching forward from every note-on).
-  NoteQueues open(n);
-  std::vector<int64_t> duration(static_cast<size_t>(n), 0);
-  for (int32_t i = 0; i < n; ++i) {
-    YieldEvery(i, 300);
-    MidiEvent& e = *events[i];
-    if (e.status == kStatusNoteOn) {
-      open.Push(e.channel, e.note, i);
-    } else if (e.status == kStatusNoteOff) {
-      int32_t on = open.Pop(e.channel, e.note);
-      if (on >= 0) duration[on] = tick[i] - tick[on];
-      e.status = kStatusDeleted;  // paired or stray, every note-off goes
-    }
-  }
   bool negative = false;
-  for (int32_t i = 0; i < n; ++i) {
-    MidiEvent& e = *events[i];
-    if (e.status != kStatusNoteOn) continue;
-    e.status = kStatusNote;
-    e.duration = static_cast<int32_t>(duration[i]);
-    if (duration[i] == 0) {
-      e.status = kStatusDeleted;
-    } else if (duration[i] < 0) {
-      negative = true;
+  {
+    NoteQueues open(n);
+    int64_t tick = 0;
+    for (int32_t i = 0; i < n; ++i) {
+      YieldEvery(i, 300);
+      MidiEvent& e = *events[i];
+      tick += e.delta;
+      if (e.status == kStatusNoteOn && e.velocity == 0) e.status = kStatusNoteOff;
+      if (e.status == kStatusNoteOn) {
+        open.Push(e.channel, e.note, i, tick);
+      } else if (e.status == kStatusNoteOff) {
+        int64_t start = 0;
+        const int32_t on = open.Pop(e.channel, e.note, &start);
+        if (on >= 0) {
+          MidiEvent& note = *events[on];
+          const int64_t duration = tick - start;
+          note.status = duration == 0 ? kStatusDeleted : kStatusNote;
+          note.duration = static_cast<int32_t>(duration);
+          negative = negative || duration < 0;
+        }
+        e.status = kStatusDeleted;  // paired or stray, every note-off goes
+      }
     }
-  }
+    // Note-ons without an end have no length: they go.
+    open.ForEachPending([&](int32_t i) {
+      events[i]->duration = 0;
+      events[i]->status = kStatusDeleted;
+    });
+  }  // the queues go before any box is shown
   if (negative) ErrorMsg(kMdtkInternal);
   Compact();
   mode = kTrackNotes;

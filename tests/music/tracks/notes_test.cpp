@@ -237,6 +237,17 @@ TEST(NoteMode, NoteOnWithoutNoteOffDisappears) {
   EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(10, 0, 64, 10), End(15)}));
 }
 
+TEST(NoteMode, NotesOutsideTheChannelAndNoteTablePairAmongThemselves) {
+  // Damaged input: channels past both ports and notes past 127. A note-on there is ended by
+  // its own note-off only, and nothing else in the track (here the first note) is taken for it.
+  auto t = Build({On(0, 0, 60), On(10, 40, 60), On(0, 3, 200), Off(10, 40, 60), Off(5, 3, 200),
+                  On(5, 40, 60), Off(5, 0, 60), End(0)},
+                 kTrackEvents);
+  t->ToNoteMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{Note(0, 0, 60, 35), Note(10, 40, 60, 10),
+                                         Note(0, 3, 200, 15), End(25)}));
+}
+
 TEST(NoteMode, NoteOutlastingEndOfTrackMovesIt) {
   auto t = Build({Note(0, 0, 60, 500), End(100)}, kTrackNotes);
   EXPECT_EQ(t->GetLength(), 500);
