@@ -64,7 +64,7 @@ ModuleErrorReporter& Reporter() {
 
 void ResetMidi1DataModule() { Reporter().ResetAll(); }
 
-void Midi1Data::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+void Midi1Data::ErrorMsg(uint32_t code, const std::string& why) { Reporter().ErrorMsg(code, why); }
 
 void Midi1Data::Warn(uint32_t code) { Reporter().Warning(code); }
 
@@ -468,7 +468,8 @@ int Midi1Data::SaveFile(const std::filesystem::path& path) {
       // the song itself keeps every track.
       Midi1Data copy(*this, capacity);
       copy.Pack();
-      if (!copy.Save(path)) ErrorMsg(kM1dtFileOpen);
+      std::error_code why;
+      if (!copy.SaveQuietly(path, &why)) ErrorMsg(kM1dtFileOpen, plat::WriteFailureText(why));
       return false;
     }
     Pack();

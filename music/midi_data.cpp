@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "music/midi_track.h"
+#include "platform/core/files.h"
 #include "util/byte_cursor.h"
 #include "util/gne_files.h"
 #include "util/gne_music.h"
@@ -49,8 +50,10 @@ void MidiData::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
 int MidiData::SaveInState(const std::filesystem::path& path, const SaveSteps& steps) {
   switch (state) {
     case kSongBytes: {
-      const int saved = Save(path);
-      if (!saved) steps.report(steps.open_error);
+      // One box when the write fails: the song class's, with the reason.
+      std::error_code why;
+      const int saved = SaveQuietly(path, &why);
+      if (!saved) steps.report(steps.open_error, plat::WriteFailureText(why));
       return saved;
     }
     case kSongEvents: {
@@ -67,7 +70,7 @@ int MidiData::SaveInState(const std::filesystem::path& path, const SaveSteps& st
       return saved;
     }
     default:
-      steps.report(steps.internal_error);
+      steps.report(steps.internal_error, std::string());
       return 0;
   }
 }

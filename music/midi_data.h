@@ -51,7 +51,8 @@ class MidiData : public MusicData {
   struct SaveSteps {
     uint32_t open_error = 0;      // the file could not be written
     uint32_t internal_error = 0;  // the song is in no state
-    void (*report)(uint32_t code) = nullptr;
+    // Shows the song class's box for a code, with why a write failed when known.
+    void (*report)(uint32_t code, const std::string& why) = nullptr;
     std::function<bool()> pack;  // events to bytes; false when nothing is to be written
     std::function<void()> unpack;
     std::function<void()> to_events;

@@ -130,6 +130,10 @@ int MusicData::Save(const std::filesystem::path& path) const {
   return GneWriteFile(path, buffer, UsedBytes(), GneFileUse::kUserChosen);
 }
 
+int MusicData::SaveQuietly(const std::filesystem::path& path, std::error_code* error) const {
+  return GneWriteFileQuietly(path, buffer, UsedBytes(), error);
+}
+
 int MusicData::SaveWithDialog(const char* default_extension, const char* filter) const {
   std::filesystem::path chosen;
   return GneSaveFileAs(&chosen, default_extension, filter, buffer, UsedBytes());

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <system_error>
 
 // Capacity of every song and track buffer unless the owner asks for another.
 constexpr int32_t kDefaultMusicCapacity = 0x60000;
@@ -31,6 +33,8 @@ class MusicData {
   int LoadWithDialog(const char* default_extension, const char* filter);
   // Writes the used bytes (temporary file, then rename); a failure is reported. 1 on success.
   int Save(const std::filesystem::path& path) const;
+  // The same without a box; *error (when given) says why a write failed.
+  int SaveQuietly(const std::filesystem::path& path, std::error_code* error = nullptr) const;
   int SaveWithDialog(const char* default_extension, const char* filter) const;
   void SaveMidiWithDialog() const;
 

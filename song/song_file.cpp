@@ -830,9 +830,10 @@ bool CSongData::SaveAs(int bpb, int key, const std::filesystem::path* to, int me
   std::error_code error;
   if (target.empty() || !plat::WriteFileAtomic(target, image.data(), image.size(), &error)) {
     std::copy(unpacked.begin(), unpacked.end(), cells);
-    std::string text = std::string("GENE01000007 ") + kFileOpenFailedText + "[" +
-                       plat::Utf8ToCp932(target.string()) + "]";
-    GneErrorBox(text);
+    if (target.empty()) error = std::make_error_code(std::errc::no_such_file_or_directory);
+    const std::string text = std::string("GENE01000007 ") + kFileOpenFailedText + "[" +
+                             plat::Utf8ToCp932(target.string()) + "]";
+    GneErrorBox(GneWithReason(text, plat::WriteFailureText(error)));
     return false;
   }
   ClearPackedSlots();

@@ -51,12 +51,23 @@ std::string GneFormatError(uint32_t code, const char* detail) {
     return text;
 }
 
-void GneReportError(uint32_t code, const char* detail) {
-    GneErrorBox(GneFormatError(code, detail).c_str());
+std::string GneWithReason(std::string text, const std::string& why) {
+    if (why.empty()) return text;
+    text += "\n" + why;
+    text.resize(GneFitCp932(text.data(), text.size(), 2047));
+    return text;
 }
 
-void GneErrorMsg(uint32_t code, const char* detail) {
-    GneReportError(code, detail);
+void GneReportError(uint32_t code, const char* detail) { GneReportError(code, detail, std::string()); }
+
+void GneReportError(uint32_t code, const char* detail, const std::string& why) {
+    GneErrorBox(GneWithReason(GneFormatError(code, detail), why).c_str());
+}
+
+void GneErrorMsg(uint32_t code, const char* detail) { GneErrorMsg(code, detail, std::string()); }
+
+void GneErrorMsg(uint32_t code, const char* detail, const std::string& why) {
+    GneReportError(code, detail, why);
     if (code == kGneOutOfMemory || code == kGneFileOpenFailed) {
         plat::ExitProgram(static_cast<int>(code));
     }

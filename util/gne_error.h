@@ -34,3 +34,10 @@ void GneErrorMsg(uint32_t code, const char* detail = nullptr);
 // Shows the GENE box and always returns (for failures the caller survives,
 // such as a file the user chose).
 void GneReportError(uint32_t code, const char* detail = nullptr);
+
+// A box text with why a file operation failed on a line of its own (nothing is added when `why`
+// is empty), cut to the boxes' 2047 bytes between characters.
+std::string GneWithReason(std::string text, const std::string& why);
+// GneReportError and GneErrorMsg with the reason on a line of its own.
+void GneReportError(uint32_t code, const char* detail, const std::string& why);
+void GneErrorMsg(uint32_t code, const char* detail, const std::string& why);

@@ -25,12 +25,13 @@ namespace {
 std::string ShownPath(const fs::path& path) { return plat::Utf8ToCp932(path.string()); }
 
 // The open failure of a file: ends the program for a required file, else shows the same box.
-void ReportOpenFailure(const fs::path& path, GneFileUse use) {
+// `why` (in words, may be empty) goes on a line of its own.
+void ReportOpenFailure(const fs::path& path, GneFileUse use, const std::string& why = {}) {
   const std::string shown = ShownPath(path);
   if (use == GneFileUse::kRequired) {
-    GneErrorMsg(kGneFileOpenFailed, shown.c_str());
+    GneErrorMsg(kGneFileOpenFailed, shown.c_str(), why);
   } else {
-    GneReportError(kGneFileOpenFailed, shown.c_str());
+    GneReportError(kGneFileOpenFailed, shown.c_str(), why);
   }
 }
 
@@ -166,14 +167,18 @@ int GneReadFileOrZero(const fs::path& path, void* buffer, size_t n) {
   return 1;
 }
 
-int GneWriteFileQuietly(const fs::path& path, const void* data, size_t n) {
-  if (path.empty()) return 0;
-  return plat::WriteFileAtomic(path, data, n) ? 1 : 0;
+int GneWriteFileQuietly(const fs::path& path, const void* data, size_t n, std::error_code* error) {
+  if (path.empty()) {
+    if (error != nullptr) *error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return 0;
+  }
+  return plat::WriteFileAtomic(path, data, n, error) ? 1 : 0;
 }
 
 int GneWriteFile(const fs::path& path, const void* data, size_t n, GneFileUse use) {
-  if (GneWriteFileQuietly(path, data, n)) return 1;
-  ReportOpenFailure(path, use);
+  std::error_code error;
+  if (GneWriteFileQuietly(path, data, n, &error)) return 1;
+  ReportOpenFailure(path, use, plat::WriteFailureText(error));
   return 0;
 }
 

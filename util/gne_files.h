@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 enum class GneFileUse {
   kRequired,    // the system's own file: an open failure ends the program
@@ -49,11 +50,13 @@ int GneReadWholeFile(const std::filesystem::path& path, void* buffer, int* count
 // Reads n bytes; when fewer arrive the whole buffer is zeroed and the result is 0. 0 without
 // message when the file does not open.
 int GneReadFileOrZero(const std::filesystem::path& path, void* buffer, size_t n);
-// Creates or replaces the file with n bytes.
+// Creates or replaces the file with n bytes. A failure shows GENE 0x01000007 with the path and
+// why the write failed (disk full, no permission, ...).
 int GneWriteFile(const std::filesystem::path& path, const void* data, size_t n,
                  GneFileUse use = GneFileUse::kRequired);
-// The same, returning 0 without message on failure.
-int GneWriteFileQuietly(const std::filesystem::path& path, const void* data, size_t n);
+// The same, returning 0 without message on failure; *error (when given) says why.
+int GneWriteFileQuietly(const std::filesystem::path& path, const void* data, size_t n,
+                        std::error_code* error = nullptr);
 // 1 when both files read (up to n bytes each) give the same count and bytes; 0 when they differ
 // or one of them does not open (no message).
 int GneCompareFiles(const std::filesystem::path& a, const std::filesystem::path& b, size_t n);

@@ -49,6 +49,10 @@ std::string ModuleErrorReporter::Format(uint32_t code) const {
 
 int ModuleErrorReporter::ErrorMsg(uint32_t code) const { return GneErrorBox(Format(code)); }
 
+int ModuleErrorReporter::ErrorMsg(uint32_t code, const std::string& why) const {
+  return GneErrorBox(GneWithReason(Format(code), why));
+}
+
 bool ModuleErrorReporter::Warning(uint32_t code) {
   if (code == 0) {
     ResetWarnings();

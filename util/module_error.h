@@ -36,6 +36,8 @@ class ModuleErrorReporter {
 
   // Shows the error box for `code`; returns the button pressed.
   int ErrorMsg(uint32_t code) const;
+  // The same box with why it failed (in words) on a line of its own.
+  int ErrorMsg(uint32_t code, const std::string& why) const;
 
   // Once-only warnings: 0 clears every flag; a warning code is shown only while its flag is clear;
   // a code that is no warning is shown every time. Returns true when a box was shown.

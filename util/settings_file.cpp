@@ -39,7 +39,8 @@ bool CConfigControl::LoadFrom(const std::filesystem::path& other) {
 bool CConfigControl::SaveTo(const std::filesystem::path& other) {
   std::error_code ec;
   if (!other.parent_path().empty()) std::filesystem::create_directories(other.parent_path(), ec);
-  if (plat::WriteFileAtomic(other, block_, size_)) return true;
-  GneReportError(kGneFileOpenFailed, plat::Utf8ToCp932(other.string()).c_str());
+  if (plat::WriteFileAtomic(other, block_, size_, &ec)) return true;
+  GneReportError(kGneFileOpenFailed, plat::Utf8ToCp932(other.string()).c_str(),
+                 plat::WriteFailureText(ec));
   return false;
 }

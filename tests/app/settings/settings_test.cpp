@@ -91,7 +91,14 @@ TEST_F(ConfigFileTest, AFailedSaveIsReportedAndLeavesNoHalfFile) {
     keeper.SetSaveOnDestroy(false);
   }
   ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
-  EXPECT_EQ(cantrel_test::Sink().Texts()[0].substr(0, 12), "GENE01000007");
+  const std::string text = cantrel_test::Sink().Texts()[0];
+  EXPECT_EQ(text.substr(0, 12), "GENE01000007");
+  // The box says why: its last line is the reason in words.
+  std::error_code error;
+  ASSERT_FALSE(plat::WriteFileAtomic(blocked, std::string("x"), &error));
+  const std::string why = plat::WriteFailureText(error);
+  ASSERT_FALSE(why.empty());
+  EXPECT_EQ(text.substr(text.rfind('\n') + 1), why);
 }
 
 // ---------------------------------------------------------------------------- ConfigData

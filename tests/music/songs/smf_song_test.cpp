@@ -12,6 +12,7 @@
 #include "music/midi_data.h"
 #include "music/sysex_message.h"
 #include "platform/core/file_dialogs.h"
+#include "platform/core/files.h"
 #include "tests/music/songs/songs_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -460,6 +461,16 @@ TEST(SmfStates, Format1PackWritesTheTrueTrackCount) {
   EXPECT_EQ(static_cast<int32_t>(bytes.size()), packed);
   ExpectToolsRead(path);
   ExpectMidoHeader(path, "1 1 96");
+  // Where the part that fits cannot be written either, the reason follows the size box.
+  cantrel_test::Sink().Clear();
+  const fs::path blocked = path / "a.mid";
+  std::error_code error;
+  ASSERT_FALSE(plat::WriteFileAtomic(blocked, std::string("x"), &error));
+  EXPECT_EQ(song.SaveFile(blocked), 0);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
+                            kTooLarge, "M1DT03000005 ファイルを開けませんでした。\n" +
+                                           plat::WriteFailureText(error)}));
+  EXPECT_EQ(song.track_count, 3);
 
   // Pack itself keeps the tracks that fit and counts them in the header.
   song.ToEventMode();
@@ -487,6 +498,45 @@ TEST(SmfStates, Format0PackThatDoesNotFitKeepsTheSong) {
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kTooLarge});
   EXPECT_EQ(song.SaveFile(Temp("x.mid"), 0), 0);
   EXPECT_FALSE(fs::exists(Temp("x.mid")));
+}
+
+// Why a write of `path` fails, in the words the boxes use.
+std::string WhyWriteFails(const fs::path& path) {
+  std::error_code error;
+  EXPECT_FALSE(plat::WriteFileAtomic(path, std::string("x"), &error));
+  return plat::WriteFailureText(error);
+}
+
+TEST(SmfStates, AFailedSaveShowsOneBoxWithTheReason) {
+  const fs::path source = Write("song.mid", Format0File({0, 96}));
+  const fs::path blocked = Write("plain", Format0File({0})) / "a.mid";  // a file for a folder
+  const std::string why = WhyWriteFails(blocked);
+  ASSERT_FALSE(why.empty());
+  const std::string kMidi0 = "M0DT04000002 ファイルが開けませんでした。\n" + why;
+  const std::string kMidi1 = "M1DT03000005 ファイルを開けませんでした。\n" + why;
+  // In every state the song can be in when saved: bytes, events and notes.
+  for (int32_t state : {kSongBytes, kSongEvents, kSongNotes}) {
+    Midi0Data song(source, kDefaultMusicCapacity);
+    if (state != kSongNotes) song.ToEventMode();
+    if (state == kSongBytes) song.Pack(0);
+    ASSERT_EQ(song.state, state);
+    cantrel_test::Sink().Clear();
+    EXPECT_EQ(song.SaveFile(blocked, 0), 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kMidi0}) << state;
+    EXPECT_EQ(song.state, state);
+
+    Midi1Data one(source, kDefaultMusicCapacity);
+    if (state == kSongBytes) {
+      one.ToEventMode();
+      one.Pack();
+    }
+    if (state == kSongEvents) one.ToEventMode();
+    ASSERT_EQ(one.state, state);
+    cantrel_test::Sink().Clear();
+    EXPECT_EQ(one.SaveFile(blocked), 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kMidi1}) << state;
+  }
+  EXPECT_FALSE(fs::exists(blocked));
 }
 
 TEST(SmfStates, SaveWithDialogWritesTheChosenFileInEveryState) {

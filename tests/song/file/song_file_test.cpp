@@ -188,6 +188,14 @@ TEST(SongFile, FailedSaveReportsAndKeepsTheSong) {
   EXPECT_FALSE(song->Save(&dir));
   ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
   EXPECT_NE(cantrel_test::Sink().Texts()[0].find("GENE01000007"), std::string::npos);
+  {
+    // The box ends with why the write failed, in words.
+    std::error_code error;
+    ASSERT_FALSE(plat::WriteFileAtomic(dir, std::string("x"), &error));
+    const std::string text = cantrel_test::Sink().Texts()[0];
+    ASSERT_FALSE(plat::WriteFailureText(error).empty());
+    EXPECT_EQ(text.substr(text.rfind('\n') + 1), plat::WriteFailureText(error));
+  }
   EXPECT_EQ(song->ExtraText(8), "原題のテキスト");
   EXPECT_EQ(song->cells[0].slot[0], 60);
   EXPECT_STREQ(song->cells[0].lyric[0], "ら");

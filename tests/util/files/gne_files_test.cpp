@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/file_dialogs.h"
+#include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
@@ -97,6 +98,12 @@ TEST_F(GneFiles, UserChosenFileThatDoesNotOpenOnlyReports) {
   EXPECT_EQ(texts[1], (dir / "gone.mwd").string());  // the whole-file reader shows the path first
   EXPECT_EQ(texts[2].rfind("GENE01000007 ", 0), 0u);
   EXPECT_EQ(texts[3].rfind("GENE01000007 ", 0), 0u);
+  // A failed write says why on the box's last line.
+  std::error_code error;
+  ASSERT_FALSE(plat::WriteFileAtomic(dir / "no" / "such" / "x.mid", std::string("abc"), &error));
+  ASSERT_FALSE(plat::WriteFailureText(error).empty());
+  EXPECT_EQ(texts[3].substr(texts[3].rfind('\n') + 1), plat::WriteFailureText(error));
+  EXPECT_EQ(texts[2].find(plat::WriteFailureText(error)), std::string::npos);  // reads: no reason
 }
 
 TEST_F(GneFiles, ReadWholeFileNoticesEveryTruncation) {
