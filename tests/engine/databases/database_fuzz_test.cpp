@@ -7,6 +7,7 @@
 #include "engine/engine_fuzz.h"
 #include "engine/pattern_db.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/test_support.h"
 #include "util/gne.h"
 
 namespace {
@@ -24,7 +25,9 @@ TEST_F(DatabaseFuzzTest, SeededMutations) {
       ReadResource("TIMECHT.DB"), std::vector<uint8_t>(20000, '|'), std::vector<uint8_t>(300, 'A')};
   EXPECT_GT(FuzzPatternDatabaseBytes(seeds[0].data(), seeds[0].size()), 0);
   GneSeedRandomWith(20240601);
-  for (int round = 0; round < 1500; ++round) {
+  // CANTREL_FUZZ_LONG runs a million inputs (by hand; CI runs the short mode).
+  const int64_t rounds = cantrel_test::FuzzInputs(1500);
+  for (int64_t round = 0; round < rounds; ++round) {
     std::vector<uint8_t> data = seeds[static_cast<size_t>(GneRandomRange(0, 5))];
     const int steps = GneRandomRange(1, 8);
     for (int i = 0; i < steps && !data.empty(); ++i) {

@@ -69,13 +69,12 @@ std::vector<uint8_t> Mutate(const std::vector<std::vector<uint8_t>>& seeds) {
 
 // CANTREL_FUZZ_LONG=1 runs a million inputs (by hand); CI runs the short mode.
 TEST(AudioFuzz, MutatedFilesNeverBreakTheReaders) {
-  const char* long_mode = std::getenv("CANTREL_FUZZ_LONG");
-  const int count = long_mode && *long_mode == '1' ? 1000000 : 20000;
+  const int64_t count = cantrel_test::FuzzInputs(20000);
   const auto seeds = Seeds();
   cantrel_test::QuietBoxes quiet;
   for (const auto& s : seeds) ASSERT_EQ(FuzzAudioFileInput(s.data(), s.size()), 0);
   GneSeedRandomWith(2026);
-  for (int i = 0; i < count; ++i) {
+  for (int64_t i = 0; i < count; ++i) {
     const auto data = Mutate(seeds);
     ASSERT_EQ(FuzzAudioFileInput(data.data(), data.size()), 0) << "input " << i;
   }

@@ -44,9 +44,12 @@ TEST(AbcFuzz, MutatedTunesImportWithinTheSongsBounds) {
   const std::vector<std::string> seeds = Seeds();
   for (const std::string& s : seeds)
     EXPECT_GE(FuzzAbcText(reinterpret_cast<const unsigned char*>(s.data()), s.size()), -1);
+  // CANTREL_FUZZ_LONG runs a million inputs between the three seeds (by hand; CI runs the
+  // short mode).
+  const int64_t inputs = cantrel_test::FuzzInputs(700, 3);
   for (uint32_t seed = 1; seed <= 3; ++seed) {
     GneSeedRandomWith(seed);
-    for (int i = 0; i < 700; ++i) {
+    for (int64_t i = 0; i < inputs; ++i) {
       const std::string data = cantrel_test::MutateText(seeds, kAbcSymbols);
       const int bars =
           FuzzAbcText(reinterpret_cast<const unsigned char*>(data.data()), data.size());

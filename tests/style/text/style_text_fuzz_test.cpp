@@ -23,7 +23,9 @@ TEST(StyleTextFuzz, MutatedStyleTextsNeverReadPastTheirLength) {
   static const char kSymbols[] = "[]/-<>0123456789\r\n\x81\x82\x5B\x5D";
   cantrel_test::QuietBoxes quiet;
   GneSeedRandomWith(20261210);
-  for (int i = 0; i < 600; ++i) {
+  // CANTREL_FUZZ_LONG runs a million inputs (by hand; CI runs the short mode).
+  const int64_t inputs = cantrel_test::FuzzInputs(600);
+  for (int64_t i = 0; i < inputs; ++i) {
     const std::string data = cantrel_test::MutateText(seeds, kSymbols);
     // A heap copy of exactly the text's length: the sanitizer sees any overread.
     std::vector<uint8_t> bytes(data.begin(), data.end());

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "util/gne.h"
 #include "util/gne_fuzz.h"
 
@@ -14,9 +15,13 @@ TEST(GneFuzz, TextHelpersSurviveMutatedInput) {
       "a  \"b c\" d", "x;;y;", "title<='it''s'", "C:\\表\\ソ.mid", "Bbm7", "↓ ﾐ", "0012:03:095",
       "ＡＢＣabc", "3:4", "a?c*", std::string(300, 'z'), "\"unclosed quote and more words here"};
   GneSeedRandomWith(12345);
+  // CANTREL_FUZZ_LONG runs a million inputs between the seeds, each walk starting afresh from
+  // its seed every 300 inputs (by hand; CI runs the short mode).
+  const int64_t rounds = cantrel_test::FuzzInputs(300, static_cast<int>(seeds.size()));
   for (const std::string& seed : seeds) {
     std::string s = seed;
-    for (int round = 0; round < 300; ++round) {
+    for (int64_t round = 0; round < rounds; ++round) {
+      if (round % 300 == 0) s = seed;
       const int op = GneRandomRange(0, 3);
       if (op == 0 && !s.empty()) {
         s[static_cast<size_t>(GneRandomRange(0, static_cast<int>(s.size()) - 1))] =

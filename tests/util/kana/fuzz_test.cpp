@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "util/gne.h"
 #include "util/list_search_fuzz.h"
 
@@ -21,9 +22,13 @@ TEST(KanaFuzz, SearchPassesSurviveMutatedInput) {
       "ティーパーティー", "ｶﾞｷﾞｸﾞﾊﾟﾋﾟﾌﾟｰｰﾞﾟ", "ぁぃぅぇぉっゃゅょゎ", "モ！ａ",
       "　．，、（）「」ー―＿’＆～ .,/()-_'", "ＡＢＣ漢字ソ表\x83", std::string(600, "ｱ"[0])};
   GneSeedRandomWith(20240102);
+  // CANTREL_FUZZ_LONG runs a million inputs between the seeds, each walk starting afresh from
+  // its seed every 400 inputs (by hand; CI runs the short mode).
+  const int64_t rounds = cantrel_test::FuzzInputs(400, static_cast<int>(seeds.size()));
   for (const std::string& seed : seeds) {
     std::string s = seed;
-    for (int round = 0; round < 400; ++round) {
+    for (int64_t round = 0; round < rounds; ++round) {
+      if (round % 400 == 0) s = seed;
       const int op = GneRandomRange(0, 4);
       if (op == 0 && !s.empty()) {
         s[static_cast<size_t>(GneRandomRange(0, static_cast<int>(s.size()) - 1))] =
