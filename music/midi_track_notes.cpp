@@ -105,6 +105,29 @@ struct SoundingTable {
   }
 };
 
+// A note-off to be made: its tick and the index of its note.
+struct PendingOff {
+  int64_t tick;
+  int32_t note_index;
+};
+
+// The working room of the event-mode conversion, kept by the thread from one conversion to the
+// next: fresh blocks of a long track's size cost more in page faults than the conversion.
+struct EventModeRoom {
+  std::vector<int64_t> tick, note_end;
+  std::vector<int32_t> note_index, note_gap, gap_start, fill;
+  std::vector<PendingOff> offs;
+
+  static EventModeRoom& Get() {
+    static thread_local EventModeRoom room;
+    return room;
+  }
+  // An unusually long track's room is not kept.
+  void Trim() {
+    if (tick.capacity() > (size_t{1} << 18)) *this = EventModeRoom();
+  }
+};
+
 bool IsSoundingNoteOn(const MidiEvent& e) { return e.status == kStatusNoteOn && e.velocity > 0; }
 bool IsNoteEnd(const MidiEvent& e) {
   return e.status == kStatusNoteOff || (e.status == kStatusNoteOn && e.velocity == 0);
@@ -178,7 +201,13 @@ void MidiTrack::ConvertToEventModeCore() {
   }
   Compact();
   const int32_t n = event_count;
-  std::vector<int64_t> tick(static_cast<size_t>(n));
+  EventModeRoom& room = EventModeRoom::Get();
+  struct TrimAtEnd {
+    EventModeRoom& room;
+    ~TrimAtEnd() { room.Trim(); }
+  } trim{room};
+  std::vector<int64_t>& tick = room.tick;
+  tick.resize(static_cast<size_t>(n));
   int64_t t = 0;
   bool monotone = true;
   for (int32_t i = 0; i < n; ++i) {
@@ -222,14 +251,14 @@ void MidiTrack::ConvertToEventModeCore() {
   // tick is at or after the note's end (gap n: after the last event). Inside a gap the
   // note-offs stand in tick order, and a later note's note-off goes before an earlier
   // note's note-off of the same tick, as inserting them one by one would place them.
-  struct Off {
-    int64_t tick;
-    int32_t note_index;
-  };
-  std::vector<int64_t> note_end;     // per note, in index order
-  std::vector<int32_t> note_index;
-  std::vector<int32_t> note_gap;
-  std::vector<int32_t> gap_start(static_cast<size_t>(n) + 2, 0);
+  std::vector<int64_t>& note_end = room.note_end;  // per note, in index order
+  std::vector<int32_t>& note_index = room.note_index;
+  std::vector<int32_t>& note_gap = room.note_gap;
+  std::vector<int32_t>& gap_start = room.gap_start;
+  note_end.clear();
+  note_index.clear();
+  note_gap.clear();
+  gap_start.assign(static_cast<size_t>(n) + 2, 0);
   for (int32_t k = 0; k < n; ++k) {
     const MidiEvent& e = *events[k];
     if (e.status != kStatusNote) continue;
@@ -247,19 +276,21 @@ void MidiTrack::ConvertToEventModeCore() {
     ++gap_start[gap + 1];
   }
   for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] += gap_start[m];
-  std::vector<Off> offs(note_index.size());
-  std::vector<int32_t> fill(gap_start.begin(), gap_start.end() - 1);
+  std::vector<PendingOff>& offs = room.offs;
+  offs.resize(note_index.size());
+  std::vector<int32_t>& fill = room.fill;
+  fill.assign(gap_start.begin(), gap_start.end() - 1);
   for (size_t q = note_index.size(); q-- > 0;) {  // later notes first within a gap
-    offs[fill[note_gap[q]]++] = Off{note_end[q], note_index[q]};
+    offs[fill[note_gap[q]]++] = PendingOff{note_end[q], note_index[q]};
   }
   for (int32_t m = 0; m <= n; ++m) {
-    Off* first = offs.data() + gap_start[m];
-    Off* last = offs.data() + gap_start[m + 1];
+    PendingOff* first = offs.data() + gap_start[m];
+    PendingOff* last = offs.data() + gap_start[m + 1];
     if (last - first <= 1) continue;
     if (last - first <= 16) {
-      for (Off* i = first + 1; i < last; ++i) {  // stable insertion by tick
-        Off x = *i;
-        Off* j = i;
+      for (PendingOff* i = first + 1; i < last; ++i) {  // stable insertion by tick
+        PendingOff x = *i;
+        PendingOff* j = i;
         while (j > first && (j - 1)->tick > x.tick) {
           *j = *(j - 1);
           --j;
@@ -267,7 +298,8 @@ void MidiTrack::ConvertToEventModeCore() {
         *j = x;
       }
     } else {
-      std::stable_sort(first, last, [](const Off& a, const Off& b) { return a.tick < b.tick; });
+      std::stable_sort(first, last,
+                       [](const PendingOff& a, const PendingOff& b) { return a.tick < b.tick; });
     }
   }
 
