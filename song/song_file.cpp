@@ -2,6 +2,7 @@
 // older layouts it accepts and their repairs, the writer, and the packing of
 // the extra-information texts into free lyric fields.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -717,13 +718,13 @@ void CSongData::NormalizeCells() {
   // the cells settle and a saved song loads and saves to the same bytes. Two or three passes
   // settle; the bound only keeps a pathological song from looping.
   const int n = SongCells();
-  std::vector<NoteCell> before;
+  std::vector<std::array<int32_t, 3>> before(static_cast<size_t>(std::max(n, 0)));  // slots only
   for (int pass = 0; pass < 16; ++pass) {
-    before.assign(cells, cells + n);
+    for (int c = 0; c < n; ++c) std::copy(cells[c].slot, cells[c].slot + 3, before[c].begin());
     NormalizeCellsOnce();
     bool same = true;
     for (int c = 0; c < n && same; ++c) {
-      for (int s = 0; s < 3; ++s) same = same && before[c].slot[s] == cells[c].slot[s];
+      for (int s = 0; s < 3; ++s) same = same && before[c][s] == cells[c].slot[s];
     }
     if (same) return;
   }

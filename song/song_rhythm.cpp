@@ -162,6 +162,10 @@ bool CSongData::DoubleNoteValues(int first, int last) {
   std::vector<ChordCell> out_chords;
   std::vector<uint8_t> out_bf, out_bs;
   out.reserve(new_cells);
+  const size_t beats_room = static_cast<size_t>(SongBeats()) + static_cast<size_t>(r1 - r0) / 2 + 1;
+  out_chords.reserve(beats_room);
+  out_bf.reserve(beats_room);
+  out_bs.reserve(beats_room);
   for (int c = 0; c < n; ++c) {
     const NoteCell& s = cells[c];
     if (c < r0 || c >= r1) {
