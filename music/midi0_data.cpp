@@ -41,6 +41,8 @@ void EnsureEndOfTrack(MidiTrack& track) {
 
 void ResetMidi0DataModule() { Reporter().ResetWarnings(); }
 
+void Midi0Data::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
 void Midi0Data::ErrorMsg(uint32_t code, const std::string& why) { Reporter().ErrorMsg(code, why); }
 
 void Midi0Data::WarnOnce(uint32_t code) {

@@ -180,7 +180,9 @@ class Midi0Data : public MidiData {
   // the file cannot be written. 1 when written.
   int DumpToFile() const;
 
-  static void ErrorMsg(uint32_t code, const std::string& why = {});
+  static void ErrorMsg(uint32_t code);
+  // The same box with why a write failed (in words) on a line of its own.
+  static void ErrorMsg(uint32_t code, const std::string& why);
   // 0 clears the once-flag; 0x04000007 is shown once until then.
   static void WarnOnce(uint32_t code);
 

@@ -64,6 +64,8 @@ ModuleErrorReporter& Reporter() {
 
 void ResetMidi1DataModule() { Reporter().ResetAll(); }
 
+void Midi1Data::ErrorMsg(uint32_t code) { Reporter().ErrorMsg(code); }
+
 void Midi1Data::ErrorMsg(uint32_t code, const std::string& why) { Reporter().ErrorMsg(code, why); }
 
 void Midi1Data::Warn(uint32_t code) { Reporter().Warning(code); }

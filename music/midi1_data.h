@@ -369,7 +369,9 @@ class Midi1Data : public MidiData {
   // the file cannot be written. 1 when written.
   int DumpToFile() const;
 
-  static void ErrorMsg(uint32_t code, const std::string& why = {});
+  static void ErrorMsg(uint32_t code);
+  // The same box with why a write failed (in words) on a line of its own.
+  static void ErrorMsg(uint32_t code, const std::string& why);
   // 0 clears the once-flags of 0x0300000d, 0x0300000f, 0x03000010 and 0x03000014.
   static void Warn(uint32_t code);
 
