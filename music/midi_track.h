@@ -594,6 +594,12 @@ class MidiTrack : public MusicData {
   void EndNotesBefore(int32_t tick);
   void TruncateFrom(int32_t tick);
   void TruncateAt(int32_t tick);
+  // Note mode: only [from, to) stays, moved to tick 0; notes that outlast it end with
+  // it, and the track is exactly to - from ticks long.
+  void ExcerptInPlace(int32_t from, int32_t to);
+  // The first event in [from, to) moves later by the ticks; a negative amount comes
+  // off its delta, then off the deltas before it (nearest first) and after it.
+  void ShiftFirstEventInRange(int32_t from, int32_t to, int32_t ticks);
 
   // ---- helpers for other track files ----
   // Room for at least n event pointers (the array grows; never keep `events` across
@@ -627,6 +633,18 @@ class MidiTrack : public MusicData {
   MidiParseContext own_parse_;
   MidiParseContext* parse_ = &own_parse_;
 };
+
+// Steps of a merge over an array of tracks and a parallel array of positions (the
+// index of each track's current event). Whether some track has events left; the
+// track that alone has events left (-1 when none or several); and the smallest
+// delta among the current events of the tracks with events left, with the tracks
+// whose current delta equals it listed in track order in `ties` (room for `count`)
+// and counted in *tie_count (-1 and 0 ties when no track has events left).
+int AnyTrackHasEventsLeft(int32_t count, const MidiTrack* const* tracks, const int32_t* positions);
+int32_t OnlyTrackWithEventsLeft(int32_t count, const MidiTrack* const* tracks,
+                                const int32_t* positions);
+int32_t MinimumCurrentDelta(int32_t count, const MidiTrack* const* tracks,
+                            const int32_t* positions, int32_t* tie_count, int32_t* ties);
 
 // A delta sum kept inside 32 bits (damaged files can carry huge deltas).
 inline int32_t SaturatedDelta(int64_t ticks) {

@@ -1,6 +1,7 @@
 // Merging note-mode tracks into one by time, and appending one track behind another.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,42 @@ void MergeTwoLists(std::vector<Pending>& a_list, std::vector<Pending>& b_list, b
 
 }  // namespace
 
+int AnyTrackHasEventsLeft(int32_t count, const MidiTrack* const* tracks,
+                          const int32_t* positions) {
+  for (int32_t t = 0; t < count; ++t) {
+    if (positions[t] < tracks[t]->event_count) return 1;
+  }
+  return 0;
+}
+
+int32_t OnlyTrackWithEventsLeft(int32_t count, const MidiTrack* const* tracks,
+                                const int32_t* positions) {
+  int32_t only = -1;
+  for (int32_t t = 0; t < count; ++t) {
+    if (positions[t] >= tracks[t]->event_count) continue;
+    if (only >= 0) return -1;
+    only = t;
+  }
+  return only;
+}
+
+int32_t MinimumCurrentDelta(int32_t count, const MidiTrack* const* tracks,
+                            const int32_t* positions, int32_t* tie_count, int32_t* ties) {
+  int32_t minimum = -1;
+  int32_t n = 0;
+  for (int32_t t = 0; t < count; ++t) {
+    if (positions[t] >= tracks[t]->event_count) continue;
+    const int32_t delta = tracks[t]->events[positions[t]]->delta;
+    if (n == 0 || delta < minimum) {
+      minimum = delta;
+      n = 0;
+    }
+    if (delta == minimum) ties[n++] = t;
+  }
+  *tie_count = n;
+  return minimum;
+}
+
 void MidiTrack::MergeTracks(int32_t count, const MidiTrack* const* tracks) {
   if (count <= 0 || count > kMaxMergeTracks || tracks == nullptr) {
     ErrorMsg(kMdtkBadTrack);
@@ -91,50 +128,53 @@ void MidiTrack::MergeTracks(int32_t count, const MidiTrack* const* tracks) {
     }
     total += static_cast<size_t>(tracks[t]->event_count);
   }
-  std::vector<int32_t> position(static_cast<size_t>(count), 0);
-  std::vector<int64_t> wait(static_cast<size_t>(count), 0);
-  std::vector<int32_t> left;
-  left.reserve(static_cast<size_t>(count));
+  // The merge works on copies (a source may be this track itself), whose deltas it
+  // counts down and whose events it then hands on to this track. The copies never
+  // become chunks, so they need no buffer of their own.
+  std::vector<std::unique_ptr<MidiTrack>> copies;
+  copies.reserve(static_cast<size_t>(count));
+  std::vector<const MidiTrack*> work(static_cast<size_t>(count));
   for (int32_t t = 0; t < count; ++t) {
-    if (tracks[t]->event_count > 0) {
-      left.push_back(t);
-      wait[static_cast<size_t>(t)] = tracks[t]->events[0]->delta;
-    }
+    copies.push_back(std::make_unique<MidiTrack>(*tracks[t], 0));
+    work[static_cast<size_t>(t)] = copies.back().get();
   }
+  const MidiTrack* const* sources = work.data();
+  std::vector<int32_t> positions(static_cast<size_t>(count), 0);
+  std::vector<int32_t> ties(static_cast<size_t>(count), 0);
   MergeOutput out(total);
   // Round by round: the tracks whose current event comes first each give one event,
-  // in track order; the first of them carries the time that passed.
-  while (left.size() > 1) {
-    int64_t m = INT64_MAX;
-    for (int32_t t : left) m = std::min(m, wait[static_cast<size_t>(t)]);
-    bool first = true;
-    size_t kept = 0;
-    for (int32_t t : left) {
-      const auto u = static_cast<size_t>(t);
-      if (wait[u] != m) {
-        wait[u] -= m;
-        left[kept++] = t;
-        continue;
+  // in track order; the first of them carries the time that passed, and the others'
+  // current events wait that much less.
+  while (AnyTrackHasEventsLeft(count, sources, positions.data())) {
+    const int32_t only = OnlyTrackWithEventsLeft(count, sources, positions.data());
+    if (only >= 0) {
+      // The rest of the last track follows as it is.
+      MidiTrack& rest = *copies[static_cast<size_t>(only)];
+      for (int32_t& i = positions[static_cast<size_t>(only)]; i < rest.event_count; ++i) {
+        out.Add(rest.events[i], rest.events[i]->delta);
+        rest.events[i] = nullptr;
       }
-      const MidiTrack& source = *tracks[t];
-      out.AddCopy(*source.events[position[u]], first ? m : 0);
-      first = false;
-      if (++position[u] < source.event_count) {
-        wait[u] = source.events[position[u]]->delta;
-        left[kept++] = t;
+      break;
+    }
+    int32_t tie_count = 0;
+    const int32_t m = MinimumCurrentDelta(count, sources, positions.data(), &tie_count, ties.data());
+    int32_t next_tie = 0;
+    for (int32_t t = 0; t < count; ++t) {
+      MidiTrack& copy = *copies[static_cast<size_t>(t)];
+      int32_t& at = positions[static_cast<size_t>(t)];
+      if (at >= copy.event_count) continue;
+      if (next_tie < tie_count && ties[static_cast<size_t>(next_tie)] == t) {
+        out.Add(copy.events[at], next_tie == 0 ? m : 0);
+        copy.events[at] = nullptr;
+        ++at;
+        ++next_tie;
+      } else {
+        copy.events[at]->delta -= m;
       }
     }
-    left.resize(kept);
   }
-  if (left.size() == 1) {
-    const int32_t t = left[0];
-    const auto u = static_cast<size_t>(t);
-    const MidiTrack& source = *tracks[t];
-    out.AddCopy(*source.events[position[u]], wait[u]);
-    for (int32_t i = position[u] + 1; i < source.event_count; ++i) {
-      out.AddCopy(*source.events[i], source.events[i]->delta);
-    }
-  }
+  // Every event has moved on; the copies go with empty lists.
+  for (auto& copy : copies) copy->event_count = 0;
   std::vector<MidiEvent*>& merged = out.Finish();
   FreeAllEvents();
   ReserveEvents(static_cast<int32_t>(merged.size()));
@@ -192,6 +232,7 @@ void MidiTrack::MergeTrackEx(const MidiTrack& other, int join_names) {
   collect(*this, drop_mine, mine);
   collect(other, drop_theirs, theirs);
 
+  EventPool::Scope from_pool(pool_);
   MergeOutput out(mine.size() + theirs.size());
   // Events of this track are moved (not copied) unless it merges with itself; the
   // name event is always new.
@@ -223,6 +264,7 @@ void MidiTrack::MergeTrackEx(const MidiTrack& other, int join_names) {
 void MidiTrack::AppendTrack(const MidiTrack& other) {
   std::vector<MidiEvent*> copies;
   copies.reserve(static_cast<size_t>(other.event_count));
+  EventPool::Scope from_pool(pool_);
   for (int32_t i = 0; i < other.event_count; ++i) copies.push_back(new MidiEvent(*other.events[i]));
   // Only an End of Track gives way; a track without one keeps its last event.
   if (LastIsEndOfTrack()) events[event_count - 1]->MarkDeleted();
@@ -251,6 +293,8 @@ int Midi0Data::MergeTrackEvents(const MidiTrack& source, int keep_names) {
   for (int32_t i = 0; i < source.event_count; ++i) {
     theirs.push_back({source.events[i], source.events[i]->delta});
   }
+  EventPool pool;
+  EventPool::Scope from_pool(pool);
   MergeOutput out(mine.size() + theirs.size());
   auto emit_mine = [&](const Pending& p) {
     if (self) {

@@ -45,6 +45,54 @@ TEST(MergeTracks, InterleavesRoundByRoundInTrackOrder) {
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 }
 
+TEST(MergeTracks, StepHelpersFollowThePositions) {
+  auto a = Make(kTrackNotes, {Note(30, 0, 60, 100, 10), End(0)});
+  auto b = Make(kTrackNotes, {Note(10, 1, 61, 100, 10), End(0)});
+  auto c = Make(kTrackNotes, {Note(10, 2, 62, 100, 10), End(0)});
+  const MidiTrack* tracks[] = {a.get(), b.get(), c.get()};
+  struct Case {
+    std::vector<int32_t> positions;
+    int any;
+    int32_t only, minimum;
+    std::vector<int32_t> ties;
+  };
+  for (const Case& k : {Case{{0, 0, 0}, 1, -1, 10, {1, 2}},
+                        Case{{0, 2, 0}, 1, -1, 10, {2}},
+                        Case{{0, 1, 1}, 1, -1, 0, {1, 2}},
+                        Case{{0, 2, 2}, 1, 0, 30, {0}},
+                        Case{{2, 2, 2}, 0, -1, -1, {}}}) {
+    EXPECT_EQ(AnyTrackHasEventsLeft(3, tracks, k.positions.data()), k.any);
+    EXPECT_EQ(OnlyTrackWithEventsLeft(3, tracks, k.positions.data()), k.only);
+    int32_t ties[3] = {-7, -7, -7};
+    int32_t tie_count = -7;
+    EXPECT_EQ(MinimumCurrentDelta(3, tracks, k.positions.data(), &tie_count, ties), k.minimum);
+    EXPECT_EQ(std::vector<int32_t>(ties, ties + tie_count), k.ties);
+  }
+}
+
+TEST(MergeTracks, EventsOfOneTickComeOneTrackAfterAnother) {
+  // Two events at tick 10 in the first track, one in each of the others: round one
+  // takes one from each track in order, round two the first track's second event.
+  auto a = Make(kTrackNotes, {Note(10, 0, 60, 100, 5), Note(0, 0, 64, 100, 5), End(50)});
+  auto b = Make(kTrackNotes, {Meta(0, 3, "B"), Note(10, 1, 50, 90, 5), End(0)});
+  auto c = Make(kTrackNotes, {Note(10, 2, 70, 80, 5), Cc(20, 2, 7, 90), End(0)});
+  const MidiTrack* sources[] = {a.get(), b.get(), c.get()};
+  MidiTrack out(kTrackNotes, kDefaultMusicCapacity);
+  out.MergeTracks(3, sources);
+  ASSERT_EQ(out.event_count, 7);
+  EXPECT_EQ(Ticks(out), (std::vector<int64_t>{0, 10, 10, 10, 10, 30, 60}));
+  EXPECT_EQ(out.events[0]->number, 3u);
+  EXPECT_EQ(out.events[1]->note, 60);
+  EXPECT_EQ(out.events[2]->note, 50);
+  EXPECT_EQ(out.events[3]->note, 70);
+  EXPECT_EQ(out.events[4]->note, 64);
+  EXPECT_EQ(out.events[5]->status, kStatusController);
+  EXPECT_TRUE(IsEndOfTrack(out.events[6]));
+  // The sources are untouched.
+  EXPECT_EQ(Ticks(*a), (std::vector<int64_t>{10, 10, 60}));
+  EXPECT_EQ(Ticks(*c), (std::vector<int64_t>{10, 30, 30}));
+}
+
 TEST(MergeTracks, RefusesBadCountsAndEventModeSourcesWithoutChange) {
   auto a = Make(kTrackNotes, {Note(0, 0, 60, 100, 10), End(10)});
   auto events = Make(kTrackEvents, {On(0, 0, 60, 100), Off(10, 0, 60), End(0)});
