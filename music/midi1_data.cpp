@@ -153,6 +153,15 @@ void Midi1Data::ReadPath(const std::filesystem::path& path, HandOff hand_off) {
   EnsureMasterVolume(0);
 }
 
+Midi1Data::Midi1Data() : MidiData(kDefaultMusicCapacity) {
+  Warn(0);
+  division = 0;
+  if (LoadFileWithDialog() && ReadHeader()) {
+    Unpack();
+    ToNoteMode();
+  }
+}
+
 Midi1Data::Midi1Data(const Midi1Data& song, int32_t capacity_bytes) : MidiData(capacity_bytes) {
   Warn(0);
   state = song.state;
@@ -531,13 +540,29 @@ void Midi1Data::SplitFormat0(const Midi0Data& song) {
     tracks[i] = new Midi1Track(kTrackNotes, capacity);
   }
   track_count = kSplitTrackCount;
+  // The slot of each event: 0 the conductor track (meta events), 1 system-exclusive
+  // messages, 2-17 channels 0-15; -1 an event no track takes.
+  auto slot_of = [](const MidiEvent* e) {
+    if (e->status == kStatusDeleted || IsEndOfTrack(e)) return -1;
+    if (e->channel == kNoChannel) return e->status == kStatusMeta ? 0 : 1;
+    if (e->channel >= 0 && e->channel <= 15) return e->channel + 1;
+    return -2;  // a channel of a second port: no track of the layout holds it
+  };
+  const MidiTrack& source = *song.track;
+  int32_t sizes[kSplitTrackCount] = {};
+  for (int32_t i = 0; i < source.event_count; ++i) {
+    const int slot = slot_of(source.events[i]);
+    if (slot >= 0) ++sizes[slot];
+  }
+  for (int32_t t = 0; t < kSplitTrackCount; ++t) tracks[t]->ReserveEvents(sizes[t] + 1);
+  // The copies are cut from one pool rather than allocated one by one.
+  EventPool pool;
+  EventPool::Scope from_pool(pool);
   int64_t counters[kSplitTrackCount] = {};
   bool reported = false;
-  const MidiTrack& source = *song.track;
   for (int32_t i = 0; i < source.event_count; ++i) {
     const MidiEvent* e = source.events[i];
     for (int64_t& c : counters) c += e->delta;
-    if (e->status == kStatusDeleted) continue;
     if (IsEndOfTrack(e)) {
       for (int32_t t = 0; t < kSplitTrackCount; ++t) {
         tracks[t]->AddEndOfTrackAt(static_cast<int32_t>(counters[t]));
@@ -545,13 +570,9 @@ void Midi1Data::SplitFormat0(const Midi0Data& song) {
       }
       continue;
     }
-    int32_t slot;
-    if (e->channel == kNoChannel) {
-      slot = e->status == kStatusMeta ? 0 : 1;
-    } else if (e->channel >= 0 && e->channel <= 15) {
-      slot = e->channel + 1;
-    } else {
-      // No track of the layout holds channels of a second port.
+    const int slot = slot_of(e);
+    if (slot == -1) continue;
+    if (slot < 0) {
       if (!reported) ErrorMsg(kM1dtChannel);
       reported = true;
       continue;

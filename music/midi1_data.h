@@ -48,6 +48,10 @@ class Midi1Data : public MidiData {
  public:
   // Empty song in state 2.
   Midi1Data(int32_t song_division, int32_t capacity);
+  // Capacity 0x60000: the file the user picks in the open-file dialog, in state 2
+  // when its header is accepted; otherwise (cancelled, refused) in state 0 without
+  // tracks.
+  Midi1Data();
   // Copies the bytes (capacity 0x60000); takes them to state 2 when the header is
   // accepted, else stays in state 0 without tracks and with division 0.
   Midi1Data(int32_t size, const uint8_t* bytes);

@@ -27,6 +27,9 @@ constexpr uint32_t kM1tkMergeChannels = 0x0d00001f;
 constexpr uint32_t kAnyStatus = 0xFFFFFFFF;
 constexpr uint32_t kMdtkSplitFailed = 0x0D00001C;
 
+// Entries of the event lists of the range copy and insertion.
+constexpr int32_t kEventListRoom = 1024;
+
 // Centre of the 14-bit pitch-bend value.
 constexpr int32_t kBendCentre = 0x2000;
 
@@ -110,6 +113,17 @@ class Midi1Track : public MidiTrack {
   // stay at the place of the first; later events keep their ticks. More than 256
   // kept changes are refused.
   void CollapseRange(int32_t from, int32_t to);
+  // Copies of the events in [from, to) into the list (room for kEventListRoom
+  // entries), each with its delta from the previous copy (the first from `from`),
+  // closed with a null; the copies are the caller's. At most kEventListRoom - 1 are
+  // copied (more are reported). Returns the count.
+  int32_t CopyEventsInRange(int32_t from, int32_t to, MidiEvent** list) const;
+  // Copies of the events of a null-terminated list (at most kEventListRoom) at the
+  // tick, their deltas counted from it; later events keep their ticks. The time up to
+  // `end` and up to the list's last event must be free of events (otherwise refused).
+  // At or after the track's last event the list goes before its End of Track, which
+  // moves to cover the inserted notes. The list stays the caller's.
+  void InsertEventsAt(int32_t tick, int32_t end, MidiEvent* const* list);
   // Merges the other note-mode track of the same channel, each side's velocities by
   // its own volume and expression and its bends by its own bend range made into one
   // mix; option 1 joins the names, 0 drops the other's.
@@ -189,6 +203,56 @@ class Midi1Track : public MidiTrack {
   // The GS use-for-rhythm-part message of the channel (value 1 when the flag is set),
   // inserted as the first event (music/midi1_channels.cpp).
   void InsertRhythmPartSysEx(int flag, int32_t channel);
+  // ---- notes by time and phrases (music/midi1_track_phrases.cpp) ----
+  // Note mode: a note of at most length / 2 whose next note follows the event before
+  // it within length / 2, a semitone higher and longer than length / 2, becomes that
+  // note from its own start; the next note goes.
+  void MergeGraceNotes(int32_t length);
+  // Note mode: a note whose pitch class sounds in the other track at its start goes,
+  // unless it is the highest note sounding in this track then.
+  void DropNotesSharedWith(const MidiTrack& other);
+  // When both combinations occur: program changes to the old program after bank
+  // selects of the old bank get the new program, and those bank selects the new bank.
+  void ReplaceBankAndProgram(int32_t msb, int32_t lsb, int32_t program, int32_t old_msb,
+                             int32_t old_lsb, int32_t old_program);
+  // Note mode: a note starting in [from, to] of the pitch and length of `note` (and
+  // its velocity when asked).
+  int HasMatchingNote(int32_t from, int32_t to, const MidiEvent& note, int with_velocity) const;
+  // Note mode: the percentage of this track's notes matched in the other within
+  // +- tolerance ticks; 0 without notes.
+  int32_t SharedNotePercent(const MidiTrack& other, int32_t tolerance) const;
+  // Note mode: flags (128) of the pitches sounding once the events at or before the
+  // tick have happened; returns how many.
+  int32_t NotesSoundingAt(uint8_t* flags, int32_t tick) const;
+  // Note mode: the distinct pitches (ascending; room for 128) of notes with a
+  // velocity starting exactly at the tick.
+  void NotesStartingAt(int32_t* list, int32_t* count, int32_t tick) const;
+  // Note mode: the highest pitch sounding at the tick; -1 when none.
+  int32_t HighestNoteSoundingAt(int32_t tick) const;
+  // Ticks from the event at the index to the next note event at a later tick; -1
+  // when none.
+  int32_t TicksToNextNoteEvent(int32_t index) const;
+  int HasGapAfter(int32_t index, int32_t length) const;
+  // Ticks back from the event at the index to the previous note event at an earlier
+  // tick; -1 when none.
+  int32_t TicksSincePreviousNoteEvent(int32_t index) const;
+  // Ticks back to the previous event of the status at an earlier tick, or to the
+  // start.
+  int32_t TicksBackToStatus(int32_t index, uint32_t status_value) const;
+  // Event mode: the first note-on after the index that ends a silence of at least
+  // the length begun by a note-off; -1 when none.
+  int32_t NextNoteAfterRest(int32_t index, int32_t length) const;
+  // Event mode (note-offs first at equal ticks, which this sets): from the index
+  // forwards (direction 1) or backwards, the nearer of the first silent position
+  // with a rest of at least the length on the searched side (or the track's end or
+  // start) and the first note-on after such a rest (backwards: note-off before one);
+  // -1 when none.
+  int32_t FindPhraseBoundary(int32_t index, int direction, int32_t length);
+  // Note mode: on the notes alone, grace notes merged and starts quantized to the
+  // length, the run of consecutive notes that recurs later with the most equal
+  // pitches at equal distances: its note count, and the start and end (the end of
+  // its last note) of its first occurrence (-1 and 0 when nothing recurs).
+  int32_t FindRepeatedPhrase(int32_t* start, int32_t* end, int32_t length) const;
 
   static void ErrorMsg(uint32_t code);
   // Once-only warnings (0 resets them); codes that are no warnings show every time.

@@ -170,3 +170,85 @@ void Midi1Track::MergeRescaled(const MidiTrack& other, int option) {
   FixOverlappingNotes(1);
   RemoveRedundantProgramChanges();
 }
+
+int32_t Midi1Track::CopyEventsInRange(int32_t from, int32_t to, MidiEvent** list) const {
+  int32_t n = 0;
+  int64_t t = 0;
+  int64_t previous = from;
+  for (int32_t i = 0; i < event_count; ++i) {
+    const MidiEvent& e = *events[i];
+    t += e.delta;
+    if (t >= to) break;
+    if (t < from || e.status == kStatusDeleted) continue;
+    if (n == kEventListRoom - 1) {
+      ErrorMsg(kMdtkAddFailed);
+      break;
+    }
+    auto* copy = new MidiEvent(e);
+    copy->delta = SaturatedDelta(t - previous);
+    previous = t;
+    list[n++] = copy;
+  }
+  list[n] = nullptr;
+  return n;
+}
+
+void Midi1Track::InsertEventsAt(int32_t tick, int32_t end, MidiEvent* const* list) {
+  if (list == nullptr) return;
+  int32_t n = 0;
+  while (list[n] != nullptr) {
+    if (n == kEventListRoom) {
+      ErrorMsg(kMdtkAddFailed);
+      return;
+    }
+    ++n;
+  }
+  if (n == 0) return;
+  // Where each event of the list falls, and how far its notes reach.
+  std::vector<int64_t> at(static_cast<size_t>(n));
+  int64_t t = tick;
+  int64_t reach = tick;
+  for (int32_t k = 0; k < n; ++k) {
+    if (tick < 0 || list[k]->delta < 0) {
+      ErrorMsg(kM1tkNegativeDelta);
+      return;
+    }
+    t += list[k]->delta;
+    at[static_cast<size_t>(k)] = t;
+    reach = std::max(reach, t + (list[k]->status == kStatusNote ? list[k]->duration : 0));
+  }
+  const std::vector<int64_t> ticks = EventTicks();
+  if (event_count == 0 || tick >= ticks.back()) {
+    // Behind the track: the list goes before a closing End of Track, which moves to
+    // cover the inserted events and notes.
+    const bool closed = LastIsEndOfTrack();
+    MidiEvent* close = closed ? events[--event_count] : nullptr;
+    const int64_t before = event_count > 0 ? ticks[static_cast<size_t>(event_count - 1)] : 0;
+    int64_t previous = before;
+    for (int32_t k = 0; k < n; ++k) {
+      auto* copy = new MidiEvent(*list[k]);
+      copy->delta = SaturatedDelta(at[static_cast<size_t>(k)] - previous);
+      previous = at[static_cast<size_t>(k)];
+      AddEvent(copy);
+    }
+    if (close != nullptr) {
+      close->delta = SaturatedDelta(std::max(ticks.back(), reach) - previous);
+      AddEvent(close);
+    }
+    Compact();
+    return;
+  }
+  // Inside the track the time the list takes must be free: the first later event may
+  // come no sooner than the list's end.
+  int32_t following = 0;
+  while (following < event_count && ticks[static_cast<size_t>(following)] <= tick) ++following;
+  const int64_t room = ticks[static_cast<size_t>(following)] - tick;
+  if (room < int64_t{end} - tick || room < t - tick) {
+    ErrorMsg(kM1tkNegativeDelta);
+    return;
+  }
+  for (int32_t k = 0; k < n; ++k) {
+    InsertEventAtTime(SaturatedDelta(at[static_cast<size_t>(k)]), new MidiEvent(*list[k]), 1);
+  }
+  Compact();
+}

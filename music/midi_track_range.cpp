@@ -7,10 +7,6 @@
 
 namespace {
 
-bool IsNoteEvent(const MidiEvent& e) {
-  return e.status == kStatusNote || e.status == kStatusNoteOn || e.status == kStatusNoteOff;
-}
-
 // Sets the deltas of the kept events from their new absolute ticks and removes the
 // deleted ones.
 void Retime(MidiTrack& track, const std::vector<int64_t>& ticks) {
@@ -233,4 +229,65 @@ void MidiTrack::TruncateAt(int32_t tick) {
     previous = t;
   }
   Compact();
+}
+
+void MidiTrack::ExcerptInPlace(int32_t from, int32_t to) {
+  if (mode != kTrackNotes) {
+    ErrorMsg(kMdtkInternal);
+    return;
+  }
+  if (from < 0 || to <= from) {
+    ErrorMsg(kMdtkPlayStart);
+    return;
+  }
+  const int64_t length = int64_t{to} - from;
+  // The window moves to tick 0; what lies outside goes, and so do notes that would
+  // start at its very end (they would keep no length). End of Track is made anew.
+  std::vector<int64_t> ticks = EventTicks();
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent& e = *events[i];
+    const int64_t t = ticks[static_cast<size_t>(i)] - from;
+    ticks[static_cast<size_t>(i)] = t;
+    if (IsEndOfTrack(&e) || t < 0 || t > length || (t == length && e.status == kStatusNote)) {
+      e.MarkDeleted();
+    }
+  }
+  Retime(*this, ticks);
+  const std::vector<int64_t> kept = EventTicks();
+  AddEndOfTrackAt(SaturatedDelta(length - (kept.empty() ? 0 : kept.back())));
+  // Notes that outlast the window end with it.
+  ToEventMode();
+  ticks = EventTicks();
+  for (int64_t& t : ticks) t = std::min(t, length);
+  if (event_count > 0) ticks.back() = length;
+  Retime(*this, ticks);
+  ToNoteMode();
+}
+
+void MidiTrack::ShiftFirstEventInRange(int32_t from, int32_t to, int32_t ticks) {
+  int64_t t = 0;
+  int32_t first = -1;
+  for (int32_t i = 0; i < event_count; ++i) {
+    t += events[i]->delta;
+    if (t >= from && t < to) {
+      first = i;
+      break;
+    }
+  }
+  if (first < 0) return;
+  if (ticks >= 0) {
+    events[first]->delta = SaturatedDelta(int64_t{events[first]->delta} + ticks);
+    return;
+  }
+  // Earlier: from its own delta, then the deltas before it, nearest first, then
+  // those after it, each down to 0.
+  int64_t rest = -int64_t{ticks};
+  auto take = [&rest](MidiEvent& e) {
+    const int64_t part = std::min<int64_t>(rest, std::max(0, e.delta));
+    e.delta = static_cast<int32_t>(e.delta - part);
+    rest -= part;
+  };
+  take(*events[first]);
+  for (int32_t i = first - 1; i >= 0 && rest > 0; --i) take(*events[i]);
+  for (int32_t i = first + 1; i < event_count && rest > 0; ++i) take(*events[i]);
 }
