@@ -398,15 +398,10 @@ int LargestVelocity(const Midi1Data& song) {
   return v;
 }
 
-// Every note's velocity times the factor, truncated, kept in 0..127; a factor of
-// exactly 1 changes nothing.
-void ScaleTrackVelocities(MidiTrack& track, double factor) {
-  if (factor == 1.0) return;
-  for (int32_t i = 0; i < track.event_count; ++i) {
-    MidiEvent& e = *track.events[i];
-    if (e.status == kStatusNote || (e.status == kStatusNoteOn && e.velocity > 0)) {
-      e.velocity = std::clamp(static_cast<int32_t>(e.velocity * factor), 0, 127);
-    }
+// Every note-mode track's velocities times the factor (the track's own scaling).
+void ScaleNoteVelocities(Midi1Data& song, double factor) {
+  for (int32_t t = 0; t < song.track_count; ++t) {
+    if (song.tracks[t]->mode == kTrackNotes) song.tracks[t]->ScaleVelocity(factor);
   }
 }
 
@@ -415,14 +410,13 @@ void ScaleTrackVelocities(MidiTrack& track, double factor) {
 void Midi1Data::ScaleVelocities(double factor) {
   const int v = LargestVelocity(*this);
   if (v <= 0) return;
-  const double scale = std::min(factor, 127.0 / v);
-  for (int32_t t = 0; t < track_count; ++t) ScaleTrackVelocities(*tracks[t], scale);
+  ScaleNoteVelocities(*this, std::min(factor, 127.0 / v));
 }
 
 void Midi1Data::NormaliseVelocities() {
   const int v = LargestVelocity(*this);
   if (v <= 0) return;
-  for (int32_t t = 0; t < track_count; ++t) ScaleTrackVelocities(*tracks[t], 127.0 / v);
+  ScaleNoteVelocities(*this, 127.0 / v);
 }
 
 void Midi1Data::NormaliseVolumes() {
