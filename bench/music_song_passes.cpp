@@ -117,6 +117,11 @@ void BM_ApplySustainPedal(benchmark::State& state) {
 }
 BENCHMARK(BM_ApplySustainPedal)->Unit(benchmark::kMillisecond);
 
+void BM_RemapDrumFamilies(benchmark::State& state) {
+  RunFormat0Pass(state, [](Midi0Data& s) { s.RemapDrumFamilies(); }, false);
+}
+BENCHMARK(BM_RemapDrumFamilies)->Unit(benchmark::kMillisecond);
+
 void BM_Format0Reverse(benchmark::State& state) {
   RunFormat0Pass(state, [](Midi0Data& s) { s.Reverse(); }, true);
 }

@@ -111,6 +111,9 @@ class Midi0Data : public MidiData {
   void SetMinimumRhythmLength();  // rhythm notes of less than 60 ticks get 60
   int HasShortRhythmNote() const;
   void DeleteAllControlChanges(int32_t controller);
+  // Each drum family folded onto its most used member on the rhythm channels (the
+  // notes of other channels are not counted); the number of notes changed.
+  int RemapDrumFamilies();
   // Notes not on rhythm channels moved by the semitones, folded by octaves into
   // 0..127; or mirrored around a multiple of two octaves near their channel's middle.
   void TransposeNonRhythm(int32_t semitones);

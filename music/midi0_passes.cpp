@@ -324,6 +324,8 @@ void Midi0Data::DeleteAllControlChanges(int32_t controller) {
   if (any) track->Compact();
 }
 
+int Midi0Data::RemapDrumFamilies() { return track != nullptr ? track->RemapDrumFamilies() : 0; }
+
 void Midi0Data::TransposeNonRhythm(int32_t semitones) {
   if (track == nullptr) return;
   const auto rhythm = RhythmChannels(*track);

@@ -201,6 +201,13 @@ class Midi1Data : public MidiData {
   void SetDivision(int32_t new_division);
   void ScaleNoteLengths(int32_t percent);  // state 2: percent of every length, at least 1
   void ShortenRepeatedNotes();             // drum tracks
+  // State 2, drum tracks: notes outside 35..81 become 35, re-struck notes go; with
+  // warn 1, 0x03000007 for each drum track with a program other than 0.
+  int LimitDrumNotes(int warn);
+  void CheckDrumTracks() { LimitDrumNotes(1); }
+  // Drum tracks that are not conductor tracks, the last first: the kit table applied
+  // to the notes of the bank LSB.
+  void RemapDrumKit(int32_t bank_lsb, const int8_t (*table)[128], int zero_bank);
   // Tracks that are not drum tracks: notes outside [lowest, highest] move one octave
   // toward it; 1 when some note was outside.
   int FoldNotesIntoRange(int32_t lowest, int32_t highest);

@@ -104,6 +104,25 @@ void Midi1Data::ShortenRepeatedNotes() {
   }
 }
 
+int Midi1Data::LimitDrumNotes(int warn) {
+  if (!InState(*this, kSongNotes)) return 0;
+  int result = 0;
+  for (int32_t i = 0; i < track_count; ++i) {
+    if (!IsDrumTrack(i)) continue;
+    if (warn == 1 && tracks[i]->GetFirstNonZeroProgramAny() > 0) ErrorMsg(kM1dtDrumProgram);
+    if (tracks[i]->LimitDrumNotes(1)) result = 1;
+  }
+  return result;
+}
+
+void Midi1Data::RemapDrumKit(int32_t bank_lsb, const int8_t (*table)[128], int zero_bank) {
+  for (int32_t i = track_count - 1; i >= 0; --i) {
+    Midi1Track& t = *tracks[i];
+    if (!IsDrumTrack(i) || IsConductorTrack(t) || !TrackInNoteMode(t)) continue;
+    t.RemapDrumKit(bank_lsb, table, zero_bank);
+  }
+}
+
 int Midi1Data::FoldNotesIntoRange(int32_t lowest, int32_t highest) {
   int outside = 0;
   for (int32_t i = 0; i < track_count; ++i) {

@@ -359,3 +359,16 @@ TEST(Format0Songs, KaraokeSongsHaveTheFormat0Passes) {
   song.DuplicateChannel(0, 5);
   EXPECT_EQ(Notes(*song.track), (std::vector<NoteRow>{{0, 0, 60, 64, 10}, {0, 5, 60, 64, 10}}));
 }
+
+TEST(Format0Pitch, DrumFamiliesCountRhythmChannelsOnly) {
+  // A bass line on note 36 must not make 36 the kick: on channel 9, 35 is used more.
+  std::vector<MidiEvent*> events;
+  for (int i = 0; i < 8; ++i) events.push_back(Note(0, 1, 36, 64, 10));
+  for (int i = 0; i < 3; ++i) events.push_back(Note(0, 9, 35, 64, 10));
+  events.push_back(Note(0, 9, 36, 64, 10));
+  events.push_back(End(0));
+  auto song = Song0(kTrackNotes, events);
+  song->RemapDrumFamilies();
+  EXPECT_EQ(song->track->events[11]->note, 35);
+  EXPECT_EQ(song->track->events[0]->note, 36);
+}

@@ -242,3 +242,14 @@ TEST(SongWidePasses, DrumAndNonDrumTracksAreTreatedApart) {
   EXPECT_EQ(song->HasDrumProgram(), 0);
   EXPECT_EQ(song->tracks[0]->CountProgramChanges(), 1);
 }
+
+TEST(SongWidePasses, DrumNotesAreLimitedOnDrumTracksOnly) {
+  auto song = Song(List(Make(kTrackNotes, {Program(0, 0, 1), Note(0, 0, 90, 64, 10), End(0)}),
+                        Make(kTrackNotes, {Program(0, 9, 3), Note(0, 9, 90, 64, 10),
+                                           Note(100, 9, 36, 64, 10), End(0)})));
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  song->CheckDrumTracks();
+  EXPECT_EQ(song->tracks[0]->events[1]->note, 90);
+  EXPECT_EQ(song->tracks[1]->events[1]->note, 35);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 1u);  // the drum track's program 3
+}
