@@ -5,8 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "music/chord_analysis.h"
 #include "music/chord_name.h"
+#include "music/midi0_data.h"
 #include "music/midi1_data.h"
+#include "music/tune_structure.h"
 #include "util/module_error.h"
 
 namespace {
@@ -160,4 +163,31 @@ void WriteChordMarkers(Midi1Data& song, const char* names, int32_t slots, int32_
   }
   first.Compact();
   first.MergeTrack(markers);
+}
+
+int32_t AnalyseSongChordMarkers(Midi1Data& song, int (*progress)(), int (*busy)(),
+                                int32_t* slot_length_out) {
+  if (song.state != kSongNotes || song.track_count == 0 || song.division <= 0) return 0;
+  int major = 1;
+  int found = 0;
+  int32_t tempo = 0;
+  const Midi1Track& first = *song.tracks[0];
+  if (first.event_count > 1 && first.IsMetaOnly() == 1) ReadTempoAndKey(first, &major, &found, &tempo);
+
+  Midi0Data merged(kSongNotes, song.division, 0x60000);
+  song.MergeToFormat0(merged);
+  if (merged.track == nullptr) return 0;
+  TuneStructure structure;
+  structure.Analyse(merged, song.division);
+
+  std::vector<char> names(static_cast<size_t>(kChordCountSlots) * kChordNameBytes, 0);
+  uint8_t key[2] = {};
+  char tone_weights[kToneWeightTextBytes + 1] = {};
+  int32_t slot_length = 0;
+  const int32_t slots =
+      AnalyseChords(merged, names.data(), kChordCountSlots, key, found, major, tone_weights,
+                    song.division, structure, progress, busy, &slot_length);
+  if (slot_length_out != nullptr) *slot_length_out = slot_length;
+  WriteChordMarkers(song, names.data(), slots, kChordNameBytes);
+  return slots;
 }

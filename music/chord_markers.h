@@ -26,13 +26,10 @@ struct ChordNameListEntry {
   int32_t seventh = 0;
 };
 
-// One chord as the composition engine reads it: a big-endian 16-bit length and a
-// four-character code ("CMPd", "amPs", "NoCd" ...).
-struct ChordEntry {
-  uint8_t length[2];
-  char code[4];
-};
-static_assert(sizeof(ChordEntry) == 6, "six bytes as the engine reads them");
+// The output records are the engine's stored chord entries (six bytes: a big-endian
+// 16-bit length and a four-character code such as "CMPd", "amPs" or "NoCd"); the style
+// record reads them as ChordEntry.
+constexpr int32_t kChordCodeRecordBytes = 6;
 
 // The chords of a chord-name table (one name of `name_bytes` per slot) with their
 // lengths: a run of equal names is one entry. Names beyond the 900th change are left
@@ -67,5 +64,13 @@ std::string CleanChordNameForMarker(const char* name);
 // One marker per slot (2 x division ticks apart) replaces the markers of the song's
 // first track ("START" and "STOP" stay).
 void WriteChordMarkers(Midi1Data& song, const char* names, int32_t slots, int32_t name_bytes = 18);
+
+// The song's chords analysed and written as markers: the key from a first track of meta
+// events only, the tracks merged into a format-0 copy, its tune structure and chord
+// slots (2 x division ticks each), one marker per slot in the first track. The song
+// must be in note mode. Returns the number of slots named; the slot length goes to
+// slot_length_out when given.
+int32_t AnalyseSongChordMarkers(Midi1Data& song, int (*progress)(), int (*busy)(),
+                                int32_t* slot_length_out);
 
 void ChordMarkersErrorMsg(uint32_t code);

@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "import_util.h"
+#include "music/chord_markers.h"
+#include "music/midi1_data.h"
+#include "music/midi_loader.h"
 #include "music/tune_structure.h"
 #include "music/xf_data.h"
 #include "song/midi_import.h"
@@ -283,6 +286,21 @@ struct ChordScore {
   int right = 0, bars = 0;
 };
 
+// The root pitch class (-1 for none) and whether the third is minor, of a chord name.
+void RootAndThird(const std::string& name, int* root, bool* minor) {
+  *root = -1;
+  size_t len = 1;
+  static const char* letters = "C D EF G A B";
+  const char* at = name.empty() ? nullptr : std::strchr(letters, name[0]);
+  if (at != nullptr && name[0] != ' ') {
+    *root = static_cast<int>(at - letters);
+    if (name.size() > 1 && name[1] == '#') *root = (*root + 1) % 12, len = 2;
+    if (name.size() > 1 && name[1] == 'b') *root = (*root + 11) % 12, len = 2;
+  }
+  const std::string suffix = name.substr(std::min(len, name.size()));
+  *minor = (suffix.rfind("m", 0) == 0 && suffix.rfind("maj", 0) != 0) || suffix.rfind("dim", 0) == 0;
+}
+
 // Root and third of each bar's first beat against the fixture's symbol.
 ChordScore ScoreChords(const CSongData& song, const Fixture& f) {
   ChordScore score;
@@ -290,16 +308,8 @@ ChordScore ScoreChords(const CSongData& song, const Fixture& f) {
     const ChordSymbol& c = kSymbols[f.symbols[bar]];
     const std::string name = ChordOf(song, bar, 0);
     int root = -1;
-    size_t len = 1;
-    static const char* letters = "C D EF G A B";
-    const char* at = name.empty() ? nullptr : std::strchr(letters, name[0]);
-    if (at != nullptr && name[0] != ' ') {
-      root = static_cast<int>(at - letters);
-      if (name.size() > 1 && name[1] == '#') root = (root + 1) % 12, len = 2;
-      if (name.size() > 1 && name[1] == 'b') root = (root + 11) % 12, len = 2;
-    }
-    const std::string suffix = name.substr(std::min(len, name.size()));
-    const bool minor = suffix.rfind("m", 0) == 0 || suffix.rfind("dim", 0) == 0;
+    bool minor = false;
+    RootAndThird(name, &root, &minor);
     ++score.bars;
     if (root == c.root && minor == c.minor) ++score.right;
     else if (std::getenv("CANTREL_SHOW_CHORDS")) std::printf("bar %d: %s got %s\n", bar, c.name, name.c_str());
@@ -347,6 +357,69 @@ TEST(ImportCorpus, FixtureChordsFromTheMelodyBesideDrums) {
   std::printf("4/4 fixtures with drums: %d of %d bars right (%.0f%%)\n", s.right, s.bars,
               100.0 * s.right / std::max(s.bars, 1));
   EXPECT_GE(s.right * 3, s.bars * 2);
+}
+
+}  // namespace
+
+namespace {
+
+// mido: the division, then "tick text" for every marker of the first track.
+const char* kMidoMarkers = R"(
+import sys, mido
+m = mido.MidiFile(sys.argv[1])
+print(m.ticks_per_beat)
+tick = 0
+for x in m.tracks[0]:
+    tick += x.time
+    if x.type == 'marker':
+        print(tick, x.text if x.text else '-')
+)";
+
+TEST(ChordMarkers, FixtureTunesGetTheirChordsAsMarkers) {
+  CANTREL_NEED_TOOL("abc2midi");
+  CANTREL_NEED_MIDO();
+  ChordScore total;
+  for (uint32_t seed = 100; seed < 112; ++seed) {
+    const Fixture f = MakeFixture(seed, 4, 12, false);
+    const std::vector<fs::path> mids = Abc2Midi("markers" + std::to_string(seed), f.abc);
+    ASSERT_EQ(mids.size(), 1u) << f.abc;
+    MidiLoader loader(mids[0]);
+    ASSERT_NE(loader.song, nullptr);
+    int32_t slot_length = 0;
+    const int32_t slots = AnalyseSongChordMarkers(*loader.song, nullptr, nullptr, &slot_length);
+    EXPECT_GE(slots, 24);
+    EXPECT_EQ(slot_length, 2 * loader.song->division);
+    const fs::path out = cantrel_test::TempDir() / ("markers" + std::to_string(seed) + ".mid");
+    ASSERT_EQ(loader.song->SaveFile(out), 1);
+
+    std::string text;
+    ASSERT_EQ(cantrel_test::RunTool({cantrel_test::PythonWithMido(), "-c", kMidoMarkers, out.string()},
+                                    &text),
+              0);
+    std::istringstream in(text);
+    int division = 0;
+    in >> division;
+    ASSERT_GT(division, 0);
+    // The first marker at or after each bar line.
+    std::map<int64_t, std::string> first_of_bar;
+    int64_t tick;
+    std::string name;
+    while (in >> tick >> name) {
+      const int64_t bar = tick / (4 * division);
+      if (tick % (4 * division) == 0 && !first_of_bar.count(bar)) first_of_bar[bar] = name;
+    }
+    for (int bar = 0; bar < static_cast<int>(f.symbols.size()); ++bar) {
+      const ChordSymbol& c = kSymbols[f.symbols[bar]];
+      int root = -1;
+      bool minor = false;
+      auto it = first_of_bar.find(bar);
+      if (it != first_of_bar.end()) RootAndThird(it->second, &root, &minor);
+      ++total.bars;
+      if (root == c.root && minor == c.minor) ++total.right;
+    }
+  }
+  std::printf("chord markers of 4/4 fixtures: %d of %d bars right\n", total.right, total.bars);
+  EXPECT_GE(total.right * 100, total.bars * 80);
 }
 
 }  // namespace
