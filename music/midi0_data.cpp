@@ -180,12 +180,14 @@ Midi0Data::Midi0Data(const Midi0Data& song, int32_t start_tick, int32_t end_tick
   CopyExcerpt(*track, *song.track, start_tick, end_tick);
 }
 
+// The song takes at least the room of the track it copies, so a long track loaded
+// into a larger buffer still fits when saved.
 Midi0Data::Midi0Data(const MidiTrack& source, int32_t song_division)
-    : MidiData(kDefaultMusicCapacity) {
+    : MidiData(std::max(kDefaultMusicCapacity, source.capacity)) {
   WarnOnce(0);
   state = kSongNotes;
   division = song_division;
-  track = new MidiTrack(source, kDefaultMusicCapacity);
+  track = new MidiTrack(source, capacity);
 }
 
 Midi0Data::~Midi0Data() {
