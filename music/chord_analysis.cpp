@@ -219,6 +219,19 @@ void ChordStructure::ChooseFullChord() {
       if (A[2] == 0) c5 = 7;
       group({9, 10, 11}, &c7);
     }
+    // The last of two intervals above the root (in weight order) heavier than the
+    // threshold goes to *out; true when there is one.
+    auto last_strong_interval = [&](int32_t a, int32_t b, int32_t* out) {
+      bool found = false;
+      for (int j = 0; j < 12; ++j) {
+        const int32_t x = Pc(int64_t{order_[j]} - r);
+        if ((x == a || x == b) && A[j] > theta) {
+          *out = x;
+          found = true;
+        }
+      }
+      return found;
+    };
     // Tensions above the threshold.
     for (int i = 0; i < 12; ++i) {
       const int32_t v = order_[i];
@@ -235,28 +248,12 @@ void ChordStructure::ChooseFullChord() {
           }
         }
       } else if (interval == 5 || interval == 6) {
-        bool third_found = false;
-        for (int j = 0; j < 12; ++j) {
-          const int32_t x = Pc(int64_t{order_[j]} - r);
-          if ((x == 3 || x == 4) && A[j] > theta) {
-            c3 = x;
-            third_found = true;
-          }
-        }
-        if (third_found && IsTensionAvailable(r, v) && w > theta) {
+        if (last_strong_interval(3, 4, &c3) && IsTensionAvailable(r, v) && w > theta) {
           t11 = interval;
           score += w;
         }
       } else if (interval == 8 || interval == 9) {
-        bool seventh_found = false;
-        for (int j = 0; j < 12; ++j) {
-          const int32_t x = Pc(int64_t{order_[j]} - r);
-          if ((x == 10 || x == 11) && A[j] > theta) {
-            c7 = x;
-            seventh_found = true;
-          }
-        }
-        if (seventh_found && IsTensionAvailable(r, v) && w > theta) {
+        if (last_strong_interval(10, 11, &c7) && IsTensionAvailable(r, v) && w > theta) {
           t13 = interval;
           score += w;
         }
