@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "platform/core/folders.h"
 #include "util/gne.h"
@@ -153,6 +154,57 @@ std::string PythonWithMido() {
     return std::string();
   }();
   return python;
+}
+
+namespace {
+
+// mido's view of a file (see MidoEventLines).
+const char kMidoEvents[] = R"(
+import sys, mido
+f = mido.MidiFile(sys.argv[1])
+print('division', f.ticks_per_beat)
+out = []
+for track in f.tracks:
+    t = 0
+    held = {}
+    for m in track:
+        t += m.time
+        if m.type == 'note_on' and m.velocity > 0:
+            held.setdefault((m.channel, m.note), []).append((t, m.velocity))
+        elif m.type in ('note_off', 'note_on'):
+            q = held.get((m.channel, m.note))
+            if q:
+                s, v = q.pop(0)
+                out.append('note %d %d %d %d %d' % (m.channel, s, m.note, v, t - s))
+        elif m.type == 'program_change':
+            out.append('program %d %d %d' % (m.channel, t, m.program))
+        elif m.type == 'control_change' and m.control in (1, 7, 10):
+            out.append('cc %d %d %d %d' % (m.channel, t, m.control, m.value))
+        elif m.type == 'pitchwheel':
+            out.append('bend %d %d %d' % (m.channel, t, m.pitch + 8192))
+        elif m.type == 'set_tempo':
+            out.append('tempo %d %d' % (t, m.tempo))
+        elif m.type == 'marker':
+            out.append('marker %d %s' % (t, m.text))
+for line in sorted(out):
+    print(line)
+)";
+
+}  // namespace
+
+bool MidoEventLines(const std::filesystem::path& file, int* division,
+                    std::vector<std::string>* lines) {
+  const std::string python = PythonWithMido();
+  std::string out;
+  if (python.empty() || RunTool({python, "-c", kMidoEvents, file.string()}, &out) != 0)
+    return false;
+  std::istringstream in(out);
+  std::string line, word;
+  std::getline(in, line);
+  std::istringstream(line) >> word >> *division;
+  while (std::getline(in, line))
+    if (!line.empty()) lines->push_back(line);
+  return word == "division";
 }
 
 bool OutsideToolsRequired() {

@@ -45,6 +45,13 @@ bool HaveTool(const std::string& name);
 
 // The Python with mido (Debian's), or empty when it is missing (asked once per process).
 std::string PythonWithMido();
+// mido's reading of a MIDI file, one sorted line per event of interest, with absolute ticks:
+//   "note channel tick pitch velocity length" (each note-on paired with the first later
+//   note-off of its key), "program channel tick value", "cc channel tick number value" (1, 7
+//   and 10), "bend channel tick value" (0-16383), "tempo tick microseconds", "marker tick text".
+// False when mido is missing or refuses the file.
+bool MidoEventLines(const std::filesystem::path& file, int* division,
+                    std::vector<std::string>* lines);
 
 // Mutation tests: an index 0 .. bound-1 from the system's seeded generator (0 for bound 0),
 // and a text mutated from one of the seeds: cut, sprinkled with the given symbols and with

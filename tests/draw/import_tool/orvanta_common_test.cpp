@@ -153,42 +153,22 @@ TEST(ImportToolSplit, TracksGoToTheirChannelSlotsAndDuplicatesAreDropped) {
   EXPECT_EQ(song->Track(0)->GetChannel(), kNoChannel);
 }
 
-// (channel, tick, pitch, velocity, duration) of every note mido reads in a file,
-// each note-on paired with the first later note-off of its key and channel.
-const char kMidoNotes[] = R"(
-import sys, mido
-f = mido.MidiFile(sys.argv[1])
-print('division', f.ticks_per_beat)
-for track in f.tracks:
-    tick = 0
-    held = {}
-    for m in track:
-        tick += m.time
-        if m.type == 'note_on' and m.velocity > 0:
-            held.setdefault((m.channel, m.note), []).append((tick, m.velocity))
-        elif m.type in ('note_off', 'note_on'):
-            q = held.get((m.channel, m.note))
-            if q:
-                start, vel = q.pop(0)
-                print(m.channel, start, m.note, vel, tick - start)
-)";
-
 using NoteRow = std::tuple<int64_t, int, int, int>;  // tick, pitch, velocity, duration
 
+// Every note mido reads in a file, by channel.
 bool MidoNotes(const std::filesystem::path& file, int* division,
                std::map<int, std::vector<NoteRow>>* by_channel) {
-  std::string out;
-  if (cantrel_test::RunTool({cantrel_test::PythonWithMido(), "-c", kMidoNotes, file.string()},
-                            &out) != 0)
-    return false;
-  std::istringstream lines(out);
-  std::string word;
-  lines >> word >> *division;
-  int channel, pitch, velocity;
-  int64_t tick, duration;
-  while (lines >> channel >> tick >> pitch >> velocity >> duration)
-    (*by_channel)[channel].emplace_back(tick, pitch, velocity, static_cast<int>(duration));
-  return word == "division";
+  std::vector<std::string> lines;
+  if (!cantrel_test::MidoEventLines(file, division, &lines)) return false;
+  for (const std::string& line : lines) {
+    if (line.rfind("note ", 0) != 0) continue;
+    std::istringstream in(line.substr(5));
+    int channel, pitch, velocity, duration;
+    int64_t tick;
+    in >> channel >> tick >> pitch >> velocity >> duration;
+    (*by_channel)[channel].emplace_back(tick, pitch, velocity, duration);
+  }
+  return true;
 }
 
 class LoadSmfTest : public ::testing::Test {
