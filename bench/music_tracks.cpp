@@ -65,6 +65,48 @@ void BM_ToNoteMode(benchmark::State& state) {
 }
 BENCHMARK(BM_ToNoteMode)->Unit(benchmark::kMillisecond);
 
+// The same track read back from its chunk: the events remember where they stood in
+// the file, and the conversions keep that order inside each tick.
+std::unique_ptr<MidiTrack> ReadTrack() {
+  auto source = NoteTrack();
+  source->ToEventMode();
+  source->ToChunk("MTrk");
+  return std::make_unique<MidiTrack>(source->used_size, 0, source->buffer, 0,
+                                     kDefaultMusicCapacity);
+}
+
+void BM_ToNoteModeRead(benchmark::State& state) {
+  auto source = ReadTrack();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = std::make_unique<MidiTrack>(kTrackEvents, 0);
+    t->CopyEventModeEvents(*source);
+    state.ResumeTiming();
+    t->ToNoteMode();
+    benchmark::DoNotOptimize(t->event_count);
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ToNoteModeRead)->Unit(benchmark::kMillisecond);
+
+void BM_ToEventModeRead(benchmark::State& state) {
+  auto source = ReadTrack();
+  source->ToNoteMode();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto t = std::make_unique<MidiTrack>(*source, 0);
+    state.ResumeTiming();
+    t->ToEventMode();
+    benchmark::DoNotOptimize(t->event_count);
+    state.PauseTiming();
+    t.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ToEventModeRead)->Unit(benchmark::kMillisecond);
+
 void BM_ParseChunk(benchmark::State& state) {
   auto source = NoteTrack();
   source->ToEventMode();
