@@ -33,11 +33,11 @@ std::unique_ptr<MidiTrack> NoteTrack() {
   return t;
 }
 
-void BM_ToEventMode(benchmark::State& state) {
-  auto source = NoteTrack();
+// Times the conversion of fresh copies of a note-mode source into event mode.
+void TimeToEventMode(benchmark::State& state, const MidiTrack& source) {
   for (auto _ : state) {
     state.PauseTiming();
-    auto t = std::make_unique<MidiTrack>(*source, 0);
+    auto t = std::make_unique<MidiTrack>(source, 0);
     state.ResumeTiming();
     t->ToEventMode();
     benchmark::DoNotOptimize(t->event_count);
@@ -46,15 +46,13 @@ void BM_ToEventMode(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_ToEventMode)->Unit(benchmark::kMillisecond);
 
-void BM_ToNoteMode(benchmark::State& state) {
-  auto source = NoteTrack();
-  source->ToEventMode();
+// Times the conversion of fresh copies of an event-mode source into note mode.
+void TimeToNoteMode(benchmark::State& state, const MidiTrack& source) {
   for (auto _ : state) {
     state.PauseTiming();
     auto t = std::make_unique<MidiTrack>(kTrackEvents, 0);
-    t->CopyEventModeEvents(*source);
+    t->CopyEventModeEvents(source);
     state.ResumeTiming();
     t->ToNoteMode();
     benchmark::DoNotOptimize(t->event_count);
@@ -62,6 +60,15 @@ void BM_ToNoteMode(benchmark::State& state) {
     t.reset();
     state.ResumeTiming();
   }
+}
+
+void BM_ToEventMode(benchmark::State& state) { TimeToEventMode(state, *NoteTrack()); }
+BENCHMARK(BM_ToEventMode)->Unit(benchmark::kMillisecond);
+
+void BM_ToNoteMode(benchmark::State& state) {
+  auto source = NoteTrack();
+  source->ToEventMode();
+  TimeToNoteMode(state, *source);
 }
 BENCHMARK(BM_ToNoteMode)->Unit(benchmark::kMillisecond);
 
@@ -75,35 +82,13 @@ std::unique_ptr<MidiTrack> ReadTrack() {
                                      kDefaultMusicCapacity);
 }
 
-void BM_ToNoteModeRead(benchmark::State& state) {
-  auto source = ReadTrack();
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto t = std::make_unique<MidiTrack>(kTrackEvents, 0);
-    t->CopyEventModeEvents(*source);
-    state.ResumeTiming();
-    t->ToNoteMode();
-    benchmark::DoNotOptimize(t->event_count);
-    state.PauseTiming();
-    t.reset();
-    state.ResumeTiming();
-  }
-}
+void BM_ToNoteModeRead(benchmark::State& state) { TimeToNoteMode(state, *ReadTrack()); }
 BENCHMARK(BM_ToNoteModeRead)->Unit(benchmark::kMillisecond);
 
 void BM_ToEventModeRead(benchmark::State& state) {
   auto source = ReadTrack();
   source->ToNoteMode();
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto t = std::make_unique<MidiTrack>(*source, 0);
-    state.ResumeTiming();
-    t->ToEventMode();
-    benchmark::DoNotOptimize(t->event_count);
-    state.PauseTiming();
-    t.reset();
-    state.ResumeTiming();
-  }
+  TimeToEventMode(state, *source);
 }
 BENCHMARK(BM_ToEventModeRead)->Unit(benchmark::kMillisecond);
 

@@ -314,8 +314,11 @@ int Midi0Data::SaveFile(const std::filesystem::path& path, int keep_order) {
   };
   steps.unpack = [this] { Unpack(); };
   steps.to_events = [&] {
+    // Saved from notes, a song is packed in the system's order: the packing passes
+    // start from the conversion's own order, so that saving again gives the same bytes.
+    if (track != nullptr) track->ForgetReadOrder();
     ToEventMode();
-    keep_order = 0;  // events fresh from notes have no order of their own to keep
+    keep_order = 0;
   };
   steps.to_notes = [this] { ToNoteMode(); };
   return SaveInState(path, steps);

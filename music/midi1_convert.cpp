@@ -176,6 +176,8 @@ int ConvertSmfFormat(uint8_t* bytes, int32_t* size, int32_t format, int32_t capa
     if (format1->state != kSongNotes) return 0;
     format0 = std::make_unique<Midi0Data>(kSongNotes, format1->division, kConvertCapacity);
     format1->MergeToFormat0(*format0);
+    // Packed in the system's order (keepOrder 0), from the conversion's own order.
+    if (format0->track != nullptr) format0->track->ForgetReadOrder();
     format0->ToEventMode();
     format0->Pack(0);
     if (format0->state != kSongBytes) return 0;

@@ -35,6 +35,8 @@ int CheckFormat0(const uint8_t* data, int32_t size) {
     const int32_t cut = copy.CutLeadIn();
     if (cut < 0 || cut % copy.GetBarLength() != 0) return 2;
   }
+  // Packed in the system's order (keepOrder 0), from the conversion's own order.
+  song.track->ForgetReadOrder();
   song.ToEventMode();
   song.Pack(0);
   if (song.state != kSongBytes) return 0;  // refused and reported: nothing written
@@ -44,6 +46,7 @@ int CheckFormat0(const uint8_t* data, int32_t size) {
   const std::vector<uint8_t> first = Bytes(song);
   Midi0Data again(first.data(), static_cast<int32_t>(first.size()));
   if (again.state != kSongNotes) return 6;
+  if (again.track != nullptr) again.track->ForgetReadOrder();
   again.ToEventMode();
   again.Pack(0);
   if (again.state == kSongBytes && Bytes(again) != first) return 7;

@@ -71,6 +71,8 @@ void MidiEvent::CopyFrom(const MidiEvent* other) {
   }
   if (other == this) return;
   channel = other->channel;
+  read_place = other->read_place;
+  end_read_place = other->end_read_place;
   Copy(*other);
 }
 

@@ -78,6 +78,25 @@ class MidiEvent : public MusicEvent {
   static void ErrorMsg(uint32_t code);
 
   int32_t channel = kNoChannel;  // 0-15, 16-31 second port, 255 none
+
+  // Where an event read from a file stood there: the read it came from (0: made by the
+  // program), its place in that read (the file's order, chunk after chunk) and its tick
+  // then. Held in memory only, never written. Events of one tick that still stand at
+  // their ticks of the read keep the file's order through note mode and back; a note
+  // keeps in `end_read_place` the place of the note-off that ended it. Copies keep both.
+  struct ReadPlace {
+    uint32_t read = 0;
+    uint32_t place = 0;
+    int32_t tick = 0;
+    // Whether the event still stands where it was read (at `at`, its tick now).
+    bool StandsAt(int64_t at) const { return read != 0 && tick == at; }
+    // Whether both stand at `at`, come from one read, and this stood first.
+    bool Before(const ReadPlace& other, int64_t at) const {
+      return StandsAt(at) && other.StandsAt(at) && read == other.read && place < other.place;
+    }
+  };
+  ReadPlace read_place;
+  ReadPlace end_read_place;
 };
 
 // "コントロールチェンジ(n)" or the controller's name from the table.

@@ -2,6 +2,7 @@
 // and the module's error and warning boxes.
 #include "music/midi_track.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -74,6 +75,15 @@ ModuleErrorReporter& Reporter() {
 }
 
 constexpr int32_t kMaxVarLenValue = 0x0FFFFFFF;
+
+// A number for each read of a file (or of a lone chunk), never 0; after 2^32 reads the
+// numbers come round again, which costs at most the order inside a tick.
+uint32_t NewReadNumber() {
+  static std::atomic<uint32_t> last{0};
+  uint32_t n = ++last;
+  while (n == 0) n = ++last;
+  return n;
+}
 
 bool IsFixedMeta(uint32_t type) {
   return type == 0x00 || type == 0x20 || type == 0x2F || type == 0x51 || type == 0x54 ||
@@ -401,6 +411,12 @@ void MidiTrack::ParseChunk() {
   EventPool::Scope from_pool(pool_);
   parse_->undefined_reported = false;
   parse_->limit_reported = false;
+  if (parse_ == &own_parse_ || parse_->read == 0) {
+    // A read of its own: places count from the start again.
+    parse_->read = NewReadNumber();
+    parse_->next_place = 0;
+  }
+  parse_->tick = 0;
   mode = kTrackChunk;
   position = 8;
   int32_t parsed = 0;
@@ -425,6 +441,13 @@ void MidiTrack::ParseNextEvent() {
   }
   MidiEvent* event = new MidiEvent(0);
   event->delta = ReadVarLen();
+  MidiParseContext& ctx = *parse_;
+  ctx.tick += event->delta;
+  if (ctx.read != 0 && ctx.tick <= INT32_MAX) {
+    event->read_place.read = ctx.read;
+    event->read_place.place = ctx.next_place++;
+    event->read_place.tick = static_cast<int32_t>(ctx.tick);
+  }
   AppendUnchecked(event);
   ParseEventAt(*event);
 }

@@ -89,6 +89,11 @@ struct MidiParseContext {
   uint8_t current_status = 0;
   bool undefined_reported = false;  // once per chunk: the box for bytes that give no event
   bool limit_reported = false;      // once per chunk: the box for too many events
+  // The file's order: the read's number (0 until its first chunk), the place of the
+  // next event in the read, and the tick reached in the chunk being read.
+  uint32_t read = 0;
+  uint32_t next_place = 0;
+  int64_t tick = 0;
 };
 // Clears the module's once-only warnings (WarningMsg(0) does the same).
 void ResetMidiTrackModule();
@@ -202,6 +207,10 @@ class MidiTrack : public MusicData {
   int ToEventMode();
   int NoteOnVelocity0ToNoteOff();
   void MoveNoteOffsBeforeNoteOns();
+  // The events forget where they stood in the file they were read from: the next
+  // ToEventMode gives each tick the conversion's own order (note-offs first), the
+  // order songs are packed in (keepOrder 0).
+  void ForgetReadOrder();
   int HasOverlappingNotes();
   int FixOverlappingNotes(int insert_flag);
 
@@ -621,6 +630,9 @@ class MidiTrack : public MusicData {
  private:
   void AppendUnchecked(MidiEvent* event);
   void ConvertToEventModeCore();
+  // MoveNoteOffsBeforeNoteOns; with keep_read_order a note-off that stood behind the
+  // note-on in the file it was read from stays behind it.
+  void MoveNoteOffsFirst(bool keep_read_order);
   int LimitPolyphonyCore(int32_t maximum, const int32_t* excluded, int32_t n, int method,
                          const int32_t (*priority)[12], int keep_top);
   int32_t event_room_ = 0;

@@ -105,16 +105,27 @@ struct SoundingTable {
   }
 };
 
-// A note-off to be made: its tick and the index of its note.
+// A note-off to be made: its tick, the index of its note, and its place in the file
+// the note was read from when it still ends where it ended there (read and place in
+// one number, 0 without).
 struct PendingOff {
   int64_t tick;
   int32_t note_index;
+  uint64_t read_order;
+  bool After(const PendingOff& other) const {
+    return tick > other.tick || (tick == other.tick && read_order > other.read_order);
+  }
 };
+
+uint64_t ReadOrder(const MidiEvent::ReadPlace& p, int64_t tick) {
+  return p.StandsAt(tick) ? (uint64_t{p.read} << 32) | p.place : 0;
+}
 
 // The working room of the event-mode conversion, kept by the thread from one conversion to the
 // next: fresh blocks of a long track's size cost more in page faults than the conversion.
 struct EventModeRoom {
   std::vector<int64_t> tick, note_end;
+  std::vector<uint64_t> note_read_order;
   std::vector<int32_t> note_index, note_gap, gap_start, fill;
   std::vector<PendingOff> offs;
 
@@ -177,6 +188,7 @@ void MidiTrack::ToNoteMode() {
           const int64_t duration = tick - start;
           note.status = duration == 0 ? kStatusDeleted : kStatusNote;
           note.duration = static_cast<int32_t>(duration);
+          note.end_read_place = e.read_place;
           negative = negative || duration < 0;
         }
         e.status = kStatusDeleted;  // paired or stray, every note-off goes
@@ -251,11 +263,16 @@ void MidiTrack::ConvertToEventModeCore() {
   // tick is at or after the note's end (gap n: after the last event). Inside a gap the
   // note-offs stand in tick order, and a later note's note-off goes before an earlier
   // note's note-off of the same tick, as inserting them one by one would place them.
+  // A note-off that still ends where it ended in the file it was read from keeps its
+  // place there: it goes behind the events of its tick that stood before it in that
+  // file, and behind the other note-offs of its gap and tick that stood before it.
   std::vector<int64_t>& note_end = room.note_end;  // per note, in index order
+  std::vector<uint64_t>& note_read_order = room.note_read_order;
   std::vector<int32_t>& note_index = room.note_index;
   std::vector<int32_t>& note_gap = room.note_gap;
   std::vector<int32_t>& gap_start = room.gap_start;
   note_end.clear();
+  note_read_order.clear();
   note_index.clear();
   note_gap.clear();
   gap_start.assign(static_cast<size_t>(n) + 2, 0);
@@ -270,7 +287,14 @@ void MidiTrack::ConvertToEventModeCore() {
     if (gap == near && gap < n && tick[gap] < end) {
       gap = static_cast<int32_t>(std::lower_bound(tick.begin() + gap, tick.end(), end) - tick.begin());
     }
+    const uint64_t read_order = ReadOrder(e.end_read_place, end);
+    if (read_order != 0) {
+      while (gap < n && tick[gap] == end && events[gap]->read_place.Before(e.end_read_place, end)) {
+        ++gap;
+      }
+    }
     note_end.push_back(end);
+    note_read_order.push_back(read_order);
     note_index.push_back(k);
     note_gap.push_back(gap);
     ++gap_start[gap + 1];
@@ -281,7 +305,7 @@ void MidiTrack::ConvertToEventModeCore() {
   std::vector<int32_t>& fill = room.fill;
   fill.assign(gap_start.begin(), gap_start.end() - 1);
   for (size_t q = note_index.size(); q-- > 0;) {  // later notes first within a gap
-    offs[fill[note_gap[q]]++] = PendingOff{note_end[q], note_index[q]};
+    offs[fill[note_gap[q]]++] = PendingOff{note_end[q], note_index[q], note_read_order[q]};
   }
   for (int32_t m = 0; m <= n; ++m) {
     PendingOff* first = offs.data() + gap_start[m];
@@ -291,15 +315,14 @@ void MidiTrack::ConvertToEventModeCore() {
       for (PendingOff* i = first + 1; i < last; ++i) {  // stable insertion by tick
         PendingOff x = *i;
         PendingOff* j = i;
-        while (j > first && (j - 1)->tick > x.tick) {
+        while (j > first && (j - 1)->After(x)) {
           *j = *(j - 1);
           --j;
         }
         *j = x;
       }
     } else {
-      std::stable_sort(first, last,
-                       [](const PendingOff& a, const PendingOff& b) { return a.tick < b.tick; });
+      std::stable_sort(first, last, [](const PendingOff& a, const PendingOff& b) { return b.After(a); });
     }
   }
 
@@ -317,6 +340,7 @@ void MidiTrack::ConvertToEventModeCore() {
       off->channel = on.channel;
       off->note = on.note;
       off->velocity = 64;
+      if (offs[q].read_order != 0) off->read_place = on.end_read_place;
       previous = offs[q].tick;
       merged[out++] = off;
     }
@@ -361,27 +385,39 @@ int MidiTrack::ToEventMode() {
     break;
   }
   mode = kTrackEvents;
-  MoveNoteOffsBeforeNoteOns();
+  MoveNoteOffsFirst(true);
   return 1;
 }
 
-void MidiTrack::MoveNoteOffsBeforeNoteOns() {
+void MidiTrack::MoveNoteOffsBeforeNoteOns() { MoveNoteOffsFirst(false); }
+
+void MidiTrack::MoveNoteOffsFirst(bool keep_read_order) {
   if (mode != kTrackEvents) {
     ErrorMsg(kMdtkInternal);
     return;
   }
   std::vector<int32_t> ons;  // note-on positions of the current group, ascending
+  int64_t tick = 0;
   for (int32_t i = 0; i < event_count; ++i) {
     if (i == 0 || events[i]->delta != 0) ons.clear();  // a new same-tick group
+    tick += events[i]->delta;
     const MidiEvent& e = *events[i];
     if (e.status == kStatusNoteOn) {
       ons.push_back(i);
     } else if (e.status == kStatusNoteOff && !ons.empty()) {
       int32_t j = ons.back();
+      if (keep_read_order && events[j]->read_place.Before(e.read_place, tick)) continue;
       ons.pop_back();
       SwapEvents(i, j);
       ons.push_back(i);  // the note-on now stands here
     }
+  }
+}
+
+void MidiTrack::ForgetReadOrder() {
+  for (int32_t i = 0; i < event_count; ++i) {
+    events[i]->read_place = MidiEvent::ReadPlace();
+    events[i]->end_read_place = MidiEvent::ReadPlace();
   }
 }
 

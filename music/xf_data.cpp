@@ -212,6 +212,7 @@ bool XfData::MergeFormat1() {
   if (song.state != kSongNotes || song.track_count <= 0) return false;
   Midi0Data merged(capacity);
   song.MergeToFormat0(merged);
+  if (merged.track != nullptr) merged.track->ForgetReadOrder();  // packed in the system's order
   if (merged.state == kSongNotes) merged.ToEventMode();
   if (merged.state != kSongEvents) return false;
   merged.Pack(0);

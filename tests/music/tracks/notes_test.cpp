@@ -2,10 +2,12 @@
 // checked against the event-by-event procedure on many random tracks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "music/midi_track.h"
 #include "tests/support/test_support.h"
+#include "track_test_util.h"
 #include "util/gne.h"
 
 namespace {
@@ -289,4 +291,154 @@ TEST(NoteMode, NoteOffsMoveBeforeNoteOnsOfTheirGroup) {
   t->MoveNoteOffsBeforeNoteOns();
   EXPECT_EQ(Events(*t), (std::vector<Ev>{On(0, 0, 60), On(10, 0, 62), Off(0, 0, 60), Off(0, 0, 61),
                                          On(0, 0, 64), End(0)}));
+}
+
+// ---- order inside a tick of tracks read from a file ----
+
+namespace {
+
+using track_test::Bytes;
+
+// Chunk-body events: delta, then the bytes of the message.
+struct Raw {
+  uint32_t delta;
+  Bytes bytes;
+};
+Bytes Body(const std::vector<Raw>& raws) {
+  Bytes b;
+  for (const Raw& r : raws) {
+    uint8_t tmp[5];
+    int n = 0;
+    uint32_t v = r.delta;
+    tmp[n++] = v & 0x7F;
+    while ((v >>= 7) != 0) tmp[n++] = static_cast<uint8_t>((v & 0x7F) | 0x80);
+    while (n > 0) b.push_back(tmp[--n]);
+    b.insert(b.end(), r.bytes.begin(), r.bytes.end());
+  }
+  return b;
+}
+Raw RawOn(uint32_t delta, int note) { return {delta, {0x90, static_cast<uint8_t>(note), 100}}; }
+Raw RawOff(uint32_t delta, int note) { return {delta, {0x80, static_cast<uint8_t>(note), 64}}; }
+Raw RawCc(uint32_t delta, int value) { return {delta, {0xB0, 7, static_cast<uint8_t>(value)}}; }
+Raw RawProgram(uint32_t delta, int program) { return {delta, {0xC1, static_cast<uint8_t>(program)}}; }
+Raw RawEnd(uint32_t delta) { return {delta, {0xFF, 0x2F, 0x00}}; }
+
+}  // namespace
+
+TEST(NoteModeReadOrder, ATrackReadFromItsChunkComesBackInItsOrder) {
+  struct Case {
+    const char* what;
+    std::vector<Raw> body;
+  };
+  const std::vector<Case> cases = {
+      {"a note-off behind another key's note-on and before a controller",
+       {RawOn(0, 60), RawOn(96, 62), RawOff(0, 60), RawCc(0, 90), RawOff(96, 62), RawEnd(0)}},
+      {"a key struck again before its old note ends at the same tick",
+       {RawOn(0, 60), RawOn(96, 60), RawOff(0, 60), RawOff(96, 60), RawEnd(0)}},
+      {"note-offs of one tick in the file's order, the earlier note's first",
+       {RawOn(0, 60), RawOn(10, 64), RawOff(86, 60), RawOff(0, 64), RawEnd(0)}},
+      {"note-offs behind a program change and a note of another channel",
+       {RawOn(0, 60), RawProgram(48, 5), {0, {0x91, 40, 90}}, RawOff(0, 60), {30, {0x81, 40, 0}},
+        RawEnd(0)}},
+      {"note-offs at the track's last tick after its other events",
+       {RawOn(0, 60), RawOn(0, 67), RawCc(50, 1), RawOff(0, 67), RawCc(0, 2), RawOff(0, 60),
+        RawEnd(0)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto t = track_test::ParseBody(Body(c.body));
+    ASSERT_EQ(t->mode, kTrackEvents);
+    const std::vector<Ev> read = Events(*t);
+    t->ToNoteMode();
+    t->ToEventMode();
+    EXPECT_EQ(Events(*t), read);
+    // Twice over: the note-offs made from notes keep the places they stood at.
+    t->ToNoteMode();
+    t->ToEventMode();
+    EXPECT_EQ(Events(*t), read);
+  }
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST(NoteModeReadOrder, EventsMovedFromTheirTicksGetTheUsualOrder) {
+  // Struck again before the old note ends at tick 96; once the track starts a tick later,
+  // the note-off goes before the note-on of its tick, as for notes the program makes.
+  auto t = track_test::ParseBody(
+      Body({RawOn(0, 60), RawOn(96, 60), RawOff(0, 60), RawOff(96, 60), RawEnd(0)}));
+  t->ToNoteMode();
+  t->events[0]->delta += 1;
+  t->ToEventMode();
+  EXPECT_EQ(Events(*t), (std::vector<Ev>{On(1, 0, 60), Off(96, 0, 60), On(0, 0, 60),
+                                         Off(96, 0, 60), End(0)}));
+}
+
+TEST(NoteModeReadOrder, OnlyEventsOfOneReadAreOrderedByIt) {
+  // Chunk B strikes C at 96, chunk A holds a C from 0 to 96. Read as one file, B before A,
+  // the file plays B's note-on first; read apart, the two reads tell nothing of their
+  // order, and the note-off goes first.
+  const Bytes b = track_test::Chunk(Body({RawOn(96, 60), RawOff(96, 60), RawEnd(0)}));
+  const Bytes a = track_test::Chunk(Body({RawOn(0, 60), RawOff(96, 60), RawEnd(0)}));
+  Bytes file = b;
+  file.insert(file.end(), a.begin(), a.end());
+  for (bool one_file : {true, false}) {
+    SCOPED_TRACE(one_file);
+    MidiParseContext parse;
+    MidiParseContext* context = one_file ? &parse : nullptr;
+    MidiTrack tb(static_cast<int64_t>(file.size()), 0, file.data(), 0, 0x1000, context);
+    MidiTrack ta(static_cast<int64_t>(file.size()), static_cast<int64_t>(b.size()), file.data(), 0,
+                 0x1000, context);
+    tb.ToNoteMode();
+    ta.ToNoteMode();
+    const MidiTrack* sources[] = {&tb, &ta};
+    MidiTrack out(kTrackNotes, 0x1000);
+    out.MergeTracks(2, sources);
+    out.ToEventMode();
+    if (one_file) {
+      EXPECT_EQ(Events(out), (std::vector<Ev>{On(0, 0, 60), On(96, 0, 60), Off(0, 0, 60),
+                                              Off(96, 0, 60), End(0)}));
+    } else {
+      EXPECT_EQ(Events(out), (std::vector<Ev>{On(0, 0, 60), Off(96, 0, 60), On(0, 0, 60),
+                                              Off(96, 0, 60), End(0)}));
+    }
+  }
+}
+
+TEST(NoteModeReadOrder, RandomReadTracksComeBackEventForEvent) {
+  // Random tracks whose every note-on is ended later by a note-off of its key (first come,
+  // first served), with controllers between, each tick's events in random order.
+  GneSeedRandomWith(23);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<Raw> raws;
+    std::vector<std::vector<int>> open(4);  // start ticks of the open notes of four keys
+    uint32_t delta = 0;
+    const int ticks = GneRandomRange(1, 30);
+    for (int tick = 0; tick <= ticks; ++tick) {
+      const bool last = tick == ticks;
+      for (int k = GneRandomRange(0, 5); k > 0 || (last && !std::all_of(open.begin(), open.end(),
+                                                                      [](auto& o) { return o.empty(); }));
+           --k) {
+        const int key = GneRandomRange(0, 3);
+        const int what = last ? 1 : GneRandomRange(0, 2);
+        if (what == 1 && !open[key].empty() && open[key].front() < tick) {
+          raws.push_back(RawOff(delta, 60 + key));
+          open[key].erase(open[key].begin());
+        } else if (what == 0 && !last) {
+          raws.push_back(RawOn(delta, 60 + key));
+          open[key].push_back(tick);
+        } else if (what == 2) {
+          raws.push_back(RawCc(delta, GneRandomRange(0, 127)));
+        } else {
+          continue;
+        }
+        delta = 0;
+      }
+      delta += static_cast<uint32_t>(GneRandomRange(1, 3));
+    }
+    raws.push_back(RawEnd(0));
+    auto t = track_test::ParseBody(Body(raws));
+    const std::vector<Ev> read = Events(*t);
+    t->ToNoteMode();
+    t->ToEventMode();
+    ASSERT_EQ(Events(*t), read) << "round " << round;
+  }
 }
