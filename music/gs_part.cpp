@@ -2,13 +2,6 @@
 
 #include "util/module_error.h"
 
-namespace {
-
-constexpr uint32_t kSysExError = 0x36000001;
-
-
-}  // namespace
-
 void SysExErrorMsg(uint32_t code) {
   static const ModuleErrorReporter reporter(
       "MDSX", "システムエクスクルーシブで未定義のエラーが発生しました。",

@@ -37,4 +37,6 @@ void SetRolandChecksum(uint8_t* message);
 
 // The module's error box: "MDSX%08X %s".
 void SysExErrorMsg(uint32_t code);
+// Its one error: a message that cannot be made or read.
+constexpr uint32_t kSysExError = 0x36000001;
 

@@ -1,7 +1,5 @@
 // The format-0 song: construction, file reading and writing, its states, the
 // lead-in cut, division and metre.
-#include <algorithm>
-
 #include "music/midi0_data.h"
 
 #include <algorithm>

@@ -810,6 +810,12 @@ int Midi1Data::MapDrumsToTones(int32_t bank_lsb, const int8_t (*table)[128][2], 
 void Midi1Track::InsertRhythmPartSysEx(int flag, int32_t channel) {
   uint8_t message[kGsPartMessageLength] = {0xF0, 0x0A, 0x41, 0x10, 0x42, 0x12,
                                            0x40, 0x10, 0x15, 0x00, 0x00, 0xF7};
+  if (GsPartBlock(channel) < 0) {
+    // A channel without a GS part is reported, and no message is made: the unchanged
+    // address would name the rhythm part.
+    SysExErrorMsg(kSysExError);
+    return;
+  }
   SetGsPartAddress(channel, &message[kGsPartAddress], 0x10);
   message[kGsDataByte] = flag ? 1 : 0;
   SetRolandChecksum(message);

@@ -218,6 +218,20 @@ TEST(InsertRhythmPartSysEx, MakesTheGsMessageFirst) {
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 }
 
+TEST(InsertRhythmPartSysEx, ChannelsWithoutAGsPartAreReportedAndGetNoMessage) {
+  for (int32_t channel : {16, 25, 31, -1, 255}) {
+    SCOPED_TRACE(channel);
+    cantrel_test::Sink().Clear();
+    auto t = Make(kTrackNotes, {Note(10, 0, 36, 90, 10), End(0)});
+    t->InsertRhythmPartSysEx(1, channel);
+    EXPECT_EQ(t->event_count, 2);
+    EXPECT_EQ(t->events[0]->status, kStatusNote);
+    EXPECT_EQ(Ticks(*t), (std::vector<int64_t>{10, 10}));
+    ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+    EXPECT_NE(cantrel_test::Sink().Texts()[0].find("MDSX36000001"), std::string::npos);
+  }
+}
+
 // ---------------------------------------------------------------- notes by time
 
 TEST(NotesByTime, SoundingStartingAndMatchingNotes) {
