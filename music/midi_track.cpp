@@ -176,110 +176,133 @@ MetaPayload ReadMetaPayload(MidiTrack& track) {
   return {at, length};
 }
 
+// Where an event's bytes go: counted always, stored when there is room to store them.
+struct ByteSink {
+  uint8_t* out;
+  int64_t n = 0;
+  bool Writing() const { return out != nullptr; }
+  void Put(uint8_t b) {
+    if (out != nullptr) out[n] = b;
+    ++n;
+  }
+};
+
+// Note-on or note-off: status, note (out of range written as 0), velocity (64 for
+// note-offs).
+void EncodeNote(MidiEvent& e, uint8_t c, ByteSink& sink) {
+  if (sink.Writing() && (e.note < 0 || e.note > 127)) e.note = 0;
+  sink.Put(static_cast<uint8_t>(e.status | c));
+  sink.Put(static_cast<uint8_t>(e.note & 0x7F));
+  sink.Put(e.status == kStatusNoteOff ? 64 : static_cast<uint8_t>(e.velocity & 0x7F));
+}
+
+// The other channel messages, from their fields; false for a status that is none.
+bool EncodeChannelMessage(MidiEvent& e, uint8_t c, ByteSink& sink) {
+  switch (e.status) {
+    case kStatusPolyPressure:
+      if (sink.Writing() && e.data_length > 256) MidiTrack::WarningMsg(kMdtkPolyPressure);
+      sink.Put(static_cast<uint8_t>(0xA0 | c));
+      sink.Put(static_cast<uint8_t>(e.note & 0x7F));
+      sink.Put(static_cast<uint8_t>(e.value & 0x7F));
+      return true;
+    case kStatusController:
+      sink.Put(static_cast<uint8_t>(0xB0 | c));
+      sink.Put(static_cast<uint8_t>(e.number & 0x7F));
+      sink.Put(static_cast<uint8_t>(e.value & 0x7F));
+      return true;
+    case kStatusProgram:
+    case kStatusChannelPressure:
+      sink.Put(static_cast<uint8_t>(e.status | c));
+      sink.Put(static_cast<uint8_t>(e.value & 0x7F));
+      return true;
+    case kStatusPitchBend:
+      sink.Put(static_cast<uint8_t>(0xE0 | c));
+      sink.Put(static_cast<uint8_t>(e.note & 0x7F));
+      sink.Put(static_cast<uint8_t>(e.value & 0x7F));
+      return true;
+    default:
+      return false;
+  }
+}
+
+// F0 or F7: the status, the true length of the body as a variable-length number, the
+// body. A system-exclusive message carries 7-bit data and ends with F7: a message cut
+// short gets its F7, so that it reads back as one message.
+void EncodeSysEx(const MidiEvent& e, ByteSink& sink) {
+  const uint32_t st = e.status;
+  int32_t start = SysExBodyStart(e);
+  int32_t body = DataLength(e) - start;
+  if (body < 0) body = 0;
+  const bool add_end = st == kStatusSysEx && (body == 0 || DataByte(e, start + body - 1) != 0xF7);
+  sink.Put(static_cast<uint8_t>(st));
+  uint8_t len[4];
+  int k = GneWriteVarLen(body + (add_end ? 1 : 0), len);
+  for (int i = 0; i < k; ++i) sink.Put(len[i]);
+  for (int32_t i = 0; i < body; ++i) {
+    uint8_t b = DataByte(e, start + i);
+    if (st == kStatusSysEx && !(i == body - 1 && b == 0xF7)) b &= 0x7F;
+    sink.Put(b);
+  }
+  if (add_end) sink.Put(0xF7);
+}
+
+// A meta event: End of Track, tempo and metre in their fixed forms, any other type
+// with its data.
+void EncodeMeta(const MidiEvent& e, ByteSink& sink) {
+  int32_t len = DataLength(e);
+  const uint32_t type = e.number & 0xFF;
+  sink.Put(0xFF);
+  if (sink.Writing() && len > 128 && type != 0x7F) MidiTrack::WarningMsg(kMdtkEventTooLarge);
+  if (type == 0x2F) {
+    sink.Put(0x2F);
+    sink.Put(0x00);
+    return;
+  }
+  if (type == 0x51) {
+    sink.Put(0x51);
+    sink.Put(0x03);
+    sink.Put(static_cast<uint8_t>(e.value >> 16));
+    sink.Put(static_cast<uint8_t>(e.value >> 8));
+    sink.Put(static_cast<uint8_t>(e.value));
+    return;
+  }
+  if (type == 0x58) {
+    sink.Put(0x58);
+    sink.Put(0x04);
+    for (int i = 0; i < 4; ++i) {
+      const uint8_t* p = e.GetDataPointer();
+      sink.Put((p != nullptr && i < e.DataBlockSize()) ? p[i] : 0);
+    }
+    return;
+  }
+  sink.Put(static_cast<uint8_t>(type));
+  uint8_t lenbytes[4];
+  int k = GneWriteVarLen(len, lenbytes);
+  for (int i = 0; i < k; ++i) sink.Put(lenbytes[i]);
+  for (int32_t i = 0; i < len; ++i) sink.Put(DataByte(e, i));
+}
+
 // Encodes one event; with out == nullptr only counts. Reports only when writing.
 int64_t EncodeEvent(MidiEvent& e, uint8_t* out) {
-  const bool writing = out != nullptr;
-  auto put = [&](int64_t& n, uint8_t b) {
-    if (writing) out[n] = b;
-    ++n;
-  };
-  int64_t n = 0;
+  ByteSink sink{out};
   const uint8_t c = static_cast<uint8_t>(e.channel & 0x0F);
   const uint32_t st = e.status;
-  if (writing && (st == kStatusNoteOff || st == kStatusNoteOn || st == kStatusController ||
-                  st == kStatusProgram) &&
+  if (sink.Writing() &&
+      (st == kStatusNoteOff || st == kStatusNoteOn || st == kStatusController ||
+       st == kStatusProgram) &&
       (e.channel < 0 || e.channel > 15)) {
     MidiTrack::ErrorMsg(kMdtkBadChannel);
   }
-  switch (st) {
-    case kStatusNoteOff:
-    case kStatusNoteOn:
-      if (writing && (e.note < 0 || e.note > 127)) e.note = 0;
-      put(n, static_cast<uint8_t>(st | c));
-      put(n, static_cast<uint8_t>(e.note & 0x7F));
-      put(n, st == kStatusNoteOff ? 64 : static_cast<uint8_t>(e.velocity & 0x7F));
-      return n;
-    case kStatusPolyPressure:
-      if (writing && e.data_length > 256) MidiTrack::WarningMsg(kMdtkPolyPressure);
-      put(n, static_cast<uint8_t>(0xA0 | c));
-      put(n, static_cast<uint8_t>(e.note & 0x7F));
-      put(n, static_cast<uint8_t>(e.value & 0x7F));
-      return n;
-    case kStatusController:
-      put(n, static_cast<uint8_t>(0xB0 | c));
-      put(n, static_cast<uint8_t>(e.number & 0x7F));
-      put(n, static_cast<uint8_t>(e.value & 0x7F));
-      return n;
-    case kStatusProgram:
-    case kStatusChannelPressure:
-      put(n, static_cast<uint8_t>(st | c));
-      put(n, static_cast<uint8_t>(e.value & 0x7F));
-      return n;
-    case kStatusPitchBend:
-      put(n, static_cast<uint8_t>(0xE0 | c));
-      put(n, static_cast<uint8_t>(e.note & 0x7F));
-      put(n, static_cast<uint8_t>(e.value & 0x7F));
-      return n;
-    case kStatusSysEx:
-    case kStatusSysExEscape: {
-      // The status, the true length of the body as a variable-length number, the body.
-      int32_t start = SysExBodyStart(e);
-      int32_t body = DataLength(e) - start;
-      if (body < 0) body = 0;
-      // A system-exclusive message carries 7-bit data and ends with F7: a message cut
-      // short gets its F7, so that it reads back as one message.
-      const bool add_end =
-          st == kStatusSysEx && (body == 0 || DataByte(e, start + body - 1) != 0xF7);
-      put(n, static_cast<uint8_t>(st));
-      uint8_t len[4];
-      int k = GneWriteVarLen(body + (add_end ? 1 : 0), len);
-      for (int i = 0; i < k; ++i) put(n, len[i]);
-      for (int32_t i = 0; i < body; ++i) {
-        uint8_t b = DataByte(e, start + i);
-        if (st == kStatusSysEx && !(i == body - 1 && b == 0xF7)) b &= 0x7F;
-        put(n, b);
-      }
-      if (add_end) put(n, 0xF7);
-      return n;
-    }
-    case kStatusMeta: {
-      int32_t len = DataLength(e);
-      const uint32_t type = e.number & 0xFF;
-      put(n, 0xFF);
-      if (writing && len > 128 && type != 0x7F) MidiTrack::WarningMsg(kMdtkEventTooLarge);
-      if (type == 0x2F) {
-        put(n, 0x2F);
-        put(n, 0x00);
-        return n;
-      }
-      if (type == 0x51) {
-        put(n, 0x51);
-        put(n, 0x03);
-        put(n, static_cast<uint8_t>(e.value >> 16));
-        put(n, static_cast<uint8_t>(e.value >> 8));
-        put(n, static_cast<uint8_t>(e.value));
-        return n;
-      }
-      if (type == 0x58) {
-        put(n, 0x58);
-        put(n, 0x04);
-        for (int i = 0; i < 4; ++i) {
-          const uint8_t* p = e.GetDataPointer();
-          put(n, (p != nullptr && i < e.DataBlockSize()) ? p[i] : 0);
-        }
-        return n;
-      }
-      put(n, static_cast<uint8_t>(type));
-      uint8_t lenbytes[4];
-      int k = GneWriteVarLen(len, lenbytes);
-      for (int i = 0; i < k; ++i) put(n, lenbytes[i]);
-      for (int32_t i = 0; i < len; ++i) put(n, DataByte(e, i));
-      return n;
-    }
-    default:
-      if (writing && st != kStatusDeleted) MidiTrack::ErrorMsg(kMdtkUndefinedEvent);
-      return 0;
+  if (st == kStatusNoteOff || st == kStatusNoteOn) {
+    EncodeNote(e, c, sink);
+  } else if (st == kStatusSysEx || st == kStatusSysExEscape) {
+    EncodeSysEx(e, sink);
+  } else if (st == kStatusMeta) {
+    EncodeMeta(e, sink);
+  } else if (!EncodeChannelMessage(e, c, sink) && sink.Writing() && st != kStatusDeleted) {
+    MidiTrack::ErrorMsg(kMdtkUndefinedEvent);
   }
+  return sink.n;
 }
 
 }  // namespace
@@ -513,120 +536,132 @@ void MidiTrack::ParseEventAt(MidiEvent& event) {
   if (ctx.current_status != 0xFF) ctx.last_status = ctx.current_status;
 }
 
-int MidiTrack::ParseEventByStatus(int status_byte, MidiEvent& event) {
-  const int64_t avail = int64_t{used_size} - position;
-  auto byte_at = [&](int64_t k) -> int {
-    int64_t p = int64_t{position} + k;
-    return (p >= 0 && p < used_size) ? buffer[p] : 0;
-  };
-  const int hi = status_byte & 0xF0;
-  const int32_t ch = status_byte & 0x0F;
-  int n = 0;
-  switch (hi) {
-    case 0x80:
-    case 0x90: {
-      int b1 = byte_at(1), b2 = byte_at(2);
-      event.channel = ch;
-      event.note = b1;
-      event.velocity = b2;
-      if (hi == 0x90 && b2 == 0) {
-        event.status = kStatusNoteOff;
-        event.velocity = 0;
-      } else {
-        event.status = hi == 0x80 ? kStatusNoteOff : kStatusNoteOn;
-        if (b1 > 127) {
-          WarningMsg(kMdtkNoteNumberFixed);
-          event.note = 0;
-          event.velocity = 0;
-        }
-      }
-      event.data_length = 3;
-      n = 3;
-      break;
+namespace {
+
+// Byte k after the track's position, 0 outside the chunk.
+int ByteAfter(const MidiTrack& track, int64_t k) {
+  const int64_t p = int64_t{track.position} + k;
+  return (p >= 0 && p < track.used_size) ? track.buffer[p] : 0;
+}
+
+// 8n or 9n: a note-on of velocity 0 is a note-off; a note number above 127 becomes
+// 0 (with its velocity).
+int ParseNoteMessage(const MidiTrack& track, int hi, int32_t ch, MidiEvent& event) {
+  const int b1 = ByteAfter(track, 1), b2 = ByteAfter(track, 2);
+  event.channel = ch;
+  event.note = b1;
+  event.velocity = b2;
+  if (hi == 0x90 && b2 == 0) {
+    event.status = kStatusNoteOff;
+    event.velocity = 0;
+  } else {
+    event.status = hi == 0x80 ? kStatusNoteOff : kStatusNoteOn;
+    if (b1 > 127) {
+      MidiTrack::WarningMsg(kMdtkNoteNumberFixed);
+      event.note = 0;
+      event.velocity = 0;
     }
+  }
+  event.data_length = 3;
+  return 3;
+}
+
+// An to En: the channel message's fields; a program above 127 becomes 0.
+int ParseChannelMessage(const MidiTrack& track, int hi, int32_t ch, MidiEvent& event) {
+  event.channel = ch;
+  switch (hi) {
     case 0xA0:
       event.status = kStatusPolyPressure;
-      event.channel = ch;
-      event.note = byte_at(1);
-      event.value = byte_at(2);
+      event.note = ByteAfter(track, 1);
+      event.value = ByteAfter(track, 2);
       event.data_length = 3;
-      n = 3;
-      break;
+      return 3;
     case 0xB0:
       event.status = kStatusController;
-      event.channel = ch;
-      event.number = static_cast<uint32_t>(byte_at(1));
-      event.value = byte_at(2);
+      event.number = static_cast<uint32_t>(ByteAfter(track, 1));
+      event.value = ByteAfter(track, 2);
       event.data_length = 3;
-      n = 3;
-      break;
+      return 3;
     case 0xC0:
       event.status = kStatusProgram;
-      event.channel = ch;
-      event.value = byte_at(1);
+      event.value = ByteAfter(track, 1);
       if (event.value > 127) {
-        ErrorMsg(kMdtkBadProgram);
+        MidiTrack::ErrorMsg(kMdtkBadProgram);
         event.value = 0;
       }
       event.data_length = 2;
-      n = 2;
-      break;
+      return 2;
     case 0xD0:
       event.status = kStatusChannelPressure;
-      event.channel = ch;
-      event.value = byte_at(1);
+      event.value = ByteAfter(track, 1);
       event.data_length = 2;
-      n = 2;
-      break;
-    case 0xE0:
+      return 2;
+    default:  // 0xE0
       event.status = kStatusPitchBend;
-      event.channel = ch;
-      event.note = byte_at(1);
-      event.value = byte_at(2);
+      event.note = ByteAfter(track, 1);
+      event.value = ByteAfter(track, 2);
       event.data_length = 3;
-      n = 3;
-      break;
-    case 0xF0:
-      if (status_byte == 0xF0) {
-        // The message runs to the first F7; the length number after F0 is not used.
-        int64_t i = SysExScanStart(buffer, used_size, position);
-        while (i < used_size && buffer[i] != 0xF7) ++i;
-        int64_t len;
-        if (i < used_size) {
-          len = i - position + 1;
-        } else {
-          ErrorMsg(kMdtkInternal);
-          len = used_size - position;
-        }
-        event.status = kStatusSysEx;
-        event.channel = kNoChannel;
-        event.FreeData();
-        event.SetDataQuietly(buffer + position, static_cast<int32_t>(len));
-        event.data_length = static_cast<int32_t>(len);
-        if (event.GetDataPointer() != nullptr) event.data[0] = 0xF0;
-        ParseSysExKind(event);
-        n = static_cast<int>(len);
-      } else if (status_byte == 0xF7) {
-        int32_t saved = position;
-        position += 1;
-        int32_t length = position < used_size ? ReadVarLen() : 0;
-        int64_t total = int64_t{position} - saved + length;
-        position = saved;
-        if (total > avail) {
-          ErrorMsg(kMdtkInternal);
-          total = avail;
-        }
-        event.status = kStatusSysExEscape;
-        event.channel = kNoChannel;
-        event.data_length = static_cast<int32_t>(total);
-        n = static_cast<int>(total);
-      } else if (status_byte == 0xFF) {
-        n = ParseMeta(event);
-      }
-      break;
-    default:
-      n = 0;
-      break;
+      return 3;
+  }
+}
+
+// F0: the message runs to the first F7; the length number after F0 is not used.
+int ParseSysExMessage(MidiTrack& track, MidiEvent& event) {
+  const int32_t at = track.position;
+  int64_t i = SysExScanStart(track.buffer, track.used_size, at);
+  while (i < track.used_size && track.buffer[i] != 0xF7) ++i;
+  int64_t len;
+  if (i < track.used_size) {
+    len = i - at + 1;
+  } else {
+    MidiTrack::ErrorMsg(kMdtkInternal);
+    len = track.used_size - at;
+  }
+  event.status = kStatusSysEx;
+  event.channel = kNoChannel;
+  event.FreeData();
+  event.SetDataQuietly(track.buffer + at, static_cast<int32_t>(len));
+  event.data_length = static_cast<int32_t>(len);
+  if (event.GetDataPointer() != nullptr) event.data[0] = 0xF0;
+  track.ParseSysExKind(event);
+  return static_cast<int>(len);
+}
+
+// F7: the escape and its declared length, kept inside the chunk.
+int ParseSysExEscape(MidiTrack& track, MidiEvent& event) {
+  const int64_t avail = int64_t{track.used_size} - track.position;
+  const int32_t saved = track.position;
+  track.position += 1;
+  const int32_t length = track.position < track.used_size ? track.ReadVarLen() : 0;
+  int64_t total = int64_t{track.position} - saved + length;
+  track.position = saved;
+  if (total > avail) {
+    MidiTrack::ErrorMsg(kMdtkInternal);
+    total = avail;
+  }
+  event.status = kStatusSysExEscape;
+  event.channel = kNoChannel;
+  event.data_length = static_cast<int32_t>(total);
+  return static_cast<int>(total);
+}
+
+}  // namespace
+
+int MidiTrack::ParseEventByStatus(int status_byte, MidiEvent& event) {
+  const int64_t avail = int64_t{used_size} - position;
+  const int hi = status_byte & 0xF0;
+  const int32_t ch = status_byte & 0x0F;
+  int n = 0;
+  if (hi == 0x80 || hi == 0x90) {
+    n = ParseNoteMessage(*this, hi, ch, event);
+  } else if (hi >= 0xA0 && hi <= 0xE0) {
+    n = ParseChannelMessage(*this, hi, ch, event);
+  } else if (status_byte == 0xF0) {
+    n = ParseSysExMessage(*this, event);
+  } else if (status_byte == 0xF7) {
+    n = ParseSysExEscape(*this, event);
+  } else if (status_byte == 0xFF) {
+    n = ParseMeta(event);
   }
   if (n > 0 && n > avail && hi != 0xF0) {
     ErrorMsg(kMdtkInternal);  // the chunk ends inside the event

@@ -630,6 +630,9 @@ class MidiTrack : public MusicData {
  private:
   void AppendUnchecked(MidiEvent* event);
   void ConvertToEventModeCore();
+  // The event-mode conversion of a list with negative deltas: note by note, each
+  // note-off inserted where the running sum of deltas reaches the note's end.
+  void PlaceNoteOffsOneByOne();
   // MoveNoteOffsBeforeNoteOns; with keep_read_order a note-off that stood behind the
   // note-on in the file it was read from stays behind it.
   void MoveNoteOffsFirst(bool keep_read_order);

@@ -205,20 +205,10 @@ void MidiTrack::ToNoteMode() {
   mode = kTrackNotes;
 }
 
-void MidiTrack::ConvertToEventModeCore() {
-  // Notes without length or loudness go first.
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    if (e.status == kStatusNote && (e.duration == 0 || e.velocity == 0)) e.status = kStatusDeleted;
-  }
-  Compact();
-  const int32_t n = event_count;
-  EventModeRoom& room = EventModeRoom::Get();
-  struct TrimAtEnd {
-    EventModeRoom& room;
-    ~TrimAtEnd() { room.Trim(); }
-  } trim{room};
-  std::vector<int64_t>& tick = room.tick;
+namespace {
+
+// The absolute tick of every event; false when some delta is negative.
+bool FindAbsoluteTicks(MidiEvent* const* events, int32_t n, std::vector<int64_t>& tick) {
   tick.resize(static_cast<size_t>(n));
   int64_t t = 0;
   bool monotone = true;
@@ -227,54 +217,22 @@ void MidiTrack::ConvertToEventModeCore() {
     t += events[i]->delta;
     tick[i] = t;
   }
+  return monotone;
+}
 
-  if (!monotone) {
-    // Negative deltas: walk the list as it grows, note by note.
-    for (int32_t i = 0; i < event_count; ++i) {
-      MidiEvent& e = *events[i];
-      if (e.status != kStatusNote) continue;
-      int64_t d = e.duration < 0 ? 0 : e.duration;
-      e.status = kStatusNoteOn;
-      e.duration = 0;
-      MidiEvent* off = new MidiEvent(0);
-      off->status = kStatusNoteOff;
-      off->channel = e.channel;
-      off->note = e.note;
-      off->velocity = 64;
-      int64_t sum = 0;
-      int32_t j = i + 1;
-      for (; j < event_count; ++j) {
-        sum += events[j]->delta;
-        if (sum >= d) break;
-      }
-      if (j < event_count) {
-        off->delta = static_cast<int32_t>(events[j]->delta - (sum - d));
-        events[j]->delta = static_cast<int32_t>(sum - d);
-        InsertEvent(j, 2, off);
-      } else {
-        off->delta = static_cast<int32_t>(d - sum);
-        AppendUnchecked(off);
-      }
-    }
-    return;
-  }
-
-  // Each note-off lands in the gap before the first event after its note-on whose
-  // tick is at or after the note's end (gap n: after the last event). Inside a gap the
-  // note-offs stand in tick order, and a later note's note-off goes before an earlier
-  // note's note-off of the same tick, as inserting them one by one would place them.
-  // A note-off that still ends where it ended in the file it was read from keeps its
-  // place there: it goes behind the events of its tick that stood before it in that
-  // file, and behind the other note-offs of its gap and tick that stood before it.
-  std::vector<int64_t>& note_end = room.note_end;  // per note, in index order
-  std::vector<uint64_t>& note_read_order = room.note_read_order;
-  std::vector<int32_t>& note_index = room.note_index;
-  std::vector<int32_t>& note_gap = room.note_gap;
+// Each note-off lands in the gap before the first event after its note-on whose tick
+// is at or after the note's end (gap n: after the last event). A note-off that still
+// ends where it ended in the file it was read from keeps its place there: it goes
+// behind the events of its tick that stood before it in that file. Fills, per note in
+// index order, its end, its place in the file (0 without), its index and its gap, and
+// the first note of every gap in the gaps' order (gap_start).
+void FindNoteOffGaps(MidiEvent* const* events, int32_t n, EventModeRoom& room) {
+  const std::vector<int64_t>& tick = room.tick;
+  room.note_end.clear();
+  room.note_read_order.clear();
+  room.note_index.clear();
+  room.note_gap.clear();
   std::vector<int32_t>& gap_start = room.gap_start;
-  note_end.clear();
-  note_read_order.clear();
-  note_index.clear();
-  note_gap.clear();
   gap_start.assign(static_cast<size_t>(n) + 2, 0);
   for (int32_t k = 0; k < n; ++k) {
     const MidiEvent& e = *events[k];
@@ -293,19 +251,28 @@ void MidiTrack::ConvertToEventModeCore() {
         ++gap;
       }
     }
-    note_end.push_back(end);
-    note_read_order.push_back(read_order);
-    note_index.push_back(k);
-    note_gap.push_back(gap);
+    room.note_end.push_back(end);
+    room.note_read_order.push_back(read_order);
+    room.note_index.push_back(k);
+    room.note_gap.push_back(gap);
     ++gap_start[gap + 1];
   }
   for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] += gap_start[m];
+}
+
+// The note-offs of every gap, in `offs` gap after gap. Inside a gap they stand in tick
+// order, and a later note's note-off goes before an earlier note's note-off of the same
+// tick, as inserting them one by one would place them; note-offs keeping their place
+// in a file follow those, in that file's order.
+void OrderNoteOffsInGaps(int32_t n, EventModeRoom& room) {
+  const std::vector<int32_t>& gap_start = room.gap_start;
   std::vector<PendingOff>& offs = room.offs;
-  offs.resize(note_index.size());
+  offs.resize(room.note_index.size());
   std::vector<int32_t>& fill = room.fill;
   fill.assign(gap_start.begin(), gap_start.end() - 1);
-  for (size_t q = note_index.size(); q-- > 0;) {  // later notes first within a gap
-    offs[fill[note_gap[q]]++] = PendingOff{note_end[q], note_index[q], note_read_order[q]};
+  for (size_t q = room.note_index.size(); q-- > 0;) {  // later notes first within a gap
+    offs[fill[room.note_gap[q]]++] =
+        PendingOff{room.note_end[q], room.note_index[q], room.note_read_order[q]};
   }
   for (int32_t m = 0; m <= n; ++m) {
     PendingOff* first = offs.data() + gap_start[m];
@@ -325,7 +292,15 @@ void MidiTrack::ConvertToEventModeCore() {
       std::stable_sort(first, last, [](const PendingOff& a, const PendingOff& b) { return b.After(a); });
     }
   }
+}
 
+// The new event list (null-terminated, malloc'd): each gap's note-offs, made here, then
+// the event after the gap with its delta from the event before it; notes become
+// note-ons.
+MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRoom& room) {
+  const std::vector<int64_t>& tick = room.tick;
+  const std::vector<int32_t>& gap_start = room.gap_start;
+  const std::vector<PendingOff>& offs = room.offs;
   const int32_t total = n + static_cast<int32_t>(offs.size());
   MidiEvent** merged =
       static_cast<MidiEvent**>(std::malloc((static_cast<size_t>(total) + 1) * sizeof(MidiEvent*)));
@@ -356,10 +331,65 @@ void MidiTrack::ConvertToEventModeCore() {
     }
   }
   merged[total] = nullptr;
+  return merged;
+}
+
+}  // namespace
+
+void MidiTrack::PlaceNoteOffsOneByOne() {
+  // Negative deltas: walk the list as it grows, note by note.
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent& e = *events[i];
+    if (e.status != kStatusNote) continue;
+    int64_t d = e.duration < 0 ? 0 : e.duration;
+    e.status = kStatusNoteOn;
+    e.duration = 0;
+    MidiEvent* off = new MidiEvent(0);
+    off->status = kStatusNoteOff;
+    off->channel = e.channel;
+    off->note = e.note;
+    off->velocity = 64;
+    int64_t sum = 0;
+    int32_t j = i + 1;
+    for (; j < event_count; ++j) {
+      sum += events[j]->delta;
+      if (sum >= d) break;
+    }
+    if (j < event_count) {
+      off->delta = static_cast<int32_t>(events[j]->delta - (sum - d));
+      events[j]->delta = static_cast<int32_t>(sum - d);
+      InsertEvent(j, 2, off);
+    } else {
+      off->delta = static_cast<int32_t>(d - sum);
+      AppendUnchecked(off);
+    }
+  }
+}
+
+void MidiTrack::ConvertToEventModeCore() {
+  // Notes without length or loudness go first.
+  for (int32_t i = 0; i < event_count; ++i) {
+    MidiEvent& e = *events[i];
+    if (e.status == kStatusNote && (e.duration == 0 || e.velocity == 0)) e.status = kStatusDeleted;
+  }
+  Compact();
+  const int32_t n = event_count;
+  EventModeRoom& room = EventModeRoom::Get();
+  struct TrimAtEnd {
+    EventModeRoom& room;
+    ~TrimAtEnd() { room.Trim(); }
+  } trim{room};
+  if (!FindAbsoluteTicks(events, n, room.tick)) {
+    PlaceNoteOffsOneByOne();
+    return;
+  }
+  FindNoteOffGaps(events, n, room);
+  OrderNoteOffsInGaps(n, room);
+  MidiEvent** merged = WeaveNoteOffs(events, n, room);
   std::free(events);
   events = merged;
-  event_count = total;
-  event_room_ = total + 1;
+  event_count = n + static_cast<int32_t>(room.offs.size());
+  event_room_ = event_count + 1;
 }
 
 int MidiTrack::ToEventMode() {
