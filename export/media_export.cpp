@@ -1,7 +1,5 @@
 #include "export/media_export.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <system_error>
@@ -70,16 +68,6 @@ void ShowFailure(const std::filesystem::path& midi) {
                 std::string("エラー発生 ") + plat::Utf8ToCp932(midi.string()));
 }
 
-// A temporary AIFF of ours in the user data folder's "temp" folder.
-std::filesystem::path TemporaryAiff() {
-  static std::atomic<unsigned> serial{0};
-  const std::filesystem::path folder = plat::UserDataFolder() / "temp";
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  return folder / ("export-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(serial.fetch_add(1)) + ".aiff");
-}
-
 }  // namespace
 
 bool IsQuickTimeAvailable() { return media::Library().Start(); }
@@ -112,7 +100,7 @@ int CQuickTimeExport::MidiToWav(const std::filesystem::path& midi,
     ShowFailure(midi);
     return 0;
   }
-  const std::filesystem::path aiff = TemporaryAiff();
+  const std::filesystem::path aiff = plat::NewTempFileName("export", ".aiff");
   const bool rendered = ConvertToAiff(movie, aiff);
   library.DisposeMovie(&movie);
   bool written = false;

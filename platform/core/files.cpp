@@ -99,10 +99,7 @@ bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
   }
   fs::path dir = path.parent_path();
   if (dir.empty()) dir = ".";
-  std::random_device rd;
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(rd()));
-  fs::path tmp = dir / (path.filename().string() + suffix);
+  const fs::path tmp = TemporaryNameFor(path);
 
   // A replaced file keeps its permission bits; a new one gets what the umask allows.
   struct stat old {};
@@ -136,13 +133,27 @@ bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
     SetError(error, synced != 0 ? synced : closed);
     return false;
   }
+  return CommitTemporary(tmp, path, error);
+}
+
+fs::path TemporaryNameFor(const fs::path& path) {
+  fs::path dir = path.parent_path();
+  if (dir.empty()) dir = ".";
+  std::random_device rd;
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(rd()));
+  return dir / (path.filename().string() + suffix);
+}
+
+bool CommitTemporary(const fs::path& tmp, const fs::path& path, std::error_code* error) {
   if (::rename(tmp.c_str(), path.c_str()) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
     SetError(error, err);
     return false;
   }
-  SyncFolder(dir);
+  fs::path dir = path.parent_path();
+  SyncFolder(dir.empty() ? fs::path(".") : dir);
   if (error) error->clear();
   return true;
 }

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -58,25 +61,56 @@ std::filesystem::path FindProgram(const std::string& name) {
   return {};
 }
 
-bool RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                int timeout_ms) {
-  const pid_t pid = Spawn(program, args);
-  if (pid == 0) return false;
-  // A child process gives no handle to wait on with a time limit: look every few milliseconds.
-  int status = 0;
-  for (int waited_ms = 0;; waited_ms += 5) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
+namespace {
+
+// Waits until the child has ended or the deadline has passed; true when it has ended (status in
+// *status). A process file descriptor lets poll() wait without looking again and again; where the
+// kernel has none, the child is looked at every few milliseconds.
+bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int* status) {
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  while (true) {
+    const pid_t done = waitpid(pid, status, WNOHANG);
     if (done == pid) break;
-    if (done < 0 && errno != EINTR) return false;
-    if (waited_ms >= timeout_ms) {
-      kill(pid, SIGKILL);
-      Reap(pid, &status);
+    if (done < 0 && errno != EINTR) break;  // not our child any more: nothing to wait for
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      if (pidfd >= 0) close(pidfd);
       return false;
     }
-    const struct timespec step = {0, 5 * 1000 * 1000};
-    nanosleep(&step, nullptr);
+    if (pidfd >= 0) {
+      struct pollfd p = {pidfd, POLLIN, 0};
+      poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60000)));
+    } else {
+      const struct timespec step = {0, 5 * 1000 * 1000};
+      nanosleep(&step, nullptr);
+    }
   }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (pidfd >= 0) close(pidfd);
+  return true;
+}
+
+}  // namespace
+
+ProgramEnd RunProgramWithLimit(const std::filesystem::path& program,
+                               const std::vector<std::string>& args, int timeout_ms) {
+  const pid_t pid = Spawn(program, args);
+  if (pid == 0) return ProgramEnd::kNotStarted;
+  int status = 0;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  if (!WaitUntil(pid, deadline, &status)) {
+    kill(pid, SIGKILL);
+    Reap(pid, &status);
+    return ProgramEnd::kTimedOut;
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ProgramEnd::kSucceeded
+                                                       : ProgramEnd::kFailed;
+}
+
+bool RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                int timeout_ms) {
+  return RunProgramWithLimit(program, args, timeout_ms) == ProgramEnd::kSucceeded;
 }
 
 bool StartProgram(const std::filesystem::path& program, const std::vector<std::string>& args) {

@@ -10,6 +10,7 @@
 #include "export/wav_data.h"
 #include "platform/core/audio_render.h"
 #include "platform/core/folders.h"
+#include "platform/core/synth.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -164,6 +165,45 @@ TEST(MediaExportSynth, RendersAudibleWavOfTheSongsLength) {
   EXPECT_LE(seconds, 2.0 + 4.0);  // the song, then the last notes' release
   EXPECT_GT(w.GetPeakLevel(), 0.01);
   EXPECT_EQ(Sink().Count(), 0u);
+}
+
+// The road's WAV holds the synthesizer's AIFF samples as sox converts them, and lasts as long as
+// the synthesizer's own command-line rendering of the file: the song and its render tail.
+TEST(MediaExportSynth, WavIsTheRenderedAiffAsSoxConvertsIt) {
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont");
+  CANTREL_NEED_TOOL("sox");
+  CANTREL_NEED_TOOL("fluidsynth");
+  const fs::path midi = TempDir() / "song.mid";
+  WriteMidi(midi);
+  const fs::path out = TempDir() / "out";
+  fs::create_directories(out);
+  ASSERT_TRUE(ConvertMidiToWav(midi, out / "song.wav"));
+  EXPECT_EQ(Names(out), std::set<std::string>{"song.wav"});
+  EXPECT_EQ(Names(plat::UserDataFolder() / "temp"), std::set<std::string>{});
+
+  plat::RenderOptions aiff_options;
+  aiff_options.tail_ms = 0;
+  const fs::path aiff = TempDir() / "song.aiff";
+  std::string error;
+  ASSERT_TRUE(plat::RenderMidiFile(midi, aiff, aiff_options, &error)) << error;
+  const fs::path theirs = TempDir() / "sox.wav";
+  ASSERT_EQ(cantrel_test::RunTool({"sox", aiff.string(), theirs.string()}), 0);
+  WavData ours(out / "song.wav"), converted(theirs);
+  ASSERT_TRUE(ours.IsLoaded() && converted.IsLoaded());
+  EXPECT_EQ(ours.Format().sample_rate, converted.Format().sample_rate);
+  EXPECT_EQ(ours.Format().channels, converted.Format().channels);
+  EXPECT_TRUE(ours.Samples() == converted.Samples());
+  EXPECT_GT(ours.GetPeakLevel(), 0.01);
+
+  const fs::path reference = TempDir() / "fluidsynth.wav";
+  ASSERT_EQ(cantrel_test::RunTool({"fluidsynth", "-ni", "-q", "-r", "44100", "-F",
+                                   reference.string(), plat::FindSoundFont().string(),
+                                   midi.string()}),
+            0);
+  WavData cli(reference);
+  ASSERT_TRUE(cli.IsLoaded());
+  EXPECT_NEAR(double(ours.Frames()), double(cli.Frames()), 64.0);
+  EXPECT_GE(ours.Frames(), 2u * 44100u);  // the song itself lasts two seconds
 }
 
 }  // namespace
