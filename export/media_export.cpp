@@ -7,7 +7,7 @@
 #include "export/aiff_data.h"
 #include "platform/core/audio_render.h"
 #include "platform/core/encoding.h"
-#include "platform/core/folders.h"
+#include "platform/core/temp_files.h"
 #include "platform/core/message_sink.h"
 
 namespace media {

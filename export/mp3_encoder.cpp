@@ -7,6 +7,7 @@
 
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
+#include "platform/core/temp_files.h"
 #include "platform/core/process.h"
 #include "util/gne.h"
 

@@ -1,10 +1,14 @@
 #include "platform/core/files.h"
 
+#include "platform/core/folders.h"
+#include "platform/core/temp_files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -156,6 +160,15 @@ bool CommitTemporary(const fs::path& tmp, const fs::path& path, std::error_code*
   SyncFolder(dir.empty() ? fs::path(".") : dir);
   if (error) error->clear();
   return true;
+}
+
+fs::path NewTempFileName(const std::string& stem, const std::string& extension) {
+  static std::atomic<unsigned> serial{0};
+  const fs::path folder = TempFolder();
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return folder / (stem + "-" + std::to_string(::getpid()) + "-" +
+                   std::to_string(serial.fetch_add(1)) + extension);
 }
 
 std::string WriteFailureText(const std::error_code& error) {

@@ -31,14 +31,6 @@ inline bool WriteFileAtomic(const std::filesystem::path& path, const std::string
   return WriteFileAtomic(path, data.data(), data.size(), error);
 }
 
-// A fresh name "<name>.tmpXXXXXXXX" beside `path`, for a file that is written whole (by us or by
-// an outside program) and then put in place with CommitTemporary.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& path);
-// Renames the finished temporary file over `path` and flushes the folder; on failure the
-// temporary file is removed.
-bool CommitTemporary(const std::filesystem::path& temporary, const std::filesystem::path& path,
-                     std::error_code* error = nullptr);
-
 // Why a write failed, in words for a box (CP932): the disk is full, permission is missing, the
 // folder does not exist, ... Unknown errors give the system's own text.
 std::string WriteFailureText(const std::error_code& error);

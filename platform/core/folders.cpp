@@ -1,11 +1,7 @@
 #include "platform/core/folders.h"
 
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdlib>
 #include <mutex>
-#include <string>
 #include <system_error>
 
 namespace plat {
@@ -78,15 +74,6 @@ fs::path UserDataFolder() {
 }
 
 fs::path TempFolder() { return UserDataFolder() / "temp"; }
-
-fs::path NewTempFileName(const std::string& stem, const std::string& extension) {
-  static std::atomic<unsigned> serial{0};
-  const fs::path folder = TempFolder();
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  return folder / (stem + "-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(serial.fetch_add(1)) + extension);
-}
 
 void SetProgramFolder(const fs::path& folder) {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
 
 namespace plat {
 
@@ -27,8 +26,5 @@ bool RunningFromBuildTree();
 
 // The folder of our own temporary files: "temp" inside the user data folder (not created here).
 std::filesystem::path TempFolder();
-// A fresh name of ours in TempFolder() (created when missing): "<stem>-<process>-<serial><ext>".
-// Nothing is created under that name.
-std::filesystem::path NewTempFileName(const std::string& stem, const std::string& extension);
 
 }  // namespace plat
