@@ -54,30 +54,35 @@ bool CSoundDataChunk::Parse() {
 void CFormChunk::ErrorMsg() { plat::ShowBox(plat::BoxKind::Message, "Aiff Error"); }
 
 bool CFormChunk::Parse(const uint8_t* file, size_t size) {
-  const uint8_t* end = file + size;
-  if (!Take(file, end) || id_ != "FORM" || size_ < 4 ||
-      std::memcmp(data_.data(), "AIFF", 4) != 0) {
+  // The FORM is walked where it lies in the file: only COMM and SSND keep copies of their data.
+  ByteReader in(file, size);
+  id_ = in.Text(4);
+  size_ = in.U32Be();
+  if (!in.ok() || id_ != "FORM" || size_ < 4 || size_ > in.remaining() ||
+      std::memcmp(in.Here(), "AIFF", 4) != 0) {
     ErrorMsg();
     return false;
   }
   bool have_comm = false, have_ssnd = false;
-  const uint8_t* p = data_.data() + 4;
-  const uint8_t* form_end = data_.data() + data_.size();
+  const uint8_t* p = in.Here() + 4;
+  const uint8_t* form_end = in.Here() + size_;
   while (form_end - p >= 8) {
-    CAiffChunk chunk;
-    if (!chunk.Take(p, form_end)) {
+    ByteReader header(p, static_cast<size_t>(form_end - p));
+    const std::string id = header.Text(4);
+    const uint32_t chunk_size = header.U32Be();
+    if (chunk_size > header.remaining()) {
       ErrorMsg();
       return false;
     }
-    if (chunk.Id() == "COMM" && !have_comm) {
+    if (id == "COMM" && !have_comm) {
       have_comm = comm_.Take(p, form_end) && comm_.Parse();
       if (!have_comm) break;
-    } else if (chunk.Id() == "SSND" && !have_ssnd) {
+    } else if (id == "SSND" && !have_ssnd) {
       have_ssnd = ssnd_.Take(p, form_end) && ssnd_.Parse();
       if (!have_ssnd) break;
     }
     // Chunks hold an even number of bytes: an odd size is followed by a pad byte.
-    const uint64_t step = 8 + uint64_t(chunk.Size()) + (chunk.Size() & 1u);
+    const uint64_t step = 8 + uint64_t(chunk_size) + (chunk_size & 1u);
     if (step >= uint64_t(form_end - p)) break;
     p += step;
   }

@@ -66,8 +66,8 @@ class CSoundDataChunk : public CAiffChunk {
 
 class CFormChunk : public CAiffChunk {
  public:
-  // Walks the FORM's chunks by id and keeps COMM and SSND; false (after "Aiff Error") when the
-  // FORM is no AIFF or either chunk is missing or damaged.
+  // Walks the FORM's chunks by id and keeps COMM and SSND (the FORM's own data is not copied);
+  // false (after "Aiff Error") when the FORM is no AIFF or either chunk is missing or damaged.
   bool Parse(const uint8_t* file, size_t size);
   const CCommonChunk& Common() const { return comm_; }
   const CSoundDataChunk& SoundData() const { return ssnd_; }

@@ -39,6 +39,8 @@ class SynthLibrary : public MediaLibrary {
     plat::RenderOptions options;
     // The synthesizer's player ends once the last notes have died away: no silence is added.
     options.tail_ms = 0;
+    // The AIFF is ours and read back at once; a WAVE is the user's file.
+    options.durable = type == MovieFileType::kWave;
     options.type = type == MovieFileType::kAiff ? plat::AudioFileType::kAiff
                                                 : plat::AudioFileType::kWav;
     return plat::RenderMidiFile(movie.file, out, options, error);

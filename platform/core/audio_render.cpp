@@ -109,7 +109,7 @@ bool RenderMidiFile(const fs::path& midi, const fs::path& out, const RenderOptio
     fs::remove(temp, ec);
     return fail("rendering failed");
   }
-  int fd = ::open(temp.c_str(), O_RDONLY);
+  int fd = options.durable ? ::open(temp.c_str(), O_RDONLY) : -1;
   if (fd >= 0) {
     ::fsync(fd);
     ::close(fd);

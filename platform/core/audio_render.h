@@ -16,6 +16,9 @@ struct RenderOptions {
   int sample_rate = 44100;
   int tail_ms = 2000;                 // rendered after the last event, for the notes' release
   std::filesystem::path soundfont;    // empty = FindSoundFont()
+  // Flushed to the disk before it is renamed into place; an intermediate file that is read back
+  // at once and deleted needs no flush.
+  bool durable = true;
 };
 
 // True when rendering can work on this machine (a soundfont is there).
