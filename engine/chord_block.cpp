@@ -236,9 +236,15 @@ void ChordBlock::FitTonesToScale() {
   for (uint8_t* tone : tones) *tone = static_cast<uint8_t>(SnapUpToChordTone(weights, *tone));
 }
 
+namespace {
+// A stored 0 is a tone the chord lacks, not a C.
+bool SameClass(int pc, uint8_t tone) { return tone != 0 && pc == tone % 12; }
+}  // namespace
+
 bool ChordBlock::IsChordTone(int pitch) const {
   const int pc = PitchClassOf(pitch);
-  return pc == root % 12 || pc == third % 12 || pc == fifth % 12 || pc == seventh % 12;
+  return SameClass(pc, root) || SameClass(pc, third) || SameClass(pc, fifth) ||
+         SameClass(pc, seventh);
 }
 
 bool ChordBlock::IsTriadTone(int pitch) const {
@@ -327,6 +333,7 @@ int ChordBlock::NearestChordTone(int pitch) const {
   int best = 0;
   bool have = false;
   for (int tone : tones) {
+    if (tone == 0) continue;  // a tone the chord lacks
     int d = (((tone - pitch + 120) % 12) + 12) % 12;
     if (d > 6) d -= 12;
     if (!have || std::abs(d) < std::abs(best)) {

@@ -124,6 +124,36 @@ TEST_F(ChordBlockTest, NearestChordToneNeedsNoSleep) {
   EXPECT_EQ(cantrel_test::Clock().Now(), before);
 }
 
+// A tone stored as 0 is one the chord lacks: C is no chord tone of it, and the
+// nearest-tone search looks only at the tones the chord has.
+TEST_F(ChordBlockTest, MissingTonesAreNotC) {
+  struct Case {
+    const char* name;
+    int root, bass, third, fifth, seventh;
+    int pitch;
+    bool chord_tone;
+    int nearest;
+  };
+  const Case cases[] = {
+      {"D minor triad without seventh", 62, 38, 65, 69, 0, 60, false, 62},
+      {"D minor triad, its own root", 62, 38, 65, 69, 0, 74, true, 74},
+      {"no-chord block", 0, 0, 0, 0, 0, 60, false, 60},
+      {"no-chord block, other pitch", 0, 0, 0, 0, 0, 61, false, 61},
+      {"C triad, C still a tone", 60, 36, 64, 67, 0, 72, true, 72},
+      {"E triad without fifth", 64, 40, 68, 0, 0, 61, false, 64},
+  };
+  for (const Case& c : cases) {
+    ChordBlock b;
+    b.root = static_cast<uint8_t>(c.root);
+    b.bass = static_cast<uint8_t>(c.bass);
+    b.third = static_cast<uint8_t>(c.third);
+    b.fifth = static_cast<uint8_t>(c.fifth);
+    b.seventh = static_cast<uint8_t>(c.seventh);
+    EXPECT_EQ(b.IsChordTone(c.pitch), c.chord_tone) << c.name;
+    EXPECT_EQ(b.NearestChordTone(c.pitch), c.nearest) << c.name;
+  }
+}
+
 TEST_F(ChordBlockTest, WeightedToneSearches) {
   const char weights[] = "CMPo905095090505";
   EXPECT_EQ(ChordBlock::NextStrongTone(weights, 61), 64);
