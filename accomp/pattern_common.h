@@ -1,0 +1,51 @@
+// Small readings of the current style and of chance that the accompaniment
+// generators share.
+#pragma once
+
+#include <functional>
+
+#include "accomp/note_emitter.h"
+#include "engine/chord_block.h"
+#include "engine/compose_info.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+#include "util/program_errors.h"
+
+namespace accomp {
+
+constexpr int kNoPart = 256;  // instrument value of a part that is switched off
+constexpr ProgramErrorCode kMetreError = 0xFF010133u;  // a block is no whole number of steps
+
+// The song has a bass part (its instrument is not 256).
+inline bool HasBassPart() { return CurrentStyle().instrument[2] != kNoPart; }
+// The style's basic beat is 3: the triplet grid.
+inline bool TripletGrid() { return CurrentStyle().basic_beat == 3; }
+// 3/4 felt as 6/8.
+inline bool SixEightFeel() {
+  return CurrentStyle().metre == 1 && CurrentStyle().triple_metre_kind == 2;
+}
+// One chance in n.
+inline bool Chance(int n) { return GneRandomRange(1, n) == 1; }
+// Semitones from a to b, 0..11 (both pitches as stored).
+inline int IntervalClass(int a, int b) { return ((b - a) % 12 + 12) % 12; }
+
+// Hands every chord block of the composition to `write` in order, with its
+// index and the block count (read again after each block). Each block starts
+// on time: the pending delta is raised, never lowered, so that the block
+// begins at the sum of the lengths before it, and the emitter's block is set.
+inline void EmitChordBlocks(
+    NoteEmitter& emitter,
+    const std::function<void(const ChordBlock& block, int index, int count)>& write) {
+  ComposeInformation& info = ComposeInfo();
+  const int64_t origin = emitter.Now();
+  int64_t start = origin;
+  for (int i = 0; i < info.chord_block_count(); ++i) {
+    const ChordBlock& block = *info.chord_block(i);
+    if (emitter.Now() < start) emitter.Wait(static_cast<int>(start - emitter.Now()));
+    emitter.BeginBlock(block.length);
+    write(block, i, info.chord_block_count());
+    start += block.length;
+  }
+}
+
+}  // namespace accomp

@@ -1,0 +1,233 @@
+// Every pattern over many seeds, metres, grids and chord lengths: notes only
+// on the part's channel, every sounding pitch one its figure names, every
+// block starting on time, the same seed writing the same events, and the
+// written song read by mido and midicsv.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "accomp/arpeggio_spanish.h"
+#include "accomp/gamelan_chinese.h"
+#include "accomp/pops_pattern.h"
+#include "accomp/rhythmic_tension.h"
+#include "accomp/stroke_patterns.h"
+#include "accomp/variable_arpeggios.h"
+#include "engine/tone_weights.h"
+#include "tests/accomp/patterns/pattern_fixture.h"
+
+namespace pattern_test {
+namespace {
+
+using parts_test::NoteRow;
+
+struct Setting {
+  const char* name;
+  int metre;
+  bool six_eight;
+  bool triplet;
+};
+const Setting kSettings[] = {
+    {"4/4", 0, false, false}, {"4/4 triplet", 0, false, true}, {"3/4", 1, false, false},
+    {"3/4 triplet", 1, false, true}, {"6/8 feel", 1, true, false}, {"7/8", 2, false, false},
+    {"7/8 triplet", 2, false, true},
+};
+
+struct Pattern {
+  int code;
+  int density;
+  bool blues;
+};
+const Pattern kPatterns[] = {
+    {1, 100, false}, {1, 120, false}, {2, 100, false}, {2, 100, true},  {2, 130, false},
+    {2, 150, false}, {28, 160, false}, {62, 100, false}, {62, 130, false}, {3, 100, false},
+    {5, 100, false}, {4, 30, false},  {4, 50, false},  {4, 70, false},  {4, 90, false},
+    {10, 30, false}, {10, 80, false}, {10, 100, false}, {10, 110, false}, {10, 150, false},
+    {8, 50, false},  {8, 70, false},  {8, 90, false},  {8, 120, false}, {9, 100, false},
+    {6, 100, false}, {7, 80, false},  {7, 120, false},
+};
+
+void Play(const Pattern& p, MidiTrack& t) {
+  const int d = p.density;
+  switch (p.code) {
+    case 1: return GenerateSlowStroke(kChannel, t, d);
+    case 2:
+      if (d >= 140) return GenerateContinuousStrokeFast(kChannel, t);
+      if (d >= 120) return GenerateContinuousStrokeMedium(kChannel, t);
+      return GenerateContinuousStroke(kChannel, t);
+    case 28: return GenerateContinuousStroke(kChannel, t);
+    case 62: return GenerateOffBeat(kChannel, t, d);
+    case 3: return GenerateSlowArpeggio(kChannel, t);
+    case 5: return GenerateSpanishPattern(kChannel, t);
+    case 4: return GeneratePopsPattern(kChannel, t, d);
+    case 10: return GenerateRhythmicTension(kChannel, t, d);
+    case 8: return GenerateVariableSpeedArpeggio(kChannel, t, d);
+    case 9: return GenerateIrregularArpeggio(kChannel, t);
+    case 6: return GenerateGamelanPattern(kChannel, t);
+    default: return GenerateChinesePattern(kChannel, t, d);
+  }
+}
+
+// Chords with every tone, and chords lacking a seventh, a third, a fifth or
+// everything (no chord).
+const char* const kCodes[] = {"CMPs", "DmPd", "NMPo", "GMPs", "AmPo", "FMPS",
+                              "EoPd", "b4Ps", "CMCd", "dMP9", "gmds", "AMA6"};
+const int kLengths[] = {96,  144, 168, 192, 200, 240, 288, 336,
+                        384, 432, 480, 576, 672, 768};
+
+class NoteSweepTest : public PatternTest {
+ protected:
+  // A song of 3..9 blocks drawn from the seeded generator.
+  static void DrawSong() {
+    std::vector<BlockSpec> blocks;
+    const int n = GneRandomRange(3, 9);
+    for (int i = 0; i < n; ++i) {
+      blocks.push_back({kCodes[GneRandomRange(0, 11)], kLengths[GneRandomRange(0, 13)]});
+    }
+    SetBlocks(blocks);
+  }
+
+  // The pitch classes a block's figures may sound in the pattern.
+  static std::set<int> Allowed(const Pattern& p, const ChordBlock& b) {
+    std::set<int> pcs;
+    const auto add = [&](int tone, int offset) {
+      if (tone != 0) pcs.insert(((tone + offset) % 12 + 12) % 12);
+    };
+    for (int tone : {int(b.root), int(b.third), int(b.fifth), int(b.seventh)}) add(tone, 0);
+    if (p.code == 2 && (p.blues || p.density >= 140)) add(b.fifth, 2);
+    if (p.code == 10) {
+      add(b.bass, 0);
+      add(b.root, 2);   // ninth
+      add(b.root, 5);   // eleventh
+      add(b.third, -1);
+      add(b.bass, 2);
+      add(b.third, 15);
+      add(b.fifth, 2);
+    }
+    char w[kToneWeightTextSize];
+    BuildToneWeights(b.chord_code, w);
+    if (p.code == 7) {
+      for (int pc = 0; pc < 12; ++pc)
+        if (IsScaleTone(60 + pc, b.chord_code)) pcs.insert(pc);
+    }
+    if (p.code == 6) {
+      bool strong = false;
+      for (int pc = 0; pc < 12; ++pc) {
+        if (ToneDigit(w, pc) >= ChordToneLevel) {
+          pcs.insert(pc);
+          strong = true;
+        }
+      }
+      if (!strong)
+        for (int pc = 0; pc < 12; ++pc) pcs.insert(pc);  // any drawn pitch
+    }
+    return pcs;
+  }
+
+  static std::string Name(const Setting& s, const Pattern& p, bool bass, uint32_t seed) {
+    std::ostringstream o;
+    o << "code " << p.code << " density " << p.density << (p.blues ? " blues" : "") << ", "
+      << s.name << (bass ? "" : ", no bass") << ", seed " << seed;
+    return o.str();
+  }
+
+  static void Check(const Setting& s, const Pattern& p, bool bass, uint32_t seed) {
+    SCOPED_TRACE(Name(s, p, bass, seed));
+    CurrentStyle().parts[kChannel].ornament = p.blues ? 3 : 0;
+    SetMetre(s.metre, s.six_eight);
+    SetGrid(s.triplet);
+    SetBassPart(bass);
+    GneSeedRandomWith(seed);
+    DrawSong();
+    const int n = ComposeInfo().chord_block_count();
+    const uint32_t state = GneGetRandomState();
+    // A program that bends, so that bent notes keep their pitch (the grace
+    // notes of other programs are the emitter's own test).
+    MixerRecord mixer;
+    PartTrack t;
+    WritePartHeader(t, kChannel, 24, mixer, 0);
+    Play(p, t);
+    GneSetRandomState(state);
+    PartTrack again;
+    WritePartHeader(again, kChannel, 24, mixer, 0);
+    Play(p, again);
+    EXPECT_EQ(parts_test::Events(t), parts_test::Events(again)) << "same seed, other events";
+
+    const auto rows = Rows(t);
+    std::vector<int64_t> starts;
+    for (int i = 0; i <= n; ++i) starts.push_back(BlockStart(i));
+    const bool comping = p.code == 10 && p.density > 80 && p.density < 140 && p.density != 100;
+    for (int i = 0; i < n; ++i) {
+      if (comping) break;
+      bool first = false;
+      for (const NoteRow& r : rows) first = first || std::get<0>(r) == starts[i];
+      EXPECT_TRUE(first) << "block " << i << " does not start at " << starts[i];
+    }
+    for (const NoteRow& r : rows) {
+      EXPECT_EQ(std::get<1>(r), kChannel);
+      const int64_t at = std::get<0>(r);
+      const int pitch = std::get<2>(r), velocity = std::get<3>(r);
+      ASSERT_GE(at, 0);
+      ASSERT_LT(at, starts[n]) << "a note after the song";
+      if (pitch == 0 || velocity == 0) continue;
+      EXPECT_GE(pitch, 13);
+      EXPECT_LE(pitch, 127);
+      EXPECT_LE(velocity, 127);
+      const int i = static_cast<int>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+      const std::set<int> allowed = Allowed(p, Block(i));
+      EXPECT_TRUE(allowed.count(pitch % 12))
+          << "pitch " << pitch << " at " << at << " in block " << i << " " << Block(i).chord_code
+          << " (" << int(Block(i).root) << " " << int(Block(i).third) << " " << int(Block(i).fifth)
+          << " " << int(Block(i).seventh) << ")";
+    }
+  }
+};
+
+TEST_F(NoteSweepTest, NotesOverManySeeds) {
+  for (const Pattern& p : kPatterns) {
+    for (const Setting& s : kSettings) {
+      for (bool bass : {true, false}) {
+        for (uint32_t seed = 1; seed <= 12; ++seed) Check(s, p, bass, seed * 7919 + p.code);
+        if (HasFailure()) return;
+      }
+    }
+  }
+}
+
+// The written part loads in mido and midicsv with its notes where the track
+// has them.
+TEST_F(NoteSweepTest, WrittenSongLoads) {
+  CANTREL_NEED_MIDO();
+  CANTREL_NEED_TOOL("midicsv");
+  for (const Pattern& p : kPatterns) {
+    SCOPED_TRACE(p.code);
+    GneSeedRandomWith(40 + p.code);
+    DrawSong();
+    PartTrack t;
+    MixerRecord mixer;
+    WritePartHeader(t, kChannel, 24, mixer, 0);
+    AddNote(t, kChannel, 0, 0, 0, 0);
+    Play(p, t);
+    CloseTrack(t);
+    const auto notes = Sounding(t);
+    const auto path = parts_test::WriteJoined({&t}, "pattern.mid");
+    int division = 0;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(cantrel_test::MidoEventLines(path, &division, &lines));
+    size_t mido_notes = 0;
+    for (const std::string& l : lines) mido_notes += l.rfind("note 3 ", 0) == 0;
+    EXPECT_EQ(mido_notes, notes.size());
+    int status = 0;
+    const std::string csv = parts_test::RunMidicsv(path, &status);
+    EXPECT_EQ(status, 0);
+    size_t on = 0;
+    std::istringstream in(csv);
+    for (std::string line; std::getline(in, line);) {
+      if (line.find("Note_on_c, 3,") != std::string::npos && line.rfind(", 0") != line.size() - 3) ++on;
+    }
+    EXPECT_EQ(on, notes.size());
+  }
+}
+
+}  // namespace
+}  // namespace pattern_test
