@@ -1,6 +1,8 @@
 #include "util/program_errors.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "platform/core/clock.h"
 #include "util/gne.h"
@@ -425,7 +427,29 @@ std::string FormatDialogError(uint32_t code) {
     return FormatTagged("QVGN", code, CommonDialogErrorText(code, true));
 }
 
+namespace {
+
+// The open once-per-code scopes of this thread and the codes they have shown.
+struct ErrorOnceState {
+    int depth = 0;
+    std::vector<ProgramErrorCode> shown;
+};
+thread_local ErrorOnceState error_once;
+
+}  // namespace
+
+ErrorOncePerCodeScope::ErrorOncePerCodeScope() { ++error_once.depth; }
+
+ErrorOncePerCodeScope::~ErrorOncePerCodeScope() {
+    if (--error_once.depth == 0) error_once.shown.clear();
+}
+
 void ShowErrorByCode(ProgramErrorCode code) {
+    if (error_once.depth > 0) {
+        auto& shown = error_once.shown;
+        if (std::find(shown.begin(), shown.end(), code) != shown.end()) return;
+        shown.push_back(code);
+    }
     GneErrorBox(FormatProgramError(code).c_str());
     plat::SleepMs(500);
 }

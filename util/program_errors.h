@@ -35,6 +35,18 @@ std::string FormatDialogError(uint32_t code);
 // thread for 500 ms. The caller goes on with its own failure path.
 void ShowErrorByCode(ProgramErrorCode code);
 
+// While one is open on a thread, ShowErrorByCode on that thread shows each code once: a code
+// already shown returns at once, without box or pause. A long job opens one so that an error
+// met at every step is reported once, not once per step. Scopes nest; the codes shown are
+// forgotten when the outermost one closes.
+class ErrorOncePerCodeScope {
+ public:
+  ErrorOncePerCodeScope();
+  ~ErrorOncePerCodeScope();
+  ErrorOncePerCodeScope(const ErrorOncePerCodeScope&) = delete;
+  ErrorOncePerCodeScope& operator=(const ErrorOncePerCodeScope&) = delete;
+};
+
 // The system-modal OK/Cancel question box; returns IDOK (1) or IDCANCEL (2).
 // A code without a question text of its own asks the undefined-error text.
 int AskByCode(ProgramErrorCode code);

@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/core/encoding.h"
 #include "tests/support/test_support.h"
@@ -60,6 +62,38 @@ TEST(ProgramErrors, ShowErrorByCodeShowsTheBoxThenPauses) {
   EXPECT_EQ(boxes[0].kind, BoxKind::Error);
   EXPECT_EQ(boxes[0].text, "OVXCFF010001 ドラムパターンのエラーです！");
   EXPECT_EQ(cantrel_test::Clock().Slept() - slept_before, std::chrono::milliseconds(500));
+}
+
+TEST(ProgramErrors, AnOpenOncePerCodeScopeShowsEachCodeOnceAndForgetsWhenItCloses) {
+  const auto slept_before = cantrel_test::Clock().Slept();
+  {
+    ErrorOncePerCodeScope outer;
+    for (int i = 0; i < 5; ++i) ShowErrorByCode(0xFF010133u);
+    {
+      ErrorOncePerCodeScope inner;  // nested: the outer scope still remembers
+      ShowErrorByCode(0xFF010133u);
+      ShowErrorByCode(0xFF010002u);
+    }
+    ShowErrorByCode(0xFF010002u);
+  }
+  ShowErrorByCode(0xFF010133u);  // no scope: shown again
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            (std::vector<std::string>{"OVXCFF010133 拍子のエラーが起きました！",
+                                      "OVXCFF010002 ドラム音のエラーです！",
+                                      "OVXCFF010133 拍子のエラーが起きました！"}));
+  // A repeat neither shows nor pauses.
+  EXPECT_EQ(cantrel_test::Clock().Slept() - slept_before, std::chrono::milliseconds(1500));
+}
+
+TEST(ProgramErrors, AnotherThreadsScopeDoesNotHideThisThreadsErrors) {
+  ErrorOncePerCodeScope scope;
+  ShowErrorByCode(0xFF010001u);
+  std::thread other([] {
+    ShowErrorByCode(0xFF010001u);
+    ShowErrorByCode(0xFF010001u);
+  });
+  other.join();
+  EXPECT_EQ(cantrel_test::Sink().Count(), 3u);
 }
 
 TEST(ProgramErrors, UnknownErrorCodesStillShowTheirCode) {
