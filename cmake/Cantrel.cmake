@@ -12,11 +12,16 @@ if(CANTREL_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# cantrel_library(<name> <folder> LIBS <libs...> [EXCLUDE <files...>])
-# One static library per folder, made of every .cpp below it.
+# cantrel_library(<name> <folder> [ALSO <folders...>] LIBS <libs...> [EXCLUDE <files...>])
+# One static library per folder, made of every .cpp below it (and below the ALSO folders, for
+# folders that call each other and so must not be libraries of their own).
 function(cantrel_library name folder)
-  cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "ALSO;LIBS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(more ${ARG_ALSO})
+    file(GLOB_RECURSE more_srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${more}/*.cpp)
+    list(APPEND srcs ${more_srcs})
+  endforeach()
   foreach(ex ${ARG_EXCLUDE})
     list(REMOVE_ITEM srcs ${CMAKE_SOURCE_DIR}/${ex})
   endforeach()

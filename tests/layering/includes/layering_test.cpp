@@ -281,14 +281,21 @@ std::vector<std::string> LinkViolations(const fs::path& root) {
     folder_of[words[0]] = words[1];
     std::vector<std::string> libs;
     bool in_libs = false;
+    std::vector<std::string> also;  // further folders built into the same library
+    bool in_also = false;
     for (size_t i = 2; i < words.size(); ++i) {
-      if (words[i] == "LIBS" || words[i] == "EXCLUDE") {
+      if (words[i] == "LIBS" || words[i] == "EXCLUDE" || words[i] == "ALSO") {
         in_libs = words[i] == "LIBS";
+        in_also = words[i] == "ALSO";
         continue;
       }
       if (in_libs) libs.push_back(words[i]);
+      if (in_also) also.push_back(words[i]);
     }
     calls.push_back({words[1], libs});
+    // A folder built into another folder's library links what that library links: each of its
+    // links must be one the folder itself may use too.
+    for (const std::string& folder : also) calls.push_back({folder, libs});
   }
   std::vector<std::string> found;
   for (const auto& [folder, libs] : calls) {
@@ -375,8 +382,12 @@ TEST(Layering, TheCheckFindsWhatBreaksTheTable) {
         "cantrel_library(util util LIBS platform_core)\n"
         "cantrel_library(song song LIBS style util)\n"
         "cantrel_library(style style LIBS util song)\n"
-        "cantrel_library(app_lib app LIBS song\n  util EXCLUDE app/main.cpp)\n");
-  EXPECT_EQ(LinkViolations(root), std::vector<std::string>{"CMakeLists.txt: style links song (song)"});
+        "cantrel_library(app_lib app LIBS song\n  util EXCLUDE app/main.cpp)\n"
+        "cantrel_library(engine engine ALSO accomp LIBS song util)\n"
+        "cantrel_library(music music ALSO song LIBS util style)\n");
+  EXPECT_EQ(LinkViolations(root),
+            (std::vector<std::string>{"CMakeLists.txt: style links song (song)",
+                                      "CMakeLists.txt: music links style (style)"}));
 }
 
 }  // namespace
