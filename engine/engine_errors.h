@@ -9,6 +9,7 @@ constexpr ProgramErrorCode kRootNote = 0xFF010022u;            // root letter ou
 constexpr ProgramErrorCode kThirdNote = 0xFF010023u;
 constexpr ProgramErrorCode kFifthNote = 0xFF010024u;
 constexpr ProgramErrorCode kSeventhNote = 0xFF010025u;
+constexpr ProgramErrorCode kAccompanimentPattern = 0xFF010027u;  // pattern code without a pattern
 constexpr ProgramErrorCode kTimeChartMemory = 0xFF010031u;
 constexpr ProgramErrorCode kPatternFile = 0xFF010035u;
 constexpr ProgramErrorCode kCadenceFile = 0xFF010036u;

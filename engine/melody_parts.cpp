@@ -13,8 +13,6 @@
 
 namespace {
 
-int FloorMod(int a, int m) { return ((a % m) + m) % m; }
-
 bool WriteHeaderOfChannel(Midi1Track& track, int channel) {
   const StyleRecord& style = CurrentStyle();
   switch (channel) {
@@ -40,16 +38,6 @@ bool WriteHeaderOfChannel(Midi1Track& track, int channel) {
   }
 }
 
-void SetPans(MidiTrack& track, int value) {
-  for (int32_t i = 0; i < track.event_count; ++i) {
-    MidiEvent* e = track.events[i];
-    if (e->status == kStatusController && e->number == 10) {
-      e->value = value;
-      e->SetDataByte(2, value);
-    }
-  }
-}
-
 // Runs the body with the melody's ornament code 4 suspended (0), then restores it.
 template <typename Body>
 void WithoutUnstableOrnament(Body body) {
@@ -62,11 +50,6 @@ void WithoutUnstableOrnament(Body body) {
 
 // The voicing plays 25 softer (velocities kept within 0..127).
 void SoftenVoicing(MidiTrack& track) { track.OffsetVelocity(-25); }
-
-// The part's octave setting: its notes move by the semitones.
-void TransposePart(MidiTrack& track, int channel, int semitones) {
-  if (semitones != 0) track.Transpose(channel, semitones);
-}
 
 }  // namespace
 
@@ -150,7 +133,7 @@ void WriteMelodyTypePart(EventList& list, Midi1Track& track, int channel, int no
       if (style.unison_velocity == 0) style.unison_velocity = 38;
       AddUnison(track, 1, style.unison_velocity);
     }
-    if (style.mixer[1].double_delay != 0) SetPans(track, (style.mixer[1].pan + 40) % 128);
+    if (style.mixer[1].double_delay != 0) SetPanControllers(track, (style.mixer[1].pan + 40) & 127);
   }
 }
 
@@ -183,11 +166,7 @@ void BuildMelodyPart(PartTrackList& tracks, int note_limit) {
   WriteMelodyTypePart(ComposeInfo().melody_notes, *track, 1, note_limit);
   const MixerRecord& mixer = CurrentStyle().mixer[1];
   if (mixer.double_delay != 0) {
-    std::unique_ptr<Midi1Track> copy(CopyPartTrack(*track));
-    copy->ChangeChannel(1, 10);
-    InsertFineTuneRpn(*copy, 10, mixer.double_delay);
-    SetPans(*copy, FloorMod(mixer.pan - 40, 128));
-    tracks.push_back(std::move(copy));
+    tracks.push_back(MakeDetunedDouble(*track, 1, 10, mixer));
   }
   tracks.push_back(std::move(track));
 }
@@ -259,7 +238,7 @@ void BuildObbligatoPart(PartTrackList& tracks, const EventList* canon) {
     if (style.submelody_mode == 8 && canon != nullptr) info.melody_notes.CopyFrom(*canon);
     auto track = std::make_unique<PartTrack>();
     WriteMelodyTypePart(info.melody_notes, *track, 4, 384);
-    TransposePart(*track, 4, 12 * style.octave[4]);
+    ShiftPartOctaves(*track, 4, style.octave[4]);
     tracks.push_back(std::move(track));
   });
   info.melody_notes.CopyFrom(saved);
@@ -278,7 +257,7 @@ void BuildSubDrumPart(PartTrackList& tracks) {
     }
     auto track = std::make_unique<PartTrack>();
     WriteMelodyTypePart(info.melody_notes, *track, 5, 384);
-    TransposePart(*track, 5, 12 * style.octave[5]);
+    ShiftPartOctaves(*track, 5, style.octave[5]);
     tracks.push_back(std::move(track));
   });
 }
@@ -286,6 +265,6 @@ void BuildSubDrumPart(PartTrackList& tracks) {
 void BuildInstrumentalMelodyPart(EventList& list, PartTrackList& tracks, int note_limit) {
   auto track = std::make_unique<PartTrack>();
   WriteMelodyTypePart(list, *track, 15, note_limit);
-  TransposePart(*track, 15, 12 * CurrentStyle().part15_octave);
+  ShiftPartOctaves(*track, 15, CurrentStyle().part15_octave);
   tracks.push_back(std::move(track));
 }

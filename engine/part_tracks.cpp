@@ -238,6 +238,31 @@ void InsertFineTuneRpn(MidiTrack& track, int channel, int delay_ticks) {
     track.InsertEvent(first, 2, NewController(channel, 0, kRpn[k][0], kRpn[k][1]));
 }
 
+void SetPanControllers(MidiTrack& track, int value) {
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent* e = track.events[i];
+    if (e->status == kStatusController && e->number == 10) {
+      e->value = value;
+      e->SetDataByte(2, value);
+    }
+  }
+}
+
+std::unique_ptr<Midi1Track> MakeDetunedDouble(const MidiTrack& track, int channel,
+                                              int double_channel, const MixerRecord& mixer) {
+  std::unique_ptr<Midi1Track> copy(CopyPartTrack(track));
+  copy->ChangeChannel(channel, double_channel);
+  InsertFineTuneRpn(*copy, double_channel, mixer.double_delay);
+  SetPanControllers(*copy, (mixer.pan - 40) & 127);
+  return copy;
+}
+
+void ShiftPartOctaves(MidiTrack& track, int channel, int64_t octaves) {
+  // 0..127 spans less than 11 octaves: a larger shift lands where 11 octaves do.
+  const int64_t folded = std::clamp<int64_t>(octaves, -11, 11);
+  if (folded != 0) track.Transpose(channel, static_cast<int32_t>(12 * folded));
+}
+
 void WritePartHeader(MidiTrack& track, int channel, int program, const MixerRecord& mixer,
                      int first_delta) {
   const int mode = SoundModuleMode();

@@ -55,6 +55,16 @@ void AddSustainPedal(MidiTrack& track, int channel, int delta, int value);
 // Delays the first note by the ticks and puts channel fine tuning 12.5 cents
 // flat (RPN 1 = 56/0) before it; nothing on a track without notes.
 void InsertFineTuneRpn(MidiTrack& track, int channel, int delay_ticks);
+// Every controller-10 (pan) event of the track gets the value.
+void SetPanControllers(MidiTrack& track, int value);
+// The detuned double of a finished part: a copy of the whole track moved from the channel to
+// the double's channel, its first note delayed by the mixer's double delay behind channel fine
+// tuning, panned 40 to the left of the mixer's pan (wrapping within 0..127).
+std::unique_ptr<Midi1Track> MakeDetunedDouble(const MidiTrack& track, int channel,
+                                              int double_channel, const MixerRecord& mixer);
+// A part's octave setting: its sounding notes on the channel move by whole octaves, folded back
+// into 0..127. Any setting beyond 11 octaves folds as 11 does.
+void ShiftPartOctaves(MidiTrack& track, int channel, int64_t octaves);
 // Program and bank for the sound module, volume, the mixer controllers, scale
 // tuning (XG and GS only) and bend range 12; the header starts at first_delta.
 void WritePartHeader(MidiTrack& track, int channel, int program, const MixerRecord& mixer,

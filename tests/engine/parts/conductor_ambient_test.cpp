@@ -22,14 +22,7 @@ namespace {
 class ConductorTest : public EngineTest {
  protected:
   static void Chords(const std::vector<std::pair<int, const char*>>& chords) {
-    ComposeInformation& info = ComposeInfo();
-    info.FreeChordBlocks();
-    for (const auto& [length, code] : chords) {
-      ChordEntry entry;
-      entry.length = static_cast<uint16_t>(length);
-      std::memcpy(entry.code, code, 4);
-      info.AddChordBlock(entry, "00");
-    }
+    parts_test::SetChords(chords);
   }
   // A merged note-mode song of (tick, channel, pitch, velocity, duration) notes.
   static std::unique_ptr<Midi0Data> Song(std::vector<NoteRow> notes) {

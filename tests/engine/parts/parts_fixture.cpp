@@ -1,10 +1,31 @@
 #include "tests/engine/parts/parts_fixture.h"
 
+#include <cstring>
 #include <fstream>
 
+#include "engine/compose_info.h"
 #include "tests/support/test_support.h"
 
 namespace parts_test {
+
+void SetChords(const std::vector<std::pair<int, const char*>>& chords) {
+  ComposeInformation& info = ComposeInfo();
+  info.FreeChordBlocks();
+  info.chord_timeline.FreeEvents();
+  for (const auto& [length, code] : chords) {
+    ChordEntry entry;
+    entry.length = static_cast<uint16_t>(length);
+    std::memcpy(entry.code, code, 4);
+    info.AddChordBlock(entry, "00");
+    info.chord_timeline.AppendSectionTag(length, "AXXX");
+  }
+}
+
+void SetChordLengths(const std::vector<int>& lengths) {
+  std::vector<std::pair<int, const char*>> chords;
+  for (int length : lengths) chords.emplace_back(length, "CMPo");
+  SetChords(chords);
+}
 
 std::vector<NoteRow> Notes(const MidiTrack& track) {
   std::vector<NoteRow> out;

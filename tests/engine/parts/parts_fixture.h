@@ -6,12 +6,19 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/part_tracks.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace parts_test {
+
+// The compose information's chord blocks become one block per (length, chord code), each also
+// a block of the chord timeline tagged "AXXX".
+void SetChords(const std::vector<std::pair<int, const char*>>& chords);
+// The same with every chord C major.
+void SetChordLengths(const std::vector<int>& lengths);
 
 // (tick, channel, pitch, velocity, duration) of every note of a note-mode track.
 using NoteRow = std::tuple<int64_t, int, int, int, int>;
