@@ -99,7 +99,7 @@ void CBrevantDlg::DispatchButtonCommand(int code) {
     case 7: OpenArchive(); break;
     case 8:
       TogglePlay();
-      SetPlayCaption(g_isPlaying.load() == 1 ? 0 : 1);
+      SetPlayCaption(g_isPlaying.load() == 1 || arranging_ ? 0 : 1);
       break;
     case 9: OpenHelpPage(); break;
     case 10: ShowSongInfo(); break;
@@ -183,7 +183,11 @@ void CBrevantDlg::ToggleInputMode() {
   config.inputMode = config.inputMode == 1 ? 0 : 1;
   RefreshMelodyBox(1);
   // The melody panel hears of the mode (WM_APP+33); the keyboard hook follows it.
-  NoteSeam(config.inputMode == 0 ? "ArmKeyboardHook" : "DisarmKeyboardHook");
+  if (config.inputMode == 0) {
+    ArmKeyboardHook();
+  } else {
+    DisarmKeyboardHook();
+  }
 }
 
 // ------------------------------------------------------------------------ lists and the spin
@@ -388,7 +392,7 @@ void CBrevantDlg::OnVScroll(int code, int position) {
     case kEndScroll:
       NoteSeam("PanelCursorToPage");
       menuBarCell = -1;
-      if (g_isPlaying.load() == 1) NoteSeam("MovePlayMarker");
+      if (g_isPlaying.load() == 1) MovePlayMarker(0);
       ResetCursor();
       return;
     default: return;  // the thumb is being dragged: nothing until it is let go
@@ -541,7 +545,13 @@ void CBrevantDlg::OnScoreDrop(const char* text, int x, int y) {
   if (copy == 0) {
     DropImportBar(target, bar);
   } else if (rangeFirst >= 0 && bar >= rangeFirst && bar <= rangeLast) {
-    for (int b = rangeFirst; b <= rangeLast; ++b) CopyBarTo(target + (b - rangeFirst), b);
+    // Bars are copied in the order that reads each before it is overwritten, so a target
+    // inside the range copies the bars as they were.
+    if (target > rangeFirst) {
+      for (int b = rangeLast; b >= rangeFirst; --b) CopyBarTo(target + (b - rangeFirst), b);
+    } else {
+      for (int b = rangeFirst; b <= rangeLast; ++b) CopyBarTo(target + (b - rangeFirst), b);
+    }
   } else {
     CopyBarTo(target, bar);
   }
@@ -567,32 +577,6 @@ void CBrevantDlg::OnScoreDoubleClick(int row) {
     rangeLast = a;
   }
   DrawRangeHighlight();
-}
-
-void CBrevantDlg::SetNoteCursor(int cell, int eighth, int half) {
-  cursorBar = cell;
-  cursorEighth = eighth;
-  cursorHalf = half;
-  RefreshMelodyBox(0);
-  RefreshScore(0);
-  if (barCounter) CCounterPicture::SetValue(0, SongBarOfCell(cell) + 1);
-}
-
-void CBrevantDlg::SetChordCursor(int cell, int beat, int follow) {
-  (void)follow;
-  cursorBar = cell;
-  cursorEighth = beat * 2;
-  cursorHalf = 0;
-  ShowChordCellCursor(cell, beat);
-  RefreshMelodyBox(0);
-  RefreshScore(0);
-}
-
-void CBrevantDlg::ShowChordCellCursor(int cell, int beat) {
-  if (!chordCells) return;
-  for (int c = 0; c < CChordCellPicture::Count(); ++c) CChordCellPicture::ClearCursor(c);
-  CChordCellPicture::SetCursor(cell, 0, beat);
-  CChordCellPicture::BlitAll();
 }
 
 // -------------------------------------------------------------------- bars, drops, growth
@@ -758,12 +742,17 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
     case kMsgApp + 32: MoveNoteCursorPrevious(); break;
     case kMsgApp + 34: StorePanelLyric(); break;
     case kMsgApp + 35: EnterPanelNote(wp, lp, 0); break;
-    case kMsgApp + 36: MovePlayMarker(wp); break;
+    case kMsgApp + 36:
+      if (g_isPlaying.load() == 1) MovePlayMarker(wp);
+      break;
+    case kMsgPlayEnded:
+      if (wp == PlayGeneration()) OnPlayEnd();
+      break;
     case kMsgApp + 37: RedrawChordCells(); break;
     case kMsgApp + 38: RefreshMelodyBox(1); break;
     case kMsgApp + 39: OnCtrlKey(wp); break;
     case kMsgApp + 40: PourLyrics(lyricText.c_str(), wp, lp); break;
-    case kMsgApp + 41: EnterTriplet(wp, lp); break;
+    case kMsgApp + 41: MakeTriplets(wp, lp); break;
     case kMsgApp + 42: case kMsgApp + 43: case kMsgApp + 44: case kMsgApp + 45:
       LyricEdit(message, wp, lp);
       break;
@@ -790,11 +779,7 @@ void CBrevantDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
 
 // ------------------------------------------------------------- handlers of the later parts
 
-void CBrevantDlg::NewSong() { NoteSeam("NewSong"); }
-void CBrevantDlg::OpenSongWithDialog() { NoteSeam("OpenSongWithDialog"); }
-void CBrevantDlg::SaveSongAs() { NoteSeam("SaveSongAs"); }
 void CBrevantDlg::ShowExternalMenu() { NoteSeam("ShowExternalMenu"); }
-void CBrevantDlg::ShowEditMenu() { NoteSeam("ShowEditMenu"); }
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
 void CBrevantDlg::OpenHelpPage() { NoteSeam("OpenHelpPage"); }
 void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
@@ -807,20 +792,7 @@ void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
 void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
 void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
 void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }
-void CBrevantDlg::OnBarMenuCommand(int command, int bar) {
-  seamLog.push_back("OnBarMenuCommand:" + std::to_string(command) + ":" + std::to_string(bar));
-}
-void CBrevantDlg::DrawRangeHighlight() { NoteSeam("DrawRangeHighlight"); }
-void CBrevantDlg::ShowBarMenu(int cell, int x, int y) {
-  (void)x;
-  (void)y;
-  menuBarCell = cell;
-  NoteSeam("ShowBarMenu");
-}
 void CBrevantDlg::FocusLyricBox() { NoteSeam("FocusLyricBox"); }
-void CBrevantDlg::EnterPanelNote(int, int, int glyphs) {
-  NoteSeam(glyphs ? "EnterPanelNote" : "EnterPanelNoteWithoutGlyphs");
-}
 void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }
 void CBrevantDlg::StorePanelLyric() { NoteSeam("StorePanelLyric"); }
 void CBrevantDlg::PourLyrics(const char*, int, int) { NoteSeam("PourLyrics"); }
@@ -829,18 +801,8 @@ void CBrevantDlg::PushLyricsFromCursor(int, int) { NoteSeam("PushLyricsFromCurso
 void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
   seamLog.push_back("LyricEdit:" + std::to_string(message - kMsgApp));
 }
-void CBrevantDlg::EnterTriplet(int, int) { NoteSeam("EnterTriplet"); }
-void CBrevantDlg::MovePlayMarker(int) { NoteSeam("MovePlayMarker"); }
-void CBrevantDlg::StartPlayback(const std::filesystem::path&) { NoteSeam("StartPlayback"); }
 void CBrevantDlg::ChordFromDictionary(int, uint32_t) { NoteSeam("ChordFromDictionary"); }
 void CBrevantDlg::ReadChordIntoPanel() { NoteSeam("ReadChordIntoPanel"); }
 void CBrevantDlg::MobileTransferDone() { NoteSeam("MobileTransferDone"); }
-void CBrevantDlg::OnMidiInput(uint32_t) { NoteSeam("OnMidiInput"); }
 void CBrevantDlg::OnComposeProgress() { NoteSeam("OnComposeProgress"); }
-void CBrevantDlg::EndAuditionNote() { NoteSeam("EndAuditionNote"); }
-void CBrevantDlg::ReopenAuditionDevice() { NoteSeam("ReopenAuditionDevice"); }
-void CBrevantDlg::CloseAuditionDevice() { NoteSeam("CloseAuditionDevice"); }
-void CBrevantDlg::MoveNoteCursorNext() { NoteSeam("MoveNoteCursorNext"); }
-void CBrevantDlg::MoveNoteCursorPrevious() { NoteSeam("MoveNoteCursorPrevious"); }
-void CBrevantDlg::MoveChordCursorNext() { NoteSeam("MoveChordCursorNext"); }
-void CBrevantDlg::MoveChordCursorPrevious() { NoteSeam("MoveChordCursorPrevious"); }
+

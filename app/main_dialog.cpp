@@ -16,6 +16,8 @@
 #include "platform/core/folders.h"
 #include "platform/qt/app_message.h"
 #include "platform/qt/dc.h"
+#include "platform/core/midi_input.h"
+#include "platform/qt/keyboard_hook.h"
 #include "platform/qt/qt_text.h"
 #include "platform/qt/text_drag_drop.h"
 #include "platform/qt/ui_timer.h"
@@ -78,17 +80,6 @@ std::string CommandLinePath(const std::string& line) {
     return line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
   }
   return line;
-}
-
-// Keeps the song's file path in the settings. A path longer than the field, or one with
-// characters the field's encoding cannot hold, is not stored cut or altered (it would name
-// another file, where a later save would go): the song is kept as one without a file instead.
-void StoreSongPath(ConfigData& config, const std::filesystem::path& path) {
-  std::memset(config.songPath, 0, sizeof(config.songPath));
-  std::string cp932;
-  if (plat::TryUtf8ToCp932(path.string(), cp932) && cp932.size() < sizeof(config.songPath)) {
-    std::memcpy(config.songPath, cp932.data(), cp932.size());
-  }
 }
 
 }  // namespace
@@ -453,8 +444,10 @@ void CBrevantDlg::ReleaseAll() {
   released_ = true;
   timers_->KillAll();
 
+  if (g_isPlaying.load() == 1) TogglePlay();
   CloseMidiDevices();
   QuitChordDictionary();
+  CKeyboardHook::Uninstall();
 
   // The working song: a failed save is reported by the song itself and the settings are
   // written all the same.
@@ -467,7 +460,9 @@ void CBrevantDlg::ReleaseAll() {
   }
 
   song.reset();
+  partialSong.reset();
   ReleasePicturesAndPanels();
+  ReleaseMidiOutFallback();
   if (g_mainDialog == this) g_mainDialog = nullptr;
 }
 
@@ -625,8 +620,16 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   }
   if (song->style.mixer[15].volume == 0) song->style.mixer[15].volume = song->style.mixer[1].volume;
 
+  chordFields.keyRow = key;
+  NoteSeam("BuildKeyChordTable");
   topRow = 0;
   rangeFirst = rangeLast = -1;
+  SetScrollPosition();
+  cursorBar = 0;
+  cursorEighth = 0;
+  NumberBars();
+  SetupScoreRows();
+  ResetCursor();
   update();
   return true;
 }
@@ -635,7 +638,7 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
   const std::string ext = Lower(path.extension().string());
   if (ext == ".mwd") {
     if (LoadSong(path, 0)) {
-      StoreSongPath(config, path);
+      SetSongPath(path);
       ShowSongTitle(plat::Utf8ToCp932(path.string()));
     }
     return;
@@ -644,7 +647,7 @@ void CBrevantDlg::DropFile(const std::filesystem::path& path) {
     // The imported song takes the file's name with the song extension (it is not saved).
     std::filesystem::path named = path;
     named.replace_extension(".mwd");
-    StoreSongPath(config, named);
+    SetSongPath(named);
     return;
   }
   ErrorMsg(0);

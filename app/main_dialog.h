@@ -8,6 +8,8 @@
 
 #include "app/config_data.h"
 #include "app/page_geometry.h"
+#include "app/panel_fields.h"
+#include "style/style_record.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -32,11 +34,31 @@ class CMelodyBoxPicture;
 class CKnobPicture;
 class CCounterPicture;
 class CDropTarget;
+class QObject;
+
+namespace plat {
+class MidiInPort;
+class SilentFallbackMidiOutBackend;
+}  // namespace plat
 
 namespace plat {
 struct AppMessage;
 class UiTimers;
 }  // namespace plat
+
+// One part of the bar menu: a titled submenu, or (no title) the recent commands at its head.
+struct BarMenuGroup {
+  std::string title;  // CP932
+  std::vector<int> commands;
+};
+
+// The first output device whose name is the text (a name that fills its field matches a device
+// whose name begins with it), -1 when none.
+int FindMidiOutByName(const char* name);
+
+// Composes one part's melody again over every section of the engine's current composition.
+// 0 when a section could not be composed within its bounded attempts.
+int RegeneratePartMelody(int part);
 
 // Private messages of the main window.
 constexpr uint32_t kMsgReady = 0x8000 + 12;  // WM_APP+12: initialisation done
@@ -46,6 +68,7 @@ constexpr uint32_t kMsgCommand = 0x0111;     // WM_COMMAND: a bar-menu command
 constexpr uint32_t kMsgDropFiles = 0x0233;   // WM_DROPFILES
 constexpr uint32_t kMsgMidiData = 0x03C3;    // MM_MIM_DATA
 constexpr uint32_t kMsgApp = 0x8000;         // WM_APP
+constexpr uint32_t kMsgPlayEnded = kMsgApp + 320;  // the player reached the song's end
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
@@ -161,6 +184,7 @@ class CBrevantDlg : public QDialog {
   // A move over a score row with the button held starts the drag of its bar.
   void OnScoreMove(int row, int x, int y);
   void DropImportBar(int target, int importBar);
+  void ConvertToFourFour();
   // Files dropped on the window: one opens, several are refused.
   void OnDropFiles(const std::vector<std::filesystem::path>& files);
 
@@ -175,7 +199,7 @@ class CBrevantDlg : public QDialog {
   // False (a beep, nothing changes) when the song cannot grow.
   bool GrowForNote(int bar, int eighth, int lengthRow, int secondHalf);
 
-  // ---- cursors (the cells' own moves come with the cursor code) ------------------------------
+  // ---- chord and note cells -----------------------------------------------------------------
   void SetNoteCursor(int cell, int eighth, int half);
   void SetChordCursor(int cell, int beat, int follow);
   void ShowChordCellCursor(int cell, int beat);
@@ -183,11 +207,29 @@ class CBrevantDlg : public QDialog {
   void MoveNoteCursorPrevious();
   void MoveChordCursorNext();
   void MoveChordCursorPrevious();
+  // A beat's chord text (8 bytes of room) and first-half bass byte; the next and previous beat's
+  // are clamped to the song.
+  void GetChordCell(int bar, int beat, char* text, int* attribute) const;
+  void GetNextChordCell(int bar, int beat, char* text, int* attribute) const;
+  void GetPreviousChordCell(int bar, int beat, char* text, int* attribute) const;
+  void SetChordCell(int bar, int beat, const char* text, int attribute);
+  // What a chord cell shows for a song beat (and whether it is active).
+  std::string ChordCellText(int beat, bool* active) const;
+  void EnterChord();
+  void EnterChordOnBeat();
+  // A run of the melody cursor's slots rewritten as triplets (patterns 0-5).
+  void MakeTriplets(int pattern, int atEnd);
 
   // ---- handlers of later parts (named seams) -------------------------------------------------
   void NewSong();
   void OpenSongWithDialog();
   void SaveSongAs();
+  void ImportWithDialog();
+  void ChooseMelodyChannel(int32_t& channel);
+  // The metre, key, bar-count and tempo controls and the page follow the song.
+  void ShowSongShape();
+  void SetSongPath(const std::filesystem::path& path);
+  std::filesystem::path SongPath() const;
   void ShowExternalMenu();
   void ShowEditMenu();
   void OpenArchive();
@@ -202,20 +244,67 @@ class CBrevantDlg : public QDialog {
   void ImportToolLoad();
   void ImportToolPlay();
   void OpenAbcDialog();
+  // ---- bar menu and bar-range edits -----------------------------------------------------------
   void OnBarMenuCommand(int command, int bar);
   void DrawRangeHighlight();
   void ShowBarMenu(int cell, int x, int y);
+  // The menu's text of a command (the last row's for a command it does not hold).
+  static const char* MenuText(int command);
+  // The items the bar menu shows: the recent commands, then the submenus (Ctrl adds items).
+  std::vector<BarMenuGroup> BarMenuLayout(bool ctrl) const;
+  void AddRecentCommand(int command);
+  // Copies bars first..last before the target bar (the song grows to the target first). False
+  // (a beep) when the song would pass its 1024 beats.
+  bool InsertBarCopies(int first, int last, int target);
+  // Bars first..last moved before the target; a target inside the range is refused.
+  bool MoveBars(int first, int last, int target);
+  // An edit of the bar-range dialog: operation, first and last bar (1-based), value.
+  void RunRangeEdit(int operation, int first, int last, int value);
+  bool RangeEditValid(int operation, int first, int last, int value) const;
+  void ShowPitchStatistics();
+  bool HasRange() const;
+
+  // ---- composing a range (bars first..last, zero-based, inclusive) ---------------------------
+  void ComposeChords(int first, int last);
+  void HarmonizeMelody(int first, int last);
+  void ComposeStyleChords(int first, int last);
+  void ComposeMelody(int first, int last);
+  // The key row of the key list (the song's key without a selection).
+  int SelectedKeyRow() const;
+  // The style of the chosen category and style (the song's own when the list shows it).
+  StyleRecord SelectedStyle() const;
+  // True (a beep) while the compose-and-export worker uses the engine.
+  bool ComposeRefused();
+  // Whether the song may take more bars within its 1024 beats (a beep when not).
+  bool CanGrowBy(int bars);
+  // Appends bars up to `bars`; false (a beep) past the song's limit.
+  bool GrowSongTo(int bars);
+
+  // ---- playing (the bar menu's partial songs go the same way) ---------------------------------
+  void PlaySong(CSongData* which);
   void FocusLyricBox();
-  void EnterPanelNote(int audition, int redrawAll, int glyphs);
+  void EnterPanelNote(int audition, int boxMode, int draw);
   void MergeRestsAtCursor();
   void StorePanelLyric();
   void PourLyrics(const char* text, int bar, int eighth);
   void PullNextLyric(int bar, int eighth);
   void PushLyricsFromCursor(int bar, int eighth);
   void LyricEdit(uint32_t message, int bar, int eighth);
-  void EnterTriplet(int a, int b);
-  void MovePlayMarker(int position);
+  void MovePlayMarker(int tick);
   void StartPlayback(const std::filesystem::path& path);
+  void OnPlayEnd();
+  int PlayGeneration() const { return playGeneration_; }
+  // Before the first report of a play: the skipped beats of the arranged song, the marker off.
+  void BeginPlayPositions();
+  // The player's per-event report (its own thread): the tick, past the skipped beats, is posted.
+  static void OnPlayPosition(QObject* window, int tick);
+  void AuditionPanelNote();
+  void AuditionNote();
+  // A key of the external MIDI keyboard, for the melody panel.
+  void KeyboardNote(int note);
+  // Keys of the keyboard hook while notes are entered from the PC keyboard.
+  void OnHookKeyDown(int vk, int ctrl, int shift, int alt);
+  void DisarmKeyboardHook();
   void ChordFromDictionary(int bass, uint32_t code);
   void ReadChordIntoPanel();
   void MobileTransferDone();
@@ -244,7 +333,7 @@ class CBrevantDlg : public QDialog {
   void OpenMidiOut();             // the audition MIDI-out device, from midiOutDevice/midiOutName
   void CreatePageLayout();        // toolbar, knob, bar cells, chord cells, melody box, score page
   void CreatePanels();            // melody, lyric, chord, import, guitar and triplet panels
-  void OpenMidiIn();              // MIDI input on midiInDevice
+  int OpenMidiIn();               // MIDI input on midiInDevice; 1 when open
   void ArmKeyboardHook();         // the PC-keyboard hook when inputMode is 0
   void CreateBarCounter();        // the three-digit bar counter
   void SetupScoreRows();          // key and time signatures on the score rows
@@ -278,7 +367,11 @@ class CBrevantDlg : public QDialog {
   int rangeFirst = -1;
   int rangeLast = -1;
   int progressNote = -1;
+  int playMarkerBar = -1;
   int playFirstBar = 0;
+  std::unique_ptr<CSongData> partialSong;  // the bars the bar menu plays
+  ChordPanelFields chordFields;
+  MelodyPanelFields melodyFields;
   std::string lyricText;  // CP932, at most 1023 bytes
   std::filesystem::path outputPath;
   std::filesystem::path midiFilePath;
@@ -336,6 +429,13 @@ class CBrevantDlg : public QDialog {
   int SongBeatsPerBar() const;
   void SetScrollPosition();
   void Beep(int ms);
+  void WriteRangeChord(int first, int last, const char* code);
+  // A note of whole eighths from (bar, eighth); past the longest listed value it holds on.
+  void WriteHeldNote(int bar, int eighth, int pitch, int eighths);
+  bool PlayBars(int firstBar, int from, int to);
+  void ClearRange();
+  void RedrawAfterEdit();
+  void FollowSongMetre();
 
   std::string commandLine_;
   std::unique_ptr<CConfigControl> configControl_;
@@ -344,6 +444,14 @@ class CBrevantDlg : public QDialog {
   plat::UiTimers* timers_ = nullptr;
   int controlBeats_ = 4;
   bool released_ = false;
+  bool arranging_ = false;           // a play request waits for its arrangement
+  int playGeneration_ = 0;           // counts the plays started
+  CSongData* playRequest_ = nullptr;
+  std::unique_ptr<plat::MidiInPort> midiIn_;
+  std::unique_ptr<plat::SilentFallbackMidiOutBackend> outputFallback_;
+  void ReleaseMidiOutFallback();
+  void ClearPlayMarker();
+  void GoToNotePosition(int bar, int eighth, int half);
   bool exiting_ = false;
   PageLayout layout_{};
   int dragRow_ = -1;  // the score row pressed, while a drag of its bar may start

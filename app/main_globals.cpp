@@ -6,6 +6,7 @@ CRhythmStaffPicture* g_scorePicture = nullptr;
 CButtonPicture* g_toolbarButtons = nullptr;
 Midi0Data* g_playingSong = nullptr;
 std::atomic<int> g_isPlaying{0};
+std::atomic<int> g_composeWorkerRunning{0};
 CMelodyDlg* g_melodyPanel = nullptr;
 CChordDlg* g_chordPanel = nullptr;
 CLyricInputDlg* g_lyricInputPanel = nullptr;
@@ -22,6 +23,7 @@ void ResetMainGlobals() {
   g_toolbarButtons = nullptr;
   g_playingSong = nullptr;
   g_isPlaying = 0;
+  g_composeWorkerRunning = 0;
   g_melodyPanel = nullptr;
   g_chordPanel = nullptr;
   g_lyricInputPanel = nullptr;

@@ -424,24 +424,6 @@ void CBrevantDlg::RefreshMelodyBox(int all) {
   }
 }
 
-void CBrevantDlg::RedrawChordCells() {
-  if (!chordCells || !song) return;
-  const int beats = SongBeatsPerBar();
-  for (int c = 0; c < g_barsPerPage; ++c) {
-    const int bar = SongBarOfCell(c);
-    for (int b = 0; b < 4; ++b) {
-      const int beat = bar * beats + b;
-      const bool inside = b < beats && bar < song->bar_count && beat < kSongMaxBeats;
-      std::string text;
-      if (inside) text.assign(song->chords[beat].first, strnlen(song->chords[beat].first, 8));
-      CChordCellPicture::SetCellText(c, b, text, 0);
-      CChordCellPicture::SetCellActive(c, 0, b, inside ? 1 : 0);
-    }
-  }
-  CChordCellPicture::DrawAll();
-  CChordCellPicture::BlitAll();
-}
-
 void CBrevantDlg::SetupScoreRows() {
   if (!g_scorePicture) return;
   CCantrelCommon::SetupStaffRows(g_scorePicture, std::max(0, keyList->currentIndex()),

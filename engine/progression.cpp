@@ -143,7 +143,11 @@ void AddFinalChord() {
 
 int ProgressionMinimumThreshold(int progression_code) {
   switch (progression_code) {
-    case 1: return 1;
+    // Random (5) and flamenco-like (10) progressions are built-in settings that draw as freely
+    // as the loosest one.
+    case 1:
+    case 5:
+    case 10: return 1;
     case 2: return 3;
     case 3:
     case 6:

@@ -11,6 +11,8 @@
 #include "platform/core/folders.h"
 #include "song/song_data.h"
 #include "tests/app/window/window_test_util.h"
+#include "platform/core/midi_devices.h"
+#include "music/midi_out_device.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +40,15 @@ class MainWindowTest : public ::testing::Test {
     ResetMainGlobals();
     cantrel_test::Sink().Clear();
     folder = plat::UserDataFolder();
+    // A machine without sound would say so at every start: the window plays on a silent device.
+    silent.AddNullDevice("silent");
+    plat::InstallMidiOutBackend(&silent);
   }
   void TearDown() override {
     dlg.reset();
+    delete g_auditionDevice;
+    g_auditionDevice = nullptr;
+    plat::InstallMidiOutBackend(nullptr);
     ResetMainGlobals();
   }
   void Start(const std::string& commandLine = std::string()) {
@@ -57,6 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   fs::path folder;
+  plat::TestMidiOutBackend silent;
   std::unique_ptr<CBrevantDlg> dlg;
 };
 

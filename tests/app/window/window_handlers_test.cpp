@@ -10,6 +10,7 @@
 #include "draw/staff_picture.h"
 #include "music/midi_out_device.h"
 #include "platform/core/encoding.h"
+#include "platform/core/file_dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "platform/core/midi_devices.h"
@@ -58,6 +59,8 @@ class WindowHandlersTest : public ::testing::Test {
     SetScreenSizeOverride(1280, 1024);
     cantrel_test::Sink().Clear();
     folder = plat::UserDataFolder();
+    silent.AddNullDevice("silent");
+    plat::InstallMidiOutBackend(&silent);
   }
   void TearDown() override {
     dlg.reset();
@@ -82,6 +85,7 @@ class WindowHandlersTest : public ::testing::Test {
   }
 
   fs::path folder;
+  plat::TestMidiOutBackend silent;
   std::unique_ptr<CBrevantDlg> dlg;
 };
 
@@ -157,22 +161,42 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     int code;
     const char* seam;
   } cases[] = {
-      {1, "NewSong"},          {2, "OpenSongWithDialog"}, {3, "SaveSongAs"},
-      {4, "ShowExternalMenu"}, {6, "ShowEditMenu"},       {7, "OpenArchive"},
-      {8, "TogglePlay"},       {9, "OpenHelpPage"},       {10, "ShowSongInfo"},
-      {12, "ShowStepInput"},   {13, "ShowSettings"},      {14, "MoveNoteCursorPrevious"},
-      {15, "MoveNoteCursorNext"}, {16, "ShowGuitarPanel"}, {17, "ShowTripletPanel"},
-      {18, "EnterRapNote"},    {19, "MoveChordCursorPrevious"}, {20, "MoveChordCursorNext"},
-      {22, "HideImportTool"},  {23, "ImportToolLoad"},    {24, "ImportToolPlay"},
+      {4, "ShowExternalMenu"}, {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
+      {8, "StartComposeThread"}, {9, "OpenHelpPage"},     {10, "ShowSongInfo"},
+      {12, "ShowStepInput"},   {13, "ShowSettings"},      {16, "ShowGuitarPanel"},
+      {17, "ShowTripletPanel"}, {18, "EnterRapNote"},     {22, "HideImportTool"},
+      {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
   };
+  dlg->SetNoteCursor(1, 0, 0);
   for (const Case& c : cases) {
     dlg->seamLog.clear();
     dlg->DispatchButtonCommand(c.code);
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.code;
   }
+  // 14 and 15 walk the note cursor, 19 and 20 the chord cursor.
   dlg->seamLog.clear();
+  dlg->DispatchButtonCommand(15);
+  EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 2);
   dlg->DispatchButtonCommand(14);
+  EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 1);
   EXPECT_TRUE(Logged(dlg->seamLog, "FocusLyricBox"));
+  dlg->DispatchButtonCommand(20);
+  EXPECT_EQ(dlg->cursorEighth, 2);
+  dlg->DispatchButtonCommand(19);
+  EXPECT_EQ(dlg->cursorEighth, 0);
+  // 1 asks before it clears the song; 2 and 3 open their file dialogs.
+  cantrel_test::Sink().Clear();
+  cantrel_test::Sink().QueueAnswer(plat::kIdCancel);
+  dlg->DispatchButtonCommand(1);
+  EXPECT_EQ(cantrel_test::Sink().Texts(), std::vector<std::string>{"曲をクリアしますか？"});
+  plat::ScriptedFileDialogs dialogs;
+  plat::InstallFileDialogs(&dialogs);
+  dlg->DispatchButtonCommand(2);
+  dlg->DispatchButtonCommand(3);
+  plat::InstallFileDialogs(nullptr);
+  ASSERT_EQ(dialogs.FileRequests().size(), 2u);
+  EXPECT_EQ(dialogs.FileRequests()[0].kind, plat::FileDialogRequest::Kind::Open);
+  EXPECT_EQ(dialogs.FileRequests()[1].kind, plat::FileDialogRequest::Kind::Save);
 
   // 11 flips the input mode and redraws the melody box with note names.
   const int mode = dlg->config.inputMode;
@@ -208,8 +232,6 @@ TEST_F(WindowHandlersTest, CtrlKeys) {
     const char* seam;
   } cases[] = {
       {'A', "OpenAbcDialog"},
-      {'B', "OnBarMenuCommand:281:2"},
-      {'E', "OnBarMenuCommand:282:2"},
       {0xBC, "PullNextLyric"},
       {0xBE, "PushLyricsFromCursor"},
   };
@@ -218,14 +240,19 @@ TEST_F(WindowHandlersTest, CtrlKeys) {
     dlg->OnCtrlKey(c.key);
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.key;
   }
-  // Space and L post bar-menu commands to the window.
+  // B and E set the range at the cursor's bar.
+  dlg->OnCtrlKey('B');
+  dlg->OnCtrlKey('E');
+  EXPECT_EQ(dlg->rangeFirst, 2);
+  EXPECT_EQ(dlg->rangeLast, 2);
+  // Space and L post bar-menu commands to the window: the range plays, the lyric panel opens.
   dlg->seamLog.clear();
   dlg->menuBarCell = 1;
   plat::PostAppMessage(dlg.get(), kMsgApp + 39, ' ', 1);
   dlg->OnCtrlKey('L');
   Pump();
-  EXPECT_TRUE(Logged(dlg->seamLog, "OnBarMenuCommand:287:1"));
-  EXPECT_TRUE(Logged(dlg->seamLog, "OnBarMenuCommand:269:1"));
+  EXPECT_TRUE(Logged(dlg->seamLog, "StartComposeThread"));
+  EXPECT_TRUE(Logged(dlg->seamLog, "ShowLyricInputPanel"));
   dlg->cursorBar = -1;
   dlg->seamLog.clear();
   dlg->OnCtrlKey('L');
@@ -248,9 +275,12 @@ TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
   ASSERT_TRUE(g_auditionDevice->IsOpen());
   dlg->config.inputVelocity = 90;
 
-  // Without a path: the save dialog's handler, then the chime.
+  // Without a path: the save dialog, then the chime.
+  plat::ScriptedFileDialogs dialogs;
+  plat::InstallFileDialogs(&dialogs);
   dlg->OnCtrlKey('S');
-  EXPECT_TRUE(Logged(dlg->seamLog, "SaveSongAs"));
+  plat::InstallFileDialogs(nullptr);
+  EXPECT_EQ(dialogs.FileRequests().size(), 1u);
   std::vector<std::vector<uint8_t>> chime = {{0x90, 60, 90}, {0x80, 60, 0}, {0x90, 64, 90},
                                              {0x80, 64, 0}, {0x90, 67, 90}, {0x80, 67, 0}};
   auto notes = [&]() {
@@ -270,8 +300,10 @@ TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
   dlg->seamLog.clear();
   const fs::path path = cantrel_test::TempDir() / "saved.mwd";
   std::strncpy(dlg->config.songPath, path.string().c_str(), sizeof dlg->config.songPath - 1);
+  plat::InstallFileDialogs(&dialogs);
   dlg->OnCtrlKey('S');
-  EXPECT_FALSE(Logged(dlg->seamLog, "SaveSongAs"));
+  plat::InstallFileDialogs(nullptr);
+  EXPECT_EQ(dialogs.FileRequests().size(), 1u) << "no dialog";
   EXPECT_EQ(plat::FileSize(path), static_cast<int64_t>(kSongImageSize));
   EXPECT_EQ(notes().size(), 6u);
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
@@ -283,39 +315,54 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
     uint32_t message;
     const char* seam;
   } cases[] = {
-      {kMsgApp + 10, "EnterPanelNote"},
       {kMsgApp + 11, "MobileTransferDone"},
       {kMsgApp + 14, "MelodyPanelFollowsChordCursor"},
-      {kMsgApp + 16, "MoveNoteCursorNext"},
       {kMsgApp + 17, "MergeRestsAtCursor"},
-      {kMsgApp + 19, "StartPlayback"},
-      {kMsgApp + 22, "TogglePlay"},
+      {kMsgApp + 22, "StartComposeThread"},
       {kMsgApp + 25, "ChordFromDictionary"},
       {kMsgApp + 30, "KeyToMelodyPanel"},
-      {kMsgApp + 32, "MoveNoteCursorPrevious"},
       {kMsgApp + 34, "StorePanelLyric"},
-      {kMsgApp + 35, "EnterPanelNoteWithoutGlyphs"},
-      {kMsgApp + 36, "MovePlayMarker"},
       {kMsgApp + 39, "OpenAbcDialog"},
       {kMsgApp + 40, "PourLyrics"},
-      {kMsgApp + 41, "EnterTriplet"},
       {kMsgApp + 42, "LyricEdit:42"},
       {kMsgApp + 43, "LyricEdit:43"},
       {kMsgApp + 44, "LyricEdit:44"},
       {kMsgApp + 45, "LyricEdit:45"},
-      {kMsgApp + 302, "CloseAuditionDevice"},
-      {kMsgApp + 303, "ReopenAuditionDevice"},
       {kMsgApp + 310, "ReadChordIntoPanel"},
-      {kMsgCommand, "OnBarMenuCommand:270:0"},
-      {kMsgMidiData, "OnMidiInput"},
+      {kMsgCommand, "ShiftLyricsLater"},
+      {kMsgMidiData, "KeyboardNote:60"},
   };
   for (const Case& c : cases) {
     dlg->seamLog.clear();
     const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : c.message == kMsgCommand ? 270 : 0;
-    plat::PostAppMessage(dlg.get(), c.message, wparam, 0);
+    const intptr_t lparam = c.message == kMsgMidiData ? 0x403C90 : 0;
+    plat::PostAppMessage(dlg.get(), c.message, wparam, lparam);
     Pump();
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << (c.message - kMsgApp);
   }
+  // The note cursor's messages walk it; the audition device closes and opens again.
+  dlg->SetNoteCursor(0, 0, 0);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 16);
+  Pump();
+  EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 1);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 32);
+  Pump();
+  EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 0);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 302);
+  Pump();
+  EXPECT_EQ(g_auditionDevice, nullptr);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 303);
+  Pump();
+  EXPECT_NE(g_auditionDevice, nullptr);
+  // +10 and +35 enter the melody panel's note at its cursor.
+  dlg->melodyFields.cursorBar = 2;
+  dlg->melodyFields.cursorEighth = 0;
+  dlg->melodyFields.typeRow = 2;
+  dlg->melodyFields.nameRow = 7;
+  dlg->melodyFields.lengthRow = 1;
+  plat::PostAppMessage(dlg.get(), kMsgApp + 35);
+  Pump();
+  EXPECT_EQ(dlg->song->cells[16].slot[0], CSongData::PitchFromRows(2, 7));
   // The panels' own numbers pass unhandled.
   dlg->seamLog.clear();
   for (uint32_t n : {13u, 15u, 21u, 24u, 26u, 29u, 31u, 33u}) {
@@ -331,7 +378,7 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
   plat::PostAppMessage(dlg.get(), kMsgApp + 23);
   plat::PostAppMessage(dlg.get(), kMsgMidiData, 0, 0x403C90);
   Pump();
-  EXPECT_EQ(dlg->seamLog, std::vector<std::string>{"TogglePlay"});
+  EXPECT_TRUE(dlg->seamLog.empty()) << "nothing plays: nothing to stop";
   g_isPlaying = 0;
   // +30 gives a cursor where there was none.
   dlg->cursorBar = dlg->cursorEighth = -1;
@@ -349,13 +396,13 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
 TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
   Start();
   std::thread worker([&]() {
-    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 36, i, 0);
+    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 40, i, 0);
     plat::PostAppMessage(dlg.get(), kMsgApp + 20);
   });
   worker.join();
   PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
   ASSERT_EQ(dlg->seamLog.size(), 50u);
-  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MovePlayMarker");
+  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "PourLyrics");
 }
 
 TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {

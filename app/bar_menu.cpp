@@ -1,0 +1,465 @@
+// The bar context menu and the bar-range edits: playing bars, lyric and bar edits, the selected
+// range, composing, rhythm figures and the pitch statistic of the sung notes.
+#include "app/main_dialog.h"
+
+#include "app/main_globals.h"
+#include "app/main_lists.h"
+#include "draw/staff_picture.h"
+#include "platform/qt/app_message.h"
+#include "platform/qt/qt_text.h"
+#include "song/song_data.h"
+#include "util/gne.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QMenu>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct MenuRow {
+  int command;
+  const char* text;
+};
+
+constexpr MenuRow kMenuRows[38] = {
+    {256, "この小節を演奏"}, {257, "前後３小節を演奏"},
+    {258, "このページを演奏"}, {278, "このページ以降を演奏"},
+    {287, "選択範囲を演奏"}, {260, "この小節の歌詞をクリア"},
+    {261, "この小節以降の歌詞をクリア"}, {268, "この小節に歌詞を設定"},
+    {269, "歌詞を流し込む"}, {270, "歌詞を１つ後ろにずらす"},
+    {271, "歌詞を１つ前にずらす"}, {277, "この小節以降に歌詞を設定"},
+    {262, "この小節を削除"}, {263, "編集位置の８分音符を削除"},
+    {279, "ここに小節を挿入"}, {267, "この小節のﾒﾛﾃﾞｨをオクターブ上げる"},
+    {272, "3拍子を4拍子に変換"}, {273, "未使用拍をつめる"},
+    {274, "歌をオクターブ下げる"}, {275, "歌をオクターブ上げる"},
+    {276, "統計情報"}, {264, "この小節のｺｰﾄﾞを自動生成"},
+    {265, "この小節のﾒﾛﾃﾞｨを自動生成"}, {266, "この小節のﾒﾛﾃﾞｨとｺｰﾄﾞを自動生成"},
+    {280, "やり直し"}, {281, "この小節を開始位置に指定 Ctrl+B"},
+    {282, "この小節を終了位置に指定 Ctrl+E"}, {283, "選択範囲をコピーして挿入"},
+    {284, "選択範囲を上書き"}, {285, "選択範囲を移動"},
+    {286, "選択範囲を削除"}, {289, "選択範囲の音符をクリア"},
+    {288, "歌詞付きの音符をオクターブ下げる"}, {290, "選択範囲を3連化"},
+    {294, "16分音符２つを３連音符の8分音符と16分音符にする"}, {291, "１拍分を上にグリッサンド"},
+    {292, "１拍分を下にグリッサンド"}, {293, "１小節分トリル"},
+};
+
+// The highlight of the selected range.
+constexpr plat::ColorRef kRangeHighlight = 0xFFFF80;
+
+constexpr const char* kPitchClassNames[12] = {"ド ", "ド#", "レ ", "レ#", "ミ ", "ファ ",
+                                              "ファ#", "ソ ", "ソ#", "ラ ", "ラ#", "シ "};
+
+}  // namespace
+
+const char* CBrevantDlg::MenuText(int command) {
+  for (const MenuRow& row : kMenuRows) {
+    if (row.command == command) return row.text;
+  }
+  return kMenuRows[37].text;
+}
+
+std::vector<BarMenuGroup> CBrevantDlg::BarMenuLayout(bool ctrl) const {
+  std::vector<BarMenuGroup> groups;
+  groups.push_back({std::string(), std::vector<int>(recentCommands, recentCommands + recentCount)});
+  groups.push_back({"演奏", {256, 257, 258, 278, 287}});
+  BarMenuGroup edit{"編集", {280, 262, 263, 279, 267, 283, 284, 285, 286, 289, 290, 294, 288,
+                             291, 292, 293}};
+  if (ctrl) edit.commands.insert(edit.commands.end(), {272, 273, 276, 274, 275});
+  groups.push_back(edit);
+  BarMenuGroup lyrics{"歌詞", {260, 261}};
+  if (ctrl) lyrics.commands.insert(lyrics.commands.end(), {268, 269, 270, 271, 277});
+  groups.push_back(lyrics);
+  groups.push_back({"範囲指定", {281, 282}});
+  groups.push_back({"自動作曲", {264, 265, 266}});
+  return groups;
+}
+
+void CBrevantDlg::ShowBarMenu(int cell, int x, int y) {
+  const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
+  menuBarCell = cell;
+  QMenu menu(this);
+  for (const BarMenuGroup& group : BarMenuLayout(ctrl)) {
+    QMenu* target = &menu;
+    if (!group.title.empty()) target = menu.addMenu(plat::ToQString(group.title));
+    for (int command : group.commands) {
+      QAction* action = target->addAction(plat::ToQString(MenuText(command)));
+      action->setData(command);
+    }
+  }
+  QWidget* control = cell >= 0 && cell < kMaxBarCells ? scoreControls[cell] : nullptr;
+  const QPoint at = control ? control->mapToGlobal(QPoint(x, y)) : QCursor::pos();
+  if (QAction* chosen = menu.exec(at)) {
+    plat::PostAppMessage(this, kMsgCommand, static_cast<uintptr_t>(chosen->data().toInt()));
+  }
+}
+
+void CBrevantDlg::AddRecentCommand(int command) {
+  for (int i = 0; i < recentCount; ++i) {
+    if (recentCommands[i] != command) continue;
+    std::swap(recentCommands[i], recentCommands[0]);
+    return;
+  }
+  for (int i = std::min(recentCount, 2); i > 0; --i) recentCommands[i] = recentCommands[i - 1];
+  recentCommands[0] = command;
+  recentCount = std::min(recentCount + 1, 3);
+}
+
+bool CBrevantDlg::HasRange() const { return rangeFirst >= 0 && rangeLast >= rangeFirst; }
+
+void CBrevantDlg::ClearRange() {
+  rangeFirst = rangeLast = -1;
+  RedrawAfterEdit();
+}
+
+void CBrevantDlg::RedrawAfterEdit() {
+  if (song) {
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setValue(song->bar_count);
+  }
+  NumberBars();
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+}
+
+bool CBrevantDlg::PlayBars(int firstBar, int from, int to) {
+  if (!song || g_isPlaying.load() == 1 || from < 0 || from >= song->bar_count || to <= from) {
+    return false;
+  }
+  playFirstBar = firstBar;
+  partialSong = CSongData::CopyFromBars(*song, from, std::min(to, song->bar_count));
+  if (!partialSong) return false;
+  PlaySong(partialSong.get());
+  return true;
+}
+
+void CBrevantDlg::OnBarMenuCommand(int command, int b) {
+  if (!song) return;
+  const int n = song->bar_count;
+  const int pageFirst = topRow * g_barsPerRow;
+  const int cursorSongBar = cursorBar >= 0 ? SongBarOfCell(cursorBar) : -1;
+  bool recent = true;
+  switch (command) {
+    case 256:
+      recent = PlayBars(b, b, std::min(b + 1, n));
+      break;
+    case 257:
+      recent = PlayBars(std::max(b - 1, 0), std::max(b - 1, 0), std::min(b + 2, n));
+      break;
+    case 258:
+      recent = PlayBars(pageFirst, pageFirst, std::min(pageFirst + g_barsPerPage, n));
+      break;
+    case 278:
+      recent = PlayBars(pageFirst, pageFirst, n);
+      break;
+    case 287:
+      if (HasRange()) recent = PlayBars(rangeFirst, rangeFirst, std::min(rangeLast + 1, n));
+      break;
+    case 260:
+      song->ClearLyrics(b, b);
+      RefreshMelodyBox(1);
+      break;
+    case 261:
+      song->ClearLyrics(b, n);
+      RefreshMelodyBox(1);
+      break;
+    case 268:
+      song->FillLyricDashes(b, std::min(b + 1, n));
+      RefreshMelodyBox(1);
+      break;
+    case 277:
+      song->FillLyricDashes(b, n);
+      RefreshMelodyBox(1);
+      break;
+    case 269:
+      if (cursorBar >= 0) NoteSeam("ShowLyricInputPanel");
+      break;
+    case 270:
+    case 271:
+      NoteSeam(command == 270 ? "ShiftLyricsLater" : "ShiftLyricsEarlier");
+      break;
+    case 262:
+      // The song keeps at least one bar.
+      if (b >= n || n <= 1) return;
+      song->DeleteBars(b, b);
+      RedrawAfterEdit();
+      break;
+    case 279:
+      if (b >= n || !CanGrowBy(1)) return;
+      song->InsertBars(b, b);
+      RedrawAfterEdit();
+      break;
+    case 263:
+      if (b >= n || cursorEighth < 0) return;
+      song->DeleteEighth(b, cursorEighth);
+      RedrawAfterEdit();
+      break;
+    case 267:
+      if (b >= n) return;
+      song->TransposeBars(b, b, 12);
+      RefreshMelodyBox(1);
+      RefreshScore(1);
+      break;
+    case 264:
+    case 265:
+    case 266:
+      if (ComposeRefused()) return;
+      if (command == 266 && b < n) song->ClearBar(b, true);
+      if (command != 265) ComposeChords(b, b);
+      if (command != 264) ComposeMelody(b, b);
+      RedrawAfterEdit();
+      break;
+    case 280:
+      Undo();
+      break;
+    case 281:
+      rangeFirst = b;
+      if (rangeLast == -1 || rangeLast < b) rangeLast = b;
+      DrawRangeHighlight();
+      break;
+    case 282:
+      rangeLast = b;
+      if (b < rangeFirst) std::swap(rangeFirst, rangeLast);
+      DrawRangeHighlight();
+      break;
+    case 283:
+      if (HasRange()) {
+        InsertBarCopies(rangeFirst, rangeLast, b);
+        ClearRange();
+      }
+      break;
+    case 284:
+      if (HasRange()) {
+        song->OverwriteBars(rangeFirst, rangeLast, b);
+        ClearRange();
+      }
+      break;
+    case 285:
+      if (HasRange()) {
+        if (!MoveBars(rangeFirst, rangeLast, b)) return;
+        ClearRange();
+      }
+      break;
+    case 286:
+      if (HasRange()) {
+        song->DeleteBars(rangeFirst, rangeLast);
+        ClearRange();
+      }
+      break;
+    case 289:
+      if (HasRange()) {
+        song->ClearNotes(rangeFirst, rangeLast);
+        ClearRange();
+      }
+      break;
+    case 288:
+      song->TransposeNotes(-12, true);
+      ClearRange();
+      break;
+    case 290:
+    case 294:
+      if (!HasRange()) {
+        ErrorMsg(0);
+        break;
+      }
+      if (command == 290) {
+        song->MakeTriplets(rangeFirst, rangeLast);
+      } else {
+        song->SixteenthsToTriplet(rangeFirst, rangeLast);
+      }
+      ClearRange();
+      break;
+    case 291:
+    case 292:
+    case 293:
+      if (cursorSongBar < 0 || cursorSongBar >= n || cursorEighth < 0) return;
+      if (command == 293) {
+        song->SetTrill(cursorSongBar, cursorEighth);
+      } else {
+        song->SetGlissando(cursorSongBar, cursorEighth, command == 291);
+      }
+      ClearRange();
+      return;
+    case 272:
+      ConvertToFourFour();
+      break;
+    case 273:
+      song->RemoveSkipBeats();
+      SetBarCount(song->bar_count);
+      ResetCursor();
+      break;
+    case 274:
+    case 275:
+      song->TransposeNotes(command == 274 ? -12 : 12, true);
+      RefreshMelodyBox(1);
+      RefreshScore(1);
+      break;
+    case 276:
+      ShowPitchStatistics();
+      break;
+    default:
+      return;
+  }
+  if (recent) AddRecentCommand(command);
+}
+
+bool CBrevantDlg::InsertBarCopies(int first, int last, int target) {
+  if (!song || first < 0 || last < first || last >= song->bar_count || target < 0) return false;
+  const long long bars = std::max(target, song->bar_count) + (last - first + 1);
+  if (bars * SongBeatsPerBar() > kSongMaxBeats) {
+    Beep(100);
+    return false;
+  }
+  if (target >= song->bar_count) SetBarCount(target);
+  return song->InsertBarCopies(first, last, target);
+}
+
+bool CBrevantDlg::MoveBars(int first, int last, int target) {
+  // A target inside the range would have its own copies deleted.
+  if (target > first && target <= last) {
+    Beep(100);
+    return false;
+  }
+  const int k = last - first + 1;
+  if (!InsertBarCopies(first, last, target)) return false;
+  if (target < first) {
+    song->DeleteBars(first + k, last + k);
+  } else {
+    song->DeleteBars(first, last);
+  }
+  return true;
+}
+
+void CBrevantDlg::ShowPitchStatistics() {
+  const int n = song->bar_count;
+  std::unique_ptr<CSongData> copy = CSongData::CopyFromBars(*song, 0, n);
+  if (!copy) return;
+  copy->ChangeKey(copy->key_index, 0);
+  int counts[12] = {};
+  int total = 0;
+  for (int c = 0; c < copy->SongCells(); ++c) {
+    for (int s = 0; s < 3; ++s) {
+      const int v = copy->cells[c].slot[s];
+      if (v < 0 || v > 127 || copy->cells[c].lyric[s][0] == '\0') continue;
+      ++counts[v % 12];
+      ++total;
+    }
+  }
+  if (total == 0) {
+    GneMessageBox("err 歌詞つきの音符がありません。");
+    return;
+  }
+  std::string text;
+  for (int p = 0; p < 12; ++p) {
+    int percent = counts[p] * 100 / total;
+    if ((counts[p] * 1000 / total) % 10 >= 5) ++percent;
+    char line[64];
+    std::snprintf(line, sizeof line, "\n%s [%d][%d％]", kPitchClassNames[p], counts[p], percent);
+    text += line;
+  }
+  GneMessageBox(text);
+}
+
+void CBrevantDlg::DrawRangeHighlight() {
+  if (!g_scorePicture) return;
+  for (int c = 0; c < g_barsPerPage; ++c) {
+    g_scorePicture->ClearHighlights(c);
+    const int bar = SongBarOfCell(c);
+    if (HasRange() && bar >= rangeFirst && bar <= rangeLast) {
+      g_scorePicture->AddHighlight(c, 0, g_scorePicture->RowWidth(c), kRangeHighlight);
+    }
+    g_scorePicture->DrawRow(c);
+    g_scorePicture->Blit(c);
+  }
+}
+
+void CBrevantDlg::ShowEditMenu() {
+  if (!song) return;
+  song->TakeUndoSnapshot();
+  const int first = rangeFirst >= 0 ? rangeFirst + 1 : 1;
+  int last = song->bar_count;
+  if (rangeFirst >= 0) {
+    last = rangeLast + 1;
+  } else if (cursorBar >= 0) {
+    last = std::min(song->bar_count, SongBarOfCell(cursorBar));
+  }
+  // The bar-range edit dialog proposes (first, last) and answers the operation to run.
+  seamLog.push_back("RangeEditDialog:" + std::to_string(first) + ":" + std::to_string(last));
+}
+
+bool CBrevantDlg::RangeEditValid(int operation, int f, int l, int v) const {
+  const int n = song->bar_count;
+  const int maxBars = kSongMaxBeats / SongBeatsPerBar();
+  if (operation == 10 || operation == 11) return true;
+  if (f < 1 || l < f) return false;
+  if (operation == 2) return f <= n + 1 && l <= maxBars;
+  if (l > n) return false;
+  if (operation == 0 || operation == 1) return v >= 1 && v <= maxBars;
+  if (operation == 7) return v >= -127 && v <= 127;
+  return true;
+}
+
+void CBrevantDlg::RunRangeEdit(int operation, int f, int l, int v) {
+  if (!song || operation == -1) return;
+  if (operation < 0 || operation > 15 || !RangeEditValid(operation, f, l, v)) {
+    ErrorMsg(0);
+    return;
+  }
+  const int i = f - 1, e = l - 1;
+  switch (operation) {
+    case 0: InsertBarCopies(i, e, v - 1); break;
+    case 1: MoveBars(i, e, v - 1); break;
+    case 2:
+      if (CanGrowBy(e - i + 1)) song->InsertBars(i, e);
+      break;
+    case 3: song->DeleteBars(i, e); break;
+    case 4: song->DeleteBeat(i, e); break;
+    case 5: song->DeleteEighth(i, e); break;
+    case 6: song->ClearLyrics(i, e); break;
+    case 7: song->TransposeBars(i, e, v); break;
+    case 8:
+      if ((e - i + 1) % 2 != 0) {
+        ErrorMsg(4);
+        return;
+      }
+      song->HalveNoteValues(i, e);
+      break;
+    case 9: song->DoubleNoteValues(i, e); break;
+    case 10:
+    case 11:
+      if (operation == 10 ? song->ConvertToFourFourTriplets() : song->ConvertToSixEight()) {
+        FollowSongMetre();
+      }
+      break;
+    case 12:
+    case 13:
+    case 14:
+      if (ComposeRefused()) return;
+      for (int bar = i; bar <= e; ++bar) {
+        if (operation == 14) song->ClearBar(bar, true);
+        if (operation != 13) ComposeChords(bar, bar);
+        if (operation != 12) ComposeMelody(bar, bar);
+      }
+      break;
+    case 15: song->InvertMelodyAndChords(i, l); break;
+    default: break;
+  }
+  RedrawAfterEdit();
+}
+
+void CBrevantDlg::FollowSongMetre() {
+  {
+    const QSignalBlocker block(metreList);
+    metreList->setCurrentIndex(main_lists::MetreIndex(song->beats_per_bar, song->metre_kind));
+  }
+  OnMetreChange();
+  SetBarCount(song->bar_count);
+  tempoSpin->setValue(2 * tempoSpin->value() / 3);
+  ShowBeatsPerBar(song->beats_per_bar);
+}
