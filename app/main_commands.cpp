@@ -745,6 +745,7 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
     case kMsgApp + 36:
       if (g_isPlaying.load() == 1) MovePlayMarker(wp);
       break;
+    case kMsgNoSound: OnNoSound(); break;
     case kMsgPlayEnded:
       if (wp == PlayGeneration()) OnPlayEnd();
       break;

@@ -69,6 +69,7 @@ constexpr uint32_t kMsgDropFiles = 0x0233;   // WM_DROPFILES
 constexpr uint32_t kMsgMidiData = 0x03C3;    // MM_MIM_DATA
 constexpr uint32_t kMsgApp = 0x8000;         // WM_APP
 constexpr uint32_t kMsgPlayEnded = kMsgApp + 320;  // the player reached the song's end
+constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device that did not open
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
@@ -293,6 +294,8 @@ class CBrevantDlg : public QDialog {
   void MovePlayMarker(int tick);
   void StartPlayback(const std::filesystem::path& path);
   void OnPlayEnd();
+  // The chosen output did not open: told once, without stopping what plays.
+  void OnNoSound();
   int PlayGeneration() const { return playGeneration_; }
   // Before the first report of a play: the skipped beats of the arranged song, the marker off.
   void BeginPlayPositions();

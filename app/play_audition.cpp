@@ -15,12 +15,15 @@
 #include "music/sysex_kind.h"
 #include "platform/core/midi_input.h"
 #include "platform/qt/app_message.h"
+#include "platform/qt/qt_message_sink.h"
+#include "platform/qt/qt_text.h"
 #include "platform/qt/ui_timer.h"
 #include "song/song_data.h"
 #include "util/gne.h"
 #include "util/registry.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 
 #include <algorithm>
 #include <cstring>
@@ -77,12 +80,13 @@ int FindMidiOutByName(const char* name) {
 }
 
 void CBrevantDlg::OpenMidiOut() {
-  // A device that does not open is reported once for this choice, and plays silently.
+  // A device that does not open plays silently; its first note tells why, once for this choice.
   if (!outputFallback_) {
     plat::MidiOutBackend& inner = plat::CurrentMidiOutBackend();
-    outputFallback_ = std::make_unique<plat::SilentFallbackMidiOutBackend>(inner, [](int) {
-      GneMessageBox("MIDI出力装置を開けません。音を出さずに演奏します。");
-    });
+    // Told from whichever thread sounded the note: the window shows it.
+    QObject* self = this;
+    outputFallback_ = std::make_unique<plat::SilentFallbackMidiOutBackend>(
+        inner, [self](int) { plat::PostAppMessage(self, kMsgNoSound); });
     plat::InstallMidiOutBackend(outputFallback_.get());
   } else {
     outputFallback_->Forget();
@@ -92,6 +96,20 @@ void CBrevantDlg::OpenMidiOut() {
   if (name != stored) config.midiOutDevice = static_cast<int16_t>(FindMidiOutByName(config.midiOutName));
   CloseAuditionDevice();
   ReopenAuditionDevice();
+}
+
+void CBrevantDlg::OnNoSound() {
+  const char* text = "MIDI出力装置を開けません。音を出さずに演奏します。";
+  // On the desktop nothing waits for the box: what plays goes on silently.
+  if (dynamic_cast<plat::QtMessageSink*>(&plat::Sink())) {
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), plat::ToQString(text),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    return;
+  }
+  GneMessageBox(text);
 }
 
 void CBrevantDlg::ReleaseMidiOutFallback() {
@@ -249,6 +267,8 @@ void CBrevantDlg::StartPlayback(const std::filesystem::path& path) {
   PlayerSettings().send_gm_on_at_prepare = config.sendExclusive == 1 ? 0 : 1;
   PlayerSettings().reporting_device_id = config.midiOutDevice;
   PlayerSettings().lead_in_pause = config.commandInterval;
+  // A play that reached its end may still be leaving its thread, which reads the skipped beats.
+  WaitPlayThreadEnd(3000);
   BeginPlayPositions();
   if (g_auditionDevice) {
     if (progressNote != -1) {

@@ -168,9 +168,45 @@ std::unique_ptr<MidiInPort> OpenMidiIn(const std::string& name, int index, MidiI
 
 // ---- silent fallback of the output ----
 
+namespace {
+
+class SilentPort : public MidiOutPort {
+ public:
+  SilentPort(std::shared_ptr<SilentFallbackMidiOutBackend::Reports> reports, int id)
+      : reports_(std::move(reports)), id_(id) {}
+  int Send(const uint8_t* bytes, size_t length) override {
+    const int check = CheckMidiMessage(bytes, length);
+    if (check == kMidiOk && !told_ && length == 3 && (bytes[0] & 0xF0) == 0x90 && bytes[2] > 0) {
+      told_ = true;
+      reports_->Once(id_);
+    }
+    return check;
+  }
+  int Reset() override { return kMidiOk; }
+
+ private:
+  std::shared_ptr<SilentFallbackMidiOutBackend::Reports> reports_;
+  int id_;
+  bool told_ = false;
+};
+
+}  // namespace
+
+void SilentFallbackMidiOutBackend::Reports::Once(int id) {
+  std::function<void(int)> call;
+  {
+    std::lock_guard<std::mutex> g(mutex);
+    if (!told.insert(id).second) return;
+    call = report;
+  }
+  if (call) call(id);
+}
+
 SilentFallbackMidiOutBackend::SilentFallbackMidiOutBackend(MidiOutBackend& inner,
                                                            std::function<void(int)> report)
-    : inner_(inner), report_(std::move(report)) {}
+    : inner_(inner), reports_(std::make_shared<Reports>()) {
+  reports_->report = std::move(report);
+}
 
 int SilentFallbackMidiOutBackend::Count() { return std::max(1, inner_.Count()); }
 
@@ -181,23 +217,15 @@ std::unique_ptr<MidiOutPort> SilentFallbackMidiOutBackend::Open(int id, int* res
   int r = kMidiError;
   std::string t;
   std::unique_ptr<MidiOutPort> port = inner_.Open(id, &r, &t);
-  if (!port) {
-    bool first;
-    {
-      std::lock_guard<std::mutex> g(mutex_);
-      first = reported_.insert(id).second;
-    }
-    if (first && report_) report_(id);
-    port = std::make_unique<NullMidiOut>();
-  }
+  if (!port) port = std::make_unique<SilentPort>(reports_, id);
   if (result) *result = kMidiOk;
   if (text) text->clear();
   return port;
 }
 
 void SilentFallbackMidiOutBackend::Forget() {
-  std::lock_guard<std::mutex> g(mutex_);
-  reported_.clear();
+  std::lock_guard<std::mutex> g(reports_->mutex);
+  reports_->told.clear();
 }
 
 }  // namespace plat

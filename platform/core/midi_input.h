@@ -70,24 +70,30 @@ void InstallMidiInBackend(MidiInBackend* backend);
 // Opens by name when a port carries it, else by index; nullptr when neither opens.
 std::unique_ptr<MidiInPort> OpenMidiIn(const std::string& name, int index, MidiInHandler handler);
 
-// Wraps the output backend in force: a device that does not open is reported once through
-// `report` (with its id) until Forget, and a silent device stands in for it, so that what plays
-// goes on without sound.
+// Wraps the output backend in force: a silent device stands in for one that does not open, so
+// that what plays goes on without sound. The first note sounded on such a device tells `report`
+// (with the device's id), once for each device until Forget.
 class SilentFallbackMidiOutBackend : public MidiOutBackend {
  public:
   SilentFallbackMidiOutBackend(MidiOutBackend& inner, std::function<void(int id)> report);
   int Count() override;
   std::string Name(int id) override;
   std::unique_ptr<MidiOutPort> Open(int id, int* result, std::string* text) override;
-  // The next failure of every device is reported again (a new device choice).
+  // The next silent note of every device is told again (a new device choice).
   void Forget();
   MidiOutBackend& inner() { return inner_; }
 
+  // What the silent devices share with the backend (they may outlive it on a player's thread).
+  struct Reports {
+    std::mutex mutex;
+    std::set<int> told;
+    std::function<void(int)> report;
+    void Once(int id);
+  };
+
  private:
   MidiOutBackend& inner_;
-  std::function<void(int)> report_;
-  std::mutex mutex_;
-  std::set<int> reported_;
+  std::shared_ptr<Reports> reports_;
 };
 
 }  // namespace plat

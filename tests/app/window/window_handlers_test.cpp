@@ -271,7 +271,7 @@ TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
   auto log = backend.AddRecordingDevice("rec");
   plat::InstallMidiOutBackend(&backend);
   Start();
-  g_auditionDevice = new MidiOutDevice(0);
+  ASSERT_NE(g_auditionDevice, nullptr);
   ASSERT_TRUE(g_auditionDevice->IsOpen());
   dlg->config.inputVelocity = 90;
 

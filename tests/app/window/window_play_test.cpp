@@ -111,15 +111,17 @@ TEST_F(PlayTest, OutputDevicesAreFoundByName) {
   }
 }
 
-TEST_F(PlayTest, ADeviceThatDoesNotOpenIsReportedOncePerChoiceAndPlaysSilently) {
+TEST_F(PlayTest, ADeviceThatDoesNotOpenIsToldOncePerChoiceAndPlaysSilently) {
   Start();
   backend.SetOpenFailure(0, plat::kMidiAllocated);
   dlg->OpenMidiOut();
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u) << "nothing is told before a note should sound";
   dlg->melodyFields.pitch = 60;
   for (int i = 0; i < 3; ++i) {
     dlg->CloseAuditionDevice();
     dlg->AuditionPanelNote();
   }
+  Pump();
   EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
   // A song still plays, on a silent device, to its end; then the exit works.
   const fs::path file = dlg->userDataFolder / "temp.tmp";
@@ -128,9 +130,12 @@ TEST_F(PlayTest, ADeviceThatDoesNotOpenIsReportedOncePerChoiceAndPlaysSilently) 
   EXPECT_EQ(g_isPlaying.load(), 1);
   WaitForEnd();
   EXPECT_EQ(g_isPlaying.load(), 0);
+  Pump();
   EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
-  // A new choice of device reports again.
+  // A new choice of device tells again.
   dlg->OpenMidiOut();
+  dlg->AuditionPanelNote();
+  Pump();
   EXPECT_EQ(cantrel_test::Sink().Count(), 2u);
 }
 
