@@ -4,7 +4,6 @@
 // screen image is kept beside the build as an artifact.
 #include "app/page_geometry.h"
 #include "platform/core/files.h"
-#include "song/song_data.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,57 +101,6 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
   ASSERT_EQ(settings.size(), 1340u);
   EXPECT_EQ(settings[552], 5);
   EXPECT_EQ(plat::FileSize(data / "cantrel" / "data_kv.dat"), 121880);
-}
-
-// A right click on a bar opens the bar menu; its compose command, chosen with the keyboard, gives
-// the bar a chord and a melody, which the exit saves with the working song.
-TEST(ScreenTest, TheBarMenuComposesTheClickedBar) {
-  for (const char* tool : {"xvfb-run", "xdotool"}) {
-    CANTREL_NEED(OnPath(tool), std::string(tool) + " (packages xvfb, xdotool)");
-  }
-  const fs::path program = fs::path(CANTREL_BINARY_DIR) / "app" / "cantrel";
-  ASSERT_TRUE(fs::exists(program)) << program;
-  PageLayout L;
-  ASSERT_TRUE(ComputePageLayout(5, 100, 1280, 1024, &L));
-  const PageRect& row = L.scoreRows[2];
-  const int x = L.geometry.x + (row.left + row.right) / 2;
-  const int y = (row.top + row.bottom) / 2;
-  const fs::path dir = cantrel_test::TempDir();
-  const fs::path data = dir / "data";
-  const fs::path script = dir / "run.sh";
-  {
-    std::ofstream out(script);
-    out << "#!/bin/sh\n"
-        << "export XDG_DATA_HOME='" << data.string() << "' QT_ENABLE_HIGHDPI_SCALING=0\n"
-        << "export QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0\n"
-        << "'" << program.string() << "' &\n"
-        << "pid=$!\n"
-        << "i=0; while [ $i -lt 60 ] && ! xdotool search --pid $pid >/dev/null 2>&1; do\n"
-        << "  sleep 0.5; i=$((i+1)); done\n"
-        << "sleep 2\n"
-        << "xdotool mousemove " << x << " " << y << " click 3\n"
-        << "sleep 1\n"
-        // Without recent commands the fifth item is the compose submenu; its third item composes
-        // melody and chord.
-        << "xdotool key Down Down Down Down Down Right\n"
-        << "sleep 0.5\n"
-        << "xdotool key Down Down Return\n"
-        << "sleep 2\n"
-        << "kill -TERM $pid\n"
-        << "wait $pid\n";
-  }
-  const std::string command = "timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' sh '" +
-                              script.string() + "' >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  int bars = 0, beats = 0, key = 0, metre = 0;
-  bool ok = false;
-  std::unique_ptr<CSongData> song = CSongData::LoadFromFile(data / "cantrel" / "data_kv.dat",
-                                                            &bars, &beats, &key, &metre, &ok);
-  ASSERT_TRUE(ok);
-  EXPECT_GT(song->CountNotes(2, 2), 0) << "the clicked bar has its melody";
-  EXPECT_EQ(song->CountNotes(0, 1), 0);
-  EXPECT_EQ(song->CountNotes(3, song->bar_count - 1), 0);
-  EXPECT_STRNE(song->chords[2 * beats].first, "----");
 }
 
 }  // namespace
