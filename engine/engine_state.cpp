@@ -14,6 +14,7 @@ namespace {
 struct EngineModes {
   int32_t compose_mode = 0;
   int32_t melody_from_input = 0;
+  int32_t plain_ending = 0;
 };
 EngineModes g_modes;
 
@@ -47,6 +48,7 @@ void SeedCompositionFromClock() {
 
 int32_t& ComposeMode() { return g_modes.compose_mode; }
 int32_t& MelodyFromInput() { return g_modes.melody_from_input; }
+int32_t& PlainEndingFlag() { return g_modes.plain_ending; }
 
 void ResetEngineState() {
   ResetComposeInformation();

@@ -13,6 +13,9 @@ int32_t& ComposeMode();
 // 0 at start; 1 makes the melody phrase builders take the imported channel-1
 // melody in song rendering.
 int32_t& MelodyFromInput();
+// How some bass and harmony patterns end the song: 1 a plain final note, any
+// other value an ending figure. 0 at start; the main window sets 1 when it opens.
+int32_t& PlainEndingFlag();
 
 // Fixed engine settings. No operation of the program changes them; tests set
 // the other values to reach the paths they guard.

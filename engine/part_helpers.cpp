@@ -29,14 +29,16 @@ const InstrumentGroup kInstrumentGroups[kInstrumentGroupCount] = {
 
 ModulationPoints g_modulation;
 
-// The chord tone of a grid degree (0 root, 1 root + 2, 2 third, 3 fifth - 2,
-// 4 fifth, 5 fifth + 2, 6 seventh) plus its octave. Degrees beyond the eleventh
-// octave (no MIDI note lies there) are held at it.
-int GridVoicePitch(const ChordBlock& block, int degree) {
-  degree = std::clamp(degree, 0, 7 * 11 + 6);
+constexpr int kHighestGridDegree = 7 * 11 + 6;
+
+// The chord tone of a grid degree (0 `first_tone`, 1 root + 2, 2 third,
+// 3 fifth - 2, 4 fifth, 5 fifth + 2, 6 seventh) plus its octave. Degrees beyond
+// the eleventh octave (no MIDI note lies there) are held at it.
+int GridVoicePitch(const ChordBlock& block, int degree, int first_tone) {
+  degree = std::clamp(degree, 0, kHighestGridDegree);
   int pitch = 0;
   switch (degree % 7) {
-    case 0: pitch = block.root; break;
+    case 0: pitch = first_tone; break;
     case 1: pitch = block.root + 2; break;
     case 2: pitch = block.third; break;
     case 3: pitch = block.fifth - 2; break;
@@ -64,19 +66,35 @@ int ResolveInstrumentProgram(int value, int channel) {
   return group->programs[GneRandomRange(0, group->count - 1)];
 }
 
-void MakeCustomVoicePitches(int* pitches, const ChordBlock& block, const char* weights) {
-  const CustomGrid& grid = CurrentStyle().custom_grids[0].grid[kGridHarmony];
+namespace {
+
+// The voices of a grid with degree 0 on `first_tone`, each lowered a semitone
+// where the text weighs it below a scale tone. A degree that is negative or
+// beyond MIDI's range, and a pitch outside 0..127, give no voice (0).
+void FillGridVoicePitches(int* pitches, const CustomGrid& grid, const ChordBlock& block,
+                          const char* weights, int first_tone) {
   for (int v = 0; v < kCustomVoiceCount; ++v) {
     const int degree = grid.pn_interval[v];
-    if (degree < 0) {  // no voice for a negative degree
-      pitches[v] = 0;
-      continue;
+    int pitch = 0;
+    if (degree >= 0 && degree <= kHighestGridDegree) {
+      pitch = GridVoicePitch(block, degree, first_tone);
+      if (ToneDigit(weights, PitchClassOf(pitch)) < ScaleToneLevel) --pitch;
+      if (pitch < 0 || pitch > 127) pitch = 0;
     }
-    int pitch = GridVoicePitch(block, degree);
-    if (ToneDigit(weights, PitchClassOf(pitch)) < ScaleToneLevel) --pitch;
-    if (pitch < 0 || pitch > 127) pitch = 0;
     pitches[v] = pitch;
   }
+}
+
+}  // namespace
+
+void MakeCustomVoicePitches(int* pitches, const ChordBlock& block, const char* weights) {
+  FillGridVoicePitches(pitches, CurrentStyle().custom_grids[0].grid[kGridHarmony], block,
+                       weights, block.root);
+}
+
+void MakeCustomBassPitches(int* pitches, const ChordBlock& block, const char* weights) {
+  FillGridVoicePitches(pitches, CurrentStyle().custom_grids[0].grid[kGridBass], block, weights,
+                       block.bass + 24);
 }
 
 int MakeSubGridVoicePitches(int* pitches, const ChordBlock& block, const char* weights) {
@@ -89,7 +107,7 @@ int MakeSubGridVoicePitches(int* pitches, const ChordBlock& block, const char* w
       last = 0;
       continue;
     }
-    int pitch = GridVoicePitch(block, degree);
+    int pitch = GridVoicePitch(block, degree, block.root);
     const int weight = ToneDigit(weights, PitchClassOf(pitch));
     if (weight < ScaleToneLevel) {
       --pitch;

@@ -30,6 +30,9 @@ int ResolveInstrumentProgram(int value, int channel);
 constexpr int kCustomVoiceCount = 14;
 // The 14 voice pitches of the harmony custom grid for a chord block.
 void MakeCustomVoicePitches(int* pitches, const ChordBlock& block, const char* weights);
+// The 14 voice pitches of the bass custom grid (degree 0 two octaves above the
+// bass); a voice whose degree is negative or beyond MIDI's range is silent (0).
+void MakeCustomBassPitches(int* pitches, const ChordBlock& block, const char* weights);
 // The same with the sub-harmony grid, without the range check; returns the
 // weight of the last voice when it is 5 or more, else its lowered pitch.
 int MakeSubGridVoicePitches(int* pitches, const ChordBlock& block, const char* weights);
