@@ -25,7 +25,7 @@ void BassLine::Note(int pitch, int length, int step, int velocity) {
     pending_ += step;
     return;
   }
-  if (pitch <= 0 || velocity <= 0) {
+  if (pitch <= 0 || velocity <= 0 || length <= 0) {  // silence
     pitch = 0;
     velocity = 0;
   }
@@ -36,7 +36,7 @@ void BassLine::Note(int pitch, int length, int step, int velocity) {
 void BassLine::With(int pitch, int length, int velocity) {
   if (!last_kept_) return;
   if (cut_ >= 0) length = std::min(length, cut_ - written_);
-  if (pitch <= 0 || velocity <= 0) return;  // a rest beside a note adds nothing
+  if (pitch <= 0 || velocity <= 0 || length <= 0) return;  // a rest beside a note adds nothing
   AddNote(track_, channel_, 0, pitch, velocity, length);
 }
 

@@ -13,7 +13,6 @@
 
 namespace bass_test {
 
-constexpr int kBassChannel = 2;
 constexpr int kBassProgram = 33;  // fingered bass: a channel that bends
 
 // One chord block of a test song.
