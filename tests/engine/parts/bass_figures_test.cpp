@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/bass_generators.h"
 #include "engine/engine_state.h"
 #include "style/style_table.h"
 #include "tests/engine/parts/bass_fixture.h"
@@ -141,6 +142,52 @@ TEST_F(BassFigureTest, TangoPlaysBassThirdFifthAndAPair) {
   t = ComposeInfo().chord_block(0)->third - 24;
   EXPECT_EQ(Rows(Play(12)), (std::vector<Row>{{0, 36, 30}, {96, t, 30}, {192, 43, 30},
                                               {288, t, 15}, {336, 36, 15}}));
+}
+
+TEST_F(BassFigureTest, RelaxedBassTakesItsArpeggioAboveDensity110) {
+  SetBlocks({{384, "CMPo"}, {384, "CMPo"}});
+  const int t0 = ComposeInfo().chord_block(0)->third, t1 = ComposeInfo().chord_block(1)->third;
+  const std::set<int> plain = {36, 38, t0 - 24, t1 - 24};
+  const std::set<int> arpeggio = {48, t0 - 12, t1 - 12, 55, 60, 36};
+  for (uint32_t seed = 1; seed <= 10; ++seed) {
+    GneSeedRandomWith(seed);
+    for (const Played& p : PlaySounding(13, 110)) EXPECT_TRUE(plain.count(p.pitch)) << p.pitch;
+    const std::vector<Played> played = PlaySounding(13, 111);
+    EXPECT_EQ(played[0].pitch, 48);  // R-12 opens the arpeggio
+    for (const Played& p : played) EXPECT_TRUE(arpeggio.count(p.pitch)) << p.pitch;
+  }
+}
+
+TEST_F(BassFigureTest, RelaxedArpeggioWaitsForTheMelodyAndLeavesTheHandOverTick) {
+  ComposeInfo().render_handover_tick = 150;
+  SetBlocks({{384, "CMPo"}, {384, "GMPo"}});
+  const int t = ComposeInfo().chord_block(0)->third - 12;
+  const std::vector<Row> rows = Rows(Play(13, 113));
+  EXPECT_EQ(Between(rows, 0, 384),
+            (std::vector<Row>{{150, 48, 21}, {174, t, 21}, {198, 55, 21}, {222, 60, 159}}));
+  EXPECT_EQ(ComposeInfo().render_handover_tick, 150);
+  // At 116 and above the bass does not wait.
+  EXPECT_EQ(std::get<0>(Rows(Play(13, 116)).front()), 0);
+}
+
+TEST_F(BassFigureTest, RelaxedArpeggioPlaysTwiceOnlyUnderAQuietMelody) {
+  auto doubled = [&](const EventList& melody) {
+    int count = 0;
+    for (uint32_t seed = 1; seed <= 30; ++seed) {
+      GneSeedRandomWith(seed);
+      SetBlocks({{384, "CMPo"}, {384, "CMPo"}});
+      PartTrack t;
+      GenerateRelaxedBass(kBassChannel, t, 140, melody);
+      for (const auto& n : parts_test::Notes(t))
+        if (std::get<0>(n) < 384 && std::get<2>(n) > 0) ++count;
+    }
+    return count;
+  };
+  EventList quiet, busy;
+  for (int k = 0; k < 8; ++k) busy.AppendNote(96, 72);
+  // Eight notes a bar for the two arpeggios, four for one.
+  EXPECT_GT(doubled(quiet), 30 * 4);
+  EXPECT_EQ(doubled(busy), 30 * 4);
 }
 
 TEST_F(BassFigureTest, RockabillyWalksDownAndRestsOnAMissingSeventh) {
