@@ -1,6 +1,6 @@
 #include "tests/engine/parts/bass_fixture.h"
 
-#include "engine/bass_generators.h"
+#include "engine/bass_part.h"
 #include "engine/engine_state.h"
 #include "style/style_table.h"
 #include "util/gne.h"
@@ -52,47 +52,13 @@ std::vector<int64_t> BassTest::BlockStarts() {
   return starts;
 }
 
-namespace {
-
-void Generate(int code, MidiTrack& t, int density) {
-  static const EventList kNoMelody;
-  const int ch = kBassChannel;
-  switch (code) {
-    case 1: GenerateGeneralBass(ch, t, density); break;
-    case 2: GeneratePedalBass(ch, t); break;
-    case 3: GenerateRootFifthBass(ch, t, density); break;
-    case 4: GenerateClassicBass(ch, t); break;
-    case 5: GenerateRepeatedBass(ch, t); break;
-    case 6: GenerateBluesBass(ch, t); break;
-    case 7: GenerateMelodicBass(ch, t); break;
-    case 8: GenerateWalkingBass(ch, t); break;
-    case 9: GenerateFusionBass(ch, t); break;
-    case 10: GenerateHipHopBass(ch, t); break;
-    case 11: GeneratePopsBass(ch, t, density); break;
-    case 12: GenerateTangoBass(ch, t); break;
-    case 13: GenerateRelaxedBass(ch, t, density, kNoMelody); break;
-    case 14: GenerateRockabillyBass(ch, t); break;
-    case 15: GenerateBossaNovaBass(ch, t); break;
-    case 16: GenerateLatinBass(ch, t); break;
-    case 17: GenerateTranceBass(ch, t); break;
-    case 18: GenerateDrumAndBassBass(ch, t); break;
-    case 19: GenerateLongRiffBass(ch, t); break;
-    case 20: GenerateCustomBass(ch, t); break;
-    case 21: GenerateTwoTonePedalBass(ch, t); break;
-    case 22: GenerateKecakBass(ch, t); break;
-    case 23: GenerateWaltzBass(ch, t); break;
-    default: break;
-  }
-}
-
-}  // namespace
-
 std::vector<Played> BassTest::Play(int code, int density) {
   track_ = std::make_unique<PartTrack>();
   track_->AddProgramChange(kBassChannel, kBassProgram);
   AddNote(*track_, kBassChannel, 0, 0, 0, 0);  // the lead-in rest
   const int32_t first = track_->event_count;
-  Generate(code, *track_, density);
+  static const EventList kNoMelody;
+  WriteBassPattern(kBassChannel, *track_, code, density, kNoMelody);
   std::vector<Played> out;
   int64_t t = 0;
   for (int32_t i = 0; i < track_->event_count; ++i) {
