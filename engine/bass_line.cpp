@@ -40,30 +40,25 @@ void BassLine::With(int pitch, int length, int velocity) {
   AddNote(track_, channel_, 0, pitch, velocity, length);
 }
 
-void BassLine::BentFromBelow(int pitch, int velocity, int length, int bend_ticks, int step) {
+void BassLine::Bent(BendWriter write, int pitch, int velocity, int length, int bend_ticks,
+                    int step) {
   last_kept_ = Place(&length);
   if (!last_kept_) {
     pending_ += step;
     return;
   }
   if (velocity <= 0) pitch = 0;
-  const int grace = AddNoteBentFromBelow(track_, channel_, pending_, pitch, velocity, length,
-                                         bend_ticks);
+  const int grace = write(track_, channel_, pending_, pitch, velocity, length, bend_ticks);
   Advance(step - grace);
   written_ += grace;
 }
 
+void BassLine::BentFromBelow(int pitch, int velocity, int length, int bend_ticks, int step) {
+  Bent(AddNoteBentFromBelow, pitch, velocity, length, bend_ticks, step);
+}
+
 void BassLine::BentFromAbove(int pitch, int velocity, int length, int bend_ticks, int step) {
-  last_kept_ = Place(&length);
-  if (!last_kept_) {
-    pending_ += step;
-    return;
-  }
-  if (velocity <= 0) pitch = 0;
-  const int grace = AddNoteBentFromAbove(track_, channel_, pending_, pitch, velocity, length,
-                                         bend_ticks);
-  Advance(step - grace);
-  written_ += grace;
+  Bent(AddNoteBentFromAbove, pitch, velocity, length, bend_ticks, step);
 }
 
 FirstChordWeights::FirstChordWeights() {

@@ -58,6 +58,8 @@ class BassLine {
   void CutAt(int end) { cut_ = end; }
 
  private:
+  using BendWriter = int (*)(MidiTrack&, int, int, int, int, int, int);
+  void Bent(BendWriter write, int pitch, int velocity, int length, int bend_ticks, int step);
   bool Place(int* length);  // false when the note is left out
   void Advance(int step);
 

@@ -327,93 +327,87 @@ void GenerateRelaxedBassArpeggio(int channel, MidiTrack& track, int density,
   handover = saved_handover;
 }
 
-void GenerateRockabillyBass(int channel, MidiTrack& track) {
-  BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+namespace {
+
+// How the two notes of a dance quarter fall: swung eighths (straight eighths
+// unless the rhythm is in triplets), a dotted eighth and a sixteenth (a triplet
+// quarter and eighth), or always two even eighths.
+enum class PairRhythm { kSwung, kDotted, kEven };
+
+void PlayPair(BassLine& line, int x, int y, PairRhythm rhythm) {
+  if (rhythm == PairRhythm::kEven || (rhythm == PairRhythm::kSwung && !TripletRhythm())) {
+    line.Note(x, 38, 48);
+    line.Note(y, 38, 48);
+  } else if (TripletRhythm()) {
+    line.Note(x, 54, 64);
+    line.Note(y, 22, 32);
+  } else {
+    line.Note(x, 62, 72);
+    line.Note(y, 14, 24);
+  }
+}
+
+// The dance figures: a block that is no whole number of quarters holds its
+// bass, the last block plays `ending`, every other block plays `quarter` on
+// each of its quarters (beats from the eighth on play the eighth's figure).
+template <typename Ending, typename Quarter>
+void WalkDanceBlocks(BassLine& line, Ending ending, Quarter quarter) {
   WalkBassBlocks(line, [&](const BassBlock& b) {
     if (b.length % 96 != 0) {
       HoldBlock(line, b, 6);
-      return;
-    }
-    if (b.last()) {
-      OctaveEnding(line, b);
-      return;
-    }
-    // Root, then the seventh, sixth and fifth below it.
-    const int walk[4] = {b.R() - 24, b.S() - 36, b.F() - 34, b.F() - 36};
-    for (int k = 0; k < b.length / 96; ++k) {
-      const int x = walk[std::min(k, 7) % 4];
-      if (triplet) {
-        line.Note(x, 54, 64);
-        line.Note(x, 22, 32);
-      } else {
-        line.Note(x, 38, 48);
-        line.Note(x, 38, 48);
-      }
+    } else if (b.last()) {
+      ending(b);
+    } else {
+      for (int k = 0; k < b.length / 96; ++k) quarter(b, std::min(k, 7));
     }
   });
+}
+
+}  // namespace
+
+void GenerateRockabillyBass(int channel, MidiTrack& track) {
+  BassLine line(track, channel);
+  WalkDanceBlocks(
+      line, [&](const BassBlock& b) { OctaveEnding(line, b); },
+      [&](const BassBlock& b, int beat) {
+        // Root, then the seventh, sixth and fifth below it.
+        const int walk[4] = {b.R() - 24, b.S() - 36, b.F() - 34, b.F() - 36};
+        const int x = walk[beat % 4];
+        PlayPair(line, x, x, PairRhythm::kSwung);
+      });
 }
 
 void GenerateBossaNovaBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
-  WalkBassBlocks(line, [&](const BassBlock& b) {
-    if (b.length % 96 != 0) {
-      HoldBlock(line, b, 6);
-      return;
-    }
-    if (b.last()) {
-      if (PlainEndingFlag() == 1) {
-        HoldBlock(line, b, 6);
-      } else {
-        OctaveEnding(line, b);
-      }
-      return;
-    }
-    for (int k = 0; k < b.length / 96; ++k) {
-      const int x = std::min(k, 7) % 2 == 0 ? b.R() - 24 : b.F() - 24;
-      if (triplet) {
-        line.Note(x, 54, 64);
-        line.Note(x, 22, 32);
-      } else {
-        line.Note(x, 62, 72);
-        line.Note(x, 14, 24);
-      }
-    }
-  });
+  WalkDanceBlocks(
+      line,
+      [&](const BassBlock& b) {
+        if (PlainEndingFlag() == 1) {
+          HoldBlock(line, b, 6);
+        } else {
+          OctaveEnding(line, b);
+        }
+      },
+      [&](const BassBlock& b, int beat) {
+        const int x = beat % 2 == 0 ? b.R() - 24 : b.F() - 24;
+        PlayPair(line, x, x, PairRhythm::kDotted);
+      });
 }
 
 void GenerateLatinBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
-  WalkBassBlocks(line, [&](const BassBlock& b) {
-    if (b.length % 96 != 0) {
-      HoldBlock(line, b, 6);
-      return;
-    }
-    if (b.last()) {
-      line.Note(b.B() - 12, b.length - 4, b.length);
-      return;
-    }
-    const int root = b.R() - 24, fifth = b.F() - 24;
-    for (int k = 0; k < b.length / 96; ++k) {
-      const int beat = std::min(k, 7);
-      if (beat % 4 == 3) {  // the straight pair of beats 4 and 8
-        line.Note(fifth, 38, 48);
-        line.Note(root, 38, 48);
-        continue;
-      }
-      const bool root_first = beat % 2 == 0;
-      const int x = root_first ? root : fifth, y = root_first ? fifth : root;
-      if (triplet) {
-        line.Note(x, 54, 64);
-        line.Note(y, 22, 32);
-      } else {
-        line.Note(x, 62, 72);
-        line.Note(y, 14, 24);
-      }
-    }
-  });
+  WalkDanceBlocks(
+      line, [&](const BassBlock& b) { line.Note(b.B() - 12, b.length - 4, b.length); },
+      [&](const BassBlock& b, int beat) {
+        const int root = b.R() - 24, fifth = b.F() - 24;
+        if (beat % 4 == 3) {  // the straight pair of beats 4 and 8
+          PlayPair(line, fifth, root, PairRhythm::kEven);
+        } else if (beat % 2 == 0) {
+          PlayPair(line, root, fifth, PairRhythm::kDotted);
+        } else {
+          PlayPair(line, fifth, root, PairRhythm::kDotted);
+        }
+      });
 }
 
 void GenerateTwoTonePedalBass(int channel, MidiTrack& track) {

@@ -86,14 +86,19 @@ void BluesPair(const BassBlock& b, int k, int* p1, int* p2) {
 
 constexpr int kBluesVelocity = 104;
 
-void ShuffledQuarter(BassLine& line, int k, int p1, int p2) {
-  if (k % 4 == 2) {
+// A quarter of the blues: two eighths, or in triplets a shuffle whose third
+// quarter of the bar starts with a grace note a semitone below.
+void BluesQuarter(BassLine& line, int k, int p1, int p2) {
+  if (!TripletRhythm()) {
+    line.Note(p1, 47, 48, kBluesVelocity);
+  } else if (k % 4 == 2) {
     line.Note(p1 - 1, 5, 8, kBluesVelocity);
     line.Note(p1, 54, 56, kBluesVelocity);
   } else {
     line.Note(p1, 62, 64, kBluesVelocity);
   }
-  line.Note(p2, 31, 32, kBluesVelocity);
+  const int step = TripletRhythm() ? 32 : 48;
+  line.Note(p2, step - 1, step, kBluesVelocity);
 }
 
 }  // namespace
@@ -101,47 +106,28 @@ void ShuffledQuarter(BassLine& line, int k, int p1, int p2) {
 void GenerateBluesBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const bool triplet = TripletRhythm();
+  // The turnaround of the last bar: (interval above B, length, step).
+  static const int kTurnaround[2][4][3] = {
+      {{5, 47, 48}, {3, 47, 48}, {2, 47, 48}, {0, 94, 96}},
+      {{5, 62, 64}, {3, 31, 32}, {2, 62, 64}, {0, 124, 128}}};
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
     const bool before_last = b.index == b.count - 2;
-    if (!triplet) {
-      if (L % 96 != 0) {
-        line.Note(B, L - 6, L);
-      } else if (b.last() && L == 384) {  // the turnaround
-        line.Note(B + 5, 47, 48, kBluesVelocity);
-        line.Note(B + 3, 47, 48, kBluesVelocity);
-        line.Note(B + 2, 47, 48, kBluesVelocity);
-        line.Note(B, 94, 96, kBluesVelocity);
-      } else if (before_last && L == 384) {
-        static const int kDown[8] = {0, 0, -2, -2, -3, -3, -4, -4};
-        for (int d : kDown) line.Note(B + d, 47, 48, kBluesVelocity);
-      } else if (b.last() || before_last) {
-        line.Note(B, L - 2, L, kBluesVelocity);
-      } else {
-        for (int k = 0; k < L / 96; ++k) {
-          int p1, p2;
-          BluesPair(b, k, &p1, &p2);
-          line.Note(p1, 47, 48, kBluesVelocity);
-          line.Note(p2, 47, 48, kBluesVelocity);
-        }
-      }
-      return;
-    }
-    if (b.last() && L == 384) {
-      line.Note(B + 5, 62, 64, kBluesVelocity);
-      line.Note(B + 3, 31, 32, kBluesVelocity);
-      line.Note(B + 2, 62, 64, kBluesVelocity);
-      line.Note(B, 124, 128, kBluesVelocity);
+    if (!triplet && L % 96 != 0) {
+      line.Note(B, L - 6, L);
+    } else if (b.last() && L == 384) {
+      for (const auto& n : kTurnaround[triplet ? 1 : 0])
+        line.Note(B + n[0], n[1], n[2], kBluesVelocity);
     } else if (before_last && L == 384) {
       static const int kDown[4] = {0, -2, -3, -4};
-      for (int k = 0; k < 4; ++k) ShuffledQuarter(line, k, B + kDown[k], B + kDown[k]);
+      for (int k = 0; k < 4; ++k) BluesQuarter(line, k, B + kDown[k], B + kDown[k]);
     } else if (b.last() || before_last) {
       line.Note(B, L - 2, L, kBluesVelocity);
     } else {
       for (int k = 0; k < L / 96; ++k) {
         int p1, p2;
         BluesPair(b, k, &p1, &p2);
-        ShuffledQuarter(line, k, p1, p2);
+        BluesQuarter(line, k, p1, p2);
       }
     }
   });
