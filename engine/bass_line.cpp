@@ -66,6 +66,8 @@ FirstChordWeights::FirstChordWeights() {
   BuildToneWeights(first != nullptr ? first->chord_code : "NoCd", text);
 }
 
+bool IsTripletRhythm() { return CurrentStyle().basic_beat == 3; }
+
 bool IsSixEightFeel() {
   const StyleRecord& style = CurrentStyle();
   return style.metre == 1 && style.triple_metre_kind == 2;

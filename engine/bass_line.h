@@ -94,6 +94,8 @@ struct FirstChordWeights {
 
 // True for the 6/8 feel: 3/4 with metre kind 2.
 bool IsSixEightFeel();
+// True with basic beat 3: triplet eighths of 32 ticks.
+bool IsTripletRhythm();
 // Calls `body` with each chord block in order through the block walker, which
 // keeps the line on time: each block's first step starts at the block's start.
 template <typename Body>

@@ -15,8 +15,6 @@ constexpr ProgramErrorCode kBassRiffError = 0xFF0101CFu;
 constexpr int kRiffSegments = 32;
 constexpr int kFixedRiffAccompaniment = 41;
 
-bool TripletRhythm() { return CurrentStyle().basic_beat == 3; }
-
 // Steps of a two-bar figure: sixteenths, or triplet eighths with basic beat 3
 // (7/8 then takes 21: two bars of 32-tick steps).
 int RiffSteps() {
@@ -183,7 +181,7 @@ int TakeRiffFigure(int32_t* figure) {
 void MakeRandomBassRiff(int32_t* figure) { BassRiffMaker(RiffSteps()).Make(figure); }
 
 void GenerateLongRiffBass(int channel, MidiTrack& track) {
-  const int s = TripletRhythm() ? 32 : 24;
+  const int s = IsTripletRhythm() ? 32 : 24;
   int32_t figure[kBassRiffCells] = {};
   const int segments = TakeRiffFigure(figure);
   const FirstChordWeights weights;
@@ -221,7 +219,7 @@ void GenerateLongRiffBass(int channel, MidiTrack& track) {
 }
 
 void GenerateCustomBass(int channel, MidiTrack& track) {
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   const int s = triplet ? 32 : 24, step_length = triplet ? 31 : 23;
   const int columns = triplet ? 12 : 16;
   const CustomGrid& grid = CurrentStyle().custom_grids[0].grid[kGridBass];

@@ -11,8 +11,6 @@
 
 namespace {
 
-bool TripletRhythm() { return CurrentStyle().basic_beat == 3; }
-
 // Fills the block with pieces of `piece` ticks, the last one (1 to `piece`
 // ticks) shortened by 3 ticks.
 void PlayPieces(BassLine& line, int pitch, int length, int piece) {
@@ -40,7 +38,7 @@ void OctaveEnding(BassLine& line, const BassBlock& b) {
 
 void GenerateGeneralBass(int channel, MidiTrack& track, int density) {
   BassLine line(track, channel);
-  const bool pops_harmony = CurrentStyle().accompaniment == 4 && !TripletRhythm();
+  const bool pops_harmony = CurrentStyle().accompaniment == 4 && !IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     int count, length, step;
     const int q = b.length / 96;
@@ -133,8 +131,8 @@ void GenerateRootFifthBass(int channel, MidiTrack& track, int density) {
 
 void GenerateRepeatedBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int step = TripletRhythm() ? 32 : 24;
-  const int length = TripletRhythm() ? 30 : 23;
+  const int step = IsTripletRhythm() ? 32 : 24;
+  const int length = IsTripletRhythm() ? 30 : 23;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     for (int k = 0; k < b.length / step; ++k) {
       line.Note(b.B(), length, step);
@@ -144,7 +142,7 @@ void GenerateRepeatedBass(int channel, MidiTrack& track) {
 }
 
 void GeneratePopsBass(int channel, MidiTrack& track, int density) {
-  if (TripletRhythm()) {
+  if (IsTripletRhythm()) {
     GeneratePopsBassTriplet(channel, track);
     return;
   }
@@ -230,7 +228,7 @@ void GeneratePopsBassSparse(int channel, MidiTrack& track) {
 
 void GenerateTangoBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     if (b.length % 96 != 0) {
       HoldBlock(line, b, 6);
@@ -264,7 +262,7 @@ void GenerateRelaxedBass(int channel, MidiTrack& track, int density, const Event
 
 void GenerateRelaxedBassPlain(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int s = TripletRhythm() ? 32 : 24;
+  const int s = IsTripletRhythm() ? 32 : 24;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length;
     const bool bar_of_three = L >= 288 && L < 336;
@@ -295,7 +293,7 @@ void GenerateRelaxedBassArpeggio(int channel, MidiTrack& track, int density,
   int& handover = ComposeInfo().render_handover_tick;
   const int saved_handover = handover;
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   const int s = triplet ? 32 : 24;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int c = melody.CountNotesBetween(b.start, b.start + b.length);
@@ -335,10 +333,10 @@ namespace {
 enum class PairRhythm { kSwung, kDotted, kEven };
 
 void PlayPair(BassLine& line, int x, int y, PairRhythm rhythm) {
-  if (rhythm == PairRhythm::kEven || (rhythm == PairRhythm::kSwung && !TripletRhythm())) {
+  if (rhythm == PairRhythm::kEven || (rhythm == PairRhythm::kSwung && !IsTripletRhythm())) {
     line.Note(x, 38, 48);
     line.Note(y, 38, 48);
-  } else if (TripletRhythm()) {
+  } else if (IsTripletRhythm()) {
     line.Note(x, 54, 64);
     line.Note(y, 22, 32);
   } else {
@@ -422,7 +420,7 @@ void GenerateTwoTonePedalBass(int channel, MidiTrack& track) {
 
 void GenerateKecakBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int step = TripletRhythm() ? 32 : 24;
+  const int step = IsTripletRhythm() ? 32 : 24;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int n = b.length / step;
     const int base = b.B() % 12 + 36;
@@ -448,7 +446,7 @@ void GenerateKecakBass(int channel, MidiTrack& track) {
 void GenerateWaltzBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const bool six_eight = IsSixEightFeel();
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length;
     if (six_eight) {

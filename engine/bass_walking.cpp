@@ -12,8 +12,6 @@
 
 namespace {
 
-bool TripletRhythm() { return CurrentStyle().basic_beat == 3; }
-
 // A walk of a fifth from B toward the next bass: B, then three scale steps in
 // `dir`; with `scale_last` false the last one lands on B-5 whatever the scale.
 struct FifthWalk {
@@ -40,7 +38,7 @@ void PlayFifthWalk(BassLine& line, const FifthWalk& w) {
   static const int kStraight[4][2] = {{47, 48}, {47, 48}, {47, 48}, {47, 48}};
   static const int kShuffled[4][2] = {{60, 64}, {30, 32}, {60, 64}, {30, 32}};
   static const int kVelocity[4] = {79, 74, 69, 69};
-  const auto& rhythm = TripletRhythm() ? kShuffled : kStraight;
+  const auto& rhythm = IsTripletRhythm() ? kShuffled : kStraight;
   for (int i = 0; i < 4; ++i) line.Note(w.pitches[i], rhythm[i][0], rhythm[i][1], kVelocity[i]);
 }
 
@@ -89,7 +87,7 @@ constexpr int kBluesVelocity = 104;
 // A quarter of the blues: two eighths, or in triplets a shuffle whose third
 // quarter of the bar starts with a grace note a semitone below.
 void BluesQuarter(BassLine& line, int k, int p1, int p2) {
-  if (!TripletRhythm()) {
+  if (!IsTripletRhythm()) {
     line.Note(p1, 47, 48, kBluesVelocity);
   } else if (k % 4 == 2) {
     line.Note(p1 - 1, 5, 8, kBluesVelocity);
@@ -97,7 +95,7 @@ void BluesQuarter(BassLine& line, int k, int p1, int p2) {
   } else {
     line.Note(p1, 62, 64, kBluesVelocity);
   }
-  const int step = TripletRhythm() ? 32 : 48;
+  const int step = IsTripletRhythm() ? 32 : 48;
   line.Note(p2, step - 1, step, kBluesVelocity);
 }
 
@@ -105,7 +103,7 @@ void BluesQuarter(BassLine& line, int k, int p1, int p2) {
 
 void GenerateBluesBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   // The turnaround of the last bar: (interval above B, length, step).
   static const int kTurnaround[2][4][3] = {
       {{5, 47, 48}, {3, 47, 48}, {2, 47, 48}, {0, 94, 96}},
@@ -154,7 +152,7 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const FirstChordWeights w;
   const StyleRecord& style = CurrentStyle();
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   int beats = 0;  // quarters of the blocks played so far
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
@@ -274,7 +272,7 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
 void GenerateWalkingBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const FirstChordWeights w;
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
     if (L % 96 != 0) {
@@ -323,7 +321,7 @@ void GenerateWalkingBass(int channel, MidiTrack& track) {
 
 void GenerateFusionBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   const int step = triplet ? 32 : 48;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int B = b.B(), T = b.T(), S = b.S();
@@ -377,7 +375,7 @@ void GenerateFusionBass(int channel, MidiTrack& track) {
 
 void GenerateHipHopBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   const int step = triplet ? 32 : 48, cycle = triplet ? 6 : 4;
   const int length = triplet ? 30 : 47;
   int held = 0;  // no pitch chosen yet: rests
@@ -419,7 +417,7 @@ void GenerateHipHopBass(int channel, MidiTrack& track) {
 
 void GenerateTranceBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   const bool seven_eight = CurrentStyle().metre == 2;
   int swell = 64, direction = +1;
   WalkBassBlocks(line, [&](const BassBlock& b) {
@@ -460,7 +458,7 @@ void GenerateTranceBass(int channel, MidiTrack& track) {
 
 void GenerateDrumAndBassBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const bool triplet = TripletRhythm();
+  const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
     if (L == 768 || L == 384) {
