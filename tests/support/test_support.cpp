@@ -1,11 +1,16 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,18 +132,43 @@ int RunTool(const std::vector<std::string>& argv, std::string* out, const std::s
     ::close(out_pipe[0]);
     return -1;
   }
-  // Feed stdin then read stdout; inputs used by tests are small enough not to deadlock.
+  // Feed stdin and read stdout together, so that a tool answering line by line never blocks on
+  // a full pipe while its input is still being written.
   size_t off = 0;
-  while (off < stdin_text.size()) {
-    ssize_t n = ::write(in_pipe[1], stdin_text.data() + off, stdin_text.size() - off);
-    if (n <= 0) break;
-    off += static_cast<size_t>(n);
-  }
-  ::close(in_pipe[1]);
   std::string collected;
   char buf[65536];
-  ssize_t n;
-  while ((n = ::read(out_pipe[0], buf, sizeof buf)) > 0) collected.append(buf, static_cast<size_t>(n));
+  // A tool that stops reading early must not end the test with SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
+  if (stdin_text.empty()) {
+    ::close(in_pipe[1]);
+    in_pipe[1] = -1;
+  } else {
+    ::fcntl(in_pipe[1], F_SETFL, ::fcntl(in_pipe[1], F_GETFL) | O_NONBLOCK);
+  }
+  for (;;) {
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {in_pipe[1], POLLOUT, 0}};
+    const int count = in_pipe[1] >= 0 ? 2 : 1;
+    if (::poll(fds, count, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      const ssize_t n = ::write(in_pipe[1], stdin_text.data() + off,
+                                std::min<size_t>(stdin_text.size() - off, 65536));
+      if (n > 0) off += static_cast<size_t>(n);
+      const bool full = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+      if ((n <= 0 && !full) || off >= stdin_text.size()) {
+        ::close(in_pipe[1]);
+        in_pipe[1] = -1;
+      }
+    }
+    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+      const ssize_t n = ::read(out_pipe[0], buf, sizeof buf);
+      if (n <= 0) break;
+      collected.append(buf, static_cast<size_t>(n));
+    }
+  }
+  if (in_pipe[1] >= 0) ::close(in_pipe[1]);
   ::close(out_pipe[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
