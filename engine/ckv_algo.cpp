@@ -24,7 +24,6 @@ constexpr int kFixedBassPitchValue = 43;
 constexpr int kMelodyDoubleDelay = 12;
 constexpr int kJustIntonationScale = 7;
 constexpr int kDiatonicScale = 1;
-constexpr int kAmbientChannel = 8;
 
 void Step(const ComposeProgress& progress) {
   if (progress) progress();
