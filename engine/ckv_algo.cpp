@@ -10,6 +10,7 @@
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
 #include "engine/progression.h"
+#include "engine/render_messages.h"
 #include "engine/song_import.h"
 #include "song/chord_codes.h"
 #include "style/engine_services.h"
@@ -24,10 +25,6 @@ constexpr int kFixedBassPitchValue = 43;
 constexpr int kMelodyDoubleDelay = 12;
 constexpr int kJustIntonationScale = 7;
 constexpr int kDiatonicScale = 1;
-
-void Step(const ComposeProgress& progress) {
-  if (progress) progress();
-}
 
 // Fits the progression's bar count toward the target (4/4 and 3/4); returns the
 // bar count it leaves.
@@ -49,10 +46,10 @@ void ComposeMelodyOfPass(const ComposeProgress& progress) {
   const StyleRecord& style = CurrentStyle();
   const bool voicing = style.parts[1].voicing != 0;
   if (voicing) {
-    Step(progress);
+    StepProgress(progress);
     DeriveVoicingPhrases(1);
   }
-  Step(progress);
+  StepProgress(progress);
   const int last_pitch = CollectPhraseNotes(1, info.melody_phrases, &info.melody_notes);
   EventList melody_ending;
   BuildMelodyEnding(1, &melody_ending, last_pitch);
@@ -63,7 +60,7 @@ void ComposeMelodyOfPass(const ComposeProgress& progress) {
     BuildVoicingEnding(melody_ending, &voicing_ending, last_voicing, 6);
     info.voicing_notes.AppendAll(voicing_ending);
   }
-  Step(progress);
+  StepProgress(progress);
   BuildChordTimeline(info.section_chords);
   if (style.modulation == 1) CKVAlgo::ErrorMsg(1);
 }
@@ -78,7 +75,7 @@ void RunComposePasses(const ComposeProgress& progress) {
   int low = std::max(target - half, 5);
   int high = target + half;
   for (int pass = 0;; ++pass) {
-    Step(progress);
+    StepProgress(progress);
     info.Reset();
     if (style.chord_method == kCustomChordMethod) {
       int beats = 0;
@@ -145,11 +142,13 @@ void CKVAlgo::EnableMelodyDouble() { CurrentStyle().mixer[1].double_delay = kMel
 
 int CKVAlgo::Compose(const std::filesystem::path& path, const char* first_text,
                      const char* second_text, const ComposeProgress& progress) {
-  Step(progress);
+  // Within one composition each error code shows once, however many passes meet it.
+  RenderMessageScope messages;
+  StepProgress(progress);
   std::vector<uint8_t> image(kRenderImageBufferSize);
   int32_t image_size = kRenderImageBufferSize;
   LoadPatternDatabases();
-  Step(progress);
+  StepProgress(progress);
   // The fixed bass sounds from the first pass on: the chord blocks take its
   // pitch when they are built.
   if (CurrentStyle().fixed_bass == kFixedBassSetting) FixedBassPitch() = kFixedBassPitchValue;

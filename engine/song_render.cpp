@@ -5,12 +5,16 @@
 #include <memory>
 #include <vector>
 
+#include "accomp/harmony.h"
 #include "engine/ambient.h"
+#include "engine/bass_part.h"
 #include "engine/conductor.h"
+#include "engine/drum_part.h"
 #include "engine/engine_state.h"
 #include "engine/melody.h"
 #include "engine/melody_parts.h"
 #include "engine/part_tracks.h"
+#include "engine/render_messages.h"
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 #include "style/style_table.h"
@@ -23,10 +27,6 @@ constexpr int kClashRemovalDissonance = 10;
 constexpr int kClashRemovalSubHarmonyPattern = 13;
 constexpr int kSoftenedDensityLimit = 80;
 constexpr int32_t kMergedSongCapacity = 0x60000;
-
-void Step(const ComposeProgress& progress) {
-  if (progress) progress();
-}
 
 // Room for a song of the tracks: what their file chunks take with margin, never
 // less than the room the song classes start with.
@@ -58,7 +58,7 @@ void CleanMerged(std::unique_ptr<Midi1Data>& song, const ComposeProgress& progre
   song->MergeToFormat0(merged);
   song.reset();
   clean(merged);
-  Step(progress);
+  StepProgress(progress);
   song = std::make_unique<Midi1Data>(merged, capacity);
 }
 
@@ -68,7 +68,7 @@ void RemoveClashes(std::unique_ptr<Midi1Data>& song, const ComposeProgress& prog
     static const int kPairs[][2] = {{1, 6}, {1, 4}, {6, 4}, {1, 7}, {6, 7}, {4, 7}};
     const int pairs = sub_harmony ? 6 : 3;
     for (int p = 0; p < pairs; ++p) {
-      Step(progress);
+      StepProgress(progress);
       RemoveClashingNotes(merged, kPairs[p][0], kPairs[p][1]);
     }
   });
@@ -80,7 +80,7 @@ void SoftenAccompaniment(std::unique_ptr<Midi1Data>& song, int channel, int patt
   if (style.instrument[channel] == kInstrumentOff) return;
   if (DensityFactorOf(channel) > kSoftenedDensityLimit) return;
   if (pattern != 4 && pattern != 10 && pattern != 31) return;
-  Step(progress);
+  StepProgress(progress);
   CleanMerged(song, progress, [&](Midi0Data& merged) {
     SoftenAccompanimentClashes(merged, 1, channel);
     SoftenAccompanimentClashes(merged, 15, channel);
@@ -89,7 +89,7 @@ void SoftenAccompaniment(std::unique_ptr<Midi1Data>& song, int channel, int patt
 
 void AddText(Midi1Data& song, int type, const char* text, const ComposeProgress& progress) {
   if (text == nullptr || song.track_count == 0) return;
-  Step(progress);
+  StepProgress(progress);
   song.DeleteMetaEvents(type, 0);
   song.tracks[0]->InsertMetaTextAtStart(type, text);
 }
@@ -118,17 +118,25 @@ void BuildPartsInOrder(PartTrackList& tracks, int note_limit, const ComposeProgr
   if (first_block_length <= info.render_handover_tick) info.render_handover_tick = 0;
 
   BuildMelodyPart(tracks, note_limit);
-  Step(progress);
+  StepProgress(progress);
   BuildVoicingPart(tracks);
-  Step(progress);
+  StepProgress(progress);
+  GenerateHarmonyPart(tracks, working);
+  StepProgress(progress);
+  GenerateSubHarmonyPart(tracks, working);
+  StepProgress(progress);
   working.FreeEvents();
   BuildObbligatoPart(tracks, canon ? &canon_list : nullptr);
-  Step(progress);
+  StepProgress(progress);
   if (canon) canon_list.FreeEvents();
   BuildSubDrumPart(tracks);
-  Step(progress);
+  StepProgress(progress);
+  GenerateBassPart(tracks, working);
+  StepProgress(progress);
+  BuildDrumTrack(tracks);
+  StepProgress(progress);
   GenerateAmbientPart(tracks);
-  Step(progress);
+  StepProgress(progress);
   BuildInstrumentalMelodyPart(InstrumentalMelodyList(), tracks, note_limit);
 }
 
@@ -151,16 +159,18 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
                        const RenderedSongCallback& song_callback, const char* first_text,
                        const char* second_text, const ComposeProgress& progress,
                        int note_limit) {
+  // Each error code shows once in a rendering, and one message names the silent parts.
+  RenderMessageScope messages;
   ComposeInfo().render_handover_tick = 65535;
   PartTrackList tracks;
-  Step(progress);
+  StepProgress(progress);
   AddConductorTrack(tracks);
-  Step(progress);
+  StepProgress(progress);
   BuildPartsInOrder(tracks, note_limit, progress);
 
   std::unique_ptr<Midi1Data> song = SongOfTracks(tracks);
   tracks.clear();
-  Step(progress);
+  StepProgress(progress);
 
   const StyleRecord& style = CurrentStyle();
   if (style.parts[1].dissonance == kClashRemovalDissonance) RemoveClashes(song, progress);
@@ -168,29 +178,29 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
   SoftenAccompaniment(song, 7, style.subharmony_accompaniment, progress);
 
   const int repaired = song->ClampNoteValues();
-  Step(progress);
+  StepProgress(progress);
   if (repaired == 1) ShowErrorByCode(kRenderCheckFailed);
 
   if (song_callback) {
-    Step(progress);
+    StepProgress(progress);
     song_callback(*song);
   }
   AddText(*song, 3, first_text, progress);
   AddText(*song, 2, second_text, progress);
   for (int32_t i = 0; i < song->track_count; ++i) {
-    Step(progress);
+    StepProgress(progress);
     song->tracks[i]->MoveSysExFirst();
   }
-  Step(progress);
+  StepProgress(progress);
   song->MoveGmSystemOnFirst();
   song->ToEventMode();
-  Step(progress);
+  StepProgress(progress);
   song->Pack();
-  Step(progress);
+  StepProgress(progress);
   song->SaveFile(path);
 
   if (image != nullptr && image_size != nullptr) {
-    Step(progress);
+    StepProgress(progress);
     const int32_t room = *image_size;
     const int32_t length = song->used_size;
     if (length <= 0 || length > room) {
@@ -203,7 +213,7 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
     }
   }
   song.reset();
-  Step(progress);
+  StepProgress(progress);
 }
 
 void ConvertSongImageToFormat0(uint8_t* buffer, int32_t room, int32_t* size) {

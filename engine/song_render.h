@@ -24,6 +24,9 @@ constexpr int32_t kRenderImageBufferSize = 0x40000;
 
 // Called between the steps of a composition; empty = none.
 using ComposeProgress = std::function<void()>;
+inline void StepProgress(const ComposeProgress& progress) {
+  if (progress) progress();
+}
 // Called once with the finished song, before the texts are added; empty = none.
 using RenderedSongCallback = std::function<void(Midi1Data&)>;
 

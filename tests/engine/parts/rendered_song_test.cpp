@@ -27,38 +27,32 @@ struct StyleSlot {
 };
 const StyleSlot kStyles[] = {{0, 1}, {0, 3}, {2, 2}, {3, 4}};
 
-// A phrase of quarters, eighths, a tie over the bar, sung and played notes and rests,
-// in 24-tick units.
-std::vector<Tone> StraightPhrase(int bars, int beats_per_bar) {
+// A phrase repeating the cycle until the song's units are filled, ending on a note.
+template <size_t N>
+std::vector<Tone> Phrase(const Tone (&cycle)[N], int units) {
   std::vector<Tone> tones;
-  const int units = bars * beats_per_bar * 4;
-  const Tone cycle[] = {{60, 4, "la"}, {62, 2, "li"}, {64, 2}, {-1, 2}, {67, 6, "lo"},
-                        {65, 1, "ra"}, {64, 1}, {62, 4}, {60, 2, "ru"}, {-1, 4}};
   int at = 0;
-  for (int i = 0; at < units; ++i) {
-    Tone t = cycle[i % 10];
-    t.units = std::min(t.units, units - at);
-    tones.push_back(t);
-    at += t.units;
-  }
-  if (tones.back().pitch < 0) tones.back().pitch = 60;  // the song ends on a note
-  return tones;
-}
-
-// Triplet eighths (16-tick units): three to a beat, some tied, some sung.
-std::vector<Tone> TripletPhrase(int bars, int beats_per_bar) {
-  std::vector<Tone> tones;
-  const int units = bars * beats_per_bar * 6;
-  const Tone cycle[] = {{60, 2, "ta"}, {62, 1}, {64, 3, "ti"}, {-1, 1}, {67, 2, "to"}, {65, 3}};
-  int at = 0;
-  for (int i = 0; at < units; ++i) {
-    Tone t = cycle[i % 6];
+  for (size_t i = 0; at < units; ++i) {
+    Tone t = cycle[i % N];
     t.units = std::min(t.units, units - at);
     tones.push_back(t);
     at += t.units;
   }
   if (tones.back().pitch < 0) tones.back().pitch = 60;
   return tones;
+}
+
+// Quarters, eighths, a tie over the bar, sung and played notes and rests (24-tick units).
+std::vector<Tone> StraightPhrase(int bars, int beats_per_bar) {
+  static const Tone cycle[] = {{60, 4, "la"}, {62, 2, "li"}, {64, 2}, {-1, 2}, {67, 6, "lo"},
+                               {65, 1, "ra"}, {64, 1}, {62, 4}, {60, 2, "ru"}, {-1, 4}};
+  return Phrase(cycle, bars * beats_per_bar * 4);
+}
+
+// Triplet eighths (16-tick units): three to a beat, some tied, some sung.
+std::vector<Tone> TripletPhrase(int bars, int beats_per_bar) {
+  static const Tone cycle[] = {{60, 2, "ta"}, {62, 1}, {64, 3, "ti"}, {-1, 1}, {67, 2, "to"}, {65, 3}};
+  return Phrase(cycle, bars * beats_per_bar * 6);
 }
 
 struct SongCase {
