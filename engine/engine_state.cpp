@@ -28,6 +28,7 @@ FixedEngineSettings g_settings;
 SkipBeatList g_skip_beats;
 uint32_t g_seed = 0;
 PartBuilderMemory g_part_memory;
+int32_t g_rockabilly_roll = 0;
 }  // namespace
 
 int32_t& SoundModuleMode() { return g_settings.sound_module_mode; }
@@ -36,6 +37,7 @@ int32_t& ConductorMarkerSetting() { return g_settings.conductor_markers; }
 int32_t& DisplayTextSetting() { return g_settings.display_text; }
 SkipBeatList& SkipBeats() { return g_skip_beats; }
 PartBuilderMemory& PartMemory() { return g_part_memory; }
+int32_t& RockabillyRollCounter() { return g_rockabilly_roll; }
 
 uint32_t CompositionSeed() { return g_seed; }
 void SeedComposition(uint32_t seed) {
@@ -62,4 +64,5 @@ void ResetEngineState() {
   g_skip_beats = SkipBeatList{};
   g_seed = 0;
   g_part_memory = PartBuilderMemory{};
+  g_rockabilly_roll = 0;
 }

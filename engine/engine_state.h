@@ -53,4 +53,8 @@ struct PartBuilderMemory {
 };
 PartBuilderMemory& PartMemory();
 
+// The rockabilly drums' build-up towards a roll in triplet rhythm, kept from
+// one song to the next.
+int32_t& RockabillyRollCounter();
+
 void ResetEngineState();
