@@ -1,5 +1,11 @@
 #include "accomp/harmony_patterns.h"
 
+#include "accomp/arpeggio_spanish.h"
+#include "accomp/gamelan_chinese.h"
+#include "accomp/pops_pattern.h"
+#include "accomp/rhythmic_tension.h"
+#include "accomp/stroke_patterns.h"
+#include "accomp/variable_arpeggios.h"
 #include "engine/pattern_table.h"
 
 namespace {
@@ -11,29 +17,37 @@ namespace {
 // and by including its family's header above. Code 48 has no row: it names no pattern.
 const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     // Strokes.
-    {1, nullptr},   // "ｽﾛｰｽﾄﾛｰｸ": GenerateSlowStroke (density)
-    {2, nullptr},   // "連続ｽﾄﾛｰｸ": density >= 140 GenerateContinuousStrokeFast, 120..139
-                    // GenerateContinuousStrokeMedium, below GenerateContinuousStroke
-    {28, nullptr},  // (no name): GenerateContinuousStroke at any density
-    {62, nullptr},  // "裏打ち": GenerateOffBeat (density)
+    {1, [](const HarmonyPatternCall& c) { GenerateSlowStroke(c.channel, c.track, c.density); }},
+    {2,
+     [](const HarmonyPatternCall& c) {
+       if (c.density >= 140) return GenerateContinuousStrokeFast(c.channel, c.track);
+       if (c.density >= 120) return GenerateContinuousStrokeMedium(c.channel, c.track);
+       GenerateContinuousStroke(c.channel, c.track);
+     }},
+    {28, [](const HarmonyPatternCall& c) { GenerateContinuousStroke(c.channel, c.track); }},
+    {62, [](const HarmonyPatternCall& c) { GenerateOffBeat(c.channel, c.track, c.density); }},
 
     // Slow arpeggio and Spanish.
-    {3, nullptr},  // "ｽﾛｰｱﾙﾍﾟｼﾞｵ": GenerateSlowArpeggio
-    {5, nullptr},  // "スペイン風": GenerateSpanishPattern
+    {3, [](const HarmonyPatternCall& c) { GenerateSlowArpeggio(c.channel, c.track); }},
+    {5, [](const HarmonyPatternCall& c) { GenerateSpanishPattern(c.channel, c.track); }},
 
     // Pops.
-    {4, nullptr},  // "ポップス風": GeneratePopsPattern (density)
+    {4, [](const HarmonyPatternCall& c) { GeneratePopsPattern(c.channel, c.track, c.density); }},
 
     // Rhythmic tension.
-    {10, nullptr},  // "ﾘｽﾞﾐｶﾙなﾃﾝｼｮﾝ": GenerateRhythmicTension (density)
+    {10,
+     [](const HarmonyPatternCall& c) { GenerateRhythmicTension(c.channel, c.track, c.density); }},
 
     // Variable-speed and irregular arpeggios.
-    {8, nullptr},  // "変速ｱﾙﾍﾟｼﾞｵ": GenerateVariableSpeedArpeggio (density)
-    {9, nullptr},  // "不定期ｱﾙﾍﾟｼﾞｵ": GenerateIrregularArpeggio
+    {8,
+     [](const HarmonyPatternCall& c) {
+       GenerateVariableSpeedArpeggio(c.channel, c.track, c.density);
+     }},
+    {9, [](const HarmonyPatternCall& c) { GenerateIrregularArpeggio(c.channel, c.track); }},
 
     // Gamelan and Chinese.
-    {6, nullptr},  // "ガムラン風": GenerateGamelanPattern
-    {7, nullptr},  // "中国風": GenerateChinesePattern (density)
+    {6, [](const HarmonyPatternCall& c) { GenerateGamelanPattern(c.channel, c.track); }},
+    {7, [](const HarmonyPatternCall& c) { GenerateChinesePattern(c.channel, c.track, c.density); }},
 
     // Whole notes, arpeggio and techno.
     {12, nullptr},  // "白玉": GenerateWholeNotePattern (density)

@@ -2,9 +2,8 @@
 // generators share.
 #pragma once
 
-#include <functional>
-
 #include "accomp/note_emitter.h"
+#include "engine/block_walker.h"
 #include "engine/chord_block.h"
 #include "engine/compose_info.h"
 #include "style/style_table.h"
@@ -30,22 +29,16 @@ inline bool Chance(int n) { return GneRandomRange(1, n) == 1; }
 inline int IntervalClass(int a, int b) { return ((b - a) % 12 + 12) % 12; }
 
 // Hands every chord block of the composition to `write` in order, with its
-// index and the block count (read again after each block). Each block starts
-// on time: the pending delta is raised, never lowered, so that the block
-// begins at the sum of the lengths before it, and the emitter's block is set.
-inline void EmitChordBlocks(
-    NoteEmitter& emitter,
-    const std::function<void(const ChordBlock& block, int index, int count)>& write) {
-  ComposeInformation& info = ComposeInfo();
-  const int64_t origin = emitter.Now();
-  int64_t start = origin;
-  for (int i = 0; i < info.chord_block_count(); ++i) {
-    const ChordBlock& block = *info.chord_block(i);
-    if (emitter.Now() < start) emitter.Wait(static_cast<int>(start - emitter.Now()));
+// index and the block count (read again after each block), through the
+// block walker (engine/block_walker.h): each block starts on time, an
+// unwritten remainder of the block before it becoming a rest. The emitter's
+// block is set before `write` runs.
+template <typename Write>
+void WalkPatternBlocks(NoteEmitter& emitter, Write&& write) {
+  WalkChordBlocks(emitter.track(), emitter.pending(), [&](const ChordBlock& block, int index, int) {
     emitter.BeginBlock(block.length);
-    write(block, i, info.chord_block_count());
-    start += block.length;
-  }
+    write(block, index, ComposeInfo().chord_block_count());
+  });
 }
 
 }  // namespace accomp

@@ -7,12 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "accomp/arpeggio_spanish.h"
-#include "accomp/gamelan_chinese.h"
-#include "accomp/pops_pattern.h"
-#include "accomp/rhythmic_tension.h"
-#include "accomp/stroke_patterns.h"
-#include "accomp/variable_arpeggios.h"
+#include "accomp/harmony_patterns.h"
 #include "engine/tone_weights.h"
 #include "tests/accomp/patterns/pattern_fixture.h"
 
@@ -47,25 +42,10 @@ const Pattern kPatterns[] = {
     {6, 100, false}, {7, 80, false},  {7, 120, false},
 };
 
+// Through the pattern table, as the part writer calls it.
 void Play(const Pattern& p, MidiTrack& t) {
-  const int d = p.density;
-  switch (p.code) {
-    case 1: return GenerateSlowStroke(kChannel, t, d);
-    case 2:
-      if (d >= 140) return GenerateContinuousStrokeFast(kChannel, t);
-      if (d >= 120) return GenerateContinuousStrokeMedium(kChannel, t);
-      return GenerateContinuousStroke(kChannel, t);
-    case 28: return GenerateContinuousStroke(kChannel, t);
-    case 62: return GenerateOffBeat(kChannel, t, d);
-    case 3: return GenerateSlowArpeggio(kChannel, t);
-    case 5: return GenerateSpanishPattern(kChannel, t);
-    case 4: return GeneratePopsPattern(kChannel, t, d);
-    case 10: return GenerateRhythmicTension(kChannel, t, d);
-    case 8: return GenerateVariableSpeedArpeggio(kChannel, t, d);
-    case 9: return GenerateIrregularArpeggio(kChannel, t);
-    case 6: return GenerateGamelanPattern(kChannel, t);
-    default: return GenerateChinesePattern(kChannel, t, d);
-  }
+  static const EventList kNoMelody;
+  FindHarmonyPattern(p.code)(HarmonyPatternCall{kChannel, t, p.code, p.density, kNoMelody});
 }
 
 // Chords with every tone, and chords lacking a seventh, a third, a fifth or
