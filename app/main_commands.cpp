@@ -716,6 +716,7 @@ bool CBrevantDlg::GrowForNote(int bar, int eighth, int lengthRow, int secondHalf
 void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   const int wp = static_cast<int>(wparam);
   const int lp = static_cast<int>(lparam);
+  if (HandleComposeReport(message, wparam)) return;
   switch (message) {
     case kMsgApp + 10: EnterPanelNote(wp, lp, 1); break;
     case kMsgApp + 11: MobileTransferDone(); break;
@@ -725,8 +726,9 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
     case kMsgApp + 17: MergeRestsAtCursor(); break;
     case kMsgApp + 18: RefreshScore(1); break;
     case kMsgApp + 19:
+      // Only a file this arrangement wrote is played.
       setEnabled(true);
-      StartPlayback(outputPath);
+      StartPlayback(wparam == 1 ? outputPath : std::filesystem::path());
       break;
     case kMsgApp + 20: setEnabled(true); break;
     case kMsgApp + 22: TogglePlay(); break;
@@ -780,7 +782,6 @@ void CBrevantDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
 
 // ------------------------------------------------------------- handlers of the later parts
 
-void CBrevantDlg::ShowExternalMenu() { NoteSeam("ShowExternalMenu"); }
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
 void CBrevantDlg::OpenHelpPage() { NoteSeam("OpenHelpPage"); }
 void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
@@ -805,5 +806,3 @@ void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
 void CBrevantDlg::ChordFromDictionary(int, uint32_t) { NoteSeam("ChordFromDictionary"); }
 void CBrevantDlg::ReadChordIntoPanel() { NoteSeam("ReadChordIntoPanel"); }
 void CBrevantDlg::MobileTransferDone() { NoteSeam("MobileTransferDone"); }
-void CBrevantDlg::OnComposeProgress() { NoteSeam("OnComposeProgress"); }
-

@@ -1,5 +1,7 @@
 #include "app/main_dialog.h"
 
+#include "app/compose_worker.h"
+
 #include "app/about_dialog.h"
 #include "app/melody_box.h"
 #include "draw/button_picture.h"
@@ -443,6 +445,8 @@ void CBrevantDlg::ReleaseAll() {
   if (released_) return;
   released_ = true;
   timers_->KillAll();
+  // A worker still arranging finishes before the window goes (it posts to the window).
+  FinishComposeWorker();
 
   if (g_isPlaying.load() == 1) TogglePlay();
   CloseMidiDevices();

@@ -320,6 +320,21 @@ class CBrevantDlg : public QDialog {
   std::vector<std::string> seamLog;
   int beepCount = 0;  // beeps given (the sound itself goes to the desktop)
 
+  // ---- the compose-and-export worker (app/compose_worker.h) -------------------------------
+  // Arranges `which` (the working song or a piece of it) on the worker and writes it to the
+  // path; an empty path asks for a .mid, .wav or .mp3 file first. The window is disabled until
+  // the completion message (32787 play, 32788 export, 32779 upload) arrives; its wparam is 1
+  // when the file was written. 1 when the worker started; 0 when the dialog was cancelled, the
+  // encoder of an MP3 is missing or a worker already runs (a beep).
+  int StartComposeThread(const std::filesystem::path& outputPath, CSongData* which,
+                         uint32_t completionMessage);
+  // The file name an export proposes: the song's name, "_", the style's name, ".mid".
+  std::string ProposedExportName(int category, int slot) const;
+  // The worker's reports (true: handled); at its completion the window takes input again.
+  bool HandleComposeReport(uint32_t message, uintptr_t wparam);
+  void UploadToMobile();
+  bool lastComposeWritten = false;  // what the last completion message said
+
   // ---- song files (the parts the start-up and the command line use) ------------------------
   // Writes the working song with the choices of the lists (tempo, metre, key, style). False
   // (after the song's own error box) when it could not be written.

@@ -1,5 +1,6 @@
 // The main window's sound: playing the arranged song with a marker that follows it, auditioning
 // the notes the user enters, the MIDI devices, and notes from an external MIDI keyboard.
+#include "app/compose_worker.h"
 #include "app/main_dialog.h"
 
 #include "app/main_globals.h"
@@ -240,6 +241,9 @@ void CBrevantDlg::PlaySong(CSongData* which) {
   arranging_ = true;
   playRequest_ = which;
   NoteSeam("StartComposeThread");
+  // The worker arranges the song into the play file and posts its completion, which starts the
+  // player; a refused request leaves nothing arranging.
+  if (!StartComposeThread(outputPath, which, kMsgPlayComposed)) StartPlayback({});
 }
 
 void CBrevantDlg::StartPlayback(const std::filesystem::path& path) {

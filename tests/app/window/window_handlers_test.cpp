@@ -161,7 +161,7 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     int code;
     const char* seam;
   } cases[] = {
-      {4, "ShowExternalMenu"}, {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
+      {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
       {8, "StartComposeThread"}, {9, "OpenHelpPage"},     {10, "ShowSongInfo"},
       {12, "ShowStepInput"},   {13, "ShowSettings"},      {16, "ShowGuitarPanel"},
       {17, "ShowTripletPanel"}, {18, "EnterRapNote"},     {22, "HideImportTool"},

@@ -1,0 +1,164 @@
+// The main window's side of the compose-and-export worker: starting it for a play, an export or
+// an upload, the busy knob and notes while it works, and its reports and completion.
+#include "app/compose_worker.h"
+#include "app/main_dialog.h"
+#include "app/main_globals.h"
+
+#include <QComboBox>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <cstring>
+
+#include "draw/knob_picture.h"
+#include "engine/ckv_algo.h"
+#include "engine/engine_state.h"
+#include "export/mp3_encoder.h"
+#include "music/midi_out_device.h"
+#include "platform/core/encoding.h"
+#include "platform/qt/qt_text.h"
+#include "platform/qt/ui_timer.h"
+#include "song/cantrel_uty.h"
+#include "song/song_data.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kProgressTimer = 102;
+constexpr int kProgressPeriodMs = 200;
+constexpr int kBusyProgram = 123;
+constexpr const char* kExportFilter = "midi files|*.mid|wave files|*.wav|mp3 files|*.mp3|";
+
+}  // namespace
+
+std::string CBrevantDlg::ProposedExportName(int category, int slot) const {
+  std::string stem;
+  if (song && !song->path.empty()) stem = plat::Utf8ToCp932(fs::path(song->path).stem().string());
+  char style[64] = {};
+  if (slot >= 0) {
+    std::strncpy(style, StyleTableSlot(category, slot).english_name,
+                 sizeof StyleRecord::english_name);
+  } else if (styleList) {
+    // The song's own style: the name the list shows.
+    std::strncpy(style, plat::FromQString(styleList->currentText()).c_str(), sizeof style - 1);
+  }
+  CCantrelUty::BlanksToUnderscores(style);
+  return stem + "_" + style + ".mid";
+}
+
+int CBrevantDlg::StartComposeThread(const fs::path& requested, CSongData* which,
+                                    uint32_t completionMessage) {
+  if (which == nullptr) return 0;
+  // One worker at a time: the engine's state is its own until it is done.
+  if (ComposeWorkerRunning()) {
+    Beep(100);
+    return 0;
+  }
+  const int barCount = barCountSpin ? barCountSpin->value() : which->bar_count;
+  const int metreIndex = metreList ? std::max(metreList->currentIndex(), 0) : 0;
+  const int styleIndex = styleList ? styleList->currentIndex() : -1;
+  const int slot = styleList && styleIndex >= 0 ? styleList->currentData().toInt() : -1;
+  const int category = categoryList ? std::max(categoryList->currentIndex(), 0) : 0;
+  CKVAlgo::Initialize();
+
+  fs::path out = requested;
+  if (out.empty()) {
+    const fs::path proposed = plat::Cp932ToUtf8(ProposedExportName(category, slot));
+    if (GneSaveFileDialog(&out, "mid", kExportFilter, nullptr, &proposed) != 1) return 0;
+  }
+  const std::string ext = GneGetExtension(out.string());
+  if (ext == "mp3") {
+    // The encoder is looked for before any work: without it nothing would be written.
+    if (FindMp3Encoder(config.encoderPath).empty()) {
+      GneErrorBox("エンコーダが見つかりませんでした。");
+      config.encoderPath[0] = 0;
+      return 0;
+    }
+    setWindowTitle(QString::fromStdString(out.filename().string()));
+  }
+
+  ComposeRequest r;
+  r.song = CopySong(*which);
+  // A partial song of the bar menu carries no style: every song played or exported here is a
+  // piece of the working song, whose style it is arranged in.
+  r.style = song ? song->style : which->style;
+  r.barCount = barCount;
+  r.metreIndex = metreIndex;
+  r.styleListIndex = styleIndex;
+  r.styleSlot = slot;
+  r.category = category;
+  r.tempo = tempoSpin ? tempoSpin->value() : 120;
+  r.outputPath = out;
+  r.completionMessage = completionMessage;
+  const SongInfoBlock& info = which->info;
+  r.melodyInstrument = info.GetInt(SongInfoBlock::kMelodyProgram);
+  r.secondMelodyInstrument = info.GetInt(SongInfoBlock::kSoloProgram);
+  r.harmonyInstrument = info.GetInt(SongInfoBlock::kAccompProgram);
+  r.subHarmonyInstrument = info.GetInt(SongInfoBlock::kAccomp2Program);
+  r.lyricEventMode = config.lyricEventMode;
+  r.leadInBars = config.leadInBars;
+  r.audioQuality = config.audioQuality;
+  r.encoderPath = std::string(config.encoderPath, strnlen(config.encoderPath, sizeof config.encoderPath));
+  r.seed = CompositionSeed();
+
+  setEnabled(false);
+  outputPath = out;
+  if (knob) CKnobPicture::SetMode(1, 0);
+  if (timers_) timers_->SetTimer(kProgressTimer, kProgressPeriodMs, [this](int) { OnComposeProgress(); });
+  StartComposeWorker(this, std::move(r));
+  return 1;
+}
+
+void CBrevantDlg::OnComposeProgress() {
+  if (knob) {
+    CKnobPicture::SetValue(knobValue, 0);
+    CKnobPicture::DrawKnob(0);
+  }
+  knobValue += 2;
+  if (g_auditionDevice == nullptr || knobValue % 24 != 0) return;
+  if (progressNote != -1) g_auditionDevice->NoteOff(progressNote, 0);
+  // Drawn on this thread: the worker's generator keeps the song's own sequence.
+  progressNote = 48 + GneRandomRange(0, 12);
+  g_auditionDevice->NoteOn(progressNote, config.inputVelocity, 0);
+}
+
+bool CBrevantDlg::HandleComposeReport(uint32_t message, uintptr_t wparam) {
+  switch (message) {
+    case kMsgComposeStep:
+      OnComposeProgress();
+      return true;
+    case kMsgComposeStage:
+      if (knob) CKnobPicture::SetMode(static_cast<int>(wparam), 0);
+      return true;
+    case kMsgForgetEncoder:
+      config.encoderPath[0] = 0;
+      return true;
+    case kMsgPlayComposed:
+    case kMsgExportComposed:
+    case kMsgUploadComposed:
+      // The worker is done: its thread ends, the progress stops and the window takes input
+      // again; the message goes on to its own handler.
+      if (timers_) timers_->KillTimer(kProgressTimer);
+      FinishComposeWorker();
+      lastComposeWritten = wparam == 1;
+      setEnabled(true);
+      return false;
+    default:
+      return false;
+  }
+}
+
+void CBrevantDlg::ShowExternalMenu() {
+  // Until the menu of external input and output exists, its button runs the export.
+  if (song) StartComposeThread(fs::path(), song.get(), kMsgExportComposed);
+}
+
+void CBrevantDlg::UploadToMobile() {
+  if (g_auditionDevice) g_auditionDevice->ProgramChange(kBusyProgram, 0);
+  const fs::path path = userDataFolder / "upload.mid";
+  StartComposeThread(path, song.get(), kMsgUploadComposed);
+  midiFilePath = path;
+}

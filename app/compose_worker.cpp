@@ -1,0 +1,202 @@
+#include "app/compose_worker.h"
+
+#include <QObject>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "app/main_lists.h"
+#include "engine/ckv_algo.h"
+#include "engine/engine_state.h"
+#include "export/media_export.h"
+#include "export/mp3_encoder.h"
+#include "music/xf_data.h"
+#include "platform/core/files.h"
+#include "platform/core/folders.h"
+#include "platform/core/temp_files.h"
+#include "song/song_data.h"
+#include "style/engine_services.h"
+#include "style/style_table.h"
+#include "util/gne.h"
+#include "util/music_names.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Longest note the imported melody may hold, in ticks.
+constexpr int kImportNoteLimit = 1536;
+constexpr int kChromaticScale = 7;
+constexpr int kDiatonicScaleCode = 1;
+constexpr int kTripletBasicBeat = 3;
+constexpr int kSecondMelodyChannel = 15;
+
+struct WorkerState {
+  std::mutex mutex;  // guards `thread`
+  std::thread thread;
+  std::atomic<bool> running{false};
+};
+
+WorkerState& Worker() {
+  static WorkerState state;
+  return state;
+}
+
+// Removes a file of ours, whatever is there.
+void RemoveQuietly(const fs::path& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+// The engine's style set up for the request's song: metre, imported chords and melody, the
+// instruments, tempo, key and scale. The song's basic beat comes back through *basicBeat.
+void PrepareEngine(ComposeRequest& r, int* basicBeat) {
+  CSongData& song = *r.song;
+  ApplyStyle(r.style);
+  CurrentStyle().metre = song.beats_per_bar != 4 ? 1 : 0;
+  int metreKind = 1;
+  const int beats = main_lists::MetreFromIndex(r.metreIndex, &metreKind);
+  CKVAlgo::ImportSongToEngine(song, song.bar_count, beats, kImportNoteLimit);
+  *basicBeat = CurrentStyle().basic_beat;
+  if (song.GetDivisionMode() == 1) CurrentStyle().basic_beat = kTripletBasicBeat;
+  CKVAlgo::PrepareSongRendering(r.melodyInstrument, r.tempo, r.harmonyInstrument,
+                                r.subHarmonyInstrument, static_cast<int16_t>(song.metre_kind),
+                                r.audioQuality == 0 ? 1 : 0);
+  const KeySignature& key = KeySignatureTable[song.key_index];
+  StyleRecord& style = CurrentStyle();
+  if (key.mode == 1) {
+    SelectMinorTimingDatabases();
+    style.key_mode = 2;
+    style.key_offset = (key.tonic + 3) % 12;
+  } else {
+    SelectMajorTimingDatabases();
+    style.key_offset = key.tonic;
+    style.key_mode = 1;
+  }
+  style.scale = style.scale == kChromaticScale ? kChromaticScale : kDiatonicScaleCode;
+  if (style.mixer[kSecondMelodyChannel].volume == 0)
+    style.mixer[kSecondMelodyChannel] = style.mixer[1];
+  style.instrument[kSecondMelodyChannel] = r.secondMelodyInstrument;
+  if (r.secondMelodyInstrument > 127) {
+    style.instrument[kSecondMelodyChannel] = style.instrument[1];
+    style.mixer[kSecondMelodyChannel].volume = 0;
+  }
+}
+
+// Lead-in bars of silence before the song and its lyrics; GM System On stays at the start.
+bool AddLeadIn(const fs::path& midi, int bars, int beats) {
+  int karaoke = 0;
+  XfData file(&midi, 0, &karaoke);
+  if (file.track == nullptr || file.track->event_count == 0) return false;
+  const int64_t shift = int64_t{bars} * file.division * beats;
+  auto delay = [shift](MidiTrack* track) {
+    if (track == nullptr || track->event_count == 0) return;
+    int32_t& delta = track->events[0]->delta;
+    delta = static_cast<int32_t>(std::min<int64_t>(delta + shift, 0x0FFFFFFF));
+  };
+  delay(file.track);
+  delay(file.karaoke_track);
+  file.track->InsertGmSystemOn();
+  return file.SaveFile(midi) == 1;
+}
+
+// Puts a finished file of ours in place at `to` whole: a copy beside it, then a rename.
+bool PlaceFile(const fs::path& from, const fs::path& to) {
+  std::vector<uint8_t> bytes;
+  if (!plat::ReadWholeFile(from, bytes)) return false;
+  std::error_code error;
+  if (plat::WriteFileAtomic(to, bytes, &error)) return true;
+  GneMessageBox(plat::WriteFailureText(error));
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<CSongData> CopySong(const CSongData& song) {
+  const std::vector<uint8_t> image = song.SerializeToVector();
+  auto copy = std::make_unique<CSongData>();
+  copy->ReadImage(image.data(), image.size());
+  // What the image cannot carry as it is: a key outside the table (reported by the worker) and
+  // the file the song came from.
+  copy->key_index = song.key_index;
+  copy->path = song.path;
+  return copy;
+}
+
+bool RunComposeRequest(ComposeRequest& r, const ComposePost& post) {
+  auto finish = [&](bool written) {
+    post(r.completionMessage, written ? 1 : 0);
+    return written;
+  };
+  // This thread's generator draws the sequence of the seed the rendering chose.
+  SeedComposition(r.seed);
+  if (!r.song || r.song->key_index < 0 || r.song->key_index >= kKeySignatureCount) {
+    GneMessageBox("CBrevantDlg error");
+    return finish(false);
+  }
+  const std::string ext = GneGetExtension(r.outputPath.string());
+  const bool audio = ext == "wav" || ext == "mp3";
+  // Without its encoder an MP3 would never be written: nothing is arranged.
+  if (ext == "mp3" && FindMp3Encoder(r.encoderPath).empty()) {
+    GneErrorBox("エンコーダが見つかりませんでした。");
+    post(kMsgForgetEncoder, 0);
+    return finish(false);
+  }
+  int basicBeat = 0;
+  PrepareEngine(r, &basicBeat);
+
+  const fs::path midi = plat::NewTempFileName("compose", ".mid");
+  CKVAlgo::Compose(midi, nullptr, nullptr, [&post] { post(kMsgComposeStep, 0); });
+  post(kMsgComposeStage, 2);
+  bool ready = CKVAlgo::AddLyricsToMidi(*r.song, midi, r.lyricEventMode);
+  if (ready && r.completionMessage == kMsgExportComposed && r.leadInBars > 0) {
+    int metreKind = 1;
+    ready = AddLeadIn(midi, r.leadInBars, main_lists::MetreFromIndex(r.metreIndex, &metreKind));
+  }
+
+  bool written = false;
+  if (ready && audio) {
+    const fs::path wav = ext == "wav" ? r.outputPath : plat::NewTempFileName("compose", ".wav");
+    written = ConvertMidiToWav(midi, wav);
+    if (written && ext == "mp3") {
+      const Mp3Result result = EncodeMp3File(wav, r.outputPath, r.encoderPath);
+      if (result == Mp3Result::kNoEncoder) post(kMsgForgetEncoder, 0);
+      written = result == Mp3Result::kWritten;
+    }
+    if (ext == "mp3") RemoveQuietly(wav);
+  } else if (ready) {
+    written = PlaceFile(midi, r.outputPath);
+  }
+  RemoveQuietly(midi);
+  CurrentStyle().basic_beat = basicBeat;
+  return finish(written);
+}
+
+bool StartComposeWorker(QObject* window, ComposeRequest request) {
+  WorkerState& w = Worker();
+  bool expected = false;
+  if (!w.running.compare_exchange_strong(expected, true)) return false;
+  std::lock_guard<std::mutex> lock(w.mutex);
+  if (w.thread.joinable()) w.thread.join();  // the last one has posted its completion
+  auto owned = std::make_shared<ComposeRequest>(std::move(request));
+  w.thread = std::thread([window, owned] {
+    RunComposeRequest(*owned, [window, owned](uint32_t message, uintptr_t wparam) {
+      // The completion is the last report: a new request may start once it is on its way.
+      if (message == owned->completionMessage) Worker().running = false;
+      plat::PostAppMessage(window, message, wparam);
+    });
+  });
+  return true;
+}
+
+bool ComposeWorkerRunning() { return Worker().running.load(); }
+
+void FinishComposeWorker() {
+  WorkerState& w = Worker();
+  std::lock_guard<std::mutex> lock(w.mutex);
+  if (w.thread.joinable()) w.thread.join();
+}

@@ -1,0 +1,163 @@
+// The main window while the worker arranges and exports: the export button, the proposed file
+// name, progress on the knob and busy notes, a window that stays responsive, refusals, and the
+// completion that gives the window back.
+// The song builder comes before Qt, whose keyword macros clash with its names.
+#include "tests/engine/parts/render_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <memory>
+
+#include "app/compose_worker.h"
+#include "app/main_dialog.h"
+#include "app/main_globals.h"
+#include "app/page_geometry.h"
+#include "music/midi_out_device.h"
+#include "platform/core/encoding.h"
+#include "platform/core/file_dialogs.h"
+#include "platform/core/audio_render.h"
+#include "platform/core/folders.h"
+#include "platform/core/midi_devices.h"
+#include "platform/qt/ui_timer.h"
+#include "tests/app/compose/compose_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using compose_test::Folder;
+using compose_test::Names;
+
+class ComposeWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMainGlobals();
+    SetScreenSizeOverride(1280, 1024);
+    plat::InstallFileDialogs(&dialogs_);
+    log_ = backend_.AddRecordingDevice("rec");
+    plat::InstallMidiOutBackend(&backend_);
+    dlg_ = std::make_unique<CBrevantDlg>();
+    dlg_->show();
+    Pump([&] { return dlg_->isReady == 1; }, 5000);
+    ASSERT_EQ(dlg_->isReady, 1);
+    dlg_->song = render_test::MakeSong(compose_test::SungSong());
+    dlg_->song->style = StyleTableSlot(0, 1);
+    g_auditionDevice = new MidiOutDevice(0);
+    cantrel_test::Sink().Clear();
+  }
+  void TearDown() override {
+    dlg_.reset();
+    delete g_auditionDevice;
+    g_auditionDevice = nullptr;
+    plat::InstallMidiOutBackend(nullptr);
+    plat::InstallFileDialogs(nullptr);
+    SetScreenSizeOverride(0, 0);
+    ResetMainGlobals();
+  }
+  // Runs the event loop until `done` holds or the time is up.
+  template <typename Pred>
+  static void Pump(Pred done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  // Busy notes: note-ons on channel 0.
+  std::vector<int> BusyNotes() const {
+    std::vector<int> notes;
+    for (const auto& b : log_->Bytes())
+      if (b.size() == 3 && b[0] == 0x90 && b[2] > 0) notes.push_back(b[1]);
+    return notes;
+  }
+
+  plat::ScriptedFileDialogs dialogs_;
+  plat::TestMidiOutBackend backend_;
+  std::shared_ptr<plat::MidiRecording> log_;
+  std::unique_ptr<CBrevantDlg> dlg_;
+};
+
+TEST_F(ComposeWindowTest, ExportButtonWritesTheChosenFileWhileTheWindowStaysResponsive) {
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont");
+  const fs::path out = Folder() / "out" / "song.wav";
+  fs::create_directories(out.parent_path());
+  dialogs_.QueueFile(out, 2);
+  dlg_->DispatchButtonCommand(4);
+  ASSERT_TRUE(ComposeWorkerRunning());
+  EXPECT_FALSE(dlg_->isEnabled());
+  EXPECT_TRUE(dlg_->Timers()->IsRunning(102));
+
+  // A second request while the first one works is refused with a beep.
+  const int beeps = dlg_->beepCount;
+  EXPECT_EQ(dlg_->StartComposeThread(Folder() / "other.mid", dlg_->song.get(), kMsgExportComposed),
+            0);
+  EXPECT_EQ(dlg_->beepCount, beeps + 1);
+
+  // The window's own timers keep running while the worker works.
+  int ticks = 0;
+  QTimer heartbeat;
+  QObject::connect(&heartbeat, &QTimer::timeout, [&] { ++ticks; });
+  heartbeat.start(20);
+  QElapsedTimer clock;
+  clock.start();
+  bool done = false;
+  Pump([&] { return done = dlg_->isEnabled(); }, 120000);
+  ASSERT_TRUE(done) << "the completion message never came";
+  const qint64 elapsed = clock.elapsed();
+  EXPECT_GE(ticks, static_cast<int>(elapsed / 20 / 4)) << "ticks " << ticks << " in " << elapsed;
+
+  EXPECT_FALSE(ComposeWorkerRunning());
+  EXPECT_TRUE(dlg_->lastComposeWritten);
+  EXPECT_FALSE(dlg_->Timers()->IsRunning(102));
+  EXPECT_EQ(Names(out.parent_path()), std::set<std::string>{"song.wav"});
+  EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+  // Progress: the knob moved two a step, and every twelfth step sounded a busy note.
+  EXPECT_GT(dlg_->knobValue, 0);
+  EXPECT_EQ(dlg_->knobValue % 2, 0);
+  const std::vector<int> notes = BusyNotes();
+  EXPECT_EQ(static_cast<int>(notes.size()), dlg_->knobValue / 24);
+  for (int n : notes) {
+    EXPECT_GE(n, 48);
+    EXPECT_LE(n, 60);
+  }
+  // The file dialog proposed the song's name and the style's, as a MIDI file.
+  ASSERT_EQ(dialogs_.FileRequests().size(), 1u);
+  EXPECT_EQ(dialogs_.FileRequests()[0].default_extension, "mid");
+  EXPECT_EQ(dialogs_.FileRequests()[0].filter, "midi files|*.mid|wave files|*.wav|mp3 files|*.mp3|");
+}
+
+TEST_F(ComposeWindowTest, NothingStartsWithoutAFileOrAnEncoder) {
+  // The dialog cancelled.
+  dialogs_.QueueFileCancel();
+  dlg_->DispatchButtonCommand(4);
+  EXPECT_FALSE(ComposeWorkerRunning());
+  EXPECT_TRUE(dlg_->isEnabled());
+
+  // An MP3 without its encoder: said before any work, and the setting is forgotten.
+  std::strcpy(dlg_->config.encoderPath, plat::Utf8ToCp932((Folder() / "none").string()).c_str());
+  dialogs_.QueueFile(Folder() / "song.mp3", 3);
+  dlg_->DispatchButtonCommand(4);
+  EXPECT_FALSE(ComposeWorkerRunning());
+  EXPECT_TRUE(dlg_->isEnabled());
+  EXPECT_EQ(dlg_->config.encoderPath[0], 0);
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            std::vector<std::string>{"エンコーダが見つかりませんでした。"});
+  EXPECT_FALSE(fs::exists(Folder() / "song.mp3"));
+}
+
+TEST_F(ComposeWindowTest, ProposedNameIsTheSongsAndTheStyles) {
+  dlg_->song->path = (Folder() / "my song.mwd").string();
+  std::string expected = "my song_";
+  for (const char* c = StyleTableSlot(0, 1).english_name; *c && expected.size() < 8 + 20; ++c)
+    expected += *c == ' ' ? '_' : *c;
+  EXPECT_EQ(dlg_->ProposedExportName(0, 1), expected + ".mid");
+  // The song's own style: the name the list shows.
+  dlg_->styleList->clear();
+  dlg_->styleList->addItem(QString::fromUtf8("Own style"), -1);
+  EXPECT_EQ(dlg_->ProposedExportName(0, -1), "my song_Own_style.mid");
+}
+
+}  // namespace

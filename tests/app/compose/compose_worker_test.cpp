@@ -1,0 +1,326 @@
+// The compose-and-export worker: what it writes for a play, an export and an upload, checked
+// with mido, fluidsynth, sox and lame; its seed, its refusals and its failures.
+// The song builder comes before Qt, whose keyword macros clash with its names.
+#include "tests/engine/parts/render_fixture.h"
+
+#include "app/compose_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "engine/ckv_algo.h"
+#include "engine/engine_state.h"
+#include "export/wav_data.h"
+#include "platform/core/encoding.h"
+#include "platform/core/audio_render.h"
+#include "platform/core/folders.h"
+#include "platform/core/synth.h"
+#include "song/song_data.h"
+#include "util/gne.h"
+#include "style/engine_services.h"
+#include "style/style_table.h"
+#include "tests/app/compose/compose_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using compose_test::ComposeTest;
+using compose_test::Folder;
+using compose_test::Names;
+using render_test::SongSpec;
+
+// mido's reading of a karaoke file whose "XFIH" and "XFKM" chunks are read as tracks 1 and 2:
+// per track,
+// lines "tick kind values..." for notes, lyrics (hex), system exclusive (hex), programs and
+// volumes, and the tick of the track's first event.
+const char* kKaraokeScript = R"(
+import io, sys, mido
+data = bytearray(open(sys.argv[1], 'rb').read())
+for chunk in (b'XFIH', b'XFKM'):
+    at = data.find(chunk)
+    if at >= 0:
+        data[at:at + 4] = b'MTrk'
+        data[8:10] = (1).to_bytes(2, 'big')
+        data[10:12] = (int.from_bytes(data[10:12], 'big') + 1).to_bytes(2, 'big')
+m = mido.MidiFile(file=io.BytesIO(bytes(data)))
+print('division', m.ticks_per_beat)
+for i, track in enumerate(m.tracks):
+    tick = 0
+    first = None
+    for x in track:
+        tick += x.time
+        if first is None:
+            first = tick
+        if x.type == 'note_on' and x.velocity > 0:
+            print(i, tick, 'note', x.channel, x.note)
+        elif x.type == 'lyrics':
+            print(i, tick, 'lyric', x.text.encode('latin-1').hex())
+        elif x.type == 'sysex':
+            print(i, tick, 'sysex', bytes(x.data).hex())
+        elif x.type == 'program_change':
+            print(i, tick, 'program', x.channel, x.program)
+        elif x.type == 'control_change' and x.control == 7:
+            print(i, tick, 'volume', x.channel, x.value)
+    print(i, -1, 'first', first)
+)";
+
+struct KaraokeFile {
+  int division = 0;
+  std::map<int, int64_t> first;  // track -> tick of its first event
+  std::vector<std::string> lines;
+  // Ticks of the lines of a kind on a track (-1: any track) whose values begin with `value`.
+  std::vector<int64_t> Ticks(int track, const std::string& kind,
+                             const std::string& value = std::string()) const {
+    std::vector<int64_t> ticks;
+    for (const std::string& line : lines) {
+      std::istringstream in(line);
+      int t = 0;
+      int64_t tick = 0;
+      std::string k, rest;
+      in >> t >> tick >> k;
+      std::getline(in, rest);
+      if (k == kind && (track < 0 || t == track) &&
+          (value.empty() || (rest + " ").rfind(" " + value + " ", 0) == 0))
+        ticks.push_back(tick);
+    }
+    return ticks;
+  }
+};
+
+bool ReadKaraoke(const fs::path& file, KaraokeFile* out) {
+  std::string text;
+  const std::string python = cantrel_test::PythonWithMido();
+  if (python.empty() || cantrel_test::RunTool({python, "-c", kKaraokeScript, file.string()},
+                                              &text) != 0)
+    return false;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    int track = 0;
+    long long first = 0;
+    if (std::sscanf(line.c_str(), "division %d", &out->division) == 1) continue;
+    if (std::sscanf(line.c_str(), "%d -1 first %lld", &track, &first) == 2) {
+      out->first[track] = first;
+      continue;
+    }
+    out->lines.push_back(line);
+  }
+  return true;
+}
+
+constexpr const char* kGmSystemOn = "7e7f0901";
+
+TEST_F(ComposeTest, MidiExportIsAKaraokeFileWithTheLeadIn) {
+  CANTREL_NEED_MIDO();
+  const SongSpec spec = compose_test::SungSong();
+  struct Case {
+    const char* what;
+    uint32_t message;
+    const char* name;
+    int lead_in;
+    int64_t shift;  // at 480 ticks a quarter, 4/4
+  } cases[] = {
+      {"export with two lead-in bars", kMsgExportComposed, "song.mid", 2, 3840},
+      {"export without lead-in", kMsgExportComposed, "plain.mid", 0, 0},
+      {"play is never shifted", kMsgPlayComposed, "temp.tmp", 2, 0},
+      {"upload is never shifted", kMsgUploadComposed, "upload.mid", 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ComposeRequest r = Request(spec, Folder() / c.name, c.message);
+    r.leadInBars = c.lead_in;
+    ASSERT_TRUE(Run(r));
+    EXPECT_EQ(posts_.back(), std::make_pair(c.message, uintptr_t{1}));
+    KaraokeFile file;
+    ASSERT_TRUE(ReadKaraoke(Folder() / c.name, &file));
+    ASSERT_EQ(file.division, 480);
+    ASSERT_EQ(file.first.size(), 3u);  // the song, information and lyric tracks
+    // GM System On stays at the very start; the song and its lyrics begin after the lead-in.
+    EXPECT_EQ(file.Ticks(0, "sysex", kGmSystemOn), std::vector<int64_t>{0});
+    EXPECT_EQ(file.first[0], 0);
+    EXPECT_EQ(file.first[2], c.shift);
+    // One lyric per sung note, at its tick on the melody channel.
+    std::vector<int64_t> sung;
+    for (const render_test::ExpectedNote& n : render_test::ExpectedMelody(spec))
+      if (n.sung) sung.push_back(n.start * 5 + c.shift);
+    EXPECT_EQ(file.Ticks(2, "lyric"), sung);
+    const std::vector<int64_t> melody = file.Ticks(0, "note", "0");
+    for (int64_t tick : sung)
+      EXPECT_TRUE(std::find(melody.begin(), melody.end(), tick) != melody.end())
+          << tick << "\n" << ::testing::PrintToString(file.lines);
+  }
+  EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+}
+
+TEST_F(ComposeTest, AudioExportsLeaveOnlyTheChosenFile) {
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont");
+  CANTREL_NEED_TOOL("lame");
+  const SongSpec spec = compose_test::SungSong();
+  for (const char* name : {"song.wav", "song.mp3", "song.mid"}) {
+    SCOPED_TRACE(name);
+    const fs::path dir = Folder() / "out";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // The user's own files of the same name stay as they are.
+    std::set<std::string> before;
+    for (const char* own : {"song.mid", "song.wav", "song.aiff", "song.mp3"}) {
+      if (std::string(own) == name) continue;
+      std::ofstream(dir / own) << "mine";
+      before.insert(own);
+    }
+    ComposeRequest r = Request(spec, dir / name, kMsgExportComposed);
+    ASSERT_TRUE(Run(r));
+    std::set<std::string> after = before;
+    after.insert(name);
+    EXPECT_EQ(Names(dir), after);
+    for (const std::string& own : before) EXPECT_EQ(fs::file_size(dir / own), 4u) << own;
+    EXPECT_GT(fs::file_size(dir / name), 200u);
+    EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+  }
+}
+
+// The same seed gives the same song; the audio of an export is the song as the synthesizer's own
+// command line renders it, and its MP3 decodes to that audio.
+TEST_F(ComposeTest, AudioIsTheSongOfTheSeed) {
+  CANTREL_NEED(plat::CanRenderMidi(), "a General MIDI soundfont");
+  CANTREL_NEED_TOOL("fluidsynth");
+  CANTREL_NEED_TOOL("lame");
+  CANTREL_NEED_TOOL("sox");
+  const SongSpec spec = compose_test::SungSong();
+  ComposeRequest midi = Request(spec, Folder() / "song.mid", kMsgExportComposed);
+  ASSERT_TRUE(Run(midi));
+  ComposeRequest wav = Request(spec, Folder() / "song.wav", kMsgExportComposed);
+  ASSERT_TRUE(Run(wav));
+  ComposeRequest mp3 = Request(spec, Folder() / "song.mp3", kMsgExportComposed);
+  ASSERT_TRUE(Run(mp3));
+
+  const fs::path reference = Folder() / "reference.wav";
+  ASSERT_EQ(cantrel_test::RunTool({"fluidsynth", "-ni", "-q", "-r", "44100", "-F",
+                                   reference.string(), plat::FindSoundFont().string(),
+                                   (Folder() / "song.mid").string()}),
+            0);
+  WavData ours(Folder() / "song.wav"), cli(reference);
+  ASSERT_TRUE(ours.IsLoaded() && cli.IsLoaded());
+  EXPECT_NEAR(double(ours.Frames()), double(cli.Frames()), 64.0);
+  EXPECT_GT(ours.GetPeakLevel(), 0.01);
+  // The song: 2 bars of 4 beats at 120 beats a minute, then the render tail.
+  EXPECT_GE(ours.Frames(), 4u * 44100u);
+
+  const fs::path decoded = Folder() / "decoded.wav";
+  ASSERT_EQ(cantrel_test::RunTool({"lame", "--quiet", "--decode", (Folder() / "song.mp3").string(),
+                                   decoded.string()}),
+            0);
+  WavData back(decoded);
+  ASSERT_TRUE(back.IsLoaded());
+  EXPECT_EQ(back.Format().sample_rate, ours.Format().sample_rate);
+  EXPECT_EQ(back.Format().channels, ours.Format().channels);
+  EXPECT_EQ(back.Frames(), ours.Frames());
+}
+
+TEST_F(ComposeTest, TheSeedAloneDecidesTheSong) {
+  const SongSpec spec = compose_test::SungSong();
+  auto render = [&](uint32_t seed, const char* name) {
+    ComposeRequest r = Request(spec, Folder() / name, kMsgExportComposed);
+    r.seed = seed;
+    // A thread of its own, as the worker runs: whatever this thread's generator has drawn.
+    bool written = false;
+    std::thread([&] { written = Run(r); }).join();
+    EXPECT_TRUE(written);
+    return compose_test::ReadBytes(Folder() / name);
+  };
+  GneRandomRange(0, 100);
+  const auto first = render(5, "a.mid");
+  for (int i = 0; i < 7; ++i) GneRandomRange(0, 100);
+  EXPECT_EQ(render(5, "b.mid"), first);
+  int differing = 0;
+  for (uint32_t seed : {6u, 7u, 8u}) differing += render(seed, "c.mid") != first;
+  EXPECT_GE(differing, 2);
+}
+
+TEST_F(ComposeTest, TripletSongsUseTheTripletBeatAndGiveTheStylesBack) {
+  SongSpec spec = compose_test::SungSong();
+  spec.triplet = true;
+  spec.tones = {{60, 3, "ta"}, {62, 3, "ti"}, {64, 6, "to"}};
+  ComposeRequest r = Request(spec, Folder() / "t.mid", kMsgExportComposed);
+  r.song->SetDivisionMode(1);  // triplets only
+  r.style.basic_beat = 1;
+  std::set<int> beats_seen;
+  ASSERT_TRUE(RunWatching(r, [&] { beats_seen.insert(CurrentStyle().basic_beat); }));
+  EXPECT_EQ(beats_seen, std::set<int>{3});
+  EXPECT_EQ(CurrentStyle().basic_beat, 1);
+}
+
+TEST_F(ComposeTest, ChannelFifteenFollowsTheSecondMelodyInstrument) {
+  CANTREL_NEED_MIDO();
+  struct Case {
+    int second;
+    bool silent;
+  } cases[] = {{256, true}, {128, true}, {41, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.second);
+    ComposeRequest r = Request(compose_test::SungSong(), Folder() / "s.mid", kMsgExportComposed);
+    r.melodyInstrument = 73;
+    r.secondMelodyInstrument = c.second;
+    ASSERT_TRUE(Run(r));
+    KaraokeFile file;
+    ASSERT_TRUE(ReadKaraoke(Folder() / "s.mid", &file));
+    const int program = c.silent ? 73 : c.second;
+    EXPECT_FALSE(file.Ticks(0, "program", "15 " + std::to_string(program)).empty())
+        << ::testing::PrintToString(file.lines);
+    EXPECT_EQ(!file.Ticks(0, "volume", "15 0").empty(), c.silent);
+  }
+}
+
+TEST_F(ComposeTest, FailuresAreReportedAndTheCompletionSaysNothingWasWritten) {
+  struct Case {
+    const char* what;
+    int key;
+    std::string encoder;
+    const char* name;
+    std::vector<uint32_t> reports;  // besides the steps
+    std::string text;
+  } cases[] = {
+      {"a key outside the table", 30, "", "k.mid", {kMsgExportComposed}, "CBrevantDlg error"},
+      {"a key below the table", -1, "", "k.mid", {kMsgExportComposed}, "CBrevantDlg error"},
+      {"no encoder", 0, plat::Utf8ToCp932((Folder() / "none").string()), "k.mp3",
+       {kMsgForgetEncoder, kMsgExportComposed},
+       "エンコーダが見つかりませんでした。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cantrel_test::Sink().Clear();
+    ComposeRequest r = Request(compose_test::SungSong(), Folder() / c.name, kMsgExportComposed);
+    r.song->key_index = c.key;
+    r.encoderPath = c.encoder;
+    EXPECT_FALSE(Run(r));
+    std::vector<uint32_t> reports;
+    for (const auto& [message, wparam] : posts_)
+      if (message != kMsgComposeStep) reports.push_back(message);
+    EXPECT_EQ(reports, c.reports);
+    EXPECT_EQ(posts_.back().second, 0u);
+    EXPECT_FALSE(fs::exists(Folder() / c.name));
+    EXPECT_EQ(cantrel_test::Sink().Texts(), std::vector<std::string>{c.text});
+    EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+  }
+}
+
+TEST_F(ComposeTest, SongCopiesAreWhole) {
+  auto song = render_test::MakeSong(compose_test::SungSong());
+  song->key_index = 17;
+  song->path = "/songs/mine.mwd";
+  std::strncpy(song->style.english_name, "Own style", sizeof song->style.english_name);
+  auto copy = CopySong(*song);
+  EXPECT_EQ(copy->SerializeToVector(), song->SerializeToVector());
+  EXPECT_EQ(copy->path, song->path);
+  song->key_index = 31;  // outside the table: the worker reports it
+  EXPECT_EQ(CopySong(*song)->key_index, 31);
+}
+
+}  // namespace
