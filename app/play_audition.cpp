@@ -204,6 +204,8 @@ void CBrevantDlg::KeyboardNote(int note) {
 void CBrevantDlg::TogglePlay() {
   if (g_isPlaying.load() == 1) {
     if (!g_playingSong) return;
+    // The stopped play's own end notice, still on its way, is for a play that is over.
+    ++playGeneration_;
     g_playingSong->StopPlay();
     g_isPlaying = 0;
     SetPlayCaption(1);

@@ -47,6 +47,7 @@ class ComposeWindowTest : public ::testing::Test {
     ASSERT_EQ(dlg_->isReady, 1);
     dlg_->song = render_test::MakeSong(compose_test::SungSong());
     dlg_->song->style = StyleTableSlot(0, 1);
+    delete g_auditionDevice;  // the one the window opened
     g_auditionDevice = new MidiOutDevice(0);
     cantrel_test::Sink().Clear();
   }

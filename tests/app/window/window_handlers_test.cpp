@@ -1,6 +1,7 @@
 // The main window's own handlers driven directly: the buttons, the Ctrl keys, the lists, the
 // scroll bar and wheel, the score rows' callbacks and the private messages; every code and key
 // reaches its effect or the handler of the part that carries it out.
+#include "app/compose_worker.h"
 #include "app/main_dialog.h"
 
 #include "app/main_globals.h"
@@ -340,6 +341,9 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
     Pump();
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << (c.message - kMsgApp);
   }
+  // +22 started a real arrangement: it finishes, its song plays and is stopped.
+  PumpUntil([&]() { return !ComposeWorkerRunning() && g_isPlaying.load() == 1; });
+  if (g_isPlaying.load() == 1) dlg->TogglePlay();
   // The note cursor's messages walk it; the audition device closes and opens again.
   dlg->SetNoteCursor(0, 0, 0);
   plat::PostAppMessage(dlg.get(), kMsgApp + 16);

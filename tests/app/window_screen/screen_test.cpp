@@ -35,6 +35,13 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
   const fs::path data = dir / "data";
   const fs::path shot = dir / "screen.png";
   const fs::path script = dir / "run.sh";
+  PageLayout L;
+  ASSERT_TRUE(ComputePageLayout(5, 100, 1280, 1024, &L));
+  // No window manager: the client area lies where the mode moves the window, (2, -10) kept on
+  // the screen.
+  ASSERT_TRUE(L.geometry.moved);
+  const int ox = L.geometry.x, oy = 0;
+  const int readyX = ox + L.chordCells[0].left + 4, readyY = oy + L.chordCells[0].top + 4;
   {
     std::ofstream out(script);
     out << "#!/bin/sh\n"
@@ -42,11 +49,16 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
         << "export QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0\n"
         << "'" << program.string() << "' &\n"
         << "pid=$!\n"
-        // A few seconds for the window to come up and draw.
-        << "i=0; while [ $i -lt 40 ]; do\n"
+        // The window comes up and draws (slowly on a busy machine): wait until its first chord
+        // cell shows, a minute at the most.
+        << "i=0; while [ $i -lt 120 ]; do\n"
         << "  sleep 0.5; i=$((i+1))\n"
-        << "  import -window root '" << shot.string() << "' 2>/dev/null && [ $i -ge 6 ] && break\n"
+        << "  import -window root '" << shot.string() << "' 2>/dev/null || continue\n"
+        << "  c=$(convert '" << shot.string() << "' -format '%[pixel:p{" << readyX << ","
+        << readyY << "}]' info: 2>/dev/null)\n"
+        << "  [ \"$c\" = 'srgb(220,255,180)' ] && break\n"
         << "done\n"
+        << "sleep 0.5\n"
         << "import -window root '" << shot.string() << "'\n"
         << "kill -TERM $pid\n"
         << "wait $pid\n";
@@ -63,12 +75,6 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
   QImage screen(QString::fromStdString(shot.string()));
   ASSERT_FALSE(screen.isNull());
   ASSERT_EQ(screen.width(), 1280);
-  PageLayout L;
-  ASSERT_TRUE(ComputePageLayout(5, 100, 1280, 1024, &L));
-  // No window manager: the client area lies where the mode moves the window, (2, -10) kept on
-  // the screen.
-  ASSERT_TRUE(L.geometry.moved);
-  const int ox = L.geometry.x, oy = 0;
   auto at = [&](int x, int y) { return QColor(screen.pixel(ox + x, oy + y)); };
   EXPECT_EQ(at(1, 400), QColor(194, 194, 200)) << "the window's own background";
   EXPECT_EQ(at(L.clientWidth - 1, 400), QColor(194, 194, 200));
