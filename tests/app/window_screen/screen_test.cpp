@@ -14,12 +14,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 bool OnPath(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -35,6 +41,7 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
   const fs::path data = dir / "data";
   const fs::path shot = dir / "screen.png";
   const fs::path script = dir / "run.sh";
+  const fs::path log = dir / "program.log";
   PageLayout L;
   ASSERT_TRUE(ComputePageLayout(5, 100, 1280, 1024, &L));
   // No window manager: the client area lies where the mode moves the window, (2, -10) kept on
@@ -47,11 +54,11 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
     out << "#!/bin/sh\n"
         << "export XDG_DATA_HOME='" << data.string() << "' QT_ENABLE_HIGHDPI_SCALING=0\n"
         << "export QT_QPA_PLATFORM=xcb ASAN_OPTIONS=detect_leaks=0\n"
-        << "'" << program.string() << "' &\n"
+        << "'" << program.string() << "' 2>'" << log.string() << "' &\n"
         << "pid=$!\n"
         // The window comes up and draws (slowly on a busy machine): wait until its first chord
-        // cell shows, a minute at the most.
-        << "i=0; while [ $i -lt 120 ]; do\n"
+        // cell shows, two minutes at the most.
+        << "i=0; while [ $i -lt 240 ]; do\n"
         << "  sleep 0.5; i=$((i+1))\n"
         << "  import -window root '" << shot.string() << "' 2>/dev/null || continue\n"
         << "  c=$(convert '" << shot.string() << "' -format '%[pixel:p{" << readyX << ","
@@ -63,9 +70,9 @@ TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
         << "kill -TERM $pid\n"
         << "wait $pid\n";
   }
-  const std::string command = "timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' sh '" +
+  const std::string command = "timeout 300 xvfb-run -a -s '-screen 0 1280x1024x24' sh '" +
                               script.string() + "' >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command << "\n" << ReadText(log);
 
   // The image is kept for whoever looks at the run.
   const fs::path artifacts = fs::path(CANTREL_BINARY_DIR) / "artifacts";
