@@ -95,6 +95,12 @@ CBrevantDlg::CBrevantDlg(const std::string& commandLine, QWidget* parent)
   OnInitDialog();
 }
 
+void CBrevantDlg::PostToMain(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  plat::PostAppMessage(this, message, wparam, lparam);
+}
+
+int CBrevantDlg::DisplayScale() const { return g_displayScale; }
+
 CBrevantDlg::~CBrevantDlg() {
   ReleaseAll();
   if (g_mainDialog == this) g_mainDialog = nullptr;

@@ -9,6 +9,7 @@
 #include "app/config_data.h"
 #include "app/page_geometry.h"
 #include "app/panel_fields.h"
+#include "dialogs/dialog_owner.h"
 #include "style/style_record.h"
 
 #include <QDialog>
@@ -73,13 +74,18 @@ constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device th
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
-class CBrevantDlg : public QDialog {
+class CBrevantDlg : public QDialog, public CDialogOwner {
   Q_OBJECT
 
  public:
   // `commandLine`: a song path to open once the window is ready (may be quoted); empty = none.
   explicit CBrevantDlg(const std::string& commandLine = std::string(), QWidget* parent = nullptr);
   ~CBrevantDlg() override;
+
+  // ---- what the dialogs and panels use of the window ---------------------------------------
+  void PostToMain(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+  int InputMode() const override { return config.inputMode; }
+  int DisplayScale() const override;
 
   // ---- start-up (run by the constructor) ---------------------------------------------------
   bool OnInitDialog();
