@@ -8,7 +8,7 @@
 
 #include "app/config_data.h"
 #include "app/page_geometry.h"
-#include "app/panel_fields.h"
+#include "dialogs/panel_fields.h"
 #include "dialogs/dialog_owner.h"
 #include "style/style_record.h"
 

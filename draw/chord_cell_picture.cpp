@@ -178,24 +178,11 @@ void CChordCellPicture::SetTexts(int grid, int rows, int columns, const char* bl
 }
 
 void CChordCellPicture::SetAllTexts(int grid, const char* block) {
-  if (!Valid(grid)) return;
-  Grid& g = State().grids[grid];
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = 0; j < g.columns; ++j) {
-      const std::string text = block ? SlotText(BlockSlot(block, i, j), kSlotText) : std::string();
-      CopyToSlot(g.cells[i][j].text, kCellText, text);
-    }
-  }
+  if (Valid(grid)) cell_grid::SetAllTexts(State().grids[grid], block);
 }
 
 void CChordCellPicture::GetTexts(int grid, char* block) {
-  if (!Valid(grid) || !block) return;
-  Grid& g = State().grids[grid];
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = 0; j < g.columns; ++j) {
-      CopyToSlot(block + i * kBlockRowStride + j * kSlotText, kSlotText, g.cells[i][j].text);
-    }
-  }
+  if (Valid(grid) && block) cell_grid::GetTexts(State().grids[grid], block);
 }
 
 void CChordCellPicture::ClearTexts(int grid) { SetAllTexts(grid, nullptr); }
@@ -212,43 +199,25 @@ void CChordCellPicture::MoveGrid(int grid, const Rect& rect) {
 
 void CChordCellPicture::DeleteRow(int grid, int row) {
   if (!ValidCell(grid, row, 0)) return;
-  Grid& g = State().grids[grid];
-  std::vector<char> block(kBlockSize, 0);
-  GetTexts(grid, block.data());
-  for (int i = row; i + 1 < g.rows; ++i) {
-    std::memcpy(&block[i * kBlockRowStride], &block[(i + 1) * kBlockRowStride], kBlockRowStride);
-  }
-  if (g.rows > 1) {
-    SetTexts(grid, g.rows - 1, g.columns, block.data());
-  } else {
-    // The last row stays (a grid keeps one cell) but loses its texts.
-    std::fill(block.begin(), block.end(), 0);
-    SetTexts(grid, 1, g.columns, block.data());
-  }
+  cell_grid::DeleteRow(State().grids[grid], row, kBlockSize,
+                       [grid](int rows, int columns, const char* block) {
+                         SetTexts(grid, rows, columns, block);
+                       });
 }
 
 void CChordCellPicture::DeleteColumn(int grid, int column) {
   if (!ValidCell(grid, 0, column)) return;
-  Grid& g = State().grids[grid];
-  std::vector<char> block(kBlockSize, 0);
-  GetTexts(grid, block.data());
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = column; j + 1 < g.columns; ++j) {
-      std::memcpy(&block[i * kBlockRowStride + j * kSlotText],
-                  &block[i * kBlockRowStride + (j + 1) * kSlotText], kSlotText);
-    }
-    if (g.columns == 1) std::memset(&block[i * kBlockRowStride], 0, kSlotText);
-  }
-  SetTexts(grid, g.rows, std::max(g.columns - 1, 1), block.data());
+  cell_grid::DeleteColumn(State().grids[grid], column, kBlockSize,
+                          [grid](int rows, int columns, const char* block) {
+                            SetTexts(grid, rows, columns, block);
+                          });
 }
 
 void CChordCellPicture::RemoveEmptyRows(int grid) {
   if (!Valid(grid)) return;
   for (int i = State().grids[grid].rows - 1; i >= 0; --i) {
     const Grid& g = State().grids[grid];
-    bool empty = true;
-    for (int j = 0; j < g.columns; ++j) empty = empty && g.cells[i][j].text[0] == '\0';
-    if (empty && g.rows > 1) DeleteRow(grid, i);
+    if (g.rows > 1 && cell_grid::RowEmpty(g, i)) DeleteRow(grid, i);
   }
 }
 
@@ -256,34 +225,16 @@ void CChordCellPicture::RemoveEmptyColumns(int grid) {
   if (!Valid(grid)) return;
   for (int j = State().grids[grid].columns - 1; j >= 0; --j) {
     const Grid& g = State().grids[grid];
-    bool empty = true;
-    for (int i = 0; i < g.rows; ++i) empty = empty && g.cells[i][j].text[0] == '\0';
-    if (empty && g.columns > 1) DeleteColumn(grid, j);
+    if (g.columns > 1 && cell_grid::ColumnEmpty(g, j)) DeleteColumn(grid, j);
   }
 }
 
 void CChordCellPicture::ShiftTextsLeft(int grid) {
-  if (!Valid(grid)) return;
-  Grid& g = State().grids[grid];
-  for (int i = g.rows - 1; i >= 0; --i) {
-    for (int k = 1; k < g.columns; ++k) {
-      if (g.cells[i][k - 1].text[0] == '\0') {
-        std::memcpy(g.cells[i][k - 1].text, g.cells[i][k].text, kCellText);
-        std::memset(g.cells[i][k].text, 0, kCellText);
-      }
-    }
-  }
+  if (Valid(grid)) cell_grid::ShiftTextsLeft(State().grids[grid]);
 }
 
 int CChordCellPicture::ContainsText(int grid, const std::string& text) {
-  if (!Valid(grid)) return 0;
-  const Grid& g = State().grids[grid];
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = 0; j < g.columns; ++j) {
-      if (text == g.cells[i][j].text) return 1;
-    }
-  }
-  return 0;
+  return Valid(grid) ? cell_grid::ContainsText(State().grids[grid], text) : 0;
 }
 
 void CChordCellPicture::HitTest(int grid, int x, int y, int* row, int* column) {
