@@ -19,5 +19,12 @@ constexpr ProgramErrorCode kDatabaseRead = 0xFF01003Eu;
 constexpr ProgramErrorCode kProgressionSetting = 0xFF01003Fu;  // unknown progression code
 constexpr ProgramErrorCode kNoteMemory = 0xFF010134u;          // event list full
 constexpr ProgramErrorCode kPatternResult = 0xFF01014Au;       // picked chord is empty
+constexpr ProgramErrorCode kMetreChart = 0xFF01001Fu;           // generated chart of an unknown metre
+constexpr ProgramErrorCode kTimeChartMake = 0xFF01003Au;        // chart record missing or a length 0
+constexpr ProgramErrorCode kTripleChart = 0xFF01003Bu;          // 3/4 chart length not 288 or 576
+constexpr ProgramErrorCode kSevenEightChart = 0xFF01003Cu;      // 7/8 chart length not 336
+constexpr ProgramErrorCode kTimeChartLength = 0xFF01003Du;      // more than 255 lengths
+constexpr ProgramErrorCode kChordBlockLength = 0xFF0101C7u;     // chord beats neither 0 nor 4
+constexpr ProgramErrorCode kSectionPlan = 0xFF0101C8u;          // section count outside 1 .. 200
 constexpr ProgramErrorCode kSectionId = 0xFF0101C6u;           // bad section id
 }  // namespace engine_error

@@ -2,6 +2,7 @@
 
 #include "engine/chord_block.h"
 #include "engine/compose_info.h"
+#include "engine/database_progression.h"
 #include "engine/melody.h"
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
@@ -59,6 +60,7 @@ void ResetEngineState() {
   Modulation() = ModulationPoints{};
   FixedBassPitch() = 0;
   ResetMelodyState();
+  ResetDatabaseProgression();
   g_modes = EngineModes{};
   g_settings = FixedEngineSettings{};
   g_skip_beats = SkipBeatList{};

@@ -84,15 +84,6 @@ bool ChangeTo(int32_t* length, int value) {
   return true;
 }
 
-// True when some chord marker passes a length test of the one-chord change
-// that a 4/4 fitting step would make.
-bool AnyChordCanChange44(bool shorten, int counter) {
-  return VisitMarkersUntil([shorten, counter](int32_t length) {
-    if (shorten) return length > 383 || (counter > 3 && length > 191);
-    return length < 768;
-  });
-}
-
 }  // namespace
 
 int BeatsPerBar() { return CurrentStyle().metre == 0 ? 4 : 3; }
@@ -132,13 +123,19 @@ void AddFinalChord() {
   if (style.chord_method == kCustomChordInput) return;
   char code[4];
   TemplateKeyCode(code);
-  // Two whole bars (768 ticks in 4/4, 576 in 3/4, 672 in 7/8), and what the
-  // bar before them lacks when the fitting has left it short (a chord cut to
-  // a quarter or half bar), so that the song always ends on a bar line.
+  // Two whole bars (768 ticks in 4/4, 576 in 3/4, 672 in 7/8). When the
+  // fitting has left the last bar short (a chord cut to a quarter or half
+  // bar), the chord before the closing chord takes what the bar lacks, so that
+  // the final tonic starts on a downbeat and the song ends on a bar line.
   ComposeInformation& info = ComposeInfo();
   const int bar = StyleBarTicks(style.metre);
-  const int length = 2 * bar + (bar - info.TotalChordLength() % bar) % bar;
-  info.AddChordBlockWithBass(EntryOf(length, code), 0);
+  const int lack = (bar - info.TotalChordLength() % bar) % bar;
+  if (lack > 0 && info.chord_block_count() > 0) {
+    ChordBlock* before = info.chord_block(info.chord_block_count() - 1);
+    before->length += lack;
+    WriteChordEntry(before->entry, EntryOf(before->length, before->chord_code));
+  }
+  info.AddChordBlockWithBass(EntryOf(2 * bar, code), 0);
 }
 
 int ProgressionMinimumThreshold(int progression_code) {
@@ -266,11 +263,10 @@ int FitSongLength44(int* counter) {
   } else {
     LengthenOneChord44(*counter);
   }
-  const int rebuilt = RebuildBarCount();
-  // Stop once the bar count stays and no chord can change any more. (A step
-  // whose draws all failed, or that moved a chord by less than a bar, leaves
-  // the bar count too; it is no reason to give up.)
-  if (rebuilt == bars && *counter >= 6 && !AnyChordCanChange44(target < bars, *counter)) return 1;
+  // A step that leaves the bar count as it was ends the fitting once six have
+  // been made: the compose loop then plans the sections afresh rather than
+  // squeezing a plan into chords of a beat.
+  if (RebuildBarCount() == bars && *counter >= 6) return 1;
   ++*counter;
   return *counter > kFittingCounterLimit ? 1 : 0;
 }

@@ -15,8 +15,8 @@ constexpr int kSuccessorDrawLimit = 4000;
 int BuildChordProgression();
 // One block per chord marker of section `section` (0-based).
 void AddChordsOfSection(int section);
-// The two-bar closing chord of the template key (none with chord input),
-// lengthened by what the bar before it lacks so that the song ends on a bar
+// The two-bar closing chord of the template key (none with chord input); the
+// chord before it takes what its bar lacks, so that the closing chord starts on a bar
 // line.
 void AddFinalChord();
 // Replaces the four characters at `code` by a successor from the pattern
