@@ -36,6 +36,8 @@ class CKnobPicture;
 class CCounterPicture;
 class CDropTarget;
 class QObject;
+class CTextPicture;
+class CPrintPicture;
 
 namespace plat {
 class MidiInPort;
@@ -340,6 +342,23 @@ class CBrevantDlg : public QDialog, public CDialogOwner {
   bool HandleComposeReport(uint32_t message, uintptr_t wparam);
   void UploadToMobile();
   bool lastComposeWritten = false;  // what the last completion message said
+
+  // ---- printing and the score image ----------------------------------------------------------
+  // Prints the whole song on A4 sheets, `pagesPerSheet` score pages stacked on each, with the
+  // lyric lines, the chord names and the title line as asked.
+  void PrintScore(int lyrics, int pagesPerSheet, int chords, int title);
+  // Saves the whole song as one 24-bit .bmp image, the file chosen in a save dialog.
+  void SaveScoreImage(int lyrics, int chords, int title);
+  // The lyric line of each of the first `cells` bar cells (song bars first, first + 1, ...).
+  void PutLyricLines(CTextPicture* text, int cells, int first);
+  // The title, composer and lyricist into a text-picture instance, drawn and shown.
+  void PutTitleLine(int instance, CTextPicture* text);
+  // PutTitleLine, then the instance queued at the content's top left.
+  void QueueTitleLine(CTextPicture* text, int instance, CPrintPicture* print);
+  // Queues one page of score rows (and their lyric lines) from (x, y): a row header before every
+  // `barsPerRow` bars, rows `rowGap` apart. x and y are left where the next page begins.
+  void QueuePrintRows(CPrintPicture* print, int barsPerRow, int rowGap, int* y, int* x,
+                      int cells, int header, CTextPicture* text, int lyrics);
 
   // ---- song files (the parts the start-up and the command line use) ------------------------
   // Writes the working song with the choices of the lists (tempo, metre, key, style). False

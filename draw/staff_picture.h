@@ -168,7 +168,8 @@ class CLongStaffPicture : public CStaffPicture {
  public:
   static constexpr int kMaxNotes = 64;
   static constexpr int kMaxBrackets = 16;
-  static constexpr int kMaxLabels = 8;
+  // A chord name per beat and a lyric per eighth: the most the printed score puts on a bar.
+  static constexpr int kMaxLabels = 12;
   static constexpr int kLabelText = 16;
   static constexpr int kMaxHighlights = 8;
   static constexpr plat::ColorRef kLabelColour = 0x286450;

@@ -10,21 +10,6 @@
 #include <filesystem>
 #include <sstream>
 
-namespace print_test {
-
-std::string PdfInfoLine(const std::string& info, const std::string& key) {
-  std::istringstream in(info);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind(key + ":", 0) == 0) {
-      const size_t v = line.find_first_not_of(' ', key.size() + 1);
-      return v == std::string::npos ? std::string() : line.substr(v);
-    }
-  }
-  return std::string();
-}
-
-}  // namespace print_test
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -81,7 +82,17 @@ class ScopedPrinter {
   ScopedPrinter& operator=(const ScopedPrinter&) = delete;
 };
 
-// pdfinfo's "Pages" and "Page size" lines of a file ("" when missing).
-std::string PdfInfoLine(const std::string& info, const std::string& key);
+// The value of one line of pdfinfo's report ("Pages", "Page size"); "" when missing.
+inline std::string PdfInfoLine(const std::string& info, const std::string& key) {
+  std::istringstream in(info);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(key + ":", 0) == 0) {
+      const size_t v = line.find_first_not_of(' ', key.size() + 1);
+      return v == std::string::npos ? std::string() : line.substr(v);
+    }
+  }
+  return std::string();
+}
 
 }  // namespace print_test

@@ -174,7 +174,9 @@ TEST_F(StaffRowTest, RowOperationsRefuseBadRowsAndFullLists) {
   EXPECT_FALSE(picture->AddHighlight(0, 0, 1, 0xFF));
   EXPECT_EQ(sink.Count(), before + 1);
   EXPECT_EQ(picture->HighlightCount(0), 8);
-  for (int i = 0; i < 8; ++i) EXPECT_TRUE(picture->AddLabel(0, "1234567890ABCDEFGH", 0, 0));
+  for (int i = 0; i < CLongStaffPicture::kMaxLabels; ++i) {
+    EXPECT_TRUE(picture->AddLabel(0, "1234567890ABCDEFGH", 0, 0));
+  }
   EXPECT_FALSE(picture->AddLabel(0, "x", 0, 0));
   for (int i = 0; i < CLongStaffPicture::kMaxBrackets; ++i) {
     EXPECT_TRUE(picture->AddTripletBracket(0, 0, 120, 0));
