@@ -7,6 +7,7 @@
 #include "draw/print_picture.h"
 #include "draw/staff_picture.h"
 #include "draw/text_picture.h"
+#include "platform/qt/keyboard_hook.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "util/gne.h"
@@ -256,10 +257,11 @@ void CBrevantDlg::SaveScoreImage(int lyrics, int chords, int title) {
   const int top = titleInstance >= 0 ? kTitleHeight : 0;
 
   std::filesystem::path path;
-  const bool hooked = config.inputMode == 0;
-  if (hooked) DisarmKeyboardHook();
-  const int chosen = GneSaveFileDialog(&path, "bmp", "bitmap files|*.bmp|");
-  if (hooked) ArmKeyboardHook();
+  int chosen;
+  {
+    const KeyboardHookPause pause(config.inputMode == 0);
+    chosen = GneSaveFileDialog(&path, "bmp", "bitmap files|*.bmp|");
+  }
   if (!chosen) return;
 
   BusyCursor busy;
