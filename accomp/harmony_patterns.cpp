@@ -1,11 +1,17 @@
 #include "accomp/harmony_patterns.h"
 
 #include "accomp/arpeggio_spanish.h"
+#include "accomp/complex_arpeggio.h"
 #include "accomp/gamelan_chinese.h"
+#include "accomp/mersey_beat.h"
 #include "accomp/pops_pattern.h"
 #include "accomp/rhythmic_tension.h"
+#include "accomp/rhythmical_patterns.h"
+#include "accomp/riff_patterns.h"
 #include "accomp/stroke_patterns.h"
+#include "accomp/tango_march.h"
 #include "accomp/variable_arpeggios.h"
+#include "accomp/whole_note_patterns.h"
 #include "engine/pattern_table.h"
 
 namespace {
@@ -50,43 +56,43 @@ const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     {7, [](const HarmonyPatternCall& c) { GenerateChinesePattern(c.channel, c.track, c.density); }},
 
     // Whole notes, arpeggio and techno.
-    {12, nullptr},  // "白玉": GenerateWholeNotePattern (density)
-    {13, nullptr},  // "アルペジオ": GenerateArpeggioPattern
-    {14, nullptr},  // "テクノ": GenerateTechnoPattern
-    {15, nullptr},  // "ﾋｯﾌﾟﾎｯﾌﾟ": GenerateHipHopPattern
-    {17, nullptr},  // "ﾘｽﾞﾐｶﾙなﾃｸﾉ": GenerateRhythmicalTechnoPattern
-    {18, nullptr},  // "ラップテクノ": GenerateRapTechnoPattern
+    {12, [](const HarmonyPatternCall& c) { GenerateWholeNotePattern(c.channel, c.track, c.density); }},  // "白玉": GenerateWholeNotePattern (density)
+    {13, [](const HarmonyPatternCall& c) { GenerateArpeggioPattern(c.channel, c.track); }},  // "アルペジオ": GenerateArpeggioPattern
+    {14, [](const HarmonyPatternCall& c) { GenerateTechnoPattern(c.channel, c.track); }},  // "テクノ": GenerateTechnoPattern
+    {15, [](const HarmonyPatternCall& c) { GenerateHipHopPattern(c.channel, c.track); }},  // "ﾋｯﾌﾟﾎｯﾌﾟ": GenerateHipHopPattern
+    {17, [](const HarmonyPatternCall& c) { GenerateRhythmicalTechnoPattern(c.channel, c.track); }},  // "ﾘｽﾞﾐｶﾙなﾃｸﾉ": GenerateRhythmicalTechnoPattern
+    {18, [](const HarmonyPatternCall& c) { GenerateRapTechnoPattern(c.channel, c.track); }},  // "ラップテクノ": GenerateRapTechnoPattern
 
     // Rhythmical, rhythmic and stroke.
-    {16, nullptr},  // "超ｽﾛｰｽﾄﾛｰｸ": GenerateSuperSlowStrokePattern (density)
-    {19, nullptr},  // "ﾘｽﾞﾐｶﾙ": GenerateRhythmicalPattern
-    {20, nullptr},  // "リズミック": GenerateRhythmicPattern (density)
-    {29, nullptr},  // "ｱｸｾﾝﾄｽﾄﾛｰｸ": density above 60 GenerateAccentStrokePattern, else
+    {16, [](const HarmonyPatternCall& c) { GenerateSuperSlowStrokePattern(c.channel, c.track, c.density); }},  // "超ｽﾛｰｽﾄﾛｰｸ": GenerateSuperSlowStrokePattern (density)
+    {19, [](const HarmonyPatternCall& c) { GenerateRhythmicalPattern(c.channel, c.track); }},  // "ﾘｽﾞﾐｶﾙ": GenerateRhythmicalPattern
+    {20, [](const HarmonyPatternCall& c) { GenerateRhythmicPattern(c.channel, c.track, c.density); }},  // "リズミック": GenerateRhythmicPattern (density)
+    {29, [](const HarmonyPatternCall& c) { GenerateAccentStroke(c.channel, c.track, c.density); }},  // "ｱｸｾﾝﾄｽﾄﾛｰｸ": density above 60 GenerateAccentStrokePattern, else
                     // GenerateAccentStrokeLightPattern
 
     // Tango, enka, Middle-Eastern and march.
-    {21, nullptr},  // "タンゴ風(1)": GenerateTangoPattern
-    {22, nullptr},  // "演歌風": GenerateEnkaPattern (density)
-    {23, nullptr},  // "タンゴ風(2)": GenerateTango2Pattern (melody)
-    {26, nullptr},  // "中近東風": GenerateMiddleEasternPattern
-    {31, nullptr},  // "マーチ": GenerateMarchPattern
+    {21, [](const HarmonyPatternCall& c) { GenerateTangoPattern(c.channel, c.track); }},  // "タンゴ風(1)": GenerateTangoPattern
+    {22, [](const HarmonyPatternCall& c) { GenerateEnkaPattern(c.channel, c.track, c.density); }},  // "演歌風": GenerateEnkaPattern (density)
+    {23, [](const HarmonyPatternCall& c) { GenerateTango2Pattern(c.channel, c.track, c.melody); }},  // "タンゴ風(2)": GenerateTango2Pattern (melody)
+    {26, [](const HarmonyPatternCall& c) { GenerateMiddleEasternPattern(c.channel, c.track); }},  // "中近東風": GenerateMiddleEasternPattern
+    {31, [](const HarmonyPatternCall& c) { GenerateMarchPattern(c.channel, c.track); }},  // "マーチ": GenerateMarchPattern
 
     // Complex arpeggio and melodic line.
-    {24, nullptr},  // "旋律風": GenerateMelodicLinePattern (density)
-    {25, nullptr},  // "複雑ｱﾙﾍﾟｼﾞｵ": GenerateComplexArpeggioPattern (density)
+    {24, [](const HarmonyPatternCall& c) { GenerateMelodicLinePattern(c.channel, c.track, c.density); }},  // "旋律風": GenerateMelodicLinePattern (density)
+    {25, [](const HarmonyPatternCall& c) { GenerateComplexArpeggioPattern(c.channel, c.track, c.density); }},  // "複雑ｱﾙﾍﾟｼﾞｵ": GenerateComplexArpeggioPattern (density)
 
     // Mersey beat.
-    {27, nullptr},  // "ﾏｰｼﾞｰﾋﾞｰﾄ": GenerateMerseyBeatPattern
+    {27, [](const HarmonyPatternCall& c) { GenerateMerseyBeatPattern(c.channel, c.track); }},  // "ﾏｰｼﾞｰﾋﾞｰﾄ": GenerateMerseyBeatPattern
 
     // Custom grid.
     {47, nullptr},  // "カスタム": GenerateCustomGridPattern
 
     // Riffs.
-    {30, nullptr},  // "リフ": GenerateRiffPattern
-    {40, nullptr},  // "長めのリフ": GenerateRhythmRiffPattern (code)
-    {41, nullptr},  // "固定リフ": GenerateRhythmRiffPattern (code)
-    {45, nullptr},  // "ストロークのリフ": GenerateStrokeRiffPattern
-    {46, nullptr},  // "長めの固定リフ", "固定パターン": GenerateRhythmRiffPattern (code)
+    {30, [](const HarmonyPatternCall& c) { GenerateRiffPattern(c.channel, c.track); }},  // "リフ": GenerateRiffPattern
+    {40, [](const HarmonyPatternCall& c) { GenerateRhythmRiffPattern(c.channel, c.track, c.code); }},  // "長めのリフ": GenerateRhythmRiffPattern (code)
+    {41, [](const HarmonyPatternCall& c) { GenerateRhythmRiffPattern(c.channel, c.track, c.code); }},  // "固定リフ": GenerateRhythmRiffPattern (code)
+    {45, [](const HarmonyPatternCall& c) { GenerateStrokeRiffPattern(c.channel, c.track); }},  // "ストロークのリフ": GenerateStrokeRiffPattern
+    {46, [](const HarmonyPatternCall& c) { GenerateRhythmRiffPattern(c.channel, c.track, c.code); }},  // "長めの固定リフ", "固定パターン": GenerateRhythmRiffPattern (code)
 
     // Cutting.
     {11, nullptr},  // "ｸﾞﾗﾑﾛｯｸ風": GenerateCuttingPattern (density)
