@@ -41,16 +41,13 @@ void RootFifth(NoteEmitter& e) {
           e.Note(x, 64, 94);
         }
         e.Wait(96);
-      } else if (triplet) {
-        e.Note(t.root, 64, 280);
-        e.Wait(288);
-        e.Note(t.fifth, 64, 94);
-        e.Wait(96);
       } else {
-        e.Note(t.root, 64, 328);
-        e.Wait(336);
-        e.Note(t.fifth, 64, 47);
-        e.Wait(48);
+        // The root held up to the last beat (triplet grid) or eighth.
+        const int fifth_at = triplet ? 288 : 336;
+        e.Note(t.root, 64, fifth_at - 8);
+        e.Wait(fifth_at);
+        e.Note(t.fifth, 64, triplet ? 94 : 47);
+        e.Wait(384 - fifth_at);
       }
       return;
     }

@@ -16,7 +16,7 @@
 #include "accomp/whole_note_patterns.h"
 #include "engine/engine_state.h"
 #include "engine/tone_weights.h"
-#include "tests/accomp/patterns/pattern_fixture.h"
+#include "tests/accomp/patterns/figure_fixture.h"
 
 namespace pattern_test {
 namespace {
@@ -261,24 +261,7 @@ TEST_F(FigureSweepTest, WrittenSongLoads) {
     WritePartHeader(t, kChannel, 24, mixer, 0);
     AddNote(t, kChannel, 0, 0, 0, 0);
     Play(p, t);
-    CloseTrack(t);
-    const auto notes = Sounding(t);
-    const auto path = parts_test::WriteJoined({&t}, "figures.mid");
-    int division = 0;
-    std::vector<std::string> lines;
-    ASSERT_TRUE(cantrel_test::MidoEventLines(path, &division, &lines));
-    size_t mido_notes = 0;
-    for (const std::string& l : lines) mido_notes += l.rfind("note 3 ", 0) == 0;
-    EXPECT_EQ(mido_notes, notes.size());
-    int status = 0;
-    const std::string csv = parts_test::RunMidicsv(path, &status);
-    EXPECT_EQ(status, 0);
-    size_t on = 0;
-    std::istringstream in(csv);
-    for (std::string line; std::getline(in, line);) {
-      if (line.find("Note_on_c, 3,") != std::string::npos && line.rfind(", 0") != line.size() - 3) ++on;
-    }
-    EXPECT_EQ(on, notes.size());
+    ExpectLoadsInMidoAndMidicsv(t, kChannel);
   }
 }
 
