@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "accomp/harmony.h"
+#include "accomp/harmony_patterns.h"
 #include "engine/bass_part.h"
 #include "engine/compose_info.h"
 #include "engine/drum_part.h"
@@ -146,8 +147,13 @@ TEST_F(PartFramesTest, CodesWithoutAPatternReportTheErrorAndWriteNoNote) {
 // Within one rendering each code is shown once, and every part left silent for want of its
 // pattern is named in one message at the end.
 TEST_F(PartFramesTest, ARenderingShowsEachCodeOnceAndOneSilentPartMessage) {
+  // A pattern code whose generator is not there yet.
+  int silent = 0;
+  for (int code = kFirstHarmonyPattern; code <= kLastHarmonyPattern && silent == 0; ++code)
+    if (IsHarmonyPatternCode(code) && FindHarmonyPattern(code) == nullptr) silent = code;
+  if (silent == 0) GTEST_SKIP() << "every accompaniment pattern code plays";
   StyleRecord& s = CurrentStyle();
-  s.accompaniment = 12;
+  s.accompaniment = silent;
   s.subharmony_accompaniment = 48;
   s.bass_pattern = 24;
   s.drum_pattern = 3;
@@ -166,7 +172,8 @@ TEST_F(PartFramesTest, ARenderingShowsEachCodeOnceAndOneSilentPartMessage) {
   }
   EXPECT_EQ(ErrorCount(kPatternError), 1);
   EXPECT_EQ(MessageTexts(),
-            std::vector<std::string>{SilentPatternText("ハーモニー（パターン 12）")});
+            std::vector<std::string>{SilentPatternText(
+                ("ハーモニー（パターン " + std::to_string(silent) + "）").c_str())});
 }
 
 TEST_F(PartFramesTest, APartBuiltOnItsOwnNamesItsSilenceAtOnce) {
