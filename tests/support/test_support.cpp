@@ -104,6 +104,22 @@ bool HaveTool(const std::string& name) {
   return false;
 }
 
+std::string XvfbStartLines(int width, int height, const std::filesystem::path& folder) {
+  const std::string number = (folder / "x-display").string();
+  std::ostringstream out;
+  out << "rm -f '" << number << "'\n"
+      << "Xvfb -displayfd 9 -nolisten tcp -screen 0 " << width << "x" << height << "x24 9>'"
+      << number << "' >/dev/null 2>&1 &\n"
+      << "XVFB_PID=$!\n"
+      // The server writes its display number once it takes connections.
+      << "n=0; while [ ! -s '" << number << "' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done\n"
+      << "[ -s '" << number << "' ] || { echo 'the X server did not start' >&2; exit 3; }\n"
+      << "DISPLAY=:$(head -n 1 '" << number << "'); export DISPLAY\n";
+  return out.str();
+}
+
+std::string XvfbStopLines() { return "kill -TERM $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null\n"; }
+
 int RunTool(const std::vector<std::string>& argv, std::string* out, const std::string& stdin_text) {
   if (argv.empty()) return -1;
   int out_pipe[2], in_pipe[2];

@@ -43,6 +43,12 @@ int RunTool(const std::vector<std::string>& argv, std::string* out = nullptr,
 // True when the program can be found on PATH (or is an existing absolute path).
 bool HaveTool(const std::string& name);
 
+// Shell lines (for an sh script) that start a private X server of the given size and export
+// DISPLAY to it. The server picks a free display itself, so tests running side by side never
+// share one (as `xvfb-run -a` may). XvfbStopLines() ends it. Needs the program Xvfb.
+std::string XvfbStartLines(int width, int height, const std::filesystem::path& folder);
+std::string XvfbStopLines();
+
 // The Python with mido (Debian's), or empty when it is missing (asked once per process).
 std::string PythonWithMido();
 // mido's reading of a MIDI file, one sorted line per event of interest, with absolute ticks:
