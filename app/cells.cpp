@@ -118,6 +118,7 @@ void CBrevantDlg::SetChordCursor(int cell, int beat, int follow) {
   chordFields.cursorBeat = beat;
   ++chordFields.refreshes;
   chordFields.visible = true;
+  ShowChordPanel();
   if (follow == 0 && melodyFields.visible) plat::PostAppMessage(this, kMsgApp + 14);
   RefreshScore(0);
 }
@@ -290,6 +291,7 @@ void CBrevantDlg::SetNoteCursor(int cell, int eighth, int half) {
   m.pitch = value;
   m.lyric.assign(lyric, strnlen(lyric, 7));
   m.visible = true;
+  ShowMelodyPanel();
   if (chordFields.visible) SetChordCursor(cell, eighth / 2, 1);
   cursorBar = cell;
   cursorEighth = eighth;

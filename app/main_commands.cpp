@@ -736,11 +736,7 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
       if (g_isPlaying.load() == 1) TogglePlay();
       break;
     case kMsgApp + 25: ChordFromDictionary(wp, static_cast<uint32_t>(lparam)); break;
-    case kMsgApp + 30:
-      if (cursorBar == -1) cursorBar = 0;
-      if (cursorEighth == -1) cursorEighth = 0;
-      NoteSeam("KeyToMelodyPanel");
-      break;
+    case kMsgApp + 30: KeyToMelodyPanel(wparam, lparam); break;
     case kMsgApp + 32: MoveNoteCursorPrevious(); break;
     case kMsgApp + 34: StorePanelLyric(); break;
     case kMsgApp + 35: EnterPanelNote(wp, lp, 0); break;
@@ -789,20 +785,15 @@ void CBrevantDlg::ShowStepInput() { NoteSeam("ShowStepInput"); }
 void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }
 void CBrevantDlg::ShowGuitarPanel() { NoteSeam("ShowGuitarPanel"); }
 void CBrevantDlg::ShowTripletPanel() { NoteSeam("ShowTripletPanel"); }
-void CBrevantDlg::EnterRapNote() { NoteSeam("EnterRapNote"); }
 void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
 void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
 void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
 void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }
-void CBrevantDlg::FocusLyricBox() { NoteSeam("FocusLyricBox"); }
 void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }
-void CBrevantDlg::StorePanelLyric() { NoteSeam("StorePanelLyric"); }
 void CBrevantDlg::PourLyrics(const char*, int, int) { NoteSeam("PourLyrics"); }
 void CBrevantDlg::PullNextLyric(int, int) { NoteSeam("PullNextLyric"); }
 void CBrevantDlg::PushLyricsFromCursor(int, int) { NoteSeam("PushLyricsFromCursor"); }
 void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
   seamLog.push_back("LyricEdit:" + std::to_string(message - kMsgApp));
 }
-void CBrevantDlg::ChordFromDictionary(int, uint32_t) { NoteSeam("ChordFromDictionary"); }
-void CBrevantDlg::ReadChordIntoPanel() { NoteSeam("ReadChordIntoPanel"); }
 void CBrevantDlg::MobileTransferDone() { NoteSeam("MobileTransferDone"); }

@@ -9,7 +9,7 @@
 #include "app/config_data.h"
 #include "app/page_geometry.h"
 #include "dialogs/panel_fields.h"
-#include "dialogs/dialog_owner.h"
+#include "dialogs/panel_owner.h"
 #include "style/style_record.h"
 
 #include <QDialog>
@@ -76,7 +76,7 @@ constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device th
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
-class CBrevantDlg : public QDialog, public CDialogOwner {
+class CBrevantDlg : public QDialog, public CPanelOwner {
   Q_OBJECT
 
  public:
@@ -88,6 +88,26 @@ class CBrevantDlg : public QDialog, public CDialogOwner {
   void PostToMain(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
   int InputMode() const override { return config.inputMode; }
   int DisplayScale() const override;
+  void SendToMain(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+  MelodyPanelFields& MelodyFields() override { return melodyFields; }
+  ChordPanelFields& ChordFields() override { return chordFields; }
+  CSongData* Song() override;
+  int KeyRow() const override;
+  int GuideShown() const override { return config.guideShown; }
+  int AdviceShown() const override { return config.adviceShown; }
+  void KeyboardRange(int* lowest, int* highest) const override;
+
+  // ---- the melody and chord panels ---------------------------------------------------------
+  // The window's buttons 14-21 on the panels.
+  void AddPanelButtons();
+  void ReleasePanels();
+  // The melody panel shows the note cursor's cell; the chord panel the chord cursor's beat.
+  void ShowMelodyPanel();
+  void ShowChordPanel();
+  // A key of the keyboard hook (WM_APP+30) for the melody panel.
+  void KeyToMelodyPanel(uintptr_t wparam, intptr_t lparam);
+  // Every chord of an opened song goes into the chord panel's table.
+  void CollectSongChords();
 
   // ---- start-up (run by the constructor) ---------------------------------------------------
   bool OnInitDialog();

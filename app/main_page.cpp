@@ -472,12 +472,9 @@ void CBrevantDlg::ReleasePicturesAndPanels() {
   chordCells.reset();
   melodyBox.reset();
   barCounter.reset();
+  ReleasePanels();
 }
 
-void CBrevantDlg::ResizePanelsForAdvice() {
-  // The melody and chord panels show or hide their advice areas when they exist.
-  NoteSeam("ResizePanelsForAdvice");
-}
 
 std::string CBrevantDlg::GetToolTipText(int id) {
   switch (id) {

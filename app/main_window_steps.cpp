@@ -3,6 +3,5 @@
 // does nothing and the window runs without it.
 #include "app/main_dialog.h"
 
-void CBrevantDlg::CreatePanels() {}
 
 void CBrevantDlg::QuitChordDictionary() {}

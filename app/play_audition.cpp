@@ -194,10 +194,6 @@ void CBrevantDlg::OnMidiInput(uint32_t data) {
   KeyboardNote(static_cast<int>((data >> 8) & 0x7F));
 }
 
-void CBrevantDlg::KeyboardNote(int note) {
-  // The melody panel takes the key as if its keyboard had been played.
-  seamLog.push_back("KeyboardNote:" + std::to_string(note));
-}
 
 // ------------------------------------------------------------------------------------ playing
 

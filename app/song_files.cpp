@@ -62,7 +62,7 @@ void CBrevantDlg::OpenSongWithDialog() {
   if (picked != 1) return;
   SetSongPath(chosen);
   ShowSongTitle(plat::Utf8ToCp932(chosen.string()));
-  if (LoadSong(chosen, 0)) NoteSeam("CollectSongChords");
+  if (LoadSong(chosen, 0)) CollectSongChords();
 }
 
 void CBrevantDlg::SaveSongAs() {

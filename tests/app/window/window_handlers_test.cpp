@@ -5,6 +5,7 @@
 #include "app/main_dialog.h"
 
 #include "app/main_globals.h"
+#include "dialogs/melody_panel.h"
 #include "app/melody_box.h"
 #include "draw/chord_cell_picture.h"
 #include "draw/offscreen_control.h"
@@ -165,7 +166,7 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
       {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
       {8, "StartComposeThread"}, {9, "OpenHelpPage"},     {10, "ShowSongInfo"},
       {12, "ShowStepInput"},   {13, "ShowSettings"},      {16, "ShowGuitarPanel"},
-      {17, "ShowTripletPanel"}, {18, "EnterRapNote"},     {22, "HideImportTool"},
+      {17, "ShowTripletPanel"}, {22, "HideImportTool"},
       {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
   };
   dlg->SetNoteCursor(1, 0, 0);
@@ -180,7 +181,13 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 2);
   dlg->DispatchButtonCommand(14);
   EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 1);
-  EXPECT_TRUE(Logged(dlg->seamLog, "FocusLyricBox"));
+  EXPECT_TRUE(g_melodyPanel->isVisible()) << "the cursor's cell shows in the melody panel";
+  // 18 makes the cell a rap note.
+  dlg->DispatchButtonCommand(18);
+  Pump();
+  EXPECT_EQ(dlg->melodyFields.typeRow, 5);
+  EXPECT_EQ(dlg->song->GetSlotValue(dlg->melodyFields.cursorBar, dlg->melodyFields.cursorEighth, false),
+            NoteSlotRap);
   dlg->DispatchButtonCommand(20);
   EXPECT_EQ(dlg->cursorEighth, 2);
   dlg->DispatchButtonCommand(19);
@@ -320,23 +327,18 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
       {kMsgApp + 14, "MelodyPanelFollowsChordCursor"},
       {kMsgApp + 17, "MergeRestsAtCursor"},
       {kMsgApp + 22, "StartComposeThread"},
-      {kMsgApp + 25, "ChordFromDictionary"},
-      {kMsgApp + 30, "KeyToMelodyPanel"},
-      {kMsgApp + 34, "StorePanelLyric"},
       {kMsgApp + 39, "OpenAbcDialog"},
       {kMsgApp + 40, "PourLyrics"},
       {kMsgApp + 42, "LyricEdit:42"},
       {kMsgApp + 43, "LyricEdit:43"},
       {kMsgApp + 44, "LyricEdit:44"},
       {kMsgApp + 45, "LyricEdit:45"},
-      {kMsgApp + 310, "ReadChordIntoPanel"},
       {kMsgCommand, "ShiftLyricsLater"},
-      {kMsgMidiData, "KeyboardNote:60"},
   };
   for (const Case& c : cases) {
     dlg->seamLog.clear();
     const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : c.message == kMsgCommand ? 270 : 0;
-    const intptr_t lparam = c.message == kMsgMidiData ? 0x403C90 : 0;
+    const intptr_t lparam = 0;
     plat::PostAppMessage(dlg.get(), c.message, wparam, lparam);
     Pump();
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << (c.message - kMsgApp);
