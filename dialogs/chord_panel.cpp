@@ -22,7 +22,6 @@ namespace {
 
 CChordDlg* g_instance = nullptr;
 
-constexpr int kClosedListHeight = 22;
 constexpr const char* kTonic = "トニック";
 constexpr const char* kSubdominant = "サブドミナント";
 constexpr const char* kDominant = "ドミナント";
@@ -52,15 +51,6 @@ const std::vector<FunctionEntry> kFunctions = {
     {0, 11, {6}, kDominant},    {1, 0, {1, 4}, kTonic},       {1, 7, {0, 2}, kDominant},
 };
 
-struct Place {
-  int id, left, top, right, bottom;
-};
-
-QComboBox* MakeList(QWidget* parent, int id) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(QString::number(id));
-  return c;
-}
 
 void Select(QComboBox* list, int row) {
   // Loading a list is no user action: the handlers hang on `activated`, which only the user fires.
@@ -86,18 +76,16 @@ CChordDlg::CChordDlg(QWidget* parent)
     groups[i] = new QGroupBox(plat::ToQString(groupTitles[i]), this);
     groups[i]->setObjectName(QString::number(groupIds[i]));
   }
-  keyList = MakeList(this, 1001);
-  modeList = MakeList(this, 1002);
-  rootList = MakeList(this, 1018);
-  typeList = MakeList(this, 1019);
-  bassList = MakeList(this, 1020);
+  keyList = MakeControl<QComboBox>(1001);
+  modeList = MakeControl<QComboBox>(1002);
+  rootList = MakeControl<QComboBox>(1018);
+  typeList = MakeControl<QComboBox>(1019);
+  bassList = MakeControl<QComboBox>(1020);
   beatsSpin = new QSpinBox(this);
   beatsSpin->setObjectName("1032");
   tableHost = new COffScreenControl(this);
   tableHost->setObjectName("1040");
-  adviceBox = new QPlainTextEdit(this);
-  adviceBox->setObjectName("1055");
-  adviceBox->setReadOnly(true);
+  adviceBox = MakeAdviceBox(1055);
   const int buttonIds[3] = {1041, 1042, 1043};
   for (int i = 0; i < 3; ++i) {
     buttonHosts[i] = new COffScreenControl(this);
@@ -136,22 +124,12 @@ bool CChordDlg::OnInitDialog() {
     if (panelOwner_->AdviceShown() == 0) adviceBox->hide();
   }
   beatsSpin->setRange(1, 8);
-  const Place places[] = {
+  PlaceControls({
       {1054, 9, 8, 64, 53},     {1001, 18, 23, 56, 153},  {1056, 65, 8, 120, 53},
       {1002, 73, 23, 121, 123}, {1052, 123, 8, 335, 53},  {1018, 131, 24, 179, 144},
       {1019, 179, 24, 267, 144}, {1020, 266, 24, 327, 144}, {1053, 345, 8, 414, 53},
       {1032, 354, 23, 407, 46}, {1040, 10, 60, 570, 140}, {1055, 11, 146, 568, 214},
-  };
-  for (const Place& p : places) {
-    QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
-    if (!w) continue;
-    const bool list = qobject_cast<QComboBox*>(w) != nullptr;
-    w->setGeometry(p.left, p.top, p.right - p.left, list ? kClosedListHeight : p.bottom - p.top);
-    if (list) {
-      // The rectangle's height is that of the open list.
-      static_cast<QComboBox*>(w)->setMaxVisibleItems(std::max(3, (p.bottom - p.top) / 16));
-    }
-  }
+  });
   for (const char* mode : {"表", "裏", "消"}) modeList->addItem(plat::ToQString(mode));
   Select(modeList, 0);
   ready_ = 1;

@@ -5,9 +5,15 @@
 #include "util/gne.h"
 
 #include <QChildEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +72,32 @@ void CDialogSkeleton::UseDialogColours(QWidget* label) {
   pal.setColor(QPalette::WindowText, ToQColor(kTextColour));
   pal.setColor(QPalette::Window, ToQColor(kBackColour));
   label->setPalette(pal);
+}
+
+void CDialogSkeleton::PlaceControls(std::initializer_list<ControlPlace> places) {
+  for (const ControlPlace& p : places) {
+    QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
+    if (!w) continue;
+    const int height = p.bottom - p.top;
+    if (auto* list = qobject_cast<QComboBox*>(w)) {
+      w->setGeometry(p.left, p.top, p.right - p.left, kClosedListHeight);
+      if (height > kClosedListHeight) list->setMaxVisibleItems(std::max(3, height / 16));
+    } else {
+      w->setGeometry(p.left, p.top, p.right - p.left, height);
+    }
+  }
+}
+
+QPlainTextEdit* CDialogSkeleton::MakeAdviceBox(int id) {
+  auto* box = MakeControl<QPlainTextEdit>(id);
+  box->setReadOnly(true);
+  // Every line fits the box's width, and the lines its height.
+  QFont small = box->font();
+  small.setPixelSize(10);
+  box->setFont(small);
+  box->setLineWrapMode(QPlainTextEdit::NoWrap);
+  box->document()->setDocumentMargin(1);
+  return box;
 }
 
 void CDialogSkeleton::Send(uint32_t message, uintptr_t wparam, intptr_t lparam) {

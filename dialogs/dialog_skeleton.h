@@ -13,7 +13,10 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+
+class QPlainTextEdit;
 
 class CDialogSkeleton : public QDialog {
   Q_OBJECT
@@ -53,6 +56,25 @@ class CDialogSkeleton : public QDialog {
   // Key presses with Ctrl held anywhere in the dialog go to the main window as its Ctrl+key
   // command (key, 1) before the focused control sees them.
   void ForwardCtrlKeys(bool on) { forwardCtrlKeys_ = on; }
+
+  // A control's place in client pixels, by its resource id.
+  struct ControlPlace {
+    int id, left, top, right, bottom;
+  };
+  // A closed drop-down's height.
+  static constexpr int kClosedListHeight = 22;
+  // Moves each of the dialog's own controls to its place. A drop-down's rectangle gives its left,
+  // top and width and the height of its open list.
+  void PlaceControls(std::initializer_list<ControlPlace> places);
+  // A new control of the dialog named by its resource id.
+  template <typename W>
+  W* MakeControl(int id) {
+    W* w = new W(this);
+    w->setObjectName(QString::number(id));
+    return w;
+  }
+  // A read-only box of advice lines: a small font, one line to a row.
+  QPlainTextEdit* MakeAdviceBox(int id);
 
   // Handles a private message at once on the calling (UI) thread, as a sent message.
   void Send(uint32_t message, uintptr_t wparam = 0, intptr_t lparam = 0);

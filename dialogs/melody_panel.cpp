@@ -62,16 +62,6 @@ struct DigitKey {
 constexpr DigitKey kDigitKeys[] = {{0, 1, 9, 0}, {1, 0, 9, 1}, {2, 0, 8, 1}, {3, 0, 7, 1},
                                    {4, 0, 6, 1}, {6, 0, 5, 1}, {8, 0, 3, 1}};
 
-struct Place {
-  int id, left, top, right, bottom;
-};
-constexpr int kClosedListHeight = 22;
-
-QComboBox* MakeList(QWidget* parent, int id) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(QString::number(id));
-  return c;
-}
 
 void Select(QComboBox* list, int row) {
   // Loading the list is no user action: no handler runs (handlers hang on `activated`).
@@ -95,14 +85,12 @@ CMelodyDlg::CMelodyDlg(QWidget* parent) : CDialogSkeleton(kTemplateId, parent) {
     captions[i] = new QLabel(plat::ToQString(captionTexts[i]), this);
     captions[i]->setObjectName(QString::number(1047 + i));
   }
-  lengthList = MakeList(this, 1019);
-  typeList = MakeList(this, 1021);
-  nameList = MakeList(this, 1020);
+  lengthList = MakeControl<QComboBox>(1019);
+  typeList = MakeControl<QComboBox>(1021);
+  nameList = MakeControl<QComboBox>(1020);
   lyricBox = new QLineEdit(this);
   lyricBox->setObjectName("1034");
-  adviceBox = new QPlainTextEdit(this);
-  adviceBox->setObjectName("1055");
-  adviceBox->setReadOnly(true);
+  adviceBox = MakeAdviceBox(1055);
   keyboardHost = new COffScreenControl(this);
   keyboardHost->setObjectName("1041");
   lengthHost = new COffScreenControl(this);
@@ -152,18 +140,12 @@ bool CMelodyDlg::OnInitDialog() {
         if (CMelodyDlg* p = Instance()) p->SelectLengthButton(row, column, 1);
       },
       [](int, int) {});
-  const Place places[] = {
+  PlaceControls({
       {1047, 10, 8, 164, 23},  {1048, 173, 8, 243, 23}, {1049, 251, 8, 304, 23},
       {1050, 313, 8, 408, 23}, {1019, 10, 32, 164, 52}, {1021, 173, 32, 243, 52},
       {1020, 251, 32, 304, 52}, {1034, 313, 30, 408, 54}, {1041, 10, 60, 410, 150},
       {1040, 10, 157, 310, 217}, {1055, 9, 225, 412, 306},
-  };
-  for (const Place& p : places) {
-    QWidget* w = findChild<QWidget*>(QString::number(p.id), Qt::FindDirectChildrenOnly);
-    if (!w) continue;
-    const bool list = qobject_cast<QComboBox*>(w) != nullptr;
-    w->setGeometry(p.left, p.top, p.right - p.left, list ? kClosedListHeight : p.bottom - p.top);
-  }
+  });
   return true;
 }
 

@@ -5,6 +5,8 @@
 #include "tests/support/test_support.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -206,6 +208,28 @@ TEST_F(DialogSkeletonTest, ScaleChoosesTheFirstOrSecondVariant) {
     owner.scale = scale;
     EXPECT_EQ(dlg.AtScale100(), scale == 100) << scale;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DialogPlacesTest, ControlsGoToTheirRectanglesAndDropDownsKeepTheirClosedHeight) {
+  CDialogSkeleton dlg(129);
+  auto* label = dlg.MakeControl<QLabel>(1054);
+  auto* tall = dlg.MakeControl<QComboBox>(1001);
+  auto* flat = dlg.MakeControl<QComboBox>(1019);
+  dlg.PlaceControls({{1054, 9, 8, 64, 53}, {1001, 18, 23, 56, 153}, {1019, 10, 32, 164, 52},
+                     {4242, 0, 0, 10, 10}});  // no such control: nothing happens
+  EXPECT_EQ(label->geometry(), QRect(9, 8, 55, 45));
+  EXPECT_EQ(tall->geometry(), QRect(18, 23, 38, CDialogSkeleton::kClosedListHeight));
+  EXPECT_EQ(tall->maxVisibleItems(), 130 / 16) << "the open list's height";
+  EXPECT_EQ(flat->geometry(), QRect(10, 32, 154, CDialogSkeleton::kClosedListHeight));
+  EXPECT_EQ(flat->maxVisibleItems(), QComboBox().maxVisibleItems());
+  EXPECT_EQ(label->objectName(), "1054");
+  QPlainTextEdit* advice = dlg.MakeAdviceBox(1055);
+  EXPECT_TRUE(advice->isReadOnly());
+  EXPECT_EQ(advice->objectName(), "1055");
 }
 
 }  // namespace
