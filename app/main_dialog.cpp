@@ -10,6 +10,7 @@
 #include "draw/knob_picture.h"
 #include "draw/staff_picture.h"
 #include "app/main_globals.h"
+#include "music/midi0_data.h"
 #include "app/main_lists.h"
 #include "app/page_geometry.h"
 #include "platform/core/clock.h"
@@ -455,6 +456,10 @@ void CBrevantDlg::ReleaseAll() {
   FinishComposeWorker();
 
   if (g_isPlaying.load() == 1) TogglePlay();
+  // A play that ended by itself (or never started) left its song: nothing plays it any more.
+  if (g_playingSong) g_playingSong->StopPlay();
+  delete g_playingSong;
+  g_playingSong = nullptr;
   CloseMidiDevices();
   QuitChordDictionary();
   CKeyboardHook::Uninstall();
