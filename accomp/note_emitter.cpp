@@ -42,9 +42,17 @@ void NoteEmitter::Written(int used) {
 void NoteEmitter::Note(Tone tone, int velocity, int length) {
   if (tone.missing()) {
     AddNote(track_, channel_, pending_, 0, 0, length);
+  } else if (in_range_) {
+    AddNoteInRange(track_, channel_, pending_, tone.pitch(), HeldVelocity(velocity), length, low_,
+                   high_);
   } else {
     AddNote(track_, channel_, pending_, tone.pitch(), HeldVelocity(velocity), length);
   }
+  Written(0);
+}
+
+void NoteEmitter::Pedal(int value) {
+  AddSustainPedal(track_, channel_, pending_, value);
   Written(0);
 }
 
@@ -68,12 +76,23 @@ void NoteEmitter::Strum(std::initializer_list<Tone> tones, int velocity, int len
   }
 }
 
-void NoteEmitter::BentFromBelow(Tone tone, int velocity, int length, int bend_ticks) {
+void NoteEmitter::Bent(BendWriter write, Tone tone, int velocity, int length, int bend_ticks) {
   if (tone.missing()) {
     Rest(length);
     return;
   }
-  const int used = AddNoteBentFromBelow(track_, channel_, pending_, tone.pitch(),
-                                        HeldVelocity(velocity), length, bend_ticks);
-  Written(used);
+  Written(write(track_, channel_, pending_, tone.pitch(), HeldVelocity(velocity), length,
+                bend_ticks));
+}
+
+void NoteEmitter::BentFromBelow(Tone tone, int velocity, int length, int bend_ticks) {
+  Bent(AddNoteBentFromBelow, tone, velocity, length, bend_ticks);
+}
+
+void NoteEmitter::BentFromAbove(Tone tone, int velocity, int length, int bend_ticks) {
+  Bent(AddNoteBentFromAbove, tone, velocity, length, bend_ticks);
+}
+
+void NoteEmitter::Glide(Tone tone, int velocity, int length, int step_ticks) {
+  Bent(AddNoteWithBendGlide, tone, velocity, length, step_ticks);
 }

@@ -136,6 +136,14 @@ class NoteEmitter {
   void Note(int pitch, int velocity, int length) { Note(Tone(pitch), velocity, length); }
   // A rest event carrying the length argument (AddNote with pitch 0).
   void Rest(int length);
+  // From now on notes are folded by octaves into low..high (AddNoteInRange).
+  void KeepInRange(int low, int high) {
+    in_range_ = true;
+    low_ = low;
+    high_ = high;
+  }
+  // A sustain pedal event (controller 64) with the value at now.
+  void Pedal(int value);
   // Every tone at now, all with the velocity and length.
   void Chord(std::initializer_list<Tone> tones, int velocity, int length);
   // The tones one after another `spread` ticks apart, each `shorten` ticks
@@ -146,9 +154,16 @@ class NoteEmitter {
   // A note bent up into its pitch over `bend_ticks` (AddNoteBentFromBelow);
   // the ticks of its bend or grace events come off the next delta.
   void BentFromBelow(Tone tone, int velocity, int length, int bend_ticks);
+  // The same bent down into its pitch (AddNoteBentFromAbove).
+  void BentFromAbove(Tone tone, int velocity, int length, int bend_ticks);
+  // A note with a bend glide of five steps of `step_ticks` (AddNoteWithBendGlide;
+  // a step of 0 glides not at all).
+  void Glide(Tone tone, int velocity, int length, int step_ticks);
 
  private:
   void Written(int used);
+  using BendWriter = int (*)(MidiTrack&, int, int, int, int, int, int);
+  void Bent(BendWriter write, Tone tone, int velocity, int length, int bend_ticks);
 
   MidiTrack& track_;
   int channel_;
@@ -156,6 +171,8 @@ class NoteEmitter {
   int64_t last_event_ = 0;  // the last event's tick, counted from the first
   int64_t block_start_ = 0;
   int block_length_ = 0;
+  bool in_range_ = false;
+  int low_ = 0, high_ = 127;
 };
 
 // The velocity a generator asked for, held to 127.

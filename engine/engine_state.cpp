@@ -30,6 +30,8 @@ SkipBeatList g_skip_beats;
 uint32_t g_seed = 0;
 PartBuilderMemory g_part_memory;
 int32_t g_rockabilly_roll = 0;
+int32_t g_rockabilly_stabs = 0;
+int32_t g_slides = 0;
 }  // namespace
 
 int32_t& SoundModuleMode() { return g_settings.sound_module_mode; }
@@ -39,6 +41,8 @@ int32_t& DisplayTextSetting() { return g_settings.display_text; }
 SkipBeatList& SkipBeats() { return g_skip_beats; }
 PartBuilderMemory& PartMemory() { return g_part_memory; }
 int32_t& RockabillyRollCounter() { return g_rockabilly_roll; }
+int32_t& RockabillyStabCounter() { return g_rockabilly_stabs; }
+int32_t& SlideCount() { return g_slides; }
 
 uint32_t CompositionSeed() { return g_seed; }
 void SeedComposition(uint32_t seed) {
@@ -67,4 +71,6 @@ void ResetEngineState() {
   g_seed = 0;
   g_part_memory = PartBuilderMemory{};
   g_rockabilly_roll = 0;
+  g_rockabilly_stabs = 0;
+  g_slides = 0;
 }

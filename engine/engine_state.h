@@ -56,5 +56,11 @@ PartBuilderMemory& PartMemory();
 // The rockabilly drums' build-up towards a roll in triplet rhythm, kept from
 // one song to the next.
 int32_t& RockabillyRollCounter();
+// The rockabilly accompaniment's count of break stabs in a row, kept from
+// part to part and song to song.
+int32_t& RockabillyStabCounter();
+// The sliding accompaniment's count of slides, kept from part to part and
+// song to song: even and odd slides glide differently.
+int32_t& SlideCount();
 
 void ResetEngineState();

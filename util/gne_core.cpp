@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <atomic>
 
 #include "platform/core/clock.h"
 #include "platform/core/message_sink.h"
 #include "util/gne.h"
+#include "util/gne_test_mode.h"
 
 int GneErrorBox(const std::string& text) { return plat::ShowBox(plat::BoxKind::Error, text); }
 int GneMessageBox(const std::string& text) { return plat::ShowBox(plat::BoxKind::Message, text); }
@@ -10,6 +12,7 @@ int GneConfirmBox(const std::string& text) { return plat::ShowBox(plat::BoxKind:
 
 namespace {
 thread_local uint32_t t_random_state = 1;
+thread_local bool t_biased_low = false;  // tests: the least of three draws
 std::atomic<uint32_t> g_last_seed{1};
 }  // namespace
 
@@ -23,8 +26,14 @@ int GneRandomRange(int a, int b) {
   int hi = a < b ? b : a;
   if (lo == hi) return lo;
   int64_t span = static_cast<int64_t>(hi) - lo + 1;
-  return static_cast<int>(lo + GneRand() % span);
+  int64_t draw = GneRand() % span;
+  if (t_biased_low) {
+    for (int k = 0; k < 2; ++k) draw = std::min<int64_t>(draw, GneRand() % span);
+  }
+  return static_cast<int>(lo + draw);
 }
+
+void GneSetBiasedLowForTests(bool on) { t_biased_low = on; }
 
 void GneSeedRandom() {
   GneSeedRandomWith(static_cast<uint32_t>(plat::CurrentClock().WallTime()));
