@@ -1,14 +1,21 @@
 #include "accomp/harmony_patterns.h"
 
+#include "accomp/arpeggio_line.h"
 #include "accomp/arpeggio_spanish.h"
 #include "accomp/complex_arpeggio.h"
+#include "accomp/custom_grid.h"
+#include "accomp/cutting.h"
 #include "accomp/gamelan_chinese.h"
+#include "accomp/latin.h"
 #include "accomp/mersey_beat.h"
+#include "accomp/oompah_dance.h"
+#include "accomp/pops_arpeggio.h"
 #include "accomp/pops_pattern.h"
 #include "accomp/rhythmic_tension.h"
 #include "accomp/rhythmical_patterns.h"
 #include "accomp/riff_patterns.h"
 #include "accomp/stroke_patterns.h"
+#include "accomp/strum_sustained.h"
 #include "accomp/tango_march.h"
 #include "accomp/variable_arpeggios.h"
 #include "accomp/whole_note_patterns.h"
@@ -16,44 +23,54 @@
 
 namespace {
 
+// Generators that take the channel and track, and the density or the melody.
+template <void (*Generate)(int, MidiTrack&)>
+void Plain(const HarmonyPatternCall& c) {
+  Generate(c.channel, c.track);
+}
+template <void (*Generate)(int, MidiTrack&, int)>
+void WithDensity(const HarmonyPatternCall& c) {
+  Generate(c.channel, c.track, c.density);
+}
+template <void (*Generate)(int, MidiTrack&, const EventList&)>
+void WithMelody(const HarmonyPatternCall& c) {
+  Generate(c.channel, c.track, c.melody);
+}
+
 // One row per pattern code, grouped by generator family. A generator plugs in by replacing its
-// row's nullptr with a captureless lambda that calls it with what the comment lists, routing on
-// the density where the comment says so, e.g.
+// row's nullptr with one of the adapters above or a captureless lambda that calls it with what
+// the comment lists, routing on the density where the comment says so, e.g.
 //   {1, [](const HarmonyPatternCall& c) { GenerateSlowStroke(c.channel, c.track, c.density); }},
 // and by including its family's header above. Code 48 has no row: it names no pattern.
 const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     // Strokes.
-    {1, [](const HarmonyPatternCall& c) { GenerateSlowStroke(c.channel, c.track, c.density); }},
+    {1, WithDensity<GenerateSlowStroke>},
     {2,
      [](const HarmonyPatternCall& c) {
        if (c.density >= 140) return GenerateContinuousStrokeFast(c.channel, c.track);
        if (c.density >= 120) return GenerateContinuousStrokeMedium(c.channel, c.track);
        GenerateContinuousStroke(c.channel, c.track);
      }},
-    {28, [](const HarmonyPatternCall& c) { GenerateContinuousStroke(c.channel, c.track); }},
-    {62, [](const HarmonyPatternCall& c) { GenerateOffBeat(c.channel, c.track, c.density); }},
+    {28, Plain<GenerateContinuousStroke>},
+    {62, WithDensity<GenerateOffBeat>},
 
     // Slow arpeggio and Spanish.
-    {3, [](const HarmonyPatternCall& c) { GenerateSlowArpeggio(c.channel, c.track); }},
-    {5, [](const HarmonyPatternCall& c) { GenerateSpanishPattern(c.channel, c.track); }},
+    {3, Plain<GenerateSlowArpeggio>},
+    {5, Plain<GenerateSpanishPattern>},
 
     // Pops.
-    {4, [](const HarmonyPatternCall& c) { GeneratePopsPattern(c.channel, c.track, c.density); }},
+    {4, WithDensity<GeneratePopsPattern>},
 
     // Rhythmic tension.
-    {10,
-     [](const HarmonyPatternCall& c) { GenerateRhythmicTension(c.channel, c.track, c.density); }},
+    {10, WithDensity<GenerateRhythmicTension>},
 
     // Variable-speed and irregular arpeggios.
-    {8,
-     [](const HarmonyPatternCall& c) {
-       GenerateVariableSpeedArpeggio(c.channel, c.track, c.density);
-     }},
-    {9, [](const HarmonyPatternCall& c) { GenerateIrregularArpeggio(c.channel, c.track); }},
+    {8, WithDensity<GenerateVariableSpeedArpeggio>},
+    {9, Plain<GenerateIrregularArpeggio>},
 
     // Gamelan and Chinese.
-    {6, [](const HarmonyPatternCall& c) { GenerateGamelanPattern(c.channel, c.track); }},
-    {7, [](const HarmonyPatternCall& c) { GenerateChinesePattern(c.channel, c.track, c.density); }},
+    {6, Plain<GenerateGamelanPattern>},
+    {7, WithDensity<GenerateChinesePattern>},
 
     // Whole notes, arpeggio and techno.
     {12, [](const HarmonyPatternCall& c) { GenerateWholeNotePattern(c.channel, c.track, c.density); }},  // "白玉": GenerateWholeNotePattern (density)
@@ -85,7 +102,7 @@ const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     {27, [](const HarmonyPatternCall& c) { GenerateMerseyBeatPattern(c.channel, c.track); }},  // "ﾏｰｼﾞｰﾋﾞｰﾄ": GenerateMerseyBeatPattern
 
     // Custom grid.
-    {47, nullptr},  // "カスタム": GenerateCustomGridPattern
+    {47, Plain<GenerateCustomGridPattern>},
 
     // Riffs.
     {30, [](const HarmonyPatternCall& c) { GenerateRiffPattern(c.channel, c.track); }},  // "リフ": GenerateRiffPattern
@@ -95,41 +112,41 @@ const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     {46, [](const HarmonyPatternCall& c) { GenerateRhythmRiffPattern(c.channel, c.track, c.code); }},  // "長めの固定リフ", "固定パターン": GenerateRhythmRiffPattern (code)
 
     // Cutting.
-    {11, nullptr},  // "ｸﾞﾗﾑﾛｯｸ風": GenerateCuttingPattern (density)
-    {54, nullptr},  // "ｶｯﾃｨﾝｸﾞ": GenerateCuttingPattern (density)
+    {11, WithDensity<GenerateCuttingPattern>},
+    {54, WithDensity<GenerateCuttingPattern>},
 
     // Latin.
-    {35, nullptr},  // "ボサノバ": GenerateBossaNovaPattern
-    {36, nullptr},  // "ラテン": GenerateLatinPattern
-    {37, nullptr},  // "ﾘｽﾞﾐｯｸラテン": GenerateRhythmicLatinPattern
-    {55, nullptr},  // "ﾁｬﾁｬﾁｬ": GenerateChaChaChaPattern
-    {58, nullptr},  // "フラメンコ": GenerateFlamencoPattern
+    {35, Plain<GenerateBossaNovaPattern>},
+    {36, Plain<GenerateLatinPattern>},
+    {37, Plain<GenerateRhythmicLatinPattern>},
+    {55, Plain<GenerateChaChaChaPattern>},
+    {58, Plain<GenerateFlamencoPattern>},
 
     // Oom-pah and dance.
-    {32, nullptr},  // "ラグタイム": GenerateRagtimePattern
-    {33, nullptr},  // "ﾛｶﾋﾞﾘｰ風": GenerateRockabillyPattern
-    {50, nullptr},  // "ボレロ": GenerateBoleroPattern
-    {59, nullptr},  // "ワルツ": GenerateWaltzPattern
-    {60, nullptr},  // "ジャズワルツ": GenerateJazzWaltzPattern
+    {32, Plain<GenerateRagtimePattern>},
+    {33, Plain<GenerateRockabillyPattern>},
+    {50, Plain<GenerateBoleroPattern>},
+    {59, Plain<GenerateWaltzPattern>},
+    {60, Plain<GenerateJazzWaltzPattern>},
 
     // Arpeggio and line.
-    {38, nullptr},  // "トランス風": GenerateTrancePattern
-    {39, nullptr},  // "はやいｱﾙﾍﾟｼﾞｵ": GenerateFastArpeggioPattern
-    {49, nullptr},  // "分散不協和音": GenerateScatteredDissonancePattern
-    {51, nullptr},  // "旋律的": GenerateMelodicPattern
-    {56, nullptr},  // "パレード風": GenerateParadePattern (density)
+    {38, Plain<GenerateTrancePattern>},
+    {39, Plain<GenerateFastArpeggioPattern>},
+    {49, Plain<GenerateScatteredDissonancePattern>},
+    {51, Plain<GenerateMelodicPattern>},
+    {56, WithDensity<GenerateParadePattern>},
 
     // Strum and sustained.
-    {42, nullptr},  // "ハワイアン": GenerateHawaiianPattern
-    {43, nullptr},  // "単純なｽﾄﾛｰｸ": GenerateSimpleStrokePattern
-    {44, nullptr},  // "ｵｰﾙﾃﾞｨｽﾞｷﾞﾀｰ": GenerateOldiesGuitarPattern
-    {52, nullptr},  // "ｽﾗｲﾃﾞｨﾝｸﾞ": GenerateSlidingPattern
-    {53, nullptr},  // "高い全音符": GenerateHighWholeNotePattern
-    {57, nullptr},  // "ケチャ": GenerateKecakPattern
-    {61, nullptr},  // "四つ切り": GenerateFourCutPattern
+    {42, Plain<GenerateHawaiianPattern>},
+    {43, Plain<GenerateSimpleStrokePattern>},
+    {44, Plain<GenerateOldiesGuitarPattern>},
+    {52, Plain<GenerateSlidingPattern>},
+    {53, Plain<GenerateHighWholeNotePattern>},
+    {57, Plain<GenerateKecakPattern>},
+    {61, Plain<GenerateFourCutPattern>},
 
     // Pops arpeggio.
-    {34, nullptr},  // "ﾎﾟｯﾌﾟｽｱﾙﾍﾟｼﾞｵ": GeneratePopsArpeggioPattern (melody)
+    {34, WithMelody<GeneratePopsArpeggioPattern>},
 };
 
 }  // namespace

@@ -58,6 +58,13 @@ void PatternTest::SetMetre(int metre, bool six_eight) {
 
 void PatternTest::SetBassPart(bool present) { CurrentStyle().instrument[2] = present ? 33 : 256; }
 
+void PatternTest::SetSections(const std::vector<const char*>& tags) {
+  EventList& timeline = ComposeInfo().chord_timeline;
+  timeline.FreeEvents();
+  for (int i = 0; i < static_cast<int>(tags.size()); ++i)
+    timeline.AppendSectionTag(Block(i).length, tags[i]);
+}
+
 void PatternTest::SetLeadingRest(int ticks) {
   for (EventList* list : {&VocalMelodyList(), &InstrumentalMelodyList()}) {
     list->FreeEvents();

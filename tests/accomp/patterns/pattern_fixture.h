@@ -40,6 +40,9 @@ class PatternTest : public EngineTest {
   static void SetGrid(bool triplet);
   static void SetMetre(int metre, bool six_eight = false);
   static void SetBassPart(bool present);
+  // One chord-timeline entry per block with the section letter of each tag
+  // ("AXXX" ...); an empty list leaves the song without sections.
+  static void SetSections(const std::vector<const char*>& tags);
   // A melody whose first note comes after `ticks` of rest.
   static void SetLeadingRest(int ticks);
 

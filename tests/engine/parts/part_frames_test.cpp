@@ -183,9 +183,9 @@ TEST_F(PartFramesTest, APartBuiltOnItsOwnNamesItsSilenceAtOnce) {
   GenerateBassPart(tracks, melody_);
   EXPECT_TRUE(MessageTexts().empty());
   EXPECT_FALSE(Notes(*tracks.back()).empty());
-  CurrentStyle().subharmony_accompaniment = 34;
+  CurrentStyle().subharmony_accompaniment = 14;
   GenerateSubHarmonyPart(tracks, melody_);
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>{SilentPatternText("サブハーモニー（パターン 34）")});
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{SilentPatternText("サブハーモニー（パターン 14）")});
 }
 
 // No chord blocks: each part keeps its header and lead-in and plays nothing, silently.
