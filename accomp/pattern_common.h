@@ -3,6 +3,7 @@
 #pragma once
 
 #include "accomp/note_emitter.h"
+#include "accomp/pattern_walk.h"
 #include "engine/block_walker.h"
 #include "engine/chord_block.h"
 #include "engine/compose_info.h"
@@ -25,12 +26,6 @@ inline bool SixEightFeel() {
 }
 // One chance in n.
 inline bool Chance(int n) { return GneRandomRange(1, n) == 1; }
-// The section letter of chord block i on the chord timeline (one entry per
-// block); 0 when the timeline has no entry for it.
-inline char SectionLetter(int i) {
-  const EventList& timeline = ComposeInfo().chord_timeline;
-  return i >= 0 && i < timeline.count() ? timeline[i].tag[0] : 0;
-}
 // Semitones from a to b, 0..11 (both pitches as stored).
 inline int IntervalClass(int a, int b) { return ((b - a) % 12 + 12) % 12; }
 
