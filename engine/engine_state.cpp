@@ -27,6 +27,7 @@ struct FixedEngineSettings {
 };
 FixedEngineSettings g_settings;
 SkipBeatList g_skip_beats;
+RingtoneOutputPaths g_ringtone_output;
 uint32_t g_seed = 0;
 PartBuilderMemory g_part_memory;
 int32_t g_rockabilly_roll = 0;
@@ -39,6 +40,7 @@ int32_t& LeadInSetting() { return g_settings.lead_in; }
 int32_t& ConductorMarkerSetting() { return g_settings.conductor_markers; }
 int32_t& DisplayTextSetting() { return g_settings.display_text; }
 SkipBeatList& SkipBeats() { return g_skip_beats; }
+RingtoneOutputPaths& RingtoneOutput() { return g_ringtone_output; }
 PartBuilderMemory& PartMemory() { return g_part_memory; }
 int32_t& RockabillyRollCounter() { return g_rockabilly_roll; }
 int32_t& RockabillyStabCounter() { return g_rockabilly_stabs; }
@@ -68,6 +70,7 @@ void ResetEngineState() {
   g_modes = EngineModes{};
   g_settings = FixedEngineSettings{};
   g_skip_beats = SkipBeatList{};
+  g_ringtone_output = RingtoneOutputPaths{};
   g_seed = 0;
   g_part_memory = PartBuilderMemory{};
   g_rockabilly_roll = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 // 0 at start; 3 once a song rendering has been prepared (the melody builders
@@ -62,5 +63,14 @@ int32_t& RockabillyStabCounter();
 // The sliding accompaniment's count of slides, kept from part to part and
 // song to song: even and odd slides glide differently.
 int32_t& SlideCount();
+
+// Where a re-encoded ringtone is written: the first path while a song
+// rendering is prepared (compose mode 3), the second otherwise. Empty until a
+// caller sets them.
+struct RingtoneOutputPaths {
+  std::filesystem::path rendering;
+  std::filesystem::path other;
+};
+RingtoneOutputPaths& RingtoneOutput();
 
 void ResetEngineState();

@@ -324,7 +324,7 @@ void Midi1Data::TrimTrackStart(int32_t index, int32_t ticks) {
   int64_t remaining = ticks;
   for (int32_t i = 0; i < track->event_count && remaining > 0; ++i) {
     MidiEvent& e = *track->events[i];
-    if (e.delta > remaining) {
+    if (e.delta >= remaining) {  // an event at the cut itself stays
       e.delta = SaturatedDelta(e.delta - remaining);
       break;
     }

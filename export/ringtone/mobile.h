@@ -301,6 +301,7 @@ class MobileData {
   int32_t GetBarLength() const;
   int32_t GetBarCount() const;
   bool TakeSongInfo(const Midi1Data& song);
+  // The greatest number of notes sounding at once over the active voices.
   int GetMaxPolyphony() const;
 
   // Arranging voices.

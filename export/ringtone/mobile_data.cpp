@@ -1,5 +1,7 @@
 // The mobile song: its voices, the song-wide operations and the arranging of voices.
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "export/ringtone/mobile.h"
 #include "music/midi0_data.h"
@@ -247,8 +249,27 @@ int32_t MobileData::GetBarCount() const {
 }
 
 int MobileData::GetMaxPolyphony() const {
+  // Note starts (+1) and ends (-1) of every active voice; at one tick the ends
+  // come first.
+  std::vector<std::pair<int64_t, int>> edges;
+  for (int32_t i = 0; i < voice_count; ++i) {
+    const MobileChannel* v = voices[i].get();
+    if (v == nullptr || v->active != 1) continue;
+    int64_t tick = 0;
+    for (const auto& e : v->events) {
+      tick += std::max<int32_t>(e->delta, 0);
+      if (!e->IsNote() || e->duration <= 0) continue;
+      edges.push_back({tick, 1});
+      edges.push_back({tick + e->duration, -1});
+    }
+  }
+  std::sort(edges.begin(), edges.end());
+  int sounding = 0;
   int most = 0;
-  for (int32_t i = 0; i < voice_count; ++i) most = std::max(most, voices[i]->GetMaxPolyphony());
+  for (const auto& edge : edges) {
+    sounding += edge.second;
+    most = std::max(most, sounding);
+  }
   return most;
 }
 
