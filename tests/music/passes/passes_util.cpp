@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -229,21 +231,41 @@ bool Render(const std::filesystem::path& midi, const std::filesystem::path& wav)
          std::filesystem::exists(wav);
 }
 
-double DifferenceRms(const std::filesystem::path& a, const std::filesystem::path& b) {
-  // The difference: b inverted, mixed with a; "-n stat" reports on standard error, so
-  // the statistics are taken from a stats effect written to a file instead.
-  const std::filesystem::path diff = a.parent_path() / (a.stem().string() + "_diff.wav");
-  if (cantrel_test::RunTool({"sox", "-m", "-v", "1", a.string(), "-v", "-1", b.string(),
-                             diff.string()}) != 0) {
-    return -1;
-  }
+namespace {
+
+// The RMS amplitude sox's statistics report for a sound file; negative on failure.
+// "-n stat" reports on standard error, which the shell folds into the output.
+double SoxRms(const std::filesystem::path& wav) {
   std::string out;
-  const std::string cmd = "sox '" + diff.string() + "' -n stat 2>&1";
+  const std::string cmd = "sox '" + wav.string() + "' -n stat 2>&1";
   if (cantrel_test::RunTool({"sh", "-c", cmd}, &out) != 0) return -1;
   for (const std::string& line : Lines(out)) {
     if (line.rfind("RMS     amplitude:", 0) == 0) return std::stod(line.substr(18));
   }
   return -1;
+}
+
+}  // namespace
+
+double Rms(const std::filesystem::path& wav) { return SoxRms(wav); }
+
+double DifferenceRms(const std::filesystem::path& a, const std::filesystem::path& b) {
+  // The difference: b inverted, mixed with a.
+  const std::filesystem::path diff = a.parent_path() / (a.stem().string() + "_diff.wav");
+  if (cantrel_test::RunTool({"sox", "-m", "-v", "1", a.string(), "-v", "-1", b.string(),
+                             diff.string()}) != 0) {
+    return -1;
+  }
+  return SoxRms(diff);
+}
+
+bool SameSamples(const std::filesystem::path& a, const std::filesystem::path& b) {
+  const auto read = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string x = read(a);
+  return !x.empty() && x == read(b);
 }
 
 std::filesystem::path BlupiFile(int n) {

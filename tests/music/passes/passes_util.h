@@ -53,8 +53,11 @@ bool HaveFluidsynth();
 bool HaveSox();
 // Renders the MIDI file to a WAV file with fluidsynth; false on failure.
 bool Render(const std::filesystem::path& midi, const std::filesystem::path& wav);
-// RMS amplitude of a - b (sox); negative on failure.
+// RMS amplitude of a sound file, and of a - b (sox); negative on failure.
+double Rms(const std::filesystem::path& wav);
 double DifferenceRms(const std::filesystem::path& a, const std::filesystem::path& b);
+// True when the two rendered files hold the same bytes (header and every sample).
+bool SameSamples(const std::filesystem::path& a, const std::filesystem::path& b);
 
 std::filesystem::path BlupiFile(int n);
 
