@@ -148,9 +148,11 @@ class CSongData {
   void TidyLyricText();
   // The rest and hold tidying of a save, repeated until the cells no longer change.
   void NormalizeCells();
-  void NormalizeCellsOnce();
+  // One pass; true when it changed a slot.
+  bool NormalizeCellsOnce();
   void TrimTexts();
-  void MergeRests(int first_bar, int end_bar);
+  // Joins rests in a row into one rest held on; true when a slot changed.
+  bool MergeRests(int first_bar, int end_bar);
   static void TrimTrailingBlanks(char* text, size_t size);
   int GetDivisionMode() const;
   void SetDivisionMode(int mode);

@@ -508,7 +508,7 @@ void CSongData::InvertMelodyAndChords(int first, int end) {
 // Undo
 
 void CSongData::TakeUndoSnapshot() {
-  undo_image_.assign(kSongImageSize, 0);
+  undo_image_.resize(kSongImageSize);  // the room is kept from snapshot to snapshot
   Serialize(undo_image_.data(), beats_per_bar, key_index, metre_kind);
 }
 

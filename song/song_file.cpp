@@ -171,7 +171,7 @@ void CSongData::ClearCell(int c) {
   cell.slot[0] = IsBarStartCell(c) ? NoteSlotRest : NoteSlotHold;
   cell.slot[1] = NoteSlotHold;
   cell.slot[2] = NoteSlotVacant;
-  std::memset(cell.lyric, 0, sizeof cell.lyric);
+  ZeroBytes(cell.lyric, sizeof cell.lyric);
 }
 
 void CSongData::Reset(int bars, int bpb, int key, int metre) {
@@ -223,15 +223,54 @@ void SanitiseCell(NoteCell& cell) {
   }
 }
 
-// A stored cell: three little-endian slots, then three 8-byte lyric fields.
-void ReadNoteCell(ByteReader& in, NoteCell& cell) {
-  for (int32_t& slot : cell.slot) slot = in.I32Le();
-  in.Bytes(cell.lyric, sizeof cell.lyric);
+// The note block: every cell as three little-endian slots, then three 8-byte lyric fields.
+// The cell loops are the bulk of reading and saving a song: a whole cell within the cursor's
+// bounds is moved at once, word by word; a cell cut short by the end goes field by field
+// through a cursor of its own (what is missing reads as zeros).
+constexpr size_t kStoredCellSize = 36;
+constexpr bool kHostLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+int32_t LoadLe32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return static_cast<int32_t>(kHostLittleEndian ? v : __builtin_bswap32(v));
+}
+void StoreLe32(uint8_t* p, int32_t value) {
+  const uint32_t v = static_cast<uint32_t>(value);
+  const uint32_t w = kHostLittleEndian ? v : __builtin_bswap32(v);
+  std::memcpy(p, &w, 4);
 }
 
-void WriteNoteCell(ByteWriter& out, const NoteCell& cell) {
-  for (int32_t slot : cell.slot) out.I32Le(slot);
-  out.Bytes(cell.lyric, sizeof cell.lyric);
+void ReadNoteCells(ByteReader& in, NoteCell* cells) {
+  ByteReader block = in.Sub(kSongMaxCells * kStoredCellSize);
+  for (int c = 0; c < kSongMaxCells; ++c) {
+    NoteCell& cell = cells[c];
+    if (block.remaining() >= kStoredCellSize) {
+      const uint8_t* p = block.Here();
+      for (int s = 0; s < 3; ++s) cell.slot[s] = LoadLe32(p + 4 * s);
+      CopyBytes(cell.lyric, p + 12, sizeof cell.lyric);
+      block.Skip(kStoredCellSize);
+      continue;
+    }
+    ByteReader rest = block.Sub(kStoredCellSize);
+    for (int32_t& slot : cell.slot) slot = rest.I32Le();
+    rest.Bytes(cell.lyric, sizeof cell.lyric);
+  }
+}
+
+void WriteNoteCells(ByteWriter& out, const NoteCell* cells) {
+  for (int c = 0; c < kSongMaxCells; ++c) {
+    const NoteCell& cell = cells[c];
+    if (out.remaining() >= kStoredCellSize) {
+      uint8_t* p = out.Here();
+      for (int s = 0; s < 3; ++s) StoreLe32(p + 4 * s, cell.slot[s]);
+      CopyBytes(p + 12, cell.lyric, sizeof cell.lyric);
+      out.Skip(kStoredCellSize);
+      continue;
+    }
+    for (int32_t slot : cell.slot) out.I32Le(slot);
+    out.Bytes(cell.lyric, sizeof cell.lyric);
+  }
 }
 
 // The song's shape after the note block: bars, beats per bar and metre (16-bit)
@@ -300,14 +339,14 @@ void ReadCellBlocks(ByteReader& in, size_t length, bool old_names, CSongData& so
     if (length == kOldLayoutSize) {
       ReadOldLayoutCells(in, song.cells);
     } else {
-      for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, song.cells[c]);
+      ReadNoteCells(in, song.cells);
     }
   } else {
     for (int b = 0; b < kSongMaxBeats; ++b) {
       in.Bytes(song.chords[b].first, 8);
       in.Bytes(song.chords[b].second, 8);
     }
-    for (int c = 0; c < kSongMaxCells; ++c) ReadNoteCell(in, song.cells[c]);
+    ReadNoteCells(in, song.cells);
     in.Bytes(song.info.bytes, kSongInfoSize);
   }
   TerminateChordNames(song.chords);
@@ -471,10 +510,8 @@ bool CSongData::ApplyImageBlocks(const uint8_t* image, size_t length, bool check
     in.Bytes(chords[b].second, 8);
   }
   TerminateChordNames(chords);
-  for (int c = 0; c < kSongMaxCells; ++c) {
-    ReadNoteCell(in, cells[c]);
-    SanitiseCell(cells[c]);
-  }
+  ReadNoteCells(in, cells);
+  for (auto& cell : cells) SanitiseCell(cell);
   in.Bytes(info.bytes, kSongInfoSize);
   bar_count = shape.bars;
   beats_per_bar = static_cast<int16_t>(shape.bpb);
@@ -669,47 +706,56 @@ void CSongData::UpdatePitchRange(int skip) {
 // ---------------------------------------------------------------------------
 // Writing
 
-void CSongData::MergeRests(int first_bar, int end_bar) {
-  if (beats_per_bar <= 0) return;
+bool CSongData::MergeRests(int first_bar, int end_bar) {
+  if (beats_per_bar <= 0) return false;
   const int song_cells = SongCells();
   int c0 = first_bar < 0 ? 0 : BarCell(first_bar, 2 * beats_per_bar, song_cells);
   int c1 = end_bar < 0 ? song_cells : BarCell(end_bar, 2 * beats_per_bar, song_cells);
   c1 = std::min(c1, song_cells);
+  bool changed = false;
   int last = -1;
   for (int c = std::max(c0, 0); c < c1; ++c) {
     for (int s = 0; s < 3; ++s) {
       int32_t& v = cells[c].slot[s];
-      if (v == NoteSlotRest && last == NoteSlotRest && !(s == 0 && IsBarStartCell(c)))
+      if (v == NoteSlotRest && last == NoteSlotRest && !(s == 0 && IsBarStartCell(c))) {
         v = NoteSlotHold;
+        changed = true;
+      }
       if (v >= NoteSlotRest) last = v;
     }
   }
+  return changed;
 }
 
-void CSongData::NormalizeCellsOnce() {
+bool CSongData::NormalizeCellsOnce() {
   const int n = SongCells();
+  bool changed = false;
+  const auto set = [&changed](NoteCell& cell, int32_t s0, int32_t s1, int32_t s2) {
+    changed = changed || cell.slot[0] != s0 || cell.slot[1] != s1 || cell.slot[2] != s2;
+    cell.slot[0] = s0;
+    cell.slot[1] = s1;
+    cell.slot[2] = s2;
+  };
   int last = -1;
   for (int c = 0; c < n; ++c) {
     NoteCell& cell = cells[c];
     const bool after_triplet = c > 0 && cells[c - 1].slot[2] != NoteSlotVacant;
     const bool after_rest = last == NoteSlotRest;
-    if (after_triplet && after_rest && cell.slot[0] == NoteSlotHold) cell.slot[0] = NoteSlotRest;
+    if (after_triplet && after_rest && cell.slot[0] == NoteSlotHold)
+      set(cell, NoteSlotRest, cell.slot[1], cell.slot[2]);
     if (after_rest && cell.slot[0] == NoteSlotHold && cell.slot[1] == NoteSlotRest &&
         cell.slot[2] == NoteSlotHold) {
-      cell.slot[0] = NoteSlotRest;
-      cell.slot[1] = NoteSlotHold;
-      cell.slot[2] = NoteSlotVacant;
+      set(cell, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
     }
     if (cell.slot[0] == NoteSlotRest &&
         ((cell.slot[1] == NoteSlotRest && cell.slot[2] == NoteSlotRest) ||
          (cell.slot[1] == NoteSlotHold && cell.slot[2] == NoteSlotHold))) {
-      cell.slot[1] = NoteSlotHold;
-      cell.slot[2] = NoteSlotVacant;
+      set(cell, NoteSlotRest, NoteSlotHold, NoteSlotVacant);
     }
     for (int s = 0; s < 3; ++s)
       if (cell.slot[s] >= NoteSlotRest) last = cell.slot[s];
   }
-  MergeRests(0, -1);
+  return MergeRests(0, -1) || changed;
 }
 
 void CSongData::NormalizeCells() {
@@ -717,16 +763,8 @@ void CSongData::NormalizeCells() {
   // rest, hold, hold, which the next pass makes rest, hold, vacant), so the passes run until
   // the cells settle and a saved song loads and saves to the same bytes. Two or three passes
   // settle; the bound only keeps a pathological song from looping.
-  const int n = SongCells();
-  std::vector<std::array<int32_t, 3>> before(static_cast<size_t>(std::max(n, 0)));  // slots only
   for (int pass = 0; pass < 16; ++pass) {
-    for (int c = 0; c < n; ++c) std::copy(cells[c].slot, cells[c].slot + 3, before[c].begin());
-    NormalizeCellsOnce();
-    bool same = true;
-    for (int c = 0; c < n && same; ++c) {
-      for (int s = 0; s < 3; ++s) same = same && before[c][s] == cells[c].slot[s];
-    }
-    if (same) return;
+    if (!NormalizeCellsOnce()) return;
   }
 }
 
@@ -783,17 +821,17 @@ void CSongData::PackExtraTexts() {
 void CSongData::ClearPackedSlots() {
   for (auto& cell : cells)
     for (int s = 0; s < 3; ++s)
-      if (cell.slot[s] < 0 && cell.slot[s] != NoteSlotRap) std::memset(cell.lyric[s], 0, 8);
+      if (cell.slot[s] < 0 && cell.slot[s] != NoteSlotRap) ZeroBytes(cell.lyric[s], 8);
 }
 
 void CSongData::Serialize(uint8_t* buf, int bpb, int key, int metre) const {
-  std::memset(buf, 0, kSongImageSize);
+  // Every byte of the image is written below, whatever the buffer held.
   ByteWriter out(buf, kSongImageSize);
   for (int b = 0; b < kSongMaxBeats; ++b) {
     out.Bytes(chords[b].first, 8);
     out.Bytes(chords[b].second, 8);
   }
-  for (int c = 0; c < kSongMaxCells; ++c) WriteNoteCell(out, cells[c]);
+  WriteNoteCells(out, cells);
   out.Bytes(info.bytes, kSongInfoSize);
   out.I32Le(bar_count);
   out.I16Le(bpb);

@@ -158,21 +158,11 @@ bool CSongData::DoubleNoteValues(int first, int last) {
     ReportError(0);
     return false;
   }
-  std::vector<NoteCell> out;
-  std::vector<ChordCell> out_chords;
-  std::vector<uint8_t> out_bf, out_bs;
-  out.reserve(new_cells);
-  const size_t beats_room = static_cast<size_t>(SongBeats()) + static_cast<size_t>(r1 - r0) / 2 + 1;
-  out_chords.reserve(beats_room);
-  out_bf.reserve(beats_room);
-  out_bs.reserve(beats_room);
-  for (int c = 0; c < n; ++c) {
-    const NoteCell& s = cells[c];
-    if (c < r0 || c >= r1) {
-      out.push_back(s);
-      continue;
-    }
-    NoteCell a{}, b{};
+  // Each eighth of the range becomes two, each beat two: the song is widened in place from
+  // its end, every cell and beat written at or after the place it is read from.
+  const auto split_cell = [](const NoteCell& s, NoteCell& a, NoteCell& b) {
+    a = NoteCell{};
+    b = NoteCell{};
     if (s.slot[2] == NoteSlotVacant) {
       a.slot[0] = s.slot[0];
       a.slot[1] = NoteSlotHold;
@@ -193,40 +183,44 @@ bool CSongData::DoubleNoteValues(int first, int last) {
       b.slot[2] = NoteSlotHold;
       std::memcpy(b.lyric[1], s.lyric[2], 8);
     }
-    out.push_back(a);
-    out.push_back(b);
+  };
+  int w = new_cells;
+  for (int c = n - 1; c >= 0; --c) {
+    const NoteCell s = cells[c];
+    if (c < r0 || c >= r1) {
+      cells[--w] = s;
+      continue;
+    }
+    w -= 2;
+    split_cell(s, cells[w], cells[w + 1]);
   }
+
   const int beats = SongBeats();
-  for (int bt = 0; bt < beats; ++bt) {
-    const ChordCell& cc = chords[bt];
-    const bool inside = 2 * bt >= r0 && 2 * bt < r1;
-    if (!inside) {
-      out_chords.push_back(cc);
-      out_bf.push_back(bass_first[bt]);
-      out_bs.push_back(bass_second[bt]);
+  int new_beats = beats;
+  for (int bt = 0; bt < beats; ++bt)
+    if (2 * bt >= r0 && 2 * bt < r1) ++new_beats;
+  const auto put_beat = [this](int at, const ChordCell& chord, uint8_t first, uint8_t second) {
+    if (at >= kSongMaxBeats) return;
+    chords[at] = chord;
+    bass_first[at] = first;
+    bass_second[at] = second;
+  };
+  int wb = new_beats;
+  for (int bt = beats - 1; bt >= 0; --bt) {
+    const ChordCell cc = chords[bt];
+    const uint8_t bf = bass_first[bt], bs = bass_second[bt];
+    if (!(2 * bt >= r0 && 2 * bt < r1)) {
+      put_beat(--wb, cc, bf, bs);
       continue;
     }
     ChordCell one{}, two{};
     std::memcpy(one.first, cc.first, 8);
     std::memcpy(two.first, cc.second[0] ? cc.second : cc.first, 8);
-    out_chords.push_back(one);
-    out_bf.push_back(bass_first[bt]);
-    out_bs.push_back(bass_first[bt]);
-    out_chords.push_back(two);
-    out_bf.push_back(bass_second[bt]);
-    out_bs.push_back(bass_second[bt]);
+    wb -= 2;
+    put_beat(wb, one, bf, bf);
+    put_beat(wb + 1, two, bs, bs);
   }
-  const int new_beats = static_cast<int>(out_chords.size());
-  for (int c = 0; c < kSongMaxCells; ++c) {
-    if (c < static_cast<int>(out.size()))
-      cells[c] = out[c];
-  }
-  for (int bt = 0; bt < new_beats && bt < kSongMaxBeats; ++bt) {
-    chords[bt] = out_chords[bt];
-    bass_first[bt] = out_bf[bt];
-    bass_second[bt] = out_bs[bt];
-  }
-  bar_count = static_cast<int>(out.size()) / per_bar;
+  bar_count = new_cells / per_bar;
   for (int bt = bar_count * bpb; bt < kSongMaxBeats; ++bt) {
     if (bt >= new_beats) {
       SetField(chords[bt].first, 8, "----");

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "song/song_data.h"
+#include "tests/support/digest.h"
 #include "tests/support/test_support.h"
+#include "util/gne.h"
 
 namespace {
 
@@ -245,4 +247,62 @@ TEST(SongRhythm, ChangeMetreDropsOrAddsTheFourthBeat) {
   song->ChangeMetre(4);
   EXPECT_EQ(song->cells[8].slot[0], 62);
   EXPECT_EQ(song->cells[6].slot[0], H) << "the added fourth beat holds a cleared cell";
+}
+
+namespace {
+
+// A song of random shape with random slots, lyrics, chords and bass bytes in every beat.
+void FillRandomSong(CSongData& song) {
+  const int bpb = GneRandomRange(1, 8);
+  const int max_bars = kSongMaxBeats / bpb;
+  const int bars = GneRandomRange(0, 3) == 0 ? GneRandomRange(1, max_bars) : GneRandomRange(1, 12);
+  song.Reset(bars, bpb, GneRandomRange(0, 29), 1);
+  static const int32_t kSlots[] = {R, H, V, NoteSlotRap};
+  static const char* const kNames[] = {"C", "Am7", "G7", "F#m7-5", "Bbadd9", "E", ""};
+  for (int c = 0; c < 2 * bars * bpb; ++c) {
+    for (int s = 0; s < 3; ++s) {
+      const int pick = GneRandomRange(0, 7);
+      song.cells[c].slot[s] = pick < 4 ? kSlots[pick] : GneRandomRange(36, 96);
+      if (GneRandomRange(0, 3) == 0) song.cells[c].lyric[s][0] = static_cast<char>('a' + s);
+    }
+  }
+  for (int b = 0; b < bars * bpb; ++b) {
+    std::strcpy(song.chords[b].first, kNames[GneRandomRange(0, 5)]);
+    std::strcpy(song.chords[b].second, kNames[GneRandomRange(0, 6)]);
+    song.bass_first[b] = static_cast<uint8_t>(GneRandomRange(0, 11));
+    song.bass_second[b] = static_cast<uint8_t>(GneRandomRange(0, 11));
+  }
+}
+
+void AddSong(cantrel_test::Digest& digest, const CSongData& song) {
+  digest.Int(song.bar_count);
+  const std::vector<uint8_t> image = song.SerializeToVector();
+  digest.Bytes(image.data(), image.size());
+}
+
+}  // namespace
+
+// Doubling any range of random songs (ranges out of the song, songs that outgrow the cell
+// arrays) and the save's rest tidying, pinned by a digest of the songs they leave: the code
+// may be rearranged, what it makes stays the same.
+TEST(SongRhythm, DoublingAndRestTidyingOfRandomSongsArePinned) {
+  cantrel_test::QuietBoxes quiet;
+  cantrel_test::Digest doubled, tidied;
+  int done = 0;
+  auto song = std::make_unique<CSongData>();
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    GneSeedRandomWith(seed);
+    FillRandomSong(*song);
+    const int first = GneRandomRange(-1, song->bar_count);
+    const int last = GneRandomRange(first - 1, song->bar_count + 2);
+    const bool ok = song->DoubleNoteValues(first, last);
+    done += ok;
+    doubled.Int(ok);
+    AddSong(doubled, *song);
+    song->NormalizeCells();
+    AddSong(tidied, *song);
+  }
+  EXPECT_GT(done, 150);
+  EXPECT_EQ(doubled.value, 0x6a146c3e743b1e7aull);
+  EXPECT_EQ(tidied.value, 0x8a5e70583c0a697bull);
 }

@@ -10,6 +10,7 @@
 #include "song/song_bytes.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
+#include "tests/support/digest.h"
 #include "tests/support/test_support.h"
 #include "util/byte_cursor.h"
 #include "util/gne.h"
@@ -773,4 +774,50 @@ TEST(SongFile, DamagedStyleValuesAreMendedAndReportedOnce) {
   auto again = CSongData::LoadFromFile(Tmp("mended.mwd"), &bars, &bpb, &key, &metre);
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
   EXPECT_EQ(SavedBytes(*again, "again.mwd"), first);
+}
+
+// The image is made whole: a buffer that held anything before gives the same bytes.
+TEST(SongFile, SerializingWritesEveryByteOfTheImage) {
+  auto song = RichSong();
+  for (uint8_t fill : {0x00, 0xA5, 0xFF}) {
+    std::vector<uint8_t> image(kSongImageSize, fill);
+    song->Serialize(image.data(), song->beats_per_bar, song->key_index, song->metre_kind);
+    EXPECT_EQ(image, song->SerializeToVector()) << int{fill};
+  }
+}
+
+// Damaged and shortened song files and images of many seeds, read by both readers, pinned by
+// a digest of the songs they give: the readers may be rearranged, what they read stays.
+TEST(SongFileLayouts, ReadingDamagedBytesIsPinned) {
+  cantrel_test::QuietBoxes quiet;
+  const std::vector<uint8_t> full = RichSong()->SerializeToVector();
+  static const size_t kLengths[] = {kOldLayoutSize,     kOldCellsLayoutSize, kNoLyricsLayoutSize,
+                                    kNoBassLayoutSize,  kNoStyleLayoutSize,  kSongImageSize - 1,
+                                    kSongImageSize,     kSongImageSize + 5,  1000};
+  cantrel_test::Digest digest;
+  auto song = std::make_unique<CSongData>();
+  std::vector<uint8_t> data;
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    GneSeedRandomWith(seed);
+    data = full;
+    data.resize(kLengths[GneRandomRange(0, 8)], 0x41);
+    for (int k = GneRandomRange(0, 200); k > 0; --k) {
+      data[static_cast<size_t>(GneRandomRange(0, 32767)) * 4 % data.size()] =
+          static_cast<uint8_t>(GneRandomRange(0, 255));
+    }
+    if (GneRandomRange(0, 1)) WriteLe32(data.data() + 90432 % data.size(), GneRandomRange(0, 40));
+    int bars = 4, bpb = 4, key = 0, metre = GneRandomRange(0, 2);
+    digest.Int(song->ReadFileBytes(data.data(), data.size(), &bars, &bpb, &key, &metre));
+    for (int v : {bars, bpb, key, metre, song->lowest_pitch, song->highest_pitch}) digest.Int(v);
+    for (int i = 0; i < kExtraTextCount; ++i) {
+      const std::string text = song->ExtraText(i);
+      digest.Bytes(text.data(), text.size());
+    }
+    std::vector<uint8_t> image = song->SerializeToVector();
+    digest.Bytes(image.data(), image.size());
+    digest.Int(song->ReadImage(data.data(), data.size()));
+    image = song->SerializeToVector();
+    digest.Bytes(image.data(), image.size());
+  }
+  EXPECT_EQ(digest.value, 0x4e9aea933a7575e2ull);
 }
