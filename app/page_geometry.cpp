@@ -243,6 +243,139 @@ constexpr int kTopLine[kTopLineControls][2] = {
     {12, 100}, {101, 150}, {150, 199}, {225, 243}, {201, 227}, {330, 348},
     {306, 332}, {262, 304}, {581, 625}, {353, 476}, {476, 581}};
 
+// Where the chord cells lie above their bar label (dx left, dy up), by scale.
+struct ChordOffset {
+  int dx, dy;
+};
+ChordOffset ChordOffsetFor(int scale) {
+  if (scale == 100) return {8, 16};
+  if (scale <= 125) return {8, 21};
+  if (scale <= 150) return {11, 26};
+  const int n = (scale - 100) / 25;
+  return {2 * n + 6, 9 * n + 6};
+}
+
+// The label, chord cell, melody box and score row of every bar of the page; `labelsTop` is
+// the first row's label top.
+void PlaceBarCells(PageLayout& L, int labelsTop, ChordOffset chord) {
+  const ModeGeometry& g = L.geometry;
+  const int W = L.barCellWidth;
+  const int P = L.rowPitch;
+  for (int c = 0; c < L.barsPerPage; ++c) {
+    const int i = c / g.barsPerRow;  // row of bars
+    const int j = c % g.barsPerRow;  // bar within the row
+    int left, top;
+    bool lastOfLine;
+    if (L.mode == 1) {
+      const int half = g.rowsPerPage / 2;
+      const int k = i / half;
+      const int r = i % half;
+      left = W * (j % 4 + 4 * k) + 92 + (k == 1 ? 50 : 0);
+      top = P * (j / 4 + 2 * r) + labelsTop;
+      if (i >= 3) left += 80;  // the right block stands clear of its headers
+      lastOfLine = j % 4 == 3;
+    } else {
+      left = 92 + j * W;
+      top = labelsTop + i * P;
+      lastOfLine = j == g.barsPerRow - 1;
+    }
+    L.barLabels[c] = ToClient(left, top, left + W, top + 15);
+    L.chordCells[c] =
+        ToClient(left - chord.dx, top - chord.dy, left - chord.dx + W, top - chord.dy + 15);
+    L.melodyBoxes[c] = ToClient(left, top + 30, left + W, top + 60);
+    L.scoreRows[c] = ToClient(left, top + 60, left + W, top + 60 + g.scoreRowHeight);
+    L.rightBarLine[c] = lastOfLine;
+  }
+}
+
+// Header rows: one per row of bars (mode 1: per line of its left block, and the right block's
+// beside them).
+void PlaceHeaders(PageLayout& L) {
+  const ModeGeometry& g = L.geometry;
+  const ScaleMetrics& m = L.metrics;
+  int H = m.headerPitch;
+  if (L.mode == 4) H += L.scale <= 100 ? 24 : 56;
+  L.headerCount = 0;
+  for (int i = 0; i < g.rowsPerPage && L.headerCount < kMaxHeaderRows; ++i) {
+    const int top = m.headerTop + 118 + i * H;
+    L.headers[L.headerCount++] = ToClient(12, top, 92, top + g.scoreRowHeight);
+  }
+  if (L.mode == 1) {
+    for (int i = 0; i < g.rowsPerPage && L.headerCount < kMaxHeaderRows; ++i) {
+      const int top = m.headerTop + 118 + i * H;
+      const int dx = 4 * L.barCellWidth + 130;
+      L.headers[L.headerCount++] = ToClient(12 + dx, top, 92 + dx, top + g.scoreRowHeight);
+    }
+  }
+}
+
+// The score's scroll bar at the right of the page.
+void PlaceScrollBar(PageLayout& L) {
+  const ModeGeometry& g = L.geometry;
+  const ScaleMetrics& m = L.metrics;
+  const int x = L.barCellWidth * g.barsPerRow + (L.mode == 1 ? 224 : 94) - kNominalFrameWidth / 2;
+  const int y = kNominalFrameWidth / 2 + m.scrollBarShift + (L.scale == 125 ? 66 : 58) -
+                kNominalFrameHeight;
+  const int pitch = L.mode == 4 ? 189 : 165;
+  const int h = pitch * g.rowsPerPage - m.scrollBarShift - 10;
+  L.scrollBar = PageRect{x, y, x + 16, y + h};
+}
+
+// The top line, kept clear of the first row's chord cells below it.
+void PlaceTopLine(PageLayout& L, int labelsTop, ChordOffset chord) {
+  const ScaleMetrics& m = L.metrics;
+  const int chordTop = labelsTop - chord.dy + kNominalFrameWidth / 2 - kNominalFrameHeight;
+  const int topLineY = std::max(0, std::min(35 + m.topControlsShift + m.topControlsShift2 +
+                                                kNominalFrameWidth / 2 - kNominalFrameHeight,
+                                            chordTop - 21));
+  for (int t = 0; t < kTopLineControls; ++t) {
+    const int left = static_cast<int>(kTopLine[t][0] * m.topControlsScale);
+    const int right = static_cast<int>(kTopLine[t][1] * m.topControlsScale);
+    const int x = left - kNominalFrameWidth / 2;
+    L.topLine[t] = PageRect{x, std::max(0, topLineY), x + right - left, std::max(0, topLineY) + 20};
+  }
+}
+
+void PlaceToolbar(PageLayout& L) {
+  const ScaleMetrics& m = L.metrics;
+  for (int code = 0; code < kToolbarButtonCount; ++code) {
+    const TopLeft p = PlaceOf(L.mode, code);
+    const ButtonKind kind = KindOf(L.mode, code);
+    const bool upper = code >= 11 && code <= 13;
+    int top;
+    if (p.top < 0) {
+      // The top line's buttons stand at the window's top edge, above the chord cells.
+      top = std::max(0, -1 + m.upperButtonsShift);
+    } else {
+      top = p.top + (upper ? m.upperButtonsShift : m.toolbarShift);
+    }
+    ToolbarButtonPlace& b = L.toolbar[code];
+    b.code = code;
+    b.rect = PageRect{p.left, top, p.left + kind.width, top + 30};
+    b.caption = CaptionOf(L.mode, code, L.scale == 100);
+    b.upBitmap = kind.up;
+    b.downBitmap = kind.down;
+    b.tipId = kTipIds[code];
+  }
+}
+
+// The window is made tall enough for the page's last row, whatever the scale.
+void FitLastRow(PageLayout& L) {
+  int lowest = 0;
+  for (int c = 0; c < L.barsPerPage; ++c) lowest = std::max(lowest, L.scoreRows[c].bottom);
+  if (L.clientHeight < lowest + 2) {
+    L.clientHeight = lowest + 2;
+    L.geometry.height = L.clientHeight + kNominalFrameHeight;
+  }
+}
+
+// The knob, with the bar counter in its middle, below the top line's own shift.
+void PlaceKnob(PageLayout& L) {
+  const int dy = L.metrics.topControlsShift + L.metrics.topControlsShift2 - 16;
+  L.knob = L.mode == 0 ? PageRect{35, 60 + dy, 65, 90 + dy} : PageRect{20, 35 + dy, 70, 85 + dy};
+  L.counter = PageRect{23, 52 + dy, 65, 68 + dy};
+}
+
 }  // namespace
 
 bool ComputePageLayout(int mode, int scale, int screenWidth, int screenHeight, PageLayout* out) {
@@ -256,126 +389,18 @@ bool ComputePageLayout(int mode, int scale, int screenWidth, int screenHeight, P
   L.clientWidth = g.width - kNominalFrameWidth;
   L.clientHeight = g.height - kNominalFrameHeight;
   L.barsPerPage = std::min(kMaxBarCells, g.barsPerRow * g.rowsPerPage);
-  const int W = BarCellWidthForMode(mode);
-  L.barCellWidth = W;
-  const int P = mode == 4 ? m.enlargedPitchExtra + 189 : 165;
-  L.rowPitch = P;
-  const int T = m.labelsTop + 58;
+  L.barCellWidth = BarCellWidthForMode(mode);
+  L.rowPitch = mode == 4 ? m.enlargedPitchExtra + 189 : 165;
+  const int labelsTop = m.labelsTop + 58;
+  const ChordOffset chord = ChordOffsetFor(scale);
 
-  // Where the chord cells lie above their label, by scale.
-  int chordDx, chordDy;
-  if (scale == 100) {
-    chordDx = 8;
-    chordDy = 16;
-  } else if (scale <= 125) {
-    chordDx = 8;
-    chordDy = 21;
-  } else if (scale <= 150) {
-    chordDx = 11;
-    chordDy = 26;
-  } else {
-    const int n = (scale - 100) / 25;
-    chordDx = 2 * n + 6;
-    chordDy = 9 * n + 6;
-  }
-
-  for (int c = 0; c < L.barsPerPage; ++c) {
-    const int i = c / g.barsPerRow;  // row of bars
-    const int j = c % g.barsPerRow;  // bar within the row
-    int left, top;
-    bool lastOfLine;
-    if (mode == 1) {
-      const int half = g.rowsPerPage / 2;
-      const int k = i / half;
-      const int r = i % half;
-      left = W * (j % 4 + 4 * k) + 92 + (k == 1 ? 50 : 0);
-      top = P * (j / 4 + 2 * r) + T;
-      if (i >= 3) left += 80;  // the right block stands clear of its headers
-      lastOfLine = j % 4 == 3;
-    } else {
-      left = 92 + j * W;
-      top = T + i * P;
-      lastOfLine = j == g.barsPerRow - 1;
-    }
-    L.barLabels[c] = ToClient(left, top, left + W, top + 15);
-    L.chordCells[c] = ToClient(left - chordDx, top - chordDy, left - chordDx + W, top - chordDy + 15);
-    L.melodyBoxes[c] = ToClient(left, top + 30, left + W, top + 60);
-    L.scoreRows[c] = ToClient(left, top + 60, left + W, top + 60 + g.scoreRowHeight);
-    L.rightBarLine[c] = lastOfLine;
-  }
-
-  // Header rows: one per row of bars (mode 1: per line of its left block, and the right block's
-  // beside them).
-  int H = m.headerPitch;
-  if (mode == 4) H += scale <= 100 ? 24 : 56;
-  L.headerCount = 0;
-  for (int i = 0; i < g.rowsPerPage && L.headerCount < kMaxHeaderRows; ++i) {
-    const int top = m.headerTop + 118 + i * H;
-    L.headers[L.headerCount++] = ToClient(12, top, 92, top + g.scoreRowHeight);
-  }
-  if (mode == 1) {
-    for (int i = 0; i < g.rowsPerPage && L.headerCount < kMaxHeaderRows; ++i) {
-      const int top = m.headerTop + 118 + i * H;
-      const int dx = 4 * W + 130;
-      L.headers[L.headerCount++] = ToClient(12 + dx, top, 92 + dx, top + g.scoreRowHeight);
-    }
-  }
-
-  // The score's scroll bar at the right of the page.
-  {
-    const int x = W * g.barsPerRow + (mode == 1 ? 224 : 94) - kNominalFrameWidth / 2;
-    const int y = kNominalFrameWidth / 2 + m.scrollBarShift + (scale == 125 ? 66 : 58) -
-                  kNominalFrameHeight;
-    const int pitch = mode == 4 ? 189 : 165;
-    const int h = pitch * g.rowsPerPage - m.scrollBarShift - 10;
-    L.scrollBar = PageRect{x, y, x + 16, y + h};
-  }
-
-  // The top line, kept clear of the first row's chord cells below it.
-  const int chordTop = T - chordDy + kNominalFrameWidth / 2 - kNominalFrameHeight;
-  const int topLineY = std::max(0, std::min(35 + m.topControlsShift + m.topControlsShift2 +
-                                                kNominalFrameWidth / 2 - kNominalFrameHeight,
-                                            chordTop - 21));
-  for (int t = 0; t < kTopLineControls; ++t) {
-    const int left = static_cast<int>(kTopLine[t][0] * m.topControlsScale);
-    const int right = static_cast<int>(kTopLine[t][1] * m.topControlsScale);
-    const int x = left - kNominalFrameWidth / 2;
-    L.topLine[t] = PageRect{x, std::max(0, topLineY), x + right - left, std::max(0, topLineY) + 20};
-  }
-
-  // Toolbar.
-  for (int code = 0; code < kToolbarButtonCount; ++code) {
-    const TopLeft p = PlaceOf(mode, code);
-    const ButtonKind kind = KindOf(mode, code);
-    const bool upper = code >= 11 && code <= 13;
-    int top;
-    if (p.top < 0) {
-      // The top line's buttons stand at the window's top edge, above the chord cells.
-      top = std::max(0, -1 + m.upperButtonsShift);
-    } else {
-      top = p.top + (upper ? m.upperButtonsShift : m.toolbarShift);
-    }
-    ToolbarButtonPlace& b = L.toolbar[code];
-    b.code = code;
-    b.rect = PageRect{p.left, top, p.left + kind.width, top + 30};
-    b.caption = CaptionOf(mode, code, scale == 100);
-    b.upBitmap = kind.up;
-    b.downBitmap = kind.down;
-    b.tipId = kTipIds[code];
-  }
-
-  // The window is tall enough for the page's last row, whatever the scale.
-  int lowest = 0;
-  for (int c = 0; c < L.barsPerPage; ++c) lowest = std::max(lowest, L.scoreRows[c].bottom);
-  if (L.clientHeight < lowest + 2) {
-    L.clientHeight = lowest + 2;
-    L.geometry.height = L.clientHeight + kNominalFrameHeight;
-  }
-
-  // The knob, with the bar counter in its middle, below the top line's own shift.
-  const int dy = m.topControlsShift + m.topControlsShift2 - 16;
-  L.knob = mode == 0 ? PageRect{35, 60 + dy, 65, 90 + dy} : PageRect{20, 35 + dy, 70, 85 + dy};
-  L.counter = PageRect{23, 52 + dy, 65, 68 + dy};
+  PlaceBarCells(L, labelsTop, chord);
+  PlaceHeaders(L);
+  PlaceScrollBar(L);
+  PlaceTopLine(L, labelsTop, chord);
+  PlaceToolbar(L);
+  FitLastRow(L);
+  PlaceKnob(L);
   *out = L;
   return true;
 }

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
+
+#include "tests/support/digest.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -210,3 +215,46 @@ TEST(PageLayoutTable, TheLastPageHoldsTheMetresLastBar) {
 }
 
 }  // namespace
+
+// Every rectangle, flag and caption of every mode at every display scale the program offers
+// and on three screens, folded into one digest: the layout code may be rearranged, the page it
+// lays out stays the same.
+TEST(PageLayout, EveryModeAndScaleIsPinned) {
+  cantrel_test::Digest digest;
+  const auto rect = [&digest](const PageRect& r) {
+    for (int v : {r.left, r.top, r.right, r.bottom}) digest.Int(v);
+  };
+  int laid_out = 0;
+  for (int mode = 0; mode < 7; ++mode) {
+    for (int scale = 100; scale <= 300; scale += 25) {
+      for (const auto& screen : {std::pair<int, int>{1280, 1024}, {1920, 1080}, {1024, 768}}) {
+        PageLayout L;
+        if (!ComputePageLayout(mode, scale, screen.first, screen.second, &L)) continue;
+        ++laid_out;
+        const ModeGeometry& g = L.geometry;
+        for (int v : {g.barsPerRow, g.rowsPerPage, g.width, g.height, int{g.moved}, g.x, g.y,
+                      g.scoreRowHeight, L.clientWidth, L.clientHeight, L.barsPerPage,
+                      L.barCellWidth, L.rowPitch, L.headerCount}) {
+          digest.Int(v);
+        }
+        for (int c = 0; c < kMaxBarCells; ++c) {
+          for (const PageRect* r : {&L.barLabels[c], &L.chordCells[c], &L.melodyBoxes[c],
+                                    &L.scoreRows[c]}) {
+            rect(*r);
+          }
+          digest.Int(L.rightBarLine[c]);
+        }
+        for (const PageRect& r : L.headers) rect(r);
+        for (const PageRect& r : L.topLine) rect(r);
+        for (const PageRect* r : {&L.scrollBar, &L.knob, &L.counter}) rect(*r);
+        for (const ToolbarButtonPlace& b : L.toolbar) {
+          for (int v : {b.code, b.upBitmap, b.downBitmap, b.tipId}) digest.Int(v);
+          rect(b.rect);
+          digest.Bytes(b.caption, std::strlen(b.caption));
+        }
+      }
+    }
+  }
+  EXPECT_EQ(laid_out, 7 * 9 * 3);
+  EXPECT_EQ(digest.value, 0xafab6389f872571aull);
+}
