@@ -9,6 +9,7 @@
 #include "draw/chord_cell_picture.h"
 #include "draw/counter_picture.h"
 #include "draw/staff_picture.h"
+#include "engine/part_helpers.h"
 #include "music/midi_out_device.h"
 #include "platform/core/clock.h"
 #include "platform/core/encoding.h"
@@ -776,10 +777,13 @@ void CBrevantDlg::OnDropFiles(const std::vector<std::filesystem::path>& files) {
   }
 }
 
+// The help page ships with the program and opens in the desktop's browser; a missing page or
+// browser is reported there.
+void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
+
 // ------------------------------------------------------------- handlers of the later parts
 
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
-void CBrevantDlg::OpenHelpPage() { NoteSeam("OpenHelpPage"); }
 void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
 void CBrevantDlg::ShowStepInput() { NoteSeam("ShowStepInput"); }
 void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }

@@ -9,8 +9,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "app/compose_worker.h"
@@ -25,7 +28,9 @@
 #include "platform/core/midi_devices.h"
 #include "platform/qt/ui_timer.h"
 #include "tests/app/compose/compose_fixture.h"
+#include "style/style_table.h"
 #include "tests/support/test_support.h"
+#include "util/gne.h"
 
 namespace {
 
@@ -128,6 +133,92 @@ TEST_F(ComposeWindowTest, ExportButtonWritesTheChosenFileWhileTheWindowStaysResp
   ASSERT_EQ(dialogs_.FileRequests().size(), 1u);
   EXPECT_EQ(dialogs_.FileRequests()[0].default_extension, "mid");
   EXPECT_EQ(dialogs_.FileRequests()[0].filter, "midi files|*.mid|wave files|*.wav|mp3 files|*.mp3|");
+}
+
+// The melody as the song's cells hold it: (tick, pitch) of every sounded slot, at `division`
+// ticks a quarter. An eighth's cell holds two sixteenths, or three when it is split in three.
+std::vector<std::pair<int64_t, int>> CellNotes(const CSongData& song, int division) {
+  std::vector<std::pair<int64_t, int>> notes;
+  const int cells = song.bar_count * song.beats_per_bar * 2;
+  for (int c = 0; c < cells; ++c) {
+    const NoteCell& cell = song.cells[c];
+    const int parts = cell.slot[2] == NoteSlotVacant ? 2 : 3;
+    for (int s = 0; s < parts; ++s) {
+      if (cell.slot[s] >= 0)
+        notes.emplace_back(int64_t{c} * division / 2 + int64_t{s} * division / (2 * parts),
+                           cell.slot[s]);
+    }
+  }
+  std::sort(notes.begin(), notes.end());
+  return notes;
+}
+
+// The melody mido reads on the sung (1) and played (15) melody channels.
+std::vector<std::pair<int64_t, int>> MelodyNotes(const std::vector<std::string>& lines) {
+  std::vector<std::pair<int64_t, int>> notes;
+  for (const std::string& line : lines) {
+    int channel = 0, pitch = 0, velocity = 0, length = 0;
+    long long tick = 0;
+    if (std::sscanf(line.c_str(), "note %d %lld %d %d %d", &channel, &tick, &pitch, &velocity,
+                    &length) == 5 &&
+        (channel == 1 || channel == 15))
+      notes.emplace_back(tick, pitch);
+  }
+  std::sort(notes.begin(), notes.end());
+  return notes;
+}
+
+TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFile) {
+  CANTREL_NEED_MIDO();
+  // A built-in style with its melody played as written: no ornament, effect or octave shift.
+  StyleRecord style = StyleTableSlot(0, 1);
+  style.parts[1].ornament = 0;
+  style.parts[1].effect = 0;
+  style.octave[1] = 0;
+  style.part15_octave = 0;
+  dlg_->config.leadInBars = 0;
+  dlg_->tempoSpin->setValue(96);
+
+  // Composes bars 0-7 one by one from the bar menu and exports them as MIDI.
+  auto make = [&](uint32_t seed, const fs::path& out) {
+    dlg_->song->Reset(8, 4, 0, 1);
+    dlg_->song->style = style;
+    GneSeedRandomWith(seed);
+    for (int bar = 0; bar < 8; ++bar) dlg_->OnBarMenuCommand(266, bar);
+    dialogs_.QueueFile(out, 1);
+    dlg_->DispatchButtonCommand(4);
+    Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
+    ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
+    ASSERT_TRUE(dlg_->lastComposeWritten);
+  };
+
+  for (uint32_t seed : {5u, 61u, 903u}) {
+    SCOPED_TRACE(seed);
+    const fs::path first = Folder() / ("first" + std::to_string(seed) + ".mid");
+    make(seed, first);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(dlg_->song->bar_count, 8);
+    int division = 0;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(cantrel_test::MidoEventLines(first, &division, &lines));
+    const std::vector<std::pair<int64_t, int>> cells = CellNotes(*dlg_->song, division);
+    ASSERT_FALSE(cells.empty());
+    EXPECT_EQ(MelodyNotes(lines), cells) << ::testing::PrintToString(lines);
+    // At the song's tempo: 96 a minute.
+    const auto tempo = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+      return l.rfind("tempo ", 0) == 0;
+    });
+    ASSERT_NE(tempo, lines.end());
+    EXPECT_EQ(*tempo, "tempo 0 625000");
+
+    // The same seed gives the same song, byte for byte.
+    const std::vector<uint8_t> image = dlg_->song->SerializeToVector();
+    const fs::path again = Folder() / ("again" + std::to_string(seed) + ".mid");
+    make(seed, again);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(dlg_->song->SerializeToVector(), image);
+    EXPECT_EQ(compose_test::ReadBytes(again), compose_test::ReadBytes(first));
+  }
 }
 
 TEST_F(ComposeWindowTest, NothingStartsWithoutAFileOrAnEncoder) {

@@ -35,7 +35,10 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <thread>
@@ -157,6 +160,46 @@ TEST_F(WindowHandlersTest, ALayoutRebuiltAfterAModeChangeEqualsAFreshStart) {
   EXPECT_EQ(g_barsPerPage, before);
 }
 
+TEST_F(WindowHandlersTest, HelpButtonOpensTheHelpPageInTheDesktopsBrowser) {
+  Start();
+  const fs::path page = plat::ProgramFolder() / "pellmorj.html";
+  std::vector<uint8_t> html;
+  ASSERT_TRUE(plat::ReadWholeFile(page, html)) << page;
+  const std::string text(html.begin(), html.end());
+  EXPECT_NE(text.find("<html lang=\"ja\">"), std::string::npos);
+  EXPECT_NE(text.find("<meta charset=\"utf-8\">"), std::string::npos);
+
+  // A browser of ours, first on the path, notes the page it is asked to show.
+  const fs::path bin = cantrel_test::TempDir() / "bin";
+  const fs::path opened = cantrel_test::TempDir() / "opened";
+  fs::create_directories(bin);
+  {
+    std::ofstream script(bin / "xdg-open");
+    script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << ".part'\nmv '"
+           << opened.string() << ".part' '" << opened.string() << "'\n";
+  }
+  fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+  dlg->DispatchButtonCommand(9);
+  setenv("PATH", path.c_str(), 1);
+  QElapsedTimer clock;
+  clock.start();
+  while (!fs::exists(opened) && clock.elapsed() < 60000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<uint8_t> shown;
+  ASSERT_TRUE(plat::ReadWholeFile(opened, shown)) << "the browser was never started";
+  EXPECT_EQ(std::string(shown.begin(), shown.end()), page.string());
+  EXPECT_TRUE(cantrel_test::Sink().Texts().empty()) << cantrel_test::Sink().Texts()[0];
+
+  // Without the page, the message names it.
+  plat::SetProgramFolder(cantrel_test::TempDir());
+  dlg->DispatchButtonCommand(9);
+  plat::SetProgramFolder(cantrel_test::SourceDir() / "resources");
+  ASSERT_EQ(cantrel_test::Sink().Texts().size(), 1u);
+  EXPECT_NE(cantrel_test::Sink().Texts()[0].find("pellmorj.html"), std::string::npos);
+}
+
 TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   Start();
   struct Case {
@@ -164,7 +207,7 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     const char* seam;
   } cases[] = {
       {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
-      {8, "StartComposeThread"}, {9, "OpenHelpPage"},     {10, "ShowSongInfo"},
+      {8, "StartComposeThread"}, {10, "ShowSongInfo"},
       {12, "ShowStepInput"},   {13, "ShowSettings"},      {16, "ShowGuitarPanel"},
       {17, "ShowTripletPanel"}, {22, "HideImportTool"},
       {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
