@@ -26,18 +26,6 @@ namespace {
 
 using parts_test::NoteRow;
 
-struct Setting {
-  const char* name;
-  int metre;
-  bool six_eight;
-  bool triplet;
-};
-const Setting kSettings[] = {
-    {"4/4", 0, false, false}, {"4/4 triplet", 0, false, true}, {"3/4", 1, false, false},
-    {"3/4 triplet", 1, false, true}, {"6/8 feel", 1, true, false}, {"7/8", 2, false, false},
-    {"7/8 triplet", 2, false, true},
-};
-
 struct Pattern {
   int code;
   int density;

@@ -71,4 +71,17 @@ std::vector<int64_t> Onsets(const std::vector<parts_test::NoteRow>& rows);
 // Pitches of the sounding notes at a tick, ascending.
 std::vector<int> PitchesAt(const std::vector<parts_test::NoteRow>& rows, int64_t tick);
 
+// The metres and grids the sweeps run a pattern in.
+struct Setting {
+  const char* name;
+  int metre;
+  bool six_eight;
+  bool triplet;
+};
+inline const Setting kSettings[] = {
+    {"4/4", 0, false, false}, {"4/4 triplet", 0, false, true}, {"3/4", 1, false, false},
+    {"3/4 triplet", 1, false, true}, {"6/8 feel", 1, true, false}, {"7/8", 2, false, false},
+    {"7/8 triplet", 2, false, true},
+};
+
 }  // namespace pattern_test
