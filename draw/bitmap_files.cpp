@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -241,6 +242,18 @@ std::string EncodeBitmapFile(const plat::Bitmap& bitmap, int colours) {
 int SaveBitmapFile(const plat::Bitmap* bitmap, const std::filesystem::path& path, int colours) {
   const std::string bytes = bitmap ? EncodeBitmapFile(*bitmap, colours) : std::string();
   if (bytes.empty() || !plat::WriteFileAtomic(path, bytes)) {
+    ReportBitmapFile();
+    return 0;
+  }
+  return 1;
+}
+
+int SaveImageFile(const plat::Bitmap* bitmap, const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (ext == ".bmp" || !bitmap || bitmap->IsNull()) return SaveBitmapFile(bitmap, path, 0);
+  if (!plat::WriteImageFile(bitmap->Image(), path, 100)) {
     ReportBitmapFile();
     return 0;
   }

@@ -40,6 +40,9 @@ constexpr size_t kBitmapInfoHeaderSize = 40;
 // when written; 0 after the BMPF box (no bitmap, another colours value, a file that cannot be
 // written), leaving any earlier file as it was.
 int SaveBitmapFile(const plat::Bitmap* bitmap, const std::filesystem::path& path, int colours);
+// Writes the bitmap in the format the extension names: a 24-bit .bmp as SaveBitmapFile does, or
+// another format the image writers know at quality 100. 1 when written; 0 after the BMPF box.
+int SaveImageFile(const plat::Bitmap* bitmap, const std::filesystem::path& path);
 
 // Reads a .bmp file into a new bitmap, counted; null after the BMPF box when the file cannot
 // be read or its headers do not fit it.

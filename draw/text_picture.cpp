@@ -1,7 +1,6 @@
 #include "draw/text_picture.h"
 
 #include "draw/bitmap_files.h"
-#include "platform/qt/image_files.h"
 #include "util/gne_text.h"
 
 #include <algorithm>
@@ -171,16 +170,7 @@ void CTextPicture::RestoreFont(int instance, std::optional<plat::LogFont>& previ
 
 int CTextPicture::SaveImage(int instance, const std::filesystem::path& path) {
   TextInstance* t = Find(instance);
-  const plat::Bitmap* bitmap = t && t->dc ? t->dc->SelectedBitmap() : nullptr;
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (ext == ".bmp" || !bitmap || bitmap->IsNull()) return SaveBitmapFile(bitmap, path, 0);
-  if (!plat::WriteImageFile(bitmap->Image(), path, 100)) {
-    BitmapFileErrorMsg(0);
-    return 0;
-  }
-  return 1;
+  return SaveImageFile(t && t->dc ? t->dc->SelectedBitmap() : nullptr, path);
 }
 
 int CTextPicture::Count() { return State().count; }

@@ -192,6 +192,13 @@ int RunTool(const std::vector<std::string>& argv, std::string* out, const std::s
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string ZbarRead(const std::filesystem::path& image) {
+  std::string out;
+  if (RunTool({"zbarimg", "-q", "--raw", "--nodbus", "-Sbinary", image.string()}, &out) != 0)
+    return "(not read)";
+  return out;
+}
+
 std::string PythonWithMido() {
   static const std::string python = [] {
     for (const char* py : {"/usr/bin/python3"}) {
