@@ -58,20 +58,7 @@ int CInternet::Download(const char* url, int timeout_ms) {
 
   bool overflow = false;
   const size_t capacity = buffer_.size();
-  const plat::HttpReply reply = plat::HttpGet(
-      request,
-      [&](const char* data, size_t n) {
-        const size_t room = capacity - static_cast<size_t>(count_);
-        const size_t take = std::min(n, room);
-        std::memcpy(buffer_.data() + count_, data, take);
-        count_ += static_cast<int>(take);
-        if (take < n) {
-          overflow = true;  // more than the buffer holds: stop here
-          return false;
-        }
-        return true;
-      },
-      &cancel_);
+  const plat::HttpReply reply = plat::HttpGet(request, BufferSink(&overflow), &cancel_);
 
   if (capacity > 0 && static_cast<size_t>(count_) == capacity) ErrorMsg(1);
   if (reply.outcome == plat::HttpOutcome::kNoSession) {
@@ -83,6 +70,40 @@ int CInternet::Download(const char* url, int timeout_ms) {
     return 0;
   }
   return 1;
+}
+
+plat::HttpBodySink CInternet::BufferSink(bool* overflow) {
+  return [this, overflow](const char* data, size_t n) {
+    const size_t room = buffer_.size() - static_cast<size_t>(count_);
+    const size_t take = std::min(n, room);
+    std::memcpy(buffer_.data() + count_, data, take);
+    count_ += static_cast<int>(take);
+    if (take < n) {
+      *overflow = true;  // more than the buffer holds: stop here
+      return false;
+    }
+    return true;
+  };
+}
+
+int CInternet::PostForm(const char* url, const std::string& body, int connect_ms, int total_ms) {
+  count_ = 0;
+  status_ = 0;
+  std::fill(buffer_.begin(), buffer_.end(), 0);
+  plat::HttpRequest request;
+  request.url = url != nullptr ? url : "";
+  request.agent = kAgent;
+  request.connect_limit_ms = connect_ms;
+  request.silence_limit_ms = total_ms;
+  request.total_limit_ms = total_ms;
+  request.max_redirects = 0;
+  bool overflow = false;
+  const plat::HttpReply reply = plat::HttpPostForm(request, body, BufferSink(&overflow), &cancel_);
+  status_ = reply.status;
+  // A reply longer than the buffer keeps its beginning.
+  const bool whole = reply.outcome == plat::HttpOutcome::kOk ||
+                     (overflow && reply.outcome == plat::HttpOutcome::kStopped);
+  return whole && status_ == 200 ? 1 : 0;
 }
 
 int CInternet::SaveToFile(const std::filesystem::path& path) const {

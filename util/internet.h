@@ -26,6 +26,16 @@ class CInternet {
   // reaches the capacity shows "インターネット読み込みエラー" once.
   int Download(const char* url, int timeout_ms);
 
+  // Sends the form body as it is with POST ("application/x-www-form-urlencoded") to the URL,
+  // directly (no proxy), and keeps the first capacity() bytes of the reply. Gives up when the
+  // connection takes longer than connect_ms or the whole exchange longer than total_ms. 1 when
+  // the server answered with status 200: count() bytes are in buffer(), the rest is zero.
+  // 0 otherwise (refused, silent, cancelled, any other status: see status()). No box: the
+  // caller reports.
+  int PostForm(const char* url, const std::string& body, int connect_ms, int total_ms);
+  // The HTTP status of the last PostForm, 0 when none arrived.
+  long status() const { return status_; }
+
   // Stops a running download from any other thread (it returns 0 at once); later downloads
   // return 0 at once too.
   void Cancel();
@@ -46,10 +56,13 @@ class CInternet {
 
  private:
   void SetUrlError(const char* url);
+  // A sink that fills the buffer; sets *overflow and stops when the body is longer.
+  plat::HttpBodySink BufferSink(bool* overflow);
 
   std::vector<uint8_t> buffer_;
   std::string error_;  // at most 1023 bytes
   int count_ = 0;
+  long status_ = 0;
   int silence_limit_ms_ = 30000;
   plat::HttpCancel cancel_;
 };

@@ -53,8 +53,9 @@ bool IsHttpUrl(std::string_view url) {
 // and the silence limit is measured between pieces.
 class HttpTransfer {
  public:
-  HttpTransfer(const HttpRequest& request, const HttpBodySink& sink, HttpCancel* cancel)
-      : request_(request), sink_(sink), cancel_(cancel) {}
+  HttpTransfer(const HttpRequest& request, const HttpBodySink& sink, HttpCancel* cancel,
+               const std::string_view* form = nullptr)
+      : request_(request), sink_(sink), cancel_(cancel), form_(form) {}
 
   HttpReply Run() {
     HttpReply reply;
@@ -80,21 +81,38 @@ class HttpTransfer {
     }
     char error[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_slist* headers = nullptr;
+    if (form_ != nullptr) {
+      // The body goes at once: no "Expect: 100-continue" round trip.
+      headers = curl_slist_append(headers, "Content-Type: application/x-www-form-urlencoded");
+      headers = curl_slist_append(headers, "Expect:");
+      curl_easy_setopt(easy, CURLOPT_POST, 1L);
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDS, form_->empty() ? "" : form_->data());
+      curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(form_->size()));
+      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    } else {
+      curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    }
     curl_easy_setopt(easy, CURLOPT_USERAGENT, request_.agent.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, form_ == nullptr ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(request_.max_redirects));
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request_.connect_limit_ms));
+    if (request_.total_limit_ms > 0)
+      curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request_.total_limit_ms));
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, error);
     if (!request_.use_environment_proxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpTransfer::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpTransfer::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    // Bytes going out count as activity too, for a long body to a slow server.
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &HttpTransfer::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_multi_add_handle(multi, easy);
     if (cancel_ != nullptr) {
       std::lock_guard<std::mutex> lock(cancel_->mutex_);
@@ -146,6 +164,7 @@ class HttpTransfer {
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
 
     if (cancelled) {
       reply.outcome = HttpOutcome::kCancelled;
@@ -177,6 +196,15 @@ class HttpTransfer {
     return n;
   }
 
+  static int OnProgress(void* self_ptr, curl_off_t, curl_off_t, curl_off_t, curl_off_t sent) {
+    auto* self = static_cast<HttpTransfer*>(self_ptr);
+    if (sent != self->sent_) {
+      self->sent_ = sent;
+      self->last_activity_ = Steady::now();
+    }
+    return 0;
+  }
+
   static size_t OnHeader(char* data, size_t size, size_t count, void* self_ptr) {
     static_cast<HttpTransfer*>(self_ptr)->last_activity_ = Steady::now();
     (void)data;
@@ -186,12 +214,19 @@ class HttpTransfer {
   const HttpRequest& request_;
   const HttpBodySink& sink_;
   HttpCancel* cancel_;
+  const std::string_view* form_;  // the POST body; null for GET
   Steady::time_point last_activity_;
+  curl_off_t sent_ = 0;
   bool stopped_ = false;
 };
 
 HttpReply HttpGet(const HttpRequest& request, const HttpBodySink& sink, HttpCancel* cancel) {
   return HttpTransfer(request, sink, cancel).Run();
+}
+
+HttpReply HttpPostForm(const HttpRequest& request, std::string_view body, const HttpBodySink& sink,
+                       HttpCancel* cancel) {
+  return HttpTransfer(request, sink, cancel, &body).Run();
 }
 
 }  // namespace plat

@@ -1,5 +1,6 @@
-// HTTP GET over libcurl: the body arrives piece by piece at a sink, with limits on connecting and
-// on silence, a bounded number of redirects, and cancellation from another thread.
+// HTTP GET and form POST over libcurl: the reply's body arrives piece by piece at a sink, with
+// limits on connecting, on silence and on the whole exchange, a bounded number of redirects, and
+// cancellation from another thread.
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@ struct HttpRequest {
   int silence_limit_ms = 30000;  // without a byte from the server (headers or body)
   bool use_environment_proxy = false;  // false: a direct connection, whatever the environment says
   int max_redirects = 10;
+  int total_limit_ms = 0;  // for the whole exchange; 0 = no limit
 };
 
 enum class HttpOutcome {
@@ -61,5 +63,11 @@ bool IsHttpUrl(std::string_view url);
 // Fetches the URL with GET, following redirects among http and https URLs only.
 HttpReply HttpGet(const HttpRequest& request, const HttpBodySink& sink,
                   HttpCancel* cancel = nullptr);
+
+// Sends the body as it is with POST and the content type "application/x-www-form-urlencoded"
+// (the caller encodes the fields), and gives the reply's body to the sink. Redirects are not
+// followed. Outcomes as for HttpGet.
+HttpReply HttpPostForm(const HttpRequest& request, std::string_view body,
+                       const HttpBodySink& sink, HttpCancel* cancel = nullptr);
 
 }  // namespace plat

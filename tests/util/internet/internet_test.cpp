@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "tests/support/test_support.h"
-#include "tests/util/internet/stub_http_server.h"
+#include "tests/support/stub_http_server.h"
 #include "util/internet.h"
 
 namespace {
@@ -274,6 +274,77 @@ TEST(UrlHelpers, GetUrlFileName) {
     GetUrlFileName(c.url, dest);
     EXPECT_STREQ(dest, c.out) << c.url;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(InternetTest, FormPostSendsTheBodyAsItIs) {
+  server_.Set("/work/get_file.php", {200, "12,abc", "", false});
+  CInternet net(65535);
+  // A form body with every byte value the callers send unescaped.
+  std::string body = "name=Cantrel.mid&data=ab+/cd==";
+  body += std::string(200000, 'Q');  // long enough for several pieces
+  ASSERT_EQ(net.PostForm(server_.Url("/work/get_file.php").c_str(), body, 2000, 5000), 1);
+  EXPECT_EQ(net.status(), 200);
+  EXPECT_STREQ(reinterpret_cast<const char*>(net.buffer()), "12,abc");
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  const std::string head = server_.Requests()[0];
+  EXPECT_EQ(head.rfind("POST /work/get_file.php HTTP/1.1\r\n", 0), 0u) << head;
+  EXPECT_NE(head.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
+            std::string::npos) << head;
+  EXPECT_EQ(head.find("Expect:"), std::string::npos) << head;
+  EXPECT_EQ(server_.Bodies()[0], body);
+}
+
+TEST_F(InternetTest, FormPostFailures) {
+  const struct {
+    const char* name;
+    StubHttpServer::Answer answer;
+    long status;
+  } cases[] = {
+      {"not found", {404, "gone", "", false}, 404},
+      {"server error", {500, "", "", false}, 500},
+      {"no content", {204, "", "", false}, 204},
+      {"redirect not followed", {302, "", "/elsewhere", false}, 302},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.Set("/p", c.answer);
+    CInternet net(64);
+    EXPECT_EQ(net.PostForm(server_.Url("/p").c_str(), "del=a", 2000, 5000), 0);
+    EXPECT_EQ(net.status(), c.status);
+  }
+  // A long reply keeps its beginning.
+  server_.Set("/p", {200, Body(100), "", false});
+  CInternet small(10);
+  EXPECT_EQ(small.PostForm(server_.Url("/p").c_str(), "x=1", 2000, 5000), 1);
+  EXPECT_EQ(small.count(), 10);
+  // Refused, and never answered: bounded by the total limit.
+  CInternet net(64);
+  const std::string closed =
+      "http://127.0.0.1:" + std::to_string(StubHttpServer::ClosedPort()) + "/p";
+  EXPECT_EQ(net.PostForm(closed.c_str(), "x=1", 2000, 5000), 0);
+  EXPECT_EQ(net.status(), 0);
+  server_.Set("/silent", {200, "", "", true});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(net.PostForm(server_.Url("/silent").c_str(), "x=1", 2000, 300), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(Sink().Count(), 0u);
+}
+
+TEST_F(InternetTest, FormPostCancelledFromAnotherThread) {
+  server_.Set("/silent", {200, "", "", true});
+  CInternet net(64);
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    net.Cancel();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(net.PostForm(server_.Url("/silent").c_str(), "x=1", 2000, 60000), 0);
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// A small HTTP server on 127.0.0.1 for the download tests: scripted answers per path, a path that
-// never answers, and a record of the requests. Bounded: every wait has a limit and the destructor
+// A small HTTP server on 127.0.0.1 for the download and upload tests: scripted answers per path,
+// a path that never answers, and a record of the requests (their heads and, by their
+// Content-Length, their bodies). Bounded: every wait has a limit and the destructor
 // closes every connection and joins every thread.
 #pragma once
 
@@ -10,7 +11,10 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -73,6 +77,11 @@ class StubHttpServer {
     std::lock_guard<std::mutex> lock(mutex_);
     return requests_;
   }
+  // Their bodies, in the same order (empty for a request without one).
+  std::vector<std::string> Bodies() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bodies_;
+  }
 
   // A port on 127.0.0.1 where nothing listens (connections are refused).
   static int ClosedPort() {
@@ -121,6 +130,20 @@ class StubHttpServer {
       if (n <= 0) break;
       head.append(chunk, static_cast<size_t>(n));
     }
+    // The body, as long as the head's Content-Length says (bounded).
+    std::string body;
+    const size_t end = head.find("\r\n\r\n");
+    if (end != std::string::npos) {
+      body = head.substr(end + 4);
+      head.resize(end + 4);
+      const size_t length = std::min<size_t>(ContentLength(head), size_t{64} << 20);
+      while (body.size() < length) {
+        if (!WaitReadable(conn, deadline)) break;
+        const ssize_t n = recv(conn, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        body.append(chunk, static_cast<size_t>(n));
+      }
+    }
     const size_t sp1 = head.find(' ');
     const size_t sp2 = head.find(' ', sp1 + 1);
     const std::string path =
@@ -131,6 +154,7 @@ class StubHttpServer {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(head);
+      bodies_.push_back(body);
       auto it = answers_.find(path);
       if (it != answers_.end()) {
         answer = it->second;
@@ -163,6 +187,13 @@ class StubHttpServer {
     close(conn);
   }
 
+  static size_t ContentLength(const std::string& head) {
+    std::string lower = head;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = lower.find("\r\ncontent-length:");
+    return at == std::string::npos ? 0 : std::strtoul(lower.c_str() + at + 17, nullptr, 10);
+  }
+
   static const char* Reason(int status) {
     switch (status) {
       case 200: return "OK";
@@ -182,6 +213,7 @@ class StubHttpServer {
   mutable std::mutex mutex_;
   std::map<std::string, Answer> answers_;
   std::vector<std::string> requests_;
+  std::vector<std::string> bodies_;
 };
 
 }  // namespace cantrel_test
