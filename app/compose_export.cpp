@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dialogs/qr_dialog.h"
 #include "draw/knob_picture.h"
 #include "engine/ckv_algo.h"
 #include "engine/engine_state.h"
@@ -154,6 +155,19 @@ bool CBrevantDlg::HandleComposeReport(uint32_t message, uintptr_t wparam) {
 void CBrevantDlg::ShowExternalMenu() {
   // Until the menu of external input and output exists, its button runs the export.
   if (song) StartComposeThread(fs::path(), song.get(), kMsgExportComposed);
+}
+
+void CBrevantDlg::MobileTransferDone() {
+  NoteSeam("MobileTransferDone");
+  {
+    CQrDlg transfer(this);
+    transfer.SetOwner(this);
+    transfer.filePath = midiFilePath;
+    transfer.exec();
+  }
+  // The song went to the service (or could not); its local copy is not kept.
+  std::error_code ec;
+  fs::remove(midiFilePath, ec);
 }
 
 void CBrevantDlg::UploadToMobile() {

@@ -800,4 +800,3 @@ void CBrevantDlg::PushLyricsFromCursor(int, int) { NoteSeam("PushLyricsFromCurso
 void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
   seamLog.push_back("LyricEdit:" + std::to_string(message - kMsgApp));
 }
-void CBrevantDlg::MobileTransferDone() { NoteSeam("MobileTransferDone"); }

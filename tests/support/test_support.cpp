@@ -1,4 +1,5 @@
 #include "tests/support/test_support.h"
+#include "tests/support/zbar.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>

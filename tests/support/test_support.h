@@ -49,10 +49,6 @@ bool HaveTool(const std::string& name);
 std::string XvfbStartLines(int width, int height, const std::filesystem::path& folder);
 std::string XvfbStopLines();
 
-// zbarimg's reading of the one QR Code in an image file: its bytes as they are (Shift-JIS kept),
-// or "(not read)" when zbarimg finds none. Needs the program zbarimg (zbar-tools).
-std::string ZbarRead(const std::filesystem::path& image);
-
 // The Python with mido (Debian's), or empty when it is missing (asked once per process).
 std::string PythonWithMido();
 // mido's reading of a MIDI file, one sorted line per event of interest, with absolute ticks:

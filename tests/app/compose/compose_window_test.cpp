@@ -12,6 +12,9 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <cstdlib>
+#include <fstream>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -20,6 +23,7 @@
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
 #include "app/page_geometry.h"
+#include "dialogs/qr_dialog.h"
 #include "music/midi_out_device.h"
 #include "platform/core/encoding.h"
 #include "platform/core/file_dialogs.h"
@@ -29,7 +33,9 @@
 #include "platform/qt/ui_timer.h"
 #include "tests/app/compose/compose_fixture.h"
 #include "style/style_table.h"
+#include "tests/support/stub_http_server.h"
 #include "tests/support/test_support.h"
+#include "util/registry.h"
 #include "util/gne.h"
 
 namespace {
@@ -168,14 +174,19 @@ std::vector<std::pair<int64_t, int>> MelodyNotes(const std::vector<std::string>&
   return notes;
 }
 
-TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFile) {
-  CANTREL_NEED_MIDO();
-  // A built-in style with its melody played as written: no ornament, effect or octave shift.
+// A built-in style with its melody played as written: no ornament, effect or octave shift.
+StyleRecord PlainMelodyStyle() {
   StyleRecord style = StyleTableSlot(0, 1);
   style.parts[1].ornament = 0;
   style.parts[1].effect = 0;
   style.octave[1] = 0;
   style.part15_octave = 0;
+  return style;
+}
+
+TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFile) {
+  CANTREL_NEED_MIDO();
+  const StyleRecord style = PlainMelodyStyle();
   dlg_->config.leadInBars = 0;
   dlg_->tempoSpin->setValue(96);
 
@@ -250,6 +261,59 @@ TEST_F(ComposeWindowTest, ProposedNameIsTheSongsAndTheStyles) {
   dlg_->styleList->clear();
   dlg_->styleList->addItem(QString::fromUtf8("Own style"), -1);
   EXPECT_EQ(dlg_->ProposedExportName(0, -1), "my song_Own_style.mid");
+}
+
+TEST_F(ComposeWindowTest, UploadSendsTheArrangedSongAndRemovesItsFile) {
+  CANTREL_NEED_TOOL("base64");
+  CANTREL_NEED_MIDO();
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
+  setenv("no_proxy", "127.0.0.1,localhost", 1);
+  cantrel_test::StubHttpServer server;
+  ASSERT_TRUE(server.ok());
+  ASSERT_TRUE(GneRegistrySet(CQrDlg::kServiceKey, CQrDlg::kServiceName, server.Url("")));
+  server.Set(CQrDlg::kUploadPath, {200, "5,xyz", "", false});
+
+  // The dialog is closed once its answer is drawn.
+  std::string shown;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    CQrDlg* transfer = CQrDlg::Current();
+    if (transfer && transfer->isVisible() && !transfer->Uploading()) {
+      shown = transfer->Address();
+      transfer->reject();
+    }
+  });
+  closer.start(20);
+  // Bars composed from the bar menu: the uploaded song carries them as its melody.
+  dlg_->song->Reset(4, 4, 0, 1);
+  dlg_->song->style = PlainMelodyStyle();
+  GneSeedRandomWith(17);
+  for (int bar = 0; bar < 4; ++bar) dlg_->OnBarMenuCommand(266, bar);
+  dlg_->UploadToMobile();
+  const fs::path upload = dlg_->userDataFolder / "upload.mid";
+  EXPECT_EQ(dlg_->midiFilePath, upload);
+  Pump([&] { return !shown.empty() && CQrDlg::Current() == nullptr; }, 120000);
+  EXPECT_EQ(shown, "xyz");
+  EXPECT_FALSE(fs::exists(upload));
+  EXPECT_TRUE(dlg_->isEnabled());
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+
+  // The service got the arranged song, and then its delete.
+  const std::vector<std::string> bodies = server.Bodies();
+  ASSERT_EQ(bodies.size(), 2u);
+  const std::string prefix = "name=Cantrel.mid&data=";
+  ASSERT_EQ(bodies[0].rfind(prefix, 0), 0u);
+  std::string song;
+  ASSERT_EQ(cantrel_test::RunTool({"base64", "-d"}, &song, bodies[0].substr(prefix.size())), 0);
+  const fs::path copy = Folder() / "sent.mid";
+  std::ofstream(copy, std::ios::binary) << song;
+  int division = 0;
+  std::vector<std::string> events;
+  ASSERT_TRUE(cantrel_test::MidoEventLines(copy, &division, &events));
+  const std::vector<std::pair<int64_t, int>> cells = CellNotes(*dlg_->song, division);
+  ASSERT_FALSE(cells.empty());
+  EXPECT_EQ(MelodyNotes(events), cells);
+  EXPECT_EQ(bodies[1], "del=xyz");
 }
 
 }  // namespace

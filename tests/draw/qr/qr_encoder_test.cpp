@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
+#include "tests/support/zbar.h"
 #include "util/gne.h"
 
 namespace {

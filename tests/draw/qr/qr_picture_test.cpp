@@ -4,6 +4,7 @@
 
 #include "draw/qr_encoder.h"
 #include "tests/support/test_support.h"
+#include "tests/support/zbar.h"
 
 #include <gtest/gtest.h>
 
