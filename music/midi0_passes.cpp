@@ -209,15 +209,21 @@ void Midi0Data::InsertTempoAtFirstNote(int32_t tempo) {
   if (track == nullptr) return;
   if (state != kSongNotes) ErrorMsg(kM0dtInternal);
   MidiTrack& t = *track;
-  int32_t last_note = -1;
+  // The first note's tick is searched to its end: a tempo there, or earlier, is kept.
+  int32_t first_note = -1;
   for (int32_t i = 0; i < t.event_count; ++i) {
     const MidiEvent* e = t.events[i];
-    if (IsTempo(e)) break;
-    if (last_note >= 0 && e->delta != 0) {
-      t.InsertTempoAtIndex(last_note, tempo);
+    if (IsTempo(e)) {
+      first_note = -1;
       break;
     }
-    if (e->status == kStatusNote || IsStrike(e)) last_note = i;
+    if (first_note >= 0 && e->delta != 0) break;
+    if (first_note < 0 && (e->status == kStatusNote || IsStrike(e))) first_note = i;
+  }
+  if (first_note >= 0) {
+    // In front of the first note, at its tick: the tempo takes over the note's delta.
+    t.InsertTempoAtIndex(first_note, tempo);
+    std::swap(t.events[first_note]->delta, t.events[first_note + 1]->delta);
   }
   MoveTemposToTickStart();
 }

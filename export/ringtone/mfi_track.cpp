@@ -391,9 +391,12 @@ void MFiTrack::JoinSamePitchOverlaps() {
       if (remaining < 1) break;
       MobileEvent& other = *ev[j];
       if (other.IsNote() && other.voice == note.voice && other.note == note.note) {
-        note.duration = static_cast<int32_t>(note.duration + other.duration - remaining);
+        if (other.duration > remaining) {  // a piece inside the note changes nothing
+          note.duration = static_cast<int32_t>(
+              std::min<int64_t>(note.duration + other.duration - remaining, INT32_MAX));
+          remaining = other.duration;
+        }
         other.status = kMobileEmpty;
-        remaining = other.duration;
       }
     }
   }
@@ -408,10 +411,14 @@ void MFiTrack::JoinVoiceOverlaps() {
     if (!e->IsNote() || e->voice < 0 || e->voice > 15) continue;
     const int v = e->voice;
     if (remaining[v] > 0 && last[v] != nullptr) {
-      last[v]->duration += e->duration;
+      // The later piece starts while the earlier one sounds: the joined note ends where the
+      // later of the two ends (the overlap is counted once).
+      if (e->duration > remaining[v]) {
+        last[v]->duration = static_cast<int32_t>(std::min<int64_t>(
+            int64_t{last[v]->duration} - remaining[v] + e->duration, INT32_MAX));
+        remaining[v] = e->duration;
+      }
       e->status = kMobileEmpty;
-      // The joined note now ends where the emptied piece ended.
-      remaining[v] = e->duration;
       continue;
     }
     last[v] = e.get();
@@ -425,7 +432,9 @@ void MFiTrack::ScaleTimebase(int32_t new_base) {
   const double f = static_cast<double>(new_base) / base;
   for (auto& e : events->events) {
     e->delta = static_cast<int32_t>(std::min<double>(e->delta * f, INT32_MAX));
+    const bool sounding = e->IsNote() && e->duration > 0;
     e->duration = static_cast<int32_t>(std::min<double>(f * e->duration, INT32_MAX));
+    if (sounding && e->duration < 1) e->duration = 1;  // a short note stays a note
   }
   timebase = new_base;
 }

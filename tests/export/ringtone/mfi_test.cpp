@@ -59,7 +59,6 @@ struct RoundTrip {
   bool multi;
   bool three_byte;
   int tracks;
-  int long_note;  // what a 300-tick note reads back as
 };
 
 class MFiRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
@@ -86,7 +85,6 @@ TEST_P(MFiRoundTrip, EveryNoteKeepsVoiceTickPitchVelocityAndDuration) {
     n.voice = voice_of[n.voice];
     if (p.three_byte) n.velocity = 100;
     n.velocity &= 0xFE;
-    if (n.duration == 300) n.duration = p.long_note;
   }
   std::sort(expected.begin(), expected.end());
 
@@ -118,13 +116,70 @@ TEST_P(MFiRoundTrip, EveryNoteKeepsVoiceTickPitchVelocityAndDuration) {
 
 INSTANTIATE_TEST_SUITE_P(
     Types, MFiRoundTrip,
-    ::testing::Values(RoundTrip{1, false, true, 1, 301}, RoundTrip{252, false, true, 1, 301},
-                      RoundTrip{4, false, false, 4, 301}, RoundTrip{5, false, false, 4, 301},
-                      RoundTrip{255, false, false, 4, 301}, RoundTrip{254, false, false, 1, 301},
-                      RoundTrip{6, true, false, 4, 300}, RoundTrip{7, true, false, 4, 300},
-                      RoundTrip{8, true, false, 4, 300}, RoundTrip{9, true, false, 4, 300},
-                      RoundTrip{32, true, false, 4, 300}),
+    ::testing::Values(RoundTrip{1, false, true, 1}, RoundTrip{252, false, true, 1},
+                      RoundTrip{4, false, false, 4}, RoundTrip{5, false, false, 4},
+                      RoundTrip{255, false, false, 4}, RoundTrip{254, false, false, 1},
+                      RoundTrip{6, true, false, 4}, RoundTrip{7, true, false, 4},
+                      RoundTrip{8, true, false, 4}, RoundTrip{9, true, false, 4},
+                      RoundTrip{32, true, false, 4}),
     [](const auto& info) { return "Type" + std::to_string(info.param.type); });
+
+// A file read and written again, as a re-encoded ringtone is, keeps its notes whatever the
+// number of trips: long notes do not grow, and the shortest notes stay.
+TEST(MFiRoundTrip, WritingWhatWasReadKeepsTheNotesTripAfterTrip) {
+  for (int type : {4, 5, 255, 254, 6, 32}) {
+    SCOPED_TRACE(type);
+    const bool multi = type == 6 || type == 32;
+    auto read_back = [&](const std::vector<uint8_t>& bytes) {
+      if (multi) {
+        auto song = std::make_unique<MidiMobileData>();
+        MultiMFiData(bytes.data(), bytes.size(), kMfiFromBytes).ToMobileData(*song);
+        return std::unique_ptr<MobileData>(std::move(song));
+      }
+      auto song = std::make_unique<MobileData>();
+      MFiData(bytes.data(), bytes.size()).ToMobileData(*song);
+      return song;
+    };
+    auto write = [&](const MobileData& song) {
+      std::unique_ptr<MFiData> file;
+      if (multi) {
+        file = std::make_unique<MultiMFiData>(song, type, kMfiFileCapacity);
+      } else {
+        file = std::make_unique<MFiData>(song, type, kMfiFileCapacity);
+      }
+      file->BuildFile();
+      return file->Bytes();
+    };
+    auto song = FixtureSong(FixtureShape{});
+    const std::vector<Note> written = NotesOf(*song);
+    std::vector<uint8_t> bytes = write(*song);
+    const std::vector<Note> first = NotesOf(*read_back(bytes));
+    ASSERT_FALSE(first.empty());
+    for (const Note& n : first) EXPECT_GE(n.duration, 1) << n;
+    EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](const Note& n) { return n.duration == 1; }));
+    EXPECT_TRUE(std::any_of(first.begin(), first.end(), [](const Note& n) { return n.duration == 300; }));
+    EXPECT_EQ(first.size(), written.size());
+    for (int trip = 1; trip <= 3; ++trip) {
+      SCOPED_TRACE(trip);
+      bytes = write(*read_back(bytes));
+      EXPECT_EQ(NotesOf(*read_back(bytes)), first);
+    }
+    // Re-encoded as a sixteen-voice file, as the engine re-encodes ringtones: voices are
+    // placed anew, every note keeps its time, pitch and length.
+    auto times = [](const std::vector<Note>& notes) {
+      std::vector<std::tuple<int, int, int>> t;
+      for (const Note& n : notes) t.emplace_back(n.tick, n.pitch, n.duration);
+      std::sort(t.begin(), t.end());
+      return t;
+    };
+    MFiData sixteen(*read_back(bytes), kMfiCmid16, kMfiFileCapacity);
+    sixteen.BuildFile();
+    const std::vector<uint8_t> cmid = sixteen.Bytes();
+    MobileData again;
+    MFiData(cmid.data(), cmid.size()).ToMobileData(again);
+    EXPECT_EQ(times(NotesOf(again)), times(first));
+  }
+}
 
 // ---- the encoding of single events ----
 
@@ -240,8 +295,40 @@ TEST(MFiTrack, LongGapsAndLongNotesAreSplitAndJoinedBack) {
     }
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].tick, 600);
-    EXPECT_EQ(notes[0].duration, type == 6 ? 300 : 301);
+    EXPECT_EQ(notes[0].duration, 300);
   }
+}
+
+// A file of a finer timebase than the program's 96 ticks: its shortest notes become notes of
+// one tick, read and re-encoded, never notes of none.
+TEST(MFiTrack, ShortNotesOfFinerTimebasesStayNotes) {
+  auto song = OneVoiceSong(2, {{0, 60, 1, 64}, {4, 62, 3, 64}, {8, 64, 16, 64}});
+  MFiData file(*song, 4, kMfiFileCapacity);
+  file.BuildFile();
+  std::vector<uint8_t> bytes = file.Bytes();
+  bool patched = false;
+  for (size_t i = 0; i + 1 < bytes.size() && !patched; ++i) {
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xC4) {
+      bytes[i + 1] = 0xC6;  // 384 ticks a quarter
+      patched = true;
+    }
+  }
+  ASSERT_TRUE(patched);
+  MobileData read;
+  MFiData(bytes.data(), bytes.size()).ToMobileData(read);
+  const std::vector<Note> notes = NotesOf(read);
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0].duration, 1);
+  EXPECT_EQ(notes[1].duration, 1);
+  EXPECT_EQ(notes[2].duration, 4);
+  MFiData sixteen(read, kMfiCmid16, kMfiFileCapacity);
+  sixteen.BuildFile();
+  const std::vector<uint8_t> cmid = sixteen.Bytes();
+  MobileData again;
+  MFiData(cmid.data(), cmid.size()).ToMobileData(again);
+  std::vector<int> durations;
+  for (const Note& n : NotesOf(again)) durations.push_back(n.duration);
+  EXPECT_EQ(durations, (std::vector<int>{1, 1, 4}));
 }
 
 TEST(MFiTrack, TempoBytesStayWithinOneToTwoFiftyFive) {

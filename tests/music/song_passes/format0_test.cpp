@@ -131,6 +131,53 @@ TEST(Format0Tempo, EarlyTemposGoAndATempoComesBeforeTheFirstNote) {
   EXPECT_EQ(bare->track->CountMeta(0x51), 1);
 }
 
+TEST(Format0Tempo, TheInsertedTempoStandsAtTheFirstNotesTick) {
+  struct Case {
+    const char* name;
+    std::vector<MidiEvent*> events;
+    int64_t tempo_tick;  // -1: no tempo is inserted
+  };
+  Case cases[] = {
+      {"one note, then a later note", {Cc(0, 0, 7, 90), Note(240, 0, 60, 64, 10),
+                                       Note(240, 0, 64, 64, 10), End(0)}, 240},
+      {"a chord and nothing later", {Cc(0, 0, 7, 90), Note(240, 0, 60, 64, 10),
+                                     Note(0, 0, 64, 64, 10), End(0)}, 240},
+      {"the first note at tick 0", {Note(0, 0, 60, 64, 10), Note(96, 0, 62, 64, 10), End(0)}, 0},
+      {"a controller between note ticks", {Program(0, 0, 5), Note(480, 0, 60, 64, 10),
+                                           Cc(100, 0, 7, 90), Note(20, 0, 62, 64, 10), End(0)},
+       480},
+      {"a tempo in the first note's tick", {Note(240, 0, 60, 64, 10), Tempo(0, 400000),
+                                            Note(240, 0, 62, 64, 10), End(0)}, -1},
+      {"no notes", {Cc(0, 0, 7, 90), End(480)}, -1},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto song = Song0(kTrackNotes, c.events);
+    auto others = [](const std::vector<Row>& all) {
+      std::vector<Row> kept;
+      for (const Row& r : all)
+        if (std::get<1>(r) != kStatusMeta || std::get<3>(r) != 0x51) kept.push_back(r);
+      return kept;
+    };
+    const auto before = Rows(*song->track);
+    const int tempi_before = song->track->CountMeta(0x51);
+    song->InsertTempoAtFirstNote(600000);
+    const auto rows = Rows(*song->track);
+    EXPECT_EQ(others(rows), others(before));  // every other event keeps its tick and order
+    if (c.tempo_tick < 0) {
+      EXPECT_EQ(song->track->CountMeta(0x51), tempi_before);
+      continue;
+    }
+    ASSERT_EQ(song->track->CountMeta(0x51), 1);
+    // The tempo opens its tick.
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (std::get<1>(rows[i]) != kStatusMeta || std::get<3>(rows[i]) != 0x51) continue;
+      EXPECT_EQ(std::get<0>(rows[i]), c.tempo_tick);
+      EXPECT_TRUE(i == 0 || std::get<0>(rows[i - 1]) < c.tempo_tick);
+    }
+  }
+}
+
 TEST(Format0Pedal, HeldNotesEndAtTheReleaseTheRestrikeOrTheEnd) {
   auto song = Song0(kTrackNotes, {Cc(0, 0, 64, 127), Note(0, 0, 60, 64, 100),
                                   Note(0, 1, 48, 64, 100), Note(240, 0, 62, 64, 100),

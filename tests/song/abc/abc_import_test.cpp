@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "song/abc_notation.h"
 #include "song/song_data.h"
+#include "tests/support/digest.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
 
@@ -330,3 +335,41 @@ TEST(AbcImport, ReportErrorShowsEachKindOnceUntilCleared) {
 }
 
 }  // namespace
+
+// Every fixture tune and seeded cuts and changes of them, imported, with the song's image and
+// the boxes folded into a digest: the importer may be rearranged, the songs it makes stay the
+// same.
+TEST(AbcImport, FixtureTunesAndTheirVariantsArePinned) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(cantrel_test::DataPath("abc")))
+    if (e.is_regular_file()) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  ASSERT_GE(files.size(), 20u);
+  GneSeedRandomWith(20261211);
+  cantrel_test::Digest digest;
+  auto fold = [&digest](const std::string& text) {
+    const Imported r = Import(text);
+    digest.Int(r.result);
+    const std::vector<uint8_t> image = r.song->SerializeToVector();
+    digest.Bytes(image.data(), image.size());
+    for (const auto& b : r.boxes) digest.Bytes(b.data(), b.size());
+  };
+  static const char kSymbols[] = "|:[]\"!^_=,'<>(){}/0123456789zxKLMQ\n ";
+  for (const auto& f : files) {
+    std::ifstream in(f, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::string tune = text.str();
+    fold(tune);
+    for (int n = 0; n < 12; ++n) {
+      std::string variant = tune;
+      for (int k = GneRandomRange(1, 6); k > 0 && !variant.empty(); --k)
+        variant[static_cast<size_t>(GneRandomRange(0, static_cast<int>(variant.size()) - 1))] =
+            kSymbols[GneRandomRange(0, static_cast<int>(sizeof kSymbols) - 2)];
+      if (GneRandomRange(0, 3) == 0)
+        variant.resize(static_cast<size_t>(GneRandomRange(0, static_cast<int>(variant.size()))));
+      fold(variant);
+    }
+  }
+  EXPECT_EQ(digest.value, 0xf3a8e1dc952e7961ull);
+}
