@@ -345,6 +345,132 @@ void StepDownToStrongTone(int* pitch, const char* weights) {
 
 // ---- The generator -----------------------------------------------------------
 
+namespace {
+
+// What one note of a chord is chosen against.
+struct NoteContext {
+  int channel;
+  const ChordBlock& block;
+  const char* weights;
+  int chord_length;  // ticks of the chord
+  int pos;           // ticks into the chord
+  int q;             // ticks into the bar
+  int c;             // the last length code
+};
+
+// The raw pitch of the part's algorithm, fitted to the chord and the part's range; the melody
+// table may shorten the note.
+int AlgorithmPitch(const PartRecord& part, const MelodyHistory& h, const NoteContext& n,
+                   const int* xs, const int* ys, int points, int* len) {
+  const int channel = n.channel;
+  const ChordBlock& block = n.block;
+  int pitch = 0;
+  switch (part.algorithm) {
+    case 1:
+      pitch = points > 0 ? LagrangeValue(xs, ys, points, n.q) : 0;
+      pitch = FitPitchToWeights(pitch, n.weights, *len, n.c, h.p1, n.q, channel);
+      FitIntoPartRange(channel, &pitch);
+      pitch = ApplyTension(pitch, n.q, block, h.p1, *len, channel);
+      FitIntoPartRange(channel, &pitch);
+      pitch = SnapToWeightedToneInRange(block, pitch, h.p1 > pitch ? +1 : -1, ScaleToneLevel,
+                                        channel);
+      break;
+    case 2:
+      pitch = DirectionMethodPitch(h.p1, h.p2, n.weights, n.pos, channel, part.algorithm_param,
+                                   block);
+      // The rule tree proposes strong tones; a candidate it could not make
+      // strong (its draws gave up) is fitted like the random walk's.
+      if (part.algorithm_param == 0 || Weight(n.weights, pitch) < DirectionAcceptWeight(n.pos))
+        pitch = FitPitchToWeights(pitch, n.weights, *len, n.c, h.p1, n.q, channel);
+      FitIntoPartRange(channel, &pitch);
+      if (GneRandomRange(1, 8) == 1) pitch = 0;
+      pitch = ApplyTension(pitch, n.q, block, h.p1, *len, channel);
+      FitIntoPartRange(channel, &pitch);
+      break;
+    case 3:
+    case 4:
+      pitch = FluctuationPitch(h.p1, n.c, n.weights, *len, channel);
+      pitch = FitPitchToWeights(pitch, n.weights, *len, n.c, h.p1, n.q, channel);
+      FitIntoPartRange(channel, &pitch);
+      pitch = ApplyTension(pitch, n.q, block, h.p1, *len, channel);
+      FitIntoPartRange(channel, &pitch);
+      break;
+    case 5:
+      pitch = LeapControlPitch(h.p1, n.weights, *len, n.pos, block, n.c, h.p2, n.chord_length,
+                               channel);
+      pitch = ApplyTension(pitch, n.q, block, h.p1, *len, channel);
+      FitIntoPartRange(channel, &pitch);
+      break;
+    case 6:
+      pitch = MelodyTablePitch(h, block, n.pos, len, n.chord_length, channel);
+      pitch = ApplyTension(pitch, n.q, block, h.p1, *len, channel);
+      FitIntoPartRange(channel, &pitch);
+      break;
+    case 7:
+      pitch = (part.range_high + part.range_low) / 2;
+      break;
+    default:
+      ShowErrorByCode(melody_error::kAlgorithm);
+      break;
+  }
+  return pitch;
+}
+
+// The rhythm and the intervals of the first chord of this length, taken over when the part
+// repeats them (always, or at random).
+void RepeatFirstChordOfLength(const PartRecord& part, const MelodyHistory& h, const NoteContext& n,
+                              const EventList& chords, int i, int k, const ChordMemory& rhythm,
+                              const ChordMemory& melody, int* len, int* pitch) {
+  const int length = chords[i].length;
+  if (part.rhythm_repeat == 2 || (part.rhythm_repeat == 1 && GneRandomRange(1, 2) == 1)) {
+    const int j = FindFirstBlockOfLength(chords, length);
+    if (j >= 0 && j < i) {
+      *len = rhythm.Get(j, k, 0);
+      if (*len <= 0) *len = n.chord_length - n.pos;
+    }
+  }
+  if (part.melody_repeat == 2 || (part.melody_repeat == 1 && GneRandomRange(1, 2) == 1)) {
+    const int j = FindFirstBlockOfLength(chords, length);
+    const int d = (j >= 0 && j < i) ? melody.Get(j, k, kNoPrevious) : kNoPrevious;
+    if (d == kRestInterval) {
+      *pitch = 0;
+    } else if (d != kNoPrevious) {
+      const int channel = n.channel;
+      int r = h.p1 != 0 ? h.p1 + d : 0;
+      r = FitPitchToWeights(r, n.weights, *len, n.c, h.p1, n.q, channel);
+      FitIntoPartRange(channel, &r);
+      r = ApplyTension(r, n.q, n.block, h.p1, *len, channel);
+      if (h.p1 != 0 && !n.block.IsChordTone(h.p1) && r != 0 && !n.block.IsTriadTone(r))
+        n.block.NearestTriadTone(&r, +1);
+      if (IsInPartRange(*pitch, channel)) *pitch = r;
+    }
+  }
+}
+
+// The last touches of a chosen pitch: the octave limit, syncopating rests, the part's range,
+// the density's rests and the flamenco turns.
+int FinishPitch(const PartRecord& part, const StyleRecord& style, const MelodyHistory& h,
+                const ChordBlock& block, int channel, int pitch, int* rest_run) {
+  if (part.algorithm != 5) pitch = OctaveLimit(pitch, h.p1);
+  if (part.syncopation == 1 && GneRandomRange(1, 2) == 1 && *rest_run < 4) {
+    if (pitch == h.p1) {
+      pitch = 0;
+      ++*rest_run;
+    } else if (GneRandomRange(1, 4) == 1) {
+      pitch = 0;
+      ++*rest_run;
+    } else {
+      *rest_run = 0;
+    }
+  }
+  if (!CheckPitchInPartRange(&pitch, channel)) pitch = 0;
+  if (!(h.p1 != 0 && h.p2 == 0 && GneRandomRange(1, 4) != 1)) pitch = RestByDensity(pitch, channel);
+  if (style.scale == kFlamencoScale) pitch = FlamencoAdjust(pitch, block, h.p1, h.p2);
+  return pitch;
+}
+
+}  // namespace
+
 int GenerateMelodyPart(int section, int channel, const EventList& chords, EventList* out,
                        int section_count, int no_ending) {
   MelodyState& m = Melody();
@@ -390,100 +516,15 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
         FillWithRests(out, b_len - pos);
         break;
       }
-      const int c = m.last_length_code;
-      int pitch = 0;
-      switch (part.algorithm) {
-        case 1:
-          pitch = points > 0 ? LagrangeValue(xs, ys, points, q) : 0;
-          pitch = FitPitchToWeights(pitch, weights, len, c, h.p1, q, channel);
-          FitIntoPartRange(channel, &pitch);
-          pitch = ApplyTension(pitch, q, block, h.p1, len, channel);
-          FitIntoPartRange(channel, &pitch);
-          pitch = SnapToWeightedToneInRange(block, pitch, h.p1 > pitch ? +1 : -1, ScaleToneLevel,
-                                            channel);
-          break;
-        case 2:
-          pitch = DirectionMethodPitch(h.p1, h.p2, weights, pos, channel, part.algorithm_param,
-                                       block);
-          // The rule tree proposes strong tones; a candidate it could not make
-          // strong (its draws gave up) is fitted like the random walk's.
-          if (part.algorithm_param == 0 || Weight(weights, pitch) < DirectionAcceptWeight(pos))
-            pitch = FitPitchToWeights(pitch, weights, len, c, h.p1, q, channel);
-          FitIntoPartRange(channel, &pitch);
-          if (GneRandomRange(1, 8) == 1) pitch = 0;
-          pitch = ApplyTension(pitch, q, block, h.p1, len, channel);
-          FitIntoPartRange(channel, &pitch);
-          break;
-        case 3:
-        case 4:
-          pitch = FluctuationPitch(h.p1, c, weights, len, channel);
-          pitch = FitPitchToWeights(pitch, weights, len, c, h.p1, q, channel);
-          FitIntoPartRange(channel, &pitch);
-          pitch = ApplyTension(pitch, q, block, h.p1, len, channel);
-          FitIntoPartRange(channel, &pitch);
-          break;
-        case 5:
-          pitch = LeapControlPitch(h.p1, weights, len, pos, block, c, h.p2, b_len, channel);
-          pitch = ApplyTension(pitch, q, block, h.p1, len, channel);
-          FitIntoPartRange(channel, &pitch);
-          break;
-        case 6:
-          pitch = MelodyTablePitch(h, block, pos, &len, b_len, channel);
-          pitch = ApplyTension(pitch, q, block, h.p1, len, channel);
-          FitIntoPartRange(channel, &pitch);
-          break;
-        case 7:
-          pitch = (part.range_high + part.range_low) / 2;
-          break;
-        default:
-          ShowErrorByCode(melody_error::kAlgorithm);
-          break;
-      }
-
-      // Rhythm and melody of the first chord of this length.
-      if (part.rhythm_repeat == 2 || (part.rhythm_repeat == 1 && GneRandomRange(1, 2) == 1)) {
-        const int j = FindFirstBlockOfLength(chords, event.length);
-        if (j >= 0 && j < i) {
-          len = rhythm.Get(j, k, 0);
-          if (len <= 0) len = b_len - pos;
-        }
-      }
-      if (part.melody_repeat == 2 || (part.melody_repeat == 1 && GneRandomRange(1, 2) == 1)) {
-        const int j = FindFirstBlockOfLength(chords, event.length);
-        const int d = (j >= 0 && j < i) ? melody.Get(j, k, kNoPrevious) : kNoPrevious;
-        if (d == kRestInterval) {
-          pitch = 0;
-        } else if (d != kNoPrevious) {
-          int r = h.p1 != 0 ? h.p1 + d : 0;
-          r = FitPitchToWeights(r, weights, len, c, h.p1, q, channel);
-          FitIntoPartRange(channel, &r);
-          r = ApplyTension(r, q, block, h.p1, len, channel);
-          if (h.p1 != 0 && !block.IsChordTone(h.p1) && r != 0 && !block.IsTriadTone(r))
-            block.NearestTriadTone(&r, +1);
-          if (IsInPartRange(pitch, channel)) pitch = r;
-        }
-      }
+      const NoteContext n{channel, block, weights, b_len, pos, q, m.last_length_code};
+      int pitch = AlgorithmPitch(part, h, n, xs, ys, points, &len);
+      RepeatFirstChordOfLength(part, h, n, chords, i, k, rhythm, melody, &len, &pitch);
 
       if (pos + len > b_len) len = b_len - pos;
       pos += len;
       q = q + len < bar ? q + len : 0;
       m.last_length_code = len / 24;
-
-      if (part.algorithm != 5) pitch = OctaveLimit(pitch, h.p1);
-      if (part.syncopation == 1 && GneRandomRange(1, 2) == 1 && rest_run < 4) {
-        if (pitch == h.p1) {
-          pitch = 0;
-          ++rest_run;
-        } else if (GneRandomRange(1, 4) == 1) {
-          pitch = 0;
-          ++rest_run;
-        } else {
-          rest_run = 0;
-        }
-      }
-      if (!CheckPitchInPartRange(&pitch, channel)) pitch = 0;
-      if (!(h.p1 != 0 && h.p2 == 0 && GneRandomRange(1, 4) != 1)) pitch = RestByDensity(pitch, channel);
-      if (style.scale == kFlamencoScale) pitch = FlamencoAdjust(pitch, block, h.p1, h.p2);
+      pitch = FinishPitch(part, style, h, block, channel, pitch, &rest_run);
 
       MelodyFigure figure;
       if (part.algorithm == 6 && (style.scale == 1 || style.scale == 7) &&

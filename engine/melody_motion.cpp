@@ -285,10 +285,153 @@ int FoldIntoPartRangeByOctaves(int pitch, int channel) {
   return FoldByOctaves(pitch, part.range_low, part.range_high);
 }
 
+namespace {
+
+// The opening note of a run: near the middle of the range, a random offset that moves by at
+// most four from the last one, on a triad tone; the direction drawn anew.
+int TableOpeningPitch(const ChordBlock& block, int lower, int upper) {
+  MelodyState& m = Melody();
+  int e = m.table_start_offset;
+  for (int draws = 0; draws < 1000; ++draws) {
+    const int d = GneRandomRange(0, 10);
+    if (std::abs(d - m.table_start_offset) <= 4) {
+      e = d;
+      break;
+    }
+  }
+  m.table_start_offset = e;
+  int r = (upper + lower) / 2 - 18 + e;
+  block.StepToTriadTone(&r, +1);
+  m.table_direction = GneRandomRange(1, 3) == 1 ? +1 : -1;
+  return r;
+}
+
+// A jump from p1 drawn from the style's interval table: a candidate in the range is accepted
+// unless the table rejects its jump (mode 0) or also its distance to p2 (mode 1) and p3
+// (mode 2); the mode relaxes after many attempts. `k` is the table row of the jump.
+int DrawTableJump(const MelodyHistory& h, int lower, int upper, int* k) {
+  const StyleRecord& style = CurrentStyle();
+  int& dir = Melody().table_direction;
+  const int* table = style.melody_intervals;
+  int mode = style.melody_table_mode;
+  int big_r = 0;
+  int last_in_range = 0;
+  for (int n = 0; n < kMaxTableAttempts;) {
+    if (n % 12 == 0) big_r = GneRandomRange(0, 99);
+    int c = 0;
+    bool in_range = false;
+    for (int cand = 0; cand < kMaxCandidates; ++cand) {
+      if (cand >= 25) dir = -dir;
+      *k = GneRandomRange(0, 7);
+      c = h.p1 + dir * JumpSize(*k);
+      if (c >= lower && c <= upper) {
+        in_range = true;
+        break;
+      }
+    }
+    ++n;
+    if (!in_range) continue;
+    last_in_range = c;
+    const bool q = 100 - table[*k] < big_r;
+    auto rejects = [&](int other) {
+      if (other == 0) return false;
+      const int s = DiatonicSteps(std::abs(c - other));
+      return s > 7 || 100 - table[s] <= big_r;
+    };
+    const bool a = rejects(h.p2);
+    const bool b = h.p2 != 0 && rejects(h.p3);
+    if (n % kModeDropAttempts == 0) {
+      if (mode != 1 && mode != 2) return c;
+      mode = mode == 2 ? 1 : 0;
+    } else if (n % 144 == 0) {
+      dir = -dir;
+    }
+    bool retry;
+    if (mode == 2) {
+      retry = q || a || b;
+    } else if (mode == 1) {
+      retry = q || a;
+    } else {
+      mode = 0;
+      retry = q;
+    }
+    if (!retry) return c;
+  }
+  return last_in_range != 0 ? last_in_range : h.p1;
+}
+
+// The jump fitted to the chord: the chord's end resolves to a triad tone, elsewhere a tone of
+// the weight the part's dissonance allows; then the style's first-note and length
+// adjustments and the treatment of non-chord tones, which may shorten the note.
+int FitTableJump(const MelodyHistory& h, int r, const ChordBlock& block, int position,
+                 int* length, int chord_length, bool first, int channel) {
+  const StyleRecord& style = CurrentStyle();
+  const PartRecord& part = MelodyPart(channel);
+  MelodyState& m = Melody();
+  const int dir = m.table_direction;
+  const int p1 = h.p1;
+  if (position + *length >= chord_length) {
+    r = ResolveToTriadTone(h, r, block, dir, channel);
+  } else {
+    const int e = r - p1 > 7 ? -1 : (p1 - r > 7 ? +1 : dir);
+    if (part.dissonance >= 9) {
+      const int sa = SnapToWeightedToneInRange(block, r, e, 5, channel);
+      const int sb = SnapToWeightedToneInRange(block, r, -e, 5, channel);
+      r = ChooseBySign(r, sa, sb, p1);
+    } else if (part.dissonance >= 4) {
+      r = SnapToWeightedToneInRange(block, r, e, 3, channel);
+    } else {
+      r = SnapToWeightedToneInRange(block, r, e, 1, channel);
+    }
+  }
+  if (style.MTAdjustF == 1 && first) {
+    r = ResolveToTriadTone(h, r, block, dir, channel);
+    const int y = ResolveToTriadTone(h, r, block, dir, channel);
+    const int z = ResolveToTriadTone(h, r, block, -dir, channel);
+    r = ChooseBySign(r, y, z, p1);
+  }
+  // Non-chord tones.
+  if (p1 != 0 && r != 0 && !block.IsChordTone(p1) && !block.IsChordTone(r) &&
+      part.dissonance >= 9) {
+    r = ResolveToTriadTone(h, r, block, dir, channel);
+  } else if (block.IsSeventh(p1) && r != 0 && !block.IsChordTone(r) && std::abs(r - p1) > 2) {
+    r = StepToScaleTone(p1 + dir, dir);
+    if (*length > 48) *length = 48;
+  } else if (style.MTAdjustL == 1 && !block.IsChordTone(r) && *length >= 96) {
+    *length = style.basic_beat == 3 ? 96 : *length / 2;
+  }
+  if (style.MTAdjustL == 1 && *length >= 96) r = SnapToChordToneInRange(block, r, dir, channel);
+  if (m.table_chord_tone == 0 && style.MTNoCnt == 1)
+    r = SnapToChordToneInRange(block, r, dir, channel);
+  // Within an octave of p1.
+  if (r != 0) {
+    if (r - p1 > 12) r -= 12;
+    if (p1 - r > 12) r += 12;
+  }
+  return r;
+}
+
+// After a jump of table row k, the direction turns or stays as the style's direction table
+// leans.
+void DrawTableDirection(int k) {
+  int& dir = Melody().table_direction;
+  const int o = CurrentStyle().melody_directions[k];
+  for (int tries = 0; tries < 100; ++tries) {
+    const int u = GneRandomRange(0, 1);
+    const int t = GneRandomRange(0, 100);
+    if (u == 1 && t < 50 + o) {
+      dir = -dir;
+      return;
+    }
+    if (u == 0 && t < 50 - o) return;
+  }
+}
+
+}  // namespace
+
 int MelodyTablePitch(const MelodyHistory& given, const ChordBlock& block, int position, int* length,
                      int chord_length, int channel) {
   MelodyState& m = Melody();
-  const StyleRecord& style = CurrentStyle();
   const PartRecord& part = MelodyPart(channel);
   const int upper = part.range_high;
   const int lower = part.range_low;
@@ -296,147 +439,27 @@ int MelodyTablePitch(const MelodyHistory& given, const ChordBlock& block, int po
   if (h.p1 < 12) h.p1 = 0;
   if (h.p2 < 12) h.p2 = 0;
   if (h.p3 < 12) h.p3 = 0;
-  const int p1 = h.p1;
-  const int p2 = h.p2;
-  const int p3 = h.p3;
 
-  const bool first = position == 0 || position <= m.table_last_position ? true : p1 == 0;
+  const bool first = position == 0 || position <= m.table_last_position ? true : h.p1 == 0;
   m.table_last_position = position;
-
-  int& dir = m.table_direction;
-  if (p1 <= lower - 12) {
-    dir = +1;
-  } else if (p1 >= upper - 12) {
-    dir = -1;
+  if (h.p1 <= lower - 12) {
+    m.table_direction = +1;
+  } else if (h.p1 >= upper - 12) {
+    m.table_direction = -1;
   }
 
-  int r = 0;
-  if (p1 == 0) {
-    int e = m.table_start_offset;
-    for (int draws = 0; draws < 1000; ++draws) {
-      const int d = GneRandomRange(0, 10);
-      if (std::abs(d - m.table_start_offset) <= 4) {
-        e = d;
-        break;
-      }
-    }
-    m.table_start_offset = e;
-    r = (upper + lower) / 2 - 18 + e;
-    block.StepToTriadTone(&r, +1);
-    dir = GneRandomRange(1, 3) == 1 ? +1 : -1;
+  int r;
+  if (h.p1 == 0) {
+    r = TableOpeningPitch(block, lower, upper);
   } else {
-    // Jump draw.
-    const int* table = style.melody_intervals;
-    int mode = style.melody_table_mode;
-    int big_r = 0;
     int k = 0;
-    int last_in_range = 0;
-    bool accepted = false;
-    for (int n = 0; n < kMaxTableAttempts && !accepted;) {
-      if (n % 12 == 0) big_r = GneRandomRange(0, 99);
-      int c = 0;
-      bool in_range = false;
-      for (int cand = 0; cand < kMaxCandidates; ++cand) {
-        if (cand >= 25) dir = -dir;
-        k = GneRandomRange(0, 7);
-        c = p1 + dir * JumpSize(k);
-        if (c >= lower && c <= upper) {
-          in_range = true;
-          break;
-        }
-      }
-      ++n;
-      if (!in_range) continue;
-      last_in_range = c;
-      const bool q = 100 - table[k] < big_r;
-      auto rejects = [&](int other) {
-        if (other == 0) return false;
-        const int s = DiatonicSteps(std::abs(c - other));
-        return s > 7 || 100 - table[s] <= big_r;
-      };
-      const bool a = rejects(p2);
-      const bool b = p2 != 0 && rejects(p3);
-      if (n % kModeDropAttempts == 0) {
-        if (mode == 2) {
-          mode = 1;
-        } else if (mode == 1) {
-          mode = 0;
-        } else {
-          accepted = true;
-        }
-      } else if (n % 144 == 0) {
-        dir = -dir;
-      }
-      if (!accepted) {
-        bool retry;
-        if (mode == 2) {
-          retry = q || a || b;
-        } else if (mode == 1) {
-          retry = q || a;
-        } else {
-          mode = 0;
-          retry = q;
-        }
-        accepted = !retry;
-      }
-      if (accepted) r = c;
-    }
-    if (!accepted) r = last_in_range != 0 ? last_in_range : p1;
-
-    // Chord fit.
-    if (position + *length >= chord_length) {
-      r = ResolveToTriadTone(h, r, block, dir, channel);
-    } else {
-      const int e = r - p1 > 7 ? -1 : (p1 - r > 7 ? +1 : dir);
-      if (part.dissonance >= 9) {
-        const int sa = SnapToWeightedToneInRange(block, r, e, 5, channel);
-        const int sb = SnapToWeightedToneInRange(block, r, -e, 5, channel);
-        r = ChooseBySign(r, sa, sb, p1);
-      } else if (part.dissonance >= 4) {
-        r = SnapToWeightedToneInRange(block, r, e, 3, channel);
-      } else {
-        r = SnapToWeightedToneInRange(block, r, e, 1, channel);
-      }
-    }
-    if (style.MTAdjustF == 1 && first) {
-      r = ResolveToTriadTone(h, r, block, dir, channel);
-      const int y = ResolveToTriadTone(h, r, block, dir, channel);
-      const int z = ResolveToTriadTone(h, r, block, -dir, channel);
-      r = ChooseBySign(r, y, z, p1);
-    }
-    // Non-chord tones.
-    if (p1 != 0 && r != 0 && !block.IsChordTone(p1) && !block.IsChordTone(r) &&
-        part.dissonance >= 9) {
-      r = ResolveToTriadTone(h, r, block, dir, channel);
-    } else if (block.IsSeventh(p1) && r != 0 && !block.IsChordTone(r) && std::abs(r - p1) > 2) {
-      r = StepToScaleTone(p1 + dir, dir);
-      if (*length > 48) *length = 48;
-    } else if (style.MTAdjustL == 1 && !block.IsChordTone(r) && *length >= 96) {
-      *length = style.basic_beat == 3 ? 96 : *length / 2;
-    }
-    if (style.MTAdjustL == 1 && *length >= 96) r = SnapToChordToneInRange(block, r, dir, channel);
-    if (m.table_chord_tone == 0 && style.MTNoCnt == 1)
-      r = SnapToChordToneInRange(block, r, dir, channel);
-
-    // Octave limit and direction change.
-    if (r != 0) {
-      if (r - p1 > 12) r -= 12;
-      if (p1 - r > 12) r += 12;
-    }
-    const int o = style.melody_directions[k];
-    for (int tries = 0; tries < 100; ++tries) {
-      const int u = GneRandomRange(0, 1);
-      const int t = GneRandomRange(0, 100);
-      if (u == 1 && t < 50 + o) {
-        dir = -dir;
-        break;
-      }
-      if (u == 0 && t < 50 - o) break;
-    }
+    r = DrawTableJump(h, lower, upper, &k);
+    r = FitTableJump(h, r, block, position, length, chord_length, first, channel);
+    DrawTableDirection(k);
   }
 
-  if (m.table_chord_tone == 1 && GneRandomRange(0, 16) < RestLevelOf(channel) && p1 != 0 &&
-      p2 != 0 && block.IsTriadTone(p1))
+  if (m.table_chord_tone == 1 && GneRandomRange(0, 16) < RestLevelOf(channel) && h.p1 != 0 &&
+      h.p2 != 0 && block.IsTriadTone(h.p1))
     r = 0;
   r = FoldIntoPartRangeByOctaves(r, channel);
   m.table_chord_tone = (r > 0 && block.IsChordTone(r)) ? 1 : 0;

@@ -197,123 +197,155 @@ bool TuneStructure::BetterMelody(int32_t c, int32_t m) const {
          int64_t{leaps[c]} + steps[c] > int64_t{leaps[m]} + steps[m];
 }
 
+int64_t TuneStructure::NoteCount(int32_t c) const { return int64_t{overlapped[c]} + single[c]; }
+
 void TuneStructure::Classify() {
+  FirstPass();
+  ChooseBass();
+  MelodyFallback();
+  AccompanimentByPolyphony();
+  ChooseMainMelody();
+  // Accompaniment fallback: undecided channels of accompaniment programs that play.
+  for (int32_t c = 0; c < kTuneChannels; ++c) {
+    if (part_type[c] == kPartUndecided && NoteCount(c) > bar_count &&
+        IsAccompanimentProgram(program[c]))
+      part_type[c] = kPartAccompaniment;
+  }
+  EveryOtherChannelAccompanies();
+  LastMelodyFallback();
+}
+
+// Bass, melody candidates and accompaniment, channel by channel.
+void TuneStructure::FirstPass() {
   auto& O = overlapped;
   auto& S = single;
   auto& L = low;
   auto& H = high;
   auto& P = program;
-  auto& U = used;
   auto& Y = part_type;
-  const int64_t bars = bar_count;
-  auto sum = [&](int32_t c) { return int64_t{O[c]} + S[c]; };
-
-  // 1. First pass: bass, melody candidates, accompaniment.
   for (int32_t c = 0; c < kTuneChannels; ++c) {
-    if (U[c] != 1 || Y[c] == kPartRhythm) continue;
+    if (used[c] != 1 || Y[c] == kPartRhythm) continue;
     if (IsBassProgram(P[c]) && 10 * int64_t{H[c]} < L[c] && 10 * int64_t{O[c]} < S[c]) {
       Y[c] = kPartBass;
       ++bass_count;
     }
     if (6 * int64_t{O[c]} < S[c] && Y[c] != kPartBass && 3 * int64_t{L[c]} < H[c] &&
         IsMelodyProgram(P[c]) && Y[c] != kPartRhythm) {
-      if (melody_count < kMelodyListSize) {
-        ListMelody(c);
-      } else {
-        // A better candidate takes the place of one listed channel (the first it beats).
-        for (int32_t k = 0; k < kMelodyListSize; ++k) {
-          const int32_t m = melody_list[k];
-          if (BetterMelody(c, m)) {
-            Y[c] = kPartMelody;
-            Y[m] = kPartUndecided;
-            melody_list[k] = c;
-            break;
-          }
-        }
-      }
+      OfferMelody(c);
     }
-    if (IsAccompanimentProgram(P[c]) && Y[c] != kPartMelody) {
-      bool accompaniment;
-      if (2 * int64_t{L[c]} < H[c]) {
-        bool larger_elsewhere = false;
-        for (int32_t d = 0; d < kTuneChannels; ++d)
-          if (d != kRhythmChannel && d != c && sum(d) >= sum(c)) larger_elsewhere = true;
-        accompaniment = !larger_elsewhere || O[c] > S[c];
-      } else if (L[c] >= H[c]) {
-        accompaniment = false;
-      } else {
-        accompaniment = sum(c) > 4 * bars && 3 * int64_t{O[c]} > S[c];
-      }
-      if (accompaniment) {
-        Y[c] = kPartAccompaniment;
-        ++accompaniment_count;
+    if (IsAccompanimentProgram(P[c]) && Y[c] != kPartMelody && Accompanies(c)) {
+      Y[c] = kPartAccompaniment;
+      ++accompaniment_count;
+    }
+  }
+}
+
+// A melody candidate is listed while the list has room; then it takes the place of the first
+// listed channel it beats.
+void TuneStructure::OfferMelody(int32_t c) {
+  if (melody_count < kMelodyListSize) {
+    ListMelody(c);
+    return;
+  }
+  for (int32_t k = 0; k < kMelodyListSize; ++k) {
+    const int32_t m = melody_list[k];
+    if (BetterMelody(c, m)) {
+      part_type[c] = kPartMelody;
+      part_type[m] = kPartUndecided;
+      melody_list[k] = c;
+      return;
+    }
+  }
+}
+
+// Whether a channel of an accompaniment program accompanies, by its register and polyphony.
+bool TuneStructure::Accompanies(int32_t c) const {
+  if (2 * int64_t{low[c]} < high[c]) {
+    for (int32_t d = 0; d < kTuneChannels; ++d)
+      if (d != kRhythmChannel && d != c && NoteCount(d) >= NoteCount(c))
+        return overlapped[c] > single[c];
+    return true;
+  }
+  if (low[c] >= high[c]) return false;
+  return NoteCount(c) > 4 * int64_t{bar_count} && 3 * int64_t{overlapped[c]} > single[c];
+}
+
+// Without a bass: the undecided channel whose low notes outweigh its high ones the most (by
+// ratios 10 down to 1), else the first undecided channel with more single notes than overlaps.
+void TuneStructure::ChooseBass() {
+  if (bass_count != 0) return;
+  auto& Y = part_type;
+  for (int64_t n = 10; n >= 1; --n) {
+    for (int32_t c = 0; c < kTuneChannels; ++c) {
+      if (used[c] == 1 && Y[c] != kPartRhythm && c != kRhythmChannel && n * high[c] < low[c] &&
+          n * overlapped[c] < single[c] && Y[c] == kPartUndecided) {
+        Y[c] = kPartBass;
+        bass_count = 1;
+        return;
       }
     }
   }
-
-  // 2. Bass choice.
-  if (bass_count == 0) {
-    for (int64_t n = 10; n >= 1 && bass_count == 0; --n) {
-      for (int32_t c = 0; c < kTuneChannels; ++c) {
-        if (U[c] == 1 && Y[c] != kPartRhythm && c != kRhythmChannel && n * H[c] < L[c] &&
-            n * O[c] < S[c] && Y[c] == kPartUndecided) {
-          Y[c] = kPartBass;
-          bass_count = 1;
-          break;
-        }
-      }
-    }
-    if (bass_count == 0) {
-      for (int32_t c = 0; c < kTuneChannels; ++c) {
-        if (U[c] == 1 && Y[c] != kPartRhythm && O[c] < S[c] && Y[c] == kPartUndecided) {
-          Y[c] = kPartBass;
-          bass_count = 1;
-          break;
-        }
-      }
+  for (int32_t c = 0; c < kTuneChannels; ++c) {
+    if (used[c] == 1 && Y[c] != kPartRhythm && overlapped[c] < single[c] &&
+        Y[c] == kPartUndecided) {
+      Y[c] = kPartBass;
+      bass_count = 1;
+      return;
     }
   }
+}
 
-  // 3. Melody fallback.
-  if (Y[0] == kPartUndecided && melody_count < kMelodyListSize && sum(0) > 2 * bars &&
-      IsMelodyProgram(P[0])) {
+// Channel 1 when it plays enough; without any melody, the channels of melody programs that
+// play mostly single notes (an accompaniment among several gives itself up).
+void TuneStructure::MelodyFallback() {
+  auto& Y = part_type;
+  const int64_t bars = bar_count;
+  if (Y[0] == kPartUndecided && melody_count < kMelodyListSize && NoteCount(0) > 2 * bars &&
+      IsMelodyProgram(program[0])) {
     ListMelody(0);
   }
-  if (melody_count == 0) {
-    for (int32_t c = 0; c < kTuneChannels; ++c) {
-      if (!(O[c] < 2 * int64_t{S[c]} && IsMelodyProgram(P[c]) && sum(c) > 2 * bars &&
-            melody_count < kMelodyListSize && Y[c] != kPartRhythm)) {
+  if (melody_count != 0) return;
+  for (int32_t c = 0; c < kTuneChannels; ++c) {
+    if (!(overlapped[c] < 2 * int64_t{single[c]} && IsMelodyProgram(program[c]) &&
+          NoteCount(c) > 2 * bars && melody_count < kMelodyListSize && Y[c] != kPartRhythm)) {
+      continue;
+    }
+    if (Y[c] == kPartUndecided) {
+      ListMelody(c);
+    } else if (Y[c] == kPartAccompaniment && accompaniment_count >= 2 &&
+               (NoteCount(c) < 8 * bars || used_channel_count == 2)) {
+      ListMelody(c);
+      --accompaniment_count;
+    }
+  }
+}
+
+// Without an accompaniment: the undecided channels of accompaniment programs that no other
+// undecided channel beats in polyphony (channels without notes take part; a song without
+// notes leaves them undecided).
+void TuneStructure::AccompanimentByPolyphony() {
+  if (accompaniment_count != 0 || used_channel_count <= 0) return;
+  auto& Y = part_type;
+  for (int32_t c = 0; c < kTuneChannels; ++c) {
+    if (!IsAccompanimentProgram(program[c]) || Y[c] != kPartUndecided) continue;
+    bool beaten = false;
+    for (int32_t d = 0; d < kTuneChannels && !beaten; ++d) {
+      if (d == kRhythmChannel || d == c || Y[d] != kPartUndecided || single[c] <= 0 ||
+          single[d] <= 0)
         continue;
-      }
-      if (Y[c] == kPartUndecided) {
-        ListMelody(c);
-      } else if (Y[c] == kPartAccompaniment && accompaniment_count >= 2 &&
-                 (sum(c) < 8 * bars || used_channel_count == 2)) {
-        ListMelody(c);
-        --accompaniment_count;
-      }
+      beaten = overlapped[c] / single[c] < overlapped[d] / single[d];
+    }
+    if (!beaten) {
+      Y[c] = kPartAccompaniment;
+      ++accompaniment_count;
     }
   }
+}
 
-  // 4. Accompaniment by polyphony (channels without notes take part; a song without
-  // notes leaves them undecided).
-  if (accompaniment_count == 0 && used_channel_count > 0) {
-    for (int32_t c = 0; c < kTuneChannels; ++c) {
-      if (!IsAccompanimentProgram(P[c]) || Y[c] != kPartUndecided) continue;
-      bool beaten = false;
-      for (int32_t d = 0; d < kTuneChannels && !beaten; ++d) {
-        if (d == kRhythmChannel || d == c || Y[d] != kPartUndecided || S[c] <= 0 || S[d] <= 0)
-          continue;
-        beaten = O[c] / S[c] < O[d] / S[d];
-      }
-      if (!beaten) {
-        Y[c] = kPartAccompaniment;
-        ++accompaniment_count;
-      }
-    }
-  }
-
-  // 5. Main melody: the listed melody with the most short and medium notes.
+// The listed melody with the most short and medium notes is the melody; the other listed
+// ones are secondary melodies.
+void TuneStructure::ChooseMainMelody() {
+  auto& Y = part_type;
   int32_t main = FindChannelOfType(kPartMelody);
   if (main == kNoChannelOfType) main = 0;
   for (int32_t c = 0; c < kTuneChannels; ++c) {
@@ -326,41 +358,37 @@ void TuneStructure::Classify() {
     if (Y[melody_list[k]] == kPartMelody) Y[melody_list[k]] = kPartSecondMelody;
   }
   if (melody_count > 0) Y[main] = kPartMelody;
+}
 
-  // 6. Accompaniment fallback.
-  for (int32_t c = 0; c < kTuneChannels; ++c) {
-    if (Y[c] == kPartUndecided && sum(c) > bars && IsAccompanimentProgram(P[c]))
-      Y[c] = kPartAccompaniment;
-  }
-
-  // 7. Without bass and accompaniment, every other used channel accompanies; rhythm
-  // channels stay rhythm (drums name no chords).
-  bool any_harmony = false;
+// Without bass and accompaniment, every other used channel accompanies; rhythm channels stay
+// rhythm (drums name no chords).
+void TuneStructure::EveryOtherChannelAccompanies() {
+  auto& Y = part_type;
   for (int32_t c = 0; c < kTuneChannels; ++c)
-    if (U[c] == 1 && (Y[c] == kPartBass || Y[c] == kPartAccompaniment)) any_harmony = true;
-  if (!any_harmony && used_channel_count >= 2) {
-    for (int32_t c = 0; c < kTuneChannels; ++c)
-      if (U[c] == 1 && Y[c] != kPartMelody && Y[c] != kPartRhythm) Y[c] = kPartAccompaniment;
-  }
+    if (used[c] == 1 && (Y[c] == kPartBass || Y[c] == kPartAccompaniment)) return;
+  if (used_channel_count < 2) return;
+  for (int32_t c = 0; c < kTuneChannels; ++c)
+    if (used[c] == 1 && Y[c] != kPartMelody && Y[c] != kPartRhythm) Y[c] = kPartAccompaniment;
+}
 
-  // 8. Last melody fallback: the bass, else the accompaniment with most single notes.
-  if (melody_count == 0) {
-    int32_t chosen = FindChannelOfType(kPartBass);
-    if (chosen == kNoChannelOfType) {
-      double best = 0.0;
-      for (int32_t c = 0; c < kTuneChannels; ++c) {
-        if (Y[c] != kPartAccompaniment || sum(c) <= 0) continue;
-        const double ratio = static_cast<double>(S[c]) / static_cast<double>(sum(c));
-        if (ratio > best) {
-          best = ratio;
-          chosen = c;
-        }
+// Still without a melody: the bass, else the accompaniment with most single notes.
+void TuneStructure::LastMelodyFallback() {
+  if (melody_count != 0) return;
+  int32_t chosen = FindChannelOfType(kPartBass);
+  if (chosen == kNoChannelOfType) {
+    double best = 0.0;
+    for (int32_t c = 0; c < kTuneChannels; ++c) {
+      if (part_type[c] != kPartAccompaniment || NoteCount(c) <= 0) continue;
+      const double ratio = static_cast<double>(single[c]) / static_cast<double>(NoteCount(c));
+      if (ratio > best) {
+        best = ratio;
+        chosen = c;
       }
     }
-    if (chosen != kNoChannelOfType) {
-      Y[chosen] = kPartMelody;
-      melody_count = 1;
-    }
+  }
+  if (chosen != kNoChannelOfType) {
+    part_type[chosen] = kPartMelody;
+    melody_count = 1;
   }
 }
 

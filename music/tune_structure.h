@@ -115,5 +115,16 @@ class TuneStructure {
                int32_t* previous_pitch);
   void ListMelody(int32_t channel);
   bool BetterMelody(int32_t candidate, int32_t listed) const;
+  // The steps of Classify, in order.
+  void FirstPass();
+  void OfferMelody(int32_t channel);
+  bool Accompanies(int32_t channel) const;
+  void ChooseBass();
+  void MelodyFallback();
+  void AccompanimentByPolyphony();
+  void ChooseMainMelody();
+  void EveryOtherChannelAccompanies();
+  void LastMelodyFallback();
+  int64_t NoteCount(int32_t channel) const;  // overlapped and single notes
   Midi0Data* song_ = nullptr;  // the song of the last Analyse (ClearChannel works on it)
 };

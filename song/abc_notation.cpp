@@ -579,6 +579,132 @@ class AbcReader {
   std::string voice_;
 };
 
+// The lines of the text without comment lines (the last line's too); `start` is the tune's
+// "X:" line (text before it is the file's header), or the first line.
+std::vector<std::string> TuneLines(const char* text, size_t length, size_t* start) {
+  std::vector<std::string> lines = SplitLines(text, length);
+  std::vector<std::string> kept;
+  for (std::string& line : lines)
+    if (line.empty() || line[0] != '%') kept.push_back(std::move(line));
+  *start = 0;
+  for (size_t k = 0; k < kept.size(); ++k) {
+    if (kept[k].size() >= 2 && kept[k][0] == 'X' && kept[k][1] == ':') {
+      *start = k;
+      break;
+    }
+  }
+  return kept;
+}
+
+// "M:": the metre kind, beats and the 2/4 flag, and the ratio the default unit length follows.
+void ReadMetre(const std::string& value, Header& h) {
+  h.metre_kind = 1;
+  h.beats = 4;
+  h.two_four = false;
+  h.metre_ratio = 1.0;
+  if (!value.empty() && value[0] == 'C') {
+  } else if (value == "6/8") {
+    h.metre_kind = 2;
+    h.beats = 3;
+  } else if (value == "3/4") {
+    h.beats = 3;
+  } else if (value == "4/4" || value == "2/2" || value == "8/8") {
+  } else if (value == "2/4" || value == "4/8") {
+    h.two_four = true;
+  } else {
+    CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+  }
+  const size_t slash = value.find('/');
+  if (slash != std::string::npos) {
+    size_t p = 0, q = slash + 1;
+    long long num = 0, den = 0;
+    if (ReadNumber(value, &p, &num) && p == slash && ReadNumber(value, &q, &den) && den > 0)
+      h.metre_ratio = static_cast<double>(num) / static_cast<double>(den);
+  }
+}
+
+// "Q:1/4=n", held within 40-240.
+void ReadTempo(const std::string& value, Header& h) {
+  if (value.compare(0, 4, "1/4=") != 0) {
+    CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+    return;
+  }
+  size_t p = 4;
+  long long bpm = 0;
+  ReadNumber(value, &p, &bpm);
+  if (bpm < 40 || bpm > 240) {
+    CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+    bpm = bpm < 40 ? 40 : 240;
+  }
+  h.tempo = static_cast<int>(bpm);
+}
+
+// One header line into `h`; false when it is no header field (the tune is not read).
+bool ReadHeaderLine(const std::string& raw, Header& h, bool* key_seen) {
+  const char first = raw.empty() ? '\0' : raw[0];
+  if (raw.size() < 2 || raw[1] != ':') {
+    CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+    return false;
+  }
+  const bool text_field = first == 'C' || first == 'O' || first == 'T';
+  const std::string value = text_field
+                                ? CutText(Trimmed(WithoutComment(raw.substr(2))), kHeaderValueLimit)
+                                : WithoutBlanks(WithoutComment(raw.substr(2)));
+  switch (first) {
+    case 'C': h.composer = value; break;
+    case 'O': h.origin = value; break;
+    case 'T':
+      if (h.title.empty()) h.title = value;  // later titles are subtitles
+      break;
+    case 'L':
+      if (value == "1/4") h.unit = 4;
+      else if (value == "1/8") h.unit = 2;
+      else if (value == "1/16") h.unit = 1;
+      else CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+      break;
+    case 'M': ReadMetre(value, h); break;
+    case 'Q': ReadTempo(value, h); break;
+    case 'K': {
+      bool found = false;
+      h.key_row = KeyRowOf(value, &found);
+      if (!found) CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+      *key_seen = true;
+      break;
+    }
+    case 'A': case 'B': case 'D': case 'F': case 'G': case 'H': case 'I': case 'N':
+    case 'P': case 'R': case 'S': case 'U': case 'V': case 'W': case 'X': case 'Z':
+    case 'm': case 'r': case 's': case 'w':
+      break;
+    default:
+      CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
+      return false;
+  }
+  return true;
+}
+
+// A one-bar song of the header's metre and key, with its texts and tempo, every bar the tune
+// may open starting on the key's tonic chord.
+void StartSong(CSongData* song, const Header& h) {
+  song->Reset(1, h.beats, h.key_row, h.metre_kind);
+  std::string composer = h.origin;
+  if (!h.composer.empty()) composer += (composer.empty() ? "" : " ") + h.composer;
+  SongInfoBlock& info = song->info;
+  info.SetText(SongInfoBlock::kComposer, SongInfoBlock::kComposerSize,
+               CutText(composer, SongInfoBlock::kComposerSize - 1));
+  info.SetText(SongInfoBlock::kAltComposer, SongInfoBlock::kAltComposerSize,
+               CutText(composer, SongInfoBlock::kAltComposerSize - 1));
+  info.SetText(SongInfoBlock::kTitle, SongInfoBlock::kTitleSize,
+               CutText(h.title, SongInfoBlock::kTitleSize - 1));
+  info.SetText(SongInfoBlock::kAltTitle, SongInfoBlock::kAltTitleSize,
+               CutText(h.title, SongInfoBlock::kAltTitleSize - 1));
+  info.SetInt(SongInfoBlock::kTempo, h.tempo);
+  song->ClearBar(0, true);
+  for (int b = 0; b < kSongMaxBeats; ++b) {
+    song_bytes::SetField(song->chords[b].first, 8, song->key_tonic);
+    std::memset(song->chords[b].second, 0, 8);
+  }
+}
+
 }  // namespace
 
 CAbcNotation::~CAbcNotation() = default;
@@ -607,130 +733,18 @@ int CAbcNotation::Import(CSongData* song, const char* text, size_t length) {
   g_two_four = false;
   if (song == nullptr || (text == nullptr && length > 0)) return 0;
 
-  std::vector<std::string> lines = SplitLines(text, length);
-  // Comment lines go, the last line's too.
-  std::vector<std::string> kept;
-  for (std::string& line : lines)
-    if (line.empty() || line[0] != '%') kept.push_back(std::move(line));
-  lines.swap(kept);
-
-  // The tune starts at its "X:" line; text before it is the file's header.
   size_t n = 0;
-  for (size_t k = 0; k < lines.size(); ++k) {
-    if (lines[k].size() >= 2 && lines[k][0] == 'X' && lines[k][1] == ':') {
-      n = k;
-      break;
-    }
-  }
-
+  const std::vector<std::string> lines = TuneLines(text, length, &n);
   Header h;
   bool key_seen = false;
-  for (; n < lines.size() && !key_seen; ++n) {
-    const std::string& raw = lines[n];
-    const char first = raw.empty() ? '\0' : raw[0];
-    const bool text_field = first == 'C' || first == 'O' || first == 'T';
-    if (raw.size() < 2 || raw[1] != ':') {
-      ReportError(kErrorGeneral);
-      return 0;
-    }
-    const std::string value = text_field ? CutText(Trimmed(WithoutComment(raw.substr(2))),
-                                                   kHeaderValueLimit)
-                                         : WithoutBlanks(WithoutComment(raw.substr(2)));
-    switch (first) {
-      case 'C': h.composer = value; break;
-      case 'O': h.origin = value; break;
-      case 'T':
-        if (h.title.empty()) h.title = value;  // later titles are subtitles
-        break;
-      case 'L':
-        if (value == "1/4") h.unit = 4;
-        else if (value == "1/8") h.unit = 2;
-        else if (value == "1/16") h.unit = 1;
-        else ReportError(kErrorGeneral);
-        break;
-      case 'M': {
-        h.metre_kind = 1;
-        h.beats = 4;
-        h.two_four = false;
-        h.metre_ratio = 1.0;
-        if (!value.empty() && value[0] == 'C') {
-        } else if (value == "6/8") {
-          h.metre_kind = 2;
-          h.beats = 3;
-        } else if (value == "3/4") {
-          h.beats = 3;
-        } else if (value == "4/4" || value == "2/2" || value == "8/8") {
-        } else if (value == "2/4" || value == "4/8") {
-          h.two_four = true;
-        } else {
-          ReportError(kErrorGeneral);
-        }
-        // The default unit length follows the written metre.
-        const size_t slash = value.find('/');
-        if (slash != std::string::npos) {
-          size_t p = 0, q = slash + 1;
-          long long num = 0, den = 0;
-          if (ReadNumber(value, &p, &num) && p == slash && ReadNumber(value, &q, &den) && den > 0)
-            h.metre_ratio = static_cast<double>(num) / static_cast<double>(den);
-        }
-        break;
-      }
-      case 'Q': {
-        if (value.compare(0, 4, "1/4=") != 0) {
-          ReportError(kErrorGeneral);
-          break;
-        }
-        size_t p = 4;
-        long long bpm = 0;
-        ReadNumber(value, &p, &bpm);
-        if (bpm < 40 || bpm > 240) {
-          ReportError(kErrorGeneral);
-          bpm = bpm < 40 ? 40 : 240;
-        }
-        h.tempo = static_cast<int>(bpm);
-        break;
-      }
-      case 'K': {
-        bool found = false;
-        h.key_row = KeyRowOf(value, &found);
-        if (!found) ReportError(kErrorGeneral);
-        key_seen = true;
-        break;
-      }
-      case 'A': case 'B': case 'D': case 'F': case 'G': case 'H': case 'I': case 'N':
-      case 'P': case 'R': case 'S': case 'U': case 'V': case 'W': case 'X': case 'Z':
-      case 'm': case 'r': case 's': case 'w':
-        break;
-      default:
-        ReportError(kErrorGeneral);
-        return 0;
-    }
-  }
+  for (; n < lines.size() && !key_seen; ++n)
+    if (!ReadHeaderLine(lines[n], h, &key_seen)) return 0;
   if (!key_seen) {  // no "K:" line: no tune
     ReportError(kErrorGeneral);
     return 0;
   }
 
-  song->Reset(1, h.beats, h.key_row, h.metre_kind);
-  std::string composer = h.origin;
-  if (!h.composer.empty()) composer += (composer.empty() ? "" : " ") + h.composer;
-  SongInfoBlock& info = song->info;
-  info.SetText(SongInfoBlock::kComposer, SongInfoBlock::kComposerSize,
-               CutText(composer, SongInfoBlock::kComposerSize - 1));
-  info.SetText(SongInfoBlock::kAltComposer, SongInfoBlock::kAltComposerSize,
-               CutText(composer, SongInfoBlock::kAltComposerSize - 1));
-  info.SetText(SongInfoBlock::kTitle, SongInfoBlock::kTitleSize,
-               CutText(h.title, SongInfoBlock::kTitleSize - 1));
-  info.SetText(SongInfoBlock::kAltTitle, SongInfoBlock::kAltTitleSize,
-               CutText(h.title, SongInfoBlock::kAltTitleSize - 1));
-  info.SetInt(SongInfoBlock::kTempo, h.tempo);
-  song->ClearBar(0, true);
-  // Every bar the tune may open starts on the key's tonic chord.
-  for (int b = 0; b < kSongMaxBeats; ++b) {
-    song_bytes::SetField(song->chords[b].first, 8, song->key_tonic);
-    std::memset(song->chords[b].second, 0, 8);
-  }
-
+  StartSong(song, h);
   AbcReader reader(song, h);
   const int bars = reader.ReadBody(lines, n);
   song->SetBarCount(bars);

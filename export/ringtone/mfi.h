@@ -89,6 +89,8 @@ struct MfiModuleState {
 };
 MfiModuleState& MfiModule();
 
+class ByteReader;
+
 bool IsMeloEventType(int32_t type);  // 4-byte note events (a third byte)
 
 class MFiTrack {
@@ -138,6 +140,10 @@ class MFiTrack {
 
  private:
   void Read(const uint8_t* bytes, size_t size, int32_t* shared_kinds);
+  bool ReadNote(ByteReader& ev, int32_t delta, uint8_t key_byte);
+  bool ReadExtended(ByteReader& ev, int32_t delta, int32_t* bank, int32_t* shared_kinds);
+  void ReadTrackControl(uint8_t status, uint8_t data, int32_t delta, int32_t* shared_kinds);
+  void ReadVoiceControl(uint8_t status, uint8_t data, int32_t delta, int32_t* bank);
   void ReadVoiceExclusive(const uint8_t* data, size_t n, int32_t delta);
   void JoinSamePitchOverlaps();
   void JoinVoiceOverlaps();
@@ -147,6 +153,9 @@ class MFiTrack {
   void EncodeEvent(const MobileEvent& e, int model, std::vector<uint8_t>& out);
   void EncodeNote(const MobileEvent& e, std::vector<uint8_t>& out);
   void EncodeControl(const MobileEvent& e, int model, std::vector<uint8_t>& out);
+  void EncodeProgram(const MobileEvent& e, int first_bank, std::vector<uint8_t>& out);
+  void EncodePitchBend(const MobileEvent& e, int model, std::vector<uint8_t>& out);
+  void EncodeDataEvent(const MobileEvent& e, std::vector<uint8_t>& out);
   void EncodeCmidEvent(const MobileEvent& e, std::vector<uint8_t>& out);
   void WriteSlotAssign(int32_t voice, bool drum, std::vector<uint8_t>& out, int32_t delta);
   // The key byte and third byte of a note, or false when the note cannot be written.

@@ -70,6 +70,13 @@ void Nop(std::vector<uint8_t>& out) {
 }
 
 uint8_t Byte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
+
+// FF, a status and one data byte.
+void PutControl(std::vector<uint8_t>& out, uint8_t status, int64_t data) {
+  out.push_back(0xFF);
+  out.push_back(status);
+  out.push_back(Byte(data));
+}
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return std::clamp(v, lo, hi); }
 
 // Beats per minute of a tempo in microseconds, kept in 1-255.
@@ -193,124 +200,166 @@ void MFiTrack::Read(const uint8_t* bytes, size_t size, int32_t* shared_kinds) {
   if (body < length) Report(kMftkDataError);
   written_length = static_cast<int32_t>(8 + body);
   ByteReader ev = in.Sub(body);
-  const bool four = FourByteType(device_type);
   int32_t bank[4] = {};
-  MobileTrack& t = *events;
-  while (!ev.AtEnd()) {
+  bool more = true;
+  while (more && !ev.AtEnd()) {
     const int32_t delta = ev.U8();
     const uint8_t b1 = ev.U8();
     if (!ev.ok()) {
-      t.AddNop(delta);
+      events->AddNop(delta);
       break;
     }
-    if (b1 != 0xFF) {  // a note
-      const int32_t v = b1 >> 6, k = b1 & 0x3F;
-      const int32_t gate = ev.U8();
-      const int32_t third = four ? ev.U8() : 0;
-      if (!ev.ok()) {
-        Report(kMftkDataError);
-        t.AddNop(delta);
-        break;
-      }
-      if (device_type != 1 && device_type != 252 && !four) {
-        Report(kMftkBadType);
-        t.AddNop(delta);
-        continue;
-      }
-      const int32_t kind = voice_kinds[v];
-      int32_t note;
-      if (kind == 2) {
-        note = 45 + k + (four ? OctaveShiftOfCode(third & 3) : 0);
-      } else if (kind == 1 && DrumOffset35Type(device_type) && device_type != 250) {
-        note = 35 + k;
-      } else if (kind == 1 && (device_type == 250 || device_type == 255 || device_type == 254)) {
-        note = DrumNoteOfKey(k, third & 3);
-        if (note < 0) {
-          Warn(kMftkInternal);
-          note = 35;
-        }
-      } else {
-        Report(kMftkVoiceKind);
-        t.AddNop(delta);
-        continue;
-      }
-      const int32_t velocity = four ? (third / 4) * 2 : 100;
-      t.AddNote(delta, v, note, gate, velocity);
-      continue;
+    more = b1 != 0xFF ? ReadNote(ev, delta, b1) : ReadExtended(ev, delta, bank, shared_kinds);
+  }
+  JoinOverlaps();
+}
+
+// A note: the key byte (voice and key), the gate and, in four-byte types, the octave code and
+// velocity. False when the track ends inside it.
+bool MFiTrack::ReadNote(ByteReader& ev, int32_t delta, uint8_t b1) {
+  MobileTrack& t = *events;
+  const bool four = FourByteType(device_type);
+  const int32_t v = b1 >> 6, k = b1 & 0x3F;
+  const int32_t gate = ev.U8();
+  const int32_t third = four ? ev.U8() : 0;
+  if (!ev.ok()) {
+    Report(kMftkDataError);
+    t.AddNop(delta);
+    return false;
+  }
+  if (device_type != 1 && device_type != 252 && !four) {
+    Report(kMftkBadType);
+    t.AddNop(delta);
+    return true;
+  }
+  const int32_t kind = voice_kinds[v];
+  int32_t note;
+  if (kind == 2) {
+    note = 45 + k + (four ? OctaveShiftOfCode(third & 3) : 0);
+  } else if (kind == 1 && DrumOffset35Type(device_type) && device_type != 250) {
+    note = 35 + k;
+  } else if (kind == 1 && (device_type == 250 || device_type == 255 || device_type == 254)) {
+    note = DrumNoteOfKey(k, third & 3);
+    if (note < 0) {
+      Warn(kMftkInternal);
+      note = 35;
     }
-    const uint8_t status = ev.U8();
-    if (status == 0xFF) {  // exclusive: 2-byte length and the data
-      const uint16_t n = ev.U16Be();
-      ByteReader data = ev.Sub(n);
-      if (!ev.ok()) {
-        Report(kMftkDataError);
-        t.AddNop(delta);
-        break;
-      }
-      std::vector<uint8_t> whole(4 + n);
-      whole[0] = 0xFF;
-      whole[1] = static_cast<uint8_t>(n >> 8);
-      whole[2] = static_cast<uint8_t>(n);
-      data.Bytes(whole.data() + 3, n);
-      whole.resize(3 + n);
-      ReadVoiceExclusive(whole.data() + 1, whole.size() - 1, delta);
-      continue;
-    }
-    if (status == 0xF0) {  // 43 data bytes
-      ev.Skip(43);
-      if (!ev.ok()) Report(kMftkDataError);
-      t.AddNop(delta);
-      continue;
-    }
-    const uint8_t data = ev.U8();
+  } else {
+    Report(kMftkVoiceKind);
+    t.AddNop(delta);
+    return true;
+  }
+  const int32_t velocity = four ? (third / 4) * 2 : 100;
+  t.AddNote(delta, v, note, gate, velocity);
+  return true;
+}
+
+// An event after FF: an exclusive of its own length, a 43-byte voice block, or a status and
+// one data byte. False when the track ends inside it.
+bool MFiTrack::ReadExtended(ByteReader& ev, int32_t delta, int32_t* bank, int32_t* shared_kinds) {
+  MobileTrack& t = *events;
+  const uint8_t status = ev.U8();
+  if (status == 0xFF) {  // exclusive: 2-byte length and the data
+    const uint16_t n = ev.U16Be();
+    ByteReader data = ev.Sub(n);
     if (!ev.ok()) {
       Report(kMftkDataError);
       t.AddNop(delta);
-      break;
+      return false;
     }
-    const int32_t v = data >> 6;
-    if (status == 0xB0) {
-      t.AddControl(delta, kAllVoices, kKindMasterVolume, data);
-    } else if (status == 0xB1) {
-      Report(kMftkUnknownEvent);
+    std::vector<uint8_t> whole(4 + n);
+    whole[0] = 0xFF;
+    whole[1] = static_cast<uint8_t>(n >> 8);
+    whole[2] = static_cast<uint8_t>(n);
+    data.Bytes(whole.data() + 3, n);
+    whole.resize(3 + n);
+    ReadVoiceExclusive(whole.data() + 1, whole.size() - 1, delta);
+    return true;
+  }
+  if (status == 0xF0) {  // 43 data bytes
+    ev.Skip(43);
+    if (!ev.ok()) Report(kMftkDataError);
+    t.AddNop(delta);
+    return true;
+  }
+  const uint8_t data = ev.U8();
+  if (!ev.ok()) {
+    Report(kMftkDataError);
+    t.AddNop(delta);
+    return false;
+  }
+  if (status >= 0xE0 && status <= 0xE7) {
+    ReadVoiceControl(status, data, delta, bank);
+  } else {
+    ReadTrackControl(status, data, delta, shared_kinds);
+  }
+  return true;
+}
+
+// Controls of the whole track: master volume, voice assignment, tempo and the markers.
+void MFiTrack::ReadTrackControl(uint8_t status, uint8_t data, int32_t delta, int32_t* shared_kinds) {
+  MobileTrack& t = *events;
+  if (status == 0xB0) {
+    t.AddControl(delta, kAllVoices, kKindMasterVolume, data);
+  } else if (status == 0xB1) {
+    Report(kMftkUnknownEvent);
+    t.AddNop(delta);
+  } else if (status == 0xBA) {
+    const int32_t s = data / 8;
+    if (s > 15) {
+      Report(kMftkBadValue);
       t.AddNop(delta);
-    } else if (status == 0xBA) {
-      const int32_t s = data / 8;
-      if (s > 15) {
-        Report(kMftkBadValue);
-        t.AddNop(delta);
-        continue;
-      }
-      const int32_t kind = (data & 1) ? 1 : 2;
-      if (s / 4 == index) voice_kinds[s % 4] = kind;
-      shared_kinds[s] = kind;
-      t.AddControl(delta, kAllVoices, kKindVoiceAssign, data);
-    } else if ((status >= 0xC0 && status <= 0xC6) || (status >= 0xC8 && status <= 0xCE)) {
-      if (data == 0) {
-        Report(kMftkBadTempo);
-        t.AddNop(delta);
-        continue;
-      }
-      timebase = MFiData::TimebaseOfCode(status);
-      t.AddControl(delta, kAllVoices, kKindTempo, 60000000 / data);
-    } else if (status == 0xC7 || status == 0xCF) {
+      return;
+    }
+    const int32_t kind = (data & 1) ? 1 : 2;
+    if (s / 4 == index) voice_kinds[s % 4] = kind;
+    shared_kinds[s] = kind;
+    t.AddControl(delta, kAllVoices, kKindVoiceAssign, data);
+  } else if ((status >= 0xC0 && status <= 0xC6) || (status >= 0xC8 && status <= 0xCE)) {
+    if (data == 0) {
       Report(kMftkBadTempo);
       t.AddNop(delta);
-    } else if (status == 0xD0 || status == 0xD1 || (status >= 0xDC && status <= 0xDF) ||
-               (status >= 0xE8 && status <= 0xEA)) {
-      t.AddNop(delta);
-    } else if (status == 0xE0) {
+      return;
+    }
+    timebase = MFiData::TimebaseOfCode(status);
+    t.AddControl(delta, kAllVoices, kKindTempo, 60000000 / data);
+  } else if (status == 0xC7 || status == 0xCF) {
+    Report(kMftkBadTempo);
+    t.AddNop(delta);
+  } else if (status == 0xD0 || status == 0xD1 || (status >= 0xDC && status <= 0xDF) ||
+             (status >= 0xE8 && status <= 0xEA)) {
+    t.AddNop(delta);
+  } else if (status == 0xF1) {
+    Report(kMftkBadVibrato);
+    t.AddNop(delta);
+  } else {
+    Report(kMftkBadData);
+    t.AddNop(delta);
+  }
+}
+
+// Controls of one voice (E0-E7): the voice is the data byte's top two bits.
+void MFiTrack::ReadVoiceControl(uint8_t status, uint8_t data, int32_t delta, int32_t* bank) {
+  MobileTrack& t = *events;
+  const int32_t v = data >> 6;
+  switch (status) {
+    case 0xE0:
       t.AddControl(delta, v, kKindProgram, bank[v] * 64 + data % 64);
-    } else if (status == 0xE1) {
+      break;
+    case 0xE1:
       bank[v] = data & 1;
       t.AddNop(delta);
-    } else if (status == 0xE2) {
+      break;
+    case 0xE2:
       t.AddControl(delta, v, kKindVolume, (data % 64) * 2);
-    } else if (status == 0xE3) {
+      break;
+    case 0xE3:
       t.AddControl(delta, v, kKindPan, (data % 64) * 2);
-    } else if (status == 0xE4) {
+      break;
+    case 0xE4:
       t.AddControl(delta, v, kKindPitchBend, (data % 64) * 2);
-    } else if (status == 0xE5) {
+      break;
+    case 0xE5:
       if (data % 16 == 9) {
         voice_kinds[v] = 1;
         t.AddControl(delta, v, kKindVoiceType, 1);
@@ -318,20 +367,15 @@ void MFiTrack::Read(const uint8_t* bytes, size_t size, int32_t* shared_kinds) {
         Report(kMftkBadDrumSetting);
         t.AddControl(delta, v, kKindVoiceType, 0);
       }
-    } else if (status == 0xE6) {
+      break;
+    case 0xE6:
       Report(kMftkDataError);
       t.AddNop(delta);
-    } else if (status == 0xE7) {
+      break;
+    default:  // E7
       t.AddControl(delta, v, kKindMfiBendRange, data % 64);
-    } else if (status == 0xF1) {
-      Report(kMftkBadVibrato);
-      t.AddNop(delta);
-    } else {
-      Report(kMftkBadData);
-      t.AddNop(delta);
-    }
+      break;
   }
-  JoinOverlaps();
 }
 
 void MFiTrack::JoinOverlaps() {
@@ -670,120 +714,127 @@ void MFiTrack::EncodeNote(const MobileEvent& e, std::vector<uint8_t>& out) {
   if (four) out.push_back(third);
 }
 
+// A program as its bank (E1, melodic banks from 2, drum banks from 4) and, a tick-less step
+// later, its number within the bank (E0).
+void MFiTrack::EncodeProgram(const MobileEvent& e, int first_bank, std::vector<uint8_t>& out) {
+  const int32_t c = (e.voice & 3) * 64;
+  const int32_t p = Clamp(e.value, 0, 127);
+  PutControl(out, 0xE1, c + p / 64 + first_bank);
+  out.push_back(0);
+  PutControl(out, 0xE0, c + p % 64);
+}
+
+// A bend: the types with bends write E4, some models after a range byte of their own; the
+// others have no bend.
+void MFiTrack::EncodePitchBend(const MobileEvent& e, int model, std::vector<uint8_t>& out) {
+  const int32_t t = device_type;
+  const int32_t c = (e.voice & 3) * 64;
+  const int32_t b = Clamp(e.value, 0, 127);
+  if (t == 6 || t == 7 || t == 32 || t == 250) {
+    if (model == 1 || model == 2 || model == 6) {
+      PutControl(out, 0xE8, c + (b % 2 ? 48 : 32));
+      out.push_back(0);
+      return PutControl(out, 0xE4, c + b / 2);
+    }
+    if (model == 8 || model == 10 || model == 11 || (model >= 14 && model <= 16) ||
+        (model >= 18 && model <= 20) || model == 22) {
+      PutControl(out, 0xE9, c + (b % 2 ? 16 : 32));
+      out.push_back(0);
+      return PutControl(out, 0xE4, c + std::min(63, b / 2 + b % 2));
+    }
+    return PutControl(out, 0xE4, c + b / 2);
+  }
+  if (t == 8) {
+    Warn(kMftkNoBend);
+  } else if (t == 9) {
+    Warn(kMftkNoBend16);
+  } else {
+    Report(kMftkInternal);
+  }
+  Nop(out);
+}
+
+// Data events: the 43-byte voice block (FF F0) and raw extended events, whose bytes after
+// the leading FF must make one whole event.
+void MFiTrack::EncodeDataEvent(const MobileEvent& e, std::vector<uint8_t>& out) {
+  if (e.number == kKindVoiceBlock) {
+    if (e.data_length != 43 || e.data == nullptr) {
+      Report(kMftkBadExclusive);
+      return Nop(out);
+    }
+    out.push_back(0xFF);
+    out.push_back(0xF0);
+    out.insert(out.end(), e.data, e.data + 43);
+    return;
+  }
+  const uint8_t* d = e.data;
+  const int32_t n = d ? e.data_length : 0;
+  bool whole = false;
+  if (n >= 3 && d[0] == 0xFF) whole = 3 + ((d[1] << 8) | d[2]) == n;
+  else if (n == 44 && d[0] == 0xF0) whole = true;
+  else if (n == 2 && d[0] != 0xFF && d[0] != 0xF0) whole = true;
+  if (!whole) {
+    Report(kMftkBadExclusive);
+    return Nop(out);
+  }
+  out.push_back(0xFF);
+  out.insert(out.end(), d, d + n);
+}
+
 void MFiTrack::EncodeControl(const MobileEvent& e, int model, std::vector<uint8_t>& out) {
   const int32_t t = device_type;
   const int32_t c = (e.voice & 3) * 64;
   const int32_t value = e.value;
-  auto two = [&](uint8_t s, int64_t d) {
-    out.push_back(0xFF);
-    out.push_back(s);
-    out.push_back(Byte(d));
-  };
   switch (e.number) {
-    case kKindProgram: {
+    case kKindProgram:
       if (t == 255 && voice_kinds[e.voice & 15] == 1) return Nop(out);
-      const int32_t p = Clamp(value, 0, 127);
-      two(0xE1, c + p / 64 + 2);
-      out.push_back(0);
-      two(0xE0, c + p % 64);
-      return;
-    }
-    case kKindDrumBankProgram: {
-      const int32_t p = Clamp(value, 0, 127);
-      two(0xE1, c + p / 64 + 4);
-      out.push_back(0);
-      two(0xE0, c + p % 64);
-      return;
-    }
+      return EncodeProgram(e, 2, out);
+    case kKindDrumBankProgram:
+      return EncodeProgram(e, 4, out);
     case kKindVoiceType:
       if (BaType(t)) {
         if (e.voice < 0 || e.voice > 15) {
           Report(kMftkBadChannel);
           return Nop(out);
         }
-        return two(0xBA, e.voice * 8 + (value == 1 ? 1 : 0));
+        return PutControl(out, 0xBA, e.voice * 8 + (value == 1 ? 1 : 0));
       }
-      if (t == 255 && value == 1) return two(0xE5, c + 9);
+      if (t == 255 && value == 1) return PutControl(out, 0xE5, c + 9);
       if (value == 1 && t != 255) Report(kMftkInternal);
       return Nop(out);
     case kKindExpression:
     case kKindFiller:
       return Nop(out);
     case kKindVolume:
-      return two(0xE2, c + Clamp(value, 0, 127) / 2);
+      return PutControl(out, 0xE2, c + Clamp(value, 0, 127) / 2);
     case kKindPan:
-      if (t == 6 || t == 7 || t == 9) return two(0xE3, c + Clamp(value, 0, 127) / 2);
+      if (t == 6 || t == 7 || t == 9) return PutControl(out, 0xE3, c + Clamp(value, 0, 127) / 2);
       return Nop(out);
     case kKindTempo:
       if (model == 2 || model == 13 || (model >= 21 && model <= 24))
-        return two(0xC3, TempoByte(value));
-      return two(0xC4, TempoByte(value));
-    case kKindPitchBend: {
-      const int32_t b = Clamp(value, 0, 127);
-      if (t == 6 || t == 7 || t == 32 || t == 250) {
-        if (model == 1 || model == 2 || model == 6) {
-          two(0xE8, c + (b % 2 ? 48 : 32));
-          out.push_back(0);
-          return two(0xE4, c + b / 2);
-        }
-        if (model == 8 || model == 10 || model == 11 || (model >= 14 && model <= 16) ||
-            (model >= 18 && model <= 20) || model == 22) {
-          two(0xE9, c + (b % 2 ? 16 : 32));
-          out.push_back(0);
-          return two(0xE4, c + std::min(63, b / 2 + b % 2));
-        }
-        return two(0xE4, c + b / 2);
-      }
-      if (t == 8) {
-        Warn(kMftkNoBend);
-      } else if (t == 9) {
-        Warn(kMftkNoBend16);
-      } else {
-        Report(kMftkInternal);
-      }
-      return Nop(out);
-    }
+        return PutControl(out, 0xC3, TempoByte(value));
+      return PutControl(out, 0xC4, TempoByte(value));
+    case kKindPitchBend:
+      return EncodePitchBend(e, model, out);
     case kKindBendRange:
-      if (t == 6 || t == 7 || t == 32) return two(0xE7, c + Clamp(value, 0, 63));
+      if (t == 6 || t == 7 || t == 32) return PutControl(out, 0xE7, c + Clamp(value, 0, 63));
       return Nop(out);
     case kKindMfiBendRange:
-      return two(0xE7, c + Clamp(value, 0, 63));
+      return PutControl(out, 0xE7, c + Clamp(value, 0, 63));
     case kKindModulation:
-      if (t == 6 || t == 7 || t == 32) return two(0xEA, c + Clamp(value, 0, 127) / 2);
+      if (t == 6 || t == 7 || t == 32) return PutControl(out, 0xEA, c + Clamp(value, 0, 127) / 2);
       return Nop(out);
     case kKindMasterVolume:
-      return two(0xB0, Clamp(value, 0, 127));
+      return PutControl(out, 0xB0, Clamp(value, 0, 127));
     case kKindMarker:
-      if (t == 1 && value == 1) return two(0xDF, 0);
-      if (t == 7) return two(0xDD, value == 0 ? 0x7C : 0x7D);
-      return two(0xD0, value);
+      if (t == 1 && value == 1) return PutControl(out, 0xDF, 0);
+      if (t == 7) return PutControl(out, 0xDD, value == 0 ? 0x7C : 0x7D);
+      return PutControl(out, 0xD0, value);
     case kKindVoiceBlock:
-      if (e.data_length != 43 || e.data == nullptr) {
-        Report(kMftkBadExclusive);
-        return Nop(out);
-      }
-      out.push_back(0xFF);
-      out.push_back(0xF0);
-      out.insert(out.end(), e.data, e.data + 43);
-      return;
+    case kKindRawExtended:
+      return EncodeDataEvent(e, out);
     case kKindMfiDD:
-      return two(0xDD, value);
-    case kKindRawExtended: {
-      // The bytes after the leading FF must make one whole event.
-      const uint8_t* d = e.data;
-      const int32_t n = d ? e.data_length : 0;
-      bool whole = false;
-      if (n >= 3 && d[0] == 0xFF) whole = 3 + ((d[1] << 8) | d[2]) == n;
-      else if (n == 44 && d[0] == 0xF0) whole = true;
-      else if (n == 2 && d[0] != 0xFF && d[0] != 0xF0) whole = true;
-      if (!whole) {
-        Report(kMftkBadExclusive);
-        return Nop(out);
-      }
-      out.push_back(0xFF);
-      out.insert(out.end(), d, d + n);
-      return;
-    }
+      return PutControl(out, 0xDD, value);
     case 66:
       Report(kMftkBadTempo);
       return Nop(out);
@@ -831,11 +882,6 @@ void MFiTrack::EncodeCmidEvent(const MobileEvent& e, std::vector<uint8_t>& out) 
     WriteSlotAssign(v, drum, out, delta);
     out.push_back(0);
   };
-  auto two = [&](uint8_t s, int64_t d) {
-    out.push_back(0xFF);
-    out.push_back(s);
-    out.push_back(Byte(d));
-  };
   if (e.status == kMobileEmpty) return Nop(out);
   if (e.status == kMobileNote) {
     uint8_t key = 0, third = 0;
@@ -855,9 +901,9 @@ void MFiTrack::EncodeCmidEvent(const MobileEvent& e, std::vector<uint8_t>& out) 
       assign_if_needed(false);
       if (drum || !bound) return Nop(out);
       const int32_t p = Clamp(e.value, 0, 127);
-      two(0xE1, slot * 64 + p / 64 + 2);
+      PutControl(out, 0xE1, slot * 64 + p / 64 + 2);
       out.push_back(0);
-      return two(0xE0, slot * 64 + p % 64);
+      return PutControl(out, 0xE0, slot * 64 + p % 64);
     }
     case kKindVoiceType:
       if (e.value == 1 && bound) {
@@ -872,9 +918,9 @@ void MFiTrack::EncodeCmidEvent(const MobileEvent& e, std::vector<uint8_t>& out) 
       return Nop(out);
     case kKindVolume:
       assign_if_needed(false);
-      return two(0xE2, slot * 64 + Clamp(e.value, 0, 127) / 2);
+      return PutControl(out, 0xE2, slot * 64 + Clamp(e.value, 0, 127) / 2);
     case kKindTempo:
-      return two(0xC4, TempoByte(e.value));
+      return PutControl(out, 0xC4, TempoByte(e.value));
     case kKindExclusive:
       Report(kMftkBadExclusive);
       return Nop(out);
