@@ -3,10 +3,12 @@
 // the extra-information texts into free lyric fields.
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <type_traits>
 
 #include "platform/core/clock.h"
 #include "platform/core/encoding.h"
@@ -241,8 +243,20 @@ void StoreLe32(uint8_t* p, int32_t value) {
   std::memcpy(p, &w, 4);
 }
 
+// A cell in memory is its stored form on a little-endian machine: a whole block moves in one
+// copy.
+constexpr bool kCellsAsStored = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ &&
+                                sizeof(NoteCell) == kStoredCellSize &&
+                                offsetof(NoteCell, lyric) == 12 &&
+                                std::is_trivially_copyable_v<NoteCell>;
+constexpr size_t kStoredCellsSize = kSongMaxCells * kStoredCellSize;
+
 void ReadNoteCells(ByteReader& in, NoteCell* cells) {
-  ByteReader block = in.Sub(kSongMaxCells * kStoredCellSize);
+  ByteReader block = in.Sub(kStoredCellsSize);
+  if (kCellsAsStored && block.remaining() == kStoredCellsSize) {
+    std::memcpy(static_cast<void*>(cells), block.Here(), kStoredCellsSize);
+    return;
+  }
   for (int c = 0; c < kSongMaxCells; ++c) {
     NoteCell& cell = cells[c];
     if (block.remaining() >= kStoredCellSize) {
@@ -259,6 +273,10 @@ void ReadNoteCells(ByteReader& in, NoteCell* cells) {
 }
 
 void WriteNoteCells(ByteWriter& out, const NoteCell* cells) {
+  if (kCellsAsStored && out.remaining() >= kStoredCellsSize) {
+    out.Bytes(cells, kStoredCellsSize);
+    return;
+  }
   for (int c = 0; c < kSongMaxCells; ++c) {
     const NoteCell& cell = cells[c];
     if (out.remaining() >= kStoredCellSize) {

@@ -1,6 +1,7 @@
 #include "style/style_record.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "util/byte_cursor.h"
 #include "util/gne_text.h"
@@ -11,8 +12,21 @@ namespace {
 // record and by a ByteReader over a mutable one: one list, so both directions
 // always agree. `Rec` is StyleRecord or const StyleRecord.
 
+// On a little-endian machine an array in memory is its stored form: when all of it is in the
+// span it moves in one copy.
+constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
 template <class Io, class Int, size_t N>
 void Ints(Io& io, Int (&v)[N]) {
+  if (kLittleEndianHost && sizeof v <= io.remaining()) {
+    if constexpr (std::is_const_v<Int>) {
+      std::memcpy(io.Here(), v, sizeof v);  // writing
+    } else {
+      std::memcpy(v, io.Here(), sizeof v);  // reading
+    }
+    io.Skip(sizeof v);
+    return;
+  }
   for (Int& x : v) io.Le(x);
 }
 
