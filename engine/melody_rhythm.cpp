@@ -211,6 +211,79 @@ void Fill768(int32_t* pattern) {
   }
 }
 
+// Figures of the blocks that are drawn from one weighted table.
+const WeightedFigure kFigures240[] = {
+    {4, {144, 48, 48}}, {2, {96, 48, 96}}, {1, {24, 120, 96}}, {1, {144, 96}}};
+const WeightedFigure kFigures336[] = {
+    {128, {}},              {16, {144, 96, 96}},     {16, {192, 96, 48}},
+    {4, {144, 48, 48, 96}}, {4, {192, 48, 48, 48}}, {3, {144, 48, 96, 48}},
+    {3, {192, 48, 96}},     {18, {144, 96, 48, 48}}, {32, {336}},
+    {32, {144, 192}}};
+const WeightedFigure kFigures432[] = {
+    {128, {}},
+    {4, {144, 96, 192}},
+    {4, {96, 96, 240}},
+    {6, {144, 48, 192, 48}},
+    {6, {96, 48, 192, 96}},
+    {6, {144, 48, 48, 192}},
+    {6, {96, 48, 48, 240}},
+    {12, {144, 192, 96}},
+    {12, {96, 192, 144}},
+    {9, {144, 192, 48, 48}},
+    {9, {96, 192, 48, 96}},
+    {27, {240, 192}},
+    {27, {192, 240}}};
+const WeightedFigure kFigures720[] = {
+    {4, {144, 192, 192, 192}},    {4, {192, 192, 192, 144}},    {3, {144, 96, 96, 192, 192}},
+    {3, {192, 96, 96, 192, 144}}, {3, {144, 96, 192, 96, 192}}, {3, {192, 96, 192, 96, 144}},
+    {6, {336, 192, 192}},         {6, {384, 192, 144}}};
+
+// Triplet bars: a 384-tick bar of its own figures, or a 768-tick block of quarters, beat
+// figures or halves.
+bool FillTripletBar(int block_length, int32_t* pattern) {
+  if (block_length == 384) {
+    Fill384Triplet(pattern);
+    return true;
+  }
+  if (block_length != 768) return false;
+  const int r = GneRandomRange(1, 8);
+  if (r <= 2) {
+    FillAll(pattern, 96);
+  } else if (r <= 5) {
+    BeatFigures(pattern, true);
+  } else {
+    FillAll(pattern, 192);
+  }
+  return true;
+}
+
+// Half a 4/4 bar: quarters with now and then a sixteenth and dotted eighth, else even notes.
+void Fill192(int32_t* pattern) {
+  const int r = GneRandomRange(1, 30);
+  if (r > 15) {
+    FillAll(pattern, r <= 20 ? 48 : (r <= 22 ? 24 : 192));
+    return;
+  }
+  PatternWriter w{pattern};
+  while (w.n < 32) {
+    if (GneRandomRange(1, 3) == 1) {
+      w.Put({24, 72});
+    } else {
+      w.Put(96);
+    }
+  }
+}
+
+// Seven and a half beats: eighths after a quarter, or a figure of the table.
+void Fill720(int32_t* pattern) {
+  if (GneRandomRange(1, 2) == 1) {
+    FillAll(pattern, 48);
+    pattern[0] = 96;
+    return;
+  }
+  DrawFigure(pattern, kFigures720);
+}
+
 }  // namespace
 
 MelodyState& Melody() { return g_melody; }
@@ -242,28 +315,10 @@ int BarLengthOfMetre() {
 }
 
 bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
-  if (triplet) {
-    if (block_length == 384) {
-      Fill384Triplet(pattern);
-      return true;
-    }
-    if (block_length == 768) {
-      const int r = GneRandomRange(1, 8);
-      if (r <= 2) {
-        FillAll(pattern, 96);
-      } else if (r <= 5) {
-        BeatFigures(pattern, true);
-      } else {
-        FillAll(pattern, 192);
-      }
-      return true;
-    }
-    return false;
-  }
-  PatternWriter w{pattern};
+  if (triplet) return FillTripletBar(block_length, pattern);
   switch (block_length) {
     case 48:
-      w.Put(48);
+      PatternWriter{pattern}.Put(48);
       return true;
     case 96: {
       const int r = GneRandomRange(1, 8);
@@ -272,32 +327,17 @@ bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
     }
     case 144:
       if (GneRandomRange(1, 2) == 1) {
-        w.Put({96, 48});
+        PatternWriter{pattern}.Put({96, 48});
       } else {
-        w.Put(144);
+        PatternWriter{pattern}.Put(144);
       }
       return true;
-    case 192: {
-      const int r = GneRandomRange(1, 30);
-      if (r <= 15) {
-        while (w.n < 32) {
-          if (GneRandomRange(1, 3) == 1) {
-            w.Put({24, 72});
-          } else {
-            w.Put(96);
-          }
-        }
-      } else {
-        FillAll(pattern, r <= 20 ? 48 : (r <= 22 ? 24 : 192));
-      }
+    case 192:
+      Fill192(pattern);
       return true;
-    }
-    case 240: {
-      static const WeightedFigure kFigures[] = {
-          {4, {144, 48, 48}}, {2, {96, 48, 96}}, {1, {24, 120, 96}}, {1, {144, 96}}};
-      DrawFigure(pattern, kFigures);
+    case 240:
+      DrawFigure(pattern, kFigures240);
       return true;
-    }
     case 288:
     case 576:
     case 672: {
@@ -305,49 +345,18 @@ bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
       FillAll(pattern, r <= 2 ? 96 : (r == 3 ? 48 : 24));
       return true;
     }
-    case 336: {
-      static const WeightedFigure kFigures[] = {
-          {128, {}},           {16, {144, 96, 96}},     {16, {192, 96, 48}},
-          {4, {144, 48, 48, 96}}, {4, {192, 48, 48, 48}}, {3, {144, 48, 96, 48}},
-          {3, {192, 48, 96}},  {18, {144, 96, 48, 48}}, {32, {336}},
-          {32, {144, 192}}};
-      DrawFigure(pattern, kFigures);
+    case 336:
+      DrawFigure(pattern, kFigures336);
       return true;
-    }
     case 384:
       Fill384(pattern);
       return true;
-    case 432: {
-      static const WeightedFigure kFigures[] = {
-          {128, {}},
-          {4, {144, 96, 192}},
-          {4, {96, 96, 240}},
-          {6, {144, 48, 192, 48}},
-          {6, {96, 48, 192, 96}},
-          {6, {144, 48, 48, 192}},
-          {6, {96, 48, 48, 240}},
-          {12, {144, 192, 96}},
-          {12, {96, 192, 144}},
-          {9, {144, 192, 48, 48}},
-          {9, {96, 192, 48, 96}},
-          {27, {240, 192}},
-          {27, {192, 240}}};
-      DrawFigure(pattern, kFigures);
+    case 432:
+      DrawFigure(pattern, kFigures432);
       return true;
-    }
-    case 720: {
-      if (GneRandomRange(1, 2) == 1) {
-        FillAll(pattern, 48);
-        pattern[0] = 96;
-        return true;
-      }
-      static const WeightedFigure kFigures[] = {
-          {4, {144, 192, 192, 192}},   {4, {192, 192, 192, 144}},   {3, {144, 96, 96, 192, 192}},
-          {3, {192, 96, 96, 192, 144}}, {3, {144, 96, 192, 96, 192}}, {3, {192, 96, 192, 96, 144}},
-          {6, {336, 192, 192}},        {6, {384, 192, 144}}};
-      DrawFigure(pattern, kFigures);
+    case 720:
+      Fill720(pattern);
       return true;
-    }
     case 768:
       Fill768(pattern);
       return true;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "tests/engine/melody/melody_fixture.h"
+#include "tests/support/digest.h"
 
 namespace {
 
@@ -143,6 +144,27 @@ TEST_F(MelodyRhythmTest, EveryPatternFillsItsBlock) {
   std::array<int32_t, kRhythmPatternSize> pattern{};
   EXPECT_FALSE(FillBarRhythm(100, false, pattern.data()));
   EXPECT_FALSE(FillBarRhythm(288, true, pattern.data()));
+}
+
+// The patterns of every block length, straight and triplet, over many seeds, folded into a
+// digest: the bar rhythms may be rearranged, the patterns they draw stay the same.
+TEST_F(MelodyRhythmTest, BarRhythmsArePinned) {
+  cantrel_test::Digest digest;
+  for (int basic_beat : {0, 2, 3}) {
+    CurrentStyle().basic_beat = basic_beat;
+    for (int block : {0, 48, 96, 100, 144, 192, 240, 288, 336, 384, 432, 576, 672, 720, 768}) {
+      for (bool triplet : {false, true}) {
+        for (uint32_t seed = 1; seed <= 120; ++seed) {
+          GneSeedRandomWith(seed);
+          std::array<int32_t, kRhythmPatternSize> pattern;
+          pattern.fill(-1);
+          digest.Int(FillBarRhythm(block, triplet, pattern.data()) ? 1 : 0);
+          for (int32_t v : pattern) digest.Int(v);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(digest.value, 0x4fa4007b7ac7987eull);
 }
 
 TEST_F(MelodyRhythmTest, MixedRhythmRepeatsTheFirstBlockUnlessRedrawn) {
