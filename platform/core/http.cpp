@@ -80,6 +80,37 @@ class HttpTransfer {
       return reply;
     }
     char error[CURL_ERROR_SIZE] = {0};
+    curl_slist* headers = Configure(easy, error);
+    curl_multi_add_handle(multi, easy);
+    SetWaker(multi);
+    const Ending ending = Pump(multi);
+    SetWaker(nullptr);
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    reply.status = status;
+    reply.detail = error[0] != 0 ? error : curl_easy_strerror(ending.result);
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
+    reply.outcome = OutcomeOf(ending, status);
+    if (ending.timed_out) reply.detail = "no data within the limit";
+    return reply;
+  }
+
+ private:
+  // How the transfer loop ended.
+  struct Ending {
+    CURLcode result = CURLE_OK;
+    bool finished = false;
+    bool timed_out = false;
+    bool cancelled = false;
+  };
+
+  // A GET (following redirects up to the request's limit) or a form POST, of http or https
+  // only, failing on HTTP errors, through the environment's proxy only when the request allows
+  // it. Answers the header list the handle uses (freed after the transfer).
+  curl_slist* Configure(CURL* easy, char* error) {
     curl_easy_setopt(easy, CURLOPT_URL, request_.url.c_str());
     curl_slist* headers = nullptr;
     if (form_ != nullptr) {
@@ -113,77 +144,61 @@ class HttpTransfer {
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &HttpTransfer::OnProgress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_multi_add_handle(multi, easy);
-    if (cancel_ != nullptr) {
-      std::lock_guard<std::mutex> lock(cancel_->mutex_);
-      cancel_->waker_ = multi;
-    }
+    return headers;
+  }
 
+  // The multi handle a Cancel wakes (none after the transfer).
+  void SetWaker(CURLM* multi) {
+    if (cancel_ == nullptr) return;
+    std::lock_guard<std::mutex> lock(cancel_->mutex_);
+    cancel_->waker_ = multi;
+  }
+
+  // Runs the transfer until it is done, cancelled, or silent for longer than the limit.
+  Ending Pump(CURLM* multi) {
+    Ending ending;
     last_activity_ = Steady::now();
     const auto silence = std::chrono::milliseconds(request_.silence_limit_ms);
-    CURLcode result = CURLE_OK;
-    bool finished = false;
-    bool timed_out = false;
-    bool cancelled = false;
-    while (!finished) {
+    while (!ending.finished) {
       int running = 0;
       if (curl_multi_perform(multi, &running) != CURLM_OK) break;
       int queued = 0;
       while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
         if (msg->msg == CURLMSG_DONE) {
-          result = msg->data.result;
-          finished = true;
+          ending.result = msg->data.result;
+          ending.finished = true;
         }
       }
-      if (finished || running == 0) {
-        finished = true;
+      if (ending.finished || running == 0) {
+        ending.finished = true;
         break;
       }
       if (cancel_ != nullptr && cancel_->Cancelled()) {
-        cancelled = true;
+        ending.cancelled = true;
         break;
       }
       const auto idle = Steady::now() - last_activity_;
       if (idle >= silence) {
-        timed_out = true;
+        ending.timed_out = true;
         break;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(silence - idle);
       curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(left.count() + 1, 1000)),
                       nullptr);
     }
-
-    if (cancel_ != nullptr) {
-      std::lock_guard<std::mutex> lock(cancel_->mutex_);
-      cancel_->waker_ = nullptr;
-    }
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    reply.status = status;
-    reply.detail = error[0] != 0 ? error : curl_easy_strerror(result);
-    curl_multi_remove_handle(multi, easy);
-    curl_easy_cleanup(easy);
-    curl_multi_cleanup(multi);
-    curl_slist_free_all(headers);
-
-    if (cancelled) {
-      reply.outcome = HttpOutcome::kCancelled;
-    } else if (timed_out || result == CURLE_OPERATION_TIMEDOUT) {
-      reply.outcome = HttpOutcome::kTimedOut;
-      if (timed_out) reply.detail = "no data within the limit";
-    } else if (stopped_ && result == CURLE_WRITE_ERROR) {
-      reply.outcome = HttpOutcome::kStopped;
-    } else if (result == CURLE_HTTP_RETURNED_ERROR || (result == CURLE_OK && status >= 400)) {
-      reply.outcome = HttpOutcome::kHttpError;
-    } else if (result == CURLE_OK && finished) {
-      reply.outcome = HttpOutcome::kOk;
-    } else {
-      reply.outcome = HttpOutcome::kFailed;
-    }
-    return reply;
+    return ending;
   }
 
- private:
+  HttpOutcome OutcomeOf(const Ending& e, long status) const {
+    if (e.cancelled) return HttpOutcome::kCancelled;
+    if (e.timed_out || e.result == CURLE_OPERATION_TIMEDOUT) return HttpOutcome::kTimedOut;
+    if (stopped_ && e.result == CURLE_WRITE_ERROR) return HttpOutcome::kStopped;
+    if (e.result == CURLE_HTTP_RETURNED_ERROR || (e.result == CURLE_OK && status >= 400))
+      return HttpOutcome::kHttpError;
+    if (e.result == CURLE_OK && e.finished) return HttpOutcome::kOk;
+    return HttpOutcome::kFailed;
+  }
+
   static size_t OnBody(char* data, size_t size, size_t count, void* self_ptr) {
     auto* self = static_cast<HttpTransfer*>(self_ptr);
     const size_t n = size * count;
