@@ -147,85 +147,84 @@ int32_t SmafSequenceData::DrumNote(int32_t drum_note) {
 
 // ---- encoding ----
 
-bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_position,
-                              int32_t* stop_position) {
-  RingtoneReports().Reset();  // each report once in an encoding
-  MobileTrack work(*track, kMobileCapacity);
-  auto& ev = work.events;
-  for (int v = 0; v < 4; ++v)
-    if (voice_kinds[v] != 1 && voice_kinds[v] != 2) ErrorMsg(kSsqdVoiceKind);
-  auto melodic = [&](int32_t v) { return IsVoice(v) && voice_kinds[v] == 2; };
-  auto drum = [&](int32_t v) { return IsVoice(v) && voice_kinds[v] == 1; };
+namespace {
 
-  // 1. Octave shifts already in a melodic voice go into its notes.
-  {
-    int32_t shift[4] = {};
-    for (auto& e : ev) {
-      if (!melodic(e->voice)) continue;
-      if (e->IsControl(kKindOctaveShift)) {
-        shift[e->voice] = std::clamp(e->value, -10, 10);
-        e->status = kMobileEmpty;
-      } else if (e->IsNote()) {
-        e->note += shift[e->voice] * 12;
-      }
+// Octave shifts already in a melodic voice go into its notes.
+void FoldMelodicShifts(MobileTrack& work, const int32_t* kinds) {
+  int32_t shift[4] = {};
+  for (auto& e : work.events) {
+    if (!IsVoice(e->voice) || kinds[e->voice] != 2) continue;
+    if (e->IsControl(kKindOctaveShift)) {
+      shift[e->voice] = std::clamp(e->value, -10, 10);
+      e->status = kMobileEmpty;
+    } else if (e->IsNote()) {
+      e->note += shift[e->voice] * 12;
     }
-    work.Compact();
   }
-  // 2. Melodic notes fitted into 37-84; notes outside MIDI's range are dropped.
-  for (int32_t v = 0; v < 4; ++v) {
-    if (!melodic(v)) continue;
-    int32_t e_shift = 0;
-    for (int32_t i = 0; i < work.event_count(); ++i) {
-      MobileEvent& e = *ev[i];
-      if (!e.IsNote() || e.voice != v) continue;
-      const int32_t f = e.note;
-      if (f < 0 || f > 127) {
-        ErrorMsg(kSsqdNote);
-        e.status = kMobileEmpty;
-        continue;
-      }
-      if (f + 12 * e_shift >= 37 && f + 12 * e_shift <= 84) {
-        e.note = f + 12 * e_shift;
-        continue;
-      }
-      if (f > 84) {
-        e_shift = -((f - 85) / 12 + 1);
-      } else if (f < 37) {
-        e_shift = (36 - f) / 12 + 1;
-      } else {
-        e_shift = 0;
-      }
+  work.Compact();
+}
+
+// A melodic voice's notes fitted into 37-84 by octave shifts placed before the notes that
+// need them (and taken back after its last note); notes outside MIDI's range are dropped.
+void FitMelodicVoice(const SmafSequenceData& sequence, MobileTrack& work, int32_t v) {
+  auto& ev = work.events;
+  int32_t e_shift = 0;
+  for (int32_t i = 0; i < work.event_count(); ++i) {
+    MobileEvent& e = *ev[i];
+    if (!e.IsNote() || e.voice != v) continue;
+    const int32_t f = e.note;
+    if (f < 0 || f > 127) {
+      sequence.ErrorMsg(kSsqdNote);
+      e.status = kMobileEmpty;
+      continue;
+    }
+    if (f + 12 * e_shift >= 37 && f + 12 * e_shift <= 84) {
       e.note = f + 12 * e_shift;
-      work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, -e_shift));
+      continue;
+    }
+    if (f > 84) {
+      e_shift = -((f - 85) / 12 + 1);
+    } else if (f < 37) {
+      e_shift = (36 - f) / 12 + 1;
+    } else {
+      e_shift = 0;
+    }
+    e.note = f + 12 * e_shift;
+    work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, -e_shift));
+    ++i;
+  }
+  if (e_shift != 0) work.InsertEvent(work.FindLastNote(), 1, NewMobileControl(0, v, kKindOctaveShift, 0));
+}
+
+// A drum voice without shifts of its own plays the drum map of its program: each note the
+// map's note, with the map's shift placed before it whenever it changes.
+void MapDrumVoice(MobileTrack& work, int32_t v) {
+  auto& ev = work.events;
+  for (const auto& e : ev)
+    if (e->voice == v && e->IsControl(kKindOctaveShift)) return;
+  int32_t program = 35;
+  int32_t in_force = 0;
+  bool first = true;
+  for (int32_t i = 0; i < work.event_count(); ++i) {
+    MobileEvent& e = *ev[i];
+    if (e.voice != v) continue;
+    if (e.IsControl(kKindProgram)) program = e.value;
+    if (!e.IsNote()) continue;
+    const int32_t shift = SmafSequenceData::DrumShift(program);
+    e.note = SmafSequenceData::DrumNote(program);
+    if (first || shift != in_force) {
+      work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, shift));
       ++i;
-    }
-    if (e_shift != 0) work.InsertEvent(work.FindLastNote(), 1, NewMobileControl(0, v, kKindOctaveShift, 0));
-  }
-  // 3. Drum voices without shifts of their own play the drum map of their program.
-  for (int32_t v = 0; v < 4; ++v) {
-    if (!drum(v)) continue;
-    bool own = false;
-    for (const auto& e : ev) own |= e->voice == v && e->IsControl(kKindOctaveShift);
-    if (own) continue;
-    int32_t program = 35;
-    int32_t in_force = 0;
-    bool first = true;
-    for (int32_t i = 0; i < work.event_count(); ++i) {
-      MobileEvent& e = *ev[i];
-      if (e.voice != v) continue;
-      if (e.IsControl(kKindProgram)) program = e.value;
-      if (!e.IsNote()) continue;
-      const int32_t shift = DrumShift(program);
-      e.note = DrumNote(program);
-      if (first || shift != in_force) {
-        work.InsertEvent(i, 2, NewMobileControl(0, v, kKindOctaveShift, shift));
-        ++i;
-        in_force = shift;
-        first = false;
-      }
+      in_force = shift;
+      first = false;
     }
   }
-  // 4. Pitch-bend runs between notes get their mode exclusives.
+}
+
+// Pitch-bend runs between notes get their mode exclusives: on before the first bend, off
+// after the last.
+void MarkBendRuns(MobileTrack& work) {
+  auto& ev = work.events;
   for (int32_t i = 0; i < work.event_count(); ++i) {
     if (!ev[i]->IsControl(kKindPitchBend)) continue;
     work.InsertEvent(i, 1, NewMobileControl(0, ev[i]->voice, kKindBendMode, 0));
@@ -238,113 +237,144 @@ bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_positi
     }
     i = j - 1;
   }
-  // 5. The events.
+}
+
+// A note: voice, octave block and key, then its gate; false when it cannot be written (a
+// no-operation stands in its place).
+bool WriteNote(const SmafSequenceData& sequence, const MobileEvent& e, Writer& w) {
+  if (!IsVoice(e.voice)) {
+    sequence.ErrorMsg(kSsqdVoiceKind);
+    w.NoOp();
+    return false;
+  }
+  if (e.note < 36) {
+    sequence.ErrorMsg(kSsqdNote);
+    w.NoOp();
+    return false;
+  }
+  const int32_t n = e.note - 36;
+  int32_t block = n >= 1 ? (n - 1) / 12 : -1;
+  const int32_t key = n - 12 * block;
+  if (block < 0 || block > 3) {
+    sequence.ErrorMsg(kSsqdOctave);  // written in block 0
+    block = 0;
+  }
+  int32_t gate = e.duration;
+  if (gate < 1 || gate > kSmafLongestTime) {
+    sequence.ErrorMsg(kSsqdGate);
+    gate = std::clamp(gate, 1, kSmafLongestTime);
+  }
+  w.Byte(e.voice << 6 | block << 4 | (key & 0x0F));
+  w.Time(gate);
+  return true;
+}
+
+bool IsVoiceControl(uint32_t kind) {
+  return kind == kKindProgram || kind == kKindBankSelect || kind == kKindVolume ||
+         kind == kKindSmafExpression || kind == kKindPan || kind == kKindSmafModulation ||
+         kind == kKindVoiceType || kind == kKindOctaveShift || kind == kKindPitchBend;
+}
+
+// A control: the long controls of a voice, bends and their modes as exclusives, whole
+// exclusives as they are; what has no code is a no-operation.
+void WriteControl(const SmafSequenceData& sequence, const MobileEvent& e, Writer& w,
+                  std::vector<uint8_t>& out) {
+  const uint32_t kind = e.number;
+  if (IsVoiceControl(kind) && !IsVoice(e.voice)) {
+    sequence.ErrorMsg(kind == kKindOctaveShift ? kSsqdShift : kSsqdVoiceKind);
+    w.NoOp();
+    return;
+  }
+  switch (kind) {
+    case kKindStartStop:
+    case kKindEndOfSequence:
+      w.NoOp();
+      break;
+    case kKindExclusive: {
+      const int32_t n = e.data_length;
+      const uint8_t* p = e.GetDataPointer();
+      if (p && n >= 4 && p[0] == 0xFF && p[1] == 0xF0 && p[2] == n - 3 && p[n - 1] == 0xF7) {
+        out.insert(out.end(), p, p + n);
+      } else {
+        sequence.ErrorMsg(kSsqdBadExclusive);
+        w.NoOp();
+      }
+      break;
+    }
+    case kKindProgram: w.LongControl(e.voice, 0, e.value); break;
+    case kKindBankSelect: w.LongControl(e.voice, 1, e.value); break;
+    case kKindSmafModulation: w.LongControl(e.voice, 3, e.value); break;
+    case kKindVolume: w.LongControl(e.voice, 7, e.value); break;
+    case kKindPan: w.LongControl(e.voice, 10, e.value); break;
+    case kKindSmafExpression: w.LongControl(e.voice, 11, e.value); break;
+    case kKindVoiceType:
+      if (e.value == 1) {
+        w.LongControl(e.voice, 1, 0x80);
+      } else {
+        sequence.ErrorMsg(kSsqdDrum);
+        w.NoOp();
+      }
+      break;
+    case kKindOctaveShift:
+      if (e.value < -4 || e.value > 4) {
+        sequence.ErrorMsg(kSsqdShift);
+        w.NoOp();
+      } else {
+        w.LongControl(e.voice, 2, ShiftByte(e.value));
+      }
+      break;
+    case kKindPitchBend:
+      w.BendExclusive(0xB0 | e.voice, SmafSequenceData::BendByte(std::clamp(e.value, 0, 127)));
+      break;
+    case kKindBendMode: w.BendExclusive(0xC0, e.value == 0 ? 0x31 : 0x11); break;
+    default:
+      sequence.ErrorMsg(kSsqdCommand);
+      w.NoOp();
+      break;
+  }
+}
+
+}  // namespace
+
+bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_position,
+                              int32_t* stop_position) {
+  RingtoneReports().Reset();  // each report once in an encoding
+  MobileTrack work(*track, kMobileCapacity);
+  for (int v = 0; v < 4; ++v)
+    if (voice_kinds[v] != 1 && voice_kinds[v] != 2) ErrorMsg(kSsqdVoiceKind);
+  FoldMelodicShifts(work, voice_kinds);
+  for (int32_t v = 0; v < 4; ++v)
+    if (voice_kinds[v] == 2) FitMelodicVoice(*this, work, v);
+  for (int32_t v = 0; v < 4; ++v)
+    if (voice_kinds[v] == 1) MapDrumVoice(work, v);
+  MarkBendRuns(work);
+
+  // The events, each after its delay; the unit positions of the start and stop ticks.
   std::vector<uint8_t> out;
   Writer w(out);
   int64_t tick = 0, remaining = 0;
   int32_t first_note = -1, start_at = -1, stop_at = -1;
-  for (const auto& e : ev) {
+  for (const auto& e : work.events) {
     tick += e->delta;
     remaining = std::max<int64_t>(0, remaining - e->delta);
     // The position of the event is where its last duration piece begins.
     const int32_t at = w.Duration(e->delta);
     if (start >= 0 && start_at < 0 && tick >= start) start_at = at;
     if (stop >= 0 && stop_at < 0 && tick >= stop) stop_at = at;
-    const bool voice_ok = IsVoice(e->voice);
     if (e->status == kMobileEmpty) {
       w.NoOp();
     } else if (e->IsNote()) {
-      if (!voice_ok) {
-        ErrorMsg(kSsqdVoiceKind);
-        w.NoOp();
-        continue;
-      }
-      if (e->note < 36) {
-        ErrorMsg(kSsqdNote);
-        w.NoOp();
-        continue;
-      }
-      const int32_t n = e->note - 36;
-      int32_t block = n >= 1 ? (n - 1) / 12 : -1;
-      const int32_t key = n - 12 * block;
-      if (block < 0 || block > 3) {
-        ErrorMsg(kSsqdOctave);  // written in block 0
-        block = 0;
-      }
+      if (!WriteNote(*this, *e, w)) continue;
       if (first_note < 0) first_note = at;
-      int32_t gate = e->duration;
-      if (gate < 1 || gate > kSmafLongestTime) {
-        ErrorMsg(kSsqdGate);
-        gate = std::clamp(gate, 1, kSmafLongestTime);
-      }
-      w.Byte(e->voice << 6 | block << 4 | (key & 0x0F));
-      w.Time(gate);
-      remaining = gate;
+      remaining = std::clamp(e->duration, 1, kSmafLongestTime);
     } else if (e->status == kMobileControl) {
-      const uint32_t kind = e->number;
-      const bool voice_kind = kind == kKindProgram || kind == kKindBankSelect ||
-                              kind == kKindVolume || kind == kKindSmafExpression ||
-                              kind == kKindPan || kind == kKindSmafModulation ||
-                              kind == kKindVoiceType || kind == kKindOctaveShift ||
-                              kind == kKindPitchBend;
-      if (voice_kind && !voice_ok) {
-        ErrorMsg(kind == kKindOctaveShift ? kSsqdShift : kSsqdVoiceKind);
-        w.NoOp();
-        continue;
-      }
-      switch (kind) {
-        case kKindStartStop:
-        case kKindEndOfSequence:
-          w.NoOp();
-          break;
-        case kKindExclusive: {
-          const int32_t n = e->data_length;
-          const uint8_t* p = e->GetDataPointer();
-          if (p && n >= 4 && p[0] == 0xFF && p[1] == 0xF0 && p[2] == n - 3 && p[n - 1] == 0xF7) {
-            out.insert(out.end(), p, p + n);
-          } else {
-            ErrorMsg(kSsqdBadExclusive);
-            w.NoOp();
-          }
-          break;
-        }
-        case kKindProgram: w.LongControl(e->voice, 0, e->value); break;
-        case kKindBankSelect: w.LongControl(e->voice, 1, e->value); break;
-        case kKindSmafModulation: w.LongControl(e->voice, 3, e->value); break;
-        case kKindVolume: w.LongControl(e->voice, 7, e->value); break;
-        case kKindPan: w.LongControl(e->voice, 10, e->value); break;
-        case kKindSmafExpression: w.LongControl(e->voice, 11, e->value); break;
-        case kKindVoiceType:
-          if (e->value == 1) {
-            w.LongControl(e->voice, 1, 0x80);
-          } else {
-            ErrorMsg(kSsqdDrum);
-            w.NoOp();
-          }
-          break;
-        case kKindOctaveShift:
-          if (e->value < -4 || e->value > 4) {
-            ErrorMsg(kSsqdShift);
-            w.NoOp();
-          } else {
-            w.LongControl(e->voice, 2, ShiftByte(e->value));
-          }
-          break;
-        case kKindPitchBend:
-          w.BendExclusive(0xB0 | e->voice, BendByte(std::clamp(e->value, 0, 127)));
-          break;
-        case kKindBendMode: w.BendExclusive(0xC0, e->value == 0 ? 0x31 : 0x11); break;
-        default:
-          ErrorMsg(kSsqdCommand);
-          w.NoOp();
-          break;
-      }
+      WriteControl(*this, *e, w, out);
     } else {
       ErrorMsg(kSsqdStatus);
       w.NoOp();
     }
   }
-  // 6. The end: the last note sounds out, then the end of the sequence.
+  // The end: the last note sounds out, then the end of the sequence.
   w.Duration(remaining);
   w.NoOp();
   const int32_t end_position = w.pos();
