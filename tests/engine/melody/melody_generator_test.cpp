@@ -30,6 +30,32 @@ class MelodyGeneratorTest : public EngineTest {
 
   static void Weights(const std::string& code, char* w) { BuildToneWeights(code.c_str(), w); }
 
+  // The style's melody settings and the melody part drawn with the system's generator, the
+  // scale from `scales`.
+  static const PartRecord& DrawStyleAndPart(std::initializer_list<int> scales) {
+    StyleRecord& s = CurrentStyle();
+    s.metre = GneRandomRange(0, 1);
+    s.basic_beat = GneRandomRange(0, 3);
+    s.scale = scales.begin()[GneRandomRange(0, static_cast<int>(scales.size()) - 1)];
+    s.melody_table_mode = GneRandomRange(0, 2);
+    for (int& v : s.melody_intervals) v = GneRandomRange(0, 100);
+    for (int& v : s.melody_directions) v = GneRandomRange(-50, 50);
+    s.MTAdjustF = GneRandomRange(0, 1);
+    s.MTAdjustL = GneRandomRange(0, 1);
+    s.MTNoCnt = GneRandomRange(0, 1);
+    s.density[1] = 20 * GneRandomRange(1, 8);
+    PartRecord& p = PlainMelodyPart();
+    p.note_length = GneRandomRange(1, 10);
+    p.algorithm = GneRandomRange(1, 7);
+    p.dissonance = (const int[]){0, 4, 9, 10}[GneRandomRange(0, 3)];
+    p.syncopation = GneRandomRange(0, 1);
+    p.tension = GneRandomRange(0, 2);
+    p.rhythm_repeat = GneRandomRange(0, 2);
+    p.melody_repeat = GneRandomRange(0, 2);
+    p.algorithm_param = GneRandomRange(0, 1);
+    return p;
+  }
+
   // A random chord list of whole eighths (bars of the metre, halves and
   // doubles of them), drawn with the system's generator.
   static void RandomChords(EventList* list, int count, int bar) {
@@ -54,26 +80,7 @@ TEST_F(MelodyGeneratorTest, OutputOverManySeedsIsPinned) {
     ResetEngineState();
     LoadPatternDatabases();
     GneSeedRandomWith(seed);
-    StyleRecord& s = CurrentStyle();
-    s.metre = GneRandomRange(0, 1);
-    s.basic_beat = GneRandomRange(0, 3);
-    s.scale = (const int[]){1, 7, 2, 21}[GneRandomRange(0, 3)];  // 21: flamenco
-    s.melody_table_mode = GneRandomRange(0, 2);
-    for (int& v : s.melody_intervals) v = GneRandomRange(0, 100);
-    for (int& v : s.melody_directions) v = GneRandomRange(-50, 50);
-    s.MTAdjustF = GneRandomRange(0, 1);
-    s.MTAdjustL = GneRandomRange(0, 1);
-    s.MTNoCnt = GneRandomRange(0, 1);
-    s.density[1] = 20 * GneRandomRange(1, 8);
-    PartRecord& p = PlainMelodyPart();
-    p.note_length = GneRandomRange(1, 10);
-    p.algorithm = GneRandomRange(1, 7);
-    p.dissonance = (const int[]){0, 4, 9, 10}[GneRandomRange(0, 3)];
-    p.syncopation = GneRandomRange(0, 1);
-    p.tension = GneRandomRange(0, 2);
-    p.rhythm_repeat = GneRandomRange(0, 2);
-    p.melody_repeat = GneRandomRange(0, 2);
-    p.algorithm_param = GneRandomRange(0, 1);
+    DrawStyleAndPart({1, 7, 2, 21});  // 21: flamenco
     EventList chords;
     EventList out;
     RandomChords(&chords, GneRandomRange(1, 12), BarLengthOfMetre());
@@ -97,27 +104,8 @@ TEST_F(MelodyGeneratorTest, NotesFillEveryChordAndStartOnTheGrid) {
     ResetEngineState();
     LoadPatternDatabases();
     GneSeedRandomWith(seed);
-    StyleRecord& s = CurrentStyle();
-    s.metre = GneRandomRange(0, 1);
-    const int beats[] = {0, 1, 2, 3};
-    s.basic_beat = beats[GneRandomRange(0, 3)];
-    s.scale = GneRandomRange(1, 2) == 1 ? 1 : 7;
-    s.melody_table_mode = GneRandomRange(0, 2);
-    for (int& v : s.melody_intervals) v = GneRandomRange(0, 100);
-    for (int& v : s.melody_directions) v = GneRandomRange(-50, 50);
-    s.MTAdjustF = GneRandomRange(0, 1);
-    s.MTAdjustL = GneRandomRange(0, 1);
-    s.MTNoCnt = GneRandomRange(0, 1);
-    s.density[1] = 20 * GneRandomRange(1, 8);
-    PartRecord& p = PlainMelodyPart();
-    p.note_length = GneRandomRange(1, 10);
-    p.algorithm = GneRandomRange(1, 7);
-    p.dissonance = (const int[]){0, 4, 9, 10}[GneRandomRange(0, 3)];
-    p.syncopation = GneRandomRange(0, 1);
-    p.tension = GneRandomRange(0, 2);
-    p.rhythm_repeat = GneRandomRange(0, 2);
-    p.melody_repeat = GneRandomRange(0, 2);
-    p.algorithm_param = GneRandomRange(0, 1);
+    const StyleRecord& s = CurrentStyle();
+    const PartRecord& p = DrawStyleAndPart({1, 7});
     const int bar = BarLengthOfMetre();
     EventList chords;
     EventList out;
