@@ -3,6 +3,7 @@
 #include "app/compose_worker.h"
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
+#include "dialogs/print_menus.h"
 
 #include <QComboBox>
 #include <QSpinBox>
@@ -31,6 +32,8 @@ namespace {
 constexpr int kProgressTimer = 102;
 constexpr int kProgressPeriodMs = 200;
 constexpr int kBusyProgram = 123;
+// Score pages stacked on each printed sheet.
+constexpr int kPagesPerSheet = 3;
 constexpr const char* kExportFilter = "midi files|*.mid|wave files|*.wav|mp3 files|*.mp3|";
 
 }  // namespace
@@ -153,8 +156,43 @@ bool CBrevantDlg::HandleComposeReport(uint32_t message, uintptr_t wparam) {
 }
 
 void CBrevantDlg::ShowExternalMenu() {
-  // Until the menu of external input and output exists, its button runs the export.
-  if (song) StartComposeThread(fs::path(), song.get(), kMsgExportComposed);
+  int choice;
+  {
+    CMidiDlg menu(this);
+    menu.SetOwner(this);
+    menu.settings = &config;
+    menu.showImportTool = [this] { ShowImportTool(); };
+    menu.runSettings = [this](ConfigData* settings) { RunInoutSettings(settings); };
+    menu.exec();
+    choice = menu.Choice();
+  }
+  switch (choice) {
+    case 1: ImportWithDialog(); break;
+    case 2:
+      if (song) StartComposeThread(fs::path(), song.get(), kMsgExportComposed);
+      break;
+    case 3:
+    case 4: {
+      int chords, lyrics, title;
+      {
+        CPrintDlg options(this);
+        options.SetOwner(this);
+        options.exec();
+        chords = options.chords;
+        lyrics = options.lyrics;
+        title = options.title;
+      }
+      if (choice == 3) {
+        SaveScoreImage(lyrics, chords, title);
+      } else {
+        PrintScore(lyrics, kPagesPerSheet, chords, title);
+      }
+      break;
+    }
+    case 5: UploadToMobile(); break;
+    case 6: AppendSongWithDialog(); break;
+    default: break;
+  }
 }
 
 void CBrevantDlg::MobileTransferDone() {

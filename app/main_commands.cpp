@@ -790,6 +790,8 @@ void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }
 void CBrevantDlg::ShowGuitarPanel() { NoteSeam("ShowGuitarPanel"); }
 void CBrevantDlg::ShowTripletPanel() { NoteSeam("ShowTripletPanel"); }
 void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
+void CBrevantDlg::ShowImportTool() { NoteSeam("ShowImportTool"); }
+void CBrevantDlg::RunInoutSettings(ConfigData*) { NoteSeam("InoutConfigDlg"); }
 void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
 void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
 void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }

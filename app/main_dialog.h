@@ -254,12 +254,19 @@ class CBrevantDlg : public QDialog, public CPanelOwner {
   void OpenSongWithDialog();
   void SaveSongAs();
   void ImportWithDialog();
+  // Appends a song file chosen in an open dialog to the working song.
+  void AppendSongWithDialog();
   void ChooseMelodyChannel(int32_t& channel);
   // The metre, key, bar-count and tempo controls and the page follow the song.
   void ShowSongShape();
   void SetSongPath(const std::filesystem::path& path);
   std::filesystem::path SongPath() const;
+  // The external input/output menu, then the command chosen in it.
   void ShowExternalMenu();
+  // The external menu's import-tool button: the import tool shows with its score rows.
+  void ShowImportTool();
+  // The external menu's settings button: the input and output settings, modally.
+  void RunInoutSettings(ConfigData* settings);
   void ShowEditMenu();
   void OpenArchive();
   void OpenHelpPage();

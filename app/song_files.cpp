@@ -65,6 +65,20 @@ void CBrevantDlg::OpenSongWithDialog() {
   if (LoadSong(chosen, 0)) CollectSongChords();
 }
 
+void CBrevantDlg::AppendSongWithDialog() {
+  if (!song) return;
+  std::filesystem::path chosen;
+  int picked;
+  {
+    const KeyboardHookPause pause(config.inputMode == 0);
+    picked = GneOpenFileDialog("mwd", kSongFilter, &chosen);
+  }
+  if (picked != 1) return;
+  // The song reports a file it cannot join (another metre, too many bars) and stays as it was.
+  song->AppendFile(chosen);
+  ShowSongShape();
+}
+
 void CBrevantDlg::SaveSongAs() {
   const std::filesystem::path proposed = SongPath();
   std::filesystem::path chosen;

@@ -230,6 +230,11 @@ std::string CButtonPictureSet<Kind>::Caption(int number) {
   return ValidNumber(number) ? State().buttons[number].caption : std::string();
 }
 
+template <int Kind>
+int CButtonPictureSet<Kind>::FontHeight(int number) {
+  return ValidNumber(number) ? State().buttons[number].fontHeight : 0;
+}
+
 template class CButtonPictureSet<1>;
 template class CButtonPictureSet<2>;
 template class CButtonPictureSet<3>;

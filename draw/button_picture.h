@@ -82,6 +82,8 @@ class CButtonPictureSet : public COffScreenPicture {
   static plat::Dc* Surface(int number);
   static int Pressed(int number);
   static std::string Caption(int number);
+  // The caption's font height (0 = the surface's font).
+  static int FontHeight(int number);
   // Clears the set's storage (tests).
   static void ResetState();
 

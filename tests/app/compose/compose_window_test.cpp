@@ -23,6 +23,7 @@
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
 #include "app/page_geometry.h"
+#include "dialogs/print_menus.h"
 #include "dialogs/qr_dialog.h"
 #include "music/midi_out_device.h"
 #include "platform/core/encoding.h"
@@ -32,6 +33,7 @@
 #include "platform/core/midi_devices.h"
 #include "platform/qt/ui_timer.h"
 #include "tests/app/compose/compose_fixture.h"
+#include "tests/app/window/window_test_util.h"
 #include "style/style_table.h"
 #include "tests/support/stub_http_server.h"
 #include "tests/support/test_support.h"
@@ -78,6 +80,11 @@ class ComposeWindowTest : public ::testing::Test {
     t.start();
     while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
+  // The external menu's export choice, from the window's button.
+  void ExportFromMenu() {
+    window_test::WhenShown<CMidiDlg>([](CMidiDlg* menu) { menu->OnButton(1); });
+    dlg_->DispatchButtonCommand(4);
+  }
   // Busy notes: note-ons on channel 0.
   std::vector<int> BusyNotes() const {
     std::vector<int> notes;
@@ -97,7 +104,7 @@ TEST_F(ComposeWindowTest, ExportButtonWritesTheChosenFileWhileTheWindowStaysResp
   const fs::path out = Folder() / "out" / "song.wav";
   fs::create_directories(out.parent_path());
   dialogs_.QueueFile(out, 2);
-  dlg_->DispatchButtonCommand(4);
+  ExportFromMenu();
   ASSERT_TRUE(ComposeWorkerRunning());
   EXPECT_FALSE(dlg_->isEnabled());
   EXPECT_TRUE(dlg_->Timers()->IsRunning(102));
@@ -197,7 +204,7 @@ TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFil
     GneSeedRandomWith(seed);
     for (int bar = 0; bar < 8; ++bar) dlg_->OnBarMenuCommand(266, bar);
     dialogs_.QueueFile(out, 1);
-    dlg_->DispatchButtonCommand(4);
+    ExportFromMenu();
     Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
     ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
     ASSERT_TRUE(dlg_->lastComposeWritten);
@@ -235,14 +242,14 @@ TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFil
 TEST_F(ComposeWindowTest, NothingStartsWithoutAFileOrAnEncoder) {
   // The dialog cancelled.
   dialogs_.QueueFileCancel();
-  dlg_->DispatchButtonCommand(4);
+  ExportFromMenu();
   EXPECT_FALSE(ComposeWorkerRunning());
   EXPECT_TRUE(dlg_->isEnabled());
 
   // An MP3 without its encoder: said before any work, and the setting is forgotten.
   std::strcpy(dlg_->config.encoderPath, plat::Utf8ToCp932((Folder() / "none").string()).c_str());
   dialogs_.QueueFile(Folder() / "song.mp3", 3);
-  dlg_->DispatchButtonCommand(4);
+  ExportFromMenu();
   EXPECT_FALSE(ComposeWorkerRunning());
   EXPECT_TRUE(dlg_->isEnabled());
   EXPECT_EQ(dlg_->config.encoderPath[0], 0);
