@@ -366,7 +366,7 @@ void CBrevantDlg::ShowPitchStatistics() {
   GneMessageBox(text);
 }
 
-void CBrevantDlg::DrawRangeHighlight() {
+void CBrevantDlg::MarkRangeHighlight() {
   if (!g_scorePicture) return;
   for (int c = 0; c < g_barsPerPage; ++c) {
     g_scorePicture->ClearHighlights(c);
@@ -374,6 +374,13 @@ void CBrevantDlg::DrawRangeHighlight() {
     if (HasRange() && bar >= rangeFirst && bar <= rangeLast) {
       g_scorePicture->AddHighlight(c, 0, g_scorePicture->RowWidth(c), kRangeHighlight);
     }
+  }
+}
+
+void CBrevantDlg::DrawRangeHighlight() {
+  if (!g_scorePicture) return;
+  MarkRangeHighlight();
+  for (int c = 0; c < g_barsPerPage; ++c) {
     g_scorePicture->DrawRow(c);
     g_scorePicture->Blit(c);
   }

@@ -282,6 +282,8 @@ class CBrevantDlg : public QDialog, public CPanelOwner {
   void OpenAbcDialog();
   // ---- bar menu and bar-range edits -----------------------------------------------------------
   void OnBarMenuCommand(int command, int bar);
+  // The selected range's highlight on the page's score rows; Mark sets it without drawing.
+  void MarkRangeHighlight();
   void DrawRangeHighlight();
   void ShowBarMenu(int cell, int x, int y);
   // The menu's text of a command (the last row's for a command it does not hold).

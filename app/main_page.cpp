@@ -432,7 +432,12 @@ void CBrevantDlg::SetupScoreRows() {
 
 void CBrevantDlg::RefreshScore(int all) {
   if (!g_scorePicture || !song) return;
-  DrawRangeHighlight();
+  // Every row is drawn below when all are redrawn: the highlight is only marked then.
+  if (all == 1 && song::Globals().bars_per_page == g_barsPerPage) {
+    MarkRangeHighlight();
+  } else {
+    DrawRangeHighlight();
+  }
   CCantrelCommon::RedrawStaffRows(all == 1, g_scorePicture, song.get(), &staffRedrawState, topRow,
                                   cursorBar, cursorEighth, cursorHalf);
   if (cursorBar >= 0 && cursorBar < g_barsPerPage && cursorEighth >= 0) {

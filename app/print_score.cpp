@@ -114,6 +114,15 @@ class PageWalk {
   PageWalk(const PageWalk&) = delete;
   PageWalk& operator=(const PageWalk&) = delete;
 
+  // The score rows of the page from song row `row`, without a cursor; the rest of the window
+  // follows when the walk ends.
+  void Show(int row) {
+    w_->topRow = row;
+    w_->cursorEighth = 0;
+    w_->cursorHalf = 0;
+    w_->RefreshScore(1);
+  }
+
  private:
   CBrevantDlg* w_;
   int topRow_, cursorBar_, cursorEighth_, cursorHalf_;
@@ -227,9 +236,8 @@ void CBrevantDlg::PrintScore(int lyrics, int pagesPerSheet, int chords, int titl
     int y = title && s == 0 ? kTitleHeight : 0;
     int x = 0;
     for (int p = 0; p < N; ++p) {
-      topRow = (s * N + p) * R;
       UsePageShape(print);
-      ResetCursor();
+      walk.Show((s * N + p) * R);
       if (lyrics) PutLyricLines(texts.Picture(), P, topRow * B);
       if (chords) LabelScoreRows(topRow * B, 1, 0);
       UsePageShape(window);
@@ -275,8 +283,7 @@ void CBrevantDlg::SaveScoreImage(int lyrics, int chords, int title) {
   for (int k = 0; k < bars; ++k) {
     const int c = k % P;
     if (c == 0) {
-      topRow = k / B;
-      ResetCursor();
+      walk.Show(k / B);
       // The song's last bar closes with a bar line, drawn after its page's redraw.
       if (bars - 1 < k + P) {
         closed = (bars - 1) % P;

@@ -187,61 +187,121 @@ void BitmapFileErrorMsg(uint32_t code) {
   GneMessageBox(text);
 }
 
-std::string EncodeBitmapFile(const plat::Bitmap& bitmap, int colours) {
-  const int bits = BitsFor(colours);
-  if (bits == 0 || bitmap.IsNull()) return std::string();
-  const QImage& image = bitmap.Image();
-  const int width = image.width(), height = image.height();
-  const uint64_t rowBytes = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
-  const uint64_t imageSize = rowBytes * static_cast<uint64_t>(height);
-  const uint64_t offset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + 4u * colours;
-  if (offset + imageSize > UINT32_MAX) return std::string();
-  std::string out(static_cast<size_t>(offset + imageSize), '\0');
-  ByteWriter w(out.data(), out.size());
-  w.U16Le(0x4D42);
-  w.U32Le(static_cast<uint32_t>(offset + imageSize));
-  w.U32Le(0);
-  w.U32Le(static_cast<uint32_t>(offset));
-  w.U32Le(kBitmapInfoHeaderSize);
-  w.I32Le(width);
-  w.I32Le(height);
-  w.U16Le(1);
-  w.U16Le(static_cast<uint32_t>(bits));
-  w.U32Le(0);
-  w.U32Le(static_cast<uint32_t>(imageSize));
-  w.Zeros(16);  // resolution and colour counts
-  const std::vector<Rgb> palette = PaletteFor(bits);
-  for (const Rgb& c : palette) {
-    w.U8(static_cast<uint8_t>(c.b));
-    w.U8(static_cast<uint8_t>(c.g));
-    w.U8(static_cast<uint8_t>(c.r));
-    w.U8(0);
-  }
-  std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
-  for (int y = height - 1; y >= 0; --y) {
-    std::fill(row.begin(), row.end(), 0);
-    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < width; ++x) {
-      const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
-      if (bits == 24) {
-        row[3 * x] = static_cast<uint8_t>(b);
-        row[3 * x + 1] = static_cast<uint8_t>(g);
-        row[3 * x + 2] = static_cast<uint8_t>(r);
-        continue;
-      }
-      const int index = NearestIndex(palette, bits, r, g, b);
-      const int bit = x * bits;
-      row[bit / 8] |= static_cast<uint8_t>(index << (8 - bits - bit % 8));
+namespace {
+
+// A bitmap's file: its headers and colour table, then its rows bottom first, each encoded on
+// request (so that a large image is written without a second copy of it in memory).
+class BitmapFileEncoder {
+ public:
+  BitmapFileEncoder(const plat::Bitmap& bitmap, int colours)
+      : image_(bitmap.Image()), bits_(BitsFor(colours)) {
+    if (bits_ == 0 || bitmap.IsNull()) return;
+    width_ = image_.width();
+    height_ = image_.height();
+    rowBytes_ = (static_cast<uint64_t>(width_) * bits_ + 31) / 32 * 4;
+    const uint64_t imageSize = rowBytes_ * static_cast<uint64_t>(height_);
+    const uint64_t offset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + 4u * colours;
+    if (offset + imageSize > UINT32_MAX) return;
+    palette_ = PaletteFor(bits_);
+    header_.assign(static_cast<size_t>(offset), '\0');
+    ByteWriter w(header_.data(), header_.size());
+    w.U16Le(0x4D42);
+    w.U32Le(static_cast<uint32_t>(offset + imageSize));
+    w.U32Le(0);
+    w.U32Le(static_cast<uint32_t>(offset));
+    w.U32Le(kBitmapInfoHeaderSize);
+    w.I32Le(width_);
+    w.I32Le(height_);
+    w.U16Le(1);
+    w.U16Le(static_cast<uint32_t>(bits_));
+    w.U32Le(0);
+    w.U32Le(static_cast<uint32_t>(imageSize));
+    w.Zeros(16);  // resolution and colour counts
+    for (const Rgb& c : palette_) {
+      w.U8(static_cast<uint8_t>(c.b));
+      w.U8(static_cast<uint8_t>(c.g));
+      w.U8(static_cast<uint8_t>(c.r));
+      w.U8(0);
     }
-    w.Bytes(row.data(), row.size());
+    if (!w.ok()) header_.clear();
   }
-  if (!w.ok()) return std::string();
+
+  bool ok() const { return !header_.empty(); }
+  const std::string& Header() const { return header_; }
+  int Rows() const { return height_; }
+  uint64_t RowBytes() const { return rowBytes_; }
+
+  // The file's n-th row (the image's row height - 1 - n) into `row`, RowBytes() zeroed bytes.
+  void EncodeRow(int n, uint8_t* row) const {
+    const QRgb* line = reinterpret_cast<const QRgb*>(image_.constScanLine(height_ - 1 - n));
+    if (bits_ == 24) {
+      for (int x = 0; x < width_; ++x, row += 3) {
+        const QRgb p = line[x];
+        row[0] = static_cast<uint8_t>(qBlue(p));
+        row[1] = static_cast<uint8_t>(qGreen(p));
+        row[2] = static_cast<uint8_t>(qRed(p));
+      }
+      return;
+    }
+    for (int x = 0; x < width_; ++x) {
+      const int index = NearestIndex(palette_, bits_, qRed(line[x]), qGreen(line[x]), qBlue(line[x]));
+      const int bit = x * bits_;
+      row[bit / 8] |= static_cast<uint8_t>(index << (8 - bits_ - bit % 8));
+    }
+  }
+
+ private:
+  const QImage& image_;
+  const int bits_;
+  int width_ = 0, height_ = 0;
+  uint64_t rowBytes_ = 0;
+  std::vector<Rgb> palette_;
+  std::string header_;
+};
+
+}  // namespace
+
+std::string EncodeBitmapFile(const plat::Bitmap& bitmap, int colours) {
+  const BitmapFileEncoder encoder(bitmap, colours);
+  if (!encoder.ok()) return std::string();
+  std::string out = encoder.Header();
+  const size_t start = out.size();
+  out.resize(start + encoder.RowBytes() * static_cast<uint64_t>(encoder.Rows()), '\0');
+  uint8_t* pixels = reinterpret_cast<uint8_t*>(out.data()) + start;
+  for (int n = 0; n < encoder.Rows(); ++n) encoder.EncodeRow(n, pixels + n * encoder.RowBytes());
   return out;
 }
 
 int SaveBitmapFile(const plat::Bitmap* bitmap, const std::filesystem::path& path, int colours) {
-  const std::string bytes = bitmap ? EncodeBitmapFile(*bitmap, colours) : std::string();
-  if (bytes.empty() || !plat::WriteFileAtomic(path, bytes)) {
+  if (!bitmap) {
+    ReportBitmapFile();
+    return 0;
+  }
+  const BitmapFileEncoder encoder(*bitmap, colours);
+  // The rows go out in pieces of about a megabyte.
+  const uint64_t rowBytes = std::max<uint64_t>(encoder.RowBytes(), 1);
+  const int rowsPerPiece = static_cast<int>(std::max<uint64_t>(1, (uint64_t{1} << 20) / rowBytes));
+  std::vector<uint8_t> piece;
+  int next = -1;  // -1: the headers are next
+  const bool written =
+      encoder.ok() &&
+      plat::WriteFileAtomicFrom(path, [&](const void** data, size_t* size) {
+        if (next < 0) {
+          *data = encoder.Header().data();
+          *size = encoder.Header().size();
+          next = 0;
+          return 1;
+        }
+        if (next >= encoder.Rows()) return 0;
+        const int rows = std::min(rowsPerPiece, encoder.Rows() - next);
+        piece.assign(static_cast<size_t>(rows * rowBytes), 0);
+        for (int n = 0; n < rows; ++n) encoder.EncodeRow(next + n, piece.data() + n * rowBytes);
+        next += rows;
+        *data = piece.data();
+        *size = piece.size();
+        return 1;
+      });
+  if (!written) {
     ReportBitmapFile();
     return 0;
   }

@@ -900,27 +900,34 @@ void CLongStaffPicture::SmoothRow(int row, plat::ColorRef colour) {
   Row& r = St().rows[row];
   plat::Dc* dc = r.dc;
   if (!dc || !dc->HasSurface()) return;
-  const int W = r.width, H = r.height;
+  const QImage& image = dc->SelectedBitmap()->Image();
+  const int W = std::min(r.width, image.width()), H = std::min(r.height, image.height());
+  if (W < 3 || H < 3) return;
+  // corners[y * W + x]: how many of the four pixels (x, y) to (x + 1, y + 1) are black.
   std::vector<uint8_t> black(static_cast<size_t>(W) * H);
   for (int y = 0; y < H; ++y) {
-    for (int x = 0; x < W; ++x) black[static_cast<size_t>(y) * W + x] = dc->GetPixel(x, y) == 0;
+    const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    uint8_t* out = &black[static_cast<size_t>(y) * W];
+    for (int x = 0; x < W; ++x) out[x] = (line[x] & 0xFFFFFF) == 0;
   }
-  auto isBlack = [&](int x, int y) { return black[static_cast<size_t>(y) * W + x] != 0; };
+  std::vector<uint8_t> corners(static_cast<size_t>(W) * H);
+  for (int y = 0; y + 1 < H; ++y) {
+    const uint8_t* a = &black[static_cast<size_t>(y) * W];
+    const uint8_t* b = a + W;
+    uint8_t* out = &corners[static_cast<size_t>(y) * W];
+    for (int x = 0; x + 1 < W; ++x) out[x] = a[x] + a[x + 1] + b[x] + b[x + 1];
+  }
+  // A white pixel closes an inside corner when one of the four squares it belongs to has three
+  // black pixels.
   std::vector<std::pair<int, int>> marked;
   for (int y = 1; y <= H - 2; ++y) {
+    const uint8_t* self = &black[static_cast<size_t>(y) * W];
+    const uint8_t* above = &corners[static_cast<size_t>(y - 1) * W];
+    const uint8_t* here = &corners[static_cast<size_t>(y) * W];
     for (int x = 1; x <= W - 2; ++x) {
-      if (isBlack(x, y)) continue;
-      for (int wy = y - 1; wy <= y; ++wy) {
-        bool hit = false;
-        for (int wx = x - 1; wx <= x; ++wx) {
-          const int n = isBlack(wx, wy) + isBlack(wx + 1, wy) + isBlack(wx, wy + 1) +
-                        isBlack(wx + 1, wy + 1);
-          if (n == 3) hit = true;
-        }
-        if (hit) {
-          marked.emplace_back(x, y);
-          break;
-        }
+      if (self[x]) continue;
+      if (above[x - 1] == 3 || above[x] == 3 || here[x - 1] == 3 || here[x] == 3) {
+        marked.emplace_back(x, y);
       }
     }
   }

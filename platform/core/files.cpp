@@ -94,15 +94,13 @@ void SyncFolder(const fs::path& dir) {
 
 }  // namespace
 
-bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
-                     std::error_code* error) {
+bool WriteFileAtomicFrom(const fs::path& requested, const FilePieces& pieces,
+                         std::error_code* error) {
   const fs::path path = ThroughLinks(requested);
   if (path.empty()) {
     SetError(error, ELOOP);
     return false;
   }
-  fs::path dir = path.parent_path();
-  if (dir.empty()) dir = ".";
   const fs::path tmp = TemporaryNameFor(path);
 
   // A replaced file keeps its permission bits; a new one gets what the umask allows.
@@ -114,20 +112,29 @@ bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
     return false;
   }
   if (replacing) ::fchmod(fd, old.st_mode & 07777);
-  const char* p = static_cast<const char*>(data);
-  size_t left = size;
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      SetError(error, err);
-      return false;
+  auto fail = [&](int err) {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    SetError(error, err);
+    return false;
+  };
+  const void* data = nullptr;
+  size_t size = 0;
+  while (true) {
+    const int more = pieces(&data, &size);
+    if (more < 0) return fail(EIO);
+    if (more == 0) break;
+    const char* p = static_cast<const char*>(data);
+    size_t left = size;
+    while (left > 0) {
+      ssize_t n = ::write(fd, p, left);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return fail(errno);
+      }
+      p += n;
+      left -= static_cast<size_t>(n);
     }
-    p += n;
-    left -= static_cast<size_t>(n);
   }
   // The descriptor is closed whether or not the data reached the disk.
   const int synced = ::fsync(fd) == 0 ? 0 : errno;
@@ -138,6 +145,21 @@ bool WriteFileAtomic(const fs::path& requested, const void* data, size_t size,
     return false;
   }
   return CommitTemporary(tmp, path, error);
+}
+
+bool WriteFileAtomic(const fs::path& path, const void* data, size_t size,
+                     std::error_code* error) {
+  bool given = false;
+  return WriteFileAtomicFrom(
+      path,
+      [&](const void** piece, size_t* length) {
+        if (given) return 0;
+        given = true;
+        *piece = data;
+        *length = size;
+        return 1;
+      },
+      error);
 }
 
 fs::path TemporaryNameFor(const fs::path& path) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -30,6 +31,13 @@ inline bool WriteFileAtomic(const std::filesystem::path& path, const std::string
                             std::error_code* error = nullptr) {
   return WriteFileAtomic(path, data.data(), data.size(), error);
 }
+
+// The pieces of a file written in turn: each call points *data and *size at the next piece (it
+// stays valid until the next call) and answers 1; 0 when the file is complete; -1 when the
+// pieces cannot be made (nothing is written then).
+using FilePieces = std::function<int(const void** data, size_t* size)>;
+bool WriteFileAtomicFrom(const std::filesystem::path& path, const FilePieces& pieces,
+                         std::error_code* error = nullptr);
 
 // Why a write failed, in words for a box (CP932): the disk is full, permission is missing, the
 // folder does not exist, ... Unknown errors give the system's own text.
