@@ -2,6 +2,7 @@
 // for each of 64 bars (target 100 ms for the whole song); and a play request of a 64-bar song,
 // from the press to the first event the player sends to the output device (target 100 ms).
 #include "app/compose_worker.h"
+#include "bench/bench_window.h"
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
 #include "app/page_geometry.h"
@@ -120,12 +121,4 @@ BENCHMARK(BM_PlayRequestToFirstEvent64)->Unit(benchmark::kMillisecond)->Iteratio
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench_window::RunWithQt(argc, argv); }

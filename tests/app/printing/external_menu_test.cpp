@@ -17,6 +17,12 @@ using window_test::WhenShown;
 
 class ExternalMenuTest : public WindowTest {
  protected:
+  // Printing goes to a recording A4 printer at 600 dpi.
+  print_test::PrinterLog log;
+  print_test::ScopedPrinter printer{[this] {
+    return std::make_unique<print_test::RecordingPrinter>(&log, print_test::A4At600());
+  }};
+
   // Presses a button of the menu once it shows.
   static void PressMenu(int button) {
     WhenShown<CMidiDlg>([button](CMidiDlg* m) { m->OnButton(button); });
@@ -33,10 +39,6 @@ class ExternalMenuTest : public WindowTest {
 TEST_F(ExternalMenuTest, PrintChoicePrintsWithTheOptions) {
   Start();
   NewSong(20, 4);
-  print_test::PrinterLog log;
-  print_test::ScopedPrinter scoped([&] {
-    return std::make_unique<print_test::RecordingPrinter>(&log, print_test::A4At600());
-  });
   PressMenu(4);
   AnswerOptions({"1150"});
   dlg->ShowExternalMenu();
@@ -52,10 +54,6 @@ TEST_F(ExternalMenuTest, PrintChoicePrintsWithTheOptions) {
 TEST_F(ExternalMenuTest, PrintOptionsClosedByTheFramePrintEverything) {
   Start();
   NewSong(20, 4);
-  print_test::PrinterLog log;
-  print_test::ScopedPrinter scoped([&] {
-    return std::make_unique<print_test::RecordingPrinter>(&log, print_test::A4At600());
-  });
   PressMenu(4);
   WhenShown<CPrintDlg>([](CPrintDlg* p) {
     p->findChild<QCheckBox*>("1150")->setChecked(false);
@@ -126,10 +124,6 @@ TEST_F(ExternalMenuTest, JoinAppendsASongOfTheSameMetre) {
 
 TEST_F(ExternalMenuTest, ImportToolAndSettingsRunNothingAfterwards) {
   Start();
-  print_test::PrinterLog log;
-  print_test::ScopedPrinter scoped([&] {
-    return std::make_unique<print_test::RecordingPrinter>(&log, print_test::A4At600());
-  });
   // The settings button keeps the menu; the import-tool button then ends it with nothing to do.
   WhenShown<CMidiDlg>([](CMidiDlg* m) {
     m->OnButton(6);
