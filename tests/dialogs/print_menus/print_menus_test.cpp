@@ -1,7 +1,6 @@
 // The external input/output menu and the print options, driven through their handlers.
 #include "dialogs/print_menus.h"
 
-#include "app/config_data.h"
 #include "draw/button_picture.h"
 #include "draw/offscreen_control.h"
 #include "tests/support/test_support.h"
@@ -56,8 +55,9 @@ TEST_F(PrintMenusTest, MenuButtonsGiveTheirChoices) {
     SCOPED_TRACE(c.button);
     CMidiDlg menu;
     menu.SetOwner(&owner);
-    ConfigData config{};
-    menu.settings = &config;
+    // The menu hands the settings on without reading them: any address stands for them.
+    ConfigData* const config = reinterpret_cast<ConfigData*>(&owner);
+    menu.settings = config;
     int imports = 0;
     std::vector<ConfigData*> settingsRuns;
     menu.showImportTool = [&] { ++imports; };
@@ -77,7 +77,7 @@ TEST_F(PrintMenusTest, MenuButtonsGiveTheirChoices) {
     }
     EXPECT_EQ(menu.Choice(), c.choice);
     EXPECT_EQ(imports, c.button == 2 ? 1 : 0);
-    EXPECT_EQ(settingsRuns, c.button == 6 ? std::vector<ConfigData*>{&config}
+    EXPECT_EQ(settingsRuns, c.button == 6 ? std::vector<ConfigData*>{config}
                                           : std::vector<ConfigData*>{});
     menu.close();
   }
