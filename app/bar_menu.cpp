@@ -182,7 +182,11 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
       break;
     case 270:
     case 271:
-      NoteSeam(command == 270 ? "ShiftLyricsLater" : "ShiftLyricsEarlier");
+      if (command == 270) {
+        ShiftLyricsLater(b);
+      } else {
+        ShiftLyricsEarlier(b);
+      }
       break;
     case 262:
       // The song keeps at least one bar.

@@ -48,28 +48,6 @@ enum { kLineUp = 0, kLineDown, kPageUp, kPageDown, kThumbPosition, kThumbTrack, 
 // Lengths in eighths of the melody panel's note-length rows.
 constexpr double kNoteLengthEighths[11] = {0.5, 1, 1.5, 2, 3, 3.5, 4, 5, 6, 7, 8};
 
-constexpr int kLyricBytes = 7;
-
-std::string LyricOf(const NoteCell& cell, int slot) {
-  return std::string(cell.lyric[slot], strnlen(cell.lyric[slot], kLyricBytes));
-}
-
-void SetLyricOf(NoteCell& cell, int slot, const std::string& text) {
-  std::memset(cell.lyric[slot], 0, sizeof cell.lyric[slot]);
-  std::memcpy(cell.lyric[slot], text.data(), std::min<size_t>(text.size(), kLyricBytes));
-}
-
-bool IsBlankOrLineEnd(char c) { return c == ' ' || c == '\r' || c == '\n'; }
-
-// Skips a blank or line end at text[i] (and a line feed after a carriage return).
-size_t SkipSeparator(const char* text, size_t i) {
-  const char c = text[i];
-  if (!IsBlankOrLineEnd(c)) return i;
-  ++i;
-  if (c == '\r' && text[i] == '\n') ++i;
-  return i;
-}
-
 }  // namespace
 
 void CBrevantDlg::NoteSeam(const char* name) {
@@ -625,74 +603,6 @@ bool CBrevantDlg::ParseScoreDrop(const std::string& text, int* bar, int* copy) {
   return true;
 }
 
-int CBrevantDlg::NextSyllable(const char* text, char* syllable) {
-  size_t i = 0;
-  size_t n = 0;
-  if (syllable) std::memset(syllable, 0, kLyricBytes + 1);
-  if (!text) return 0;
-  while (text[i] != '\0') {
-    const uint8_t c = static_cast<uint8_t>(text[i]);
-    if (IsBlankOrLineEnd(text[i])) {
-      i = SkipSeparator(text, i);
-      break;
-    }
-    if (c == 0x81 && static_cast<uint8_t>(text[i + 1]) == 0x40) {
-      i += 2;
-      if (text[i] == '\n') ++i;
-      break;
-    }
-    const size_t width = GneIsLeadByte(c) && text[i + 1] != '\0' ? 2 : 1;
-    // A character that would pass the slot starts the next syllable.
-    if (n + width > kLyricBytes) break;
-    if (syllable) std::memcpy(syllable + n, text + i, width);
-    n += width;
-    i += width;
-    if (n >= kLyricBytes) {
-      i = SkipSeparator(text, i);
-      break;
-    }
-  }
-  return static_cast<int>(i);
-}
-
-bool CBrevantDlg::PrependToNextLyric(const char* text, int cell, int slot) {
-  if (!song || !text) return false;
-  const int cells = song->SongCells();
-  int c = cell, s = slot;
-  for (;;) {
-    if (++s > 2) {
-      s = 0;
-      ++c;
-    }
-    if (c < 0) continue;
-    if (c >= cells) return false;
-    if (song->cells[c].slot[s] > 0) break;
-  }
-  const std::string joined = std::string(text) + LyricOf(song->cells[c], s);
-  if (joined.size() > kLyricBytes) return false;
-  SetLyricOf(song->cells[c], s, joined);
-  return true;
-}
-
-bool CBrevantDlg::InsertLyricShifting(const char* text, int cell, int slot) {
-  if (!song || !text || std::strlen(text) > kLyricBytes) return false;
-  const int cells = song->SongCells();
-  std::string carried = text;
-  int c = cell, s = slot;
-  for (;;) {
-    if (++s > 2) {
-      s = 0;
-      ++c;
-    }
-    if (c >= cells) break;
-    if (c < 0 || song->cells[c].slot[s] <= 0) continue;
-    const std::string own = LyricOf(song->cells[c], s);
-    SetLyricOf(song->cells[c], s, carried);
-    carried = own;
-  }
-  return true;
-}
-
 void CBrevantDlg::CursorCell(int* cell, int* half, int bar, int eighth) {
   if (cell) *cell = bar * SongBeatsPerBar() * 2 + eighth;
   if (half) *half = cursorHalf == 1 ? 1 : 0;
@@ -796,9 +706,3 @@ void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
 void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
 void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }
 void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }
-void CBrevantDlg::PourLyrics(const char*, int, int) { NoteSeam("PourLyrics"); }
-void CBrevantDlg::PullNextLyric(int, int) { NoteSeam("PullNextLyric"); }
-void CBrevantDlg::PushLyricsFromCursor(int, int) { NoteSeam("PushLyricsFromCursor"); }
-void CBrevantDlg::LyricEdit(uint32_t message, int, int) {
-  seamLog.push_back("LyricEdit:" + std::to_string(message - kMsgApp));
-}

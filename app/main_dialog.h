@@ -327,7 +327,13 @@ class CBrevantDlg : public QDialog, public CPanelOwner {
   void PourLyrics(const char* text, int bar, int eighth);
   void PullNextLyric(int bar, int eighth);
   void PushLyricsFromCursor(int bar, int eighth);
+  // The lyric panel's four buttons (messages WM_APP+42 to +45) at the cursor slot.
   void LyricEdit(uint32_t message, int bar, int eighth);
+  void ShiftLyricsLater(int bar);
+  void ShiftLyricsEarlier(int bar);
+  int LyricCursorCell(int bar, int eighth);
+  // The box of a refused lyric edit (an outcome of lyric_edit).
+  void ReportLyricEdit(int outcome);
   void MovePlayMarker(int tick);
   void StartPlayback(const std::filesystem::path& path);
   void OnPlayEnd();

@@ -285,8 +285,6 @@ TEST_F(WindowHandlersTest, CtrlKeys) {
     const char* seam;
   } cases[] = {
       {'A', "OpenAbcDialog"},
-      {0xBC, "PullNextLyric"},
-      {0xBE, "PushLyricsFromCursor"},
   };
   for (const Case& c : cases) {
     dlg->seamLog.clear();
@@ -373,12 +371,6 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
       {kMsgApp + 17, "MergeRestsAtCursor"},
       {kMsgApp + 22, "StartComposeThread"},
       {kMsgApp + 39, "OpenAbcDialog"},
-      {kMsgApp + 40, "PourLyrics"},
-      {kMsgApp + 42, "LyricEdit:42"},
-      {kMsgApp + 43, "LyricEdit:43"},
-      {kMsgApp + 44, "LyricEdit:44"},
-      {kMsgApp + 45, "LyricEdit:45"},
-      {kMsgCommand, "ShiftLyricsLater"},
   };
   // +11 opens the mobile-transfer dialog modally (with no service set, after its message): it is
   // closed as soon as it shows.
@@ -389,7 +381,7 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
   closer.start(20);
   for (const Case& c : cases) {
     dlg->seamLog.clear();
-    const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : c.message == kMsgCommand ? 270 : 0;
+    const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : 0;
     const intptr_t lparam = 0;
     plat::PostAppMessage(dlg.get(), c.message, wparam, lparam);
     Pump();
@@ -454,13 +446,13 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
 TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
   Start();
   std::thread worker([&]() {
-    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 40, i, 0);
+    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 11, i, 0);
     plat::PostAppMessage(dlg.get(), kMsgApp + 20);
   });
   worker.join();
   PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
   ASSERT_EQ(dlg->seamLog.size(), 50u);
-  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "PourLyrics");
+  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MobileTransferDone");
 }
 
 TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {
@@ -906,6 +898,92 @@ TEST_F(WindowHandlersTest, ScoreLabelsForPrinting) {
   EXPECT_GT(ink, 3);
   dlg->LabelScoreRows(0, 0, 0);
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The lyric panel's messages, the Ctrl keys and the bar menu edit the lyrics at the cursor.
+TEST_F(WindowHandlersTest, LyricMessagesEditTheSongAtTheCursor) {
+  Start();
+  CSongData& s = *dlg->song;
+  const int perBar = s.beats_per_bar * 2;
+  auto notes = [&](std::vector<std::string> lyrics) {
+    for (int c = 0; c < s.SongCells(); ++c) {
+      for (int k = 0; k < 3; ++k) {
+        s.cells[c].slot[k] = k == 2 ? NoteSlotVacant : NoteSlotHold;
+        std::memset(s.cells[c].lyric[k], 0, 8);
+      }
+    }
+    for (size_t i = 0; i < lyrics.size(); ++i) {
+      s.cells[i].slot[0] = 60 + static_cast<int>(i);
+      std::strcpy(s.cells[i].lyric[0], lyrics[i].c_str());
+    }
+  };
+  auto lyric = [&](int c) { return std::string(s.cells[c].lyric[0]); };
+  dlg->cursorHalf = 0;
+
+  // A pour without a cursor (-1) starts at the song's first cell.
+  notes({"", "", ""});
+  dlg->lyricText = "la li lu";
+  plat::PostAppMessage(dlg.get(), kMsgApp + 40, static_cast<uintptr_t>(-1), -1);
+  Pump();
+  EXPECT_EQ(lyric(0), "la");
+  EXPECT_EQ(lyric(2), "lu");
+
+  struct Case {
+    uint32_t message;
+    std::vector<std::string> before, after;
+    size_t boxes;
+  } cases[] = {
+      {kMsgApp + 42, {"あい", "b", "c"}, {"あ", "い", "b"}, 0},
+      {kMsgApp + 43, {"あい", "b", "c"}, {"あ", "いb", "c"}, 0},
+      {kMsgApp + 43, {"", "b", "c"}, {"", "b", "c"}, 1},
+      {kMsgApp + 44, {"a", "bc", "de"}, {"ab", "cd", "e"}, 0},
+      {kMsgApp + 45, {"a", "bc", "de"}, {"ab", "c", "de"}, 0},
+      {kMsgApp + 45, {"abcdefg", "h", ""}, {"abcdefg", "h", ""}, 1},
+  };
+  for (const Case& c : cases) {
+    notes(c.before);
+    cantrel_test::Sink().Clear();
+    plat::PostAppMessage(dlg.get(), c.message, 0, 0);
+    Pump();
+    EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(2)}), c.after)
+        << c.message - kMsgApp;
+    EXPECT_EQ(cantrel_test::Sink().Count(), c.boxes) << c.message - kMsgApp;
+  }
+  // The cursor's eighth picks the cell: bar 0, eighth 1.
+  notes({"x", "ab", "c"});
+  plat::PostAppMessage(dlg.get(), kMsgApp + 43, 0, 1);
+  Pump();
+  EXPECT_EQ(lyric(1), "a");
+  EXPECT_EQ(lyric(2), "bc");
+
+  // Ctrl+"," pulls the next lyric onto the cursor's; Ctrl+"." pushes them on.
+  notes({"a", "b", "c"});
+  dlg->SetNoteCursor(0, 0, 0);
+  dlg->OnCtrlKey(0xBC);
+  EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(2)}),
+            (std::vector<std::string>{"ab", "c", ""}));
+  dlg->OnCtrlKey(0xBE);
+  EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(2)}),
+            (std::vector<std::string>{"", "ab", "c"}));
+
+  // The bar menu's shifts start at the menu's bar.
+  notes({"a", "b"});
+  s.cells[perBar].slot[0] = 70;
+  std::strcpy(s.cells[perBar].lyric[0], "n");
+  dlg->menuBarCell = 0;
+  plat::PostAppMessage(dlg.get(), kMsgCommand, 270);
+  Pump();
+  EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(perBar)}),
+            (std::vector<std::string>{"", "a", "b"}));
+  plat::PostAppMessage(dlg.get(), kMsgCommand, 271);
+  Pump();
+  EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(perBar)}),
+            (std::vector<std::string>{"a", "b", "b"}));
+  EXPECT_TRUE(dlg->seamLog.empty());
 }
 
 }  // namespace
