@@ -4,6 +4,7 @@
 
 #include "app/main_globals.h"
 #include "app/main_lists.h"
+#include "dialogs/bar_edit_dialog.h"
 #include "draw/staff_picture.h"
 #include "platform/qt/app_message.h"
 #include "platform/qt/qt_text.h"
@@ -178,7 +179,7 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
       RefreshMelodyBox(1);
       break;
     case 269:
-      if (cursorBar >= 0) NoteSeam("ShowLyricInputPanel");
+      if (cursorBar >= 0) ShowLyricInputPanel();
       break;
     case 270:
     case 271:
@@ -401,7 +402,13 @@ void CBrevantDlg::ShowEditMenu() {
     last = std::min(song->bar_count, SongBarOfCell(cursorBar));
   }
   // The bar-range edit dialog proposes (first, last) and answers the operation to run.
-  seamLog.push_back("RangeEditDialog:" + std::to_string(first) + ":" + std::to_string(last));
+  CCopyDlg dialog(this);
+  dialog.SetOwner(this);
+  dialog.beatsPerBar = SongBeatsPerBar();
+  dialog.from = first;
+  dialog.to = last;
+  RunModal(dialog);
+  RunRangeEdit(dialog.operation, dialog.from, dialog.to, dialog.target);
 }
 
 bool CBrevantDlg::RangeEditValid(int operation, int f, int l, int v) const {

@@ -695,10 +695,7 @@ void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
 
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
 void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
-void CBrevantDlg::ShowStepInput() { NoteSeam("ShowStepInput"); }
 void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }
-void CBrevantDlg::ShowGuitarPanel() { NoteSeam("ShowGuitarPanel"); }
-void CBrevantDlg::ShowTripletPanel() { NoteSeam("ShowTripletPanel"); }
 void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
 void CBrevantDlg::ShowImportTool() { NoteSeam("ShowImportTool"); }
 void CBrevantDlg::RunInoutSettings(ConfigData*) { NoteSeam("InoutConfigDlg"); }

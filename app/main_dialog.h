@@ -9,6 +9,7 @@
 #include "app/config_data.h"
 #include "app/page_geometry.h"
 #include "dialogs/panel_fields.h"
+#include "dialogs/lyric_panel.h"
 #include "dialogs/panel_owner.h"
 #include "style/style_record.h"
 
@@ -17,6 +18,7 @@
 #include <QPoint>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,7 +78,11 @@ constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device th
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
-class CBrevantDlg : public QDialog, public CPanelOwner {
+class CDialogSkeleton;
+class CGuitarDlg;
+class CTripletDlg;
+
+class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner {
   Q_OBJECT
 
  public:
@@ -96,11 +102,23 @@ class CBrevantDlg : public QDialog, public CPanelOwner {
   int GuideShown() const override { return config.guideShown; }
   int AdviceShown() const override { return config.adviceShown; }
   void KeyboardRange(int* lowest, int* highest) const override;
+  std::string& LyricText() override { return lyricText; }
+  void LyricCursor(int* bar, int* eighth) const override;
 
   // ---- the melody and chord panels ---------------------------------------------------------
   // The window's buttons 14-21 on the panels.
   void AddPanelButtons();
   void ReleasePanels();
+  // The lyric, guitar and triplet panels (made hidden; shown by their commands).
+  void CreateSidePanels();
+  void ReleaseSidePanels();
+  void ShowLyricInputPanel();
+  // Runs a modal dialog of the window (through `modalRunner` when one is set) and answers its
+  // result.
+  int RunModal(CDialogSkeleton& dialog);
+  std::function<int(CDialogSkeleton&)> modalRunner;
+  CGuitarDlg* guitarPanel = nullptr;
+  CTripletDlg* tripletPanel = nullptr;
   // The melody panel shows the note cursor's cell; the chord panel the chord cursor's beat.
   void ShowMelodyPanel();
   void ShowChordPanel();

@@ -99,6 +99,7 @@ void CBrevantDlg::CreatePanels() {
   chord->BuildKeyChordTable();
   chord->RefreshForKey();
   plat::PostAppMessage(melody, kMsgMelodyInputMode, static_cast<uintptr_t>(config.inputMode));
+  CreateSidePanels();
 }
 
 void CBrevantDlg::AddPanelButtons() {
@@ -129,6 +130,9 @@ void CBrevantDlg::ResizePanelsForAdvice() {
 }
 
 void CBrevantDlg::ReleasePanels() {
+  // The triplet panel draws the melody panel's picture and the guitar panel posts to that panel:
+  // they go first.
+  ReleaseSidePanels();
   // The buttons on the panels go with the button set, before the panels.
   delete g_melodyPanel;
   g_melodyPanel = nullptr;

@@ -93,6 +93,9 @@ class CMelodyDlg : public CDialogSkeleton {
   // A keyboard note folded by octaves into the panel's four registers (48-95).
   static int FoldIntoRegisters(int note);
 
+  // The length buttons' picture (the triplet panel adds its buttons to it).
+  CBitmapGridPicture* LengthGrid() const { return lengthGrid_.get(); }
+
   // ---- controls (object names are their resource ids) ----------------------------------------
   QComboBox* lengthList = nullptr;  // 1019
   QComboBox* typeList = nullptr;    // 1021

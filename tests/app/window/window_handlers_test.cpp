@@ -5,8 +5,10 @@
 #include "app/main_dialog.h"
 
 #include "app/main_globals.h"
+#include "dialogs/bar_edit_dialog.h"
 #include "dialogs/melody_panel.h"
 #include "dialogs/qr_dialog.h"
+#include "dialogs/triplet_guitar_panels.h"
 #include "app/melody_box.h"
 #include "draw/chord_cell_picture.h"
 #include "draw/offscreen_control.h"
@@ -208,11 +210,21 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     int code;
     const char* seam;
   } cases[] = {
-      {6, "RangeEditDialog:1:1"}, {7, "OpenArchive"},
+      {6, "131:1:1"},          {7, "OpenArchive"},
       {8, "StartComposeThread"}, {10, "ShowSongInfo"},
-      {12, "ShowStepInput"},   {13, "ShowSettings"},      {16, "ShowGuitarPanel"},
-      {17, "ShowTripletPanel"}, {22, "HideImportTool"},
+      {12, "211"},             {13, "ShowSettings"},
+      {22, "HideImportTool"},
       {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
+  };
+  // The modal dialogs are told apart by their template ids (the bar-range edit dialog with the
+  // range it proposes) and closed at once.
+  dlg->modalRunner = [&](CDialogSkeleton& d) {
+    std::string name = d.objectName().toStdString();
+    if (auto* copy = qobject_cast<CCopyDlg*>(&d)) {
+      name += ":" + std::to_string(copy->from) + ":" + std::to_string(copy->to);
+    }
+    dlg->seamLog.push_back(name);
+    return 0;
   };
   dlg->SetNoteCursor(1, 0, 0);
   for (const Case& c : cases) {
@@ -220,6 +232,11 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     dlg->DispatchButtonCommand(c.code);
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.code;
   }
+  // 16 and 17 show the guitar and triplet panels.
+  for (int code : {16, 17}) dlg->DispatchButtonCommand(code);
+  ASSERT_NE(dlg->guitarPanel, nullptr);
+  EXPECT_TRUE(dlg->guitarPanel->isVisible());
+  EXPECT_TRUE(dlg->tripletPanel->isVisible());
   // 14 and 15 walk the note cursor, 19 and 20 the chord cursor.
   dlg->seamLog.clear();
   dlg->DispatchButtonCommand(15);
@@ -303,12 +320,13 @@ TEST_F(WindowHandlersTest, CtrlKeys) {
   dlg->OnCtrlKey('L');
   Pump();
   EXPECT_TRUE(Logged(dlg->seamLog, "StartComposeThread"));
-  EXPECT_TRUE(Logged(dlg->seamLog, "ShowLyricInputPanel"));
+  ASSERT_NE(g_lyricInputPanel, nullptr);
+  EXPECT_TRUE(g_lyricInputPanel->isVisible()) << "L shows the lyric panel";
+  g_lyricInputPanel->hide();
   dlg->cursorBar = -1;
-  dlg->seamLog.clear();
   dlg->OnCtrlKey('L');
   Pump();
-  EXPECT_TRUE(dlg->seamLog.empty()) << "no cursor: no lyric panel";
+  EXPECT_FALSE(g_lyricInputPanel->isVisible()) << "no cursor: no lyric panel";
 
   // Z undoes.
   dlg->song->TakeUndoSnapshot();
@@ -446,13 +464,13 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
 TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
   Start();
   std::thread worker([&]() {
-    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 11, i, 0);
+    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 14, i, 0);
     plat::PostAppMessage(dlg.get(), kMsgApp + 20);
   });
   worker.join();
   PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
   ASSERT_EQ(dlg->seamLog.size(), 50u);
-  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MobileTransferDone");
+  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MelodyPanelFollowsChordCursor");
 }
 
 TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {
