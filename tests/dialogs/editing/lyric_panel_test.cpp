@@ -110,7 +110,9 @@ TEST(LyricListTest, BadFilesAreReportedAndTheListStays) {
     l.Add("keep", 1, 2);
     EXPECT_EQ(l.Parse(c.bytes.data(), c.bytes.size()), c.ok) << c.what;
     EXPECT_EQ(l.Count(), c.count) << c.what;
-    if (!c.ok) EXPECT_EQ(l.At(0).text, "keep") << c.what;
+    if (!c.ok) {
+      EXPECT_EQ(l.At(0).text, "keep") << c.what;
+    }
     for (int i = 0; i < l.Count(); ++i) EXPECT_LE(l.At(i).text.size(), 1023u) << c.what;
   }
   LyricList l;
