@@ -16,6 +16,8 @@
 #include "engine/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "export/mp3_encoder.h"
+#include "music/midi0_data.h"
+#include "music/midi1_data.h"
 #include "music/midi_out_device.h"
 #include "platform/core/encoding.h"
 #include "platform/qt/qt_text.h"
@@ -35,6 +37,15 @@ constexpr int kBusyProgram = 123;
 // Score pages stacked on each printed sheet.
 constexpr int kPagesPerSheet = 3;
 constexpr const char* kExportFilter = "midi files|*.mid|wave files|*.wav|mp3 files|*.mp3|";
+constexpr int32_t kMobileSongCapacity = 0x60000;
+
+// Every pan controller of the track set to the value.
+void SetPans(MidiTrack& track, int32_t value) {
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent* e = track.events[i];
+    if (e->status == kStatusController && e->number == 10) e->value = value;
+  }
+}
 
 }  // namespace
 
@@ -195,8 +206,41 @@ void CBrevantDlg::ShowExternalMenu() {
   }
 }
 
+void ThickenMobileSong(const fs::path& path) {
+  Midi0Data format0(path, kMobileSongCapacity);
+  Midi1Data song(format0, kMobileSongCapacity);
+  if (song.track_count < 14) return;  // not a song the worker wrote
+  song.NormaliseVolumes();
+  for (int32_t i = 0; i < song.track_count; ++i) {
+    Midi1Track* source = song.Track(i);
+    if (source == nullptr || source->GetChannel() != 0) continue;
+    for (const int32_t target : {12, 13}) {
+      const Midi1Track* old = song.Track(target);
+      if (old == nullptr || old == source || old->GetNoteCount() > 0) continue;
+      auto* copy = new Midi1Track(*source, kMobileSongCapacity);
+      copy->ChangeChannel(0, target);
+      copy->DeleteAllSysEx();
+      if (target == 12) {
+        copy->Transpose(12, -12);
+      } else {
+        SetPans(*copy, 0);
+        if (copy->event_count > 0) copy->events[0]->delta += song.division / 8;
+        copy->ScaleVelocity(1.2);
+        source->ScaleVelocity(1.2);
+        SetPans(*source, 127);
+      }
+      // The silent track gives way; the copy goes to the end of the list.
+      song.DeleteTrack(target);
+      song.AddTrack(copy);
+      if (i > target) --i;
+    }
+  }
+  song.SaveFile(path);
+}
+
 void CBrevantDlg::MobileTransferDone() {
   NoteSeam("MobileTransferDone");
+  if (config.thickenForMobile == 1 && lastComposeWritten) ThickenMobileSong(midiFilePath);
   {
     CQrDlg transfer(this);
     transfer.SetOwner(this);

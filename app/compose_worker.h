@@ -62,6 +62,13 @@ struct ComposeRequest {
   uint32_t seed = 0;                // the generator's seed for this rendering
 };
 
+// The song written for a phone made fuller (the settings' thickenForMobile): with volumes evened
+// out, each channel-0 track is doubled where tracks 12 and 13 hold no notes (each such track
+// gives way, the copy going to the end): an octave down on channel 12, and on channel 13 an eighth
+// of a beat later, louder and panned hard left, the original louder too and panned hard right.
+// The file is rewritten as format 1; a file of fewer than 14 tracks is left as it is.
+void ThickenMobileSong(const std::filesystem::path& path);
+
 // A copy of a song, whole (its stored image read back).
 std::unique_ptr<CSongData> CopySong(const CSongData& song);
 

@@ -16,6 +16,8 @@
 #include <fstream>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <cstdio>
 #include <memory>
 
@@ -321,6 +323,19 @@ TEST_F(ComposeWindowTest, UploadSendsTheArrangedSongAndRemovesItsFile) {
   ASSERT_FALSE(cells.empty());
   EXPECT_EQ(MelodyNotes(events), cells);
   EXPECT_EQ(bodies[1], "del=xyz");
+
+  // Thickened for the phone (the settings' default): the arrangement leaves channel 0 without
+  // notes, so its doubles on channels 12 and 13 are silent, panned apart.
+  std::map<int, std::set<int>> pans;
+  for (const std::string& line : events) {
+    int channel = 0, number = 0, value = 0;
+    long long tick = 0;
+    if (std::sscanf(line.c_str(), "cc %d %lld %d %d", &channel, &tick, &number, &value) == 4 &&
+        number == 10)
+      pans[channel].insert(value);
+  }
+  EXPECT_EQ(pans[0], std::set<int>{127});
+  EXPECT_EQ(pans[13], std::set<int>{0});
 }
 
 }  // namespace

@@ -323,4 +323,47 @@ TEST_F(ComposeTest, SongCopiesAreWhole) {
   EXPECT_EQ(CopySong(*song)->key_index, 31);
 }
 
+TEST(MobileSong, ChannelZeroIsDoubledOnTwelveAndThirteen) {
+  CANTREL_NEED_MIDO();
+  // A format-0 song at 96 ticks a beat: pan 64, then C4 (velocity 100) and E4 (80) on channel 0.
+  const std::string track("\x00\xb0\x0a\x40" "\x00\x90\x3c\x64" "\x60\x80\x3c\x00"
+                          "\x00\x90\x40\x50" "\x60\x80\x40\x00" "\x00\xff\x2f\x00", 24);
+  std::string file("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00", 21);
+  file += static_cast<char>(track.size());
+  file += track;
+  const std::filesystem::path path = compose_test::Folder() / "upload.mid";
+  std::ofstream(path, std::ios::binary) << file;
+
+  ThickenMobileSong(path);
+  int division = 0;
+  std::vector<std::string> lines;
+  ASSERT_TRUE(cantrel_test::MidoEventLines(path, &division, &lines));
+  ASSERT_EQ(division, 96);
+  std::map<int, std::vector<std::string>> notes;
+  std::map<int, std::set<int>> pans;
+  for (const std::string& line : lines) {
+    int channel = 0, number = 0, value = 0;
+    long long tick = 0;
+    if (line.rfind("note ", 0) == 0) {
+      std::istringstream in(line.substr(5));
+      in >> channel;
+      notes[channel].push_back(line.substr(5 + std::to_string(channel).size() + 1));
+    } else if (std::sscanf(line.c_str(), "cc %d %lld %d %d", &channel, &tick, &number, &value) == 4 &&
+               number == 10) {
+      pans[channel].insert(value);
+    }
+  }
+  // "tick pitch velocity length" (sorted as text). Evening out brings the loudest note to 127
+  // (80 becomes 101); then an octave down as it is, the original a fifth louder (121), and an
+  // eighth of a beat (12 ticks) later as loud as the original now is.
+  using Notes = std::vector<std::string>;
+  EXPECT_EQ(notes[12], (Notes{"0 48 127 96", "96 52 101 96"}));
+  EXPECT_EQ(notes[0], (Notes{"0 60 127 96", "96 64 121 96"}));
+  EXPECT_EQ(notes[13], (Notes{"108 64 121 96", "12 60 127 96"}));
+  EXPECT_EQ(notes.size(), 3u);
+  EXPECT_EQ(pans[0], std::set<int>{127});
+  EXPECT_EQ(pans[13], std::set<int>{0});
+  EXPECT_EQ(pans[12], std::set<int>{64});
+}
+
 }  // namespace
