@@ -695,7 +695,6 @@ void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
 
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
 void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
-void CBrevantDlg::ShowSettings() { NoteSeam("ShowSettings"); }
 void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
 void CBrevantDlg::ShowImportTool() { NoteSeam("ShowImportTool"); }
 void CBrevantDlg::RunInoutSettings(ConfigData*) { NoteSeam("InoutConfigDlg"); }

@@ -11,6 +11,7 @@
 #include "dialogs/panel_fields.h"
 #include "dialogs/lyric_panel.h"
 #include "dialogs/panel_owner.h"
+#include "dialogs/settings_host.h"
 #include "style/style_record.h"
 
 #include <QDialog>
@@ -82,7 +83,8 @@ class CDialogSkeleton;
 class CGuitarDlg;
 class CTripletDlg;
 
-class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner {
+class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
+                    public CSettingsHost {
   Q_OBJECT
 
  public:
@@ -104,6 +106,9 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner 
   void KeyboardRange(int* lowest, int* highest) const override;
   std::string& LyricText() override { return lyricText; }
   void LyricCursor(int* bar, int* eighth) const override;
+  // The settings dialog's RESET: the defaults and the screen's own layout.
+  void FillDefaultSettings(ConfigData* block) override;
+  int ScreenDefaultMode() const override;
 
   // ---- the melody and chord panels ---------------------------------------------------------
   // The window's buttons 14-21 on the panels.

@@ -212,7 +212,7 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   } cases[] = {
       {6, "131:1:1"},          {7, "OpenArchive"},
       {8, "StartComposeThread"}, {10, "ShowSongInfo"},
-      {12, "211"},             {13, "ShowSettings"},
+      {12, "211"},
       {22, "HideImportTool"},
       {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
   };
