@@ -694,11 +694,9 @@ void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
 // ------------------------------------------------------------- handlers of the later parts
 
 void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
-void CBrevantDlg::ShowSongInfo() { NoteSeam("ShowSongInfo"); }
 void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
 void CBrevantDlg::ShowImportTool() { NoteSeam("ShowImportTool"); }
 void CBrevantDlg::RunInoutSettings(ConfigData*) { NoteSeam("InoutConfigDlg"); }
 void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
 void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
-void CBrevantDlg::OpenAbcDialog() { NoteSeam("OpenAbcDialog"); }
 void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }

@@ -79,6 +79,7 @@ constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device th
 // The About entry of the window menu.
 constexpr int kSysCommandAbout = 16;
 
+class Midi0Data;
 class CDialogSkeleton;
 class CGuitarDlg;
 class CTripletDlg;
@@ -279,7 +280,11 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void ImportWithDialog();
   // Appends a song file chosen in an open dialog to the working song.
   void AppendSongWithDialog();
-  void ChooseMelodyChannel(int32_t& channel);
+  // The melody-channel dialog on the song being imported; the channel is in and out.
+  void ChooseMelodyChannel(int32_t& channel, const Midi0Data& data);
+  // ABC text into the working song, with the controls and the page following; 1 when read.
+  int ImportAbcText(const char* text, size_t length);
+  void ImportAbcFile(const std::filesystem::path& path);
   // The metre, key, bar-count and tempo controls and the page follow the song.
   void ShowSongShape();
   void SetSongPath(const std::filesystem::path& path);

@@ -6,6 +6,7 @@
 #include "app/main_lists.h"
 #include "platform/core/message_sink.h"
 #include "music/midi_out_device.h"
+#include "music/xf_data.h"
 #include "platform/core/encoding.h"
 #include "platform/qt/keyboard_hook.h"
 #include "song/midi_import.h"
@@ -113,7 +114,7 @@ void CBrevantDlg::ImportWithDialog() {
   std::string ext = chosen.extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   if (ext == ".abc") {
-    NoteSeam("ImportAbcFile");
+    ImportAbcFile(chosen);
   } else if (!ImportMidiFile(chosen)) {
     ErrorMsg(0);
     return;
@@ -128,7 +129,7 @@ bool CBrevantDlg::ImportMidiFile(const std::filesystem::path& path) {
   song->TakeUndoSnapshot();
   // A file that gives no song keeps the working song as it was.
   const bool imported = CKvImport::ImportFile(
-      path, *song, [this](int32_t& channel, XfData&) { ChooseMelodyChannel(channel); });
+      path, *song, [this](int32_t& channel, XfData& data) { ChooseMelodyChannel(channel, data); });
   if (!imported) return false;
   UseTableStyle();
   ApplyStyleInstruments();
@@ -136,12 +137,7 @@ bool CBrevantDlg::ImportMidiFile(const std::filesystem::path& path) {
   return true;
 }
 
-void CBrevantDlg::ChooseMelodyChannel(int32_t& channel) {
-  CloseAuditionDevice();
-  // The melody-channel dialog proposes the analysis's channel; it is kept as proposed.
-  seamLog.push_back("MelodyChannelDialog:" + std::to_string(channel));
-  ReopenAuditionDevice();
-}
+
 
 void CBrevantDlg::ShowSongShape() {
   {

@@ -65,6 +65,8 @@ class CMelodyDlg : public CDialogSkeleton {
   void ShowCursorNote();
   void OnKeyboardNote(int note);
   void RebuildKeyboard();
+  // The keyboard picture (the note-range dialog adds its keyboard to it).
+  CKeyboardPicture* KeyboardPicture() const { return keyboard_.get(); }
   void ColourScaleKeys();
   void SetKeyLabels();
   void SetLengthLabels();

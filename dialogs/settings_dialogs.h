@@ -92,6 +92,8 @@ class CInoutConfigDlg : public CModalDialog {
   Q_OBJECT
 
  public:
+  // Enter: what the close button does.
+  void accept() override;
   static constexpr int kTemplateId = 250;
 
   explicit CInoutConfigDlg(QWidget* parent = nullptr);
@@ -114,7 +116,6 @@ class CInoutConfigDlg : public CModalDialog {
  protected:
   bool OnInitDialog() override;
   void CopyPictures() override;
-  void accept() override;
 
  private:
   ConfigData* config_ = nullptr;

@@ -1,16 +1,23 @@
 // The modal dialogs the main window opens, driven while they run: what the window does after
 // each, and what of it survives the end of the program.
+#include "dialogs/import_dialogs.h"
 #include "dialogs/settings_dialogs.h"
+#include "dialogs/song_detail_dialogs.h"
+#include "dialogs/song_info_dialog.h"
+#include "draw/keyboard_picture.h"
 #include "draw/offscreen_control.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "platform/qt/qt_text.h"
 #include "tests/app/window/window_fixture.h"
+#include "tests/dialogs/song_info/dialog_test_util.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -21,23 +28,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs `act` on the modal dialog of type D once it is up; `opened` tells whether it came.
-template <typename D>
-void WhenModal(std::function<void(D*)> act, bool* opened) {
-  *opened = false;
-  QTimer::singleShot(0, [act, opened] {
-    auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (!d) return;
-    *opened = true;
-    act(d);
-  });
-}
-
-void PressSkin(QWidget* host) {
-  QTest::mousePress(host, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
-  QTest::mouseRelease(host, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
-}
 
 class WindowDialogsTest : public WindowTest {
  protected:
@@ -189,6 +179,69 @@ TEST_F(WindowDialogsTest, EscapeFromTheSettingsKeepsTheLayoutAndTheBlock) {
   ASSERT_TRUE(opened);
   EXPECT_EQ(ConfigToImage(dlg->config), before);
   EXPECT_EQ(dlg->Layout().mode, 5);
+}
+
+TEST_F(WindowDialogsTest, TheSongInformationTakesTheTempoAndEditsTheWorkingSong) {
+  Start();
+  dlg->tempoSpin->setValue(140);
+  const int keyboards = CKeyboardPicture::Count();
+  int duringRange = 0;
+  bool opened = false, rangeOpened = false;
+  WhenModal<CSongInfoDlg>(
+      [&](CSongInfoDlg* d) {
+        // The note range adds its keyboard to the melody panel's picture while it runs.
+        WhenModal<CRangeDlg>(
+            [&](CRangeDlg* r) {
+              duringRange = CKeyboardPicture::Count();
+              r->reject();
+            },
+            &rangeOpened);
+        PressSkin(d->hosts[3]);
+        d->title->setText(QStringLiteral("Window title"));
+        PressSkin(d->hosts[0]);
+      },
+      &opened);
+  dlg->DispatchButtonCommand(10);
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(rangeOpened);
+  EXPECT_EQ(duringRange, keyboards + 1);
+  EXPECT_EQ(CKeyboardPicture::Count(), keyboards);
+  EXPECT_EQ(dlg->song->info.GetInt(SongInfoBlock::kTempo), 140);
+  EXPECT_EQ(dlg->song->info.GetText(SongInfoBlock::kTitle, 33), "Window title");
+}
+
+TEST_F(WindowDialogsTest, CtrlAImportsTheAbcTextAndDiscardOrEscapeImportNothing) {
+  Start();
+  const std::vector<uint8_t> before = dlg->song->SerializeToVector();
+  for (int way = 0; way < 3; ++way) {
+    bool opened = false;
+    WhenModal<CAbcNotationDlg>(
+        [way](CAbcNotationDlg* d) {
+          d->textBox->setPlainText(QStringLiteral("X:1\nT:Tune\nM:4/4\nL:1/8\nK:C\nCDEF GABc|"));
+          if (way == 0) d->discard->click();
+          if (way == 1) QTest::keyClick(d, Qt::Key_Escape);
+          if (way == 2) {
+            d->textBox->clear();
+            d->submit->click();
+          }
+        },
+        &opened);
+    dlg->OnCtrlKey('A');
+    EXPECT_TRUE(opened) << way;
+    EXPECT_EQ(dlg->song->SerializeToVector(), before) << way;
+  }
+  bool opened = false;
+  WhenModal<CAbcNotationDlg>(
+      [](CAbcNotationDlg* d) {
+        d->textBox->setPlainText(QStringLiteral("X:1\nT:Tune\nM:3/4\nL:1/4\nK:G\nGAB|c2d|B3|"));
+        d->submit->click();
+      },
+      &opened);
+  dlg->OnCtrlKey('A');
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(dlg->song->beats_per_bar, 3);
+  EXPECT_GT(dlg->song->CountNotes(0, dlg->song->bar_count - 1), 0);
+  EXPECT_EQ(dlg->barCountSpin->value(), dlg->song->bar_count);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Song files on the main window: new, open, save as, MIDI import, files dropped as URLs and the
 // conversion of a 3/4 song into a new 4/4 song file.
 #include "tests/app/window/window_fixture.h"
+#include "dialogs/import_dialogs.h"
+#include "tests/dialogs/song_info/dialog_test_util.h"
 
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
@@ -43,7 +45,12 @@ TEST_F(FilesTest, DroppedFileUrlsOpenImportOrAreRefused) {
   EXPECT_EQ(dlg->SongPath(), mwd);
   // A MIDI file is imported, and takes the file's name as a song file.
   const fs::path mid = cantrel_test::DataPath("midi/features.mid");
+  // The melody channel is asked for; closed without a choice, the proposed one stands.
+  bool asked = false;
+  WhenModal<CMelodyChannelDlg>([](CMelodyChannelDlg* d) { QTest::keyClick(d, Qt::Key_Escape); },
+                               &asked);
   Drop(mid);
+  EXPECT_TRUE(asked);
   EXPECT_EQ(dlg->SongPath().filename(), "features.mwd");
   EXPECT_GT(dlg->song->CountNotes(0, dlg->song->bar_count - 1), 0);
   EXPECT_EQ(dlg->barCountSpin->value(), dlg->song->bar_count);

@@ -211,7 +211,7 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     const char* seam;
   } cases[] = {
       {6, "131:1:1"},          {7, "OpenArchive"},
-      {8, "StartComposeThread"}, {10, "ShowSongInfo"},
+      {8, "StartComposeThread"},
       {12, "211"},
       {22, "HideImportTool"},
       {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
@@ -297,17 +297,6 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
 TEST_F(WindowHandlersTest, CtrlKeys) {
   Start();
   dlg->SetNoteCursor(2, 3, 0);
-  struct Case {
-    int key;
-    const char* seam;
-  } cases[] = {
-      {'A', "OpenAbcDialog"},
-  };
-  for (const Case& c : cases) {
-    dlg->seamLog.clear();
-    dlg->OnCtrlKey(c.key);
-    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.key;
-  }
   // B and E set the range at the cursor's bar.
   dlg->OnCtrlKey('B');
   dlg->OnCtrlKey('E');
@@ -388,7 +377,6 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
       {kMsgApp + 14, "MelodyPanelFollowsChordCursor"},
       {kMsgApp + 17, "MergeRestsAtCursor"},
       {kMsgApp + 22, "StartComposeThread"},
-      {kMsgApp + 39, "OpenAbcDialog"},
   };
   // +11 opens the mobile-transfer dialog modally (with no service set, after its message): it is
   // closed as soon as it shows.

@@ -16,6 +16,7 @@
 #include "platform/core/midi_input.h"
 #include "platform/qt/qt_text.h"
 #include "tests/dialogs/panels/panel_fixture.h"
+#include "tests/dialogs/song_info/dialog_test_util.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,11 +61,6 @@ std::vector<size_t> Differences(const ConfigImage& a, const ConfigImage& b) {
   return out;
 }
 
-void Press(COffScreenControl* host) {
-  QTest::mousePress(host, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-  QTest::mouseRelease(host, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-}
-
 class ConfigDlgTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -107,11 +103,8 @@ class ConfigDlgTest : public ::testing::Test {
     dlg->show();
     window.calls.clear();
   }
-  // Waits out the pause after a skin button.
-  bool Closed() {
-    QTest::qWait(150);
-    return !dlg->isVisible();
-  }
+  // Waits out the pause after a skin button; a dialog that stays is given a fair while.
+  bool Closed(bool expected = true) { return HiddenWithin(dlg.get(), expected ? 3000 : 400); }
 
   plat::TestMidiOutBackend outputs;
   plat::TestMidiInBackend inputs;
@@ -216,8 +209,8 @@ TEST_F(ConfigDlgTest, NoteRangesCloserThanTwoOctavesAreRefusedAndTheDialogStays)
     dlg->interval->setValue(33);
     dlg->leadIn->setValue(5);
     dlg->midiOutList->setCurrentIndex(1);
-    Press(dlg->okHost);
-    EXPECT_EQ(Closed(), c.accepted) << c.low << "-" << c.high;
+    PressSkin(dlg->okHost);
+    EXPECT_EQ(Closed(c.accepted), c.accepted) << c.low << "-" << c.high;
     // The devices and the lead-in are stored even by a refused OK.
     EXPECT_EQ(window.config.leadInBars, 5);
     EXPECT_EQ(window.config.midiOutDevice, 1);
@@ -257,7 +250,7 @@ TEST_F(ConfigDlgTest, OkStoresEveryFieldAndTellsOfANewLayout) {
   dlg->qualityList->setCurrentIndex(1);
   dlg->thicken->setChecked(false);
   dlg->velocity->setValue(127);
-  Press(dlg->okHost);
+  PressSkin(dlg->okHost);
   // The pause lets the pressed button be seen: nothing closes at once.
   EXPECT_TRUE(dlg->isVisible());
   ASSERT_TRUE(Closed());
@@ -310,7 +303,7 @@ TEST_F(ConfigDlgTest, ResetStoresTheDefaultsAtOnceAndKeepsTheSongPath) {
   c.keyboardLow = 60, c.keyboardHigh = 90, c.inputVelocity = 5, c.adviceShown = 0;
   c.screenLayout = 0;
   Open();
-  Press(dlg->resetHost);
+  PressSkin(dlg->resetHost);
   EXPECT_EQ(window.calls, (std::vector<std::string>{"close", "defaults", "open"}));
   ConfigData expected;
   SetDefaultScreenModeOverride(2);
@@ -322,7 +315,7 @@ TEST_F(ConfigDlgTest, ResetStoresTheDefaultsAtOnceAndKeepsTheSongPath) {
   EXPECT_TRUE(dlg->advice->isChecked());
   EXPECT_EQ(dlg->LayoutChanged(), 1);
   // The dialog stays, and Escape keeps what RESET stored.
-  EXPECT_FALSE(Closed());
+  EXPECT_FALSE(Closed(false));
   QTest::keyClick(dlg.get(), Qt::Key_Escape);
   EXPECT_FALSE(dlg->isVisible());
   EXPECT_TRUE(Differences(Image(c), Image(expected)).empty());
@@ -403,7 +396,7 @@ TEST_F(InoutConfigDlgTest, ShowsAndStoresThePathAndTheLyricEvents) {
     EXPECT_EQ(inout->lyricEvents->currentIndex(), 2);
     inout->pathBox->setText(plat::ToQString("/opt/エンコーダ/lame"));
     inout->lyricEvents->setCurrentIndex(3);
-    Press(inout->okHost);
+    PressSkin(inout->okHost);
     EXPECT_FALSE(inout->isVisible());
     EXPECT_EQ(window.config.lyricEventMode, 3);
     EXPECT_STREQ(window.config.encoderPath, "/opt/エンコーダ/lame");
