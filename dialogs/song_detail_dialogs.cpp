@@ -123,13 +123,14 @@ bool CGroupDlg::OnInitDialog() {
   PlaceControls({{1096, 200, 10, 330, 300}});
   MakeLabel(this, "", 1079)->setGeometry(340, 10, 70, 22);
   popularity->setGeometry(412, 10, 48, 22);
+  constexpr int kColumn = 150;
   for (int i = 0; i < 16; ++i) {
-    genre[i]->setGeometry(10 + (i % 4) * 115, 40 + (i / 4) * pitch, 113, 22);
+    genre[i]->setGeometry(10 + (i % 4) * kColumn, 40 + (i / 4) * pitch, kColumn - 2, 22);
   }
   for (int i = 0; i < 6; ++i) {
-    remark[i]->setGeometry(10 + (i % 4) * 115, 40 + (4 + i / 4) * pitch, 113, 22);
+    remark[i]->setGeometry(10 + (i % 4) * kColumn, 40 + (4 + i / 4) * pitch, kColumn - 2, 22);
   }
-  resize(470, y + 40);
+  resize(10 + 4 * kColumn, y + 40);
 
   findChild<QLabel*>(QStringLiteral("1079"))->setText(plat::ToQString("知名度指数"));
   for (const CountryRow& row : CountryTable) countryList->addItem(plat::ToQString(row.name), row.code);

@@ -302,6 +302,7 @@ void CSongInfoDlg::WriteLabels(bool english) {
   for (const LabelSet& l : kLabels) {
     findChild<QLabel*>(QString::number(l.id))->setText(plat::ToQString(english ? l.english : l.japanese));
   }
+  bassLabel->setText(plat::ToQString(english ? "Bass" : "ベース"));
 }
 
 void CSongInfoDlg::ToggleLanguage() {
