@@ -4,7 +4,6 @@
 // leaves the block as it was apart from what is stored at once.
 #include "dialogs/settings_dialogs.h"
 
-#include "app/config_data.h"
 #include "dialogs/melody_panel.h"
 #include "draw/bitmap_grid_picture.h"
 #include "draw/button_picture.h"
@@ -25,21 +24,31 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <array>
 #include <cstring>
 
 namespace {
 
+// The settings a fresh start would have, as far as these dialogs show them.
+void Defaults(ConfigData* c, int layout) {
+  std::memset(c, 0, sizeof *c);
+  c->keyboardLow = 48, c->keyboardHigh = 83, c->scoreLow = 40, c->scoreHigh = 83;
+  c->sendExclusive = 1, c->midiOutDevice = -1, c->adviceShown = 1, c->thickenForMobile = 1;
+  c->inputVelocity = 64, c->inputMode = 1;
+  c->screenLayout = static_cast<int8_t>(layout == 1 ? 5 : layout);
+  std::strcpy(c->midiOutName, "Cantrel synthesizer (FluidSynt");
+}
+
 // The main window as the settings dialog sees it: its scale, its settings and its devices.
 class SettingsWindow : public RecordingOwner, public CSettingsHost {
  public:
-  SettingsWindow() { ::SetDefaultConfig(&config); }
+  SettingsWindow() { Defaults(&config, 5); }
   int DisplayScale() const override { return scale; }
   int GuideShown() const override { return config.guideShown; }
   void CloseMidiDevices() override { calls.push_back("close"); }
   void OpenMidiOut() override { calls.push_back("open"); }
   void FillDefaultSettings(ConfigData* c) override {
-    SetDefaultScreenModeOverride(defaultMode == 1 ? 5 : defaultMode);
-    ::SetDefaultConfig(c);
+    Defaults(c, defaultMode);
     calls.push_back("defaults");
   }
   int ScreenDefaultMode() const override { return defaultMode; }
@@ -50,7 +59,14 @@ class SettingsWindow : public RecordingOwner, public CSettingsHost {
   std::vector<std::string> calls;
 };
 
-ConfigImage Image(const ConfigData& c) { return ConfigToImage(c); }
+// The block's bytes: its fields lie at their stored offsets, without padding.
+static_assert(sizeof(ConfigData) == kConfigDataSize, "the block has no padding");
+using ConfigImage = std::array<uint8_t, kConfigDataSize>;
+ConfigImage Image(const ConfigData& c) {
+  ConfigImage out;
+  std::memcpy(out.data(), &c, out.size());
+  return out;
+}
 
 // Offsets at which two settings images differ.
 std::vector<size_t> Differences(const ConfigImage& a, const ConfigImage& b) {
@@ -76,8 +92,7 @@ class ConfigDlgTest : public ::testing::Test {
     plat::InstallMidiOutBackend(&outputs);
     plat::InstallMidiInBackend(&inputs);
     plat::InstallFileDialogs(&files);
-    SetDefaultScreenModeOverride(5);
-    ::SetDefaultConfig(&window.config);
+    Defaults(&window.config, 5);
   }
   void TearDown() override {
     dlg.reset();
@@ -85,7 +100,6 @@ class ConfigDlgTest : public ::testing::Test {
     plat::InstallFileDialogs(nullptr);
     plat::InstallMidiInBackend(nullptr);
     plat::InstallMidiOutBackend(nullptr);
-    SetDefaultScreenModeOverride(-1);
     CButtonPicture3::ResetState();
     CKeyboardPicture::ResetState();
     CBitmapGridPicture::ResetState();
@@ -200,7 +214,7 @@ TEST_F(ConfigDlgTest, NoteRangesCloserThanTwoOctavesAreRefusedAndTheDialogStays)
     bool accepted;
   } cases[] = {{60, 83, false}, {59, 83, true}, {48, 95, true}, {71, 95, true}, {72, 95, false}};
   for (const auto& c : cases) {
-    ::SetDefaultConfig(&window.config);
+    Defaults(&window.config, 5);
     Open();
     const ConfigImage before = Image(window.config);
     cantrel_test::Sink().Clear();
@@ -306,8 +320,7 @@ TEST_F(ConfigDlgTest, ResetStoresTheDefaultsAtOnceAndKeepsTheSongPath) {
   PressSkin(dlg->resetHost);
   EXPECT_EQ(window.calls, (std::vector<std::string>{"close", "defaults", "open"}));
   ConfigData expected;
-  SetDefaultScreenModeOverride(2);
-  ::SetDefaultConfig(&expected);
+  Defaults(&expected, 2);
   std::strcpy(expected.songPath, "/home/user/song.mwd");
   EXPECT_TRUE(Differences(Image(c), Image(expected)).empty());
   EXPECT_EQ(dlg->keyboardLow->value(), 48);
