@@ -93,6 +93,7 @@ void CBrevantDlg::SetChordCursor(int cell, int beat, int follow) {
   if (follow == 1 && !melodyFields.visible) {
     melodyFields.cursorBar = bar;
     melodyFields.cursorEighth = beat * 2;
+    melodyFields.changed = 0;
   } else if (follow == 0) {
     cursorBar = cell;
     cursorEighth = beat * 2;
@@ -289,6 +290,7 @@ void CBrevantDlg::SetNoteCursor(int cell, int eighth, int half) {
   m.cursorBar = bar;
   m.cursorEighth = eighth;
   m.pitch = value;
+  m.changed = 0;
   m.lyric.assign(lyric, strnlen(lyric, 7));
   m.visible = true;
   ShowMelodyPanel();
@@ -388,19 +390,41 @@ void CBrevantDlg::MoveNoteCursorPrevious() {
 
 void CBrevantDlg::EnterPanelNote(int audition, int boxMode, int draw) {
   if (!song) return;
-  const MelodyPanelFields& m = melodyFields;
+  MelodyPanelFields& m = melodyFields;
   const int bar = m.cursorBar, eighth = m.cursorEighth;
   const bool second = m.secondSixteenth == 1;
-  if (song->CellIndex(bar, eighth) < 0) return;
+  const int c = song->CellIndex(bar, eighth);
+  if (c < 0) return;
+  // Only what the user changed is entered: the panel's rows cannot show every cell (pitches
+  // outside its registers, lengths without a row), and after an undo or another edit they show
+  // an older note.
+  const int changed = m.changed;
+  if (changed == 0) return;
+  const int current = song->cells[c].slot[second ? 1 : 0];
+  const bool startsEvent = current >= NoteSlotRest || current == NoteSlotRap;
+  const bool newLength = (changed & MelodyPanelFields::kLengthChanged) || !startsEvent;
+  const int value = (changed & MelodyPanelFields::kPitchChanged) || !startsEvent
+                        ? CSongData::PitchFromRows(m.typeRow, m.nameRow)
+                        : current;
   // A note that would pass the song's 1024 beats changes nothing.
-  if (!GrowForNote(bar, eighth, m.lengthRow, second ? 1 : 0)) return;
+  if (newLength && !GrowForNote(bar, eighth, m.lengthRow, second ? 1 : 0)) return;
   song->TakeUndoSnapshot();
+  m.changed = 0;
   if (g_isPlaying.load() != 1 && audition == 1) AuditionPanelNote();
-  song->SetLyric(bar, eighth, m.lyric.c_str(), second);
-  song->SetNoteFromRows(bar, eighth, m.typeRow, m.nameRow, m.lengthRow, second);
+  if (changed & MelodyPanelFields::kLyricChanged) {
+    song->SetLyric(bar, eighth, m.lyric.c_str(), second);
+  }
+  if (newLength) {
+    song->SetNote(bar, eighth, value, m.lengthRow, second);
+  } else if (value != current) {
+    // The event keeps its length and its lyric.
+    song->cells[c].slot[second ? 1 : 0] = value;
+    song->UpdatePitchRange(-1);
+  }
   RefreshMelodyBox(boxMode);
   if (draw == 1) {
-    const double length = NoteValueTable[std::clamp(m.lengthRow, 0, kNoteValueCount - 1)].eighths;
+    double length = 0;
+    song->GetNoteAt(bar, eighth, &length, second);
     const bool across = eighth + length + (second ? 0.5 : 0.0) > SongBeatsPerBar() * 2;
     RefreshScore(across ? 1 : 0);
   }

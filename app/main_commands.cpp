@@ -632,7 +632,7 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
     case kMsgApp + 10: EnterPanelNote(wp, lp, 1); break;
     case kMsgApp + 11: MobileTransferDone(); break;
     case kMsgReady: OnReadyMessage(); break;
-    case kMsgApp + 14: NoteSeam("MelodyPanelFollowsChordCursor"); break;
+    case kMsgApp + 14: MelodyPanelFollowsChordCursor(); break;
     case kMsgApp + 16: MoveNoteCursorNext(); break;
     case kMsgApp + 17: MergeRestsAtCursor(); break;
     case kMsgApp + 18: RefreshScore(1); break;

@@ -127,6 +127,9 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   CTripletDlg* tripletPanel = nullptr;
   // The melody panel shows the note cursor's cell; the chord panel the chord cursor's beat.
   void ShowMelodyPanel();
+  // The melody panel follows the chord cursor to its beat; on a beat inside a held note, which
+  // has no note of its own to show, the panel is hidden.
+  void MelodyPanelFollowsChordCursor();
   void ShowChordPanel();
   // A key of the keyboard hook (WM_APP+30) for the melody panel.
   void KeyToMelodyPanel(uintptr_t wparam, intptr_t lparam);

@@ -9,57 +9,23 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <vector>
 
 namespace {
 
-struct Cell {
-  Rect rect;
-  char text[CMelodyBoxPicture::kCellText] = {};
-  int shown = 1;
-  int active = 1;
-  int marked = 0;
-  int colour = 0;
-  int tint = 0;
-};
+// The melody boxes keep their instances as the chord cells under the score keep their grids.
+using Box = cell_grid::TextGrid;
+using Cell = cell_grid::TextCell;
+using Store = cell_grid::Store<Box, CMelodyBoxPicture::kCapacity>;
+static_assert(Box::kMaxRows == CMelodyBoxPicture::kMaxRows &&
+              Box::kMaxColumns == CMelodyBoxPicture::kMaxColumns);
 
-struct Box {
-  COffScreenControl* control = nullptr;
-  plat::Dc* dc = nullptr;
-  plat::Bitmap* bitmap = nullptr;
-  int width = 0;
-  int height = 0;
-  int rows = 1;
-  int columns = 1;
-  MelodyBoxCallback press, release, click, rightClick;
-  int cursorRow = -1;
-  int cursorColumn = -1;
-  int fontHeight = 0;
-  Cell cells[CMelodyBoxPicture::kMaxRows][CMelodyBoxPicture::kMaxColumns];
-};
-
-struct BoxState {
-  std::vector<Box> boxes = std::vector<Box>(CMelodyBoxPicture::kCapacity);
-  int count = 0;
-  const void* owner = nullptr;
-};
-
-BoxState& State() {
-  static BoxState state;
-  return state;
+Store& State() {
+  static Store store;
+  return store;
 }
-
-bool Valid(int i) { return i >= 0 && i < State().count; }
 
 Cell* CellAt(int i, int row, int column) {
-  if (!Valid(i)) return nullptr;
-  Box& b = State().boxes[i];
-  if (row < 0 || row >= b.rows || column < 0 || column >= b.columns) return nullptr;
-  return &b.cells[row][column];
-}
-
-void CheckSize(int* rows, int* columns) {
-  cell_grid::CheckSize(rows, columns, CMelodyBoxPicture::kMaxRows, CMelodyBoxPicture::kMaxColumns);
+  return State().ValidCell(i, row, column) ? &State()[i].cells[row][column] : nullptr;
 }
 
 plat::ColorRef TextColour(int kind) {
@@ -73,92 +39,37 @@ plat::ColorRef TextColour(int kind) {
 }
 
 void CallHit(int id, int x, int y, bool release) {
-  if (!Valid(id)) return;
+  if (!State().Valid(id)) return;
   CMelodyBoxPicture::DrawAllMelodyBoxes();
-  int r, c;
-  CMelodyBoxPicture::HitTestMelodyBox(id, x, y, &r, &c);
-  const MelodyBoxCallback cb = release ? State().boxes[id].release : State().boxes[id].press;
-  if (cb && r >= 0) cb(id, r, c);
+  State().Report(release ? &Box::release : &Box::press, id, x, y, false);
 }
 
 }  // namespace
 
-void CMelodyBoxPicture::ResetState() {
-  for (Box& b : State().boxes) {
-    if (b.dc || b.bitmap) DeleteSurface(b.bitmap, b.dc);
-  }
-  State() = BoxState();
-}
+void CMelodyBoxPicture::ResetState() { State().Reset(); }
 
 CMelodyBoxPicture::CMelodyBoxPicture(COffScreenControl* control, const Rect& rect, int rows,
                                      int columns, const char* block, MelodyBoxCallback press,
                                      MelodyBoxCallback release) {
-  BoxState& st = State();
-  for (int i = 0; i < st.count; ++i) DeleteSurface(st.boxes[i].bitmap, st.boxes[i].dc);
-  st.owner = this;
-  Box& b = st.boxes[0];
-  SetUpSlot(control, rect, &OnPress, &OnRelease, b.width, b.height, b.bitmap, b.dc);
+  State().Open(this, control, rect, &OnPress, &OnRelease);
   SetPaint(&CMelodyBoxPicture::DrawAllMelodyBoxes);
-  st.count = 0;
-  CheckSize(&rows, &columns);
   AddMelodyBox(control, rect, rows, columns, block, std::move(press), std::move(release));
 }
 
-CMelodyBoxPicture::~CMelodyBoxPicture() {
-  if (State().owner != this) return;
-  DestroyMelodyBoxes();
-  State().owner = nullptr;
-}
+CMelodyBoxPicture::~CMelodyBoxPicture() { State().Close(this); }
 
-void CMelodyBoxPicture::DestroyMelodyBoxes() {
-  BoxState& st = State();
-  for (int i = 0; i < st.count; ++i) DeleteSurface(st.boxes[i].bitmap, st.boxes[i].dc);
-  st.count = 0;
-}
+void CMelodyBoxPicture::DestroyMelodyBoxes() { State().Clear(); }
 
 bool CMelodyBoxPicture::AddMelodyBox(COffScreenControl* control, const Rect& rect, int rows,
                                      int columns, const char* block, MelodyBoxCallback press,
                                      MelodyBoxCallback release) {
-  BoxState& st = State();
-  if (st.count >= kCapacity) {
-    GneMessageBox("error");
+  const int n = State().Count();
+  if (!State().Add(control, rect, rows, columns, std::move(press), std::move(release), &OnPress,
+                   &OnRelease)) {
     return false;
   }
-  CheckSize(&rows, &columns);
-  const int n = st.count;
-  Box& b = st.boxes[n];
-  if (n > 0) SetUpSlot(control, rect, &OnPress, &OnRelease, b.width, b.height, b.bitmap, b.dc);
-  b.control = control;
-  b.press = std::move(press);
-  b.release = std::move(release);
-  b.click = nullptr;
-  b.rightClick = nullptr;
-  b.rows = rows;
-  b.columns = columns;
-  b.fontHeight = 0;
-  st.count = n + 1;
-  if (control) control->SetId(n);
-  LayoutMelodyBoxCells(n, block);
+  cell_grid::LayoutTextCells(State(), n, block);
   return true;
-}
-
-void CMelodyBoxPicture::LayoutMelodyBoxCells(int i, const char* block) {
-  Box& b = State().boxes[i];
-  b.cursorRow = -1;
-  b.cursorColumn = -1;
-  for (int r = 0; r < b.rows; ++r) {
-    for (int c = 0; c < b.columns; ++c) {
-      Cell& cell = b.cells[r][c];
-      cell.rect = cell_grid::CellRect(r, c, b.rows, b.columns, b.width, b.height);
-      const std::string text =
-          block ? SlotText(cell_grid::BlockSlot(block, r, c), kSlotText) : std::string();
-      CopyToSlot(cell.text, sizeof cell.text, text);
-      cell.shown = 1;
-      cell.active = 1;
-      cell.marked = 0;
-      cell.colour = 0;
-    }
-  }
 }
 
 void CMelodyBoxPicture::SetMelodyBoxText(int i, int column, const std::string& text, int row) {
@@ -210,81 +121,45 @@ void CMelodyBoxPicture::SetMelodyBoxCellTint(int i, int row, int column, int val
 }
 
 void CMelodyBoxPicture::SetMelodyBoxCursor(int i, int row, int column) {
-  if (!Valid(i)) return;
-  State().boxes[i].cursorRow = row;
-  State().boxes[i].cursorColumn = column;
+  State().SetCursor(i, row, column);
   DrawMelodyBox(i);
 }
 
 void CMelodyBoxPicture::ClearMelodyBoxCursor(int i) { SetMelodyBoxCursor(i, -1, -1); }
 
 void CMelodyBoxPicture::GetMelodyBoxCursor(int i, int* row, int* column) {
-  if (!Valid(i)) return;
-  if (row) *row = State().boxes[i].cursorRow;
-  if (column) *column = State().boxes[i].cursorColumn;
+  State().GetCursor(i, row, column);
 }
 
-void CMelodyBoxPicture::SetMelodyBoxFont(int i, int height) {
-  if (Valid(i)) State().boxes[i].fontHeight = height;
-}
+void CMelodyBoxPicture::SetMelodyBoxFont(int i, int height) { State().SetFontHeight(i, height); }
 
 void CMelodyBoxPicture::SetMelodyBoxTexts(int i, int rows, int columns, const char* block) {
-  if (!Valid(i)) return;
-  CheckSize(&rows, &columns);
-  State().boxes[i].rows = rows;
-  State().boxes[i].columns = columns;
-  LayoutMelodyBoxCells(i, block);
+  cell_grid::SetTexts(State(), i, rows, columns, block);
 }
 
 void CMelodyBoxPicture::GetMelodyBoxTexts(int i, char* block) {
-  if (!Valid(i) || !block) return;
-  const Box& b = State().boxes[i];
-  for (int r = 0; r < b.rows; ++r) {
-    for (int c = 0; c < b.columns; ++c) {
-      CopyToSlot(block + r * kBlockRowStride + c * kSlotText, kSlotText, b.cells[r][c].text);
-    }
-  }
+  cell_grid::GetTexts(State(), i, block);
 }
 
 void CMelodyBoxPicture::SetMelodyBoxAllTexts(int i, const char* block) {
-  if (!Valid(i)) return;
-  Box& b = State().boxes[i];
-  for (int r = 0; r < b.rows; ++r) {
-    for (int c = 0; c < b.columns; ++c) {
-      const std::string text =
-          block ? SlotText(cell_grid::BlockSlot(block, r, c), kSlotText) : std::string();
-      CopyToSlot(b.cells[r][c].text, kCellText, text);
-    }
-  }
+  cell_grid::SetAllTexts(State(), i, block);
 }
 
 void CMelodyBoxPicture::ClearMelodyBoxTexts(int i) { SetMelodyBoxAllTexts(i, nullptr); }
 
 void CMelodyBoxPicture::MoveMelodyBox(int i, const Rect& rect) {
-  if (!Valid(i)) return;
-  Box& b = State().boxes[i];
-  Resize(b.control, b.bitmap, b.dc, rect, b.height, b.width);
-  std::vector<char> block(kBlockSize, 0);
-  GetMelodyBoxTexts(i, block.data());
-  LayoutMelodyBoxCells(i, block.data());
+  cell_grid::MoveGrid(State(), i, rect);
   DrawMelodyBox(i);
 }
 
 void CMelodyBoxPicture::HitTestMelodyBox(int i, int x, int y, int* row, int* column) {
-  if (!Valid(i)) {
-    if (row) *row = -1;
-    if (column) *column = -1;
-    return;
-  }
-  const Box& b = State().boxes[i];
-  cell_grid::HitTest(b.rows, b.columns, x, y,
-                     [&b](int r, int c) -> const Rect& { return b.cells[r][c].rect; }, row, column);
+  State().HitTest(i, x, y, row, column);
 }
 
 plat::ColorRef CMelodyBoxPicture::CellFill(int i, int row, int column) {
   const Cell* c = CellAt(i, row, column);
   if (!c) return kBackground;
-  const Box& b = State().boxes[i];
+  const Box& b = State()[i];
   if (c->shown == 0) return kHiddenCell;
   if (c->active == 0) return kInactiveCell;
   if (row == b.cursorRow && column == b.cursorColumn) return kCursorCell;
@@ -294,8 +169,8 @@ plat::ColorRef CMelodyBoxPicture::CellFill(int i, int row, int column) {
 }
 
 void CMelodyBoxPicture::DrawMelodyBox(int i) {
-  if (!Valid(i)) return;
-  Box& b = State().boxes[i];
+  if (!State().Valid(i)) return;
+  const Box& b = State()[i];
   plat::Dc* dc = b.dc;
   if (!dc || !dc->HasSurface()) return;
   dc->FillSolidRect(Rect{0, 0, b.width, b.height}, kBackground);
@@ -322,68 +197,43 @@ void CMelodyBoxPicture::DrawMelodyBox(int i) {
 }
 
 void CMelodyBoxPicture::DrawAllMelodyBoxes() {
-  for (int i = 0; i < State().count; ++i) DrawMelodyBox(i);
+  for (int i = 0; i < State().Count(); ++i) DrawMelodyBox(i);
 }
 
-void CMelodyBoxPicture::BlitMelodyBox(int i) {
-  if (!Valid(i)) return;
-  COffScreenPicture::Blit(State().boxes[i].dc, State().boxes[i].control);
-}
+void CMelodyBoxPicture::BlitMelodyBox(int i) { State().Blit(i); }
 
-void CMelodyBoxPicture::BlitAllMelodyBoxes() {
-  for (int i = 0; i < State().count; ++i) BlitMelodyBox(i);
-}
+void CMelodyBoxPicture::BlitAllMelodyBoxes() { State().BlitAll(); }
 
 void CMelodyBoxPicture::SetMelodyBoxClickCallback(int i, MelodyBoxCallback callback) {
-  if (!Valid(i)) return;
-  Box& b = State().boxes[i];
-  b.click = std::move(callback);
-  if (b.control) {
-    b.control->SetDoubleClickCallback([](int x, int y, int id) {
-      if (!Valid(id) || !State().boxes[id].click) return;
-      int r, c;
-      HitTestMelodyBox(id, x, y, &r, &c);
-      const MelodyBoxCallback cb = State().boxes[id].click;
-      cb(id, r, c);
-    });
-  }
+  State().SetDoubleClick(i, std::move(callback), [](int x, int y, int id) {
+    State().Report(&Box::doubleClick, id, x, y, true);
+  });
 }
 
 void CMelodyBoxPicture::SetMelodyBoxRightClickCallback(int i, MelodyBoxCallback callback) {
-  if (!Valid(i)) return;
-  Box& b = State().boxes[i];
-  b.rightClick = std::move(callback);
-  if (b.control) {
-    b.control->SetRightClickCallback([](int x, int y, int id) {
-      if (!Valid(id) || !State().boxes[id].rightClick) return;
-      int r, c;
-      HitTestMelodyBox(id, x, y, &r, &c);
-      const MelodyBoxCallback cb = State().boxes[id].rightClick;
-      cb(id, r, c);
-    });
-  }
+  State().SetRightClick(i, std::move(callback), [](int x, int y, int id) {
+    State().Report(&Box::rightClick, id, x, y, true);
+  });
 }
 
 void CMelodyBoxPicture::OnPress(int x, int y, int id) { CallHit(id, x, y, false); }
 void CMelodyBoxPicture::OnRelease(int x, int y, int id) { CallHit(id, x, y, true); }
 
-int CMelodyBoxPicture::Count() { return State().count; }
-int CMelodyBoxPicture::Rows(int i) { return Valid(i) ? State().boxes[i].rows : 0; }
-int CMelodyBoxPicture::Columns(int i) { return Valid(i) ? State().boxes[i].columns : 0; }
+int CMelodyBoxPicture::Count() { return State().Count(); }
+int CMelodyBoxPicture::Rows(int i) { return State().Rows(i); }
+int CMelodyBoxPicture::Columns(int i) { return State().Columns(i); }
 std::string CMelodyBoxPicture::CellText(int i, int row, int column) {
-  const Cell* c = CellAt(i, row, column);
-  return c ? std::string(c->text) : std::string();
+  return cell_grid::CellText(State(), i, row, column);
 }
 Rect CMelodyBoxPicture::CellRect(int i, int row, int column) {
-  const Cell* c = CellAt(i, row, column);
-  return c ? c->rect : Rect{};
+  return State().CellRect(i, row, column);
 }
 int CMelodyBoxPicture::CellShown(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->shown : 0; }
 int CMelodyBoxPicture::CellActive(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->active : 0; }
 int CMelodyBoxPicture::CellMarked(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->marked : 0; }
 int CMelodyBoxPicture::CellColour(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->colour : 0; }
 int CMelodyBoxPicture::CellTint(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->tint : 0; }
-plat::Dc* CMelodyBoxPicture::Surface(int i) { return Valid(i) ? State().boxes[i].dc : nullptr; }
+plat::Dc* CMelodyBoxPicture::Surface(int i) { return State().Surface(i); }
 
 // ------------------------------------------------------------------------- fill from the song
 

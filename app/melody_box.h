@@ -89,9 +89,6 @@ class CMelodyBoxPicture : public COffScreenPicture {
   static plat::ColorRef CellFill(int instance, int row, int column);
   static plat::Dc* Surface(int instance);
   static void ResetState();
-
- private:
-  static void LayoutMelodyBoxCells(int instance, const char* block);
 };
 
 // What the fill of one beat reads besides the song.

@@ -148,6 +148,19 @@ void CBrevantDlg::ShowMelodyPanel() {
   if (!g_melodyPanel->isVisible()) g_melodyPanel->show();
 }
 
+void CBrevantDlg::MelodyPanelFollowsChordCursor() {
+  if (!song || !melodyFields.visible) return;
+  const int cell = std::max(cursorBar, 0), eighth = std::max(cursorEighth, 0);
+  const int c = song->CellIndex(SongBarOfCell(cell), eighth);
+  if (c < 0) return;
+  if (song->cells[c].slot[0] == NoteSlotHold) {
+    melodyFields.visible = false;
+    if (g_melodyPanel) g_melodyPanel->hide();
+    return;
+  }
+  SetNoteCursor(cell, eighth, 0);
+}
+
 void CBrevantDlg::ShowChordPanel() {
   if (!g_chordPanel) return;
   if (!g_chordPanel->isVisible()) g_chordPanel->show();
@@ -165,6 +178,7 @@ void CBrevantDlg::EnterRapNote() {
   g_melodyPanel->typeList->setCurrentIndex(5);
   g_melodyPanel->lyricBox->setEnabled(true);
   if (CKeyboardPicture::Count() > 0) CKeyboardPicture::ClearPressedKeys(0);
+  g_melodyPanel->MarkChanged(MelodyPanelFields::kPitchChanged);
   g_melodyPanel->SendNoteToScore(1, 1, 1);
 }
 

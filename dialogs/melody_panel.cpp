@@ -194,8 +194,13 @@ void CMelodyDlg::OnKeyboardNote(int note) {
   }
   nameList->setEnabled(true);
   UpdatePressedKey();
-  pending_ = true;
+  MarkChanged(MelodyPanelFields::kPitchChanged);
   SendNoteToScore(0, 1, 1);
+}
+
+void CMelodyDlg::MarkChanged(int parts) {
+  pending_ = true;
+  if (panelOwner_) panelOwner_->MelodyFields().changed |= parts;
 }
 
 int CMelodyDlg::SendNoteToScore(int redrawAll, int audition, int post) {
@@ -245,10 +250,11 @@ void CMelodyDlg::SelectLengthButton(int row, int column, int advance) {
       break;
     }
   }
-  pending_ = true;
+  MarkChanged(MelodyPanelFields::kLengthChanged);
   if (row == 1) {
     Select(typeList, kRestRow);
     lyricBox->clear();
+    MarkChanged(MelodyPanelFields::kLyricChanged);
     OnTypeChanged();
   } else if (SendNoteToScore(0, 1, 0) == 0) {
     return;
@@ -315,18 +321,18 @@ void CMelodyDlg::OnTypeChanged() {
   const int row = TypeRow();
   nameList->setEnabled(row >= 0 && row < kOctaveRangeCount && OctaveRangeTable[row].octave >= 0);
   UpdatePressedKey();
-  pending_ = true;
+  MarkChanged(MelodyPanelFields::kPitchChanged);
   SendNoteToScore(1, 1, 1);
 }
 
 void CMelodyDlg::OnNameChanged() {
   UpdatePressedKey();
-  pending_ = true;
+  MarkChanged(MelodyPanelFields::kPitchChanged);
   SendNoteToScore(1, 1, 1);
 }
 
 void CMelodyDlg::OnLengthChanged() {
-  pending_ = true;
+  MarkChanged(MelodyPanelFields::kLengthChanged);
   SendNoteToScore(1, 1, 1);
 }
 

@@ -73,6 +73,8 @@ class CMelodyDlg : public CDialogSkeleton {
   void ClearLengthLabels();
   // 0 when refused (a rest with a lyric), else 1.
   int SendNoteToScore(int redrawAll, int audition, int post);
+  // Records what the user changed (MelodyPanelFields::kPitchChanged ...), to be entered.
+  void MarkChanged(int parts);
 
   // ---- the panel's own steps ---------------------------------------------------------------
   void SelectLengthButton(int row, int column, int advance);

@@ -21,6 +21,9 @@ struct ChordPanelFields {
 };
 
 struct MelodyPanelFields {
+  // What the user changed since the cursor's note was shown; only that is entered, the rest of
+  // the cell (a length or pitch the lists cannot show) stays as it is.
+  static constexpr int kPitchChanged = 1, kLengthChanged = 2, kLyricChanged = 4;
   int typeRow = 0;     // OctaveRangeTable row
   int nameRow = 0;     // PitchClassNameTable row
   int lengthRow = 1;   // NoteValueTable row
@@ -30,5 +33,6 @@ struct MelodyPanelFields {
   int pitch = -1;      // slot value of the current note (-1 rest, -4 rap)
   int secondSixteenth = 0;
   std::string position;  // "%03d-%02d" or "%03d-%02d.5"
+  int changed = 0;       // kPitchChanged | kLengthChanged | kLyricChanged
   bool visible = false;
 };

@@ -57,7 +57,4 @@ class CBitmapGridPicture : public COffScreenPicture {
   static std::string CellLabel(int grid, int row, int column);
   static plat::Dc* Surface(int grid);
   static void ResetState();
-
- private:
-  static void LayoutCells(int grid, const int (*ids)[16]);
 };

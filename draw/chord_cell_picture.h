@@ -78,7 +78,4 @@ class CChordCellPicture : public COffScreenPicture {
   static Rect CellRect(int grid, int row, int column);
   static plat::Dc* Surface(int grid);
   static void ResetState();
-
- private:
-  static void LayoutCells(int grid, const char* block);
 };

@@ -77,7 +77,4 @@ class CChordTablePicture : public COffScreenPicture {
   static int FontHeight(int grid);
   static plat::Dc* Surface(int grid);
   static void ResetState();
-
- private:
-  static void LayoutCells(int grid, const char* block);
 };

@@ -1,5 +1,6 @@
 #include "draw/main_dialog_helper.h"
 
+#include "draw/chord_table_picture.h"
 #include "draw/text_limits.h"
 #include "platform/qt/qt_text.h"
 #include "song/chord_model.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 const char* const StyleCategoryNameTable[9] = {
     "ﾎﾟｯﾌﾟｽ(海外)",     "ﾎﾟｯﾌﾟｽ(日本)",     "ｼﾞｬｽﾞ",
@@ -134,6 +136,76 @@ void CCantrelCommon::BuildDiatonicChordTable(int scaleType, int keyIndex, char* 
       const int row = transposed ? j : form - 3;
       const int column = transposed ? form - 3 : j;
       CopyToSlot(block + row * kBlockRowStride + column * kSlot, kSlot, text);
+    }
+  }
+}
+
+bool CCantrelCommon::AddChordToTable(CChordTablePicture* picture, const std::string& text) {
+  if (!picture || CChordTablePicture::Count() == 0 || text.empty()) return false;
+  constexpr int kMaxRows = CChordTablePicture::kMaxRows;
+  constexpr int kMaxColumns = CChordTablePicture::kMaxColumns;
+  std::vector<char> block(CChordTablePicture::kBlockSize, 0);
+  CChordTablePicture::GetTexts(0, block.data());
+  int rows = CChordTablePicture::Rows(0);
+  int columns = CChordTablePicture::Columns(0);
+  auto slot = [&block](int i, int j) { return &block[i * kBlockRowStride + j * kSlot]; };
+  auto rootOf = [&slot](int i) { return ChordRootIndex(slot(i, 0)); };
+  const bool empty = std::all_of(block.begin(), block.end(), [](char c) { return c == 0; });
+  const int r = ChordRootIndex(text.c_str());
+  int row = -1, column = 0;
+  if (empty) {
+    rows = columns = 1;
+    row = 0;
+  } else {
+    bool insert = false;
+    for (int i = 0; i < rows && row < 0; ++i) {
+      const int root = rootOf(i);
+      if (root == r) {
+        row = i;
+      } else if (i > 0 && root > r && rootOf(i - 1) < r) {
+        row = i;
+        insert = true;
+      }
+    }
+    if (row < 0) {
+      row = rows;
+      insert = true;
+    }
+    if (insert) {
+      if (rows >= kMaxRows) {
+        GneMessageBox("error");
+        return false;
+      }
+      std::memmove(slot(row + 1, 0), slot(row, 0),
+                   static_cast<size_t>(rows - row) * kBlockRowStride);
+      std::memset(slot(row, 0), 0, kBlockRowStride);
+      ++rows;
+    } else {
+      while (column < columns && slot(row, column)[0] != '\0') ++column;
+      if (column == columns) {
+        if (columns >= kMaxColumns) {
+          GneMessageBox("error");
+          return false;
+        }
+        ++columns;
+      }
+    }
+  }
+  CopyToSlot(slot(row, column), kSlot, text);
+  CChordTablePicture::SetTexts(0, rows, columns, block.data());
+  CChordTablePicture::DrawGrid(0);
+  CChordTablePicture::Blit(0);
+  return true;
+}
+
+void CCantrelCommon::FillChordTableWithDiatonics(CChordTablePicture* picture, int scaleType,
+                                                 int keyIndex) {
+  std::vector<char> block(24 * kBlockRowStride, 0);
+  BuildDiatonicChordTable(scaleType, keyIndex, block.data(), false);
+  for (int row = 0; row < 2; ++row) {
+    for (int column = 0; column < 16; ++column) {
+      const std::string text = SlotText(&block[row * kBlockRowStride + column * kSlot], kSlot);
+      if (!text.empty() && !AddChordToTable(picture, text)) return;
     }
   }
 }

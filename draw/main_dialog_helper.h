@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class CChordTablePicture;
 class CSongData;
 class QComboBox;
 class QLabel;
@@ -44,6 +45,14 @@ class CCantrelCommon {
   // The key's diatonic triads (row 0) and seventh chords (row 1), or transposed into columns
   // 0 and 1; block: a text block of at least 24 rows (24 x 512 bytes), cleared first.
   static void BuildDiatonicChordTable(int scaleType, int keyIndex, char* block, bool transposed);
+  // Files a chord text into grid 0 of the chord table by its root: into the first empty cell of
+  // the row of that root (a full row gains a column), else into a new row placed where the roots
+  // pass it, else at the end; then the grid is drawn and copied to its control. A grid of 24 rows
+  // or 16 columns grows no further: that is reported and nothing is filed (false).
+  static bool AddChordToTable(CChordTablePicture* picture, const std::string& text);
+  // Every diatonic triad, then every seventh chord of the key, filed with AddChordToTable.
+  static void FillChordTableWithDiatonics(CChordTablePicture* picture, int scaleType,
+                                          int keyIndex);
 
   // ---- style lists --------------------------------------------------------------------------
   static void FillCategoryCombo(QComboBox* combo, int selection);
@@ -95,4 +104,8 @@ class CCantrelCommon {
   static void FitOctave(int* pitch, int top);
   static void AddTripletBracket(CLongStaffPicture* picture, int row, int start, int end);
   static plat::ColorRef PitchClassColour(int pitch);
+  // The tones of each beat's chord (fifth, root, third, bass) as quarter-note chord members under
+  // the beat's highest melody pitch (at most 58), on the rows of the bars of page `page`; each row
+  // is drawn after its bar. Beats without a chord ("Skip", "----", no root) get no tones.
+  static void DrawChordTonesOnRows(CLongStaffPicture* picture, const CSongData& song, int page);
 };

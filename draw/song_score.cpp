@@ -3,12 +3,17 @@
 // tied, and rests fill the beats. The score counts 120 ticks per eighth, 240 per beat.
 #include "draw/main_dialog_helper.h"
 
+#include "engine/chord_block.h"
+#include "song/chord_codes.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "util/music_names.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -676,6 +681,72 @@ void CCantrelCommon::SetupStaffRows(CLongStaffPicture* picture, int keyIndex, in
     picture->SetSpelling(row, spelling);
     picture->SetKeySignature(row, keyByte);
     picture->SetTimeSignature(row, beatsPerBar);
+    picture->DrawRow(row);
+  }
+}
+
+namespace {
+
+// The highest pitch sounding in beat `beat` of the bar (the note held into it included), -1
+// when the beat only rests.
+int HighestPitchOfBeat(const CSongData& song, int bar, int beat) {
+  int highest = -1;
+  const int held = song.GetSoundingValue(bar, 2 * beat, false);
+  if (held >= 0 && held <= 127) highest = held;
+  for (int e = 2 * beat; e < 2 * beat + 2; ++e) {
+    const int c = song.CellIndex(bar, e);
+    if (c < 0) continue;
+    for (int v : song.cells[c].slot) {
+      if (v >= 0 && v <= 127) highest = std::max(highest, v);
+    }
+  }
+  return highest;
+}
+
+}  // namespace
+
+void CCantrelCommon::DrawChordTonesOnRows(CLongStaffPicture* picture, const CSongData& song,
+                                          int page) {
+  if (!picture || page < 0) return;
+  const int beats = song.beats_per_bar;
+  const int rows = std::min(PageRows(), picture->RowCount());
+  const long long firstBar = static_cast<long long>(page) * PageRows();
+  for (int row = 0; row < rows && beats > 0; ++row) {
+    const long long bar = firstBar + row;
+    if (bar >= song.bar_count || bar * beats >= kSongMaxBeats) break;
+    for (int beat = 0; beat < beats; ++beat) {
+      const long long b = bar * beats + beat;
+      if (b >= kSongMaxBeats) break;
+      // The chord name as the engine's code: a beat without one has no tones.
+      char code[256] = {};
+      std::memcpy(code, song.chords[b].first, strnlen(song.chords[b].first, 8));
+      if (code[0] == '\0' || std::strcmp(code, "Skip") == 0 || std::strcmp(code, "----") == 0 ||
+          ChordRootIndex(code) < 0) {
+        continue;
+      }
+      ChordNameToCode(code);
+      ChordEntry entry;
+      entry.length = 240;
+      std::memcpy(entry.code, code, 4);
+      char bassText[3] = {};
+      const int bass = song.bass_first[b];
+      if (bass > 0 && bass < 100) std::snprintf(bassText, sizeof bassText, "%02d", bass);
+      const ChordBlock block(entry, bassText);
+      if (block.root == 0) continue;
+      int top = HighestPitchOfBeat(song, static_cast<int>(bar), beat);
+      top = top < 0 ? 58 : std::min(top, 58);
+      std::vector<int> tones;
+      for (int tone : {block.fifth, block.root, block.third, block.bass}) {
+        if (tone == 0) continue;
+        FitOctave(&tone, top);
+        if (std::find(tones.begin(), tones.end(), tone) == tones.end()) tones.push_back(tone);
+      }
+      std::sort(tones.begin(), tones.end());
+      for (size_t k = 0; k < tones.size(); ++k) {
+        const int type = k + 1 == tones.size() ? kNoteQuarter : kNoteContinuation;
+        PutNote(picture, row, tones[k], beat * 2 * kEighth, 0, type, 0);
+      }
+    }
     picture->DrawRow(row);
   }
 }

@@ -74,6 +74,27 @@ TEST_F(CellsTest, TheChordPanelFollowsTheCursor) {
   EXPECT_EQ(dlg->chordFields.previousRoot, 9);
 }
 
+TEST_F(CellsTest, TheMelodyPanelFollowsTheChordCursorUnlessTheBeatIsHeld) {
+  Start();
+  NewSong(2, 4);
+  CSongData& song = *dlg->song;
+  // Beat 0 a half note, beat 2 a quarter note.
+  song.cells[0].slot[0] = 60;
+  for (int c = 1; c < 4; ++c) song.cells[c].slot[0] = NoteSlotHold;
+  song.cells[4].slot[0] = 64;
+  dlg->SetNoteCursor(0, 0, 0);
+  ASSERT_TRUE(dlg->melodyFields.visible);
+  dlg->SetChordCursor(0, 2, 0);
+  Pump();
+  EXPECT_TRUE(dlg->melodyFields.visible);
+  EXPECT_EQ(dlg->melodyFields.cursorEighth, 4);
+  EXPECT_EQ(dlg->melodyFields.pitch, 64);
+  dlg->SetChordCursor(0, 1, 0);
+  Pump();
+  EXPECT_FALSE(dlg->melodyFields.visible) << "beat 1 lies inside the half note";
+  EXPECT_EQ(dlg->melodyFields.cursorEighth, 4);
+}
+
 TEST_F(CellsTest, AChordOnTheSecondHalfFillsTheFollowingBeats) {
   Start();
   NewSong(4, 4);
@@ -203,6 +224,9 @@ TEST_F(CellsTest, EnteringANoteGrowsTheSongWithinItsLimit) {
   m.lengthRow = CSongData::NoteValueIndex(4);
   m.lyric = "la";
   m.secondSixteenth = 0;
+  const int everything = MelodyPanelFields::kPitchChanged | MelodyPanelFields::kLengthChanged |
+                         MelodyPanelFields::kLyricChanged;
+  m.changed = everything;
   dlg->EnterPanelNote(0, 0, 1);
   EXPECT_EQ(dlg->song->bar_count, 3);
   EXPECT_EQ(dlg->song->cells[14].slot[0], CSongData::PitchFromRows(2, 4));
@@ -211,8 +235,59 @@ TEST_F(CellsTest, EnteringANoteGrowsTheSongWithinItsLimit) {
   NewSong(256, 4);
   m.cursorBar = 255;
   const std::vector<uint8_t> image = dlg->song->SerializeToVector();
+  m.changed = everything;
   dlg->EnterPanelNote(0, 0, 1);
   EXPECT_EQ(dlg->song->SerializeToVector(), image);
+}
+
+TEST_F(CellsTest, EnteringANoteKeepsWhatTheUserDidNotChange) {
+  Start();
+  // Bar 0: a note of 2.5 eighths (no row of the length list) with a lyric, then rests.
+  struct Case {
+    const char* name;
+    int pitch;      // of the note in the song
+    int changed;    // what the user changed
+    int typeRow, nameRow, lengthRow;  // the panel's rows when entered
+    int value;                        // the note afterwards
+    double length;
+  };
+  const int eighthRow = CSongData::NoteValueIndex(1);
+  const int sixteenthRow = CSongData::NoteValueIndex(0.5);
+  const std::vector<Case> cases = {
+      {"nothing changed: a focus loss enters nothing", 64, 0, 1, 0, sixteenthRow,
+       64, 2.5},
+      {"a new pitch keeps the length and the lyric", 64, MelodyPanelFields::kPitchChanged, 2, 7,
+       sixteenthRow, CSongData::PitchFromRows(2, 7), 2.5},
+      {"a new length keeps a pitch outside the registers", 100, MelodyPanelFields::kLengthChanged,
+       4, 4, eighthRow, 100, 1},
+      {"a rest keeps its length", 64, MelodyPanelFields::kPitchChanged, 0, 0, sixteenthRow,
+       NoteSlotRest, 2.5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewSong(2, 4);
+    CSongData& song = *dlg->song;
+    const int before[] = {c.pitch, -2, -2, -2, -2, -1, -1, -2};
+    for (int k = 0; k < 8; ++k) song.cells[k / 2].slot[k % 2] = before[k];
+    std::strcpy(song.cells[0].lyric[0], "la");
+    dlg->SetNoteCursor(0, 0, 0);
+    MelodyPanelFields& m = dlg->melodyFields;
+    EXPECT_EQ(m.changed, 0);
+    m.changed = c.changed;
+    m.typeRow = c.typeRow;
+    m.nameRow = c.nameRow;
+    m.lengthRow = c.lengthRow;
+    const std::vector<uint8_t> image = song.SerializeToVector();
+    dlg->EnterPanelNote(0, 0, 1);
+    double length = 0;
+    EXPECT_EQ(song.GetNoteAt(0, 0, &length, false), c.value);
+    EXPECT_EQ(length, c.length);
+    EXPECT_STREQ(song.cells[0].lyric[0], "la");
+    EXPECT_EQ(m.changed, 0);
+    if (c.changed == 0) {
+      EXPECT_EQ(song.SerializeToVector(), image);
+    }
+  }
 }
 
 TEST_F(CellsTest, TripletFigures) {

@@ -374,7 +374,6 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
     const char* seam;
   } cases[] = {
       {kMsgApp + 11, "MobileTransferDone"},
-      {kMsgApp + 14, "MelodyPanelFollowsChordCursor"},
       {kMsgApp + 17, "MergeRestsAtCursor"},
       {kMsgApp + 22, "StartComposeThread"},
   };
@@ -416,6 +415,7 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
   dlg->melodyFields.typeRow = 2;
   dlg->melodyFields.nameRow = 7;
   dlg->melodyFields.lengthRow = 1;
+  dlg->melodyFields.changed = MelodyPanelFields::kPitchChanged | MelodyPanelFields::kLengthChanged;
   plat::PostAppMessage(dlg.get(), kMsgApp + 35);
   Pump();
   EXPECT_EQ(dlg->song->cells[16].slot[0], CSongData::PitchFromRows(2, 7));

@@ -2,7 +2,9 @@
 // selection and marks, colours, text operations and the bounds on sizes and counts.
 #include "draw/bitmap_grid_picture.h"
 #include "draw/chord_table_picture.h"
+#include "draw/main_dialog_helper.h"
 #include "draw/skin_resources.h"
+#include "util/music_names.h"
 #include "tests/draw/panel_pictures/picture_fixture.h"
 
 #include <gtest/gtest.h>
@@ -256,6 +258,71 @@ TEST_F(ChordTableTest, TextOperations) {
   EXPECT_EQ(CChordTablePicture::Columns(0), 1);
   CChordTablePicture::MoveGrid(0, Rect{0, 0, 100, 40});
   EXPECT_EQ(CChordTablePicture::CellRect(0, 0, 0), (Rect{2, 2, 98, 38}));
+}
+
+TEST_F(ChordTableTest, ChordsAreFiledIntoTheRowOfTheirRoot) {
+  auto table = Make(1, 1);
+  using Rows = std::vector<std::vector<std::string>>;
+  auto all = [this] {
+    Rows rows;
+    for (int i = 0; i < CChordTablePicture::Rows(0); ++i) rows.push_back(Row(i));
+    return rows;
+  };
+  const struct {
+    const char* text;
+    Rows rows;
+  } steps[] = {
+      {"G", {{"G"}}},                                 // an empty table becomes its one cell
+      {"C", {{"G"}, {"C"}}},                          // no row of C, none passes it: at the end
+      {"Em", {{"G"}, {"C"}, {"Em"}}},
+      {"D7", {{"G"}, {"C"}, {"D7"}, {"Em"}}},         // between the rows of C and E
+      {"G7", {{"G", "G7"}, {"C", ""}, {"D7", ""}, {"Em", ""}}},  // a full row gains a column
+      {"C\n(I)", {{"G", "G7"}, {"C", "C\n(I)"}, {"D7", ""}, {"Em", ""}}},
+      {"Bbm", {{"G", "G7"}, {"C", "C\n(I)"}, {"D7", ""}, {"Em", ""}, {"Bbm", ""}}},
+  };
+  for (const auto& step : steps) {
+    EXPECT_TRUE(CCantrelCommon::AddChordToTable(table.get(), step.text)) << step.text;
+    EXPECT_EQ(all(), step.rows) << step.text;
+  }
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+}
+
+TEST_F(ChordTableTest, AFullTableRefusesTheChordThatWouldGrowIt) {
+  const struct {
+    const char* name;
+    int rows, columns;
+    const char* text;
+  } cases[] = {{"a row of 16 cells", 1, 16, "C7"}, {"24 rows", 24, 2, "D"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    block.assign(CChordTablePicture::kBlockSize, 0);
+    for (int i = 0; i < c.rows; ++i)
+      for (int j = 0; j < (c.columns == 16 ? 16 : 1); ++j) Put(i, j, "C");
+    auto table = Make(c.rows, c.columns);
+    cantrel_test::Sink().Clear();
+    EXPECT_FALSE(CCantrelCommon::AddChordToTable(table.get(), c.text));
+    EXPECT_EQ(cantrel_test::Sink().Count(), 1u);
+    EXPECT_EQ(CChordTablePicture::Rows(0), c.rows);
+    EXPECT_EQ(CChordTablePicture::Columns(0), c.columns);
+    EXPECT_EQ(CChordTablePicture::ContainsText(0, c.text), 0);
+  }
+  EXPECT_FALSE(CCantrelCommon::AddChordToTable(nullptr, "C"));
+}
+
+TEST_F(ChordTableTest, DiatonicChordsFillOneRowPerRoot) {
+  auto table = Make(1, 1);
+  CCantrelCommon::FillChordTableWithDiatonics(table.get(), 0, 0);  // C major
+  ASSERT_EQ(CChordTablePicture::Rows(0), 7);
+  ASSERT_EQ(CChordTablePicture::Columns(0), 2);
+  EXPECT_EQ(Row(0), (std::vector<std::string>{"C\n(I)", "CM7\n(IM7)"}));
+  // Rows in the order the key's degrees came, each with the triad and the seventh chord.
+  const int roots[] = {0, 2, 4, 5, 7, 9, 11};
+  for (int i = 0; i < 7; ++i) {
+    const std::vector<std::string> row = Row(i);
+    EXPECT_EQ(ChordRootIndex(row[0].c_str()), roots[i]) << row[0];
+    EXPECT_EQ(ChordRootIndex(row[1].c_str()), roots[i]) << row[1];
+    EXPECT_NE(row[0], row[1]);
+  }
 }
 
 TEST_F(ChordTableTest, TextsKeepTheirSlotsAndWholeCharacters) {

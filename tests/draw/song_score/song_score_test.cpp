@@ -16,6 +16,7 @@
 #include "util/gne.h"
 #include "util/music_names.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -75,6 +76,34 @@ class SongScoreTest : public ::testing::Test {
   std::unique_ptr<CRhythmStaffPicture> picture;
   std::unique_ptr<CSongData> song;
 };
+
+TEST_F(SongScoreTest, ChordTonesLieUnderTheMelody) {
+  auto chord = [this](int beat, const char* name) {
+    std::memset(song->chords[beat].first, 0, 8);
+    std::memcpy(song->chords[beat].first, name, std::strlen(name));
+  };
+  for (int beat = 0; beat < 16; ++beat) chord(beat, "");
+  chord(0, "C");     // no melody in the beat: under 58
+  chord(1, "Skip");  // chordless beats get nothing
+  chord(2, "Am7");
+  chord(3, "----");
+  chord(4, "G");     // bar 1, beat 0, under a melody note of 50
+  chord(5, "");
+  Set(8, 50, NoteSlotHold, NoteSlotVacant);
+  CCantrelCommon::DrawChordTonesOnRows(picture.get(), *song, 0);
+  EXPECT_EQ(Row(0), (std::vector<Glyph>{{48, 0, 16, 0}, {52, 0, 16, 0}, {55, 0, 9, 0},
+                                         {48, 480, 16, 0}, {52, 480, 16, 0}, {57, 480, 9, 0}}));
+  EXPECT_EQ(Row(1), (std::vector<Glyph>{{43, 0, 16, 0}, {47, 0, 16, 0}, {50, 0, 9, 0}}));
+  EXPECT_TRUE(Row(2).empty());
+  chord(15, "E");  // the last bar on the page; no row of a later bar
+  CCantrelCommon::DrawChordTonesOnRows(picture.get(), *song, 0);
+  EXPECT_EQ(Row(3), (std::vector<Glyph>{{47, 720, 16, 0}, {52, 720, 16, 0}, {56, 720, 9, 0}}));
+  EXPECT_TRUE(Row(4).empty());
+  // A page past the song's bars draws nothing.
+  for (int row = 0; row < 9; ++row) picture->ClearRow(row);
+  CCantrelCommon::DrawChordTonesOnRows(picture.get(), *song, 1);
+  for (int row = 0; row < 9; ++row) EXPECT_TRUE(Row(row).empty()) << row;
+}
 
 TEST_F(SongScoreTest, LengthsToTypes) {
   const struct {

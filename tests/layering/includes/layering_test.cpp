@@ -48,7 +48,7 @@ const std::vector<Layer>& Table() {
     const auto accomp = with(engine, {"accomp/"});
     const auto exporting = with(accomp, {"export/"});
     const auto qt = with(core, {"platform/qt/"});
-    const auto draw = with(song, {"platform/qt/", "draw/"});
+    const auto draw = with(engine, {"platform/qt/", "draw/"});
     const auto dialogs = with(exporting, {"platform/qt/", "draw/", "dialogs/"});
     const auto app = with(dialogs, {"app/"});
     std::vector<Layer> t = {
