@@ -1,6 +1,5 @@
 #include "app/melody_box.h"
 
-#include "draw/cell_grid.h"
 #include "draw/text_limits.h"
 #include "song/song_data.h"
 #include "util/gne.h"
@@ -12,22 +11,6 @@
 
 namespace {
 
-// The melody boxes keep their instances as the chord cells under the score keep their grids.
-using Box = cell_grid::TextGrid;
-using Cell = cell_grid::TextCell;
-using Store = cell_grid::Store<Box, CMelodyBoxPicture::kCapacity>;
-static_assert(Box::kMaxRows == CMelodyBoxPicture::kMaxRows &&
-              Box::kMaxColumns == CMelodyBoxPicture::kMaxColumns);
-
-Store& State() {
-  static Store store;
-  return store;
-}
-
-Cell* CellAt(int i, int row, int column) {
-  return State().ValidCell(i, row, column) ? &State()[i].cells[row][column] : nullptr;
-}
-
 plat::ColorRef TextColour(int kind) {
   switch (kind) {
     case 1: return 0x191900;
@@ -38,42 +21,25 @@ plat::ColorRef TextColour(int kind) {
   }
 }
 
-void CallHit(int id, int x, int y, bool release) {
-  if (!State().Valid(id)) return;
-  CMelodyBoxPicture::DrawAllMelodyBoxes();
-  State().Report(release ? &Box::release : &Box::press, id, x, y, false);
-}
-
 }  // namespace
-
-void CMelodyBoxPicture::ResetState() { State().Reset(); }
 
 CMelodyBoxPicture::CMelodyBoxPicture(COffScreenControl* control, const Rect& rect, int rows,
                                      int columns, const char* block, MelodyBoxCallback press,
                                      MelodyBoxCallback release) {
-  State().Open(this, control, rect, &OnPress, &OnRelease);
-  SetPaint(&CMelodyBoxPicture::DrawAllMelodyBoxes);
+  Open(control, rect);
   AddMelodyBox(control, rect, rows, columns, block, std::move(press), std::move(release));
 }
-
-CMelodyBoxPicture::~CMelodyBoxPicture() { State().Close(this); }
 
 void CMelodyBoxPicture::DestroyMelodyBoxes() { State().Clear(); }
 
 bool CMelodyBoxPicture::AddMelodyBox(COffScreenControl* control, const Rect& rect, int rows,
                                      int columns, const char* block, MelodyBoxCallback press,
                                      MelodyBoxCallback release) {
-  const int n = State().Count();
-  if (!State().Add(control, rect, rows, columns, std::move(press), std::move(release), &OnPress,
-                   &OnRelease)) {
-    return false;
-  }
-  cell_grid::LayoutTextCells(State(), n, block);
-  return true;
+  return AddTextGrid(control, rect, rows, columns, block, std::move(press), std::move(release));
 }
 
 void CMelodyBoxPicture::SetMelodyBoxText(int i, int column, const std::string& text, int row) {
-  Cell* cell = CellAt(i, row, column);
+  cell_grid::TextCell* cell = CellAt(i, row, column);
   if (!cell) return;
   // Four bytes to a line: a character that would start a fifth byte starts a new line.
   std::string out;
@@ -105,61 +71,30 @@ void CMelodyBoxPicture::SetMelodyBoxText(int i, int column, const std::string& t
 }
 
 void CMelodyBoxPicture::SetMelodyBoxCellShown(int i, int row, int column, int value) {
-  if (Cell* c = CellAt(i, row, column)) c->shown = value;
+  if (cell_grid::TextCell* c = CellAt(i, row, column)) c->shown = value;
 }
 void CMelodyBoxPicture::SetMelodyBoxCellActive(int i, int row, int column, int value) {
-  if (Cell* c = CellAt(i, row, column)) c->active = value;
+  if (cell_grid::TextCell* c = CellAt(i, row, column)) c->active = value;
 }
 void CMelodyBoxPicture::SetMelodyBoxCellMarked(int i, int row, int column, int value) {
-  if (Cell* c = CellAt(i, row, column)) c->marked = value;
+  if (cell_grid::TextCell* c = CellAt(i, row, column)) c->marked = value;
 }
 void CMelodyBoxPicture::SetMelodyBoxCellColour(int i, int row, int column, int value) {
-  if (Cell* c = CellAt(i, row, column)) c->colour = value;
+  if (cell_grid::TextCell* c = CellAt(i, row, column)) c->colour = value;
 }
 void CMelodyBoxPicture::SetMelodyBoxCellTint(int i, int row, int column, int value) {
-  if (Cell* c = CellAt(i, row, column)) c->tint = value;
+  if (cell_grid::TextCell* c = CellAt(i, row, column)) c->tint = value;
 }
 
 void CMelodyBoxPicture::SetMelodyBoxCursor(int i, int row, int column) {
   State().SetCursor(i, row, column);
-  DrawMelodyBox(i);
-}
-
-void CMelodyBoxPicture::ClearMelodyBoxCursor(int i) { SetMelodyBoxCursor(i, -1, -1); }
-
-void CMelodyBoxPicture::GetMelodyBoxCursor(int i, int* row, int* column) {
-  State().GetCursor(i, row, column);
-}
-
-void CMelodyBoxPicture::SetMelodyBoxFont(int i, int height) { State().SetFontHeight(i, height); }
-
-void CMelodyBoxPicture::SetMelodyBoxTexts(int i, int rows, int columns, const char* block) {
-  cell_grid::SetTexts(State(), i, rows, columns, block);
-}
-
-void CMelodyBoxPicture::GetMelodyBoxTexts(int i, char* block) {
-  cell_grid::GetTexts(State(), i, block);
-}
-
-void CMelodyBoxPicture::SetMelodyBoxAllTexts(int i, const char* block) {
-  cell_grid::SetAllTexts(State(), i, block);
-}
-
-void CMelodyBoxPicture::ClearMelodyBoxTexts(int i) { SetMelodyBoxAllTexts(i, nullptr); }
-
-void CMelodyBoxPicture::MoveMelodyBox(int i, const Rect& rect) {
-  cell_grid::MoveGrid(State(), i, rect);
-  DrawMelodyBox(i);
-}
-
-void CMelodyBoxPicture::HitTestMelodyBox(int i, int x, int y, int* row, int* column) {
-  State().HitTest(i, x, y, row, column);
+  DrawGrid(i);
 }
 
 plat::ColorRef CMelodyBoxPicture::CellFill(int i, int row, int column) {
-  const Cell* c = CellAt(i, row, column);
+  const cell_grid::TextCell* c = CellAt(i, row, column);
   if (!c) return kBackground;
-  const Box& b = State()[i];
+  const auto& b = State()[i];
   if (c->shown == 0) return kHiddenCell;
   if (c->active == 0) return kInactiveCell;
   if (row == b.cursorRow && column == b.cursorColumn) return kCursorCell;
@@ -168,16 +103,16 @@ plat::ColorRef CMelodyBoxPicture::CellFill(int i, int row, int column) {
   return c->tint == 1 ? kLyricCell : kNoteCell;
 }
 
-void CMelodyBoxPicture::DrawMelodyBox(int i) {
+void CMelodyBoxPicture::DrawGrid(int i) {
   if (!State().Valid(i)) return;
-  const Box& b = State()[i];
+  const auto& b = State()[i];
   plat::Dc* dc = b.dc;
   if (!dc || !dc->HasSurface()) return;
   dc->FillSolidRect(Rect{0, 0, b.width, b.height}, kBackground);
   dc->SetBkMode(plat::TRANSPARENT);
   for (int r = 0; r < b.rows; ++r) {
     for (int c = 0; c < b.columns; ++c) {
-      const Cell& cell = b.cells[r][c];
+      const cell_grid::TextCell& cell = b.cells[r][c];
       dc->FillRect(cell.rect, plat::SolidBrush(CellFill(i, r, c)));
       if (cell.shown == 0 || cell.active == 0 || cell.text[0] == '\0') continue;
       std::optional<plat::LogFont> previous;
@@ -196,44 +131,11 @@ void CMelodyBoxPicture::DrawMelodyBox(int i) {
   }
 }
 
-void CMelodyBoxPicture::DrawAllMelodyBoxes() {
-  for (int i = 0; i < State().Count(); ++i) DrawMelodyBox(i);
-}
-
-void CMelodyBoxPicture::BlitMelodyBox(int i) { State().Blit(i); }
-
-void CMelodyBoxPicture::BlitAllMelodyBoxes() { State().BlitAll(); }
-
-void CMelodyBoxPicture::SetMelodyBoxClickCallback(int i, MelodyBoxCallback callback) {
-  State().SetDoubleClick(i, std::move(callback), [](int x, int y, int id) {
-    State().Report(&Box::doubleClick, id, x, y, true);
-  });
-}
-
-void CMelodyBoxPicture::SetMelodyBoxRightClickCallback(int i, MelodyBoxCallback callback) {
-  State().SetRightClick(i, std::move(callback), [](int x, int y, int id) {
-    State().Report(&Box::rightClick, id, x, y, true);
-  });
-}
-
-void CMelodyBoxPicture::OnPress(int x, int y, int id) { CallHit(id, x, y, false); }
-void CMelodyBoxPicture::OnRelease(int x, int y, int id) { CallHit(id, x, y, true); }
-
-int CMelodyBoxPicture::Count() { return State().Count(); }
-int CMelodyBoxPicture::Rows(int i) { return State().Rows(i); }
-int CMelodyBoxPicture::Columns(int i) { return State().Columns(i); }
-std::string CMelodyBoxPicture::CellText(int i, int row, int column) {
-  return cell_grid::CellText(State(), i, row, column);
-}
-Rect CMelodyBoxPicture::CellRect(int i, int row, int column) {
-  return State().CellRect(i, row, column);
-}
 int CMelodyBoxPicture::CellShown(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->shown : 0; }
 int CMelodyBoxPicture::CellActive(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->active : 0; }
 int CMelodyBoxPicture::CellMarked(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->marked : 0; }
 int CMelodyBoxPicture::CellColour(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->colour : 0; }
 int CMelodyBoxPicture::CellTint(int i, int r, int c) { return CellAt(i, r, c) ? CellAt(i, r, c)->tint : 0; }
-plat::Dc* CMelodyBoxPicture::Surface(int i) { return State().Surface(i); }
 
 // ------------------------------------------------------------------------- fill from the song
 

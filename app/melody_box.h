@@ -1,10 +1,11 @@
 // The melody box: under each bar cell of the score page one row of cells, one per eighth of the
 // bar, showing the lyric of each eighth (or, in keyboard input mode, its note names), coloured
 // by the note's register. Instances live in fixed per-class storage, indexed by instance number
-// (the id its host control reports); each is a grid of at most 10 x 16 text cells with a cursor.
+// (the id its host control reports); each is a grid of at most 10 x 16 text cells with a cursor,
+// kept as the chord cells under the score keep theirs.
 #pragma once
 
-#include "draw/offscreen_picture.h"
+#include "draw/grid_picture.h"
 
 #include <functional>
 #include <string>
@@ -13,16 +14,9 @@ class CSongData;
 
 using MelodyBoxCallback = std::function<void(int instance, int row, int column)>;
 
-class CMelodyBoxPicture : public COffScreenPicture {
+class CMelodyBoxPicture
+    : public CTextGridPicture<CMelodyBoxPicture, 10, 48, MelodyBoxCallback> {
  public:
-  static constexpr int kCapacity = 48;
-  static constexpr int kMaxRows = 10;
-  static constexpr int kMaxColumns = 16;
-  static constexpr int kCellText = 256;
-  static constexpr int kSlotText = 32;
-  static constexpr int kBlockRowStride = kMaxColumns * kSlotText;  // 512
-  static constexpr int kBlockSize = kMaxRows * kBlockRowStride;
-
   // Colour kinds of a cell.
   enum ColourKind { kRest = 0, kLow = 1, kMiddle = 2, kHigh = 3, kHighest = 4, kHeld = 5 };
 
@@ -39,7 +33,6 @@ class CMelodyBoxPicture : public COffScreenPicture {
   // become 10 x 16. block may be null (empty texts).
   CMelodyBoxPicture(COffScreenControl* control, const Rect& rect, int rows, int columns,
                     const char* block, MelodyBoxCallback press, MelodyBoxCallback release);
-  ~CMelodyBoxPicture() override;
 
   // Adds an instance; a full picture shows "error" and adds nothing (false).
   static bool AddMelodyBox(COffScreenControl* control, const Rect& rect, int rows, int columns,
@@ -55,31 +48,35 @@ class CMelodyBoxPicture : public COffScreenPicture {
   static void SetMelodyBoxCellColour(int instance, int row, int column, int value);
   static void SetMelodyBoxCellTint(int instance, int row, int column, int value);
   static void SetMelodyBoxCursor(int instance, int row, int column);
-  static void ClearMelodyBoxCursor(int instance);
-  static void GetMelodyBoxCursor(int instance, int* row, int* column);
-  static void SetMelodyBoxFont(int instance, int height);
-  static void SetMelodyBoxTexts(int instance, int rows, int columns, const char* block);
-  static void GetMelodyBoxTexts(int instance, char* block);
-  static void SetMelodyBoxAllTexts(int instance, const char* block);
-  static void ClearMelodyBoxTexts(int instance);
-  static void MoveMelodyBox(int instance, const Rect& rect);
-  static void HitTestMelodyBox(int instance, int x, int y, int* row, int* column);
-  static void DrawMelodyBox(int instance);
-  static void DrawAllMelodyBoxes();
-  static void BlitMelodyBox(int instance);
-  static void BlitAllMelodyBoxes();
-  static void SetMelodyBoxClickCallback(int instance, MelodyBoxCallback callback);
-  static void SetMelodyBoxRightClickCallback(int instance, MelodyBoxCallback callback);
-
-  static void OnPress(int x, int y, int id);
-  static void OnRelease(int x, int y, int id);
+  static void ClearMelodyBoxCursor(int instance) { SetMelodyBoxCursor(instance, -1, -1); }
+  static void GetMelodyBoxCursor(int instance, int* row, int* column) {
+    State().GetCursor(instance, row, column);
+  }
+  static void SetMelodyBoxFont(int instance, int height) { SetFontHeight(instance, height); }
+  static void SetMelodyBoxTexts(int instance, int rows, int columns, const char* block) {
+    SetTexts(instance, rows, columns, block);
+  }
+  static void GetMelodyBoxTexts(int instance, char* block) { GetTexts(instance, block); }
+  static void SetMelodyBoxAllTexts(int instance, const char* block) { SetAllTexts(instance, block); }
+  static void ClearMelodyBoxTexts(int instance) { ClearTexts(instance); }
+  static void MoveMelodyBox(int instance, const Rect& rect) { MoveGrid(instance, rect); }
+  static void HitTestMelodyBox(int instance, int x, int y, int* row, int* column) {
+    HitTest(instance, x, y, row, column);
+  }
+  static void DrawGrid(int instance);
+  static void DrawMelodyBox(int instance) { DrawGrid(instance); }
+  static void DrawAllMelodyBoxes() { DrawAll(); }
+  static void BlitMelodyBox(int instance) { Blit(instance); }
+  static void BlitAllMelodyBoxes() { BlitAll(); }
+  // A double click on a cell.
+  static void SetMelodyBoxClickCallback(int instance, MelodyBoxCallback callback) {
+    SetDoubleClickCallback(instance, std::move(callback));
+  }
+  static void SetMelodyBoxRightClickCallback(int instance, MelodyBoxCallback callback) {
+    SetRightClickCallback(instance, std::move(callback));
+  }
 
   // Readers (the page, tests).
-  static int Count();
-  static int Rows(int instance);
-  static int Columns(int instance);
-  static std::string CellText(int instance, int row, int column);
-  static Rect CellRect(int instance, int row, int column);
   static int CellShown(int instance, int row, int column);
   static int CellActive(int instance, int row, int column);
   static int CellMarked(int instance, int row, int column);
@@ -87,8 +84,6 @@ class CMelodyBoxPicture : public COffScreenPicture {
   static int CellTint(int instance, int row, int column);
   // The fill colour a cell is drawn with.
   static plat::ColorRef CellFill(int instance, int row, int column);
-  static plat::Dc* Surface(int instance);
-  static void ResetState();
 };
 
 // What the fill of one beat reads besides the song.

@@ -89,10 +89,6 @@ struct TextCell {
   int tint = 0;
 };
 
-// The grid of text cells the chord cells under the score and the melody boxes share, and the
-// storage their pictures keep: 48 grids of at most 10 x 16 cells.
-using TextGrid = Grid<TextCell, 10, 16>;
-
 // The per-class storage of a grid picture: its grids, how many are in use and the picture that
 // owns them (one owner at a time). A grid's number is the id its control reports.
 template <typename G, int Capacity>
