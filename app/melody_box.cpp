@@ -35,7 +35,10 @@ void CMelodyBoxPicture::DestroyMelodyBoxes() { State().Clear(); }
 bool CMelodyBoxPicture::AddMelodyBox(COffScreenControl* control, const Rect& rect, int rows,
                                      int columns, const char* block, MelodyBoxCallback press,
                                      MelodyBoxCallback release) {
-  return AddTextGrid(control, rect, rows, columns, block, std::move(press), std::move(release));
+  const int n = AddCells(control, rect, rows, columns, std::move(press), std::move(release));
+  if (n < 0) return false;
+  LayoutMelodyBoxCells(n, block);
+  return true;
 }
 
 void CMelodyBoxPicture::SetMelodyBoxText(int i, int column, const std::string& text, int row) {

@@ -60,6 +60,14 @@ class CMelodyBoxPicture
   static void SetMelodyBoxAllTexts(int instance, const char* block) { SetAllTexts(instance, block); }
   static void ClearMelodyBoxTexts(int instance) { ClearTexts(instance); }
   static void MoveMelodyBox(int instance, const Rect& rect) { MoveGrid(instance, rect); }
+  static void DeleteMelodyBoxRow(int instance, int row) { DeleteRow(instance, row); }
+  static void DeleteMelodyBoxColumn(int instance, int column) { DeleteColumn(instance, column); }
+  static void RemoveEmptyMelodyBoxRows(int instance) { RemoveEmptyRows(instance); }
+  static void RemoveEmptyMelodyBoxColumns(int instance) { RemoveEmptyColumns(instance); }
+  static void ShiftMelodyBoxTextsLeft(int instance) { ShiftTextsLeft(instance); }
+  static int MelodyBoxContainsText(int instance, const std::string& text) {
+    return ContainsText(instance, text);
+  }
   static void HitTestMelodyBox(int instance, int x, int y, int* row, int* column) {
     HitTest(instance, x, y, row, column);
   }
@@ -84,6 +92,9 @@ class CMelodyBoxPicture
   static int CellTint(int instance, int row, int column);
   // The fill colour a cell is drawn with.
   static plat::ColorRef CellFill(int instance, int row, int column);
+
+ private:
+  static void LayoutMelodyBoxCells(int instance, const char* block) { LayoutCells(instance, block); }
 };
 
 // What the fill of one beat reads besides the song.

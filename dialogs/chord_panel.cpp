@@ -32,7 +32,7 @@ struct FunctionChords {
   const char* function;
   std::vector<const char*> chords;
 };
-const std::vector<FunctionChords> kFunctionChords[2] = {
+const std::vector<FunctionChords> FunctionChordTable[2] = {
     {{kTonic, {"I", "I7", "IM7", "IIIm", "IIIm7", "VIm", "VIm7"}},
      {kSubdominant, {"IV", "IVM7", "IIm", "IIm7"}},
      {kDominant, {"V", "V7", "VIIdim"}}},
@@ -45,7 +45,7 @@ struct FunctionEntry {
   std::vector<int> types;
   const char* function;
 };
-const std::vector<FunctionEntry> kFunctions = {
+const std::vector<FunctionEntry> HarmonicFunctionTable = {
     {0, 0, {0, 2, 3}, kTonic},  {0, 2, {1, 4}, kSubdominant}, {0, 4, {1, 4}, kTonic},
     {0, 5, {0, 2, 3}, kSubdominant}, {0, 7, {0, 2}, kDominant}, {0, 9, {1, 4}, kTonic},
     {0, 11, {6}, kDominant},    {1, 0, {1, 4}, kTonic},       {1, 7, {0, 2}, kDominant},
@@ -405,7 +405,7 @@ std::string CChordDlg::HarmonicFunction(int keyRow, int root, int type) {
     return kUnknown;
   }
   const int degree = (root - key.tonic + 12) % 12;
-  for (const FunctionEntry& e : kFunctions) {
+  for (const FunctionEntry& e : HarmonicFunctionTable) {
     if (e.mode == key.mode && e.degree == degree &&
         std::find(e.types.begin(), e.types.end(), type) != e.types.end()) {
       return e.function;
@@ -439,7 +439,7 @@ std::vector<std::string> CChordDlg::AdviceLines() const {
     lines[1] = "[" + fn + "]に続くコードには、[" + next + "]の役割を持つコードが適切です。";
     std::string suggest = "ここでは、";
     const int mode = ValidKey(f.keyRow) ? KeySignatureTable[f.keyRow].mode : 0;
-    for (const FunctionChords& fc : kFunctionChords[mode == 1 ? 1 : 0]) {
+    for (const FunctionChords& fc : FunctionChordTable[mode == 1 ? 1 : 0]) {
       if (next != fc.function) continue;
       for (const char* chord : fc.chords) suggest += std::string("[") + chord + "]、";
     }

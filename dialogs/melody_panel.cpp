@@ -29,11 +29,12 @@ const PcKeyNote PcKeyNoteTable[20] = {
     {'P', 10, "P"}, {0xBB, 11, ";"}, {0xBA, 12, ":"}, {0xDB, 13, "["}, {0xDD, 14, "]"},
 };
 
-const double LengthButtonEighths[10] = {8, 7, 6, 4, 3.5, 3, 2, 1.5, 1, 0.5};
-
-const int LengthButtonBitmaps[2][16] = {
-    {195, 198, 197, 196, 201, 200, 199, 203, 202, 204},
-    {205, 209, 209, 206, 209, 209, 207, 209, 208, 194},
+const LengthButtons LengthButtonTable = {
+    {8, 7, 6, 4, 3.5, 3, 2, 1.5, 1, 0.5},
+    {{195, 198, 197, 196, 201, 200, 199, 203, 202, 204},
+     {205, 209, 209, 206, 209, 209, 207, 209, 208, 194}},
+    {{nullptr, nullptr, nullptr, "8", nullptr, "6", "4", "3", "2", "1"},
+     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "0"}},
 };
 
 namespace {
@@ -47,13 +48,17 @@ constexpr int kLyricBytes = 19;
 constexpr int kVkLeft = 0x25;
 constexpr int kVkRight = 0x27;
 
-// Guide labels of the length buttons (the digit keys): row, column, text.
-struct LengthGuide {
-  int row, column;
-  const char* text;
-};
-constexpr LengthGuide kLengthGuides[] = {{0, 3, "8"}, {0, 5, "6"}, {0, 6, "4"}, {0, 7, "3"},
-                                         {0, 8, "2"}, {0, 9, "1"}, {1, 9, "0"}};
+// The guide labels of the length buttons shown, or taken away.
+void LabelLengthButtons(bool shown) {
+  for (int row = 0; row < 2; ++row) {
+    for (int column = 0; column < 10; ++column) {
+      const char* guide = LengthButtonTable.guides[row][column];
+      if (guide) CBitmapGridPicture::SetCellLabel(0, row, column, shown ? guide : "");
+    }
+  }
+  CBitmapGridPicture::DrawGrid(0);
+  CBitmapGridPicture::Blit(0);
+}
 
 // Digit keys: row, column and advance of their length button.
 struct DigitKey {
@@ -135,7 +140,7 @@ bool CMelodyDlg::OnInitDialog() {
   }
   CreateKeyboard();
   lengthGrid_ = std::make_unique<CBitmapGridPicture>(
-      lengthHost, plat::Rect{10, 157, 310, 217}, 2, 10, LengthButtonBitmaps,
+      lengthHost, plat::Rect{10, 157, 310, 217}, 2, 10, LengthButtonTable.bitmaps,
       [](int row, int column) {
         if (CMelodyDlg* p = Instance()) p->SelectLengthButton(row, column, 1);
       },
@@ -245,7 +250,7 @@ void CMelodyDlg::SelectLengthButton(int row, int column, int advance) {
   CBitmapGridPicture::SetCellSelected(0, row, column, 1);
   CBitmapGridPicture::Blit(0);
   for (int i = 0; i < kNoteValueCount; ++i) {
-    if (NoteValueTable[i].eighths == LengthButtonEighths[column]) {
+    if (NoteValueTable[i].eighths == LengthButtonTable.eighths[column]) {
       Select(lengthList, i);
       break;
     }
@@ -266,7 +271,7 @@ void CMelodyDlg::SyncLengthButtons() {
   const int row = std::clamp(lengthList->currentIndex(), 0, kNoteValueCount - 1);
   int column = 0;
   for (int j = 0; j < 10; ++j) {
-    if (LengthButtonEighths[j] == NoteValueTable[row].eighths) {
+    if (LengthButtonTable.eighths[j] == NoteValueTable[row].eighths) {
       column = j;
       break;
     }
@@ -277,17 +282,9 @@ void CMelodyDlg::SyncLengthButtons() {
   CBitmapGridPicture::Blit(0);
 }
 
-void CMelodyDlg::SetLengthLabels() {
-  for (const LengthGuide& g : kLengthGuides) CBitmapGridPicture::SetCellLabel(0, g.row, g.column, g.text);
-  CBitmapGridPicture::DrawGrid(0);
-  CBitmapGridPicture::Blit(0);
-}
+void CMelodyDlg::SetLengthLabels() { LabelLengthButtons(true); }
 
-void CMelodyDlg::ClearLengthLabels() {
-  for (const LengthGuide& g : kLengthGuides) CBitmapGridPicture::SetCellLabel(0, g.row, g.column, "");
-  CBitmapGridPicture::DrawGrid(0);
-  CBitmapGridPicture::Blit(0);
-}
+void CMelodyDlg::ClearLengthLabels() { LabelLengthButtons(false); }
 
 void CMelodyDlg::OnHookKey(int key, int bits) {
   if (bits & 1) {

@@ -31,9 +31,14 @@ struct PcKeyNote {
   const char* label;
 };
 extern const PcKeyNote PcKeyNoteTable[20];
-// Lengths in eighths of the length buttons' columns.
-extern const double LengthButtonEighths[10];
-extern const int LengthButtonBitmaps[2][16];
+// The length buttons, 2 rows (notes, rests) by 10 columns: each column's length in eighths,
+// each cell's bitmap, and the guide labels of the digit keys (null: none).
+struct LengthButtons {
+  double eighths[10];
+  int bitmaps[2][16];
+  const char* guides[2][10];
+};
+extern const LengthButtons LengthButtonTable;
 
 class CMelodyDlg : public CDialogSkeleton {
   Q_OBJECT

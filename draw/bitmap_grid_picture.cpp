@@ -17,8 +17,14 @@ bool CBitmapGridPicture::AddGrid(COffScreenControl* control, const Rect& rect, i
                                  GridCellCallback release) {
   const int n = AddCells(control, rect, rows, columns, std::move(press), std::move(release));
   if (n < 0) return false;
-  // The cells divide the surface without gaps; each shows its skin bitmap.
-  auto& g = State()[n];
+  LayoutCells(n, ids);
+  DrawGrid(n);
+  return true;
+}
+
+// The cells divide the surface without gaps; each shows its skin bitmap.
+void CBitmapGridPicture::LayoutCells(int grid, const int (*ids)[16]) {
+  auto& g = State()[grid];
   const double rowStep = g.height / static_cast<double>(g.rows);
   const double columnStep = g.width / static_cast<double>(g.columns);
   for (int i = 0; i < g.rows; ++i) {
@@ -34,8 +40,6 @@ bool CBitmapGridPicture::AddGrid(COffScreenControl* control, const Rect& rect, i
       c.label[0] = '\0';
     }
   }
-  DrawGrid(n);
-  return true;
 }
 
 void CBitmapGridPicture::SetCellSelected(int grid, int row, int column, int flag) {

@@ -47,4 +47,7 @@ class CBitmapGridPicture
   // Readers (tests and owners).
   static int CellSelected(int grid, int row, int column);
   static std::string CellLabel(int grid, int row, int column);
+
+ private:
+  static void LayoutCells(int grid, const int (*ids)[16]);
 };

@@ -10,10 +10,10 @@ CChordCellPicture::CChordCellPicture(COffScreenControl* control, const Rect& rec
 bool CChordCellPicture::AddGrid(COffScreenControl* control, const Rect& rect, int rows,
                                 int columns, const char* block, CellCallback press,
                                 CellCallback release) {
-  if (!AddTextGrid(control, rect, rows, columns, block, std::move(press), std::move(release))) {
-    return false;
-  }
-  DrawGrid(Count() - 1);
+  const int n = AddCells(control, rect, rows, columns, std::move(press), std::move(release));
+  if (n < 0) return false;
+  LayoutCells(n, block);
+  DrawGrid(n);
   return true;
 }
 

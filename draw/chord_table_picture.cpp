@@ -11,10 +11,9 @@ CChordTablePicture::CChordTablePicture(COffScreenControl* control, const Rect& r
 bool CChordTablePicture::AddGrid(COffScreenControl* control, const Rect& rect, int rows,
                                  int columns, const char* block, TableCellCallback press,
                                  TableCellCallback release, TableCellCallback doubleClick) {
-  if (!AddTextGrid(control, rect, rows, columns, block, std::move(press), std::move(release))) {
-    return false;
-  }
-  const int n = Count() - 1;
+  const int n = AddCells(control, rect, rows, columns, std::move(press), std::move(release));
+  if (n < 0) return false;
+  LayoutCells(n, block);
   SetDoubleClickCallback(n, std::move(doubleClick));
   DrawGrid(n);
   return true;

@@ -140,13 +140,10 @@ class CTextGridPicture
   }
 
  protected:
-  // A new grid with its cells laid out and filled from the block (null: empty), drawn.
-  static bool AddTextGrid(COffScreenControl* control, const Rect& rect, int rows, int columns,
-                          const char* block, Callback press, Callback release) {
-    const int n = Base::AddCells(control, rect, rows, columns, std::move(press), std::move(release));
-    if (n < 0) return false;
-    cell_grid::LayoutTextCells(Base::State(), n, block);
-    return true;
+  // Lays out the grid's cells on its surface, filled from the block (null: empty texts); every
+  // cell shown, active, unmarked and uncoloured; no cursor.
+  static void LayoutCells(int grid, const char* block) {
+    cell_grid::LayoutTextCells(Base::State(), grid, block);
   }
   static cell_grid::TextCell* CellAt(int grid, int row, int column) {
     return Base::State().ValidCell(grid, row, column) ? &Base::State()[grid].cells[row][column]

@@ -198,25 +198,31 @@ TEST_F(MelodyPanelTest, LoadingThePanelEntersNothingAndOnlyTheUsersChangesDo) {
   QCoreApplication::sendEvent(panel.get(), &deactivate);
   EXPECT_TRUE(owner.Posted().empty());
 
+  // Each change marks what it changed, which is all the window enters.
+  constexpr int kPitch = MelodyPanelFields::kPitchChanged;
+  constexpr int kLength = MelodyPanelFields::kLengthChanged;
   struct Case {
     const char* name;
     void (*act)(CMelodyDlg*);
     std::vector<Message> posted;
+    int changed;
   };
   const std::vector<Case> cases = {
       {"name list", [](CMelodyDlg* p) { p->nameList->setCurrentIndex(9); emit p->nameList->activated(9); },
-       {{kApp + 10, 1, 1}}},
+       {{kApp + 10, 1, 1}}, kPitch},
       {"length list", [](CMelodyDlg* p) { p->lengthList->setCurrentIndex(1); emit p->lengthList->activated(1); },
-       {{kApp + 10, 1, 1}}},
+       {{kApp + 10, 1, 1}}, kLength},
       {"type list", [](CMelodyDlg* p) { p->typeList->setCurrentIndex(3); emit p->typeList->activated(3); },
-       {{kApp + 10, 1, 1}}},
-      {"lyric typed", [](CMelodyDlg* p) { QTest::keyClicks(p->lyricBox, "a"); }, {{kApp + 34, 0, 0}}},
+       {{kApp + 10, 1, 1}}, kPitch},
+      {"lyric typed", [](CMelodyDlg* p) { QTest::keyClicks(p->lyricBox, "a"); }, {{kApp + 34, 0, 0}}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     owner.posted.clear();
+    f.changed = 0;
     c.act(panel.get());
     EXPECT_EQ(owner.Posted(), c.posted);
+    EXPECT_EQ(f.changed, c.changed);
   }
   EXPECT_EQ(f.nameRow, 9);
   EXPECT_EQ(f.typeRow, 3);
@@ -233,6 +239,7 @@ TEST_F(MelodyPanelTest, LengthButtonsEnterAndMoveOn) {
   CBitmapGridPicture::OnPress(quarter.left + 5, quarter.top + 5, 0);
   EXPECT_EQ(owner.melody.lengthRow, 3);
   EXPECT_EQ(owner.sent, (std::vector<Message>{{kApp + 35, 1, 0}}));
+  EXPECT_TRUE(owner.melody.changed & MelodyPanelFields::kLengthChanged);
   EXPECT_EQ(owner.Posted(), (std::vector<Message>{{kApp + 16, 0, 0}}));
   int r = 0, c = 0;
   CBitmapGridPicture::FindSelectedCell(0, &r, &c);
@@ -244,6 +251,9 @@ TEST_F(MelodyPanelTest, LengthButtonsEnterAndMoveOn) {
   CBitmapGridPicture::OnPress(rest.left + 5, rest.top + 5, 0);
   EXPECT_EQ(owner.melody.typeRow, 0);
   EXPECT_EQ(owner.melody.lengthRow, 1);
+  const int all = MelodyPanelFields::kPitchChanged | MelodyPanelFields::kLengthChanged |
+                  MelodyPanelFields::kLyricChanged;
+  EXPECT_EQ(owner.melody.changed & all, all) << "a rest button sets the rest, its length and no lyric";
   EXPECT_EQ(owner.Posted(), (std::vector<Message>{{kApp + 10, 1, 1}, {kApp + 16, 0, 0}}));
 }
 
