@@ -452,13 +452,13 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
 TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
   Start();
   std::thread worker([&]() {
-    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 14, i, 0);
+    for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 17, i, 0);
     plat::PostAppMessage(dlg.get(), kMsgApp + 20);
   });
   worker.join();
   PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
   ASSERT_EQ(dlg->seamLog.size(), 50u);
-  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MelodyPanelFollowsChordCursor");
+  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MergeRestsAtCursor");
 }
 
 TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {
