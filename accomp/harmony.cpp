@@ -6,6 +6,7 @@
 #include "engine/engine_errors.h"
 #include "engine/part_helpers.h"
 #include "engine/render_messages.h"
+#include "music/event_pool.h"
 #include "style/style_table.h"
 
 namespace {
@@ -18,10 +19,6 @@ std::unique_ptr<PartTrack> BuildPart(int channel, int code, const EventList& mel
   WritePatternPart(channel, *track, style.instrument[channel], code, style.density[channel],
                    melody);
   return track;
-}
-
-const char* PartName(int channel) {
-  return channel == kSubHarmonyChannel ? kSubHarmonyPartName : kHarmonyPartName;
 }
 
 }  // namespace
@@ -65,10 +62,9 @@ void WriteHarmonyPattern(int channel, MidiTrack& track, int code, int lead_in, i
   }
   // Without chord blocks there is nothing to accompany.
   if (ComposeInfo().chord_block_count() == 0) return;
-  const HarmonyPatternGenerator generate = FindHarmonyPattern(code);
-  if (generate == nullptr) {
-    NoteSilentPattern(PartName(channel), code);
-    return;
-  }
-  generate(HarmonyPatternCall{channel, track, code, density, melody});
+  // A pattern writes thousands of events: they come from a pool of the part's own rather than
+  // one heap call each (they outlive the pool as events may).
+  EventPool pool;
+  EventPool::Scope from_pool(pool);
+  FindHarmonyPattern(code)(HarmonyPatternCall{channel, track, code, density, melody});
 }

@@ -17,7 +17,6 @@ void GenerateSubHarmonyPart(PartTrackList& tracks, const EventList& melody);
 void WritePatternPart(int channel, MidiTrack& track, int instrument, int code, int density,
                       const EventList& melody);
 // The lead-in rest, then the pattern's notes. A code without a pattern (48, 0 and below, above
-// 62) shows 0xFF010027 and writes no note; a code whose generator is not there yet writes no
-// note either and is named in the rendering's silent-part message.
+// 62) shows 0xFF010027 (once per rendering) and writes no note.
 void WriteHarmonyPattern(int channel, MidiTrack& track, int code, int lead_in, int density,
                          const EventList& melody);

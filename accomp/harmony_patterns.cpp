@@ -37,11 +37,9 @@ void WithMelody(const HarmonyPatternCall& c) {
   Generate(c.channel, c.track, c.melody);
 }
 
-// One row per pattern code, grouped by generator family. A generator plugs in by replacing its
-// row's nullptr with one of the adapters above or a captureless lambda that calls it with what
-// the comment lists, routing on the density where the comment says so, e.g.
-//   {1, [](const HarmonyPatternCall& c) { GenerateSlowStroke(c.channel, c.track, c.density); }},
-// and by including its family's header above. Code 48 has no row: it names no pattern.
+// One row per pattern code, grouped by generator family; a generator takes what its adapter or
+// lambda hands it, routing on the density where its family does. Code 48 has no row: it names
+// no pattern.
 const PatternRow<HarmonyPatternGenerator> kPatterns[] = {
     // Strokes.
     {1, WithDensity<GenerateSlowStroke>},

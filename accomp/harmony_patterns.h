@@ -25,6 +25,5 @@ constexpr int kNoHarmonyPattern = 48;  // in the code range but without a patter
 
 // True for the codes that name a pattern (1..62 but 48).
 bool IsHarmonyPatternCode(int code);
-// The generator of a pattern code; nullptr when the code names no pattern or its generator is
-// not there yet.
+// The generator of a pattern code; nullptr when the code names no pattern.
 HarmonyPatternGenerator FindHarmonyPattern(int code);
