@@ -159,6 +159,7 @@ bool CBrevantDlg::HandleComposeReport(uint32_t message, uintptr_t wparam) {
       if (timers_) timers_->KillTimer(kProgressTimer);
       FinishComposeWorker();
       lastComposeWritten = wparam == 1;
+      if (lastComposeWritten && song) KeepRenderedRiff(song->style);
       setEnabled(true);
       return false;
     default:

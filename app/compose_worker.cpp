@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -199,4 +200,8 @@ void FinishComposeWorker() {
   WorkerState& w = Worker();
   std::lock_guard<std::mutex> lock(w.mutex);
   if (w.thread.joinable()) w.thread.join();
+}
+
+void KeepRenderedRiff(StyleRecord& style) {
+  std::memcpy(style.riff, CurrentStyle().riff, sizeof style.riff);
 }

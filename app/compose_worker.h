@@ -78,6 +78,10 @@ bool StartComposeWorker(QObject* window, ComposeRequest request);
 bool ComposeWorkerRunning();
 // Waits for the worker's thread to end (at the completion message, and before the window goes).
 void FinishComposeWorker();
+// Once the worker has ended: the riff cells its rendering left in the engine's style (a riff
+// pattern stores the riff it made) go back into `style`, the style the song was arranged in,
+// so that the song's later renderings play the same riff.
+void KeepRenderedRiff(StyleRecord& style);
 
 // The worker's work on the calling thread: `post` receives each report and, last, the
 // completion message. True when the output file was written.

@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/compose_worker.h"
@@ -239,6 +240,31 @@ TEST_F(ComposeWindowTest, BarsComposedFromTheBarMenuAreTheMelodyOfTheExportedFil
     EXPECT_EQ(dlg_->song->SerializeToVector(), image);
     EXPECT_EQ(compose_test::ReadBytes(again), compose_test::ReadBytes(first));
   }
+}
+
+// The worker renders on a copy of the song's style; the riff its riff pattern made goes back
+// into the song's style, so that an export with the fixed riff plays it again.
+TEST_F(ComposeWindowTest, TheRiffOfARenderingIsKeptInTheSongsStyle) {
+  std::memset(dlg_->song->style.riff, 0, sizeof dlg_->song->style.riff);
+  dlg_->song->style.accompaniment = 40;
+  dlg_->config.leadInBars = 0;
+  auto run = [&](const fs::path& out) {
+    dialogs_.QueueFile(out, 1);
+    dlg_->DispatchButtonCommand(4);
+    Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
+    ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
+    ASSERT_TRUE(dlg_->lastComposeWritten);
+  };
+  run(Folder() / "made.mid");
+  ASSERT_FALSE(HasFatalFailure());
+  uint8_t riff[sizeof StyleRecord::riff];
+  std::memcpy(riff, dlg_->song->style.riff, sizeof riff);
+  EXPECT_GT(riff[0], 0) << "no riff kept";
+
+  dlg_->song->style.accompaniment = 41;
+  run(Folder() / "fixed.mid");
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(std::memcmp(dlg_->song->style.riff, riff, sizeof riff), 0);
 }
 
 TEST_F(ComposeWindowTest, NothingStartsWithoutAFileOrAnEncoder) {
