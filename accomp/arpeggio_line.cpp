@@ -17,7 +17,7 @@ constexpr int kVelocity = 64;
 void GenerateFastArpeggioPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int step = TripletGrid() ? 16 : 24;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const Tone root = BlockTones::Of(block).root;
     for (int k = 0; k < block.length / step; ++k) {
       const Tone pitch = root + 12 * GneRandomRange(0, 2);
@@ -37,7 +37,7 @@ void GenerateScatteredDissonancePattern(int channel, MidiTrack& track) {
   int centre = middle;
   int groups = 0;
   int pitch = centre;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     if (groups > 3) {
       groups = 0;
       centre = middle;
@@ -67,7 +67,7 @@ void GenerateMelodicPattern(int channel, MidiTrack& track) {
   const int step = triplet ? 32 : 48;
   const bool sectioned = ComposeInfo().chord_timeline.count() > 0;
   int counter = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     const char section = SectionLetter(i);
     const char next = SectionLetter(i + 1);
@@ -211,7 +211,7 @@ void GenerateParadePattern(int channel, MidiTrack& track, int density) {
   NoteEmitter e(track, channel);
   const int step = TripletGrid() ? 32 : 24;
   int remembered = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     char weights[kToneWeightTextSize];
     BuildToneWeights(block.chord_code, weights);
@@ -325,7 +325,7 @@ void TranceHalfBar(NoteEmitter& e, const ChordBlock& block, const BlockTones& t)
 void GenerateTrancePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (triplet) {

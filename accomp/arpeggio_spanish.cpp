@@ -10,7 +10,7 @@ void GenerateSlowArpeggio(int channel, MidiTrack& track) {
   const bool triplet = TripletGrid();
   const int step = triplet ? 32 : 48;
   const int length = triplet ? 30 : 47;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const Tone eighths[8] = {HasBassPart() ? t.seventh : t.root, t.fifth, t.third, t.fifth,
                              t.seventh, t.third, t.fifth, t.seventh};
@@ -32,7 +32,7 @@ Tone Spanish(Tone tone) { return tone.pitch() > 80 ? tone - 12 : tone; }
 void GenerateSpanishPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const Tone root = Spanish(t.root);
     const Tone third = Spanish(t.third);

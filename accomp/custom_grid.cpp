@@ -80,7 +80,7 @@ void GenerateCustomGridPattern(int channel, MidiTrack& track) {
 
   NoteEmitter e(track, channel);
   int counter = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const GridView& grid =
         mode == kTwoBars ? strip : (mode == kBySection && on_second_bar ? second_bar : one_bar);
     char weights[kToneWeightTextSize];

@@ -90,7 +90,7 @@ void GenerateCuttingPattern(int channel, MidiTrack& track, int density) {
 void GenerateCuttingEighths(int channel, MidiTrack& track) {
   CuttingWalk walk(channel, track, 48);
   int counter = 0;
-  WalkPatternBlocks(walk.e(), [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(walk.e(), [&](const ChordBlock& block, int i, int) {
     counter = CounterAtBlock(counter, block);
     const bool b_section = SectionLetter(i) == 'B';
     for (int k = 0; k < block.length / 48; ++k, ++counter) {
@@ -104,7 +104,7 @@ void GenerateCuttingEighths(int channel, MidiTrack& track) {
 void GenerateCuttingTriplets(int channel, MidiTrack& track) {
   CuttingWalk walk(channel, track, 32);
   int counter = 0;
-  WalkPatternBlocks(walk.e(), [&](const ChordBlock& block, int, int) {
+  WalkBlocks(walk.e(), [&](const ChordBlock& block, int, int) {
     counter = CounterAtBlock(counter, block);
     for (int k = 0; k < block.length / 32; ++k, ++counter)
       walk.Play(block, kTripletTable[counter % 12], false);
@@ -113,7 +113,7 @@ void GenerateCuttingTriplets(int channel, MidiTrack& track) {
 
 void GenerateCuttingSparseTriplets(int channel, MidiTrack& track) {
   CuttingWalk walk(channel, track, 32);
-  WalkPatternBlocks(walk.e(), [&](const ChordBlock& block, int, int) {
+  WalkBlocks(walk.e(), [&](const ChordBlock& block, int, int) {
     for (int k = 0; k < block.length / 32; ++k)
       walk.Play(block, k % 3 == 2 ? Cut::kChord24 : Cut::kRest, false);
   });

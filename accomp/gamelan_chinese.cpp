@@ -16,7 +16,7 @@ void GenerateGamelanPattern(int channel, MidiTrack& track) {
 
 void GamelanOctaveTriplets(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const Tone root = BlockTones::Of(block).root;
     int v = 34;
     for (int q = 0; q < block.length / 96; ++q) {
@@ -29,7 +29,7 @@ void GamelanOctaveTriplets(int channel, MidiTrack& track) {
 
 void GamelanStraight(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 24;
     // Tremolos in thirty-seconds, rising through the block: the root alone,
@@ -91,7 +91,7 @@ Tone LineTone(int pitch) { return pitch > 0 ? Tone(pitch) : Tone::Missing(); }
 void ChineseTripletLine(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   int previous = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     for (int s = 0; s < block.length / 32; ++s) {
       const int tone = ChineseLineTone(block);
       e.Note(LineTone(tone), tone == previous ? 0 : 64, 15);
@@ -105,7 +105,7 @@ void ChineseLine(int channel, MidiTrack& track, int density) {
   NoteEmitter e(track, channel);
   int previous = 0;
   int previous_velocity = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 24;
     for (int s = 0; s < n; ++s) {

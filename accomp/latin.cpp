@@ -53,7 +53,7 @@ void GenerateBossaNovaPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   const int x = triplet ? 64 : 48, y = triplet ? 32 : 48;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (i == n - 1) {
@@ -85,7 +85,7 @@ void GenerateLatinPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   int bar_blocks = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const auto pair = [&](int length) { e.Chord({t.third - 12, t.fifth - 12}, 64, length); };
     const auto rest_then_pair = [&](int pair_length) {
@@ -192,7 +192,7 @@ void RhythmicLatinTripletHalf(NoteEmitter& e, const BlockTones& t) {
 void GenerateRhythmicLatinPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (!triplet && (length / 48 == 8 || length / 48 == 16)) {
@@ -230,7 +230,7 @@ ChaStep ChaChaChaStep(const BlockTones& t, int k) {
 
 void GenerateChaChaChaFigure(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const bool break_block = Chance(6);
     for (int k = 0; k < block.length / 48; ++k) {
@@ -281,7 +281,7 @@ void GenerateFlamencoPattern(int channel, MidiTrack& track) {
   const int step = TripletGrid() ? 32 : 48;
   FlamencoMode mode = FlamencoMode::kStrum;
   int base = 48;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (i % 4 == 0) {

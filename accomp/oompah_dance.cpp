@@ -73,7 +73,7 @@ void GenerateRagtimePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   int quarter_run = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (i == n - 1) return RagtimeClosing(e, t, length);
@@ -200,7 +200,7 @@ void GenerateRockabillyPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   int32_t& stabs = RockabillyStabCounter();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     const char section = SectionLetter(i);
@@ -235,7 +235,7 @@ void GenerateBoleroPattern(int channel, MidiTrack& track) {
   static constexpr bool kBolero[18] = {1, 0, 0, 1, 1, 1, 1, 0, 0, 1, 1, 1, 1, 0, 0, 1, 0, 0};
   NoteEmitter e(track, channel);
   const int step = TripletGrid() ? 16 : 24;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const Tone fifth = BlockTones::Of(block).fifth;
     for (int k = 0; k < block.length / step; ++k) {
       if (kBolero[k % 18]) {
@@ -253,7 +253,7 @@ void GenerateWaltzPattern(int channel, MidiTrack& track) {
   const bool six_eight = SixEightFeel();
   const bool triplet = TripletGrid();
   int quarter_count = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (six_eight) {
@@ -299,7 +299,7 @@ void GenerateJazzWaltzPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int step = TripletGrid() ? 32 : 48;
   int k = 0;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     if (block.length % step != 0) ShowErrorByCode(kMetreError);
     for (int s = 0; s < block.length / step; ++s, ++k) {

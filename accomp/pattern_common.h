@@ -29,17 +29,4 @@ inline bool Chance(int n) { return GneRandomRange(1, n) == 1; }
 // Semitones from a to b, 0..11 (both pitches as stored).
 inline int IntervalClass(int a, int b) { return ((b - a) % 12 + 12) % 12; }
 
-// Hands every chord block of the composition to `write` in order, with its
-// index and the block count (read again after each block), through the
-// block walker (engine/block_walker.h): each block starts on time, an
-// unwritten remainder of the block before it becoming a rest. The emitter's
-// block is set before `write` runs.
-template <typename Write>
-void WalkPatternBlocks(NoteEmitter& emitter, Write&& write) {
-  WalkChordBlocks(emitter.track(), emitter.pending(), [&](const ChordBlock& block, int index, int) {
-    emitter.BeginBlock(block.length);
-    write(block, index, ComposeInfo().chord_block_count());
-  });
-}
-
 }  // namespace accomp

@@ -179,7 +179,7 @@ void HeldMelodyArpeggio(NoteEmitter& e, const ChordBlock& block, int length) {
 
 void GeneratePopsArpeggioTriplets(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 32;
     if (n > 0 && n % 6 == 0) {
@@ -222,7 +222,7 @@ void GeneratePopsArpeggioPattern(int channel, MidiTrack& track, const EventList&
   const int handover = info.render_handover_tick;
   int start = 0;
 
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     if (i == n - 1) {
       if (pedal != 0) e.Pedal(0);

@@ -40,7 +40,7 @@ class StrokeWalk {
 
   template <typename ChooseStep>
   void Walk(ChooseStep choose) {
-    WalkPatternBlocks(e_, [&](const ChordBlock& block, int, int) {
+    WalkBlocks(e_, [&](const ChordBlock& block, int, int) {
       tones_ = BlockTones::Of(block);
       while (e_.BlockTick() < block.length) choose(block, block.length - e_.BlockTick());
       refs_ = {block.seventh, block.third};
@@ -194,7 +194,7 @@ void GeneratePopsMedium(int channel, MidiTrack& track) {
 
 void GeneratePopsSparse(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (length == 384 && GneRandomRange(1, 2) == 1) {
@@ -276,7 +276,7 @@ void LightPair(NoteEmitter& e, Tone a, int va, Tone b, int vb) {
 void GeneratePopsLight(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int octave = CurrentStyle().octave[channel & 15];
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int count) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     const BlockTones t = BlockTones::Of(block);
     // A tone the chord lacks leaves its slot empty.
     const auto slot = [&](Tone tone) { return tone.missing() ? 0 : tone.pitch() + 12 * octave; };
@@ -357,7 +357,7 @@ void PairThenEighths(NoteEmitter& e, Tone first, Tone second, Tone middle, Tone 
 
 void GeneratePopsSixEight(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (length % 144 == 0) {

@@ -23,7 +23,7 @@ void RhythmicTensionPhrases(int channel, MidiTrack& track, int density) {
   NoteEmitter e(track, channel);
   const int k = density >= 80 ? 5 : 3;
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones tones = BlockTones::Folded(block, 36, 80);
     const TensionBlock w{block, tones};
     if (triplet) {
@@ -436,7 +436,7 @@ void TensionTripletEnding(const TensionBlock& w, NoteEmitter& e) {
 void RhythmicTensionComping(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Folded(block, 36, 80);
     if (block.length % 96 != 0) {
       e.Chord({t.root, t.third, t.fifth}, 64, 48);
@@ -513,7 +513,7 @@ int DenseMode(int i, int n) {
 void RhythmicTensionDense(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const int bar = DenseBarTicks(CurrentStyle().metre);
     const BlockTones t = BlockTones::Folded(block, 36, 80);
     for (int offset = 0; offset < block.length;) {

@@ -54,7 +54,7 @@ Tone StrokeTop(const BlockTones& t, Tone seventh) { return HasBassPart() ? seven
 void GenerateSlowStroke(int channel, MidiTrack& track, int density) {
   NoteEmitter e(track, channel);
   StrokeVoices refs{75, 70};
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     int step = 96;
     int notes = 94;
@@ -91,7 +91,7 @@ void GenerateContinuousStroke(int channel, MidiTrack& track) {
   const int step = triplet ? 32 : 48;
   const int grid_notes = triplet ? 30 : 47;
   const bool blues = CurrentStyle().parts[channel & 15].ornament == 3;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = WholeSteps(block.length, step, false);
     const bool major_third = IntervalClass(block.root, block.third) == 4;
@@ -219,7 +219,7 @@ Tone Above(Tone tone, int floor) { return tone.pitch() > floor ? tone : Tone::Mi
 void GenerateContinuousStrokeMedium(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   StrokeVoices refs{80, 75};
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int count) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     const BlockTones t = BlockTones::Of(block);
     const EighthStrokes plan(block, i, count, false);
     for (int j = 0; j < plan.steps(); ++j) {
@@ -244,7 +244,7 @@ Tone RaisedLow(Tone tone) {
 void GenerateContinuousStrokeFast(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   StrokeVoices refs{80, 75};
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int count) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     const BlockTones own = BlockTones::Of(block);
     BlockTones t = own;
     t.root = RaisedLow(own.root);
@@ -293,7 +293,7 @@ void GenerateOffBeat(int channel, MidiTrack& track, int density) {
   const int step = triplet ? 32 : 48;
   const int notes = triplet ? 10 : 16;
   const int period = triplet ? 3 : 2;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = WholeSteps(block.length, step, false);
     for (int j = 0; j < n; ++j) {

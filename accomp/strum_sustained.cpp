@@ -25,7 +25,7 @@ void InPieces(int length, Piece piece) {
 
 void GenerateHawaiianPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (length == 384 && Chance(5)) {
@@ -64,7 +64,7 @@ void GenerateHawaiianPattern(int channel, MidiTrack& track) {
 void GenerateSimpleStrokePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const auto down = [&](int length) {
       e.Strum({t.third - 12, t.fifth - 12, t.seventh - 12}, 49, length, 2, 2);
@@ -97,7 +97,7 @@ void GenerateOldiesGuitarPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   const int x = triplet ? 64 : 48, y = triplet ? 32 : 48;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     const int eighths = length / 48;
@@ -167,7 +167,7 @@ void GenerateOldiesGuitarPattern(int channel, MidiTrack& track) {
 void GenerateSlidingPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   int32_t& slides = SlideCount();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     InPieces(block.length, [&](int piece) {
       const int start = e.BlockTick();
@@ -193,7 +193,7 @@ void GenerateSlidingPattern(int channel, MidiTrack& track) {
 
 void GenerateHighWholeNotePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     InPieces(block.length, [&](int piece) {
       if (!Chance(4)) {
@@ -238,7 +238,7 @@ void GenerateKecakPattern(int channel, MidiTrack& track) {
   const auto strike = [&](int pitch, int velocity) {
     if (velocity > 0) e.Note(pitch, std::min(velocity, 127), 15);
   };
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     char weights[kToneWeightTextSize];
     BuildToneWeights(block.chord_code, weights);
     int p[4];
@@ -305,7 +305,7 @@ void GenerateFourCutPattern(int channel, MidiTrack& track) {
   int program = track.GetProgram(channel);
   if (program < 0) program = CurrentStyle().instrument[channel & 15];
   const bool guitar = program >= 24 && program <= 31;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (length % 96 != 0) {

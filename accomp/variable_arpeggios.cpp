@@ -34,7 +34,7 @@ Tone DrawnChordTone(const BlockTones& t) {
 void VariableArpeggioBursts(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int n) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Folded(block, block.root, block.root + 12);
     int u = 48, w = 47, k = 4;
     if (triplet) {
@@ -104,7 +104,7 @@ void VariableArpeggioBursts(int channel, MidiTrack& track, int) {
 void VariableArpeggioRun(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     int u = 24, w = 23, cycle = 8;
     bool thirty_seconds = false;
@@ -147,7 +147,7 @@ void QuarterPair(NoteEmitter& e, Tone a, int va, int la, int gap, Tone b, int vb
 
 void VariableArpeggioDotted(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     for (int q = 0; q < block.length / 96; ++q) {
       if (q < 2 || !Chance(4)) {
@@ -167,7 +167,7 @@ void VariableArpeggioDotted(int channel, MidiTrack& track, int) {
 
 void VariableArpeggioCycle(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     for (int q = 0; q < block.length / 96; ++q) {
       switch (q % 4) {
@@ -196,7 +196,7 @@ void GenerateIrregularArpeggio(int channel, MidiTrack& track) {
 void IrregularArpeggioEighths(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int metre = CurrentStyle().metre;
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 48;
     const bool muted = Chance(2);
@@ -224,7 +224,7 @@ void IrregularArpeggioEighths(int channel, MidiTrack& track) {
 
 void IrregularArpeggioTriplet(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkPatternBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 32;
     const bool muted = Chance(2);

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
+#include "accomp/accomp_fuzz.h"
 #include "accomp/custom_grid.h"
 #include "style/style_table.h"
 #include "tests/accomp/patterns/pattern_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace pattern_test {
 namespace {
@@ -288,6 +291,56 @@ TEST_F(CustomGridTest, MutatedGridsKeepTime) {
         EXPECT_GE(std::get<4>(r), 0);
       }
     }
+  }
+}
+
+// The fuzz entry of the stored grids as a seeded mutation test: patches of
+// cells, degrees, ties and flags (any value, odd ones often) over a grid that
+// plays, and over an empty one; every input ends and keeps time with valid
+// MIDI values.
+TEST_F(CustomGridTest, SeededMutations) {
+  const auto patch = [](std::vector<uint8_t>& data, int index, int32_t value) {
+    const uint32_t v = static_cast<uint32_t>(value);
+    for (uint8_t b : {uint8_t(index), uint8_t(index >> 8), uint8_t(v), uint8_t(v >> 8),
+                      uint8_t(v >> 16), uint8_t(v >> 24)})
+      data.push_back(b);
+  };
+  // A grid that plays: voices 0-3 on degrees 7, 9, 11, 13, each struck on
+  // steps 0, 4, 8 and 12, in every bar set, for both parts.
+  constexpr int kGridWords = sizeof(CustomGrid) / sizeof(int32_t);
+  std::vector<uint8_t> playing = {0, 0};
+  for (int set = 0; set < kGridSetCount; ++set) {
+    for (int part : {kGridHarmony, kGridSubHarmony}) {
+      const int base = (set * kGridPartCount + part) * kGridWords;
+      for (int v = 0; v < 4; ++v) {
+        patch(playing, base + kGridRows * kGridSteps + v, 7 + 2 * v);
+        for (int step : {0, 4, 8, 12}) patch(playing, base + v * kGridSteps + step, 1);
+      }
+    }
+  }
+  EXPECT_GT(FuzzCustomGridBytes(playing.data(), playing.size()), 0);
+  const std::vector<std::vector<uint8_t>> seeds = {playing, {1, 1}, {2, 0}};
+  const int32_t odd[] = {0, 1, 2, -1, 7, 13, 20, 27, 99, 1000, -1000, 0x7FFFFFFF,
+                         static_cast<int32_t>(0x80000000)};
+  GneSeedRandomWith(20261211);
+  const int64_t rounds = cantrel_test::FuzzInputs(300);
+  for (int64_t round = 0; round < rounds; ++round) {
+    std::vector<uint8_t> data = seeds[static_cast<size_t>(GneRandomRange(0, 2))];
+    const int steps = GneRandomRange(1, 40);
+    for (int i = 0; i < steps; ++i) {
+      if (GneRandomRange(0, 3) == 0 && !data.empty()) {
+        data[static_cast<size_t>(GneRandomRange(0, 32767)) % data.size()] =
+            static_cast<uint8_t>(GneRandomRange(0, 255));
+      } else {
+        patch(data, GneRandomRange(0, 32767), GneRandomRange(0, 2) == 0
+                                                  ? odd[GneRandomRange(0, 12)]
+                                                  : GneRandomRange(-2, 2));
+      }
+    }
+    SetUp();
+    const uint32_t state = GneGetRandomState();
+    ASSERT_GE(FuzzCustomGridBytes(data.data(), data.size()), 0) << "round " << round;
+    GneSetRandomState(state);
   }
 }
 

@@ -5,15 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "accomp/harmony_patterns.h"
 #include "engine/engine_state.h"
@@ -72,37 +66,6 @@ const char* const kCodes[] = {"CMPs", "DmPd", "NMPo", "GMPs", "AmPo", "FMPS",
                               "EoPd", "b4Ps", "CMCd", "dMP9", "gmds", "AMA6"};
 const int kLengths[] = {96,  144, 168, 192, 200, 240, 288, 336,
                         384, 432, 480, 576, 672, 768};
-
-// Ends the test program with a message naming the call when a generator
-// runs longer than a minute (an endless loop would otherwise hang CI
-// silently).
-class Watchdog {
- public:
-  explicit Watchdog(std::string what) : what_(std::move(what)), thread_([this] { Watch(); }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    woken_.notify_one();
-    thread_.join();
-  }
-
- private:
-  void Watch() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!woken_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
-      std::fprintf(stderr, "generator still running after 60 s: %s\n", what_.c_str());
-      std::abort();
-    }
-  }
-
-  std::string what_;
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool done_ = false;
-  std::thread thread_;
-};
 
 class NoteSweepTest : public PatternTest {
  protected:

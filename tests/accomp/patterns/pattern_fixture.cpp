@@ -1,7 +1,11 @@
 #include "tests/accomp/patterns/pattern_fixture.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
+#include <utility>
 
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
@@ -107,6 +111,25 @@ std::vector<int> PitchesAt(const std::vector<NoteRow>& rows, int64_t tick) {
     if (std::get<0>(r) == tick) out.push_back(std::get<2>(r));
   std::sort(out.begin(), out.end());
   return out;
+}
+
+Watchdog::Watchdog(std::string what) : what_(std::move(what)), thread_([this] { Watch(); }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+  }
+  woken_.notify_one();
+  thread_.join();
+}
+
+void Watchdog::Watch() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!woken_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
+    std::fprintf(stderr, "generator still running after 60 s: %s\n", what_.c_str());
+    std::abort();
+  }
 }
 
 }  // namespace pattern_test

@@ -3,8 +3,11 @@
 // the style settings the generators read, and the notes a generator wrote.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/chord_block.h"
@@ -82,6 +85,26 @@ inline const Setting kSettings[] = {
     {"4/4", 0, false, false}, {"4/4 triplet", 0, false, true}, {"3/4", 1, false, false},
     {"3/4 triplet", 1, false, true}, {"6/8 feel", 1, true, false}, {"7/8", 2, false, false},
     {"7/8 triplet", 2, false, true},
+};
+
+// Ends the test program with a message naming the call when a generator
+// runs longer than a minute (an endless loop would otherwise hang CI
+// silently).
+class Watchdog {
+ public:
+  explicit Watchdog(std::string what);
+  ~Watchdog();
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  void Watch();
+
+  std::string what_;
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool done_ = false;
+  std::thread thread_;
 };
 
 }  // namespace pattern_test
