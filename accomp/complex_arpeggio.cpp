@@ -25,7 +25,7 @@ void FigureNote(NoteEmitter& e, Tone x, int length) {
   e.Note(x, 64, length);
 }
 
-void FigureA(NoteEmitter& e, const BlockTones& t, int count, int a) {
+void ComplexArpeggioFigureA(NoteEmitter& e, const BlockTones& t, int count, int a) {
   const bool first_row = GneRandomRange(1, 4) == 1;
   const Tone R = t.root - 12, T = t.third, F = t.fifth, top = TopTone(t);
   const Tone rows[4][8] = {{R, T, F, top, T, F, top, T + 12},
@@ -39,7 +39,7 @@ void FigureA(NoteEmitter& e, const BlockTones& t, int count, int a) {
   }
 }
 
-void FigureB(NoteEmitter& e, const BlockTones& t, int count, int a, int i, int n) {
+void ComplexArpeggioFigureB(NoteEmitter& e, const BlockTones& t, int count, int a, int i, int n) {
   for (int k = 0; k < count; ++k) {
     switch (k % 4) {
       case 0:
@@ -57,7 +57,7 @@ void FigureB(NoteEmitter& e, const BlockTones& t, int count, int a, int i, int n
   }
 }
 
-void FigureC(NoteEmitter& e, const BlockTones& t, int length, int a) {
+void ComplexArpeggioFigureC(NoteEmitter& e, const BlockTones& t, int length, int a) {
   for (int k = 0; k < length / a; ++k) {
     if (k % 4 == 0) e.Note(t.root, 64, a - 2);
     if (k % 4 == 1) e.Note(t.third, 64, a - 2);
@@ -66,7 +66,7 @@ void FigureC(NoteEmitter& e, const BlockTones& t, int length, int a) {
   }
 }
 
-void Pulses(NoteEmitter& e, const BlockTones& t, int length, int a) {
+void ComplexArpeggioPulses(NoteEmitter& e, const BlockTones& t, int length, int a) {
   for (int k = 0; k < length / a; ++k) {
     if (!Chance(4)) {
       e.Chord({t.root - 12, t.root, t.third, t.fifth}, GneRandomRange(1, 32) + 48, a - 2);
@@ -75,7 +75,7 @@ void Pulses(NoteEmitter& e, const BlockTones& t, int length, int a) {
   }
 }
 
-void Strokes(NoteEmitter& e, const BlockTones& t, int b) {
+void ComplexArpeggioStrokes(NoteEmitter& e, const BlockTones& t, int b) {
   const bool triplet = TripletGrid();
   const auto stroke = [&](int length) {
     e.Strum({t.root - 12, t.root, t.third, t.fifth}, 64, length, 1, 0);
@@ -286,14 +286,14 @@ void GenerateComplexArpeggioPattern(int channel, MidiTrack& track, int density) 
         const int L = block.length;
         if (L > 192 && i < 2 * (n / 3)) {
           if (i > n / 4) {
-            FigureB(e, t, L / a, a, i, n);
+            ComplexArpeggioFigureB(e, t, L / a, a, i, n);
           } else {
-            FigureA(e, t, L / a, a);
+            ComplexArpeggioFigureA(e, t, L / a, a);
           }
         } else if (L == 192 && i < n / 2) {
-          FigureA(e, t, 192 / a, a);
+          ComplexArpeggioFigureA(e, t, 192 / a, a);
         } else {
-          Strokes(e, t, L);
+          ComplexArpeggioStrokes(e, t, L);
         }
       });
     case ComplexArpeggioBody::kSparseFigures:
@@ -301,11 +301,11 @@ void GenerateComplexArpeggioPattern(int channel, MidiTrack& track, int density) 
         const BlockTones t = BlockTones::Of(block);
         const int L = block.length;
         if (i >= 3 * (n / 4)) {
-          Pulses(e, t, L, a);
+          ComplexArpeggioPulses(e, t, L, a);
         } else if (i < n / 3 && (L == 192 || L == 384)) {
-          FigureC(e, t, L, a);
+          ComplexArpeggioFigureC(e, t, L, a);
         } else {
-          Strokes(e, t, L);
+          ComplexArpeggioStrokes(e, t, L);
         }
       });
   }

@@ -172,6 +172,12 @@ void RhythmicalHalfBar(const BlockTones& t, NoteEmitter& e) {
   }
 }
 
+// The last block of a song of more than one block: the closing strum from the
+// bass.
+void RhythmicalEnding(const ChordBlock& block, const BlockTones& t, NoteEmitter& e) {
+  ClosingStrum(block, t.bass, t.third + 12, e);
+}
+
 }  // namespace
 
 void GenerateRhythmicalPattern(int channel, MidiTrack& track) {
@@ -184,10 +190,7 @@ void GenerateRhythmicalPattern(int channel, MidiTrack& track) {
       for (int q = 0; q < L / 96; ++q) RhythmicalTriplets(t, e);
       return;
     }
-    if (n > 1 && i == n - 1) {
-      ClosingStrum(block, t.bass, t.third + 12, e);
-      return;
-    }
+    if (n > 1 && i == n - 1) return RhythmicalEnding(block, t, e);
     if (GneRandomRange(1, 2) == 1) {
       if (GneRandomRange(1, 2) == 1 && L >= 192) {
         RhythmicalSyncopation(block, t, e);
@@ -359,69 +362,89 @@ void RhythmicTriplet(NoteEmitter& e) {
   });
 }
 
-// The sparse body's figures, by the choice drawn every fourth block.
-enum SparseFigure { kEighthsFigure, kStabsFigure, kJumpsFigure, kOffbeatsFigure, kOctavesFigure };
-
-// Cell lengths of the jumps and off-beats figures.
-constexpr int kJumpLengths[16] = {12, 12, 36, 12, 12, 12, 36, 12, 36, 12, 12, 36, 12, 12, 36, 12};
-
-void SparseCells(NoteEmitter& e, const ChordBlock& block, SparseFigure figure) {
+// The sparse body's figures, each one block of L/24 cells (the eighths
+// figure L/48 eighths).
+void RhythmicFigureEighths(NoteEmitter& e, const ChordBlock& block) {
   const BlockTones b = BlockTones::Of(block);
-  const Tone R12 = b.root - 12, Rp12 = b.root + 12, F = b.fifth, T = b.third, no = Tone();
-  if (figure == kEighthsFigure) {
-    for (int k = 0; k < block.length / 48; ++k) {
-      const bool fifth = k % 8 == 0 || k % 8 == 3 || k % 8 == 6;
-      e.Note(fifth ? b.fifth - 12 : R12, 74, fifth ? 47 : 24);
-      e.Wait(48);
-    }
-    return;
+  for (int k = 0; k < block.length / 48; ++k) {
+    const bool fifth = k % 8 == 0 || k % 8 == 3 || k % 8 == 6;
+    e.Note(fifth ? b.fifth - 12 : b.root - 12, 74, fifth ? 47 : 24);
+    e.Wait(48);
   }
-  const Tone jumps[16] = {R12, R12, Rp12, no, R12, no, F, no, Rp12, no, R12, T, R12, no, F, no};
-  const Tone offbeats[16] = {R12, no, Rp12, no, R12, no, F, no, Rp12, no, T, no, F, no, Rp12, no};
+}
+
+void RhythmicFigureOctaves(NoteEmitter& e, const ChordBlock& block) {
+  const BlockTones b = BlockTones::Of(block);
   for (int k = 0; k < block.length / 24; ++k) {
     const int cell = k % 16;
-    switch (figure) {
-      case kOctavesFigure: {
-        const Tone x = cell % 3 == 0 ? b.root + 24 : (cell % 3 == 1 ? T + 12 : F + 12);
-        e.Note(x, 54, 28);
-        e.Note(x - 12, 74, 22);
-        break;
-      }
-      case kStabsFigure:
-        if (cell % 6 == 0) {
-          e.Chord({F, T}, 74, 36);
-        } else if (cell % 6 == 1) {
-          e.Rest(12);
-        } else {
-          e.Note(R12, 74, 12);
-        }
-        break;
-      default: {
-        const Tone x = (figure == kJumpsFigure ? jumps : offbeats)[cell];
-        if (x == no) {
-          e.Rest(kJumpLengths[cell]);
-        } else {
-          e.Note(x, 74, kJumpLengths[cell]);
-        }
-      }
+    const Tone x = cell % 3 == 0 ? b.root + 24 : (cell % 3 == 1 ? b.third + 12 : b.fifth + 12);
+    e.Note(x, 54, 28);
+    e.Note(x - 12, 74, 22);
+    e.Wait(24);
+  }
+}
+
+void RhythmicFigureStabs(NoteEmitter& e, const ChordBlock& block) {
+  const BlockTones b = BlockTones::Of(block);
+  for (int k = 0; k < block.length / 24; ++k) {
+    const int cell = k % 16;
+    if (cell % 6 == 0) {
+      e.Chord({b.fifth, b.third}, 74, 36);
+    } else if (cell % 6 == 1) {
+      e.Rest(12);
+    } else {
+      e.Note(b.root - 12, 74, 12);
     }
     e.Wait(24);
   }
 }
 
+// Cell lengths of the jumps and off-beats figures.
+constexpr int kJumpLengths[16] = {12, 12, 36, 12, 12, 12, 36, 12, 36, 12, 12, 36, 12, 12, 36, 12};
+
+// The jumps and off-beats figures: a tone or a rest (a default Tone) per cell.
+void JumpCells(NoteEmitter& e, const ChordBlock& block, const Tone (&cells)[16]) {
+  for (int k = 0; k < block.length / 24; ++k) {
+    const int cell = k % 16;
+    if (cells[cell] == Tone()) {
+      e.Rest(kJumpLengths[cell]);
+    } else {
+      e.Note(cells[cell], 74, kJumpLengths[cell]);
+    }
+    e.Wait(24);
+  }
+}
+
+void RhythmicFigureJumps(NoteEmitter& e, const ChordBlock& block) {
+  const BlockTones b = BlockTones::Of(block);
+  const Tone R12 = b.root - 12, Rp12 = b.root + 12, F = b.fifth, T = b.third, no = Tone();
+  JumpCells(e, block, {R12, R12, Rp12, no, R12, no, F, no, Rp12, no, R12, T, R12, no, F, no});
+}
+
+void RhythmicFigureOffbeats(NoteEmitter& e, const ChordBlock& block) {
+  const BlockTones b = BlockTones::Of(block);
+  const Tone R12 = b.root - 12, Rp12 = b.root + 12, F = b.fifth, T = b.third, no = Tone();
+  JumpCells(e, block, {R12, no, Rp12, no, R12, no, F, no, Rp12, no, T, no, F, no, Rp12, no});
+}
+
+using SparseFigure = void (*)(NoteEmitter&, const ChordBlock&);
+// The figures drawn every fourth block, by the draw 0..3.
+constexpr SparseFigure kDrawnFigures[4] = {RhythmicFigureEighths, RhythmicFigureStabs,
+                                           RhythmicFigureJumps, RhythmicFigureOffbeats};
+
 void RhythmicSparse(NoteEmitter& e) {
-  SparseFigure chosen = kEighthsFigure;
+  SparseFigure chosen = RhythmicFigureEighths;
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const bool long_block = block.length == 384 || block.length == 768;
     const bool octaves =
         (i >= n / 2 && long_block && Chance(6) && i < n - 8) ||
         (i >= 3 * (n / 4) && long_block && Chance(4) && i < n - 16);
     if (octaves) {
-      SparseCells(e, block, kOctavesFigure);
+      RhythmicFigureOctaves(e, block);
       return;
     }
-    if (i % 4 == 0) chosen = static_cast<SparseFigure>(GneRandomRange(0, 3));
-    SparseCells(e, block, chosen);
+    if (i % 4 == 0) chosen = kDrawnFigures[GneRandomRange(0, 3)];
+    chosen(e, block);
   });
 }
 

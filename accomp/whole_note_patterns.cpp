@@ -20,7 +20,7 @@ struct Grid {
 };
 Grid WholeNoteGrid() { return TripletGrid() ? Grid{192, 64, 60} : Grid{240, 48, 47}; }
 
-void Chords(NoteEmitter& e) {
+void WholeNoteChords(NoteEmitter& e) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     e.Chord({t.root, t.third, t.fifth, t.seventh}, 64, block.length - 8);
@@ -28,7 +28,7 @@ void Chords(NoteEmitter& e) {
   });
 }
 
-void RootFifth(NoteEmitter& e) {
+void WholeNoteRootFifth(NoteEmitter& e) {
   const bool triplet = TripletGrid();
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
@@ -77,7 +77,7 @@ void BrokenTail(NoteEmitter& e, const BlockTones& t, const Grid& g, int first_wa
   e.Wait(g.t);
 }
 
-void Strums(NoteEmitter& e) {
+void WholeNoteStrums(NoteEmitter& e) {
   const Grid g = WholeNoteGrid();
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
@@ -127,7 +127,7 @@ bool PlainTriads(NoteEmitter& e, const BlockTones& t, int L) {
   return true;
 }
 
-void Triads(NoteEmitter& e) {
+void WholeNoteTriads(NoteEmitter& e) {
   const Grid g = WholeNoteGrid();
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
@@ -137,7 +137,7 @@ void Triads(NoteEmitter& e) {
   });
 }
 
-void TriadsVaried(NoteEmitter& e) {
+void WholeNoteTriadsVaried(NoteEmitter& e) {
   const Grid g = WholeNoteGrid();
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
@@ -190,7 +190,7 @@ void TriadsVaried(NoteEmitter& e) {
   });
 }
 
-void Trill(NoteEmitter& e) {
+void WholeNoteTrill(NoteEmitter& e) {
   const StyleRecord& style = CurrentStyle();
   int step = TripletGrid() ? 16 : 12;
   if (style.tempo < 700000) step *= 2;
@@ -215,7 +215,7 @@ void Trill(NoteEmitter& e) {
   });
 }
 
-void QuarterChords(NoteEmitter& e) {
+void WholeNoteQuarterChords(NoteEmitter& e) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     int left = block.length;
@@ -230,7 +230,7 @@ void QuarterChords(NoteEmitter& e) {
   });
 }
 
-void BrokenChords(NoteEmitter& e) {
+void WholeNoteBrokenChords(NoteEmitter& e) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const Tone seventh = t.seventh.missing() ? t.third : t.seventh;
@@ -263,14 +263,14 @@ WholeNoteVariant WholeNoteVariantFor(int density) {
 void GenerateWholeNotePattern(int channel, MidiTrack& track, int density) {
   NoteEmitter e(track, channel);
   switch (WholeNoteVariantFor(density)) {
-    case WholeNoteVariant::kBrokenChords: return BrokenChords(e);
-    case WholeNoteVariant::kQuarterChords: return QuarterChords(e);
-    case WholeNoteVariant::kTrill: return Trill(e);
-    case WholeNoteVariant::kTriadsVaried: return TriadsVaried(e);
-    case WholeNoteVariant::kTriads: return Triads(e);
-    case WholeNoteVariant::kStrums: return Strums(e);
-    case WholeNoteVariant::kRootFifth: return RootFifth(e);
-    case WholeNoteVariant::kChords: return Chords(e);
+    case WholeNoteVariant::kBrokenChords: return WholeNoteBrokenChords(e);
+    case WholeNoteVariant::kQuarterChords: return WholeNoteQuarterChords(e);
+    case WholeNoteVariant::kTrill: return WholeNoteTrill(e);
+    case WholeNoteVariant::kTriadsVaried: return WholeNoteTriadsVaried(e);
+    case WholeNoteVariant::kTriads: return WholeNoteTriads(e);
+    case WholeNoteVariant::kStrums: return WholeNoteStrums(e);
+    case WholeNoteVariant::kRootFifth: return WholeNoteRootFifth(e);
+    case WholeNoteVariant::kChords: return WholeNoteChords(e);
   }
 }
 

@@ -181,7 +181,10 @@ class FigureSweepTest : public PatternTest {
     MixerRecord mixer;
     PartTrack t;
     WritePartHeader(t, kChannel, 24, mixer, 0);
-    Play(p, t);
+    {
+      Watchdog watch(name.str());
+      Play(p, t);
+    }
     GneSetRandomState(state);
     PartTrack again;
     WritePartHeader(again, kChannel, 24, mixer, 0);
