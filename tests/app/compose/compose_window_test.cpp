@@ -250,7 +250,7 @@ TEST_F(ComposeWindowTest, TheRiffOfARenderingIsKeptInTheSongsStyle) {
   dlg_->config.leadInBars = 0;
   auto run = [&](const fs::path& out) {
     dialogs_.QueueFile(out, 1);
-    dlg_->DispatchButtonCommand(4);
+    ExportFromMenu();
     Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
     ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
     ASSERT_TRUE(dlg_->lastComposeWritten);
