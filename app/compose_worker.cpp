@@ -128,7 +128,7 @@ std::unique_ptr<CSongData> CopySong(const CSongData& song) {
   return copy;
 }
 
-bool RunComposeRequest(ComposeRequest& r, const ComposePost& post) {
+bool ComposeThreadProc(ComposeRequest& r, const ComposePost& post) {
   auto finish = [&](bool written) {
     post(r.completionMessage, written ? 1 : 0);
     return written;
@@ -164,7 +164,7 @@ bool RunComposeRequest(ComposeRequest& r, const ComposePost& post) {
     const fs::path wav = ext == "wav" ? r.outputPath : plat::NewTempFileName("compose", ".wav");
     written = ConvertMidiToWav(midi, wav);
     if (written && ext == "mp3") {
-      const Mp3Result result = EncodeMp3File(wav, r.outputPath, r.encoderPath);
+      const Mp3Result result = EncodeMp3(wav, r.outputPath, r.encoderPath);
       if (result == Mp3Result::kNoEncoder) post(kMsgForgetEncoder, 0);
       written = result == Mp3Result::kWritten;
     }
@@ -182,12 +182,10 @@ bool StartComposeWorker(QObject* window, ComposeRequest request) {
   bool expected = false;
   if (!w.running.compare_exchange_strong(expected, true)) return false;
   std::lock_guard<std::mutex> lock(w.mutex);
-  if (w.thread.joinable()) w.thread.join();  // the last one has posted its completion
+  if (w.thread.joinable()) w.thread.join();  // the last one has been finished
   auto owned = std::make_shared<ComposeRequest>(std::move(request));
   w.thread = std::thread([window, owned] {
-    RunComposeRequest(*owned, [window, owned](uint32_t message, uintptr_t wparam) {
-      // The completion is the last report: a new request may start once it is on its way.
-      if (message == owned->completionMessage) Worker().running = false;
+    ComposeThreadProc(*owned, [window](uint32_t message, uintptr_t wparam) {
       plat::PostAppMessage(window, message, wparam);
     });
   });
@@ -200,6 +198,9 @@ void FinishComposeWorker() {
   WorkerState& w = Worker();
   std::lock_guard<std::mutex> lock(w.mutex);
   if (w.thread.joinable()) w.thread.join();
+  // Only now may the next request start: until the window has taken the completion, a new
+  // worker's thread would be the one this join waits for.
+  w.running = false;
 }
 
 void KeepRenderedRiff(StyleRecord& style) {

@@ -6,7 +6,7 @@
 //      The request holds copies of everything the worker reads: the song, its style and the
 //      settings, so the window and its panels may go on editing theirs.
 //   2. StartComposeWorker(window, request). It refuses (false) while a worker runs; the engine's
-//      state is the worker's until the completion message arrives.
+//      state is the worker's until the window has handled the completion message.
 //   3. While it works it posts to the window:
 //        kMsgComposeStep   (no parameters) for each step of the engine: advance the busy knob;
 //        kMsgComposeStage  (wparam = knob display mode) when the arrangement is written;
@@ -74,9 +74,11 @@ std::unique_ptr<CSongData> CopySong(const CSongData& song);
 
 // Starts the worker; false (nothing started) while another one runs.
 bool StartComposeWorker(QObject* window, ComposeRequest request);
-// True from a start until the worker has posted its completion message.
+// True from a start until FinishComposeWorker: the window's handling of the completion is the
+// worker's last step.
 bool ComposeWorkerRunning();
-// Waits for the worker's thread to end (at the completion message, and before the window goes).
+// Waits for the worker's thread to end and lets the next one start (at the completion message,
+// and before the window goes).
 void FinishComposeWorker();
 // Once the worker has ended: the riff cells its rendering left in the engine's style (a riff
 // pattern stores the riff it made) go back into `style`, the style the song was arranged in,
@@ -86,4 +88,4 @@ void KeepRenderedRiff(StyleRecord& style);
 // The worker's work on the calling thread: `post` receives each report and, last, the
 // completion message. True when the output file was written.
 using ComposePost = std::function<void(uint32_t message, uintptr_t wparam)>;
-bool RunComposeRequest(ComposeRequest& request, const ComposePost& post);
+bool ComposeThreadProc(ComposeRequest& request, const ComposePost& post);

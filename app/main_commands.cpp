@@ -671,7 +671,7 @@ void CBrevantDlg::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
     case kMsgApp + 310: ReadChordIntoPanel(); break;
     case kMsgCommand: OnBarMenuCommand(wp, SongBarOfCell(std::max(menuBarCell, 0))); break;
     case kMsgMidiData:
-      if (g_isPlaying.load() != 1) OnMidiInput(static_cast<uint32_t>(lparam));
+      if (g_isPlaying.load() != 1) OnMidiInData(static_cast<uint32_t>(lparam));
       break;
     case kMsgPaint: update(); break;
     case kMsgQuit: done(0); break;

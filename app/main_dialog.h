@@ -385,7 +385,7 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void ChordFromDictionary(int bass, uint32_t code);
   void ReadChordIntoPanel();
   void MobileTransferDone();
-  void OnMidiInput(uint32_t data);
+  void OnMidiInData(uint32_t data);
   void OnComposeProgress();
   void EndAuditionNote();
   void ReopenAuditionDevice();

@@ -188,7 +188,7 @@ int CBrevantDlg::OpenMidiIn() {
   return 1;
 }
 
-void CBrevantDlg::OnMidiInput(uint32_t data) {
+void CBrevantDlg::OnMidiInData(uint32_t data) {
   // Note-ons of the first channel only; a note-on of velocity 0 ends a note.
   if ((data & 0xFF) != 0x90 || ((data >> 16) & 0x7F) == 0) return;
   KeyboardNote(static_cast<int>((data >> 8) & 0x7F));

@@ -22,7 +22,7 @@ fs::path FindMp3Encoder(const std::string& encoder_setting) {
   return named;
 }
 
-Mp3Result EncodeMp3File(const fs::path& wav, const fs::path& mp3,
+Mp3Result EncodeMp3(const fs::path& wav, const fs::path& mp3,
                         const std::string& encoder_setting, int time_limit_ms) {
   const fs::path encoder = FindMp3Encoder(encoder_setting);
   if (encoder.empty()) {

@@ -24,6 +24,6 @@ enum class Mp3Result {
 std::filesystem::path FindMp3Encoder(const std::string& encoder_setting);
 
 // Encodes `wav` into `mp3`. When this returns, the encoder has ended.
-Mp3Result EncodeMp3File(const std::filesystem::path& wav, const std::filesystem::path& mp3,
+Mp3Result EncodeMp3(const std::filesystem::path& wav, const std::filesystem::path& mp3,
                         const std::string& encoder_setting,
                         int time_limit_ms = kEncoderTimeLimitMs);

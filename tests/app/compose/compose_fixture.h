@@ -87,7 +87,7 @@ class ComposeTest : public ::testing::Test {
   // Runs the worker's work here; `step` is called at each step the engine reports.
   bool RunWatching(ComposeRequest& r, const std::function<void()>& step) {
     posts_.clear();
-    return RunComposeRequest(r, [&](uint32_t message, uintptr_t wparam) {
+    return ComposeThreadProc(r, [&](uint32_t message, uintptr_t wparam) {
       posts_.emplace_back(message, wparam);
       if (message == kMsgComposeStep && step) step();
     });

@@ -364,4 +364,62 @@ TEST_F(ComposeWindowTest, UploadSendsTheArrangedSongAndRemovesItsFile) {
   EXPECT_EQ(pans[13], std::set<int>{0});
 }
 
+// Start, completion, play and stop racing one another: exports run while the window asks to play
+// (refused), plays are stopped while arranging (refused), at once or midway, an export runs while
+// a song plays, and some plays reach their end. The worker and the player only post to the
+// window, so the window ends every round whole. Under ThreadSanitizer (a build configured with
+// -DCANTREL_TSAN=ON) run it as test_app_compose --gtest_filter='*Racing*'.
+TEST_F(ComposeWindowTest, StartCompletePlayAndStopRacingLeaveTheWindowWhole) {
+  dlg_->tempoSpin->setValue(240);
+  dlg_->config.leadInBars = 0;
+  auto quiet = [&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); };
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    const fs::path out = Folder() / ("race" + std::to_string(round) + ".mid");
+    ASSERT_EQ(dlg_->StartComposeThread(out, dlg_->song.get(), kMsgExportComposed), 1);
+    // A play request while the export works: refused, nothing plays.
+    int beeps = dlg_->beepCount;
+    dlg_->TogglePlay();
+    EXPECT_EQ(dlg_->beepCount, beeps + 1);
+    EXPECT_EQ(g_isPlaying.load(), 0);
+    Pump(quiet, 120000);
+    ASSERT_TRUE(quiet()) << "the export never completed";
+    EXPECT_TRUE(dlg_->lastComposeWritten);
+    EXPECT_TRUE(fs::exists(out));
+
+    // A play; a second press while it is being arranged is refused.
+    const int plays = dlg_->PlayGeneration();
+    dlg_->TogglePlay();
+    beeps = dlg_->beepCount;
+    if (ComposeWorkerRunning()) {
+      dlg_->TogglePlay();
+      EXPECT_EQ(dlg_->beepCount, beeps + 1);
+    }
+    // The test's clock lets a song play as fast as it can: it may be over already.
+    Pump([&] { return dlg_->PlayGeneration() > plays; }, 120000);
+    ASSERT_GT(dlg_->PlayGeneration(), plays) << "the arranged song never played";
+    // Stopped at once, a little later, or, every third round, left to play to its end with an
+    // export running beside it.
+    if (round % 3 == 2) {
+      const fs::path beside = Folder() / ("beside" + std::to_string(round) + ".mid");
+      ASSERT_EQ(dlg_->StartComposeThread(beside, dlg_->song.get(), kMsgExportComposed), 1);
+      Pump([&] { return g_isPlaying.load() == 0 && quiet(); }, 120000);
+      EXPECT_EQ(g_isPlaying.load(), 0) << "the song never ended";
+      EXPECT_TRUE(fs::exists(beside));
+    } else {
+      // The stop races the song's end.
+      Pump([] { return false; }, 5 * (round % 3));
+      if (g_isPlaying.load() == 1) dlg_->TogglePlay();
+      EXPECT_EQ(g_isPlaying.load(), 0);
+    }
+    Pump(quiet, 120000);
+    ASSERT_TRUE(quiet());
+  }
+  // What was left on its way is delivered to a window that is at rest.
+  Pump([] { return false; }, 200);
+  EXPECT_TRUE(quiet());
+  EXPECT_EQ(g_isPlaying.load(), 0);
+  EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+}
+
 }  // namespace

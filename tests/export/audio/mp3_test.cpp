@@ -77,7 +77,7 @@ TEST(Mp3Export, LameWritesAnMp3ThatDecodesToTheWav) {
   fs::create_directories(dir);
   const fs::path wav = WriteTestWav(TempDir() / "in.wav");
   const fs::path mp3 = dir / "song.mp3";
-  ASSERT_EQ(EncodeMp3File(wav, mp3, ""), Mp3Result::kWritten);
+  ASSERT_EQ(EncodeMp3(wav, mp3, ""), Mp3Result::kWritten);
   EXPECT_EQ(Names(dir), std::set<std::string>{"song.mp3"});
   EXPECT_EQ(Sink().Count(), 0u);
 
@@ -123,7 +123,7 @@ TEST(Mp3Export, EncoderFailuresLeaveNoMp3AndSayWhy) {
     fs::create_directories(dir);
     // An MP3 of the same name from before stays as it was.
     std::ofstream(dir / "song.mp3") << "older";
-    EXPECT_EQ(EncodeMp3File(c.wav, dir / "song.mp3", c.encoder, c.limit_ms), c.result) << c.what;
+    EXPECT_EQ(EncodeMp3(c.wav, dir / "song.mp3", c.encoder, c.limit_ms), c.result) << c.what;
     EXPECT_EQ(Names(dir), std::set<std::string>{"song.mp3"}) << c.what;
     EXPECT_EQ(fs::file_size(dir / "song.mp3"), 5u) << c.what;
     EXPECT_EQ(Sink().Texts(), std::vector<std::string>{c.text}) << c.what;
@@ -138,7 +138,7 @@ TEST(Mp3Export, EncoderGetsTheWavThenTheMp3AsTwoArguments) {
       FakeEncoder("records", "printf '%s\\n' \"$#\" \"$1\" > '" + log.string() +
                                  "'; cp \"$1\" \"$2\"");
   const fs::path mp3 = TempDir() / "my song.mp3";
-  ASSERT_EQ(EncodeMp3File(wav, mp3, encoder), Mp3Result::kWritten);
+  ASSERT_EQ(EncodeMp3(wav, mp3, encoder), Mp3Result::kWritten);
   std::ifstream in(log);
   std::string count, first;
   std::getline(in, count);
