@@ -46,34 +46,43 @@ bool IsKeyEvent(const QEvent* e) {
 class HookFilter : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!IsKeyEvent(event) || !watched->isWidgetType()) return false;
-    HookState& s = State();
-    const auto* widget = static_cast<const QWidget*>(watched);
-    if (!s.hooked || !s.hooked(widget->window())) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const int vk = CKeyboardHook::VirtualKeyOf(*key);
-    if (vk == 0) return false;
-    if (event->type() == QEvent::ShortcutOverride) {
-      // The key is the hook's: no shortcut takes it.
-      event->accept();
-      return true;
-    }
-    const Qt::KeyboardModifiers m = key->modifiers();
-    s.ctrl = (m & Qt::ControlModifier) ? 1 : 0;
-    s.shift = (m & Qt::ShiftModifier) ? 1 : 0;
-    s.alt = (m & Qt::AltModifier) ? 1 : 0;
-    // Callbacks are copied: one may replace them while it runs.
-    if (event->type() == QEvent::KeyPress) {
-      if (KeyHookCallback down = s.down) down(vk, s.ctrl, s.shift, s.alt);
-    } else if (!key->isAutoRepeat()) {
-      // A held key repeats its press alone, as the keyboard reports it.
-      if (KeyHookCallback up = s.up) up(vk, s.ctrl, s.shift, s.alt);
-    }
-    return true;
+    return CKeyboardHook::HookProc(watched, event);
   }
 };
 
 }  // namespace
+
+bool CKeyboardHook::HookProc(QObject* watched, QEvent* event) {
+  if (!IsKeyEvent(event) || !watched->isWidgetType()) return false;
+  HookState& s = State();
+  const auto* widget = static_cast<const QWidget*>(watched);
+  if (!s.hooked || !s.hooked(widget->window())) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  const int vk = VirtualKeyOf(*key);
+  if (vk == 0) return false;
+  if (event->type() == QEvent::ShortcutOverride) {
+    // The key is the hook's: no shortcut takes it.
+    event->accept();
+    return true;
+  }
+  ReadModifiers(*key);
+  // Callbacks are copied: one may replace them while it runs.
+  if (event->type() == QEvent::KeyPress) {
+    if (KeyHookCallback down = s.down) down(vk, s.ctrl, s.shift, s.alt);
+  } else if (!key->isAutoRepeat()) {
+    // A held key repeats its press alone, as the keyboard reports it.
+    if (KeyHookCallback up = s.up) up(vk, s.ctrl, s.shift, s.alt);
+  }
+  return true;
+}
+
+void CKeyboardHook::ReadModifiers(const QKeyEvent& event) {
+  HookState& s = State();
+  const Qt::KeyboardModifiers m = event.modifiers();
+  s.ctrl = (m & Qt::ControlModifier) ? 1 : 0;
+  s.shift = (m & Qt::ShiftModifier) ? 1 : 0;
+  s.alt = (m & Qt::AltModifier) ? 1 : 0;
+}
 
 CKeyboardHook::CKeyboardHook() {
   HookState& s = State();

@@ -9,7 +9,9 @@
 
 #include <functional>
 
+class QEvent;
 class QKeyEvent;
+class QObject;
 class QWidget;
 
 // (virtual-key code, ctrl, shift, alt), the last three 1 when the key is down.
@@ -39,6 +41,12 @@ class CKeyboardHook {
   static int VirtualKeyOf(const QKeyEvent& event);
   // The same from Qt's key, its keypad flag and the X11 key code (0 when not known).
   static int VirtualKeyOf(int qtKey, bool keypad, unsigned nativeScanCode);
+
+  // The hook: a key event of a hooked window goes to the callbacks and is withheld (true);
+  // any other event passes (false).
+  static bool HookProc(QObject* watched, QEvent* event);
+  // Ctrl, Shift and Alt as the key event saw them, into the flags.
+  static void ReadModifiers(const QKeyEvent& event);
 
   // Flags as last read.
   static int Ctrl();
