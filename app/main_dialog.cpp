@@ -90,6 +90,10 @@ std::string CommandLinePath(const std::string& line) {
 CBrevantDlg::CBrevantDlg(const std::string& commandLine, QWidget* parent)
     : QDialog(parent), commandLine_(commandLine) {
   setObjectName(QStringLiteral("102"));
+  // The program's main window, not a dialog of some other window: window managers give it a
+  // task-bar entry and a minimise button, and keep its dialogs above it.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   timers_ = new plat::UiTimers(this);
   icon_ = QIcon(QString::fromStdString((plat::ProgramFolder() / "cantrel.png").string()));
   CreateControls();

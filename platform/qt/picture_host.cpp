@@ -1,6 +1,7 @@
 #include "platform/qt/picture_host.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -116,6 +117,8 @@ void PictureHost::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPoint pt = event->position().toPoint();
   if (doubleClick_) doubleClick_(pt.x(), pt.y(), id_);
 }
+
+void PictureHost::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
 void PictureHost::leaveEvent(QEvent*) {
   if (pressed_) LeaveWhilePressed();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -162,6 +163,30 @@ TEST_F(HostTest, NullCallbacksReportNothing) {
   Leave();
   Press(1, 1, Qt::RightButton);
   EXPECT_TRUE(calls.empty());
+}
+
+// The right button is the picture's: the window it sits on never opens a menu of its own over
+// it (which would open after the picture's menu closed and take the next click).
+TEST(HostContextMenuTest, TheWindowBehindOpensNoMenuOfItsOwn) {
+  struct Window : QWidget {
+    int menus = 0;
+    void contextMenuEvent(QContextMenuEvent*) override { ++menus; }
+  } window;
+  auto* host = new plat::PictureHost(&window);
+  host->resize(40, 30);
+  int rights = 0;
+  host->SetRightClickCallback([&](int, int, int) { ++rights; });
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 4), host->mapToGlobal(QPointF(3, 4)),
+                    Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(host, &press);
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 4), host->mapToGlobal(QPoint(3, 4)));
+  QApplication::sendEvent(host, &menu);
+  EXPECT_EQ(rights, 1);
+  EXPECT_EQ(window.menus, 0);
+  // Beside the picture, the window's own menu still opens.
+  QContextMenuEvent own(QContextMenuEvent::Mouse, QPoint(50, 50), window.mapToGlobal(QPoint(50, 50)));
+  QApplication::sendEvent(&window, &own);
+  EXPECT_EQ(window.menus, 1);
 }
 
 class DropTest : public HostTest {
