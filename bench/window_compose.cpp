@@ -50,6 +50,13 @@ struct Window {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
   }
+  // An empty song of `bars` bars of 4/4 in the window's style: a reset song has no style of its
+  // own until the window gives it one, and the arrangement reads its pattern files from it.
+  void NewSong(int bars) {
+    const StyleRecord style = dlg->song->style;
+    dlg->song->Reset(bars, 4, 0, 1);
+    dlg->song->style = style;
+  }
   ~Window() {
     dlg.reset();
     ResetMainGlobals();
@@ -66,7 +73,7 @@ void BM_ChordsAndMelodyBarByBar64(benchmark::State& state) {
   uint32_t seed = 1;
   for (auto _ : state) {
     state.PauseTiming();
-    w.dlg->song->Reset(64, 4, 0, 1);
+    w.NewSong(64);
     GneSeedRandomWith(seed++);
     state.ResumeTiming();
     w.dlg->RunRangeEdit(14, 1, 64, 0);
@@ -99,7 +106,7 @@ bool PumpUntil(Pred done, int ms) {
 
 void BM_PlayRequestToFirstEvent64(benchmark::State& state) {
   Window w(true);
-  w.dlg->song->Reset(64, 4, 0, 1);
+  w.NewSong(64);
   GneSeedRandomWith(7);
   w.dlg->RunRangeEdit(14, 1, 64, 0);
   for (auto _ : state) {
