@@ -15,7 +15,7 @@ bool CAiffChunk::Take(const uint8_t* header, const uint8_t* end) {
   in.Skip(4);
   size_ = in.U32Be();
   if (size_ > in.remaining()) return false;
-  data_.assign(in.Here(), in.Here() + size_);
+  data_ = in.Here();
   return true;
 }
 
@@ -32,20 +32,20 @@ int64_t CCommonChunk::DecodeExtended(const uint8_t* b) {
 }
 
 bool CCommonChunk::Parse() {
-  if (data_.size() < 18) return false;
-  ByteReader in(data_.data(), data_.size());
+  if (size_ < 18) return false;
+  ByteReader in(data_, size_);
   channels_ = static_cast<int16_t>(in.U16Be());
   frames_ = in.U32Be();
   bits_ = static_cast<int16_t>(in.U16Be());
-  const int64_t rate = DecodeExtended(data_.data() + 8);
+  const int64_t rate = DecodeExtended(data_ + 8);
   if (rate <= 0) return false;
   sample_rate_ = static_cast<int32_t>(rate);
   return true;
 }
 
 bool CSoundDataChunk::Parse() {
-  if (data_.size() < 8) return false;
-  ByteReader in(data_.data(), data_.size());
+  if (size_ < 8) return false;
+  ByteReader in(data_, size_);
   offset_ = in.U32Be();
   block_size_ = in.U32Be();
   return true;
@@ -97,12 +97,11 @@ bool CFormChunk::Parse(const uint8_t* file, size_t size) {
 void CAiffData::ErrorMsg() { plat::ShowBox(plat::BoxKind::Message, "CAiffData::ErrorMsg"); }
 
 CAiffData::CAiffData(const std::filesystem::path& path) {
-  std::vector<uint8_t> file;
-  if (!plat::ReadWholeFile(path, file)) {
+  if (!plat::ReadWholeFile(path, file_)) {
     ErrorMsg();
     return;
   }
-  valid_ = form_.Parse(file.data(), file.size());
+  valid_ = form_.Parse(file_.data(), file_.size());
 }
 
 CAiffData::CAiffData(const uint8_t* bytes, size_t size) {
@@ -110,26 +109,40 @@ CAiffData::CAiffData(const uint8_t* bytes, size_t size) {
     ErrorMsg();
     return;
   }
-  valid_ = form_.Parse(bytes, size);
+  file_.assign(bytes, bytes + size);
+  valid_ = form_.Parse(file_.data(), file_.size());
 }
 
-std::vector<uint8_t> AiffSamplesToWav(const CAiffData& aiff) {
-  std::vector<uint8_t> out;
-  if (!aiff.IsValid()) return out;
+size_t AiffWavSampleBytes(const CAiffData& aiff) {
+  if (!aiff.IsValid()) return 0;
   const CCommonChunk& comm = aiff.Form().Common();
-  const CSoundDataChunk& ssnd = aiff.Form().SoundData();
   const size_t width = static_cast<size_t>((comm.Bits() + 7) / 8);
   const size_t frame = width * static_cast<size_t>(comm.Channels());
-  const size_t count = ssnd.SampleByteCount() / frame * frame;
-  out.resize(count);
-  const uint8_t* in = ssnd.Samples();
+  return aiff.Form().SoundData().SampleByteCount() / frame * frame;
+}
+
+void AiffSamplesToWav(const CAiffData& aiff, uint8_t* out) {
+  const size_t count = AiffWavSampleBytes(aiff);
+  if (count == 0) return;
+  const size_t width = static_cast<size_t>((aiff.Form().Common().Bits() + 7) / 8);
+  const uint8_t* in = aiff.Form().SoundData().Samples();
   if (width == 1) {
     // Signed 8-bit samples become unsigned ones with 128 as silence.
     for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(in[i] ^ 0x80);
+  } else if (width == 2) {
+    for (size_t i = 0; i < count; i += 2) {
+      out[i] = in[i + 1];
+      out[i + 1] = in[i];
+    }
   } else {
     for (size_t i = 0; i < count; i += width)
       for (size_t k = 0; k < width; ++k) out[i + k] = in[i + width - 1 - k];
   }
+}
+
+std::vector<uint8_t> AiffSamplesToWav(const CAiffData& aiff) {
+  std::vector<uint8_t> out(AiffWavSampleBytes(aiff));
+  AiffSamplesToWav(aiff, out.data());
   return out;
 }
 
@@ -138,12 +151,17 @@ bool ConvertAiffToWav(const std::filesystem::path& aiff_path,
   CAiffData aiff(aiff_path);
   if (!aiff.IsValid()) return false;
   const CCommonChunk& comm = aiff.Form().Common();
-  const std::vector<uint8_t> samples = AiffSamplesToWav(aiff);
   const int bits = (comm.Bits() + 7) / 8 * 8;
   const WavFormat format =
       WavFormat::Pcm(comm.Channels(), static_cast<uint32_t>(comm.SampleRate()), bits);
-  const uint32_t frames =
-      format.block_align ? static_cast<uint32_t>(samples.size() / format.block_align) : 0;
-  WavData wav(format, samples.data(), frames);
-  return wav.IsLoaded() && wav.SaveFile(wav_path);
+  // The file image is made in one piece: header, then the samples turned straight into it.
+  const size_t bytes = AiffWavSampleBytes(aiff);
+  if (bytes > WavData::kMaxBytes) {
+    ShowWavError(0);
+    return false;
+  }
+  std::vector<uint8_t> image(WavData::kHeaderSize + bytes);
+  WavData::WriteHeader(format, static_cast<uint32_t>(bytes), image.data());
+  AiffSamplesToWav(aiff, image.data() + WavData::kHeaderSize);
+  return WavData::SaveImage(wav_path, image);
 }

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-// One chunk: its id as stored and its data bytes (after the 8-byte header).
+// One chunk: its id as stored and its data bytes (after the 8-byte header), where they lie in
+// the file image, which must outlive the chunk.
 class CAiffChunk {
  public:
   CAiffChunk() = default;
@@ -22,12 +23,12 @@ class CAiffChunk {
 
   const std::string& Id() const { return id_; }
   uint32_t Size() const { return size_; }
-  const std::vector<uint8_t>& Data() const { return data_; }
+  const uint8_t* Data() const { return data_; }
 
  protected:
   std::string id_;
   uint32_t size_ = 0;
-  std::vector<uint8_t> data_;
+  const uint8_t* data_ = nullptr;
 };
 
 class CCommonChunk : public CAiffChunk {
@@ -56,8 +57,8 @@ class CSoundDataChunk : public CAiffChunk {
   bool Parse();
   uint32_t Offset() const { return offset_; }
   uint32_t BlockSize() const { return block_size_; }
-  const uint8_t* Samples() const { return data_.data() + 8; }
-  size_t SampleByteCount() const { return data_.size() >= 8 ? data_.size() - 8 : 0; }
+  const uint8_t* Samples() const { return data_ + 8; }
+  size_t SampleByteCount() const { return size_ >= 8 ? size_ - 8 : 0; }
 
  private:
   uint32_t offset_ = 0;
@@ -66,8 +67,8 @@ class CSoundDataChunk : public CAiffChunk {
 
 class CFormChunk : public CAiffChunk {
  public:
-  // Walks the FORM's chunks by id and keeps COMM and SSND (the FORM's own data is not copied);
-  // false (after "Aiff Error") when the FORM is no AIFF or either chunk is missing or damaged.
+  // Walks the FORM's chunks by id and keeps COMM and SSND where they lie in `file`; false (after
+  // "Aiff Error") when the FORM is no AIFF or either chunk is missing or damaged.
   bool Parse(const uint8_t* file, size_t size);
   const CCommonChunk& Common() const { return comm_; }
   const CSoundDataChunk& SoundData() const { return ssnd_; }
@@ -82,18 +83,26 @@ class CAiffData {
  public:
   // Reads the file; check IsValid().
   explicit CAiffData(const std::filesystem::path& path);
+  // From a file image in memory, which is copied.
   CAiffData(const uint8_t* bytes, size_t size);
+  CAiffData(const CAiffData&) = delete;
+  CAiffData& operator=(const CAiffData&) = delete;
   bool IsValid() const { return valid_; }
   const CFormChunk& Form() const { return form_; }
   static void ErrorMsg();
 
  private:
+  std::vector<uint8_t> file_;  // the image the chunks point into
   CFormChunk form_;
   bool valid_ = false;
 };
 
-// The samples in WAV byte order: 8-bit samples become unsigned, wider ones little-endian; a last
-// frame cut short is left out. Empty when the COMM is unusable.
+// The bytes of the samples in WAV byte order: a last frame cut short is left out. 0 when the
+// COMM is unusable.
+size_t AiffWavSampleBytes(const CAiffData& aiff);
+// Writes those samples to `out` (AiffWavSampleBytes bytes): 8-bit samples become unsigned,
+// wider ones little-endian.
+void AiffSamplesToWav(const CAiffData& aiff, uint8_t* out);
 std::vector<uint8_t> AiffSamplesToWav(const CAiffData& aiff);
 
 // Reads the AIFF at `aiff_path` and writes its samples as a WAV file at `wav_path` (through a

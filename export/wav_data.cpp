@@ -253,32 +253,45 @@ bool WavData::ParseImage(const uint8_t* data, size_t size, bool scan_chunks) {
   return true;
 }
 
-std::vector<uint8_t> WavData::BuildFileImage() const {
-  std::vector<uint8_t> image(kHeaderSize + samples_.size());
-  ByteWriter out(image.data(), image.size());
+void WavData::WriteHeader(const WavFormat& format, uint32_t sample_bytes, uint8_t* out_bytes) {
+  ByteWriter out(out_bytes, kHeaderSize);
   out.Bytes("RIFF", 4);
-  out.U32Le(static_cast<uint32_t>(samples_.size() + 36));
+  out.U32Le(sample_bytes + 36);
   out.Bytes("WAVE", 4);
   out.Bytes("fmt ", 4);
   out.U32Le(16);
-  out.U16Le(format_.format_tag);
-  out.U16Le(format_.channels);
-  out.U32Le(format_.sample_rate);
-  out.U32Le(format_.byte_rate);
-  out.U16Le(format_.block_align);
-  out.U16Le(format_.bits_per_sample);
+  out.U16Le(format.format_tag);
+  out.U16Le(format.channels);
+  out.U32Le(format.sample_rate);
+  out.U32Le(format.byte_rate);
+  out.U16Le(format.block_align);
+  out.U16Le(format.bits_per_sample);
   out.Bytes("data", 4);
-  out.U32Le(static_cast<uint32_t>(samples_.size()));
-  if (!samples_.empty()) out.Bytes(samples_.data(), samples_.size());
+  out.U32Le(sample_bytes);
+}
+
+std::vector<uint8_t> WavData::BuildFileImage() const {
+  std::vector<uint8_t> image(kHeaderSize + samples_.size());
+  WriteHeader(format_, static_cast<uint32_t>(samples_.size()), image.data());
+  if (!samples_.empty())
+    std::memcpy(image.data() + kHeaderSize, samples_.data(), samples_.size());
   return image;
 }
 
-bool WavData::SaveFile(const std::filesystem::path& path) const {
-  if (samples_.size() > kMaxBytes || !plat::WriteFileAtomic(path, BuildFileImage())) {
+bool WavData::SaveImage(const std::filesystem::path& path, const std::vector<uint8_t>& image) {
+  if (!plat::WriteFileAtomic(path, image)) {
     ShowWavError(2);
     return false;
   }
   return true;
+}
+
+bool WavData::SaveFile(const std::filesystem::path& path) const {
+  if (samples_.size() > kMaxBytes) {
+    ShowWavError(2);
+    return false;
+  }
+  return SaveImage(path, BuildFileImage());
 }
 
 bool WavData::SamplesFit(uint64_t bytes) const {

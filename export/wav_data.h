@@ -62,6 +62,10 @@ class WavData {
   bool SaveFile(const std::filesystem::path& path) const;
   // The whole file image: header and samples.
   std::vector<uint8_t> BuildFileImage() const;
+  // The 44-byte header of a file of `sample_bytes` sample bytes in `format`, at `out`.
+  static void WriteHeader(const WavFormat& format, uint32_t sample_bytes, uint8_t* out);
+  // Writes a whole file image (through a temporary name); a failure shows message 2.
+  static bool SaveImage(const std::filesystem::path& path, const std::vector<uint8_t>& image);
   uint64_t GetFileSize() const { return samples_.size() + kHeaderSize; }
 
   bool IsLoaded() const { return loaded_; }
