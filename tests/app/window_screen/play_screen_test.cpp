@@ -252,8 +252,9 @@ TEST(PlayScreenTest, ComposeABarFromItsMenuAndPlayTheSongSilently) {
       300);
   ASSERT_FALSE(rows.empty()) << "the play marker never showed" << failure_hint << ReadText(log);
   EXPECT_TRUE(ended) << "the song never ended";
-  // The marker walks from the first bar forward, bar by bar.
-  EXPECT_EQ(rows.front(), 0);
+  // The marker walks from the first bar forward, bar by bar. A bar lasts two seconds, and on a
+  // busy machine a screen may take longer than that: the first one seen may show the second.
+  EXPECT_LE(rows.front(), 1);
   std::set<int> distinct(rows.begin(), rows.end());
   EXPECT_GE(distinct.size(), 2u) << "the marker never moved";
   for (size_t i = 1; i < rows.size(); ++i) EXPECT_GE(rows[i], rows[i - 1]);
