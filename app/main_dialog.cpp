@@ -222,17 +222,7 @@ bool CBrevantDlg::OnInitDialog() {
   tempoSpin->setRange(30, 210);
   tempoSpin->setValue(120);
 
-  // Settings: defaults, then the file.
-  ConfigData defaults;
-  SetDefaultConfig(&defaults);
-  const ConfigImage defaultImage = ConfigToImage(defaults);
-  const std::filesystem::path settingsPath = userDataFolder / kSettingsFileName;
-  configControl_ = std::make_unique<CConfigControl>(settingsPath, configImage_.data(),
-                                                    configImage_.size(), defaultImage.data());
-  settingsFileOpened = configControl_->LoadedFromFile();
-  ConfigFromBytes(configImage_.data(), config);
-  SanitizeConfig(config);
-
+  LoadSettings();
   ShowSongTitle(config.songPath);
 
   OpenMidiOut();
@@ -242,19 +232,51 @@ bool CBrevantDlg::OnInitDialog() {
 
   BuildStyleTable();
 
-  // The working song.
+  int beats = 4, key = 0, metre = 0;
+  LoadWorkingSong(&beats, &key, &metre);
+  ShowSongControls(beats, key, metre);
+
+  OpenMidiIn();
+  ArmKeyboardHook();
+  // First start: the song takes the instruments of the selected style.
+  if (!settingsFileOpened) ApplyStyleInstruments();
+  CreateBarCounter();
+  ConnectControls();
+
+  plat::PostAppMessage(this, kMsgReady);
+  return true;
+}
+
+// Settings: the defaults, then the file over them.
+void CBrevantDlg::LoadSettings() {
+  ConfigData defaults;
+  SetDefaultConfig(&defaults);
+  const ConfigImage defaultImage = ConfigToImage(defaults);
+  const std::filesystem::path settingsPath = userDataFolder / kSettingsFileName;
+  configControl_ = std::make_unique<CConfigControl>(settingsPath, configImage_.data(),
+                                                    configImage_.size(), defaultImage.data());
+  settingsFileOpened = configControl_->LoadedFromFile();
+  ConfigFromBytes(configImage_.data(), config);
+  SanitizeConfig(config);
+}
+
+// The working song of the user data folder (an empty 8-bar song without one) and its style;
+// its beats per bar, key and metre come back.
+void CBrevantDlg::LoadWorkingSong(int* beats, int* key, int* metre) {
   const std::filesystem::path songPath = userDataFolder / kWorkingSongName;
   const int64_t size = std::max<int64_t>(0, plat::FileSize(songPath));
-  int bars = 8, beats = 4, key = 0, metre = 0;
+  int bars = 8;
+  *beats = 4;
+  *key = 0;
+  *metre = 0;
   bool songRead = false;
-  song = CSongData::LoadFromFile(songPath, &bars, &beats, &key, &metre, &songRead);
+  song = CSongData::LoadFromFile(songPath, &bars, beats, key, metre, &songRead);
   if (!song) {
     song = std::make_unique<CSongData>();
     song->Reset(8, 4, 0, 1);
-    bars = 8;
-    beats = 4;
-    key = 0;
-    metre = 1;
+    *beats = 4;
+    *key = 0;
+    *metre = 1;
   }
   // A working song the reader refused (damaged) has no style of its own to bring.
   if (songRead && size >= static_cast<int64_t>(kSongImageSize)) {
@@ -265,10 +287,12 @@ bool CBrevantDlg::OnInitDialog() {
   } else {
     UseTableStyle();
   }
+}
 
+// The page of the window's mode and the controls showing the song: key, tempo, style, metre
+// and bar count.
+void CBrevantDlg::ShowSongControls(int beats, int key, int metre) {
   topRow = 0;
-
-  // Lists.
   main_lists::FillKeyCombo(keyList, key);
 
   // The window takes its mode's size; the top line, toolbar and page build on it.
@@ -296,16 +320,6 @@ bool CBrevantDlg::OnInitDialog() {
   barCountSpin->setRange(1, 1024 / controlBeats_);
   barCountSpin->setValue(song->bar_count);
   menuBarCell = -1;
-
-  OpenMidiIn();
-  ArmKeyboardHook();
-  // First start: the song takes the instruments of the selected style.
-  if (!settingsFileOpened) ApplyStyleInstruments();
-  CreateBarCounter();
-  ConnectControls();
-
-  plat::PostAppMessage(this, kMsgReady);
-  return true;
 }
 
 // -------------------------------------------------------------------------------- messages

@@ -545,6 +545,10 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void ClearRange();
   void RedrawAfterEdit();
   void FollowSongMetre();
+  // The steps of OnInitDialog.
+  void LoadSettings();
+  void LoadWorkingSong(int* beats, int* key, int* metre);
+  void ShowSongControls(int beats, int key, int metre);
 
   std::string commandLine_;
   std::unique_ptr<CConfigControl> configControl_;

@@ -245,8 +245,7 @@ void StoreLe32(uint8_t* p, int32_t value) {
 
 // A cell in memory is its stored form on a little-endian machine: a whole block moves in one
 // copy.
-constexpr bool kCellsAsStored = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ &&
-                                sizeof(NoteCell) == kStoredCellSize &&
+constexpr bool kCellsAsStored = kHostLittleEndian && sizeof(NoteCell) == kStoredCellSize &&
                                 offsetof(NoteCell, lyric) == 12 &&
                                 std::is_trivially_copyable_v<NoteCell>;
 constexpr size_t kStoredCellsSize = kSongMaxCells * kStoredCellSize;

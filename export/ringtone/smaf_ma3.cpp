@@ -51,6 +51,108 @@ std::unique_ptr<MobileEvent> Exclusive(const std::vector<uint8_t>& bytes) {
   return e;
 }
 
+void PutNop(std::vector<uint8_t>& out) {
+  out.push_back(0xFF);
+  out.push_back(0x00);
+}
+
+void PutBadChannel(std::vector<uint8_t>& out) {
+  SmafChunkError(kSmcdBadChannel);
+  PutNop(out);
+}
+
+bool IsChannel(int32_t channel) { return channel >= 0 && channel <= 15; }
+
+// A delay; longer ones are split by no-operations. Answers where its last piece begins.
+int32_t PutDelay(std::vector<uint8_t>& out, int32_t event_delta) {
+  int64_t delta = std::max(0, event_delta);
+  while (delta > kSmafMa3LongestTime) {
+    PutTime(out, kSmafMa3LongestTime);
+    PutNop(out);
+    delta -= kSmafMa3LongestTime;
+  }
+  const int32_t at = static_cast<int32_t>(out.size());
+  PutTime(out, static_cast<int32_t>(delta));
+  return at;
+}
+
+// A note: without its velocity when the channel's last note had the same one, then its gate.
+void PutNote(std::vector<uint8_t>& out, const MobileEvent& e, int32_t* last_velocity) {
+  const int32_t channel = e.voice;
+  const int32_t velocity = Data7(e.velocity);
+  if (velocity == last_velocity[channel]) {
+    out.push_back(static_cast<uint8_t>(0x80 | channel));
+    out.push_back(Data7(e.note));
+  } else {
+    out.push_back(static_cast<uint8_t>(0x90 | channel));
+    out.push_back(Data7(e.note));
+    out.push_back(static_cast<uint8_t>(velocity));
+    last_velocity[channel] = velocity;
+  }
+  int32_t gate = std::max(0, e.duration);
+  if (gate > kSmafMa3LongestTime) {
+    SmafChunkError(kSmcdBadBend);
+    gate = kSmafMa3LongestTime;
+  }
+  PutTime(out, gate);
+}
+
+// A control as its MIDI-like message; what has no message is a no-operation.
+void PutControl(std::vector<uint8_t>& out, const MobileEvent& e) {
+  const int32_t channel = e.voice;
+  const bool channel_ok = IsChannel(channel);
+  switch (e.number) {
+    case kKindProgram:
+      if (!channel_ok) return PutBadChannel(out);
+      if (channel == 9) SmafChunkError(kSmcdBadProgram);
+      out.push_back(static_cast<uint8_t>(0xC0 | channel));
+      out.push_back(Data7(e.value));
+      return;
+    case kKindVolume:
+    case kKindPan:
+    case kKindSmafExpression:
+    case kKindModulation: {
+      if (e.number == kKindModulation && channel == kAllVoices) {
+        SmafChunkError(0);
+        return PutNop(out);
+      }
+      if (!channel_ok) return PutBadChannel(out);
+      const int32_t number = e.number == kKindVolume           ? 7
+                             : e.number == kKindPan            ? 10
+                             : e.number == kKindSmafExpression ? 11
+                                                               : 1;
+      out.push_back(static_cast<uint8_t>(0xB0 | channel));
+      out.push_back(static_cast<uint8_t>(number));
+      out.push_back(Data7(e.value));
+      return;
+    }
+    case kKindPitchBend:
+      if (!channel_ok) return PutBadChannel(out);
+      out.push_back(static_cast<uint8_t>(0xE0 | channel));
+      out.push_back(Data7(e.note));
+      out.push_back(Data7(e.value));
+      return;
+    case kKindStartStop:
+    case kKindMidiMasterVolume:
+    case kKindEndOfSequence:
+      return PutNop(out);
+    case kKindExclusive: {
+      const int32_t n = e.data_length;
+      const uint8_t* p = e.GetDataPointer();
+      if (p && n >= 2 && p[0] == 0xF0 && p[n - 1] == 0xF7) {
+        Put(out, p, static_cast<size_t>(n));
+      } else {
+        SmafChunkError(kSmcdBadSystemEvent);
+        PutNop(out);
+      }
+      return;
+    }
+    default:
+      SmafChunkError(kSmcdBadSystemEvent);
+      return PutNop(out);
+  }
+}
+
 }  // namespace
 
 // ---- sequence ----
@@ -97,119 +199,23 @@ bool SmafMa3SequenceData::Encode(int32_t units_per_second, int32_t* start_positi
   int32_t first_note = -1;
   for (const auto& e : track->events) {
     const size_t begin = out.size();
-    int64_t delta = std::max(0, e->delta);
-    while (delta > kSmafMa3LongestTime) {  // longer durations are split by no-operations
-      PutTime(out, kSmafMa3LongestTime);
-      out.push_back(0xFF);
-      out.push_back(0x00);
-      delta -= kSmafMa3LongestTime;
-    }
-    const int32_t at = static_cast<int32_t>(out.size());
-    PutTime(out, static_cast<int32_t>(delta));
-    const int32_t channel = e->voice;
-    const bool channel_ok = channel >= 0 && channel <= 15;
-    auto nop = [&] {
-      out.push_back(0xFF);
-      out.push_back(0x00);
-    };
-    auto bad_channel = [&] {
-      SmafChunkError(kSmcdBadChannel);
-      nop();
-    };
+    const int32_t at = PutDelay(out, e->delta);
     if (e->status == kMobileEmpty) {
-      nop();
+      PutNop(out);
     } else if (e->IsNote()) {
-      if (!channel_ok) {
-        bad_channel();
+      if (!IsChannel(e->voice)) {
+        PutBadChannel(out);
       } else {
         if (first_note < 0) first_note = at;
-        const int32_t velocity = Data7(e->velocity);
-        if (velocity == last_velocity[channel]) {
-          out.push_back(static_cast<uint8_t>(0x80 | channel));
-          out.push_back(Data7(e->note));
-        } else {
-          out.push_back(static_cast<uint8_t>(0x90 | channel));
-          out.push_back(Data7(e->note));
-          out.push_back(static_cast<uint8_t>(velocity));
-          last_velocity[channel] = velocity;
-        }
-        int32_t gate = std::max(0, e->duration);
-        if (gate > kSmafMa3LongestTime) {
-          SmafChunkError(kSmcdBadBend);
-          gate = kSmafMa3LongestTime;
-        }
-        PutTime(out, gate);
+        PutNote(out, *e, last_velocity);
       }
     } else if (e->status == kMobileControl) {
-      auto controller = [&](int32_t number) {
-        out.push_back(static_cast<uint8_t>(0xB0 | channel));
-        out.push_back(static_cast<uint8_t>(number));
-        out.push_back(Data7(e->value));
-      };
-      switch (e->number) {
-        case kKindProgram:
-          if (!channel_ok) {
-            bad_channel();
-            break;
-          }
-          if (channel == 9) SmafChunkError(kSmcdBadProgram);
-          out.push_back(static_cast<uint8_t>(0xC0 | channel));
-          out.push_back(Data7(e->value));
-          break;
-        case kKindVolume:
-        case kKindPan:
-        case kKindSmafExpression:
-        case kKindModulation: {
-          if (e->number == kKindModulation && channel == kAllVoices) {
-            SmafChunkError(0);
-            nop();
-            break;
-          }
-          if (!channel_ok) {
-            bad_channel();
-            break;
-          }
-          const int32_t number = e->number == kKindVolume ? 7
-                                 : e->number == kKindPan  ? 10
-                                 : e->number == kKindSmafExpression ? 11
-                                                                    : 1;
-          controller(number);
-          break;
-        }
-        case kKindPitchBend:
-          if (!channel_ok) {
-            bad_channel();
-            break;
-          }
-          out.push_back(static_cast<uint8_t>(0xE0 | channel));
-          out.push_back(Data7(e->note));
-          out.push_back(Data7(e->value));
-          break;
-        case kKindStartStop:
-        case kKindMidiMasterVolume:
-        case kKindEndOfSequence:
-          nop();
-          break;
-        case kKindExclusive: {
-          const int32_t n = e->data_length;
-          const uint8_t* p = e->GetDataPointer();
-          if (p && n >= 2 && p[0] == 0xF0 && p[n - 1] == 0xF7) {
-            Put(out, p, static_cast<size_t>(n));
-          } else {
-            SmafChunkError(kSmcdBadSystemEvent);
-            nop();
-          }
-          break;
-        }
-        default:
-          SmafChunkError(kSmcdBadSystemEvent);
-          nop();
-          break;
-      }
+      PutControl(out, *e);
     } else {
       SmafChunkError(kSmcdBadEvent);
-      nop();
+      PutNop(out);
     }
+    // The transfer rate: bytes a second on average and in the fullest second.
     const int64_t bytes = static_cast<int64_t>(out.size() - begin);
     total_bytes += bytes;
     total_time += std::max(0, e->delta);

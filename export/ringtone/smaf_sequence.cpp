@@ -397,116 +397,124 @@ bool SmafSequenceData::Encode(int64_t start, int64_t stop, int32_t* start_positi
 
 // ---- decoding ----
 
-void SmafSequenceData::Decode() {
-  RingtoneReports().Reset();  // each report once in a decoding
-  ByteReader in(data.data(), data.size());
-  auto read_time = [&](int32_t* value) {
-    if (in.AtEnd()) return false;
-    const uint8_t first = in.U8();
-    if ((first & 0x80) == 0) {
-      *value = first;
-      return true;
-    }
-    if (in.AtEnd()) return false;
-    *value = (first & 0x3F) * 128 + in.U8() + 128;
+namespace {
+
+// A duration or gate: one byte to 127, two beyond; false when the data ends inside it.
+bool ReadTime(ByteReader& in, int32_t* value) {
+  if (in.AtEnd()) return false;
+  const uint8_t first = in.U8();
+  if ((first & 0x80) == 0) {
+    *value = first;
     return true;
-  };
-  while (!in.AtEnd()) {
-    read_position = static_cast<int32_t>(in.pos());
-    int32_t duration = 0;
-    if (!read_time(&duration) || in.AtEnd()) break;
-    const uint8_t first = in.U8();
-    if (first == 0x00) {
-      if (in.AtEnd()) break;
-      const uint8_t b = in.U8();
-      const int32_t voice = b >> 6, cls = (b >> 4) & 3, c = b & 0x0F;
-      if (cls == 0 && c == 0 && duration == 0) {
-        in.Skip(std::min<size_t>(1, in.remaining()));
-        track->AddControl(duration, kAllVoices, kKindEndOfSequence, 0);
-        continue;
-      }
-      if (cls == 0) {
-        track->AddControl(duration, voice, kKindSmafExpression, c);
-      } else if (cls == 1) {
-        track->AddControl(duration, voice, kKindPitchBend, c);
-      } else if (cls == 2) {
-        track->AddControl(duration, voice, kKindSmafModulation, c);
-      } else {
-        if (in.AtEnd()) break;
-        const int32_t value = in.U8();
-        switch (c) {
-          case 0: track->AddControl(duration, voice, kKindProgram, value); break;
-          case 1:
-            if (value == 0x80) {
-              track->AddControl(duration, voice, kKindVoiceType, 1);
-            } else {
-              track->AddControl(duration, voice, kKindBankSelect, value);
-            }
-            break;
-          case 2: {
-            int32_t shift = 0;
-            if (!DecodeShift(value, &shift)) ErrorMsg(kSsqdShift);
-            track->AddControl(duration, voice, kKindOctaveShift, shift);
-            break;
-          }
-          case 3: track->AddControl(duration, voice, kKindSmafModulation, value); break;
-          case 4: track->AddControl(duration, voice, kKindPitchBend, value); break;
-          case 7: track->AddControl(duration, voice, kKindVolume, value); break;
-          case 10: track->AddControl(duration, voice, kKindPan, value); break;
-          case 11: track->AddControl(duration, voice, kKindSmafExpression, value); break;
-          default:
-            ErrorMsg(kSsqdUndefined);
-            track->AddNop(duration);
-            break;
-        }
-      }
-    } else if (first == 0xFF) {
-      if (in.AtEnd()) break;
-      const uint8_t second = in.U8();
-      if (second == 0x00) {
-        track->AddNop(duration);
-      } else if (second == 0xF0) {
-        if (in.AtEnd()) break;
-        const size_t length = in.U8();
-        if (length == 0 || length > in.remaining()) {
-          ErrorMsg(kSsqdBadExclusive);
-          break;
-        }
-        const uint8_t* body = in.Here();
-        in.Skip(length);
-        if (body[length - 1] != 0xF7) ErrorMsg(kSsqdBadExclusive);
-        if (length >= 5 && body[0] == 0x43 && body[1] == 0x03 && body[2] == 0x90) {
-          const uint8_t channel = body[3];
-          if ((channel & 0xF0) == 0xC0) {  // the bend mode around a run of bends
-            track->AddControl(duration, kAllVoices, kKindBendMode, body[4] == 0x31 ? 0 : 1);
-          } else {
-            track->AddControl(duration, channel & 0x03, kKindPitchBend, BendValue(body[4]));
-          }
-        } else {
-          auto e = std::make_unique<MobileEvent>(duration);
-          e->status = kMobileControl;
-          e->number = kKindExclusive;
-          e->voice = kAllVoices;
-          std::vector<uint8_t> whole = {0xFF, 0xF0, static_cast<uint8_t>(length)};
-          whole.insert(whole.end(), body, body + length);
-          e->SetDataQuietly(whole.data(), static_cast<int32_t>(whole.size()));
-          track->Append(std::move(e));
-        }
-      } else {
-        ErrorMsg(kSsqdUndefined);
-        track->AddNop(duration);
-      }
-    } else {
-      const int32_t voice = first >> 6;
-      const int32_t note = (first & 0x0F) + 12 * ((first >> 4) & 3) + 36;
-      int32_t gate = 0;
-      if (!read_time(&gate)) break;
-      track->AddNote(duration, voice, note, gate, 0);
-    }
   }
-  read_position = static_cast<int32_t>(in.pos());
+  if (in.AtEnd()) return false;
+  *value = (first & 0x3F) * 128 + in.U8() + 128;
+  return true;
+}
+
+// A control after its 00 byte: the short controls of a class, the long ones with their value
+// byte, and the end of the sequence. False when the data ends inside it.
+bool DecodeControl(const SmafSequenceData& sequence, ByteReader& in, MobileTrack& track,
+                   int32_t duration) {
+  if (in.AtEnd()) return false;
+  const uint8_t b = in.U8();
+  const int32_t voice = b >> 6, cls = (b >> 4) & 3, c = b & 0x0F;
+  if (cls == 0 && c == 0 && duration == 0) {
+    in.Skip(std::min<size_t>(1, in.remaining()));
+    track.AddControl(duration, kAllVoices, kKindEndOfSequence, 0);
+    return true;
+  }
+  if (cls == 0) {
+    track.AddControl(duration, voice, kKindSmafExpression, c);
+    return true;
+  }
+  if (cls == 1) {
+    track.AddControl(duration, voice, kKindPitchBend, c);
+    return true;
+  }
+  if (cls == 2) {
+    track.AddControl(duration, voice, kKindSmafModulation, c);
+    return true;
+  }
+  if (in.AtEnd()) return false;
+  const int32_t value = in.U8();
+  switch (c) {
+    case 0: track.AddControl(duration, voice, kKindProgram, value); break;
+    case 1:
+      if (value == 0x80) {
+        track.AddControl(duration, voice, kKindVoiceType, 1);
+      } else {
+        track.AddControl(duration, voice, kKindBankSelect, value);
+      }
+      break;
+    case 2: {
+      int32_t shift = 0;
+      if (!DecodeShift(value, &shift)) sequence.ErrorMsg(kSsqdShift);
+      track.AddControl(duration, voice, kKindOctaveShift, shift);
+      break;
+    }
+    case 3: track.AddControl(duration, voice, kKindSmafModulation, value); break;
+    case 4: track.AddControl(duration, voice, kKindPitchBend, value); break;
+    case 7: track.AddControl(duration, voice, kKindVolume, value); break;
+    case 10: track.AddControl(duration, voice, kKindPan, value); break;
+    case 11: track.AddControl(duration, voice, kKindSmafExpression, value); break;
+    default:
+      sequence.ErrorMsg(kSsqdUndefined);
+      track.AddNop(duration);
+      break;
+  }
+  return true;
+}
+
+// An event after its FF byte: a no-operation, or an exclusive (the bend exclusives become
+// bends and bend modes, others are kept whole). False when the data ends inside it.
+bool DecodeExtended(const SmafSequenceData& sequence, ByteReader& in, MobileTrack& track,
+                    int32_t duration) {
+  if (in.AtEnd()) return false;
+  const uint8_t second = in.U8();
+  if (second == 0x00) {
+    track.AddNop(duration);
+    return true;
+  }
+  if (second != 0xF0) {
+    sequence.ErrorMsg(kSsqdUndefined);
+    track.AddNop(duration);
+    return true;
+  }
+  if (in.AtEnd()) return false;
+  const size_t length = in.U8();
+  if (length == 0 || length > in.remaining()) {
+    sequence.ErrorMsg(kSsqdBadExclusive);
+    return false;
+  }
+  const uint8_t* body = in.Here();
+  in.Skip(length);
+  if (body[length - 1] != 0xF7) sequence.ErrorMsg(kSsqdBadExclusive);
+  if (length >= 5 && body[0] == 0x43 && body[1] == 0x03 && body[2] == 0x90) {
+    const uint8_t channel = body[3];
+    if ((channel & 0xF0) == 0xC0) {  // the bend mode around a run of bends
+      track.AddControl(duration, kAllVoices, kKindBendMode, body[4] == 0x31 ? 0 : 1);
+    } else {
+      track.AddControl(duration, channel & 0x03, kKindPitchBend,
+                       SmafSequenceData::BendValue(body[4]));
+    }
+    return true;
+  }
+  auto e = std::make_unique<MobileEvent>(duration);
+  e->status = kMobileControl;
+  e->number = kKindExclusive;
+  e->voice = kAllVoices;
+  std::vector<uint8_t> whole = {0xFF, 0xF0, static_cast<uint8_t>(length)};
+  whole.insert(whole.end(), body, body + length);
+  e->SetDataQuietly(whole.data(), static_cast<int32_t>(whole.size()));
+  track.Append(std::move(e));
+  return true;
+}
+
+// The octave shifts read go into the notes after them.
+void ApplyDecodedShifts(const SmafSequenceData& sequence, MobileTrack& track) {
   int32_t shift[4] = {};
-  for (auto& e : track->events) {
+  for (auto& e : track.events) {
     if (!IsVoice(e->voice)) continue;
     if (e->IsControl(kKindOctaveShift)) {
       shift[e->voice] = e->value;
@@ -514,12 +522,38 @@ void SmafSequenceData::Decode() {
     } else if (e->IsNote()) {
       e->note += 12 * shift[e->voice];
       if (e->note < 0 || e->note > 127) {  // a shift no written file makes
-        ErrorMsg(kSsqdNote);
+        sequence.ErrorMsg(kSsqdNote);
         e->status = kMobileEmpty;
       }
     }
   }
-  track->Compact();
+  track.Compact();
+}
+
+}  // namespace
+
+void SmafSequenceData::Decode() {
+  RingtoneReports().Reset();  // each report once in a decoding
+  ByteReader in(data.data(), data.size());
+  while (!in.AtEnd()) {
+    read_position = static_cast<int32_t>(in.pos());
+    int32_t duration = 0;
+    if (!ReadTime(in, &duration) || in.AtEnd()) break;
+    const uint8_t first = in.U8();
+    if (first == 0x00) {
+      if (!DecodeControl(*this, in, *track, duration)) break;
+    } else if (first == 0xFF) {
+      if (!DecodeExtended(*this, in, *track, duration)) break;
+    } else {
+      const int32_t voice = first >> 6;
+      const int32_t note = (first & 0x0F) + 12 * ((first >> 4) & 3) + 36;
+      int32_t gate = 0;
+      if (!ReadTime(in, &gate)) break;
+      track->AddNote(duration, voice, note, gate, 0);
+    }
+  }
+  read_position = static_cast<int32_t>(in.pos());
+  ApplyDecodedShifts(*this, *track);
 }
 
 int FuzzSmafSequence(const uint8_t* bytes, size_t size) {
