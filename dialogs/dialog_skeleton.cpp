@@ -1,5 +1,6 @@
 #include "dialogs/dialog_skeleton.h"
 
+#include "draw/offscreen_control.h"
 #include "platform/qt/app_message.h"
 #include "platform/qt/keyboard_hook.h"
 #include "util/gne.h"
@@ -158,4 +159,11 @@ bool CDialogSkeleton::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+COffScreenControl* CDialogSkeleton::AddPictureHost(int id) {
+  auto* host = new COffScreenControl(this);
+  host->setObjectName(QString::number(id));
+  host->show();
+  return host;
 }

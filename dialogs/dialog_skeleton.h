@@ -12,6 +12,8 @@
 #include <QDialog>
 #include <QPointer>
 
+class COffScreenControl;
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -90,6 +92,8 @@ class CDialogSkeleton : public QDialog {
   virtual void WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam) {}
   // Copies the dialog's pictures to their hosts (painting).
   virtual void CopyPictures() {}
+  // A shown picture host of this dialog, named by its control id.
+  COffScreenControl* AddPictureHost(int id);
 
   void customEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;

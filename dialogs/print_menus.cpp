@@ -31,13 +31,6 @@ const MenuButton kMenuButtons[8] = {
 // Whether the dialog's font is wider than 8 pixels a character (the dialog base unit).
 bool WideBaseUnit(const QWidget* w) { return QFontMetrics(w->font()).averageCharWidth() > 8; }
 
-COffScreenControl* MakeHost(QWidget* parent, int id) {
-  auto* host = new COffScreenControl(parent);
-  host->setObjectName(QString::number(id));
-  host->show();
-  return host;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------------------------- CMidiDlg
@@ -63,7 +56,7 @@ bool CMidiDlg::OnInitDialog() {
   auto release = [](int) {};
   for (int i = 0; i < 8; ++i) {
     const MenuButton& b = kMenuButtons[i];
-    hosts_[i] = MakeHost(this, b.host);
+    hosts_[i] = AddPictureHost(b.host);
     if (i == 0) {
       buttons_ = std::make_unique<CButtonPicture2>(press, release, hosts_[i], b.rect, b.caption,
                                                    kReleasedBitmap, kPressedBitmap, i);
@@ -144,7 +137,7 @@ bool CPrintDlg::OnInitDialog() {
   lyricBox_ = box(1150, "Lyric", 50);
   chordBox_ = box(1151, "Chord", 80);
   chords = lyrics = title = 1;
-  host_ = MakeHost(this, 1);
+  host_ = AddPictureHost(1);
   auto press = [](int code) {
     if (g_printOptions) g_printOptions->OnButton(code);
   };

@@ -34,13 +34,6 @@ constexpr int kDeleteLimitMs = 5000;
 std::atomic<int> g_connectLimitMs{10000};
 std::atomic<int> g_totalLimitMs{60000};
 
-COffScreenControl* MakeHost(QWidget* parent, int id) {
-  auto* host = new COffScreenControl(parent);
-  host->setObjectName(QString::number(id));
-  host->show();
-  return host;
-}
-
 }  // namespace
 
 CQrDlg::CQrDlg(QWidget* parent) : CDialogSkeleton(kTemplateId, parent) {
@@ -87,8 +80,8 @@ std::string CQrDlg::UploadBody(const std::string& fileBytes) {
 
 bool CQrDlg::OnInitDialog() {
   g_qrDlg = this;
-  buttonHost_ = MakeHost(this, kButtonHost);
-  pictureHost_ = MakeHost(this, kPictureHost);
+  buttonHost_ = AddPictureHost(kButtonHost);
+  pictureHost_ = AddPictureHost(kPictureHost);
   auto press = [](int code) {
     if (g_qrDlg) g_qrDlg->OnButton(code);
   };
