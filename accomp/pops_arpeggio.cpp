@@ -152,6 +152,70 @@ class PopsArpeggio {
     v_.seventh = t.seventh - 12;
   }
 
+  // Every eighth the whole chord, growing louder.
+  void Crescendo(int eighths) {
+    for (int j = 0; j < eighths; ++j) {
+      FullChord(std::clamp(14 + 8 * j, 32, 81), 47);
+      e_.Wait(48);
+    }
+  }
+  // Every eighth one voice of the chord at random, growing louder.
+  void Scatter(int eighths) {
+    for (int j = 0; j < eighths; ++j) {
+      const Tone pick[4] = {v_.low, v_.third, F(), S()};
+      Line(pick[GneRandomRange(1, 4) - 1], std::clamp(14 + 8 * j, 32, 81), 47, 48);
+    }
+  }
+  // A figure chosen at random for every bar (the moving chords never in the last).
+  void WholeBars(int bars) {
+    for (int bar = 0; bar < bars; ++bar) {
+      if (Chance(3)) {
+        Figure1();
+      } else if (Chance(2)) {
+        Figure2();
+      } else if (Chance(2)) {
+        Figure3();
+      } else if (Chance(2) && bar != bars - 1) {
+        Figure4();
+      } else if (GneRandomRange(1, 2) == 2) {
+        Figure5();
+      } else {
+        Figure6();
+      }
+    }
+  }
+  // A block of no whole bar: a broken chord of a half bar, a chord, or a broken chord
+  // then chords to the end.
+  void ShortBlock(int length) {
+    const int eighths = length / 48;
+    if (eighths == 4) {
+      Line(v_.low, kVelocity, 191, 48);
+      Line(v_.third, kVelocity, 95, 48);
+      Line(F(), kVelocity, 95, 48);
+      Line(v_.third, kVelocity, 47, 48);
+      return;
+    }
+    if (eighths < 5) {
+      Chord({v_.low, v_.third, F()}, kVelocity, length - 1);
+      e_.Wait(length);
+      return;
+    }
+    Line(v_.low, kVelocity, 47, 48);
+    Line(v_.third, kVelocity, 47, 48);
+    Line(v_.has_fifth ? v_.fifth : v_.low + 12, kVelocity, 47, 48);
+    Line(v_.third, kVelocity, 47, 48);
+    if (length - 192 <= 96) {
+      Chord({v_.low, v_.third, F()}, kVelocity, length - 193);
+      e_.Wait(length - 192);
+    } else {
+      Chord({v_.low, v_.third}, kVelocity, length - 193);
+      e_.Note(F(), kVelocity, 95);
+      e_.Wait(96);
+      Chord({v_.low, v_.third, F()}, kVelocity, length - 289);
+      e_.Wait(length - 288);
+    }
+  }
+
  private:
   NoteEmitter& e_;
   const ChordBlock& block_;
@@ -173,6 +237,32 @@ void HeldMelodyArpeggio(NoteEmitter& e, const ChordBlock& block, int length) {
     e.Note(pitch, kVelocity, 47);
     e.Wait(48);
   }
+}
+
+// The part's range from its record, moved by the channel's octave.
+void KeepInPartRange(NoteEmitter& e, const StyleRecord& style, int channel) {
+  const PartRecord& part = style.parts[channel & 15];
+  int upper = part.range_high == 0 ? 127 : part.range_high;
+  int lower = part.range_low;
+  if (lower >= upper && part.range_high != 0) {
+    lower = 0;
+    upper = 127;
+  }
+  const int shift = channel < kStyleOctaveCount ? 12 * style.octave[channel] : 0;
+  e.KeepInRange(std::clamp(lower + shift, 0, 127), std::clamp(upper + shift, 0, 127));
+}
+
+// The pedal at a block's start: lifted (just before the block when notes are pending) and
+// pressed again.
+void RepedalBlock(NoteEmitter& e, int pedal, int i) {
+  if (pedal == 0) return;
+  if (i > 0) {
+    const bool early = e.pending() > 0;
+    if (early) e.Wait(-1);
+    e.Pedal(0);
+    if (early) e.Wait(1);
+  }
+  e.Pedal(pedal);
 }
 
 }  // namespace
@@ -200,17 +290,7 @@ void GeneratePopsArpeggioPattern(int channel, MidiTrack& track, const EventList&
   if (TripletGrid()) return GeneratePopsArpeggioTriplets(channel, track);
   const StyleRecord& style = CurrentStyle();
   NoteEmitter e(track, channel);
-  {
-    const PartRecord& part = style.parts[channel & 15];
-    int upper = part.range_high == 0 ? 127 : part.range_high;
-    int lower = part.range_low;
-    if (lower >= upper && part.range_high != 0) {
-      lower = 0;
-      upper = 127;
-    }
-    const int shift = channel < kStyleOctaveCount ? 12 * style.octave[channel] : 0;
-    e.KeepInRange(std::clamp(lower + shift, 0, 127), std::clamp(upper + shift, 0, 127));
-  }
+  KeepInPartRange(e, style, channel);
   PopsFlags flags;
   flags.crescendo = GneRandomRange(0, 1) == 1;
   flags.section_a = GneRandomRange(0, 1) == 1;
@@ -231,15 +311,7 @@ void GeneratePopsArpeggioPattern(int channel, MidiTrack& track, const EventList&
       return;
     }
     const int melody_notes = melody.CountNotesBetween(start, start + block.length);
-    if (pedal != 0) {
-      if (i > 0) {
-        const bool early = e.pending() > 0;
-        if (early) e.Wait(-1);
-        e.Pedal(0);
-        if (early) e.Wait(1);
-      }
-      e.Pedal(pedal);
-    }
+    RepedalBlock(e, pedal, i);
     int length = block.length;
     if (density < 91 && info.render_handover_tick > 0) {
       const int late = std::min(info.render_handover_tick, length);
@@ -259,61 +331,19 @@ void GeneratePopsArpeggioPattern(int channel, MidiTrack& track, const EventList&
     if (melody_notes == 1 && (length == 432 || length == 288)) {
       HeldMelodyArpeggio(e, block, length);
     } else if (listed && eighths % 2 == 0 && section == 'D' && flags.crescendo) {
-      for (int j = 0; j < eighths; ++j) {
-        figure.FullChord(std::clamp(14 + 8 * j, 32, 81), 47);
-        e.Wait(48);
-      }
+      figure.Crescendo(eighths);
     } else if (listed && eighths % 2 == 0 && section == 'C' && flags.scatter) {
-      for (int j = 0; j < eighths; ++j) {
-        const Tone pick[4] = {v.low, v.third, figure.F(), figure.S()};
-        figure.Line(pick[GneRandomRange(1, 4) - 1], std::clamp(14 + 8 * j, 32, 81), 47, 48);
-      }
+      figure.Scatter(eighths);
     } else if (eighths > 0 && eighths % 8 == 0) {
       const char next = SectionLetter(i + 1);
       if (i + 1 < info.chord_timeline.count() && Chance(2) && next != section) {
         e.Strum({v.low, v.third, figure.F(), figure.S()}, kVelocity, length - 1, 2, 2);
         e.Wait(length - 6);
       } else {
-        const int bars = eighths / 8;
-        for (int bar = 0; bar < bars; ++bar) {
-          if (Chance(3)) {
-            figure.Figure1();
-          } else if (Chance(2)) {
-            figure.Figure2();
-          } else if (Chance(2)) {
-            figure.Figure3();
-          } else if (Chance(2) && bar != bars - 1) {
-            figure.Figure4();
-          } else if (GneRandomRange(1, 2) == 2) {
-            figure.Figure5();
-          } else {
-            figure.Figure6();
-          }
-        }
+        figure.WholeBars(eighths / 8);
       }
-    } else if (eighths == 4) {
-      figure.Line(v.low, kVelocity, 191, 48);
-      figure.Line(v.third, kVelocity, 95, 48);
-      figure.Line(figure.F(), kVelocity, 95, 48);
-      figure.Line(v.third, kVelocity, 47, 48);
-    } else if (eighths < 5) {
-      figure.Chord({v.low, v.third, figure.F()}, kVelocity, length - 1);
-      e.Wait(length);
     } else {
-      figure.Line(v.low, kVelocity, 47, 48);
-      figure.Line(v.third, kVelocity, 47, 48);
-      figure.Line(v.has_fifth ? v.fifth : v.low + 12, kVelocity, 47, 48);
-      figure.Line(v.third, kVelocity, 47, 48);
-      if (length - 192 <= 96) {
-        figure.Chord({v.low, v.third, figure.F()}, kVelocity, length - 193);
-        e.Wait(length - 192);
-      } else {
-        figure.Chord({v.low, v.third}, kVelocity, length - 193);
-        e.Note(figure.F(), kVelocity, 95);
-        e.Wait(96);
-        figure.Chord({v.low, v.third, figure.F()}, kVelocity, length - 289);
-        e.Wait(length - 288);
-      }
+      figure.ShortBlock(length);
     }
   });
   info.render_handover_tick = handover;

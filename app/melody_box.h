@@ -15,7 +15,7 @@ class CSongData;
 using MelodyBoxCallback = std::function<void(int instance, int row, int column)>;
 
 class CMelodyBoxPicture
-    : public CTextGridPicture<CMelodyBoxPicture, 10, 48, MelodyBoxCallback> {
+    : public CTextCellGridPicture<CMelodyBoxPicture, 10, 48, MelodyBoxCallback> {
  public:
   // Colour kinds of a cell.
   enum ColourKind { kRest = 0, kLow = 1, kMiddle = 2, kHigh = 3, kHighest = 4, kHeld = 5 };

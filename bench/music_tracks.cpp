@@ -1,4 +1,4 @@
-// Event mode to note mode and back on a 100,000-event track (target: 10 ms each way),
+// Event mode to note mode and back on a 100,000-event track (target: 3 ms each way),
 // and parsing and writing its chunk.
 #include <benchmark/benchmark.h>
 

@@ -12,7 +12,7 @@
 
 using CellCallback = std::function<void(int grid, int row, int column)>;
 
-class CChordCellPicture : public CTextGridPicture<CChordCellPicture, 10, 48, CellCallback> {
+class CChordCellPicture : public CTextCellGridPicture<CChordCellPicture, 10, 48, CellCallback> {
  public:
   static constexpr plat::ColorRef kBackground = 0x96C896;
   static constexpr plat::ColorRef kActive = 0xB4FFDC;

@@ -14,7 +14,7 @@
 using TableCellCallback = std::function<void(int row, int column)>;
 
 class CChordTablePicture
-    : public CTextGridPicture<CChordTablePicture, 24, 20, TableCellCallback> {
+    : public CTextCellGridPicture<CChordTablePicture, 24, 20, TableCellCallback> {
  public:
   static constexpr plat::ColorRef kBackground = 0x96C896;
   static constexpr plat::ColorRef kCell = 0xC8FFC8;

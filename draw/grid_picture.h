@@ -99,7 +99,7 @@ class CGridPicture : public COffScreenPicture {
 };
 
 template <typename Derived, int MaxRows, int Capacity, typename Callback>
-class CTextGridPicture
+class CTextCellGridPicture
     : public CGridPicture<Derived, cell_grid::Grid<cell_grid::TextCell, MaxRows, 16>, Capacity,
                           Callback> {
   using Base =

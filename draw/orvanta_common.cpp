@@ -134,7 +134,15 @@ void COrvantaCommon::ShowTrack(CRhythmStaffPicture* picture, int first_cell,
 
   for (int k = 0; k < shown; ++k) picture->FlushRow(first_cell + k);
   // Rests in the bars the song covers, counted from the first shown bar.
-  const long long length = song->GetLength();
+  // The song's end: read from the notes where they hold their lengths, which spares a
+  // conversion of every track on each scroll.
+  long long length = 0;
+  for (int32_t t = 0; t < song->track_count; ++t) {
+    const MidiTrack* each = song->Track(t);
+    if (each == nullptr) continue;
+    length = std::max<long long>(length, each->mode == kTrackNotes ? each->GetEndTime()
+                                                                   : each->GetLength());
+  }
   const long long song_bars = (length + bar_length - 1) / bar_length;
   const long long covered = std::min<long long>(std::max<long long>(song_bars - first_bar, 0),
                                                 shown);

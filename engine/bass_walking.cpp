@@ -148,11 +148,132 @@ int ApproachNote(const BassBlock& b, const char* weights) {
 
 }  // namespace
 
+namespace {
+
+// The last block of the melodic bass: a long note, or a run down the scale from the
+// fifth to B.
+void PlayMelodicEnding(BassLine& line, const BassBlock& b, const StyleRecord& style) {
+  const int L = b.length, B = b.B();
+  if (PlainEndingFlag() == 1) {
+    line.Note(B, L - 5, L, 59);
+    return;
+  }
+  const int len = L <= 384 ? 47 : 94, step = L <= 384 ? 48 : 96;
+  const bool major = style.key_mode == 1;
+  line.Note(B + 7, len, step);
+  line.Note(B + 5, len, step);
+  line.Note(major ? B + 4 : B + 3, len, step);
+  if (major) {
+    line.Note(B + 2, len, step);
+  } else {
+    line.Note(GneRandomRange(1, 3) == 1 ? B : B - 1, len, step, 59);
+  }
+  line.Note(B, 2 * len, 2 * step);
+}
+
+// A block longer than a bar of four starts with B held or struck twice per quarter, for
+// as many quarters as bring the line back in step with its bars; the quarters left.
+int PlayMelodicLeadIn(BassLine& line, const BassBlock& b, int metre, int beats) {
+  const int B = b.B();
+  int q = b.length / 96;
+  if (q <= 4) return q;
+  int k;
+  if (metre == 1) {
+    k = beats % 3 != 0 ? q - 3 : 4;
+  } else if (metre == 2) {
+    k = 4;
+  } else {
+    k = beats % 4 == 0 ? 4 : q - 4;
+  }
+  for (int i = 0; i < k; ++i) {
+    if (GneRandomRange(1, 3) == 1) {
+      line.Note(B, 43, 48);
+      line.Note(B, 43, 48);
+    } else {
+      line.Note(B, 86, 96);
+    }
+  }
+  return q - k;
+}
+
+// q quarters as half notes: B on the strong ones, the third or fifth, toward the
+// next bass, between.
+void PlayMelodicHalfNotes(BassLine& line, const BassBlock& b, int q) {
+  const int B = b.B();
+  const bool has_next = b.next != nullptr;
+  const int nb = has_next ? b.next->bass : 0;
+  int velocity = kBassVelocity;
+  for (int j = 0; j < q / 2; ++j) {
+    int pitch;
+    if (j % 2 == 0) {
+      if (j % 4 == 0 || GneRandomRange(1, 4) == 1) {
+        pitch = B;
+        velocity = kBassVelocity;
+      } else {
+        pitch = has_next && nb >= B ? b.T() - 24 : b.T() - 36;
+      }
+    } else {
+      velocity = GneRandomRange(10, 54);
+      if (!has_next) {
+        pitch = b.T() - 36;
+      } else if (GneRandomRange(1, 2) == 1) {
+        pitch = nb < B ? b.F() - 36 : b.F() - 24;
+      } else {
+        pitch = nb < B ? b.T() - 36 : b.T() - 24;
+      }
+    }
+    line.Note(pitch, 188, 192, velocity);
+  }
+}
+
+// An even number of quarters: half notes, or for a bar of four one of the figures on B
+// (dotted half and approach, swelling quarters or eighths, a quarter and rest).
+void PlayMelodicEvenBlock(BassLine& line, const BassBlock& b, int q, const char* weights) {
+  const int B = b.B();
+  if (q != 4) {
+    PlayMelodicHalfNotes(line, b, q);
+  } else if (GneRandomRange(1, 3) != 1) {
+    line.Note(B, 282, 288);
+    line.Note(ApproachNote(b, weights), 94, 96);
+  } else if (GneRandomRange(1, 3) != 1) {
+    static const int kVelocity[4] = {54, 59, 64, 69};
+    for (int v : kVelocity) line.Note(B, 48, 96, v);
+  } else if (GneRandomRange(1, 2) == 1 && !IsTripletRhythm()) {
+    for (int i = 0; i < 8; ++i) line.Note(B, 24, 48, 44 + 5 * i);
+  } else if (GneRandomRange(1, 3) == 1) {
+    line.Note(B, 94, 96);
+    line.Skip(288);
+  } else {
+    PlayMelodicHalfNotes(line, b, q);
+  }
+}
+
+// q quarters: B on the strong ones, else the fifth, the third or a rest.
+void PlayMelodicQuarters(BassLine& line, const BassBlock& b, int q) {
+  const int B = b.B();
+  for (int j = 0; j < q; ++j) {
+    if (j % 2 == 1) {
+      if (j % 4 == 3 || GneRandomRange(1, 3) == 1) {
+        line.Note(B, 94, 96);
+      } else {
+        line.Note(b.F() - 24, 94, 96, 49);
+      }
+    } else if (j % 4 == 0 || GneRandomRange(1, 3) == 1) {
+      line.Note(B, 94, 96);
+    } else if (GneRandomRange(1, 3) == 1) {
+      line.Skip(96);
+    } else {
+      line.Note(b.T() - 24, 94, 96, 54);
+    }
+  }
+}
+
+}  // namespace
+
 void GenerateMelodicBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const FirstChordWeights w;
   const StyleRecord& style = CurrentStyle();
-  const bool triplet = IsTripletRhythm();
   int beats = 0;  // quarters of the blocks played so far
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
@@ -161,86 +282,14 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
       return;
     }
     if (b.last() && b.count > 1) {
-      if (PlainEndingFlag() == 1) {
-        line.Note(B, L - 5, L, 59);
-        return;
-      }
-      const int len = L <= 384 ? 47 : 94, step = L <= 384 ? 48 : 96;
-      const bool major = style.key_mode == 1;
-      line.Note(B + 7, len, step);
-      line.Note(B + 5, len, step);
-      line.Note(major ? B + 4 : B + 3, len, step);
-      if (major) {
-        line.Note(B + 2, len, step);
-      } else {
-        line.Note(GneRandomRange(1, 3) == 1 ? B : B - 1, len, step, 59);
-      }
-      line.Note(B, 2 * len, 2 * step);
+      PlayMelodicEnding(line, b, style);
       return;
     }
     const bool has_next = b.next != nullptr;
     const int nb = has_next ? b.next->bass : 0;
-    int q = L / 96;
-    if (q > 4) {
-      int k;
-      if (style.metre == 1) {
-        k = beats % 3 != 0 ? q - 3 : 4;
-      } else if (style.metre == 2) {
-        k = 4;
-      } else {
-        k = beats % 4 == 0 ? 4 : q - 4;
-      }
-      for (int i = 0; i < k; ++i) {
-        if (GneRandomRange(1, 3) == 1) {
-          line.Note(B, 43, 48);
-          line.Note(B, 43, 48);
-        } else {
-          line.Note(B, 86, 96);
-        }
-      }
-      q -= k;
-    }
-    auto half_notes = [&]() {
-      int velocity = kBassVelocity;
-      for (int j = 0; j < q / 2; ++j) {
-        int pitch;
-        if (j % 2 == 0) {
-          if (j % 4 == 0 || GneRandomRange(1, 4) == 1) {
-            pitch = B;
-            velocity = kBassVelocity;
-          } else {
-            pitch = has_next && nb >= B ? b.T() - 24 : b.T() - 36;
-          }
-        } else {
-          velocity = GneRandomRange(10, 54);
-          if (!has_next) {
-            pitch = b.T() - 36;
-          } else if (GneRandomRange(1, 2) == 1) {
-            pitch = nb < B ? b.F() - 36 : b.F() - 24;
-          } else {
-            pitch = nb < B ? b.T() - 36 : b.T() - 24;
-          }
-        }
-        line.Note(pitch, 188, 192, velocity);
-      }
-    };
+    const int q = PlayMelodicLeadIn(line, b, style.metre, beats);
     if (q % 2 == 0 && q >= 2 && GneRandomRange(1, 2) == 1) {
-      if (q != 4) {
-        half_notes();
-      } else if (GneRandomRange(1, 3) != 1) {
-        line.Note(B, 282, 288);
-        line.Note(ApproachNote(b, w.text), 94, 96);
-      } else if (GneRandomRange(1, 3) != 1) {
-        static const int kVelocity[4] = {54, 59, 64, 69};
-        for (int v : kVelocity) line.Note(B, 48, 96, v);
-      } else if (GneRandomRange(1, 2) == 1 && !triplet) {
-        for (int i = 0; i < 8; ++i) line.Note(B, 24, 48, 44 + 5 * i);
-      } else if (GneRandomRange(1, 3) == 1) {
-        line.Note(B, 94, 96);
-        line.Skip(288);
-      } else {
-        half_notes();
-      }
+      PlayMelodicEvenBlock(line, b, q, w.text);
     } else if (has_next && q == 4 && std::abs(B - nb) == 7) {
       PlayFifthWalk(line, WalkAFifth(w.text, B, nb > B ? +1 : -1, true));
     } else if (has_next && q == 4 && std::abs(B - nb) == 5) {
@@ -249,21 +298,7 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
       line.Note(ScaleStep(w.text, B, dir), 94, 96, 69);
       line.Note(ScaleStep(w.text, B + 2 * dir, dir), 94, 96, 69);
     } else {
-      for (int j = 0; j < q; ++j) {
-        if (j % 2 == 1) {
-          if (j % 4 == 3 || GneRandomRange(1, 3) == 1) {
-            line.Note(B, 94, 96);
-          } else {
-            line.Note(b.F() - 24, 94, 96, 49);
-          }
-        } else if (j % 4 == 0 || GneRandomRange(1, 3) == 1) {
-          line.Note(B, 94, 96);
-        } else if (GneRandomRange(1, 3) == 1) {
-          line.Skip(96);
-        } else {
-          line.Note(b.T() - 24, 94, 96, 54);
-        }
-      }
+      PlayMelodicQuarters(line, b, q);
     }
     beats += L / 96;
   });

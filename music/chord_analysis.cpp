@@ -175,118 +175,124 @@ void ChordStructure::ChooseChord(int32_t slot) {
   }
 }
 
+void ChordStructure::WeighChordTones(ChordCandidate& c) const {
+  const uint32_t* A = sorted_weight_;
+  if (A[0] == 0) return;
+  // Chord tones by groups; within a group the heavier entry wins.
+  auto group = [&](std::initializer_list<int32_t> intervals, int32_t* out) {
+    uint32_t taken_weight = 0;
+    for (int32_t x : intervals) {
+      for (int i = 0; i < 12 && A[i] > 0; ++i) {
+        if (order_[i] != Pc(int64_t{c.root} + x)) continue;
+        if (*out == -1 || A[i] > taken_weight) {
+          taken_weight = A[i];
+          c.score += A[i];
+          *out = x;
+        }
+      }
+    }
+  };
+  group({3, 4, 5}, &c.third);
+  if (A[1] == 0) c.third = 4;
+  group({6, 7}, &c.fifth);
+  if (A[2] == 0) c.fifth = 7;
+  group({9, 10, 11}, &c.seventh);
+}
+
+void ChordStructure::WeighTensions(ChordCandidate& c, uint32_t theta) const {
+  const uint32_t* A = sorted_weight_;
+  const int32_t r = c.root;
+  // The last of two intervals above the root (in weight order) heavier than the
+  // threshold goes to *out; true when there is one.
+  auto last_strong_interval = [&](int32_t a, int32_t b, int32_t* out) {
+    bool found = false;
+    for (int j = 0; j < 12; ++j) {
+      const int32_t x = Pc(int64_t{order_[j]} - r);
+      if ((x == a || x == b) && A[j] > theta) {
+        *out = x;
+        found = true;
+      }
+    }
+    return found;
+  };
+  for (int i = 0; i < 12; ++i) {
+    const int32_t v = order_[i];
+    const uint32_t w = A[i];
+    const int32_t interval = Pc(int64_t{v} - r);
+    if (interval >= 1 && interval <= 3) {
+      if (interval != c.third && IsTensionAvailable(r, v) && w > theta) {
+        c.tension9 = interval;
+        c.score += w;
+        if (interval == 3 && c.third == 5) {
+          c.third = 3;
+          c.tension9 = -1;
+          c.tension11 = 5;
+        }
+      }
+    } else if (interval == 5 || interval == 6) {
+      if (last_strong_interval(3, 4, &c.third) && IsTensionAvailable(r, v) && w > theta) {
+        c.tension11 = interval;
+        c.score += w;
+      }
+    } else if (interval == 8 || interval == 9) {
+      if (last_strong_interval(10, 11, &c.seventh) && IsTensionAvailable(r, v) && w > theta) {
+        c.tension13 = interval;
+        c.score += w;
+      }
+    }
+  }
+}
+
+int32_t ChordStructure::AccompanimentThird() const {
+  // The first of the heaviest accompaniment notes that is a minor or major third.
+  for (int i = 0, seen = 0; i < 12 && seen < 4; ++i) {
+    if (sorted_weight_[i] == 0) continue;
+    ++seen;
+    const int32_t x = Pc(int64_t{order_[i]} - root);
+    if (x == 3 || x == 4) return x;
+  }
+  return 4;
+}
+
 void ChordStructure::ChooseFullChord() {
   const uint32_t* A = sorted_weight_;
-  const uint32_t B0 = sorted_bass_[0];
   const uint32_t theta = static_cast<uint32_t>((static_cast<int64_t>(slot_length / 2) * 8) / 10);
   int64_t best_score = 0;
   root = third = fifth = seventh = tension9 = tension11 = tension13 = -1;
+  // The candidates: the naming bass, then the four heaviest accompaniment notes.
   for (int k = 0; k <= 4; ++k) {
     if (naming_bass == -1) {
       uint64_t bass_sum = 0;
       for (uint32_t w : bass) bass_sum += w;
       naming_bass = bass_sum > 0 ? PreviousChordState().bass : order_[0];
     }
-    int32_t r;
-    int64_t score;
+    ChordCandidate c;
     if (k == 0) {
-      r = naming_bass;
-      score = B0;
+      c.root = naming_bass;
+      c.score = sorted_bass_[0];
     } else {
       if (A[k - 1] == 0) continue;
-      r = order_[k - 1];
-      score = A[k - 1];
+      c.root = order_[k - 1];
+      c.score = A[k - 1];
     }
-    int32_t c3 = -1, c5 = -1, c7 = -1, t9 = -1, t11 = -1, t13 = -1;
-    if (A[0] > 0) {
-      // Chord tones by groups; within a group the heavier entry wins.
-      auto group = [&](std::initializer_list<int32_t> intervals, int32_t* out) {
-        uint32_t taken_weight = 0;
-        for (int32_t x : intervals) {
-          for (int i = 0; i < 12 && A[i] > 0; ++i) {
-            if (order_[i] != Pc(int64_t{r} + x)) continue;
-            if (*out == -1 || A[i] > taken_weight) {
-              taken_weight = A[i];
-              score += A[i];
-              *out = x;
-            }
-          }
-        }
-      };
-      group({3, 4, 5}, &c3);
-      if (A[1] == 0) c3 = 4;
-      group({6, 7}, &c5);
-      if (A[2] == 0) c5 = 7;
-      group({9, 10, 11}, &c7);
-    }
-    // The last of two intervals above the root (in weight order) heavier than the
-    // threshold goes to *out; true when there is one.
-    auto last_strong_interval = [&](int32_t a, int32_t b, int32_t* out) {
-      bool found = false;
-      for (int j = 0; j < 12; ++j) {
-        const int32_t x = Pc(int64_t{order_[j]} - r);
-        if ((x == a || x == b) && A[j] > theta) {
-          *out = x;
-          found = true;
-        }
-      }
-      return found;
-    };
-    // Tensions above the threshold.
-    for (int i = 0; i < 12; ++i) {
-      const int32_t v = order_[i];
-      const uint32_t w = A[i];
-      const int32_t interval = Pc(int64_t{v} - r);
-      if (interval >= 1 && interval <= 3) {
-        if (interval != c3 && IsTensionAvailable(r, v) && w > theta) {
-          t9 = interval;
-          score += w;
-          if (interval == 3 && c3 == 5) {
-            c3 = 3;
-            t9 = -1;
-            t11 = 5;
-          }
-        }
-      } else if (interval == 5 || interval == 6) {
-        if (last_strong_interval(3, 4, &c3) && IsTensionAvailable(r, v) && w > theta) {
-          t11 = interval;
-          score += w;
-        }
-      } else if (interval == 8 || interval == 9) {
-        if (last_strong_interval(10, 11, &c7) && IsTensionAvailable(r, v) && w > theta) {
-          t13 = interval;
-          score += w;
-        }
-      }
-    }
-    const bool keeps_root = root == naming_bass && r != naming_bass;
-    const bool keeps_third = (third == 3 || third == 4) && c3 == 5;
-    const bool keeps_seventh = (seventh == 10 || seventh == 11) && c7 == 9;
-    if ((score > best_score || best_score <= 0) && !keeps_root && !keeps_third && !keeps_seventh) {
-      best_score = score;
-      root = r;
-      third = c3;
-      fifth = c5;
-      seventh = c7;
-      tension9 = t9;
-      tension11 = t11;
-      tension13 = t13;
+    WeighChordTones(c);
+    WeighTensions(c, theta);
+    const bool keeps_root = root == naming_bass && c.root != naming_bass;
+    const bool keeps_third = (third == 3 || third == 4) && c.third == 5;
+    const bool keeps_seventh = (seventh == 10 || seventh == 11) && c.seventh == 9;
+    if ((c.score > best_score || best_score <= 0) && !keeps_root && !keeps_third && !keeps_seventh) {
+      best_score = c.score;
+      root = c.root;
+      third = c.third;
+      fifth = c.fifth;
+      seventh = c.seventh;
+      tension9 = c.tension9;
+      tension11 = c.tension11;
+      tension13 = c.tension13;
     }
   }
   if (fifth == -1) fifth = 7;
-  if (third == -1) {
-    // The first of the heaviest accompaniment notes that is a minor or major third.
-    third = 4;
-    for (int i = 0, seen = 0; i < 12 && seen < 4; ++i) {
-      if (sorted_weight_[i] == 0) continue;
-      ++seen;
-      const int32_t x = Pc(int64_t{order_[i]} - root);
-      if (x == 3 || x == 4) {
-        third = x;
-        break;
-      }
-    }
-  }
+  if (third == -1) third = AccompanimentThird();
   if (seventh == -1) seventh = 0;
   if (third == 3 && fifth == 6 && seventh == 11) seventh = 0;
 }

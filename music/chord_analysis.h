@@ -88,6 +88,25 @@ class ChordStructure {
   int32_t tension13 = -1;
 
  private:
+  // A chord tried by ChooseFullChord: its root, its intervals as the chosen chord's, and the
+  // weight of the notes it explains.
+  struct ChordCandidate {
+    int32_t root = -1;
+    int32_t third = -1;
+    int32_t fifth = -1;
+    int32_t seventh = -1;
+    int32_t tension9 = -1;
+    int32_t tension11 = -1;
+    int32_t tension13 = -1;
+    int64_t score = 0;
+  };
+  // The candidate's third, fifth and seventh from the heaviest accompaniment notes.
+  void WeighChordTones(ChordCandidate& c) const;
+  // The candidate's tensions among the notes heavier than theta.
+  void WeighTensions(ChordCandidate& c, uint32_t theta) const;
+  // The third the accompaniment suggests above the chosen root (4 when none).
+  int32_t AccompanimentThird() const;
+
   // Accompaniment weights sorted downwards with their pitch classes; bass weights sorted.
   uint32_t sorted_weight_[12] = {};
   int32_t order_[12] = {};

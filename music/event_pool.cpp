@@ -19,10 +19,15 @@
 namespace {
 
 // Every event is preceded by a header naming its block (null for an event from the
-// heap). A block counts its live events plus one for the pool while the pool cuts
-// it; the last to let go frees it.
+// heap). A block counts its live events plus a hold of the pool while the pool cuts
+// it; the last to let go frees it. The hold is a count larger than any block's
+// events, and the pool counts what it cuts on its own: when it lets go, it gives
+// back the hold less the events cut, so cutting an event costs no atomic step and
+// the count cannot reach zero while the pool still cuts the block.
+constexpr int64_t kPoolHold = int64_t{1} << 60;
+
 struct alignas(std::max_align_t) BlockFields {
-  std::atomic<int64_t> refs{1};
+  std::atomic<int64_t> refs{kPoolHold};
   size_t used = 0;  // bytes cut from the room after the block's own fields
   size_t size = 0;  // bytes of that room
 
@@ -86,11 +91,11 @@ thread_local EventPool* t_pool = nullptr;
 }  // namespace
 
 struct EventPool::Block : BlockFields {
-  void Release();
+  void Release(int64_t count);
 };
 
-void EventPool::Block::Release() {
-  if (refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+void EventPool::Block::Release(int64_t count) {
+  if (refs.fetch_sub(count, std::memory_order_acq_rel) == count) {
     const size_t room = size;
     static_assert(sizeof(Block) == sizeof(BlockFields), "a block is its fields");
     this->~Block();
@@ -98,9 +103,13 @@ void EventPool::Block::Release() {
   }
 }
 
-EventPool::~EventPool() {
-  if (current_ != nullptr) current_->Release();
+void EventPool::LetGoOfCurrent() {
+  if (current_ != nullptr) current_->Release(kPoolHold - cut_);
+  current_ = nullptr;
+  cut_ = 0;
 }
+
+EventPool::~EventPool() { LetGoOfCurrent(); }
 
 EventPool::Scope::Scope(EventPool& pool) : previous_(t_pool) { t_pool = &pool; }
 
@@ -115,12 +124,12 @@ void* EventPool::Take(size_t bytes) {
     CANTREL_UNPOISON(raw, sizeof(BlockFields) + room);
     Block* fresh = new (raw) Block;
     fresh->size = room;
-    if (current_ != nullptr) current_->Release();  // the pool lets go of the full block
+    LetGoOfCurrent();  // the pool lets go of the full block
     current_ = fresh;
   }
   unsigned char* at = current_->Room() + current_->used;
   current_->used += need;
-  current_->refs.fetch_add(1, std::memory_order_relaxed);
+  ++cut_;
   new (at) Header{current_, need};
   return at + sizeof(Header);
 }
@@ -145,6 +154,6 @@ void EventPool::Free(void* event) {
     // that a use after delete is caught as with heap events.
     auto* block = static_cast<Block*>(header->block);
     CANTREL_POISON(header, header->bytes);
-    block->Release();
+    block->Release(1);
   }
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 class EventPool {
  public:
@@ -36,6 +37,8 @@ class EventPool {
  private:
   struct Block;
   void* Take(size_t bytes);
+  void LetGoOfCurrent();
 
   Block* current_ = nullptr;  // the block being cut; earlier ones live on in their events
+  int64_t cut_ = 0;           // events cut from it so far
 };

@@ -629,7 +629,12 @@ class MidiTrack : public MusicData {
 
  private:
   void AppendUnchecked(MidiEvent* event);
-  void ConvertToEventModeCore();
+  // The event-mode conversion, End of Track moved last included; false when no note-off
+  // can stand behind a note-on of its tick, so that none needs moving.
+  bool ConvertToEventModeCore();
+  // The place of the first End of Track, -1 without; moving the one at i to the end.
+  int32_t FindEndOfTrack() const;
+  void MoveEndOfTrackLast(int32_t i);
   // The event-mode conversion of a list with negative deltas: note by note, each
   // note-off inserted where the running sum of deltas reaches the note's end.
   void PlaceNoteOffsOneByOne();

@@ -2,6 +2,7 @@
 // durations (mode 2), and re-struck notes. Every conversion is one pass over the
 // events (plus a sort of the note-offs that end inside the same gap).
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -207,54 +208,95 @@ void MidiTrack::ToNoteMode() {
 
 namespace {
 
-// The absolute tick of every event; false when some delta is negative.
-bool FindAbsoluteTicks(MidiEvent* const* events, int32_t n, std::vector<int64_t>& tick) {
-  tick.resize(static_cast<size_t>(n));
-  int64_t t = 0;
+// What one walk over the notes finds: whether some event is (or was just made) deleted,
+// whether every delta is at least 0, and whether a note-off made may come to stand behind a
+// note-on of its tick (a note of negative length, or a bare note-on or note-off among the
+// notes).
+struct NoteScan {
+  bool deleted = false;
   bool monotone = true;
-  for (int32_t i = 0; i < n; ++i) {
-    if (events[i]->delta < 0) monotone = false;
-    t += events[i]->delta;
-    tick[i] = t;
+  bool mixed = false;
+};
+
+// Marks the notes without length or loudness deleted and, for the events as they would be
+// without them, fills the absolute tick of every event (with kTickPadding ticks past the
+// last that nothing reaches) and, per note in index order, its end, its place in the file
+// it was read from when it still ends where it ended there (0 without), and its index.
+// The ticks and notes are only meaningful when nothing was deleted.
+constexpr int32_t kTickPadding = 16;
+
+NoteScan ScanNotes(MidiEvent* const* events, int32_t n, EventModeRoom& room) {
+  NoteScan scan;
+  std::vector<int64_t>& tick = room.tick;
+  tick.resize(static_cast<size_t>(n) + kTickPadding);
+  room.note_end.clear();
+  room.note_read_order.clear();
+  room.note_index.clear();
+  int64_t t = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    MidiEvent& e = *events[k];
+    if (e.delta < 0) scan.monotone = false;
+    t += e.delta;
+    tick[k] = t;
+    if (e.status != kStatusNote) {
+      scan.deleted = scan.deleted || e.status == kStatusDeleted;
+      scan.mixed = scan.mixed || e.status == kStatusNoteOn || e.status == kStatusNoteOff;
+      continue;
+    }
+    if (e.duration == 0 || e.velocity == 0) {
+      e.status = kStatusDeleted;
+      scan.deleted = true;
+      continue;
+    }
+    scan.mixed = scan.mixed || e.duration < 0;
+    const int64_t end = t + (e.duration < 0 ? 0 : e.duration);
+    room.note_end.push_back(end);
+    room.note_read_order.push_back(ReadOrder(e.end_read_place, end));
+    room.note_index.push_back(k);
   }
-  return monotone;
+  std::fill(tick.begin() + n, tick.end(), INT64_MAX);
+  return scan;
+}
+
+// The first index after k whose tick is at or after `end`, among the next kTickPadding
+// (kTickPadding when none of them is; the padding stops it at the last event). Halving
+// without branches: most notes end a few events later, at a place no branch predictor
+// guesses.
+int32_t NearGap(const int64_t* tick, int32_t k, int64_t end) {
+  static_assert(kTickPadding == 16, "the halving below covers 16 ticks");
+  const int64_t* base = tick + k + 1;  // the answer lies in base[0..16]
+  base += base[7] < end ? 8 : 0;       // ... in base[0..8]
+  base += base[3] < end ? 4 : 0;       // ... in base[0..4]
+  base += base[1] < end ? 2 : 0;       // ... in base[0..2]
+  base += base[0] < end ? 1 : 0;       // ... in base[0..1]
+  base += base[0] < end ? 1 : 0;
+  return static_cast<int32_t>(base - (tick + k + 1));
 }
 
 // Each note-off lands in the gap before the first event after its note-on whose tick
 // is at or after the note's end (gap n: after the last event). A note-off that still
 // ends where it ended in the file it was read from keeps its place there: it goes
-// behind the events of its tick that stood before it in that file. Fills, per note in
-// index order, its end, its place in the file (0 without), its index and its gap, and
-// the first note of every gap in the gaps' order (gap_start).
+// behind the events of its tick that stood before it in that file. Fills the gap of
+// every note and the first note of every gap in the gaps' order (gap_start).
 void FindNoteOffGaps(MidiEvent* const* events, int32_t n, EventModeRoom& room) {
   const std::vector<int64_t>& tick = room.tick;
-  room.note_end.clear();
-  room.note_read_order.clear();
-  room.note_index.clear();
-  room.note_gap.clear();
+  const size_t notes = room.note_index.size();
+  room.note_gap.resize(notes);
   std::vector<int32_t>& gap_start = room.gap_start;
   gap_start.assign(static_cast<size_t>(n) + 2, 0);
-  for (int32_t k = 0; k < n; ++k) {
-    const MidiEvent& e = *events[k];
-    if (e.status != kStatusNote) continue;
-    int64_t end = tick[k] + (e.duration < 0 ? 0 : e.duration);
-    // Most notes end a few events later: look there first, then search the rest.
-    int32_t gap = k + 1;
-    const int32_t near = std::min(n, k + 17);
-    while (gap < near && tick[gap] < end) ++gap;
-    if (gap == near && gap < n && tick[gap] < end) {
-      gap = static_cast<int32_t>(std::lower_bound(tick.begin() + gap, tick.end(), end) - tick.begin());
+  for (size_t q = 0; q < notes; ++q) {
+    const int32_t k = room.note_index[q];
+    const int64_t end = room.note_end[q];
+    int32_t gap = k + 1 + NearGap(tick.data(), k, end);
+    if (gap == k + 1 + kTickPadding && gap < n) {
+      gap = static_cast<int32_t>(std::lower_bound(tick.begin() + gap, tick.begin() + n, end) -
+                                 tick.begin());
     }
-    const uint64_t read_order = ReadOrder(e.end_read_place, end);
-    if (read_order != 0) {
-      while (gap < n && tick[gap] == end && events[gap]->read_place.Before(e.end_read_place, end)) {
-        ++gap;
-      }
+    if (room.note_read_order[q] != 0) {
+      const MidiEvent::ReadPlace& place = events[k]->end_read_place;
+      while (gap < n && tick[gap] == end && events[gap]->read_place.Before(place, end)) ++gap;
     }
-    room.note_end.push_back(end);
-    room.note_read_order.push_back(read_order);
-    room.note_index.push_back(k);
-    room.note_gap.push_back(gap);
+    room.note_gap[q] = gap;
     ++gap_start[gap + 1];
   }
   for (int32_t m = 0; m <= n; ++m) gap_start[m + 1] += gap_start[m];
@@ -296,8 +338,9 @@ void OrderNoteOffsInGaps(int32_t n, EventModeRoom& room) {
 
 // The new event list (null-terminated, malloc'd): each gap's note-offs, made here, then
 // the event after the gap with its delta from the event before it; notes become
-// note-ons.
-MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRoom& room) {
+// note-ons. Sets *end_of_track to the new place of the first End of Track (-1 without).
+MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRoom& room,
+                          int32_t* end_of_track) {
   const std::vector<int64_t>& tick = room.tick;
   const std::vector<int32_t>& gap_start = room.gap_start;
   const std::vector<PendingOff>& offs = room.offs;
@@ -307,6 +350,7 @@ MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRo
   if (merged == nullptr) GneErrorMsg(kGneOutOfMemory);
   int32_t out = 0;
   int64_t previous = 0;
+  *end_of_track = -1;
   for (int32_t m = 0; m <= n; ++m) {
     for (int32_t q = gap_start[m]; q < gap_start[m + 1]; ++q) {
       const MidiEvent& on = *events[offs[q].note_index];
@@ -326,6 +370,8 @@ MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRo
       if (e->status == kStatusNote) {
         e->status = kStatusNoteOn;
         e->duration = 0;
+      } else if (*end_of_track < 0 && IsEndOfTrack(e)) {
+        *end_of_track = out;
       }
       merged[out++] = e;
     }
@@ -366,30 +412,50 @@ void MidiTrack::PlaceNoteOffsOneByOne() {
   }
 }
 
-void MidiTrack::ConvertToEventModeCore() {
+bool MidiTrack::ConvertToEventModeCore() {
   // Notes without length or loudness go first.
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    if (e.status == kStatusNote && (e.duration == 0 || e.velocity == 0)) e.status = kStatusDeleted;
-  }
-  Compact();
-  const int32_t n = event_count;
   EventModeRoom& room = EventModeRoom::Get();
   struct TrimAtEnd {
     EventModeRoom& room;
     ~TrimAtEnd() { room.Trim(); }
   } trim{room};
-  if (!FindAbsoluteTicks(events, n, room.tick)) {
+  NoteScan scan = ScanNotes(events, event_count, room);
+  if (scan.deleted) {
+    Compact();
+    scan = ScanNotes(events, event_count, room);
+  }
+  const int32_t n = event_count;
+  if (!scan.monotone) {
     PlaceNoteOffsOneByOne();
-    return;
+    MoveEndOfTrackLast(FindEndOfTrack());
+    return true;
   }
   FindNoteOffGaps(events, n, room);
   OrderNoteOffsInGaps(n, room);
-  MidiEvent** merged = WeaveNoteOffs(events, n, room);
+  int32_t end_of_track = -1;
+  MidiEvent** merged = WeaveNoteOffs(events, n, room, &end_of_track);
   std::free(events);
   events = merged;
   event_count = n + static_cast<int32_t>(room.offs.size());
   event_room_ = event_count + 1;
+  MoveEndOfTrackLast(end_of_track);
+  return scan.mixed;
+}
+
+int32_t MidiTrack::FindEndOfTrack() const {
+  for (int32_t i = 0; i < event_count; ++i) {
+    if (IsEndOfTrack(events[i])) return i;
+  }
+  return -1;
+}
+
+void MidiTrack::MoveEndOfTrackLast(int32_t i) {
+  if (i < 0 || i + 1 >= event_count) return;
+  MidiEvent* end = events[i];
+  events[i + 1]->delta = SaturatedDelta(int64_t{events[i + 1]->delta} + end->delta);
+  std::memmove(events + i, events + i + 1, static_cast<size_t>(event_count - i - 1) * sizeof(MidiEvent*));
+  end->delta = 0;
+  events[event_count - 1] = end;
 }
 
 int MidiTrack::ToEventMode() {
@@ -397,25 +463,16 @@ int MidiTrack::ToEventMode() {
     ErrorMsg(kMdtkInternal);
     return 0;
   }
+  // A note that outlasts End of Track moves End of Track to the note's end; a note-off
+  // then goes before the note-ons of its tick, unless the file it was read from had it
+  // behind them.
+  bool offs_may_follow_ons;
   {
     EventPool::Scope from_pool(pool_);
-    ConvertToEventModeCore();
-  }
-  // A note that outlasts End of Track moves End of Track to the note's end.
-  for (int32_t i = 0; i < event_count; ++i) {
-    if (!IsEndOfTrack(events[i])) continue;
-    if (i + 1 < event_count) {
-      MidiEvent* end = events[i];
-      events[i + 1]->delta = SaturatedDelta(int64_t{events[i + 1]->delta} + end->delta);
-      std::memmove(events + i, events + i + 1,
-                   static_cast<size_t>(event_count - i - 1) * sizeof(MidiEvent*));
-      end->delta = 0;
-      events[event_count - 1] = end;
-    }
-    break;
+    offs_may_follow_ons = ConvertToEventModeCore();
   }
   mode = kTrackEvents;
-  MoveNoteOffsFirst(true);
+  if (offs_may_follow_ons) MoveNoteOffsFirst(true);
   return 1;
 }
 

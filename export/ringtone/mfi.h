@@ -257,6 +257,10 @@ class MFiData : public MusicData {
   void CollectVoiceTypes();
   void InsertModelExclusives(int model);
   void InsertVoiceData(int model);
+  // The melodic programs in use, each once (marked as bank programs unless the model's rows
+  // are by program), and the drum notes in use (their program values cleared with such rows).
+  void CollectVoicePrograms(bool program_rows, std::vector<int32_t>* programs,
+                            std::vector<int32_t>* drums);
   void SpreadVoicesForModel5();
   // True when the voice (0-3) of the track is a drum voice.
   bool IsDrumVoiceOf(int32_t track, int32_t voice) const;

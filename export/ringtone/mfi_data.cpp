@@ -476,6 +476,125 @@ void MFiData::ParseTracks(size_t offset) {
   }
 }
 
+namespace {
+
+// The events of a cmid stream into four tracks: its four slots name channels, each
+// channel gets the first free voice of the sixteen (channel 10, the drums, voice 9),
+// and every track keeps its own distance since its last event.
+class CmidStreamReader {
+ public:
+  explicit CmidStreamReader(std::unique_ptr<MFiTrack> (&tracks)[4]) : tracks_(tracks) {
+    std::fill(std::begin(voice_of_channel_), std::end(voice_of_channel_), -1);
+    voice_of_channel_[9] = 9;
+    voice_used_[9] = true;
+  }
+
+  // One 4-byte event: a delta, then a note (b1 not FF) or a control of the slot b3 / 64.
+  void Event(int32_t delta, uint8_t b1, uint8_t b2, uint8_t b3) {
+    for (auto& a : acc_) a += delta;
+    if (b1 != 0xFF) {
+      Note(b1, b2, b3);
+    } else {
+      Control(b2, b3);
+    }
+  }
+
+  int32_t timebase() const { return timebase_; }
+  bool drums() const { return drums_; }
+
+ private:
+  int32_t Take(int32_t track) {
+    const int32_t d = static_cast<int32_t>(std::min<int64_t>(acc_[track], INT32_MAX));
+    acc_[track] = 0;
+    return d;
+  }
+
+  int32_t VoiceFor(int32_t channel) {
+    if (voice_of_channel_[channel] >= 0) return voice_of_channel_[channel];
+    for (int32_t v = 0; v < 16; ++v) {
+      if (!voice_used_[v]) {
+        voice_used_[v] = true;
+        voice_of_channel_[channel] = v;
+        return v;
+      }
+    }
+    ReportOnce(kMfdtChannels);
+    return -1;
+  }
+
+  MobileTrack& TrackOf(int32_t voice) { return *tracks_[voice / 4]->events; }
+
+  void Note(uint8_t b1, uint8_t b2, uint8_t b3) {
+    const int32_t channel = slot_channel_[b1 / 64];
+    if (channel == 9) {
+      int32_t note = MFiTrack::DrumNoteOfKey(b1 % 64, b3 % 4);
+      if (note < 0) {
+        MFiTrack::Warn(kMftkInternal);
+        note = 35;
+      }
+      drums_ = true;
+      tracks_[2]->events->AddNote(Take(2), 1, note, b2, (b3 / 4) * 2);
+      return;
+    }
+    const int32_t v = VoiceFor(channel);
+    if (v < 0) return;
+    const int32_t note = 45 + b1 % 64 + MFiTrack::OctaveShiftOfCode(b3 & 3);
+    TrackOf(v).AddNote(Take(v / 4), v % 4, note, b2, (b3 / 4) * 2);
+  }
+
+  void Control(uint8_t b2, uint8_t b3) {
+    const int32_t slot = b3 / 64;
+    const int32_t channel = slot_channel_[slot];
+    MobileTrack& first = *tracks_[0]->events;
+    if (b2 == 0xB0) {
+      first.AddControl(Take(0), kAllVoices, kKindMasterVolume, b3);
+    } else if (b2 >= 0xC0 && b2 <= 0xCF) {
+      if (b3 == 0) {
+        ReportOnce(kMftkBadTempo);
+        return;
+      }
+      timebase_ = MFiData::TimebaseOfCode(b2);
+      first.AddControl(Take(0), kAllVoices, kKindTempo, 60000000 / b3);
+    } else if (b2 == 0xD0) {
+      first.AddControl(Take(0), kAllVoices, kKindMarker, b3 % 64);
+    } else if (b2 == 0xD1 || b2 == 0xDF) {
+    } else if (b2 == 0xDE) {
+      first.AddNop(Take(0));
+    } else if (b2 == 0xE0 || b2 == 0xE2) {
+      if (channel == 9) return;
+      const int32_t v = VoiceFor(channel);
+      if (v < 0) return;
+      if (b2 == 0xE0) {
+        TrackOf(v).AddControl(Take(v / 4), v % 4, kKindProgram, bank_[channel] * 64 + b3 % 64);
+      } else {
+        TrackOf(v).AddControl(Take(v / 4), v % 4, kKindVolume, (b3 % 64) * 2);
+      }
+    } else if (b2 == 0xE1) {
+      bank_[channel] = b3 & 1;
+    } else if (b2 == 0xE3) {
+      first.AddControl(Take(0), kAllVoices, kKindPan, b3 != 0 ? 1 : 0);
+    } else if (b2 == 0xE4) {
+      const int32_t v = VoiceFor(channel);
+      if (v >= 0) TrackOf(v).AddNop(Take(v / 4));
+    } else if (b2 == 0xE5) {
+      slot_channel_[slot] = b3 % 16;
+    } else {
+      ReportOnce(kMfdtUndefinedEvent);
+    }
+  }
+
+  std::unique_ptr<MFiTrack> (&tracks_)[4];
+  int64_t acc_[4] = {};
+  int32_t slot_channel_[4] = {0, 1, 2, 3};
+  int32_t voice_of_channel_[16];
+  bool voice_used_[16] = {};
+  int32_t bank_[16] = {};
+  int32_t timebase_ = -1;
+  bool drums_ = false;
+};
+
+}  // namespace
+
 void MFiData::ParseCmidStream(size_t offset) {
   for (int32_t j = 0; j < 4; ++j) tracks[j] = std::make_unique<MFiTrack>(j, device_type);
   track_count = 4;
@@ -484,98 +603,16 @@ void MFiData::ParseCmidStream(size_t offset) {
   in.Skip(4);
   const uint32_t length = in.U32Be();
   ByteReader ev = in.Sub(length);
-  int64_t acc[4] = {};
-  int32_t slot_channel[4] = {0, 1, 2, 3};
-  int32_t voice_of_channel[16];
-  std::fill(std::begin(voice_of_channel), std::end(voice_of_channel), -1);
-  voice_of_channel[9] = 9;
-  bool voice_used[16] = {};
-  voice_used[9] = true;
-  int32_t bank[16] = {};
-  int32_t timebase = -1;
-  bool drums = false;
-  auto take = [&](int32_t track) {
-    const int32_t d = static_cast<int32_t>(std::min<int64_t>(acc[track], INT32_MAX));
-    acc[track] = 0;
-    return d;
-  };
-  auto voice_for = [&](int32_t channel) -> int32_t {
-    if (voice_of_channel[channel] >= 0) return voice_of_channel[channel];
-    for (int32_t v = 0; v < 16; ++v)
-      if (!voice_used[v]) {
-        voice_used[v] = true;
-        voice_of_channel[channel] = v;
-        return v;
-      }
-    ReportOnce(kMfdtChannels);
-    return -1;
-  };
+  CmidStreamReader reader(tracks);
   while (ev.remaining() >= 4) {
     const int32_t delta = ev.U8();
     const uint8_t b1 = ev.U8(), b2 = ev.U8(), b3 = ev.U8();
-    for (auto& a : acc) a += delta;
-    if (b1 != 0xFF) {
-      const int32_t channel = slot_channel[b1 / 64];
-      if (channel == 9) {
-        int32_t note = MFiTrack::DrumNoteOfKey(b1 % 64, b3 % 4);
-        if (note < 0) {
-          MFiTrack::Warn(kMftkInternal);
-          note = 35;
-        }
-        drums = true;
-        tracks[2]->events->AddNote(take(2), 1, note, b2, (b3 / 4) * 2);
-        continue;
-      }
-      const int32_t v = voice_for(channel);
-      if (v < 0) continue;
-      const int32_t note = 45 + b1 % 64 + MFiTrack::OctaveShiftOfCode(b3 & 3);
-      tracks[v / 4]->events->AddNote(take(v / 4), v % 4, note, b2, (b3 / 4) * 2);
-      continue;
-    }
-    const int32_t slot = b3 / 64;
-    const int32_t channel = slot_channel[slot];
-    if (b2 == 0xB0) {
-      tracks[0]->events->AddControl(take(0), kAllVoices, kKindMasterVolume, b3);
-    } else if (b2 >= 0xC0 && b2 <= 0xCF) {
-      if (b3 == 0) {
-        ReportOnce(kMftkBadTempo);
-        continue;
-      }
-      timebase = TimebaseOfCode(b2);
-      tracks[0]->events->AddControl(take(0), kAllVoices, kKindTempo, 60000000 / b3);
-    } else if (b2 == 0xD0) {
-      tracks[0]->events->AddControl(take(0), kAllVoices, kKindMarker, b3 % 64);
-    } else if (b2 == 0xD1 || b2 == 0xDF) {
-    } else if (b2 == 0xDE) {
-      tracks[0]->events->AddNop(take(0));
-    } else if (b2 == 0xE0) {
-      if (channel == 9) continue;
-      const int32_t v = voice_for(channel);
-      if (v >= 0)
-        tracks[v / 4]->events->AddControl(take(v / 4), v % 4, kKindProgram,
-                                          bank[channel] * 64 + b3 % 64);
-    } else if (b2 == 0xE1) {
-      bank[channel] = b3 & 1;
-    } else if (b2 == 0xE2) {
-      if (channel == 9) continue;
-      const int32_t v = voice_for(channel);
-      if (v >= 0)
-        tracks[v / 4]->events->AddControl(take(v / 4), v % 4, kKindVolume, (b3 % 64) * 2);
-    } else if (b2 == 0xE3) {
-      tracks[0]->events->AddControl(take(0), kAllVoices, kKindPan, b3 != 0 ? 1 : 0);
-    } else if (b2 == 0xE4) {
-      const int32_t v = voice_for(channel);
-      if (v >= 0) tracks[v / 4]->events->AddNop(take(v / 4));
-    } else if (b2 == 0xE5) {
-      slot_channel[slot] = b3 % 16;
-    } else {
-      ReportOnce(kMfdtUndefinedEvent);
-    }
+    reader.Event(delta, b1, b2, b3);
   }
-  if (drums) tracks[2]->events->InsertEvent(0, 2, NewMobileControl(0, 1, kKindVoiceType, 1));
+  if (reader.drums()) tracks[2]->events->InsertEvent(0, 2, NewMobileControl(0, 1, kKindVoiceType, 1));
   for (int32_t j = 0; j < 4; ++j) {
     tracks[j]->JoinOverlaps();  // long notes come back whole, as from the melo tracks
-    tracks[j]->timebase = timebase > 0 ? timebase : 48;
+    tracks[j]->timebase = reader.timebase() > 0 ? reader.timebase() : 48;
     tracks[j]->ScaleTimebase(96);
   }
 }
@@ -702,42 +739,9 @@ void AppendRow(std::vector<uint8_t>& body, MfiVoiceTable table, int32_t key) {
 
 bool InDrumTable(int32_t note) { return note >= 35 && note <= 81; }
 
-}  // namespace
-
-bool MFiData::IsDrumVoiceOf(int32_t track, int32_t voice) const {
-  if (track < 0 || track > 3 || !tracks[track] || voice < 0 || voice > 3) return false;
-  return tracks[track]->voice_kinds[voice] == 1 || tracks[track]->events->IsDrumVoice(voice);
-}
-
-void MFiData::InsertVoiceData(int model) {
-  if (!tracks[0]) return;
-  const bool program_rows = model == 5 || model == 25;
-  // Melodic programs in use, each once, and the drum notes in use.
-  std::vector<int32_t> programs, drums;
-  auto once = [](std::vector<int32_t>& list, int32_t value) {
-    if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
-  };
-  for (int32_t j = 0; j < 4; ++j) {
-    if (!tracks[j]) continue;
-    for (auto& e : tracks[j]->events->events) {
-      if (!e->IsControl(kKindProgram)) continue;
-      if (IsDrumVoiceOf(j, e->voice)) {
-        if (program_rows) {
-          once(drums, e->value);
-          e->value = 0;
-        }
-        continue;
-      }
-      once(programs, std::clamp(e->value, 0, 127));
-      if (!program_rows) e->number = kKindDrumBankProgram;
-    }
-  }
-  if (!program_rows && tracks[2] && IsDrumVoiceOf(2, 1)) {
-    for (const auto& e : tracks[2]->events->events)
-      if (e->IsNote() && e->voice == 1) once(drums, e->note);
-  }
-  // A drum note the table lacks: reported; model 5 and 25 rows use entry 0, the others
-  // leave it out.
+// The drum notes the voice records describe: a note the table lacks is reported, and model
+// 5 and 25 rows use entry 0 for it, the others leave it out.
+std::vector<int32_t> TableDrums(const std::vector<int32_t>& drums, bool program_rows) {
   std::vector<int32_t> table_drums;
   for (int32_t note : drums) {
     if (InDrumTable(note)) {
@@ -747,7 +751,13 @@ void MFiData::InsertVoiceData(int model) {
       if (program_rows) table_drums.push_back(35);
     }
   }
-  std::vector<std::unique_ptr<MobileEvent>> records;  // in the order they stand
+  return table_drums;
+}
+
+// The voice records of a model, in the order they stand (none for a model without).
+std::vector<std::unique_ptr<MobileEvent>> VoiceRecords(int model, const std::vector<int32_t>& programs,
+                                                       const std::vector<int32_t>& table_drums) {
+  std::vector<std::unique_ptr<MobileEvent>> records;
   const int32_t total = static_cast<int32_t>(programs.size() + table_drums.size());
   switch (model) {
     case 1:
@@ -809,8 +819,51 @@ void MFiData::InsertVoiceData(int model) {
       break;
     }
     default:
-      return;
+      break;
   }
+  return records;
+}
+
+}  // namespace
+
+bool MFiData::IsDrumVoiceOf(int32_t track, int32_t voice) const {
+  if (track < 0 || track > 3 || !tracks[track] || voice < 0 || voice > 3) return false;
+  return tracks[track]->voice_kinds[voice] == 1 || tracks[track]->events->IsDrumVoice(voice);
+}
+
+void MFiData::CollectVoicePrograms(bool program_rows, std::vector<int32_t>* programs,
+                                   std::vector<int32_t>* drums) {
+  auto once = [](std::vector<int32_t>& list, int32_t value) {
+    if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+  };
+  for (int32_t j = 0; j < 4; ++j) {
+    if (!tracks[j]) continue;
+    for (auto& e : tracks[j]->events->events) {
+      if (!e->IsControl(kKindProgram)) continue;
+      if (IsDrumVoiceOf(j, e->voice)) {
+        if (program_rows) {
+          once(*drums, e->value);
+          e->value = 0;
+        }
+        continue;
+      }
+      once(*programs, std::clamp(e->value, 0, 127));
+      if (!program_rows) e->number = kKindDrumBankProgram;
+    }
+  }
+  if (!program_rows && tracks[2] && IsDrumVoiceOf(2, 1)) {
+    for (const auto& e : tracks[2]->events->events)
+      if (e->IsNote() && e->voice == 1) once(*drums, e->note);
+  }
+}
+
+void MFiData::InsertVoiceData(int model) {
+  if (!tracks[0]) return;
+  const bool program_rows = model == 5 || model == 25;
+  std::vector<int32_t> programs, drums;
+  CollectVoicePrograms(program_rows, &programs, &drums);
+  std::vector<std::unique_ptr<MobileEvent>> records =
+      VoiceRecords(model, programs, TableDrums(drums, program_rows));
   auto& events = tracks[0]->events->events;
   events.insert(events.begin(), std::make_move_iterator(records.begin()),
                 std::make_move_iterator(records.end()));

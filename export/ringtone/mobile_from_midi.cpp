@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "export/ringtone/mfi.h"
 #include "export/ringtone/mobile.h"
@@ -55,6 +56,153 @@ bool StartConversion(MobileData& mobile, Midi1Data& song) {
   return true;
 }
 
+// Drum parts: their sounds are those of the phones' drum table, 35 to 81. Notes outside
+// are brought in, and reported once.
+void FitDrumNotes(Midi1Data& song) {
+  bool moved = false;
+  for (int32_t t = 0; t < song.track_count; ++t) {
+    if (!song.IsDrumTrack(t)) continue;
+    MidiTrack& track = *song.tracks[t];
+    if (track.GetChannel() != 9) ReportOnce(kMbdtDrumNotTen, &MobileData::ErrorMsg);
+    for (int32_t i = 0; i < track.event_count; ++i) {
+      MidiEvent& e = *track.events[i];
+      if (e.status != kStatusNote) continue;
+      const int32_t n = std::clamp(e.note, 35, 81);
+      moved |= n != e.note;
+      e.note = n;
+    }
+  }
+  if (moved) MobileData::WarnOnce(kMbdtDrumRange);
+}
+
+// Shares the notes of the song's tracks out among monophonic voices, track after track:
+// a melodic note goes to a silent voice of its track, a drum note to its sound's voice,
+// and a new voice opens when none fits.
+class VoiceAllocator {
+ public:
+  explicit VoiceAllocator(MobileData& mobile)
+      : mobile_(mobile), remaining_(kMobileVoiceSlots, 0), acc_(kMobileVoiceSlots, 0) {}
+
+  void AddTrack(const MidiTrack& track) {
+    first_ = mobile_.voice_count;
+    kind_ = track.GetChannel() == 9 ? 1 : 2;
+    last_program_ = -1;
+    last_volume_ = 127;
+    track_tick_ = 0;
+    for (int32_t i = 0; i < track.event_count; ++i) {
+      const MidiEvent& e = *track.events[i];
+      Advance(std::max<int32_t>(0, e.delta));
+      if (e.status == kStatusNote) {
+        AddNote(e);
+      } else if (e.status == kStatusController && e.number == 7) {
+        last_volume_ = e.value;
+        ControlAll(kKindVolume, e.value, 0);
+      } else if (e.status == kStatusProgram) {
+        last_program_ = e.value;
+        if (e.value > 127) ReportOnce(kMbdtInternal, &MobileData::ErrorMsg);
+        ControlAll(kKindProgram, e.value, 0);
+      } else if (e.status == kStatusPitchBend) {
+        ControlAll(kKindPitchBend, e.value, e.note);
+      } else if (e.status == kStatusMeta && e.number == 0x2F) {
+        ControlAll(kKindEndOfTrack, e.value, 0);
+      }
+    }
+  }
+
+ private:
+  // Only this track's voices move: the others are closed.
+  void Advance(int64_t delta) {
+    track_tick_ += delta;
+    for (int32_t v = first_; v < mobile_.voice_count; ++v) {
+      acc_[v] += delta;
+      remaining_[v] = std::max<int64_t>(0, remaining_[v] - delta);
+    }
+  }
+
+  // A control event for every voice of the track, each at its own distance.
+  void ControlAll(uint32_t event_kind, int32_t value, int32_t low) {
+    for (int32_t v = first_; v < mobile_.voice_count; ++v) {
+      mobile_.voices[v]->AddControl(Clamped(acc_[v]), event_kind, value);
+      if (event_kind == kKindPitchBend) mobile_.voices[v]->events.back()->note = low;
+      acc_[v] = 0;
+    }
+  }
+
+  // The voice of the track the note goes to, -1 when none fits. A drum voice still
+  // sounding is cut where the new note starts.
+  int32_t FittingVoice(const MidiEvent& e) {
+    int32_t chosen = -1;
+    if (kind_ == 2) {
+      // The silent voice holding the most events (the first of equals).
+      for (int32_t v = first_; v < mobile_.voice_count; ++v) {
+        const MobileChannel& voice = *mobile_.voices[v];
+        if (voice.kind == 2 && remaining_[v] == 0 &&
+            (chosen < 0 || voice.event_count() > mobile_.voices[chosen]->event_count())) {
+          chosen = v;
+        }
+      }
+      return chosen;
+    }
+    for (int32_t v = first_; v < mobile_.voice_count; ++v) {
+      if (mobile_.voices[v]->kind == 1 && mobile_.voices[v]->GetKindValue(kKindProgram) == e.note) {
+        chosen = v;
+      }
+    }
+    if (chosen >= 0 && remaining_[chosen] > 0) {
+      mobile_.voices[chosen]->SetLastNoteLength(Clamped(acc_[chosen]));
+    }
+    return chosen;
+  }
+
+  // A new voice for the note, set up as the track stands, starting at the track's tick;
+  // -1 (reported once) when every voice slot is taken.
+  int32_t OpenVoice(const MidiEvent& e) {
+    if (mobile_.voice_count >= kMobileVoiceSlots) {
+      ReportOnce(kMbdtTooManyVoices, &MobileData::ErrorMsg);
+      return -1;
+    }
+    auto voice = std::make_unique<MobileChannel>(mobile_.voice_count, kind_, kMobileCapacity);
+    if (kind_ == 2) {
+      voice->AddControl(0, kKindVoiceType, 0);
+      if (last_program_ >= 0) voice->AddControl(0, kKindProgram, last_program_);
+    } else {
+      int32_t drum = e.note;
+      if (drum < 35 || drum > 81) {
+        ReportOnce(kMbdtInternal, &MobileData::ErrorMsg);
+        drum = 35;
+      }
+      voice->AddControl(0, kKindVoiceType, 1);
+      voice->AddControl(0, kKindProgram, drum);
+    }
+    voice->AddControl(0, kKindVolume, last_volume_);
+    const int32_t opened = mobile_.voice_count;
+    acc_[opened] = track_tick_;
+    remaining_[opened] = 0;
+    mobile_.AppendVoice(std::move(voice));
+    return opened;
+  }
+
+  void AddNote(const MidiEvent& e) {
+    int32_t chosen = FittingVoice(e);
+    // No voice for the note: it is left out, its time stays with the others.
+    if (chosen < 0) chosen = OpenVoice(e);
+    if (chosen < 0) return;
+    mobile_.voices[chosen]->AddNote(Clamped(acc_[chosen]), e.note, e.duration, e.velocity);
+    acc_[chosen] = 0;
+    remaining_[chosen] = std::max<int32_t>(0, e.duration);
+  }
+
+  MobileData& mobile_;
+  // Per voice: the time it still sounds and the time since its last event.
+  std::vector<int64_t> remaining_, acc_;
+  // The track being shared out: its first voice, kind (1 drums, 2 melodic), program and
+  // volume so far, and tick.
+  int32_t first_ = 0;
+  int32_t kind_ = 2;
+  int32_t last_program_ = -1, last_volume_ = 127;
+  int64_t track_tick_ = 0;  // a voice made now starts this far into the track
+};
+
 }  // namespace
 
 bool MobileData::TakeSongInfo(const Midi1Data& song) {
@@ -75,21 +223,7 @@ MobileData::MobileData(Midi1Data& song, MobileMarks* marks, int32_t capacity_val
 
 void MobileData::FromMidiSong(Midi1Data& song, MobileMarks* marks) {
   if (!StartConversion(*this, song)) return;
-  // Drum parts: their sounds are those of the phones' drum table, 35 to 81.
-  bool moved = false;
-  for (int32_t t = 0; t < song.track_count; ++t) {
-    if (!song.IsDrumTrack(t)) continue;
-    MidiTrack& track = *song.tracks[t];
-    if (track.GetChannel() != 9) ReportOnce(kMbdtDrumNotTen, &MobileData::ErrorMsg);
-    for (int32_t i = 0; i < track.event_count; ++i) {
-      MidiEvent& e = *track.events[i];
-      if (e.status != kStatusNote) continue;
-      const int32_t n = std::clamp(e.note, 35, 81);
-      moved |= n != e.note;
-      e.note = n;
-    }
-  }
-  if (moved) WarnOnce(kMbdtDrumRange);
+  FitDrumNotes(song);
   TakeSongInfo(song);
   division = song.division;
   tempo = 500000;
@@ -98,87 +232,8 @@ void MobileData::FromMidiSong(Midi1Data& song, MobileMarks* marks) {
     marks->start = MarkerTick(song, "START");
     marks->stop = MarkerTick(song, "STOP");
   }
-  // Per voice: the time it still sounds and the time since its last event.
-  std::vector<int64_t> remaining(kMobileVoiceSlots, 0), acc(kMobileVoiceSlots, 0);
-  for (int32_t t = 0; t < song.track_count; ++t) {
-    const MidiTrack& track = *song.tracks[t];
-    const int32_t first = voice_count;
-    const int32_t kind = track.GetChannel() == 9 ? 1 : 2;
-    int32_t last_program = -1, last_volume = 127;
-    int64_t track_tick = 0;  // a voice made now starts this far into the track
-    for (int32_t i = 0; i < track.event_count; ++i) {
-      const MidiEvent& e = *track.events[i];
-      const int64_t delta = std::max<int32_t>(0, e.delta);
-      track_tick += delta;
-      // Only this track's voices move: the others are closed.
-      for (int32_t v = first; v < voice_count; ++v) {
-        acc[v] += delta;
-        remaining[v] = std::max<int64_t>(0, remaining[v] - delta);
-      }
-      // A control event for every voice of the track, each at its own distance.
-      auto each = [&](uint32_t event_kind, int32_t value, int32_t low) {
-        for (int32_t v = first; v < voice_count; ++v) {
-          voices[v]->AddControl(Clamped(acc[v]), event_kind, value);
-          if (event_kind == kKindPitchBend) voices[v]->events.back()->note = low;
-          acc[v] = 0;
-        }
-      };
-      if (e.status == kStatusNote) {
-        int32_t chosen = -1;
-        if (kind == 2) {
-          // The silent voice holding the most events (the first of equals).
-          for (int32_t v = first; v < voice_count; ++v)
-            if (voices[v]->kind == 2 && remaining[v] == 0 &&
-                (chosen < 0 || voices[v]->event_count() > voices[chosen]->event_count()))
-              chosen = v;
-        } else {
-          for (int32_t v = first; v < voice_count; ++v)
-            if (voices[v]->kind == 1 && voices[v]->GetKindValue(kKindProgram) == e.note) chosen = v;
-          if (chosen >= 0 && remaining[chosen] > 0)
-            voices[chosen]->SetLastNoteLength(Clamped(acc[chosen]));
-        }
-        if (chosen < 0) {
-          if (voice_count >= kMobileVoiceSlots) {
-            // No voice for the note: it is left out, its time stays with the others.
-            ReportOnce(kMbdtTooManyVoices, &MobileData::ErrorMsg);
-            continue;
-          }
-          auto voice = std::make_unique<MobileChannel>(voice_count, kind, kMobileCapacity);
-          if (kind == 2) {
-            voice->AddControl(0, kKindVoiceType, 0);
-            if (last_program >= 0) voice->AddControl(0, kKindProgram, last_program);
-          } else {
-            int32_t drum = e.note;
-            if (drum < 35 || drum > 81) {
-              ReportOnce(kMbdtInternal, &MobileData::ErrorMsg);
-              drum = 35;
-            }
-            voice->AddControl(0, kKindVoiceType, 1);
-            voice->AddControl(0, kKindProgram, drum);
-          }
-          voice->AddControl(0, kKindVolume, last_volume);
-          chosen = voice_count;
-          acc[chosen] = track_tick;
-          remaining[chosen] = 0;
-          AppendVoice(std::move(voice));
-        }
-        voices[chosen]->AddNote(Clamped(acc[chosen]), e.note, e.duration, e.velocity);
-        acc[chosen] = 0;
-        remaining[chosen] = std::max<int32_t>(0, e.duration);
-      } else if (e.status == kStatusController && e.number == 7) {
-        last_volume = e.value;
-        each(kKindVolume, e.value, 0);
-      } else if (e.status == kStatusProgram) {
-        last_program = e.value;
-        if (e.value > 127) ReportOnce(kMbdtInternal, &MobileData::ErrorMsg);
-        each(kKindProgram, e.value, 0);
-      } else if (e.status == kStatusPitchBend) {
-        each(kKindPitchBend, e.value, e.note);
-      } else if (e.status == kStatusMeta && e.number == 0x2F) {
-        each(kKindEndOfTrack, e.value, 0);
-      }
-    }
-  }
+  VoiceAllocator allocator(*this);
+  for (int32_t t = 0; t < song.track_count; ++t) allocator.AddTrack(*song.tracks[t]);
   TemposInto(*this, song);
 }
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <random>
 
 namespace plat {
@@ -92,10 +93,32 @@ void SyncFolder(const fs::path& dir) {
   ::close(fd);
 }
 
-}  // namespace
+// Renames the finished temporary file over `path` (removing it on failure); `flush` flushes the
+// folder after.
+bool RenameInto(const fs::path& tmp, const fs::path& path, std::error_code* error, bool flush) {
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tmp.c_str());
+    SetError(error, err);
+    return false;
+  }
+  if (flush) {
+    const fs::path dir = path.parent_path();
+    SyncFolder(dir.empty() ? fs::path(".") : dir);
+  }
+  if (error) error->clear();
+  return true;
+}
 
-bool WriteFileAtomicFrom(const fs::path& requested, const FilePieces& pieces,
-                         std::error_code* error) {
+// Whether a file lies in our temp folder, whose files are all made anew when needed.
+bool InTempFolder(const fs::path& path) {
+  return path.parent_path().lexically_normal() == TempFolder().lexically_normal();
+}
+
+// Writes the file whole under a temporary name and renames it into place; `flush` first flushes
+// the file, and the folder after the rename.
+bool WriteWhole(const fs::path& requested, const FilePieces& pieces, std::error_code* error,
+                bool flush) {
   const fs::path path = ThroughLinks(requested);
   if (path.empty()) {
     SetError(error, ELOOP);
@@ -137,29 +160,42 @@ bool WriteFileAtomicFrom(const fs::path& requested, const FilePieces& pieces,
     }
   }
   // The descriptor is closed whether or not the data reached the disk.
-  const int synced = ::fsync(fd) == 0 ? 0 : errno;
+  const int synced = !flush || ::fsync(fd) == 0 ? 0 : errno;
   const int closed = ::close(fd) == 0 ? 0 : errno;
   if (synced != 0 || closed != 0) {
     ::unlink(tmp.c_str());
     SetError(error, synced != 0 ? synced : closed);
     return false;
   }
-  return CommitTemporary(tmp, path, error);
+  return RenameInto(tmp, path, error, flush);
+}
+
+// The pieces of a file held in one buffer.
+FilePieces OnePiece(const void* data, size_t size) {
+  auto given = std::make_shared<bool>(false);
+  return [=](const void** piece, size_t* length) {
+    if (*given) return 0;
+    *given = true;
+    *piece = data;
+    *length = size;
+    return 1;
+  };
+}
+
+}  // namespace
+
+bool WriteFileAtomicFrom(const fs::path& path, const FilePieces& pieces, std::error_code* error) {
+  return WriteWhole(path, pieces, error, !InTempFolder(path));
+}
+
+bool WriteScratchFile(const fs::path& path, const void* data, size_t size,
+                      std::error_code* error) {
+  return WriteWhole(path, OnePiece(data, size), error, false);
 }
 
 bool WriteFileAtomic(const fs::path& path, const void* data, size_t size,
                      std::error_code* error) {
-  bool given = false;
-  return WriteFileAtomicFrom(
-      path,
-      [&](const void** piece, size_t* length) {
-        if (given) return 0;
-        given = true;
-        *piece = data;
-        *length = size;
-        return 1;
-      },
-      error);
+  return WriteFileAtomicFrom(path, OnePiece(data, size), error);
 }
 
 fs::path TemporaryNameFor(const fs::path& path) {
@@ -172,16 +208,7 @@ fs::path TemporaryNameFor(const fs::path& path) {
 }
 
 bool CommitTemporary(const fs::path& tmp, const fs::path& path, std::error_code* error) {
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    ::unlink(tmp.c_str());
-    SetError(error, err);
-    return false;
-  }
-  fs::path dir = path.parent_path();
-  SyncFolder(dir.empty() ? fs::path(".") : dir);
-  if (error) error->clear();
-  return true;
+  return RenameInto(tmp, path, error, true);
 }
 
 fs::path NewTempFileName(const std::string& stem, const std::string& extension) {

@@ -1,6 +1,6 @@
 // Whole-file reading and writing. Writes go to a temporary file "<name>.tmpXXXXXXXX" (8 hex
-// digits) in the same folder, are flushed to disk and then renamed over the target, and the
-// folder is flushed after the rename, so a failed or interrupted save never leaves a
+// digits) in the same folder, are flushed to disk (but for scratch files, below) and then renamed
+// over the target, and the folder is flushed after the rename, so a failed or interrupted save never leaves a
 // half-written file. A replaced file keeps its permission bits; a path that is a symbolic link
 // is written through to the file it points at (the link stays a link). These functions show no
 // boxes: callers report failures their own way (WriteFailureText says why in words).
@@ -38,6 +38,12 @@ inline bool WriteFileAtomic(const std::filesystem::path& path, const std::string
 using FilePieces = std::function<int(const void** data, size_t* size)>;
 bool WriteFileAtomicFrom(const std::filesystem::path& path, const FilePieces& pieces,
                          std::error_code* error = nullptr);
+
+// Files of ours that are made anew whenever they are needed (every file in TempFolder(), which
+// WriteFileAtomic recognises, and the songs written for playing and sending) are written whole
+// in the same way but not flushed to disk: a crash loses nothing that is not made again.
+bool WriteScratchFile(const std::filesystem::path& path, const void* data, size_t size,
+                      std::error_code* error = nullptr);
 
 // Why a write failed, in words for a box (CP932): the disk is full, permission is missing, the
 // folder does not exist, ... Unknown errors give the system's own text.

@@ -15,7 +15,9 @@
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 #include "ringtone_fixture.h"
+#include "tests/support/digest.h"
 #include "tests/support/test_support.h"
+#include "util/gne.h"
 
 namespace {
 
@@ -88,6 +90,55 @@ bool VoiceIsMonophonic(const MobileChannel& v) {
 }  // namespace
 
 // ---- the voice-allocating form ----
+
+TEST(FromMidiSong, RandomSongsAreSharedOutAsPinned) {
+  // Songs of one to five tracks on random channels (drums among them) of notes, volumes,
+  // programs past 127 and bends: every voice's events and the song's marks folded into a
+  // digest, so that the voice allocation may be rearranged but not changed.
+  cantrel_test::Digest d;
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    GneSeedRandomWith(seed);
+    std::vector<std::vector<MidiEvent*>> tracks(static_cast<size_t>(GneRandomRange(1, 5)));
+    for (auto& events : tracks) {
+      const int channel = GneRandomRange(0, 3) == 0 ? 9 : GneRandomRange(0, 15);
+      for (int i = GneRandomRange(1, 60); i > 0; --i) {
+        const int32_t delta = GneRandomRange(0, 3) != 0 ? GneRandomRange(0, 120) : 0;
+        switch (GneRandomRange(0, 6)) {
+          case 0: events.push_back(Cc(delta, channel, 7, GneRandomRange(0, 127))); break;
+          case 1: events.push_back(Program(delta, channel, GneRandomRange(0, 130))); break;
+          case 2: {
+            auto* e = new MidiEvent(delta);
+            e->SetPitchBend(GneRandomRange(0, 16383));
+            e->channel = channel;
+            events.push_back(e);
+            break;
+          }
+          default:
+            events.push_back(Note(delta, channel, GneRandomRange(20, 100), GneRandomRange(1, 127),
+                                  GneRandomRange(0, 400)));
+        }
+      }
+    }
+    auto song = SongOf(tracks);
+    MobileMarks marks;
+    MobileData mobile(*song, &marks, kMobileCapacity);
+    for (int64_t v : {int64_t{mobile.voice_count}, int64_t{mobile.tempo}, int64_t{marks.start},
+                      int64_t{marks.stop}}) {
+      d.Int(v);
+    }
+    for (int32_t v = 0; v < mobile.voice_count; ++v) {
+      d.Int(mobile.voices[v]->kind);
+      for (const auto& e : mobile.voices[v]->events) {
+        for (int64_t field : {int64_t{e->delta}, int64_t{e->status}, int64_t{e->note},
+                              int64_t{e->duration}, int64_t{e->velocity}, int64_t{e->value},
+                              int64_t{e->number}}) {
+          d.Int(field);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(d.value, 0x736a98116ecc1b43ull);
+}
 
 TEST(FromMidiSong, AChordTakesThreeVoicesAndALaterNoteTheBusiestSilentOne) {
   auto song = SongOf({{Program(0, 0, 12), Note(0, 0, 60, 100, 96), Note(0, 0, 64, 100, 96),

@@ -183,6 +183,23 @@ std::vector<Ev> RandomNotes(int n) {
   return v;
 }
 
+// Notes among bare note-ons and note-offs (a track being built, or damaged input), some
+// notes of negative length.
+std::vector<Ev> RandomMixedNotes(int n) {
+  std::vector<Ev> v;
+  for (int i = 0; i < n; ++i) {
+    const int32_t delta = GneRandomRange(0, 2) == 0 ? GneRandomRange(1, 30) : 0;
+    const int32_t ch = GneRandomRange(0, 1), note = GneRandomRange(60, 62);
+    switch (GneRandomRange(0, 5)) {
+      case 0: v.push_back(On(delta, ch, note)); break;
+      case 1: v.push_back(Off(delta, ch, note)); break;
+      default: v.push_back(Note(delta, ch, note, GneRandomRange(0, 40) - 4)); break;
+    }
+  }
+  v.push_back(End(GneRandomRange(0, 20)));
+  return v;
+}
+
 std::vector<Ev> RandomEvents(int n) {
   std::vector<Ev> v;
   for (int i = 0; i < n; ++i) {
@@ -269,6 +286,16 @@ TEST(NoteMode, EventModeMatchesInsertingNoteByNote) {
   GneSeedRandomWith(7);
   for (int round = 0; round < 400; ++round) {
     std::vector<Ev> notes = RandomNotes(GneRandomRange(1, 40));
+    auto t = Build(notes, kTrackNotes);
+    t->ToEventMode();
+    ASSERT_EQ(Events(*t), ToEventModeRef(notes)) << "round " << round;
+  }
+}
+
+TEST(NoteMode, EventModeOfNotesAmongBareNoteOnsAndOffsMatchesInsertingNoteByNote) {
+  GneSeedRandomWith(19);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<Ev> notes = RandomMixedNotes(GneRandomRange(1, 40));
     auto t = Build(notes, kTrackNotes);
     t->ToEventMode();
     ASSERT_EQ(Events(*t), ToEventModeRef(notes)) << "round " << round;

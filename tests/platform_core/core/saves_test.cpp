@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/core/encoding.h"
@@ -38,6 +39,19 @@ std::vector<std::string> Names(const fs::path& dir) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// Both ways of writing a file whole: flushed to disk, and as a scratch file of ours.
+using Writer = bool (*)(const fs::path&, const std::string&, std::error_code*);
+const std::pair<const char*, Writer> kWriters[] = {
+    {"flushed",
+     [](const fs::path& p, const std::string& s, std::error_code* e) {
+       return plat::WriteFileAtomic(p, s, e);
+     }},
+    {"scratch",
+     [](const fs::path& p, const std::string& s, std::error_code* e) {
+       return plat::WriteScratchFile(p, s.data(), s.size(), e);
+     }},
+};
 
 TEST(Saves, TheReplacedFileKeepsItsMode) {
   const fs::path dir = cantrel_test::TempDir() / "modes";
@@ -152,34 +166,43 @@ TEST(Saves, AFailedSaveSaysWhyInWords) {
   EXPECT_EQ(plat::WriteFailureText(std::error_code()), "");
 
   // A real failure: a save into a folder that is not there.
-  std::error_code ec;
-  EXPECT_FALSE(plat::WriteFileAtomic(cantrel_test::TempDir() / "gone" / "x.mwd", std::string("x"), &ec));
-  EXPECT_EQ(ec.value(), ENOENT);
+  for (const auto& [name, write] : kWriters) {
+    std::error_code ec;
+    EXPECT_FALSE(write(cantrel_test::TempDir() / "gone" / "x.mwd", "x", &ec)) << name;
+    EXPECT_EQ(ec.value(), ENOENT) << name;
+  }
 }
 
 // A file size limit stands in for a full disk: the write fails part way, the old file stays
 // whole and no temporary is left.
 TEST(Saves, AWriteCutShortKeepsTheOldFile) {
-  const fs::path dir = cantrel_test::TempDir() / "full";
-  fs::create_directories(dir);
-  ASSERT_TRUE(plat::WriteFileAtomic(dir / "song.mwd", std::string(100, 'a')));
-  struct rlimit old {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  struct sigaction ignore {}, before {};
-  ignore.sa_handler = SIG_IGN;
-  ::sigaction(SIGXFSZ, &ignore, &before);
-  struct rlimit small = old;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::error_code ec;
-  const bool saved = plat::WriteFileAtomic(dir / "song.mwd", std::string(100000, 'b'), &ec);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  ::sigaction(SIGXFSZ, &before, nullptr);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(ec.value(), EFBIG);
-  EXPECT_FALSE(plat::WriteFailureText(ec).empty());
-  EXPECT_EQ(Read(dir / "song.mwd"), std::string(100, 'a'));
-  EXPECT_EQ(Names(dir), std::vector<std::string>{"song.mwd"});
+  for (const auto& [name, write] : kWriters) {
+    SCOPED_TRACE(name);
+    const fs::path dir = cantrel_test::TempDir() / "full" / name;
+    fs::create_directories(dir);
+    ASSERT_TRUE(write(dir / "song.mwd", std::string(100, 'a'), nullptr));
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct sigaction ignore {}, before {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &before);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::error_code ec;
+    const bool saved = write(dir / "song.mwd", std::string(100000, 'b'), &ec);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::sigaction(SIGXFSZ, &before, nullptr);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ec.value(), EFBIG);
+    EXPECT_FALSE(plat::WriteFailureText(ec).empty());
+    EXPECT_EQ(Read(dir / "song.mwd"), std::string(100, 'a'));
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"song.mwd"});
+    // Written in full, it replaces the old file.
+    ASSERT_TRUE(write(dir / "song.mwd", std::string(100000, 'b'), &ec));
+    EXPECT_EQ(Read(dir / "song.mwd"), std::string(100000, 'b'));
+    EXPECT_EQ(Names(dir), std::vector<std::string>{"song.mwd"});
+  }
 }
 
 TEST(InstanceLock, OneHolderAtATimeAndARefusalWritesNothing) {
