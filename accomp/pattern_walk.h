@@ -9,15 +9,27 @@
 
 namespace accomp {
 
+// Where the last walk of the thread ended, from the pattern's first event: the start of its
+// last event plus the pending delta it left. A part that keeps time ends with the song.
+inline int64_t& LastWalkEnd() {
+  thread_local int64_t end = 0;
+  return end;
+}
+
 // Calls write(block, index, count) for every chord block in order, each block
 // starting on time (the walker raises the pending delta) and set as the
-// emitter's current block.
+// emitter's current block. After the last block the pending delta reaches at
+// least the song's end, so what a last block left unwritten is a rest too.
 template <typename Write>
 void WalkBlocks(NoteEmitter& e, Write&& write) {
-  WalkChordBlocks(e.track(), e.pending(), [&](const ChordBlock& block, int index, int) {
+  int64_t song = 0;
+  WalkChordBlocks(e.track(), e.pending(), [&](const ChordBlock& block, int index, int start) {
+    song = start + block.length;
     e.BeginBlock(block.length);
     write(block, index, ComposeInfo().chord_block_count());
   });
+  if (e.Now() < song) e.Wait(static_cast<int>(song - e.Now()));
+  LastWalkEnd() = e.Now();
 }
 
 // The density factor the style gives a channel's part.

@@ -241,9 +241,11 @@ void GenerateRhythmRiffPattern(int channel, MidiTrack& track, int code) {
       e.Wait(T * step);
       return;
     }
+    // Over the next chord a riff note may ring on; the song's last chord ends it.
+    const bool song_end = i == n - 1;
     int used = 0;
     while (used < T) {
-      const int steps = riff.steps(entry);
+      const int steps = song_end ? std::min(riff.steps(entry), T - used) : riff.steps(entry);
       const int note_length = steps * step;
       used += steps;
       const EntryPitches p = PitchesOf(riff, entry, block);

@@ -55,17 +55,14 @@ void WriteBassPart(MidiTrack& track, const EventList& melody) {
 
 void WriteBassPattern(int channel, MidiTrack& track, int code, int density,
                       const EventList& melody) {
-  if (code < kFirstBassPattern || code > kLastBassPattern) {
+  // Every code of 1..23 has its generator; any other is a bad style.
+  const BassPatternGenerator generate = FindBassPattern(code);
+  if (generate == nullptr) {
     ShowErrorByCode(engine_error::kAccompanimentPattern);
     return;
   }
   // Without chord blocks there is nothing to play under.
   if (ComposeInfo().chord_block_count() == 0) return;
-  const BassPatternGenerator generate = FindBassPattern(code);
-  if (generate == nullptr) {
-    NoteSilentPattern(kBassPartName, code);
-    return;
-  }
   generate(BassPatternCall{channel, track, density, melody});
 }
 

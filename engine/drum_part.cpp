@@ -50,16 +50,13 @@ int DrumKitProgram() {
 
 void GenerateDrumTrack(int channel, const EventList& timeline, MidiTrack& track, int density) {
   const int code = CurrentStyle().drum_pattern;
-  if (code < kFirstDrumPattern || code > kLastDrumPattern) {
+  // Every code of 1..40 has its generator; any other is a bad style.
+  const DrumPatternGenerator generate = FindDrumPattern(code);
+  if (generate == nullptr) {
     ShowErrorByCode(kBadDrumPattern);
     return;
   }
   if (timeline.count() == 0) return;
-  const DrumPatternGenerator generate = FindDrumPattern(code);
-  if (generate == nullptr) {
-    NoteSilentPattern(kDrumPartName, code);
-    return;
-  }
   generate(DrumPatternCall{channel, timeline, track, density});
 }
 

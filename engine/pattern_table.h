@@ -1,5 +1,5 @@
-// A pattern table: one row per pattern code with the generator that plays it (nullptr while
-// that generator is not there). The harmony, bass and drum dispatchers each keep one.
+// A pattern table: one row per pattern code with the generator that plays it. The harmony,
+// bass and drum dispatchers each keep one.
 #pragma once
 
 #include <cstddef>

@@ -9,25 +9,17 @@
 #include "engine/engine_state.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
+#include "tests/support/plain_engine.h"
 #include "tests/support/test_support.h"
 #include "util/program_errors.h"
 
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetStyleModule();
-    ResetEngineServices();
-    ResetEngineState();
-    StyleRecord& s = CurrentStyle();
-    s.key_mode = 1;
-    s.scale = 1;
+    StyleRecord& s = cantrel_test::ResetToPlainCMajorWithDatabases();
     s.key_offset = 0;
-    s.progression = 2;
     s.metre = 0;
     s.song_bars = 8;
-    SetStyleText(s.pattern_db, "PATTERN.DB");
-    SetStyleText(s.chorus_db, "RESOLUT.DB");
-    SetStyleText(s.scale_tones, "xxxx909099090909");
     for (PartRecord& p : s.parts) {
       p.range_low = 60;
       p.range_high = 84;

@@ -17,7 +17,8 @@ void FigureTest::CBlocks(const std::vector<int>& lengths, int seventh) {
 }
 
 void ExpectLoadsInMidoAndMidicsv(MidiTrack& track, int channel) {
-  CloseTrack(track);
+  const MidiEvent* last = track.LastEvent();
+  if (last == nullptr || last->status != kStatusMeta || last->number != 0x2F) CloseTrack(track);
   size_t notes = 0;
   for (const auto& n : Sounding(track)) notes += std::get<1>(n) == channel;
   const auto path = parts_test::WriteJoined({&track}, "figures.mid");

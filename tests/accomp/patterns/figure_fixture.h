@@ -16,7 +16,7 @@ class FigureTest : public PatternTest {
   static void CBlocks(const std::vector<int>& lengths, int seventh = 70);
 };
 
-// The track, closed and written as a song file, loads in mido and midicsv
+// The track, closed (unless it is already) and written as a song file, loads in mido and midicsv
 // with one note-on per sounding note of `channel`.
 void ExpectLoadsInMidoAndMidicsv(MidiTrack& track, int channel);
 

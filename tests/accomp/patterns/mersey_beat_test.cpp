@@ -99,10 +99,9 @@ TEST_F(MerseyBeatTest, FollowUps) {
             at += 200;
             ++k;
           }
-          const auto next = SoundingIn(t, at, at + c.lengths[k]);
-          ASSERT_EQ(next.size(), 1u) << seed;
-          EXPECT_EQ(std::get<2>(next[0]), 48);
-          EXPECT_EQ(std::get<4>(next[0]), c.lengths[k] - 2);
+          const NoteRow next = OnlyNoteIn(Rows(t), at, at + c.lengths[k]);
+          EXPECT_EQ(std::get<2>(next), 48) << seed;
+          EXPECT_EQ(std::get<4>(next), c.lengths[k] - 2) << seed;
         }
         start = end;
       }
@@ -119,10 +118,9 @@ TEST_F(MerseyBeatTest, TripletGrid) {
     GneSeedRandomWith(seed);
     PartTrack t;
     GenerateMerseyBeatPattern(kChannel, t);
-    const auto held = SoundingIn(t, 384, 960);
-    ASSERT_EQ(held.size(), 1u);
-    EXPECT_EQ(std::get<2>(held[0]), 60);
-    EXPECT_EQ(std::get<4>(held[0]), 574);
+    const NoteRow held = OnlyNoteIn(Rows(t), 384, 960);
+    EXPECT_EQ(std::get<2>(held), 60);
+    EXPECT_EQ(std::get<4>(held), 574);
     for (const NoteRow& n : SoundingIn(t, 0, 384)) EXPECT_EQ(std::get<0>(n) % 32 % 3, 0);
   }
 }

@@ -1,5 +1,7 @@
 #include "tests/accomp/patterns/pattern_fixture.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -97,6 +99,17 @@ std::vector<NoteRow> SoundingIn(const MidiTrack& track, int64_t from, int64_t to
   for (const NoteRow& r : Sounding(track))
     if (std::get<0>(r) >= from && std::get<0>(r) < to) out.push_back(r);
   return out;
+}
+
+NoteRow OnlyNoteIn(const std::vector<NoteRow>& rows, int64_t from, int64_t to) {
+  std::vector<NoteRow> notes;
+  for (const NoteRow& r : rows) {
+    const int64_t at = std::get<0>(r);
+    if (std::get<2>(r) > 0 && std::get<3>(r) > 0 && at >= from && at < to) notes.push_back(r);
+  }
+  if (notes.size() == 1) return notes[0];
+  ADD_FAILURE() << notes.size() << " notes start in " << from << ".." << to << ", not one";
+  return NoteRow{};
 }
 
 std::vector<int64_t> Onsets(const std::vector<NoteRow>& rows) {

@@ -69,6 +69,10 @@ std::vector<parts_test::NoteRow> Rows(const MidiTrack& track);
 std::vector<parts_test::NoteRow> Sounding(const MidiTrack& track);
 // Sounding notes that start in [from, to).
 std::vector<parts_test::NoteRow> SoundingIn(const MidiTrack& track, int64_t from, int64_t to);
+// The one sounding note of the rows that starts in [from, to); a test
+// failure, and a silent row, when there is not exactly one.
+parts_test::NoteRow OnlyNoteIn(const std::vector<parts_test::NoteRow>& rows, int64_t from,
+                               int64_t to);
 // Onset ticks of the sounding notes, each once, ascending.
 std::vector<int64_t> Onsets(const std::vector<parts_test::NoteRow>& rows);
 // Pitches of the sounding notes at a tick, ascending.

@@ -9,6 +9,7 @@
 
 #include "accomp/accomp_fuzz.h"
 #include "accomp/complex_arpeggio.h"
+#include "accomp/pattern_walk.h"
 #include "accomp/riff_patterns.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
@@ -154,7 +155,8 @@ TEST_F(RiffTest, OverrunShortensTheNextBlock) {
 }
 
 // An overrun that covers the last block leaves it silent; a song of one
-// block plays its riff without the closing chord; a riff never stored rests.
+// block plays its riff without the closing chord and ends it with the song; a
+// riff never stored rests.
 TEST_F(RiffTest, RiffEdges) {
   CBlocks({192, 96});
   StoreRiff({{20, 4, 6}});
@@ -167,6 +169,15 @@ TEST_F(RiffTest, RiffEdges) {
   PartTrack single;
   GenerateRhythmRiffPattern(kChannel, single, 41);
   EXPECT_GT(Onsets(Sounding(single)).size(), 4u);
+
+  // With no chord after it, a long riff note ends with the song.
+  CBlocks({144});
+  StoreRiff({{20, 4, 6}});
+  PartTrack ringing;
+  GenerateRhythmRiffPattern(kChannel, ringing, 41);
+  ASSERT_FALSE(Sounding(ringing).empty());
+  for (const NoteRow& n : Sounding(ringing)) EXPECT_LE(std::get<0>(n) + std::get<4>(n), 144);
+  EXPECT_EQ(accomp::LastWalkEnd(), 144);
 
   CBlocks({384, 384});
   StoreRiff({});

@@ -164,13 +164,10 @@ TEST_F(TangoMarchTest, MiddleEasternRuns) {
   EXPECT_NEAR(static_cast<double>(runs) / blocks, 0.2, 0.05);
   SetBlocks({{"CMPs", 36}, {"CMPs", 384}});
   for (uint32_t seed = 1; seed <= 30; ++seed) {
-    GneSeedRandomWith(seed);
-    PartTrack t;
-    GenerateMiddleEasternPattern(kChannel, t);
-    const auto first = SoundingIn(t, 0, 36);
-    ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(std::get<2>(first[0]), 60);
-    EXPECT_GE(std::get<4>(first[0]), 0);
+    const NoteRow first = OnlyNoteIn(
+        Written(seed, [](MidiTrack& t) { GenerateMiddleEasternPattern(kChannel, t); }), 0, 36);
+    EXPECT_EQ(std::get<2>(first), 60);
+    EXPECT_GE(std::get<4>(first), 0);
   }
 }
 

@@ -10,8 +10,10 @@
 
 #include "accomp/harmony.h"
 #include "engine/bass_part.h"
+#include "engine/bass_patterns.h"
 #include "engine/compose_info.h"
 #include "engine/drum_part.h"
+#include "engine/drum_patterns.h"
 #include "engine/engine_state.h"
 #include "engine/part_tracks.h"
 #include "engine/render_messages.h"
@@ -167,8 +169,13 @@ TEST_F(PartFramesTest, ARenderingShowsThePatternErrorOnce) {
   EXPECT_TRUE(MessageTexts().empty());
 }
 
-TEST_F(PartFramesTest, APartBuiltOnItsOwnNamesItsSilenceAtOnce) {
-  // Every bass and accompaniment pattern plays: nothing to name.
+// Every bass and drum code in range has its generator, so no part is left silent for want of
+// one; a part built on its own plays and shows nothing.
+TEST_F(PartFramesTest, EveryBassAndDrumCodeHasItsGenerator) {
+  for (int code = kFirstBassPattern; code <= kLastBassPattern; ++code)
+    EXPECT_NE(FindBassPattern(code), nullptr) << "bass " << code;
+  for (int code = kFirstDrumPattern; code <= kLastDrumPattern; ++code)
+    EXPECT_NE(FindDrumPattern(code), nullptr) << "drums " << code;
   CurrentStyle().bass_pattern = 7;
   PartTrackList tracks;
   GenerateBassPart(tracks, melody_);
