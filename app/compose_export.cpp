@@ -129,8 +129,8 @@ int CBrevantDlg::StartComposeThread(const fs::path& requested, CSongData* which,
 
 void CBrevantDlg::OnComposeProgress() {
   if (knob) {
-    CKnobPicture::SetValue(knobValue, 0);
-    CKnobPicture::DrawKnob(0);
+    CKnobPicture::SetValue(knobValue, 0);  // draws it
+    CKnobPicture::BlitAll();
   }
   knobValue += 2;
   if (g_auditionDevice == nullptr || knobValue % 24 != 0) return;

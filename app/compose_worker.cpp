@@ -105,12 +105,15 @@ bool AddLeadIn(const fs::path& midi, int bars, int beats) {
   return file.SaveFile(midi) == 1;
 }
 
-// Puts a finished file of ours in place at `to` whole: a copy beside it, then a rename.
-bool PlaceFile(const fs::path& from, const fs::path& to) {
+// Puts a finished file of ours in place at `to` whole: a copy beside it, then a rename. A
+// `scratch` file (one to play or to send, made anew each time) is not flushed to disk.
+bool PlaceFile(const fs::path& from, const fs::path& to, bool scratch) {
   std::vector<uint8_t> bytes;
   if (!plat::ReadWholeFile(from, bytes)) return false;
   std::error_code error;
-  if (plat::WriteFileAtomic(to, bytes, &error)) return true;
+  if (scratch ? plat::WriteScratchFile(to, bytes.data(), bytes.size(), &error)
+              : plat::WriteFileAtomic(to, bytes, &error))
+    return true;
   GneMessageBox(plat::WriteFailureText(error));
   return false;
 }
@@ -170,7 +173,7 @@ bool ComposeThreadProc(ComposeRequest& r, const ComposePost& post) {
     }
     if (ext == "mp3") RemoveQuietly(wav);
   } else if (ready) {
-    written = PlaceFile(midi, r.outputPath);
+    written = PlaceFile(midi, r.outputPath, r.completionMessage != kMsgExportComposed);
   }
   RemoveQuietly(midi);
   CurrentStyle().basic_beat = basicBeat;

@@ -38,13 +38,21 @@ void Be32(std::vector<uint8_t>& out, uint32_t v) {
   out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
 
+// The run's own folder, removed with what the run wrote there (two WAVs of 30 MB) at exit.
+struct Scratch {
+  fs::path path;
+  Scratch() : path(fs::temp_directory_path() / ("cantrel-bench-export-" + std::to_string(getpid()))) {
+    fs::create_directories(path);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
 fs::path Folder() {
-  static const fs::path folder = [] {
-    fs::path f = fs::temp_directory_path() / ("cantrel-bench-export-" + std::to_string(getpid()));
-    fs::create_directories(f);
-    return f;
-  }();
-  return folder;
+  static const Scratch scratch;
+  return scratch.path;
 }
 
 // One event of a track: its absolute tick and its bytes with the status written out.
