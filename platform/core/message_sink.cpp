@@ -24,7 +24,24 @@ MessageSink& Sink() {
   return s ? *s : g_headless;
 }
 
-int ShowBox(BoxKind kind, const std::string& text) { return Sink().Show(kind, text); }
+namespace {
+thread_local BoxCapture* t_capture = nullptr;
+}  // namespace
+
+BoxCapture::BoxCapture() : outer_(t_capture) { t_capture = this; }
+BoxCapture::~BoxCapture() { t_capture = outer_; }
+
+void BoxCapture::Keep(const std::string& text) {
+  if (count_++ == 0) first_ = text;
+}
+
+int ShowBox(BoxKind kind, const std::string& text) {
+  if (t_capture) {
+    t_capture->Keep(text);
+    return kIdOk;
+  }
+  return Sink().Show(kind, text);
+}
 
 int HeadlessSink::Show(BoxKind kind, const std::string& text) {
   const char* label = kind == BoxKind::Error ? "error" : kind == BoxKind::Confirm ? "question" : "message";

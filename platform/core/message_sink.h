@@ -34,8 +34,29 @@ class MessageSink {
 void InstallSink(MessageSink* sink);
 MessageSink& Sink();
 
-// Shows a box through the installed sink.
+// Shows a box through the installed sink, or keeps it when a capture is open on this thread.
 int ShowBox(BoxKind kind, const std::string& text);
+
+// While it lives, boxes raised on the constructing thread are not shown but kept here (answered
+// OK): a worker that reads many files gathers their complaints and shows one message at the end.
+// Captures nest; the innermost one keeps the boxes.
+class BoxCapture {
+ public:
+  BoxCapture();
+  ~BoxCapture();
+  BoxCapture(const BoxCapture&) = delete;
+  BoxCapture& operator=(const BoxCapture&) = delete;
+
+  size_t Count() const { return count_; }
+  // The first box's text ("" when none came).
+  const std::string& First() const { return first_; }
+  void Keep(const std::string& text);
+
+ private:
+  BoxCapture* outer_;
+  size_t count_ = 0;
+  std::string first_;
+};
 
 // Writes the box to stderr (as UTF-8) and answers OK.
 class HeadlessSink : public MessageSink {

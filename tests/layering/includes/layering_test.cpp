@@ -48,12 +48,14 @@ const std::vector<Layer>& Table() {
     const auto accomp = with(engine, {"accomp/"});
     const auto exporting = with(accomp, {"export/"});
     const auto qt = with(core, {"platform/qt/"});
+    const auto webengine = with(qt, {"platform/webengine/"});
     const auto draw = with(engine, {"platform/qt/", "draw/"});
     const auto dialogs = with(exporting, {"platform/qt/", "draw/", "dialogs/"});
-    const auto app = with(dialogs, {"app/"});
+    const auto app = with(dialogs, {"app/", "platform/webengine/"});
     std::vector<Layer> t = {
         {"platform/core", core, false, {"fluidsynth", "rtmidi", "curl", "alsa"}},
         {"platform/qt", qt, true, {}},
+        {"platform/webengine", webengine, true, {}},
         {"util", util, false, {}},
         {"music", music, false, {}},
         {"style", style, false, {}},
@@ -213,6 +215,7 @@ bool RulesFor(const std::string& file, Rules* rules) {
     std::string top = path.substr(0, slash);
     if (top == "platform_core") top = "platform/core";
     if (top == "platform_qt") top = "platform/qt";
+    if (top == "platform_webengine") top = "platform/webengine";
     path = top + "/x";
     test = true;
   }
