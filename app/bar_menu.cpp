@@ -142,26 +142,50 @@ bool CBrevantDlg::PlayBars(int firstBar, int from, int to) {
 
 void CBrevantDlg::OnBarMenuCommand(int command, int b) {
   if (!song) return;
+  // Each group of commands answers whether the command was its own and whether the menu
+  // keeps it among the recent ones.
+  using Group = BarCommandResult (CBrevantDlg::*)(int, int);
+  static constexpr Group kGroups[] = {&CBrevantDlg::PlayBarCommand, &CBrevantDlg::LyricBarCommand,
+                                      &CBrevantDlg::BarEditCommand, &CBrevantDlg::RangeBarCommand,
+                                      &CBrevantDlg::FigureBarCommand};
+  for (Group group : kGroups) {
+    const BarCommandResult result = (this->*group)(command, b);
+    if (result == BarCommandResult::kNotMine) continue;
+    if (result == BarCommandResult::kRemember) AddRecentCommand(command);
+    return;
+  }
+}
+
+CBrevantDlg::BarCommandResult CBrevantDlg::PlayBarCommand(int command, int b) {
   const int n = song->bar_count;
   const int pageFirst = topRow * g_barsPerRow;
-  const int cursorSongBar = cursorBar >= 0 ? SongBarOfCell(cursorBar) : -1;
-  bool recent = true;
+  bool played = false;
   switch (command) {
     case 256:
-      recent = PlayBars(b, b, std::min(b + 1, n));
+      played = PlayBars(b, b, std::min(b + 1, n));
       break;
     case 257:
-      recent = PlayBars(std::max(b - 1, 0), std::max(b - 1, 0), std::min(b + 2, n));
+      played = PlayBars(std::max(b - 1, 0), std::max(b - 1, 0), std::min(b + 2, n));
       break;
     case 258:
-      recent = PlayBars(pageFirst, pageFirst, std::min(pageFirst + g_barsPerPage, n));
+      played = PlayBars(pageFirst, pageFirst, std::min(pageFirst + g_barsPerPage, n));
       break;
     case 278:
-      recent = PlayBars(pageFirst, pageFirst, n);
+      played = PlayBars(pageFirst, pageFirst, n);
       break;
     case 287:
-      if (HasRange()) recent = PlayBars(rangeFirst, rangeFirst, std::min(rangeLast + 1, n));
+      // Without a range it is still remembered.
+      played = !HasRange() || PlayBars(rangeFirst, rangeFirst, std::min(rangeLast + 1, n));
       break;
+    default:
+      return BarCommandResult::kNotMine;
+  }
+  return played ? BarCommandResult::kRemember : BarCommandResult::kForget;
+}
+
+CBrevantDlg::BarCommandResult CBrevantDlg::LyricBarCommand(int command, int b) {
+  const int n = song->bar_count;
+  switch (command) {
     case 260:
       song->ClearLyrics(b, b);
       RefreshMelodyBox(1);
@@ -182,31 +206,39 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
       if (cursorBar >= 0) ShowLyricInputPanel();
       break;
     case 270:
-    case 271:
-      if (command == 270) {
-        ShiftLyricsLater(b);
-      } else {
-        ShiftLyricsEarlier(b);
-      }
+      ShiftLyricsLater(b);
       break;
+    case 271:
+      ShiftLyricsEarlier(b);
+      break;
+    default:
+      return BarCommandResult::kNotMine;
+  }
+  return BarCommandResult::kRemember;
+}
+
+CBrevantDlg::BarCommandResult CBrevantDlg::BarEditCommand(int command, int b) {
+  const int n = song->bar_count;
+  constexpr BarCommandResult kRefused = BarCommandResult::kForget;
+  switch (command) {
     case 262:
       // The song keeps at least one bar.
-      if (b >= n || n <= 1) return;
+      if (b >= n || n <= 1) return kRefused;
       song->DeleteBars(b, b);
       RedrawAfterEdit();
       break;
     case 279:
-      if (b >= n || !CanGrowBy(1)) return;
+      if (b >= n || !CanGrowBy(1)) return kRefused;
       song->InsertBars(b, b);
       RedrawAfterEdit();
       break;
     case 263:
-      if (b >= n || cursorEighth < 0) return;
+      if (b >= n || cursorEighth < 0) return kRefused;
       song->DeleteEighth(b, cursorEighth);
       RedrawAfterEdit();
       break;
     case 267:
-      if (b >= n) return;
+      if (b >= n) return kRefused;
       song->TransposeBars(b, b, 12);
       RefreshMelodyBox(1);
       RefreshScore(1);
@@ -214,7 +246,7 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
     case 264:
     case 265:
     case 266:
-      if (ComposeRefused()) return;
+      if (ComposeRefused()) return kRefused;
       if (command == 266 && b < n) song->ClearBar(b, true);
       if (command != 265) ComposeChords(b, b);
       if (command != 264) ComposeMelody(b, b);
@@ -223,6 +255,31 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
     case 280:
       Undo();
       break;
+    case 272:
+      ConvertToFourFour();
+      break;
+    case 273:
+      song->RemoveSkipBeats();
+      SetBarCount(song->bar_count);
+      ResetCursor();
+      break;
+    case 274:
+    case 275:
+      song->TransposeNotes(command == 274 ? -12 : 12, true);
+      RefreshMelodyBox(1);
+      RefreshScore(1);
+      break;
+    case 276:
+      ShowPitchStatistics();
+      break;
+    default:
+      return BarCommandResult::kNotMine;
+  }
+  return BarCommandResult::kRemember;
+}
+
+CBrevantDlg::BarCommandResult CBrevantDlg::RangeBarCommand(int command, int b) {
+  switch (command) {
     case 281:
       rangeFirst = b;
       if (rangeLast == -1 || rangeLast < b) rangeLast = b;
@@ -247,7 +304,7 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
       break;
     case 285:
       if (HasRange()) {
-        if (!MoveBars(rangeFirst, rangeLast, b)) return;
+        if (!MoveBars(rangeFirst, rangeLast, b)) return BarCommandResult::kForget;
         ClearRange();
       }
       break;
@@ -267,11 +324,21 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
       song->TransposeNotes(-12, true);
       ClearRange();
       break;
+    default:
+      return BarCommandResult::kNotMine;
+  }
+  return BarCommandResult::kRemember;
+}
+
+CBrevantDlg::BarCommandResult CBrevantDlg::FigureBarCommand(int command, int) {
+  const int n = song->bar_count;
+  const int cursorSongBar = cursorBar >= 0 ? SongBarOfCell(cursorBar) : -1;
+  switch (command) {
     case 290:
     case 294:
       if (!HasRange()) {
         ErrorMsg(0);
-        break;
+        return BarCommandResult::kRemember;
       }
       if (command == 290) {
         song->MakeTriplets(rangeFirst, rangeLast);
@@ -279,39 +346,22 @@ void CBrevantDlg::OnBarMenuCommand(int command, int b) {
         song->SixteenthsToTriplet(rangeFirst, rangeLast);
       }
       ClearRange();
-      break;
+      return BarCommandResult::kRemember;
     case 291:
     case 292:
     case 293:
-      if (cursorSongBar < 0 || cursorSongBar >= n || cursorEighth < 0) return;
+      // Ornaments at the cursor are never remembered.
+      if (cursorSongBar < 0 || cursorSongBar >= n || cursorEighth < 0) return BarCommandResult::kForget;
       if (command == 293) {
         song->SetTrill(cursorSongBar, cursorEighth);
       } else {
         song->SetGlissando(cursorSongBar, cursorEighth, command == 291);
       }
       ClearRange();
-      return;
-    case 272:
-      ConvertToFourFour();
-      break;
-    case 273:
-      song->RemoveSkipBeats();
-      SetBarCount(song->bar_count);
-      ResetCursor();
-      break;
-    case 274:
-    case 275:
-      song->TransposeNotes(command == 274 ? -12 : 12, true);
-      RefreshMelodyBox(1);
-      RefreshScore(1);
-      break;
-    case 276:
-      ShowPitchStatistics();
-      break;
+      return BarCommandResult::kForget;
     default:
-      return;
+      return BarCommandResult::kNotMine;
   }
-  if (recent) AddRecentCommand(command);
 }
 
 bool CBrevantDlg::InsertBarCopies(int first, int last, int target) {

@@ -278,7 +278,7 @@ void CBrevantDlg::OnMetreChange() {
     song->metre_kind = kind;
   }
   ShowBeatsPerBar(song->beats_per_bar);
-  NoteSeam("ClearImportTool");
+  ClearImportTool();
   {
     const QSignalBlocker block(scrollBar);
     scrollBar->setRange(0, LastTopRow());
@@ -313,6 +313,7 @@ void CBrevantDlg::OnMetreChange() {
   RefreshMelodyBox(1);
   SetupScoreRows();
   RefreshScore(1);
+  ImportToolBeats(song->beats_per_bar);
 }
 
 void CBrevantDlg::ResetSong() {
@@ -322,6 +323,7 @@ void CBrevantDlg::ResetSong() {
   int kind = 1;
   const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
   ShowBeatsPerBar(beats);
+  ImportToolBeats(beats);
   {
     const QSignalBlocker block(barCountSpin);
     barCountSpin->setRange(1, kSongMaxBeats / beats);
@@ -440,7 +442,7 @@ void CBrevantDlg::OnScorePress(int row, int x, int y) {
   (void)y;
   if (!g_scorePicture) return;
   if (row >= g_barsPerPage + layout_.headerCount) {
-    NoteSeam("DragImportRow");
+    DragImportRow(row - g_barsPerPage - layout_.headerCount);
     return;
   }
   if (row >= g_barsPerPage) return;  // a header row
@@ -512,7 +514,7 @@ void CBrevantDlg::OnScoreDrop(const char* text, int x, int y) {
   const int cell = BarCellAt(x, y);
   if (cell < 0) {
     // Outside the page: the import tool takes bars when it is there.
-    Beep(300);
+    OnImportToolDrop(text, mapToGlobal(QPoint(x, y)));
     return;
   }
   int bar = 0, copy = 0;
@@ -693,10 +695,4 @@ void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
 
 // ------------------------------------------------------------- handlers of the later parts
 
-void CBrevantDlg::OpenArchive() { NoteSeam("OpenArchive"); }
-void CBrevantDlg::HideImportTool() { NoteSeam("HideImportTool"); }
-void CBrevantDlg::ShowImportTool() { NoteSeam("ShowImportTool"); }
-void CBrevantDlg::RunInoutSettings(ConfigData*) { NoteSeam("InoutConfigDlg"); }
-void CBrevantDlg::ImportToolLoad() { NoteSeam("ImportToolLoad"); }
-void CBrevantDlg::ImportToolPlay() { NoteSeam("ImportToolPlay"); }
 void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }

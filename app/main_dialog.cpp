@@ -624,6 +624,8 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   main_lists::FillMetreCombo(metreList, main_lists::MetreIndex(beats, metre));
   int kind = 1;
   ShowBeatsPerBar(main_lists::MetreFromIndex(metreList->currentIndex(), &kind));
+  ImportToolBeats(SongBeatsPerBar());
+  ClearImportTool();
   {
     const QSignalBlocker block(keyList);
     keyList->setCurrentIndex(std::clamp(key, 0, keyList->count() - 1));

@@ -82,6 +82,7 @@ constexpr int kSysCommandAbout = 16;
 class Midi0Data;
 class CDialogSkeleton;
 class CGuitarDlg;
+class CImportToolDlg;
 class CTripletDlg;
 
 class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
@@ -310,6 +311,23 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void HideImportTool();
   void ImportToolLoad();
   void ImportToolPlay();
+  // ---- the import tool ------------------------------------------------------------------------
+  // The panel with buttons 22-24, the second knob and its rows (start-up).
+  void CreateImportTool();
+  void AddImportKnob();
+  // The tool's song goes (the song was replaced); the tool takes the song's beats per bar.
+  void ClearImportTool();
+  void ImportToolBeats(int beats);
+  // Whether a point (screen coordinates) lies in the shown tool, and which of its rows (-1 none).
+  bool IsOverImportTool(const QPoint& global) const;
+  int ImportRowAt(const QPoint& global) const;
+  // A text dropped outside the page: a bar of the page dropped on a row of the tool is written
+  // into the tool's channel; elsewhere a beep.
+  void OnImportToolDrop(const char* text, const QPoint& global);
+  // A press on the tool's row starts the drag of its bar to the page.
+  void DragImportRow(int row);
+  CImportToolDlg* importTool = nullptr;
+  std::unique_ptr<CDropTarget> importDropTarget;
   void OpenAbcDialog();
   // ---- bar menu and bar-range edits -----------------------------------------------------------
   void OnBarMenuCommand(int command, int bar);
@@ -542,6 +560,15 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   // A note of whole eighths from (bar, eighth); past the longest listed value it holds on.
   void WriteHeldNote(int bar, int eighth, int pitch, int eighths);
   bool PlayBars(int firstBar, int from, int to);
+  // The bar menu's groups of commands: playing, lyrics, bar edits, the selected range, and
+  // rhythm figures and ornaments. Each says whether a command was its own and whether the
+  // menu remembers it among the recent ones.
+  enum class BarCommandResult { kNotMine, kRemember, kForget };
+  BarCommandResult PlayBarCommand(int command, int bar);
+  BarCommandResult LyricBarCommand(int command, int bar);
+  BarCommandResult BarEditCommand(int command, int bar);
+  BarCommandResult RangeBarCommand(int command, int bar);
+  BarCommandResult FigureBarCommand(int command, int bar);
   void ClearRange();
   void RedrawAfterEdit();
   void FollowSongMetre();

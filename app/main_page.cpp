@@ -152,6 +152,7 @@ void CBrevantDlg::MoveToolbarButtons() {
   CButtonPicture::BlitRange(0, kToolbarButtonCount - 1);
   knob.reset();
   CreateKnob();
+  AddImportKnob();
 }
 
 void CBrevantDlg::SetPlayCaption(int stopped) {
@@ -350,11 +351,6 @@ void CBrevantDlg::CreateScorePage() {
   }
   // The chord cells of a row reach into the blank foot of the staff above them: they lie on top.
   for (int c = 0; c < kMaxBarCells; ++c) chordCellControls[c]->raise();
-}
-
-void CBrevantDlg::CreateImportRows() {
-  // The import tool's four rows join the page when the import tool exists.
-  NoteSeam("CreateImportRows");
 }
 
 void CBrevantDlg::RecreateScorePage() {

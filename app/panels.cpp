@@ -5,11 +5,13 @@
 
 #include "app/main_globals.h"
 #include "dialogs/chord_panel.h"
+#include "dialogs/import_tool_dialog.h"
 #include "dialogs/melody_panel.h"
 #include "draw/button_picture.h"
 #include "draw/keyboard_picture.h"
 #include "draw/main_dialog_helper.h"
 #include "platform/qt/app_message.h"
+#include "platform/qt/text_drag_drop.h"
 #include "song/song_data.h"
 #include "util/music_names.h"
 
@@ -100,6 +102,7 @@ void CBrevantDlg::CreatePanels() {
   chord->RefreshForKey();
   plat::PostAppMessage(melody, kMsgMelodyInputMode, static_cast<uintptr_t>(config.inputMode));
   CreateSidePanels();
+  CreateImportTool();
 }
 
 void CBrevantDlg::AddPanelButtons() {
@@ -133,6 +136,10 @@ void CBrevantDlg::ReleasePanels() {
   // The triplet panel draws the melody panel's picture and the guitar panel posts to that panel:
   // they go first.
   ReleaseSidePanels();
+  // The tool waits for a file it is still reading; its song goes with it.
+  importDropTarget.reset();
+  delete importTool;
+  importTool = nullptr;
   // The buttons on the panels go with the button set, before the panels.
   delete g_melodyPanel;
   g_melodyPanel = nullptr;

@@ -9,6 +9,7 @@
 #include "music/xf_data.h"
 #include "platform/core/encoding.h"
 #include "platform/qt/keyboard_hook.h"
+#include "song/archive_scan.h"
 #include "song/midi_import.h"
 #include "song/song_data.h"
 #include "util/gne.h"
@@ -47,12 +48,12 @@ void CBrevantDlg::NewSong() {
   if (GneConfirmBox("曲をクリアしますか？") != plat::kIdOk) return;
   melodyFields.visible = false;
   ResetSong();
-  NoteSeam("ClearImportTool");
+  ClearImportTool();
   SetScrollPosition();
 }
 
 void CBrevantDlg::OpenSongWithDialog() {
-  const std::filesystem::path archive = g_programFolder / "Archive";
+  const std::filesystem::path archive = archive::ArchiveFolder(userDataFolder);
   const std::filesystem::path proposed = SongPath();
   std::filesystem::path chosen;
   int picked;

@@ -1,9 +1,10 @@
 // A started main window with a song of notes, lyrics and a chord on every beat, for the
-// benchmarks of the page, printing and the score image; and the Qt main of those programs.
+// benchmarks of the page, printing and the score image.
 #pragma once
 
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
+#include "bench/qt_main.h"
 #include "platform/core/file_dialogs.h"
 #include "platform/core/folders.h"
 #include "platform/qt/printer.h"
@@ -24,6 +25,18 @@
 
 namespace bench_window {
 
+// A main window shown and let start (for at most ten seconds).
+inline std::unique_ptr<CBrevantDlg> StartedWindow() {
+  auto dlg = std::make_unique<CBrevantDlg>();
+  dlg->show();
+  QElapsedTimer guard;
+  guard.start();
+  while (dlg->isReady != 1 && guard.elapsed() < 10000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return dlg;
+}
+
 struct Window {
   std::filesystem::path folder;
   std::unique_ptr<CBrevantDlg> dlg;
@@ -38,13 +51,7 @@ struct Window {
     plat::SetUserDataFolder(folder);
     plat::InstallFileDialogs(&dialogs);
     SetScreenSizeOverride(screenWidth, screenHeight);
-    dlg = std::make_unique<CBrevantDlg>();
-    dlg->show();
-    QElapsedTimer guard;
-    guard.start();
-    while (dlg->isReady != 1 && guard.elapsed() < 10000) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
+    dlg = StartedWindow();
     dlg->config.screenLayout = static_cast<int8_t>(layout);
     dlg->RebuildLayout();
     CSongData& song = *dlg->song;
@@ -69,16 +76,5 @@ struct Window {
     std::filesystem::remove_all(folder, ec);
   }
 };
-
-// The benchmarks on Qt's offscreen platform (unless another is set), at a scale of 1.
-inline int RunWithQt(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
 
 }  // namespace bench_window

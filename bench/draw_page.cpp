@@ -1,5 +1,6 @@
 // Drawing a full score page: 48 bar rows with 16 notes each (eighths, beamed pairs, a few
 // accidentals and rests), as the main window redraws it. Target: a full redraw in 16 ms.
+#include "bench/qt_main.h"
 #include "draw/staff_picture.h"
 
 #include <benchmark/benchmark.h>
@@ -49,8 +50,6 @@ struct Page {
   }
 };
 
-Page* g_page = nullptr;
-
 void BM_RedrawPage(benchmark::State& state) {
   Page page;
   page.Build();
@@ -93,12 +92,4 @@ BENCHMARK(BM_RefillPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  (void)g_page;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench_qt::RunWithQt(argc, argv); }

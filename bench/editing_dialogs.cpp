@@ -7,6 +7,8 @@
 #include "draw/button_picture.h"
 #include "song/song_data.h"
 
+#include "bench/qt_main.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -66,11 +68,4 @@ BENCHMARK(BM_PourAWholeLyric)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench_qt::RunWithQt(argc, argv); }

@@ -10,22 +10,14 @@
 #include "platform/core/folders.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
+#include "tests/support/plain_engine.h"
 #include "util/gne.h"
 
 namespace {
 
 void PrepareEngine(const char* pattern) {
   plat::SetProgramFolder(std::filesystem::path(CANTREL_SOURCE_DIR) / "resources");
-  ResetStyleModule();
-  ResetEngineServices();
-  ResetEngineState();
-  StyleRecord& s = CurrentStyle();
-  s.key_mode = 1;
-  s.scale = 1;
-  s.progression = 2;
-  SetStyleText(s.pattern_db, pattern);
-  SetStyleText(s.chorus_db, "RESOLUT.DB");
-  SetStyleText(s.scale_tones, "xxxx909099090909");
+  cantrel_test::ResetToPlainCMajorWithDatabases(pattern);
   SelectMajorTimingDatabases();
   LoadPatternDatabases();
   GneSeedRandomWith(12345);

@@ -9,6 +9,7 @@
 #include "platform/core/folders.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
+#include "tests/support/plain_engine.h"
 #include "util/gne.h"
 
 namespace {
@@ -17,16 +18,7 @@ const char* const kChords[] = {"CMPS", "AmPs", "DmPs", "GMPs", "EmPs", "FMPS", "
 
 void PrepareEngine(int algorithm) {
   plat::SetProgramFolder(std::filesystem::path(CANTREL_SOURCE_DIR) / "resources");
-  ResetStyleModule();
-  ResetEngineServices();
-  ResetEngineState();
-  StyleRecord& s = CurrentStyle();
-  s.key_mode = 1;
-  s.scale = 1;
-  s.progression = 2;
-  SetStyleText(s.pattern_db, "PATTERN.DB");
-  SetStyleText(s.chorus_db, "RESOLUT.DB");
-  SetStyleText(s.scale_tones, "xxxx909099090909");
+  StyleRecord& s = cantrel_test::ResetToPlainCMajorWithDatabases();
   s.melody_table_mode = 2;
   const int intervals[] = {40, 0, 10, 30, 50, 60, 80, 90};
   const int directions[] = {-20, -10, 0, 10, 20, 30, 40, 40};

@@ -30,4 +30,4 @@ BENCHMARK(BM_LayoutRebuiltAfterSettings)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) { return bench_window::RunWithQt(argc, argv); }
+int main(int argc, char** argv) { return bench_qt::RunWithQt(argc, argv); }

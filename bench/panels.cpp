@@ -6,6 +6,8 @@
 #include "dialogs/panel_owner.h"
 #include "song/song_data.h"
 
+#include "bench/qt_main.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -83,11 +85,4 @@ BENCHMARK(BM_ChordPanelRefreshForKey)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench_qt::RunWithQt(argc, argv); }

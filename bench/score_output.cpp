@@ -29,4 +29,4 @@ BENCHMARK(BM_ScorePrintedToPdfOf256Bars)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) { return bench_window::RunWithQt(argc, argv); }
+int main(int argc, char** argv) { return bench_qt::RunWithQt(argc, argv); }

@@ -2,9 +2,8 @@
 #pragma once
 
 #include "engine/compose_info.h"
-#include "engine/engine_state.h"
-#include "style/engine_services.h"
 #include "style/style_table.h"
+#include "tests/support/plain_engine.h"
 #include "util/gne.h"
 
 namespace bench_songs {
@@ -13,16 +12,10 @@ namespace bench_songs {
 // chord now and then, a half-bar pair before each eighth bar. The style has a
 // bass part (program 33).
 inline void PrepareSixtyFourBarSong() {
-  ResetStyleModule();
-  ResetEngineServices();
-  ResetEngineState();
-  StyleRecord& s = CurrentStyle();
-  s.key_mode = 1;
-  s.scale = 1;
+  StyleRecord& s = cantrel_test::ResetToPlainCMajor();
   s.metre = 0;
   s.basic_beat = 2;
   s.instrument[kBassChannel] = 33;
-  SetStyleText(s.scale_tones, "xxxx909099090909");
   GneSeedRandomWith(3);
   const char* const codes[] = {"CMPo", "AmPs", "FMPo", "GMPs", "EmPo", "DmPs", "bMPo", "CMPS"};
   ComposeInformation& info = ComposeInfo();

@@ -4,23 +4,14 @@
 
 #include <memory>
 
+#include "bench/random_song.h"
 #include "song/phrase_compare.h"
 #include "song/song_data.h"
 #include "util/gne.h"
 
 namespace {
 
-std::unique_ptr<CSongData> RandomSong(int bars, uint32_t seed) {
-  GneSeedRandomWith(seed);
-  auto song = std::make_unique<CSongData>();
-  song->Reset(bars, 4, 0, 1);
-  for (int bar = 0; bar < bars; ++bar)
-    for (int e = 0; e < 8; ++e) {
-      if (GneRandomRange(0, 3) == 0) continue;
-      song->SetNote(bar, e, 55 + GneRandomRange(0, 24), 1, false);
-    }
-  return song;
-}
+using bench_songs::RandomSong;
 
 void BM_CompareBars16Against256(benchmark::State& state) {
   auto a = RandomSong(32, 7);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -324,7 +325,13 @@ void CLyricDlg::OnButton(int index) {
   if (!song_) return;
   if (index == 0) {
     const std::string text = WithCrLf(plat::FromQString(lyricBox->toPlainText()));
-    CopyToSlot(song_->lyrics_area, kLyricsAreaSize, text);
+    // The new text and its terminator replace the old text; the bytes behind both (the alias
+    // and keyword behind a short text) stay.
+    const size_t oldLength = SlotText(song_->lyrics_area, kLyricsAreaSize).size();
+    const size_t length = Cp932FitLength(text, kTextBytes);
+    std::memcpy(song_->lyrics_area, text.data(), length);
+    const size_t clearEnd = std::min<size_t>(kLyricsAreaSize, std::max(oldLength, length) + 1);
+    std::memset(song_->lyrics_area + length, 0, clearEnd - length);
     accept();
   } else if (index == 1) {
     song_->BuildLyricText();

@@ -12,6 +12,7 @@
 #include "util/gne_text.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +129,15 @@ bool CConfigDlg::OnInitDialog() {
   const std::vector<std::string> outputs = plat::MidiOutDeviceNames();
   for (size_t i = 0; i < outputs.size(); ++i) {
     midiOutList->addItem(plat::ToQString(outputs[i]), static_cast<int>(i));
+  }
+  // Device names are longer than the narrow lists: the open list and the tip show them whole.
+  for (QComboBox* list : {midiInList, midiOutList}) {
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i) {
+      list->setItemData(i, list->itemText(i), Qt::ToolTipRole);
+      widest = std::max(widest, list->view()->fontMetrics().horizontalAdvance(list->itemText(i)));
+    }
+    list->view()->setMinimumWidth(widest + 16);
   }
 
   // The skin buttons.

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstring>
 
 const CountryRow CountryTable[68] = {
@@ -123,14 +124,23 @@ bool CGroupDlg::OnInitDialog() {
   PlaceControls({{1096, 200, 10, 330, 300}});
   MakeLabel(this, "", 1079)->setGeometry(340, 10, 70, 22);
   popularity->setGeometry(412, 10, 48, 22);
-  constexpr int kColumn = 150;
+  // Each column is as wide as its longest caption needs, 150 at least.
+  int lefts[5] = {10, 0, 0, 0, 0};
+  for (int c = 0; c < 4; ++c) {
+    int width = 150;
+    for (int i = c; i < 16; i += 4) width = std::max(width, genre[i]->sizeHint().width() + 8);
+    for (int i = c; i < 6; i += 4) width = std::max(width, remark[i]->sizeHint().width() + 8);
+    lefts[c + 1] = lefts[c] + width;
+  }
   for (int i = 0; i < 16; ++i) {
-    genre[i]->setGeometry(10 + (i % 4) * kColumn, 40 + (i / 4) * pitch, kColumn - 2, 22);
+    const int c = i % 4;
+    genre[i]->setGeometry(lefts[c], 40 + (i / 4) * pitch, lefts[c + 1] - lefts[c] - 2, 22);
   }
   for (int i = 0; i < 6; ++i) {
-    remark[i]->setGeometry(10 + (i % 4) * kColumn, 40 + (4 + i / 4) * pitch, kColumn - 2, 22);
+    const int c = i % 4;
+    remark[i]->setGeometry(lefts[c], 40 + (4 + i / 4) * pitch, lefts[c + 1] - lefts[c] - 2, 22);
   }
-  resize(10 + 4 * kColumn, y + 40);
+  resize(lefts[4], y + 40);
 
   findChild<QLabel*>(QStringLiteral("1079"))->setText(plat::ToQString("知名度指数"));
   for (const CountryRow& row : CountryTable) countryList->addItem(plat::ToQString(row.name), row.code);

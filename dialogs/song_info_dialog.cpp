@@ -1,6 +1,7 @@
 #include "dialogs/song_info_dialog.h"
 
 #include "dialogs/dialog_text.h"
+#include "dialogs/lyric_panel.h"
 #include "dialogs/part_settings_dialogs.h"
 #include "dialogs/song_detail_dialogs.h"
 #include "draw/button_picture.h"
@@ -327,7 +328,12 @@ void CSongInfoDlg::OnButton(int code) {
     case 0: OnOK(); break;
     case 1: {
       PostToMain(kMsgStopPlaying, 0, 0);
-      if (runLyricDialog_) runLyricDialog_();
+      {
+        CLyricDlg dlg(this);
+        dlg.SetOwner(Owner());
+        dlg.SetSong(song_);
+        dlg.exec();
+      }
       const bool free = !LyricsCoverAlias();
       alias->setEnabled(free);
       keyword->setEnabled(free);

@@ -7,7 +7,6 @@
 
 #include "dialogs/modal_dialog.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,8 +38,6 @@ class CSongInfoDlg : public CModalDialog {
   // Filled in by the creator: the song, and the melody panel's keyboard picture for the note
   // range (may be null).
   void SetSong(CSongData* song, CKeyboardPicture* keyboards);
-  // Runs the lyric dialog on the song (the main window's, with its settings and hook).
-  void SetLyricDialog(std::function<void()> run) { runLyricDialog_ = std::move(run); }
 
   void OnButton(int code);
   // Stores the names and the lists and closes; stays open when a name is refused.
@@ -77,7 +74,6 @@ class CSongInfoDlg : public CModalDialog {
   void WriteLabels(bool english);
   CSongData* song_ = nullptr;
   CKeyboardPicture* keyboards_ = nullptr;
-  std::function<void()> runLyricDialog_;
   std::unique_ptr<CButtonPicture2> buttons_;
   int language_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "draw/button_picture.h"
 #include "draw/offscreen_control.h"
 #include "draw/text_limits.h"
+#include "platform/qt/dc.h"
 #include "platform/qt/qt_text.h"
 #include "song/song_data.h"
 #include "util/music_names.h"
@@ -162,6 +163,9 @@ CStepDlg::CStepDlg(QWidget* parent) : CDialogSkeleton(kTemplateId, parent) {
   setWindowTitle(plat::ToQString("ステップ入力"));
   list = MakeControl<QListWidget>(1058);
   list->setUniformItemSizes(true);
+  // The second and third slots of a cell are indented with spaces under the first slot's bar
+  // and beat, which line up only in a fixed-pitch face.
+  list->setFont(plat::FixedPitchJapaneseFont(list->font()));
   for (int i = 0; i < 3; ++i) buttonHosts[i] = MakeControl<COffScreenControl>(1065 + i);
   connect(list, &QListWidget::currentRowChanged, this, [this] { UpdateButtonCaptions(); });
   connect(list, &QListWidget::itemDoubleClicked, this, [this] { EditRow(); });

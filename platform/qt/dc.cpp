@@ -3,6 +3,8 @@
 #include "platform/qt/qt_text.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QImageReader>
@@ -764,6 +766,21 @@ bool Dc::PatBlt(int x, int y, int width, int height, uint32_t rop) {
     }
   }
   return true;
+}
+
+QFont FixedPitchJapaneseFont(const QFont& like) {
+  static const char* const kFaces[] = {"IPAGothic", "Noto Sans Mono CJK JP", "VL Gothic",
+                                       "TakaoGothic"};
+  QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  for (const char* face : kFaces) {
+    if (QFontDatabase::hasFamily(QString::fromLatin1(face))) {
+      f = QFont(QString::fromLatin1(face));
+      break;
+    }
+  }
+  f.setStyleHint(QFont::Monospace);
+  f.setPixelSize(std::max(1, QFontInfo(like).pixelSize()));
+  return f;
 }
 
 }  // namespace plat

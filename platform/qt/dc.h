@@ -302,4 +302,9 @@ class Dc {
   int dashPhase_ = 0;
 };
 
+// A fixed-pitch face for Japanese text, at the size of `like`: IPA Gothic, whose half-width
+// characters are exactly half as wide as its full-width ones, so that rows indented with spaces
+// line up under rows of kanji; else another such face; else the system's fixed-pitch font.
+QFont FixedPitchJapaneseFont(const QFont& like);
+
 }  // namespace plat

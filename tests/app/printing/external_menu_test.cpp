@@ -1,12 +1,16 @@
 // The external menu on the main window: each choice runs its command once the menu has closed;
 // the score image and print choices ask for the print options first.
+#include "dialogs/import_tool_dialog.h"
 #include "dialogs/print_menus.h"
+#include "dialogs/settings_dialogs.h"
 #include "draw/button_picture.h"
 #include "platform/qt/printer.h"
 #include "tests/app/window/window_fixture.h"
+#include "tests/dialogs/song_info/dialog_test_util.h"
 #include "tests/draw/printing/print_support.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 
 namespace {
 
@@ -124,14 +128,28 @@ TEST_F(ExternalMenuTest, JoinAppendsASongOfTheSameMetre) {
 
 TEST_F(ExternalMenuTest, ImportToolAndSettingsRunNothingAfterwards) {
   Start();
-  // The settings button keeps the menu; the import-tool button then ends it with nothing to do.
-  WhenShown<CMidiDlg>([](CMidiDlg* m) {
+  // The settings button runs the input/output settings on the live block and keeps the menu;
+  // the import-tool button then ends it with nothing to do.
+  bool opened = false;
+  WhenShown<CMidiDlg>([&opened](CMidiDlg* m) {
+    WhenModal<CInoutConfigDlg>(
+        [](CInoutConfigDlg* d) {
+          d->lyricEvents->setCurrentIndex(3);
+          PressSkin(d->okHost);
+        },
+        &opened);
     m->OnButton(6);
     EXPECT_EQ(m->Choice(), 0);
+    EXPECT_TRUE(m->isVisible());
     m->OnButton(2);
   });
+  ASSERT_NE(dlg->importTool, nullptr);
+  EXPECT_FALSE(dlg->importTool->isVisible());
   dlg->ShowExternalMenu();
-  EXPECT_EQ(dlg->seamLog, (std::vector<std::string>{"InoutConfigDlg", "ShowImportTool"}));
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(dlg->config.lyricEventMode, 3);
+  EXPECT_TRUE(dlg->seamLog.empty());
+  EXPECT_TRUE(dlg->importTool->isVisible());
   EXPECT_EQ(log.dialogs, 0);
   EXPECT_TRUE(dialogs.FileRequests().empty());
 }

@@ -1,6 +1,7 @@
 // The modal dialogs the main window opens, driven while they run: what the window does after
 // each, and what of it survives the end of the program.
 #include "dialogs/import_dialogs.h"
+#include "dialogs/print_menus.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/song_detail_dialogs.h"
 #include "dialogs/song_info_dialog.h"
@@ -41,6 +42,15 @@ class WindowDialogsTest : public WindowTest {
     dlg->DispatchButtonCommand(0);
     window_test::PumpUntil([&] { return !dlg->isVisible(); });
     dlg.reset();
+  }
+  // Opens the input/output settings from the external menu, acts on them, then closes the menu.
+  void FromExternalMenu(std::function<void(CInoutConfigDlg*)> act, bool* opened) {
+    window_test::WhenShown<CMidiDlg>([act, opened](CMidiDlg* m) {
+      WhenModal<CInoutConfigDlg>(act, opened);
+      m->OnButton(6);
+      QTest::keyClick(m, Qt::Key_Escape);
+    });
+    dlg->ShowExternalMenu();
   }
   std::vector<uint8_t> SettingsFile() {
     std::vector<uint8_t> bytes;
@@ -100,21 +110,15 @@ TEST_F(WindowDialogsTest, EverySettingSurvivesARestartAndNothingElseChanges) {
   EXPECT_EQ(dlg->Layout().mode, 2);
   EXPECT_EQ(dlg->config.midiOutDevice, 1);
   EXPECT_GT(backend.OpenCount(1), 0);
-  // The input/output settings, as the external menu opens them.
-  {
-    CInoutConfigDlg inout(dlg.get());
-    inout.SetOwner(dlg.get());
-    inout.SetSettings(&dlg->config);
-    WhenModal<CInoutConfigDlg>(
-        [](CInoutConfigDlg* d) {
-          d->pathBox->setText(QStringLiteral("/usr/local/bin/lame"));
-          d->lyricEvents->setCurrentIndex(1);
-          PressSkin(d->okHost);
-        },
-        &opened);
-    inout.exec();
-    ASSERT_TRUE(opened);
-  }
+  // The input/output settings, from the external menu.
+  FromExternalMenu(
+      [](CInoutConfigDlg* d) {
+        d->pathBox->setText(QStringLiteral("/usr/local/bin/lame"));
+        d->lyricEvents->setCurrentIndex(1);
+        PressSkin(d->okHost);
+      },
+      &opened);
+  ASSERT_TRUE(opened);
   Exit();
 
   const std::vector<uint8_t> after = SettingsFile();
@@ -151,16 +155,13 @@ TEST_F(WindowDialogsTest, EverySettingSurvivesARestartAndNothingElseChanges) {
       &opened);
   dlg->DispatchButtonCommand(13);
   ASSERT_TRUE(opened);
-  CInoutConfigDlg inout(dlg.get());
-  inout.SetSettings(&dlg->config);
-  WhenModal<CInoutConfigDlg>(
+  FromExternalMenu(
       [](CInoutConfigDlg* d) {
         EXPECT_EQ(d->pathBox->text(), "/usr/local/bin/lame");
         EXPECT_EQ(d->lyricEvents->currentIndex(), 1);
         QTest::keyClick(d, Qt::Key_Escape);
       },
       &opened);
-  inout.exec();
   EXPECT_TRUE(opened);
 }
 

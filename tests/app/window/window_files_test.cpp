@@ -1,14 +1,18 @@
 // Song files on the main window: new, open, save as, MIDI import, files dropped as URLs and the
 // conversion of a 3/4 song into a new 4/4 song file.
 #include "tests/app/window/window_fixture.h"
+#include "dialogs/archive_dialog.h"
 #include "dialogs/import_dialogs.h"
 #include "tests/dialogs/song_info/dialog_test_util.h"
+#include "tests/song/archive/archive_files.h"
 
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 
+#include <QComboBox>
 #include <QDropEvent>
+#include <QListWidget>
 #include <QMimeData>
 #include <QSpinBox>
 #include <QUrl>
@@ -106,6 +110,35 @@ TEST_F(FilesTest, ThreeFourSongsBecomeNewFourFourSongs) {
   EXPECT_FALSE(fs::exists(cantrel_test::TempDir() / "never.mwd"));
 }
 
+TEST_F(FilesTest, TheArchiveOpensTheChosenSongWithItsTransposition) {
+  Start();
+  const fs::path archive = dlg->userDataFolder / "Archive";
+  archive_test::SaveSong(archive / "c.mwd", {"ハ長調", 500, 0, 0, 6, {60, 62, 64}});
+  dlg->modalRunner = [](CDialogSkeleton& d) {
+    auto* a = qobject_cast<CArchiveDlg*>(&d);
+    if (!a) return 0;
+    a->Create();
+    while (a->Scanning()) QTest::qWait(5);
+    a->SetSearchRunner([](CSearchDlg& s) {
+      s.Create();
+      s.typeList->setCurrentIndex(4);
+      for (int n : {60, 62, 64, 65, 67, 69}) s.OnKey(n);
+      s.OnOK();
+      return s.result();
+    });
+    a->RunSearch();
+    while (a->Scanning()) QTest::qWait(5);
+    EXPECT_EQ(a->personalList->count(), 2);
+    a->personalList->setCurrentRow(1);  // "ハ長調<F>"
+    a->OnOK();
+    return a->result();
+  };
+  dlg->DispatchButtonCommand(7);
+  EXPECT_EQ(dlg->SongPath(), archive / "c.mwd");
+  EXPECT_EQ(dlg->song->bar_count, 6);
+  EXPECT_EQ(dlg->song->cells[0].slot[0] % 12, 5) << "moved to F";
+}
+
 TEST_F(FilesTest, ANewSongIsAskedFor) {
   Start();
   dlg->song->Reset(20, 4, 0, 1);
@@ -132,7 +165,7 @@ TEST_F(FilesTest, OpenAndSaveAsGoThroughTheirDialogs) {
   ASSERT_EQ(dialogs.FileRequests().size(), 1u);
   EXPECT_EQ(dialogs.FileRequests()[0].default_extension, "mwd");
   EXPECT_EQ(dialogs.FileRequests()[0].filter, "cantrel files|*.mwd|");
-  EXPECT_EQ(dialogs.FileRequests()[0].initial_folder, g_programFolder / "Archive");
+  EXPECT_EQ(dialogs.FileRequests()[0].initial_folder, dlg->userDataFolder / "Archive");
   // Saved under a new name; a cancelled dialog changes nothing.
   const fs::path target = dir / "renamed.mwd";
   dialogs.QueueFile(target);

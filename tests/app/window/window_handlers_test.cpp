@@ -6,6 +6,7 @@
 
 #include "app/main_globals.h"
 #include "dialogs/bar_edit_dialog.h"
+#include "dialogs/import_tool_dialog.h"
 #include "dialogs/melody_panel.h"
 #include "dialogs/qr_dialog.h"
 #include "dialogs/triplet_guitar_panels.h"
@@ -112,7 +113,8 @@ TEST_F(WindowHandlersTest, AFirstStartOnALargeScreenUsesModeFive) {
   EXPECT_EQ(dlg->barLabels[15]->text(), "16");
   EXPECT_FALSE(dlg->barLabels[16]->isVisible());
   ASSERT_NE(g_scorePicture, nullptr);
-  EXPECT_EQ(g_scorePicture->RowCount(), 16 + 4);
+  // The page's bar cells and headers, then the import tool's four rows and their header.
+  EXPECT_EQ(g_scorePicture->RowCount(), 16 + 4 + 5);
 }
 
 TEST_F(WindowHandlersTest, TheModeZeroScreen) {
@@ -210,11 +212,9 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     int code;
     const char* seam;
   } cases[] = {
-      {6, "131:1:1"},          {7, "OpenArchive"},
+      {6, "131:1:1"},          {7, "213"},
       {8, "StartComposeThread"},
       {12, "211"},
-      {22, "HideImportTool"},
-      {23, "ImportToolLoad"},  {24, "ImportToolPlay"},
   };
   // The modal dialogs are told apart by their template ids (the bar-range edit dialog with the
   // range it proposes) and closed at once.
@@ -232,6 +232,23 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     dlg->DispatchButtonCommand(c.code);
     EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.code;
   }
+  // 22 hides the import tool; 23 asks for a file for it; 24 without a file plays nothing.
+  ASSERT_NE(dlg->importTool, nullptr);
+  dlg->ShowImportTool();
+  dlg->DispatchButtonCommand(22);
+  EXPECT_FALSE(dlg->importTool->isVisible());
+  {
+    plat::ScriptedFileDialogs files;
+    files.QueueFileCancel();
+    plat::InstallFileDialogs(&files);
+    dlg->DispatchButtonCommand(23);
+    plat::InstallFileDialogs(nullptr);
+    ASSERT_EQ(files.FileRequests().size(), 1u);
+    EXPECT_EQ(files.FileRequests()[0].filter, "SMF files|*.mid|");
+  }
+  dlg->DispatchButtonCommand(24);
+  EXPECT_EQ(g_isPlaying.load(), 0);
+  EXPECT_FALSE(dlg->importTool->Previewing());
   // 16 and 17 show the guitar and triplet panels.
   for (int code : {16, 17}) dlg->DispatchButtonCommand(code);
   ASSERT_NE(dlg->guitarPanel, nullptr);

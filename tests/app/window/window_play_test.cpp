@@ -1,6 +1,8 @@
 // Playing, auditioning and the MIDI devices of the main window.
 #include "tests/app/window/window_fixture.h"
 
+#include "app/compose_worker.h"
+
 #include "draw/counter_picture.h"
 #include "draw/staff_picture.h"
 #include "engine/engine_state.h"
@@ -182,23 +184,48 @@ TEST_F(PlayTest, PlayingFollowsTheMusicAndEnds) {
   EXPECT_EQ(g_playingSong, nullptr);
 }
 
+// Turns the arranging worker's completion into a failed one, whenever it comes: the worker
+// runs for real, and the window learns that it wrote nothing.
+class FailTheArrangement : public QObject {
+ public:
+  explicit FailTheArrangement(QObject* window) : window_(window) { window->installEventFilter(this); }
+  bool eventFilter(QObject* target, QEvent* event) override {
+    const plat::AppMessage* m = plat::IsAppMessage(event);
+    if (target != window_ || !m || m->message != kMsgPlayComposed || m->wparam == 0) return false;
+    plat::PostAppMessage(window_, kMsgPlayComposed, 0);
+    return true;
+  }
+
+ private:
+  QObject* window_;
+};
+
 TEST_F(PlayTest, OnlyWhatThisRequestWroteIsPlayed) {
   Start();
   const fs::path file = dlg->userDataFolder / "temp.tmp";
-  WriteSong(file, 4);
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  ASSERT_TRUE(plat::WriteFileAtomic(file, old));
+  FailTheArrangement failing(dlg.get());
   dlg->TogglePlay();
   EXPECT_TRUE(Logged("StartComposeThread"));
-  EXPECT_FALSE(fs::exists(file)) << "an old arrangement is not played";
-  // A second toggle while the song is arranged starts nothing.
+  // The worker may already have written its own file; the old one is gone either way.
+  std::vector<uint8_t> now;
+  EXPECT_FALSE(fs::exists(file) && plat::ReadWholeFile(file, now) && now == old)
+      << "an old arrangement is not played";
+  // A second toggle while the song is arranged starts nothing: the window has not yet taken
+  // the worker's completion, however far the worker is.
   dlg->seamLog.clear();
   const int beeps = dlg->beepCount;
   dlg->TogglePlay();
   EXPECT_FALSE(Logged("StartComposeThread"));
   EXPECT_EQ(dlg->beepCount, beeps + 1);
-  // The arrangement failed: nothing plays, and the next request may start.
-  plat::PostAppMessage(dlg.get(), kMsgApp + 19);
+  // The arrangement failed: nothing plays, even a file the worker left, and the next request
+  // may start.
+  window_test::PumpUntil([] { return !ComposeWorkerRunning(); }, 60000);
+  ASSERT_FALSE(ComposeWorkerRunning());
   Pump();
   EXPECT_EQ(g_isPlaying.load(), 0);
+  EXPECT_EQ(g_playingSong, nullptr);
   dlg->TogglePlay();
   EXPECT_TRUE(Logged("StartComposeThread"));
 }

@@ -10,12 +10,12 @@
 
 namespace window_test {
 
-// Runs the event loop until `done` holds, five seconds at the most.
+// Runs the event loop until `done` holds, five seconds (or `ms`) at the most.
 template <typename Pred>
-void PumpUntil(Pred done) {
+void PumpUntil(Pred done, int ms = 5000) {
   QElapsedTimer t;
   t.start();
-  while (!done() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 // Runs `act` on the dialog D::Current() as soon as it shows, from that dialog's own event loop

@@ -1,8 +1,8 @@
 // The program on a real X screen driven as a user drives it (Xvfb and xdotool): a right click on
 // a bar's score row opens the bar menu, whose compose command fills the bar; after the play
-// button, the play marker and the bar counter follow the song to its end. There is
-// no audio output here: one message says so and the song plays silently. The exit button then
-// ends the program. Every step waits for what the screen shows, with generous limits.
+// button, the knob turns while the song is arranged, then the play marker and the bar counter
+// follow the song to its end. There is no audio output here: one message says so and the song
+// plays silently. The exit button then ends the program. Every step waits for what the screen shows, with generous limits.
 #include "app/page_geometry.h"
 #include "platform/core/files.h"
 #include "tests/support/test_support.h"
@@ -13,8 +13,13 @@
 #include <QImage>
 
 #include <signal.h>
+#include <xcb/xcb.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +96,82 @@ class XScreen {
   std::string name_;
   int pid_ = 0;
 };
+
+// A small rectangle of the screen read straight from the X server every few milliseconds (a
+// screen shot through import takes half a second, and the knob turns faster), from Start to
+// Stop: every picture it showed, each kept once when it changes.
+class RectWatcher {
+ public:
+  RectWatcher(const std::string& display, const PageRect& r) : rect_(r) {
+    connection_ = xcb_connect(display.c_str(), nullptr);
+    if (xcb_connection_has_error(connection_)) return;
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  }
+  ~RectWatcher() {
+    Stop();
+    xcb_disconnect(connection_);
+  }
+  bool Ok() const { return root_ != 0; }
+
+  void Start() {
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        QImage picture = Grab();
+        if (!picture.isNull() && (pictures_.empty() || picture != pictures_.back()))
+          pictures_.push_back(picture);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    });
+  }
+  const std::vector<QImage>& Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return pictures_;
+  }
+
+ private:
+  QImage Grab() {
+    const int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        connection_,
+        xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, int16_t(rect_.left),
+                      int16_t(rect_.top), uint16_t(w), uint16_t(h), ~0u),
+        nullptr);
+    if (!reply) return QImage();
+    QImage picture;
+    // A 24-bit screen keeps its pixels in 32 bits, as QImage's RGB32 does.
+    if (reply->depth == 24 && xcb_get_image_data_length(reply) >= w * h * 4) {
+      picture = QImage(w, h, QImage::Format_RGB32);
+      const uint8_t* data = xcb_get_image_data(reply);
+      for (int y = 0; y < h; ++y) std::memcpy(picture.scanLine(y), data + y * w * 4, size_t(w) * 4);
+    }
+    std::free(reply);
+    return picture;
+  }
+
+  PageRect rect_;
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t root_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::vector<QImage> pictures_;
+};
+
+// The angles, in the knob's degrees (0 down, 90 right, 180 up), at which its ring shows the green
+// arc of its value, among those that the counter in its middle (`hidden`) leaves in sight. At
+// value 0 the arc runs from 180 to 237; the value turns it back by 3.6 degrees a unit.
+std::vector<int> ArcAngles(const QImage& knob, const PageRect& hidden) {
+  const int cx = knob.width() / 2, cy = knob.height() / 2;
+  std::vector<int> angles;
+  for (int t = 0; t < 360; ++t) {
+    const double a = t * M_PI / 180;
+    const int x = int(std::sin(a) * 15 + cx), y = int(std::cos(a) * 15 + cy);
+    if (x >= hidden.left && x < hidden.right && y >= hidden.top && y < hidden.bottom) continue;
+    const QColor c(knob.pixel(x, y));
+    if (c.green() > c.red() + 16) angles.push_back(t);
+  }
+  return angles;
+}
 
 // Whether two screens differ inside a rectangle (screen pixels), outside `hole` when given.
 bool Differs(const QImage& a, const QImage& b, const PageRect& r, const PageRect* hole = nullptr) {
@@ -219,11 +300,12 @@ TEST(PlayScreenTest, ComposeABarFromItsMenuAndPlayTheSongSilently) {
   ASSERT_TRUE(wait_for([&](const QImage& s) { return Differs(s, idle, melody); }, 60))
       << "the bar was not composed" << failure_hint << ReadText(log);
 
-  // Play.
+  // Play, with the knob watched from the click until the song plays.
+  RectWatcher knob(screen.Name(), Shift(L.knob, ox, oy));
+  ASSERT_TRUE(knob.Ok()) << "cannot read the screen from the X server";
+  knob.Start();
   const PageRect play = Shift(L.toolbar[8].rect, ox, oy);
   click((play.left + play.right) / 2, (play.top + play.bottom) / 2, 1);
-  // The knob's progress while the song is arranged is the in-process tests' to check: here the
-  // arrangement of a short song is over before a screen can be taken.
   const PageRect counter = Shift(L.counter, ox, oy);
   const QColor marker(255, 200, 200);
   auto marked_slot = [&](const QImage& s) {
@@ -240,6 +322,7 @@ TEST(PlayScreenTest, ComposeABarFromItsMenuAndPlayTheSongSilently) {
   const bool ended = wait_for(
       [&](const QImage& s) {
         const int slot = marked_slot(s);
+        if (slot >= 0 && rows.empty()) knob.Stop();
         if (slot >= 0) {
           if (rows.empty() || rows.back() != slot) counters.push_back(s);
           rows.push_back(slot);
@@ -251,6 +334,33 @@ TEST(PlayScreenTest, ComposeABarFromItsMenuAndPlayTheSongSilently) {
       },
       300);
   ASSERT_FALSE(rows.empty()) << "the play marker never showed" << failure_hint << ReadText(log);
+  // While the song was arranged the knob turned: each progress step draws it anew, and the last
+  // one stays in sight while the song plays. Value 0 is all it shows otherwise: its arc stands
+  // where value 0 puts it. Any other picture is one the steps drew (the arc elsewhere or
+  // behind the counter, or the second display mode's circle).
+  const PageRect hidden = Shift(L.counter, -L.knob.left, -L.knob.top);
+  const std::vector<QImage>& pictures = knob.Stop();
+  int turned = 0;
+  std::string seen;
+  for (const QImage& picture : pictures) {
+    const std::vector<int> arc = ArcAngles(picture, hidden);
+    const bool drawn = [&] {  // anything but the knob's background outside the counter
+      for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+          if (!(x >= hidden.left && x < hidden.right && y >= hidden.top && y < hidden.bottom) &&
+              picture.pixel(x, y) != picture.pixel(0, 0))
+            return true;
+      return false;
+    }();
+    if (drawn && (arc.empty() || std::any_of(arc.begin(), arc.end(), [](int t) {
+                    return t < 174 || t > 243;
+                  })))
+      ++turned;
+    seen += arc.empty() ? " (none)"
+                        : " " + std::to_string(arc.front()) + "-" + std::to_string(arc.back());
+  }
+  EXPECT_GE(turned, 1)
+      << "the knob did not turn while the song was arranged; its arcs:" << seen;
   EXPECT_TRUE(ended) << "the song never ended";
   // The marker walks from the first bar forward, bar by bar. A bar lasts two seconds, and on a
   // busy machine a screen may take longer than that: the first one seen may show the second.

@@ -3,10 +3,14 @@
 // previous and next note.
 #include "dialogs/step_dialog.h"
 #include "draw/button_picture.h"
+#include "platform/qt/dc.h"
 #include "platform/qt/qt_text.h"
 #include "tests/dialogs/editing/editing_fixture.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -85,6 +89,32 @@ TEST_F(StepDialogTest, OneRowPerSlotWithBarAndBeatOnTheFirst) {
   EXPECT_EQ(Row(2), "                     3連音符を使用しない  ");
   EXPECT_EQ(Row(3), "[小節:001] [拍:1裏]　" + song->DescribeSlot(1, 0, true) + "  あい");
   EXPECT_EQ(Row(8 * 3 + 3 * 2 * 3), "[小節:002] [拍:4表]　音か休符を伸ばす  ");
+}
+
+// The later slots' rows are indented with spaces to stand under the first slot's description:
+// that holds in the list's face at every size it may take.
+TEST_F(StepDialogTest, TheIndentedRowsLineUpUnderTheFirst) {
+  CANTREL_NEED(QFontDatabase::hasFamily(QStringLiteral("IPAGothic")),
+               "the IPAGothic font (fonts-ipafont-gothic)");
+  Open();
+  const QString first = plat::ToQString(Row(0));
+  const QString second = plat::ToQString(Row(1));
+  const int indent = static_cast<int>(second.indexOf(QRegularExpression(QStringLiteral("\\S"))));
+  const int description = static_cast<int>(first.indexOf(plat::ToQString("休符")));
+  ASSERT_GT(indent, 0);
+  ASSERT_GT(description, 0);
+  auto linesUp = [&](const QFont& font) {
+    const QFontMetrics fm(font);
+    return fm.horizontalAdvance(first.left(description)) ==
+           fm.horizontalAdvance(second.left(indent));
+  };
+  EXPECT_EQ(dlg->list->font().family(), QStringLiteral("IPAGothic"));
+  EXPECT_TRUE(linesUp(dlg->list->font()));
+  QFont like = dlg->list->font();
+  for (int pixels = 9; pixels <= 24; ++pixels) {
+    like.setPixelSize(pixels);
+    EXPECT_TRUE(linesUp(plat::FixedPitchJapaneseFont(like))) << pixels;
+  }
 }
 
 TEST_F(StepDialogTest, ButtonsStandByTheDisplayScale) {

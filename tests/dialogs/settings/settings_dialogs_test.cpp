@@ -17,6 +17,7 @@
 #include "tests/dialogs/panels/panel_fixture.h"
 #include "tests/dialogs/song_info/dialog_test_util.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -310,6 +311,18 @@ TEST_F(ConfigDlgTest, DeviceNamesAreCutWholeToTheirField) {
   }
 }
 
+TEST_F(ConfigDlgTest, TheDeviceListsShowLongNamesWholeWhenOpenAndAsTips) {
+  Open();
+  for (QComboBox* list : {dlg->midiInList, dlg->midiOutList}) {
+    for (int i = 0; i < list->count(); ++i) {
+      const QString name = list->itemText(i);
+      EXPECT_GE(list->view()->minimumWidth(), list->view()->fontMetrics().horizontalAdvance(name))
+          << name.toStdString();
+      EXPECT_EQ(list->itemData(i, Qt::ToolTipRole).toString(), name);
+    }
+  }
+}
+
 TEST_F(ConfigDlgTest, ResetStoresTheDefaultsAtOnceAndKeepsTheSongPath) {
   window.defaultMode = 2;
   ConfigData& c = window.config;
@@ -335,19 +348,21 @@ TEST_F(ConfigDlgTest, ResetStoresTheDefaultsAtOnceAndKeepsTheSongPath) {
 }
 
 TEST_F(ConfigDlgTest, EscapeKeepsOnlyWhatTheGuideBoxStoredAtOnce) {
-  window.config.guideShown = 0;
-  Open();
-  const ConfigImage before = Image(window.config);
-  dlg->keyboardLow->setValue(50);
-  dlg->velocity->setValue(1);
-  dlg->layoutList->setCurrentIndex(0);
-  dlg->midiOutList->setCurrentIndex(1);
-  dlg->advice->setChecked(false);
-  dlg->guide->click();
-  QTest::keyClick(dlg.get(), Qt::Key_Escape);
-  EXPECT_FALSE(dlg->isVisible());
-  EXPECT_EQ(Differences(before, Image(window.config)), std::vector<size_t>{268});
-  EXPECT_EQ(window.config.guideShown, 1);
+  for (Cancel how : kCancelWays) {
+    window.config.guideShown = 0;
+    Open();
+    const ConfigImage before = Image(window.config);
+    dlg->keyboardLow->setValue(50);
+    dlg->velocity->setValue(1);
+    dlg->layoutList->setCurrentIndex(0);
+    dlg->midiOutList->setCurrentIndex(1);
+    dlg->advice->setChecked(false);
+    dlg->guide->click();
+    CancelBy(dlg.get(), how);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(Differences(before, Image(window.config)), std::vector<size_t>{268});
+    EXPECT_EQ(window.config.guideShown, 1);
+  }
 }
 
 TEST_F(ConfigDlgTest, TheGuideBoxRelabelsTheMelodyPanelBeforeTheDialogCloses) {
@@ -457,6 +472,14 @@ TEST_F(InoutConfigDlgTest, BrowseStoresTheChosenProgramAtOnceAndEscapeKeepsIt) {
   EXPECT_EQ(requests[0].filter, "all files|*|");
   inout->lyricEvents->setCurrentIndex(1);
   QTest::keyClick(inout.get(), Qt::Key_Escape);
+  EXPECT_FALSE(inout->isVisible());
+  EXPECT_STREQ(window.config.encoderPath, "/opt/tools/encoder");
+  EXPECT_EQ(window.config.lyricEventMode, 0);
+  // The close box keeps the typed path and the list as unstored as Escape does.
+  OpenInout();
+  inout->pathBox->setText(QStringLiteral("/elsewhere/lame"));
+  inout->lyricEvents->setCurrentIndex(2);
+  CancelBy(inout.get(), Cancel::kCloseBox);
   EXPECT_FALSE(inout->isVisible());
   EXPECT_STREQ(window.config.encoderPath, "/opt/tools/encoder");
   EXPECT_EQ(window.config.lyricEventMode, 0);

@@ -39,6 +39,17 @@ inline void PressSkin(COffScreenControl* host) {
   QTest::mouseRelease(host, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
 }
 
+// The ways to leave a dialog without its own buttons: Escape and the window's close box.
+enum class Cancel { kEscape, kCloseBox };
+inline void CancelBy(QWidget* dialog, Cancel how) {
+  if (how == Cancel::kEscape) {
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  } else {
+    dialog->close();
+  }
+}
+constexpr Cancel kCancelWays[] = {Cancel::kEscape, Cancel::kCloseBox};
+
 // Waits until the widget is hidden (a dialog closing after its button's pause), at most `ms`.
 inline bool HiddenWithin(QWidget* w, int ms = 3000) {
   QElapsedTimer t;

@@ -114,17 +114,19 @@ TEST_F(SongDetailTest, FlagsFollowTheBoxesAndTheHiddenRemarksPassThrough) {
 }
 
 TEST_F(SongDetailTest, EscapeLeavesTheSongAsItWas) {
-  OpenGroup();
   const std::vector<uint8_t> before = Image();
-  group->initial->setText(QStringLiteral("zz"));
-  group->genre[3]->click();
-  QTest::keyClick(group.get(), Qt::Key_Escape);
-  EXPECT_FALSE(group->isVisible());
-  OpenExtra();
-  extra->edits[0]->setText(QStringLiteral("zz"));
-  QTest::keyClick(extra.get(), Qt::Key_Escape);
-  EXPECT_FALSE(extra->isVisible());
-  EXPECT_EQ(Image(), before);
+  for (Cancel how : kCancelWays) {
+    OpenGroup();
+    group->initial->setText(QStringLiteral("zz"));
+    group->genre[3]->click();
+    CancelBy(group.get(), how);
+    EXPECT_FALSE(group->isVisible());
+    OpenExtra();
+    extra->edits[0]->setText(QStringLiteral("zz"));
+    CancelBy(extra.get(), how);
+    EXPECT_FALSE(extra->isVisible());
+    EXPECT_EQ(Image(), before);
+  }
 }
 
 TEST_F(SongDetailTest, ManagementCodesOfAnUnknownFormWarnButAreStored) {
@@ -195,6 +197,15 @@ TEST_F(SongDetailTest, TheCloseButtonStandsByScale) {
   EXPECT_EQ(CGroupDlg::ButtonTop(100), 200);
   EXPECT_EQ(CGroupDlg::ButtonTop(150), 300);
   EXPECT_EQ(CGroupDlg::ButtonTop(250), 400);
+}
+
+TEST_F(SongDetailTest, EveryFlagCaptionFitsItsBoxWithinTheDialog) {
+  OpenGroup();
+  for (QCheckBox* box : group->findChildren<QCheckBox*>()) {
+    if (box->isHidden()) continue;
+    EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
+    EXPECT_LE(box->geometry().right(), group->width()) << box->objectName().toStdString();
+  }
 }
 
 TEST_F(SongDetailTest, TheRangeShowsTheUsedNotesWithinItsKeyboard) {

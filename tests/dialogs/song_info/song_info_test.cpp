@@ -2,11 +2,13 @@
 // buttons stand, what it shows of the song, which names it refuses, what OK, Escape and the
 // language switch store, the buttons to the sub-dialogs, and the fields at their file offsets
 // after a save and a reload.
+#include "dialogs/lyric_panel.h"
 #include "dialogs/part_settings_dialogs.h"
 #include "dialogs/song_detail_dialogs.h"
 #include "dialogs/song_info_dialog.h"
 #include "draw/button_picture.h"
 #include "draw/keyboard_picture.h"
+#include "draw/text_limits.h"
 #include "platform/core/files.h"
 #include "platform/qt/qt_text.h"
 #include "style/engine_services.h"
@@ -15,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 
 #include <cstring>
@@ -51,7 +54,6 @@ class SongInfoTest : public ::testing::Test {
     dlg = std::make_unique<CSongInfoDlg>();
     dlg->SetOwner(&owner);
     dlg->SetSong(song.get(), nullptr);
-    dlg->SetLyricDialog([this] { ++lyricRuns; });
     dlg->Create();
     dlg->show();
   }
@@ -61,7 +63,6 @@ class SongInfoTest : public ::testing::Test {
   InfoOwner owner;
   std::unique_ptr<CSongData> song;
   std::unique_ptr<CSongInfoDlg> dlg;
-  int lyricRuns = 0;
 };
 
 TEST_F(SongInfoTest, ButtonsStandInTheirRowAndBesideTheirLists) {
@@ -217,13 +218,16 @@ TEST_F(SongInfoTest, ListsStoreTheirRowsAndVocalOrSoloWithoutAChoiceKeepTheirs) 
 }
 
 TEST_F(SongInfoTest, EscapeStoresNothingButAnEarlierLanguageSwitchKeepsItsTexts) {
-  Open();
   const std::vector<uint8_t> before = Image();
-  dlg->title->setText(QStringLiteral("changed"));
-  dlg->solo->setCurrentIndex(1);
-  QTest::keyClick(dlg.get(), Qt::Key_Escape);
-  EXPECT_FALSE(dlg->isVisible());
-  EXPECT_EQ(Image(), before);
+  for (Cancel how : kCancelWays) {
+    Open();
+    dlg->title->setText(QStringLiteral("changed"));
+    dlg->solo->setCurrentIndex(1);
+    dlg->division->setCurrentIndex(2);
+    CancelBy(dlg.get(), how);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(Image(), before);
+  }
 
   Open();
   dlg->title->setText(plat::ToQString("新題"));
@@ -266,12 +270,51 @@ TEST_F(SongInfoTest, EachButtonOpensItsDialogOnTheSong) {
     PressSkin(dlg->hosts[c.code]);
     EXPECT_TRUE(opened) << c.code;
   }
-  // The lyrics: the playing song stops first, then the lyric dialog runs.
+  // The lyrics: the playing song stops first, then the lyric dialog runs on the song.
+  bool opened = false;
+  WhenModal<CLyricDlg>([](CLyricDlg* d) { d->reject(); }, &opened);
   PressSkin(dlg->hosts[1]);
-  EXPECT_EQ(lyricRuns, 1);
+  EXPECT_TRUE(opened);
   ASSERT_FALSE(owner.posted.empty());
   EXPECT_EQ(std::get<0>(owner.posted.back()), 32791u);
   EXPECT_TRUE(dlg->isVisible());
+}
+
+// The lyric text shares the song's lyrics block with the alias and keyword: what the lyric
+// dialog stores decides whether they may be edited, and a short text leaves them in place.
+TEST_F(SongInfoTest, TheLyricDialogsTextDecidesOverAliasAndKeyword) {
+  const struct {
+    size_t lyricBytes;
+    bool editable;
+  } cases[] = {{1534, true}, {1535, false}, {10, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lyricBytes);
+    std::memset(song->lyrics_area, 0, sizeof song->lyrics_area);
+    std::strcpy(song->lyrics_area + 1536, "別の名");
+    std::strcpy(song->lyrics_area + 1792, "hills");
+    Open();
+    bool opened = false;
+    const std::string text(c.lyricBytes, 'a');
+    WhenModal<CLyricDlg>(
+        [text](CLyricDlg* d) {
+          d->lyricBox->setPlainText(QString::fromLatin1(text.c_str()));
+          d->OnButton(0);
+        },
+        &opened);
+    PressSkin(dlg->hosts[1]);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(SlotText(song->lyrics_area, 2048), text);
+    EXPECT_EQ(dlg->alias->isEnabled(), c.editable);
+    EXPECT_EQ(dlg->keyword->isEnabled(), c.editable);
+    if (c.editable) {
+      EXPECT_STREQ(song->lyrics_area + 1792, "hills");
+      dlg->keyword->setText(QStringLiteral("valleys"));
+    }
+    PressSkin(dlg->hosts[0]);
+    EXPECT_FALSE(dlg->isVisible());
+    if (c.editable) EXPECT_STREQ(song->lyrics_area + 1792, "valleys");
+    dlg.reset();
+  }
 }
 
 TEST_F(SongInfoTest, EditedFieldsLieAtTheirFileOffsetsAfterSaveAndReload) {
