@@ -9,13 +9,17 @@
 #include "draw/knob_picture.h"
 #include "draw/offscreen_control.h"
 #include "draw/staff_picture.h"
+#include "music/midi1_data.h"
 #include "platform/qt/text_drag_drop.h"
+#include "song/midi_import.h"
 #include "song/song_data.h"
 #include "util/music_names.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <QSpinBox>
 
 namespace {
 
@@ -180,4 +184,67 @@ void CBrevantDlg::DragImportRow(int row) {
   source->AddRef();
   source->DoDragDrop(importTool->rowHosts[row]);
   source->Release();
+}
+
+// Bar `importBar` of the import tool's song, its chosen channel, as the note cells of the
+// song's bar `target`: each note's pitch in the slot of its sixteenth (or of its triplet eighth)
+// and a rest where it ends.
+void CBrevantDlg::DropImportBar(int target, int importBar) {
+  if (!song || target < 0 || importBar < 0) return;
+  if (target >= song->bar_count) {
+    if (!song->SetBarCount(target + 1)) {
+      Beep(100);
+      return;
+    }
+    const QSignalBlocker block(barCountSpin);
+    barCountSpin->setValue(song->bar_count);
+  }
+  if (ImportToolSong && ImportToolSong->division >= 6) {
+    const int64_t D = ImportToolSong->division;
+    const int64_t B = importTool ? importTool->BeatsPerBar() : song->beats_per_bar;
+    const int64_t start = D * B * importBar, end = start + D * B;
+    const int channel = importTool ? importTool->Channel() : 0;
+    if (end <= INT32_MAX) {
+      auto copy = std::make_unique<Midi1Data>(*ImportToolSong,
+                                              std::max<int32_t>(0x60000, ImportToolSong->capacity));
+      if (copy->state == kSongNotes) copy->ToEventMode();
+      MidiTrack* track = nullptr;
+      if (copy->state == kSongEvents) {
+        const int32_t ranges[2] = {static_cast<int32_t>(start), static_cast<int32_t>(end)};
+        copy->KeepRanges(ranges, 1);
+        copy->ToNoteMode();
+        for (int32_t t = 0; t < copy->track_count && !track; ++t)
+          if (copy->Track(t)->GetChannel() == channel) track = copy->Track(t);
+      }
+      if (track) WriteImportedBar(target, *track, static_cast<int32_t>(D));
+    }
+  }
+  RedrawChordCells();
+  RefreshMelodyBox(1);
+  RefreshScore(1);
+}
+
+void CBrevantDlg::WriteImportedBar(int target, MidiTrack& track, int32_t D) {
+  song->ClearBar(target, true);
+  PrepareMelodyTrack(track, D);
+  const int first = song->CellIndex(target, 0);
+  if (first < 0) return;
+  auto put = [&](int64_t eighth, int slot, int value) {
+    const int64_t cell = first + eighth;
+    if (cell < song->SongCells()) song->SetSlotValue(static_cast<int>(cell), slot, value);
+  };
+  const int64_t sixteenth = D / 4, third = D / 6;
+  int64_t f = 0;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    const MidiEvent& e = *track.Event(i);
+    f += std::max<int32_t>(e.delta, 0);
+    if (e.status != kStatusNote) continue;
+    const int64_t k = f / sixteenth;
+    const int s = static_cast<int>(f % third != 0 ? k % 2 : (f / third) % 3);
+    const int64_t eighth = k / 2;
+    put(eighth, s, e.note);
+    const int64_t t = (std::max<int32_t>(e.duration, 0) + sixteenth - 1) / sixteenth;
+    const int64_t u = s + t % 2;
+    put(eighth + t / 2 + u / 2, static_cast<int>(u % 2), NoteSlotRest);
+  }
 }

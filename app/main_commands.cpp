@@ -541,10 +541,6 @@ void CBrevantDlg::OnScoreDrop(const char* text, int x, int y) {
   RefreshScore(1);
 }
 
-void CBrevantDlg::DropImportBar(int target, int importBar) {
-  seamLog.push_back("DropImportBar:" + std::to_string(target) + ":" + std::to_string(importBar));
-}
-
 void CBrevantDlg::OnScoreDoubleClick(int row) {
   if (row < 0 || row >= g_barsPerPage) return;
   const int a = SongBarOfCell(row);

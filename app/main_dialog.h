@@ -80,6 +80,7 @@ constexpr uint32_t kMsgNoSound = kMsgApp + 321;    // a note went to a device th
 constexpr int kSysCommandAbout = 16;
 
 class Midi0Data;
+class MidiTrack;
 class CDialogSkeleton;
 class CGuitarDlg;
 class CImportToolDlg;
@@ -240,7 +241,11 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   int BarCellAt(int x, int y) const;
   // A move over a score row with the button held starts the drag of its bar.
   void OnScoreMove(int row, int x, int y);
+  // An Import text dropped on a bar cell: bar `importBar` of the import tool's song, its chosen
+  // channel, becomes the note cells of bar `target` (the song grows to reach it).
   void DropImportBar(int target, int importBar);
+  // The prepared channel track of one import-tool bar into the note cells of bar `target`.
+  void WriteImportedBar(int target, MidiTrack& track, int32_t division);
   void ConvertToFourFour();
   // Files dropped on the window: one opens, several are refused.
   void OnDropFiles(const std::vector<std::filesystem::path>& files);

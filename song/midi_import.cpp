@@ -77,14 +77,6 @@ bool StartsWith(const std::string& text, size_t at, const char* what) {
   return text.compare(at, n, what) == 0;
 }
 
-// The melody channel's track of the split song, quantised and made single-voiced.
-void PrepareMelodyTrack(Midi1Track& track, int32_t division) {
-  track.ToEventMode();
-  track.QuantizeTwoGrids(4, 6, division, 0, 0);
-  track.ToNoteMode();
-  track.KeepTopNotes(kNoChannel, 0);
-}
-
 // Note cells from the melody list (lengths and positions at 96 per quarter).
 void WriteNoteCells(const MelodyEventList& list, CSongData& song) {
   const int bpb = song.beats_per_bar;
@@ -189,6 +181,13 @@ constexpr XfSuffix kXfSuffixes[] = {
 };
 
 }  // namespace
+
+void PrepareMelodyTrack(MidiTrack& track, int32_t division) {
+  track.ToEventMode();
+  track.QuantizeTwoGrids(4, 6, division, 0, 0);
+  track.ToNoteMode();
+  track.KeepTopNotes(kNoChannel, 0);
+}
 
 MidiImportState& ImportState() { return g_state; }
 void ResetMidiImportModule() { g_state = MidiImportState{}; }

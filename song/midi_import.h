@@ -15,6 +15,7 @@
 #include "music/chord_analysis.h"
 
 class CSongData;
+class MidiTrack;
 class TuneStructure;
 class XfData;
 
@@ -35,6 +36,11 @@ struct MidiImportState {
   bool limit_reported = false;  // the bar-limit message of this import was shown
 };
 MidiImportState& ImportState();
+
+// A melody track made ready for note cells: quantised to sixteenths and triplet eighths of the
+// division, then in note mode with only the highest of simultaneous notes, each note shortened
+// to the next start.
+void PrepareMelodyTrack(MidiTrack& track, int32_t division);
 void ResetMidiImportModule();
 
 class CKvImport {

@@ -13,9 +13,12 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -46,6 +49,48 @@ class HoldingSink : public plat::MessageSink {
   std::condition_variable changed_;
   bool shown_ = false, released_ = false;
 };
+
+// A format-0 file at 480 ticks per quarter in 4/4 of the notes (tick, channel, pitch, length).
+struct FileNote {
+  int tick, channel, pitch, length;
+};
+fs::path WriteNotesFile(const std::string& name, const std::vector<FileNote>& notes) {
+  std::vector<std::tuple<int, int, std::vector<uint8_t>>> events;  // tick, off before on, bytes
+  for (const FileNote& n : notes) {
+    events.push_back({n.tick, 1, {uint8_t(0x90 | n.channel), uint8_t(n.pitch), 100}});
+    events.push_back({n.tick + n.length, 0, {uint8_t(0x80 | n.channel), uint8_t(n.pitch), 0}});
+  }
+  std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
+    return std::get<0>(a) != std::get<0>(b) ? std::get<0>(a) < std::get<0>(b)
+                                            : std::get<1>(a) < std::get<1>(b);
+  });
+  std::vector<uint8_t> track = {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8};
+  int at = 0;
+  auto delta = [&track](int ticks) {
+    uint8_t bytes[4];
+    int n = 0;
+    do {
+      bytes[n++] = uint8_t(ticks & 0x7F);
+      ticks >>= 7;
+    } while (ticks > 0);
+    while (n-- > 0) track.push_back(uint8_t(bytes[n] | (n > 0 ? 0x80 : 0)));
+  };
+  for (const auto& e : events) {
+    delta(std::get<0>(e) - at);
+    at = std::get<0>(e);
+    const std::vector<uint8_t>& bytes = std::get<2>(e);
+    track.insert(track.end(), bytes.begin(), bytes.end());
+  }
+  track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
+  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+                               'M', 'T', 'r', 'k', 0, 0, uint8_t(track.size() >> 8),
+                               uint8_t(track.size())};
+  file.insert(file.end(), track.begin(), track.end());
+  const fs::path path = cantrel_test::TempDir() / name;
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+  return path;
+}
 
 class ImportToolWindowTest : public WindowTest {
  protected:
@@ -157,6 +202,75 @@ TEST_F(ImportToolWindowTest, APageBarDroppedOnARowGoesIntoTheChannelAndANewSongC
   cantrel_test::Sink().QueueAnswer(plat::kIdOk);
   dlg->NewSong();
   EXPECT_EQ(ImportToolSong, nullptr);
+}
+
+TEST_F(ImportToolWindowTest, AToolBarDroppedOnThePageBecomesTheBarsNoteCells) {
+  Start();
+  NewSong(8, 4);
+  CImportToolDlg* tool = dlg->importTool;
+  dlg->ShowImportTool();
+  // Bar 1 of the file (ticks 1920-3839 at 480 a quarter): an eighth; a sixteenth on the second
+  // sixteenth of an eighth; three triplet eighths; a chord whose top note stays; and notes that
+  // are not the bar's or not the channel's.
+  const int bar = 1920;
+  const fs::path file = WriteNotesFile(
+      "tool.mid", {{0, 0, 50, 480},
+                   {bar + 0, 0, 60, 240},
+                   {bar + 360, 0, 62, 120},
+                   {bar + 960, 0, 64, 80},
+                   {bar + 1040, 0, 65, 80},
+                   {bar + 1120, 0, 67, 80},
+                   {bar + 1440, 0, 64, 240},
+                   {bar + 1440, 0, 67, 240},
+                   {bar + 0, 1, 40, 480},
+                   {2 * bar, 0, 51, 480}});
+  ASSERT_TRUE(tool->StartParse(file));
+  WaitParsed();
+  ASSERT_NE(ImportToolSong, nullptr);
+
+  // Every cell of bar 3 written over: pitches in the slots of their sixteenths or triplet
+  // eighths, a rest where each note ends.
+  constexpr int H = NoteSlotHold, R = NoteSlotRest, V = NoteSlotVacant;
+  const int expected[8][3] = {{60, H, V},  {R, 62, V}, {R, H, V},  {H, H, V},
+                              {64, 65, 67}, {R, R, V}, {67, H, V}, {R, H, V}};
+  NoteCell busy{};
+  busy.slot[0] = 72;
+  busy.slot[1] = 74;
+  busy.slot[2] = 76;
+  for (int e = 0; e < 8; ++e) dlg->song->SetCell(3, e, busy);
+  dlg->DropImportBar(3, 1);
+  for (int e = 0; e < 8; ++e) {
+    NoteCell cell{};
+    ASSERT_TRUE(dlg->song->GetCell(3, e, &cell));
+    for (int s = 0; s < 3; ++s) EXPECT_EQ(cell.slot[s], expected[e][s]) << "eighth " << e << " slot " << s;
+  }
+  NoteCell next{};
+  ASSERT_TRUE(dlg->song->GetCell(4, 0, &next));
+  EXPECT_EQ(next.slot[0], R) << "the bar after is not touched";
+
+  // Through the page: an Import text dropped on a bar cell; a target past the end lengthens the
+  // song first.
+  const PageRect& r = dlg->Layout().scoreRows[1];
+  dlg->OnScoreDrop("score:Import:1", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  NoteCell cell{};
+  ASSERT_TRUE(dlg->song->GetCell(dlg->SongBarOfCell(1), 4, &cell));
+  EXPECT_EQ(cell.slot[2], 67);
+  dlg->DropImportBar(9, 1);
+  EXPECT_EQ(dlg->song->bar_count, 10);
+  ASSERT_TRUE(dlg->song->GetCell(9, 6, &cell));
+  EXPECT_EQ(cell.slot[0], 67);
+
+  // A channel with no notes in the file leaves the bar as it was; so does a tool without a song.
+  tool->channelList->setCurrentIndex(5);
+  tool->OnChannelChanged();
+  for (int e = 0; e < 8; ++e) dlg->song->SetCell(2, e, busy);
+  dlg->DropImportBar(2, 1);
+  ASSERT_TRUE(dlg->song->GetCell(2, 3, &cell));
+  EXPECT_EQ(cell.slot[0], 72);
+  tool->ClearImport();
+  dlg->DropImportBar(2, 1);
+  ASSERT_TRUE(dlg->song->GetCell(2, 3, &cell));
+  EXPECT_EQ(cell.slot[0], 72);
 }
 
 }  // namespace
