@@ -7,6 +7,7 @@
 #include "draw/button_picture.h"
 #include "platform/core/folders.h"
 #include "song/song_data.h"
+#include "tests/support/sample_song_info.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,16 +30,7 @@ void BM_SongInfoOpens(benchmark::State& state) {
   plat::SetProgramFolder(std::filesystem::path(CANTREL_SOURCE_DIR) / "resources");
   auto song = std::make_unique<CSongData>();
   song->Reset(64, 4, 0, 1);
-  SongInfoBlock& info = song->info;
-  info.SetText(SongInfoBlock::kTitle, 33, "ふるさと");
-  info.SetText(SongInfoBlock::kComposer, 33, "岡野貞一");
-  info.SetText(SongInfoBlock::kLyricist, 33, "高野辰之");
-  info.SetInt(SongInfoBlock::kMelodyProgram, 73);
-  info.SetInt(SongInfoBlock::kSoloProgram, 40);
-  info.SetInt(SongInfoBlock::kAccompProgram, 0);
-  info.SetInt(SongInfoBlock::kAccomp2Program, 48);
-  song->style.instrument[2] = 33;
-  song->style.instrument[9] = 0;
+  cantrel_test::FillSampleSongInfo(*song);
   Owner owner;
   for (auto _ : state) {
     CSongInfoDlg dialog;

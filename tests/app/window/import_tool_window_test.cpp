@@ -9,14 +9,13 @@
 #include "music/midi1_data.h"
 #include "music/midi_event.h"
 #include "tests/app/window/window_fixture.h"
+#include "tests/support/holding_sink.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
 #include <algorithm>
-#include <condition_variable>
 #include <fstream>
-#include <mutex>
 #include <tuple>
 #include <vector>
 
@@ -24,31 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Holds the thread that shows a box until released.
-class HoldingSink : public plat::MessageSink {
- public:
-  int Show(plat::BoxKind, const std::string&) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    shown_ = true;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return released_; });
-    return plat::kIdOk;
-  }
-  bool WaitShown() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(5), [this] { return shown_; });
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool shown_ = false, released_ = false;
-};
+using cantrel_test::HoldingSink;
 
 // A format-0 file at 480 ticks per quarter in 4/4 of the notes (tick, channel, pitch, length).
 struct FileNote {

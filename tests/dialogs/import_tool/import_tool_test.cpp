@@ -3,7 +3,6 @@
 // range and scrolling, bars of the song written into a channel, the preview of the four shown
 // bars, and the shown notes of every installed planetblupi file against mido's reading.
 #include "dialogs/import_tool_dialog.h"
-
 #include "draw/button_picture.h"
 #include "draw/knob_picture.h"
 #include "draw/orvanta_common.h"
@@ -16,15 +15,14 @@
 #include "platform/core/file_dialogs.h"
 #include "platform/core/midi_devices.h"
 #include "tests/dialogs/song_info/dialog_test_util.h"
+#include "tests/support/holding_sink.h"
 
 #include <QComboBox>
 #include <QScrollBar>
 
 #include <algorithm>
-#include <condition_variable>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
 
 namespace {
@@ -35,32 +33,7 @@ namespace fs = std::filesystem;
 constexpr int kPreviewSlot = 2;
 const fs::path kBlupi = "/usr/share/planetblupi/music";
 
-// A box that holds the thread showing it until released (a worker's box waiting for its user).
-class HoldingSink : public plat::MessageSink {
- public:
-  int Show(plat::BoxKind, const std::string&) override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ++shown_;
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return released_; });
-    return plat::kIdOk;
-  }
-  bool WaitShown(int ms) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return shown_ > 0; });
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int shown_ = 0;
-  bool released_ = false;
-};
+using cantrel_test::HoldingSink;
 
 struct NoteSpec {
   int start, pitch, duration;

@@ -13,6 +13,7 @@
 #include "platform/qt/qt_text.h"
 #include "style/engine_services.h"
 #include "tests/dialogs/song_info/dialog_test_util.h"
+#include "tests/support/sample_song_info.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -32,17 +33,7 @@ class SongInfoTest : public ::testing::Test {
     CKeyboardPicture::ResetState();
     cantrel_test::Sink().Clear();
     song = MakeSong();
-    SongInfoBlock& info = song->info;
-    info.SetText(SongInfoBlock::kTitle, 33, "ふるさと");
-    info.SetText(SongInfoBlock::kAltTitle, 31, "Furusato");
-    info.SetText(SongInfoBlock::kComposer, 33, "岡野貞一");
-    info.SetText(SongInfoBlock::kLyricist, 33, "高野辰之");
-    info.SetInt(SongInfoBlock::kMelodyProgram, 73);
-    info.SetInt(SongInfoBlock::kSoloProgram, 40);
-    info.SetInt(SongInfoBlock::kAccompProgram, 0);
-    info.SetInt(SongInfoBlock::kAccomp2Program, 48);
-    song->style.instrument[2] = 33;
-    song->style.instrument[9] = 0;
+    cantrel_test::FillSampleSongInfo(*song);
   }
   void TearDown() override {
     dlg.reset();
