@@ -52,7 +52,7 @@ int GetDefaultScreenMode() {
   return DefaultScreenModeFor(w, h);
 }
 
-int BarCellWidthForMode(int mode) {
+int GetBarCellWidth(int mode) {
   if (mode == 1) return 208;
   if (mode == 4) return 240;
   return 224;
@@ -389,7 +389,7 @@ bool ComputePageLayout(int mode, int scale, int screenWidth, int screenHeight, P
   L.clientWidth = g.width - kNominalFrameWidth;
   L.clientHeight = g.height - kNominalFrameHeight;
   L.barsPerPage = std::min(kMaxBarCells, g.barsPerRow * g.rowsPerPage);
-  L.barCellWidth = BarCellWidthForMode(mode);
+  L.barCellWidth = GetBarCellWidth(mode);
   L.rowPitch = mode == 4 ? m.enlargedPitchExtra + 189 : 165;
   const int labelsTop = m.labelsTop + 58;
   const ChordOffset chord = ChordOffsetFor(scale);

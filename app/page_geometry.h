@@ -22,7 +22,7 @@ int DefaultScreenModeFor(int width, int height);
 int GetDefaultScreenMode();
 
 // Bar-cell width of a layout mode: 208 in mode 1, 240 in mode 4, else 224.
-int BarCellWidthForMode(int mode);
+int GetBarCellWidth(int mode);
 
 struct ScaleMetrics {
   int topControlsShift = 0;

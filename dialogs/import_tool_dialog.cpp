@@ -174,19 +174,21 @@ bool CImportToolDlg::StartParse(const std::filesystem::path& path) {
     parsed_.reset();
   }
   const uintptr_t generation = ++parseGeneration_;
-  worker_ = std::thread([this, path, generation] {
-    Midi1Data* song = nullptr;
-    const int loaded = COrvantaCommon::LoadSmf(path.string(), &song, 0);
-    {
-      std::lock_guard<std::mutex> lock(parseMutex_);
-      if (loaded == 1) parsed_.reset(song);
-      workerDone_ = true;
-    }
-    parseEnded_.notify_all();
-    // The UI thread takes the song; the worker touches no window.
-    plat::PostAppMessage(this, kMsgParsed, generation);
-  });
+  worker_ = std::thread([this, path, generation] { ParseThread(path, generation); });
   return true;
+}
+
+void CImportToolDlg::ParseThread(const std::filesystem::path& path, uintptr_t generation) {
+  Midi1Data* song = nullptr;
+  const int loaded = COrvantaCommon::LoadSmf(path.string(), &song, 0);
+  {
+    std::lock_guard<std::mutex> lock(parseMutex_);
+    if (loaded == 1) parsed_.reset(song);
+    workerDone_ = true;
+  }
+  parseEnded_.notify_all();
+  // The UI thread takes the song; the worker touches no window.
+  plat::PostAppMessage(this, kMsgParsed, generation);
 }
 
 void CImportToolDlg::WaitForParse() {

@@ -117,6 +117,8 @@ class CImportToolDlg : public CDialogSkeleton {
   CRhythmStaffPicture* Picture() const { return scorePicture_ ? *scorePicture_ : nullptr; }
   // The track of the chosen channel among tracks 1-16 (null when none).
   int ChannelTrack(bool allowUnused) const;
+  // The worker: reads the file into a song of its own and posts the parse's number.
+  void ParseThread(const std::filesystem::path& path, uintptr_t generation);
   void OnParseDone(uintptr_t generation);
   void FinishParse();
   void StopPreview();
