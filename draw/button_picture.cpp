@@ -181,6 +181,8 @@ void CButtonPictureSet<Kind>::SetCaption(int controlId, const std::string& capti
   if (i < 0) return;
   State().buttons[i].caption = caption;
   DrawButton(i);
+  // Shown at once: a caption may change with no press to redraw its button (a play's end).
+  BlitRange(i, i);
 }
 
 template <int Kind>

@@ -71,6 +71,7 @@ class CButtonPictureSet : public COffScreenPicture {
   static void OnRelease(int x, int y, int id);
   static void BlitRange(int first, int last);
   static void BlitAll();
+  // Sets the caption of the button on that control and shows the button anew.
   static void SetCaption(int controlId, const std::string& caption);
   static void EnableButton(int controlId, bool enable);
   static int IsButtonEnabled(int controlId);

@@ -151,8 +151,11 @@ TEST_F(PlayTest, PlayingFollowsTheMusicAndEnds) {
   // The player's timer runs on a clock the test steps, one event after another.
   plat::ManualTimerClock clock;
   plat::InstallTimerClock(&clock);
+  const QImage idleButton = dlg->toolbarControls[8]->Shown();
+  dlg->SetPlayCaption(0);
   dlg->StartPlayback(file);
   ASSERT_EQ(g_isPlaying.load(), 1);
+  EXPECT_NE(dlg->toolbarControls[8]->Shown(), idleButton) << "the play button says stop";
   EXPECT_EQ(g_auditionDevice, nullptr) << "the player has its own device";
   int last = -2;
   for (int step = 0; step < 200 && g_isPlaying.load() == 1; ++step) {
@@ -167,6 +170,8 @@ TEST_F(PlayTest, PlayingFollowsTheMusicAndEnds) {
   window_test::PumpUntil([&]() { return g_isPlaying.load() == 0; });
   plat::InstallTimerClock(nullptr);
   EXPECT_EQ(g_isPlaying.load(), 0);
+  // The end shows the play button's own caption again, with no press to redraw it.
+  EXPECT_EQ(dlg->toolbarControls[8]->Shown(), idleButton);
   // Bars 1 to 3, then the end of the song.
   ASSERT_GE(counter.size(), 3u);
   EXPECT_EQ(counter.front(), 1);
