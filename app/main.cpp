@@ -5,6 +5,7 @@
 #include "platform/core/instance_lock.h"
 #include "platform/core/message_sink.h"
 #include "platform/qt/qt_message_sink.h"
+#include "platform/qt/qt_text.h"
 #include "platform/webengine/webengine_browser.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   plat::PrepareWebEngine();
   QApplication app(argc, argv);
   plat::InstallWebEngineBrowser();
+  plat::InstallJapaneseQtTexts();
   QApplication::setApplicationName(QStringLiteral("Cantrel"));
   QApplication::setOrganizationName(QStringLiteral("Pellmor"));
   std::string commandLine;

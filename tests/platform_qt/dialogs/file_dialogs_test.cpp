@@ -1,12 +1,15 @@
 // The Qt file dialogs behind the general library's dialog interface.
 #include "platform/core/files.h"
 #include "platform/qt/qt_file_dialogs.h"
+#include "platform/qt/qt_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QTimer>
 
 #include <atomic>
@@ -20,6 +23,18 @@ TEST(QtFileDialogsTest, FiltersFollowTheFilterText) {
   EXPECT_EQ(plat::NameFiltersFor("曲|*.mwd;*.dat|"),
             QStringList{QString::fromUtf8("\xE6\x9B\xB2 (*.mwd *.dat)")});
   EXPECT_TRUE(plat::NameFiltersFor("").isEmpty());
+}
+
+// The program speaks Japanese whatever the system's language, and so do Qt's own dialogs.
+TEST(QtFileDialogsTest, QtsOwnTextsAreJapanese) {
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  CANTREL_NEED(QFile::exists(folder + "/qtbase_ja.qm"),
+               "Qt's Japanese translations (qt6-translations-l10n)");
+  ASSERT_TRUE(plat::InstallJapaneseQtTexts());
+  EXPECT_TRUE(plat::InstallJapaneseQtTexts()) << "a second call keeps the one translator";
+  const QString lookIn = QCoreApplication::translate("QFileDialog", "Look in:");
+  EXPECT_NE(lookIn, QStringLiteral("Look in:"));
+  EXPECT_FALSE(lookIn.isEmpty());
 }
 
 TEST(QtFileDialogsTest, ConfiguresOpenAndSave) {
