@@ -402,21 +402,16 @@ void MidiTrack::FreeAllEvents() {
 }
 
 void MidiTrack::CopyNoteModeEvents(const MidiTrack& source) {
-  FreeAllEvents();
-  if (source.mode != kTrackNotes) {
-    ErrorMsg(kMdtkInternal);
-    mode = kTrackEmpty;
-    return;
-  }
-  ReserveEvents(source.event_count);
-  EventPool::Scope from_pool(pool_);
-  for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
-  mode = kTrackNotes;
+  CopyEventsOfMode(source, kTrackNotes);
 }
 
 void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
+  CopyEventsOfMode(source, kTrackEvents);
+}
+
+void MidiTrack::CopyEventsOfMode(const MidiTrack& source, int32_t wanted_mode) {
   FreeAllEvents();
-  if (source.mode != kTrackEvents) {
+  if (source.mode != wanted_mode) {
     ErrorMsg(kMdtkInternal);
     mode = kTrackEmpty;
     return;
@@ -424,7 +419,7 @@ void MidiTrack::CopyEventModeEvents(const MidiTrack& source) {
   ReserveEvents(source.event_count);
   EventPool::Scope from_pool(pool_);
   for (int32_t i = 0; i < source.event_count; ++i) AppendUnchecked(new MidiEvent(*source.events[i]));
-  mode = kTrackEvents;
+  mode = wanted_mode;
 }
 
 // ---------------------------------------------------------------- parsing

@@ -629,6 +629,9 @@ class MidiTrack : public MusicData {
 
  private:
   void AppendUnchecked(MidiEvent* event);
+  // The copies of a note-mode and an event-mode track: the source's events copied when it is
+  // in `wanted_mode`, else an internal error and an empty track.
+  void CopyEventsOfMode(const MidiTrack& source, int32_t wanted_mode);
   // The event-mode conversion, End of Track moved last included; false when no note-off
   // can stand behind a note-on of its tick, so that none needs moving.
   bool ConvertToEventModeCore();
