@@ -40,18 +40,28 @@ int CompareSysExWithin(const uint8_t* a, int size_a, const uint8_t* b, int size_
   return std::memcmp(a, b, static_cast<size_t>(n)) == 0 ? 0 : -1;
 }
 
+namespace {
+
+// F0, the length of the rest of the message as a variable-length number, and the maker's
+// header bytes; gives the place after them.
+int WriteSysExHead(int length, const uint8_t* head, size_t head_size, uint8_t* out) {
+  int at = 0;
+  out[at++] = 0xF0;
+  at += GneWriteVarLen(length, out + at);
+  std::memcpy(out + at, head, head_size);
+  return at + static_cast<int>(head_size);
+}
+
+}  // namespace
+
 int GsDisplayTextSize(int n) {
   uint8_t scratch[4];
   return 1 + GneWriteVarLen(n + 9, scratch) + 7 + n + 2;
 }
 
 int BuildGsDisplayText(const char* text, int n, uint8_t* out) {
-  int at = 0;
-  out[at++] = 0xF0;
-  at += GneWriteVarLen(n + 9, out + at);
   static const uint8_t kHead[] = {0x41, 0x10, 0x45, 0x12, 0x10, 0x00, 0x00};
-  std::memcpy(out + at, kHead, sizeof kHead);
-  at += sizeof kHead;
+  int at = WriteSysExHead(n + 9, kHead, sizeof kHead, out);
   // The checksum runs over the address (10 00 00) and the text.
   int sum = 0x10;
   for (int i = 0; i < n; ++i) {
@@ -69,12 +79,8 @@ int XgDisplayTextSize(int n) {
 }
 
 int BuildXgDisplayText(const char* text, int n, uint8_t* out) {
-  int at = 0;
-  out[at++] = 0xF0;
-  at += GneWriteVarLen(n + 7, out + at);
   static const uint8_t kHead[] = {0x43, 0x10, 0x4C, 0x06, 0x00, 0x00};
-  std::memcpy(out + at, kHead, sizeof kHead);
-  at += sizeof kHead;
+  int at = WriteSysExHead(n + 7, kHead, sizeof kHead, out);
   std::memcpy(out + at, text, static_cast<size_t>(n));
   at += n;
   out[at++] = 0xF7;
