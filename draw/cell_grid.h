@@ -429,4 +429,21 @@ void DrawTextCell(plat::Dc* dc, const G& grid, const TextCell& c, plat::ColorRef
   RestoreFont(dc, previous);
 }
 
+// Draws grid g of a store of text cells: the background over the whole surface, then each cell
+// in the fill `fill(grid, row, column)` gives. Nothing for a grid without a surface.
+template <typename S, typename Fill>
+void DrawTextGrid(const S& store, int g, plat::ColorRef background, Fill fill) {
+  if (!store.Valid(g)) return;
+  const auto& grid = store[g];
+  plat::Dc* dc = grid.dc;
+  if (!dc || !dc->HasSurface()) return;
+  dc->FillSolidRect(plat::Rect{0, 0, grid.width, grid.height}, background);
+  dc->SetBkMode(plat::TRANSPARENT);
+  for (int i = 0; i < grid.rows; ++i) {
+    for (int j = 0; j < grid.columns; ++j) {
+      DrawTextCell(dc, grid, grid.cells[i][j], fill(grid, i, j));
+    }
+  }
+}
+
 }  // namespace cell_grid

@@ -41,24 +41,11 @@ void CChordCellPicture::GetCursor(int grid, int* row, int* column) {
 }
 
 void CChordCellPicture::DrawGrid(int grid) {
-  if (!State().Valid(grid)) return;
-  const auto& g = State()[grid];
-  plat::Dc* dc = g.dc;
-  if (!dc || !dc->HasSurface()) return;
-  dc->FillSolidRect(Rect{0, 0, g.width, g.height}, kBackground);
-  dc->SetBkMode(plat::TRANSPARENT);
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = 0; j < g.columns; ++j) {
-      const cell_grid::TextCell& c = g.cells[i][j];
-      plat::ColorRef fill = kActive;
-      if (c.shown == 0) {
-        fill = kHidden;
-      } else if (c.active == 0) {
-        fill = kInactive;
-      } else if (i == g.cursorRow && j == g.cursorColumn) {
-        fill = kCursor;
-      }
-      cell_grid::DrawTextCell(dc, g, c, fill);
-    }
-  }
+  cell_grid::DrawTextGrid(State(), grid, kBackground, [](const auto& g, int i, int j) {
+    const cell_grid::TextCell& c = g.cells[i][j];
+    if (c.shown == 0) return kHidden;
+    if (c.active == 0) return kInactive;
+    if (i == g.cursorRow && j == g.cursorColumn) return kCursor;
+    return kActive;
+  });
 }

@@ -53,16 +53,7 @@ int CChordTablePicture::FontHeight(int grid) {
 }
 
 void CChordTablePicture::DrawGrid(int grid) {
-  if (!State().Valid(grid)) return;
-  const auto& g = State()[grid];
-  plat::Dc* dc = g.dc;
-  if (!dc || !dc->HasSurface()) return;
-  dc->FillSolidRect(Rect{0, 0, g.width, g.height}, kBackground);
-  dc->SetBkMode(plat::TRANSPARENT);
-  for (int i = 0; i < g.rows; ++i) {
-    for (int j = 0; j < g.columns; ++j) {
-      const cell_grid::TextCell& c = g.cells[i][j];
-      cell_grid::DrawTextCell(dc, g, c, c.marked ? kMarked : kCell);
-    }
-  }
+  cell_grid::DrawTextGrid(State(), grid, kBackground, [](const auto& g, int i, int j) {
+    return g.cells[i][j].marked ? kMarked : kCell;
+  });
 }
