@@ -32,6 +32,10 @@ class QuietBoxes : public plat::MessageSink {
 // A fresh empty folder for the running test, removed after it.
 std::filesystem::path TempDir();
 
+// The whole file as bytes (none when it cannot be read), and bytes written as a whole file.
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
 // tests/data/<relative>.
 std::filesystem::path DataPath(const std::string& relative);
 std::filesystem::path SourceDir();

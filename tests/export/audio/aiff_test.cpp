@@ -15,15 +15,8 @@ namespace {
 using cantrel_test::Sink;
 using cantrel_test::TempDir;
 
-std::vector<uint8_t> ReadAll(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), {});
-}
-
-void WriteAll(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(p, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using cantrel_test::ReadFileBytes;
+using cantrel_test::WriteFileBytes;
 
 // An 80-bit extended number of a rate.
 std::vector<uint8_t> Extended(double rate) {
@@ -75,10 +68,10 @@ TEST(AiffToWav, SixteenBitStereoBecomesALittleEndianWav) {
   const std::vector<uint8_t> samples{0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,
                                      0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10};
   const auto aiff = TempDir() / "in.aiff";
-  WriteAll(aiff, Form({Comm(2, 4, 16, 44100), Ssnd(samples, 0)}));
+  WriteFileBytes(aiff, Form({Comm(2, 4, 16, 44100), Ssnd(samples, 0)}));
   const auto wav = TempDir() / "out.wav";
   ASSERT_TRUE(ConvertAiffToWav(aiff, wav));
-  const auto file = ReadAll(wav);
+  const auto file = ReadFileBytes(wav);
   ASSERT_EQ(file.size(), 60u);
   WavData back(wav);
   EXPECT_EQ(back.Format().sample_rate, 44100u);
@@ -120,7 +113,7 @@ TEST(AiffToWav, RatesChunksAndWidths) {
   for (const Case& c : cases) {
     const auto aiff = TempDir() / "case.aiff";
     const auto wav = TempDir() / "case.wav";
-    WriteAll(aiff, c.file);
+    WriteFileBytes(aiff, c.file);
     ASSERT_TRUE(ConvertAiffToWav(aiff, wav)) << c.what;
     WavData back(wav);
     EXPECT_EQ(back.Format().sample_rate, c.rate) << c.what;
@@ -153,7 +146,7 @@ TEST(AiffToWav, DamagedFilesGiveTheErrorAndNoWav) {
     Sink().Clear();
     const auto aiff = TempDir() / "bad.aiff";
     const auto wav = TempDir() / "bad.wav";
-    WriteAll(aiff, c.file);
+    WriteFileBytes(aiff, c.file);
     EXPECT_FALSE(ConvertAiffToWav(aiff, wav)) << c.what;
     EXPECT_FALSE(std::filesystem::exists(wav)) << c.what;
     ASSERT_EQ(Sink().Count(), 1u) << c.what;

@@ -14,10 +14,7 @@ namespace {
 using cantrel_test::Sink;
 using cantrel_test::TempDir;
 
-std::vector<uint8_t> ReadAll(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), {});
-}
+using cantrel_test::ReadFileBytes;
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
@@ -81,7 +78,7 @@ TEST(WavFile, WrittenFileHasTheCanonicalHeader) {
     WavData w(WavFormat::Pcm(2, 44100, 16), samples.data(), c.frames);
     const auto path = TempDir() / "out.wav";
     ASSERT_TRUE(w.SaveFile(path));
-    const auto file = ReadAll(path);
+    const auto file = ReadFileBytes(path);
     ASSERT_EQ(file.size(), c.file_size);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
     EXPECT_EQ(Le32(file, 4), c.riff_size);
@@ -171,7 +168,7 @@ TEST(WavFile, SavedFileReadsBackAndSoxAgrees) {
   CANTREL_NEED_TOOL("sox");
   const auto raw = TempDir() / "sox.raw";
   ASSERT_EQ(cantrel_test::RunTool({"sox", path.string(), "-t", "raw", raw.string()}), 0);
-  EXPECT_EQ(ReadAll(raw), samples);
+  EXPECT_EQ(ReadFileBytes(raw), samples);
   std::string info;
   ASSERT_EQ(cantrel_test::RunTool({"soxi", "-r", path.string()}, &info), 0);
   EXPECT_EQ(std::stoi(info), 32000);

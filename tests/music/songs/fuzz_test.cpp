@@ -20,7 +20,7 @@ std::vector<Bytes> Corpus() {
   for (const char* name : {"midi/songs/setup_f0.mid", "midi/songs/band_f1.mid", "midi/songs/tune_f1.mid",
                            "midi/features.mid", "midi/running_status.mid"}) {
     const auto path = cantrel_test::DataPath(name);
-    if (std::filesystem::exists(path)) corpus.push_back(songs_test::ReadFile(path));
+    if (std::filesystem::exists(path)) corpus.push_back(cantrel_test::ReadFileBytes(path));
   }
   // Ticks that overflow 32 bits when the play copy changes division.
   corpus.push_back(songs_test::LongDelayFile());
@@ -93,7 +93,7 @@ TEST_P(SongFuzzShard, SeededMutations) {
     const Bytes input = Mutate(corpus);
     const int broken = FuzzSmfSongInput(input.data(), input.size());
     if (broken != 0) {
-      songs_test::WriteFile(cantrel_test::TempDir() / "broken.mid", input);
+      cantrel_test::WriteFileBytes(cantrel_test::TempDir() / "broken.mid", input);
       FAIL() << "mutation " << i << " broke invariant " << broken << " (" << input.size() << " bytes)";
     }
   }

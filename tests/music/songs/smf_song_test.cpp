@@ -49,7 +49,7 @@ fs::path Temp(const std::string& name) { return cantrel_test::TempDir() / name; 
 
 fs::path Write(const std::string& name, const Bytes& bytes) {
   const fs::path path = Temp(name);
-  WriteFile(path, bytes);
+  cantrel_test::WriteFileBytes(path, bytes);
   return path;
 }
 
@@ -113,8 +113,8 @@ void RoundTrip0(const fs::path& source, Bytes* first, Bytes* second) {
   EXPECT_EQ(song.state, kSongNotes);
   Midi0Data again(a, kDefaultMusicCapacity);
   ASSERT_EQ(again.SaveFile(b, 0), 1);
-  *first = ReadFile(a);
-  *second = ReadFile(b);
+  *first = cantrel_test::ReadFileBytes(a);
+  *second = cantrel_test::ReadFileBytes(b);
 }
 
 void RoundTrip1(const fs::path& source, Bytes* first, Bytes* second) {
@@ -127,8 +127,8 @@ void RoundTrip1(const fs::path& source, Bytes* first, Bytes* second) {
   EXPECT_EQ(song.state, kSongNotes);
   Midi1Data again(a, kDefaultMusicCapacity);
   ASSERT_EQ(again.SaveFile(b), 1);
-  *first = ReadFile(a);
-  *second = ReadFile(b);
+  *first = cantrel_test::ReadFileBytes(a);
+  *second = cantrel_test::ReadFileBytes(b);
 }
 
 }  // namespace
@@ -368,7 +368,7 @@ TEST(SmfPaths, MasterVolumeIsAddedToFormat1Songs) {
   EXPECT_EQ(one.tracks[1]->CountSysExKind(1), 1);  // the first track with a channel
   EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
 
-  const Bytes bytes = ReadFile(path);
+  const Bytes bytes = cantrel_test::ReadFileBytes(path);
   Midi1Data warned(bytes.data(), static_cast<int32_t>(bytes.size()), 1, kDefaultMusicCapacity);
   EXPECT_EQ(warned.GetMasterVolume(), 127);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{
@@ -454,7 +454,7 @@ TEST(SmfStates, Format1PackWritesTheTrueTrackCount) {
   EXPECT_EQ(song.state, kSongNotes);
   EXPECT_EQ(song.track_count, 3);
   EXPECT_EQ(song.tracks[2]->CountEvents(kStatusNote), 40);
-  const Bytes bytes = ReadFile(path);
+  const Bytes bytes = cantrel_test::ReadFileBytes(path);
   ASSERT_GE(bytes.size(), 14u);
   EXPECT_EQ(bytes[11], 1);  // only the first track fitted
   EXPECT_LT(bytes.size(), 600u);
@@ -588,7 +588,7 @@ TEST(SmfStates, SaveWithDialogWritesTheChosenFileInEveryState) {
     EXPECT_EQ(saved_chosen, 1) << c.name;
     EXPECT_EQ(cancelled, 0) << c.name;
     EXPECT_EQ(state_after, c.state) << c.name;
-    EXPECT_EQ(ReadFile(chosen), ReadFile(direct)) << c.name;
+    EXPECT_EQ(cantrel_test::ReadFileBytes(chosen), cantrel_test::ReadFileBytes(direct)) << c.name;
   }
   const auto requests = dialogs.FileRequests();
   ASSERT_EQ(requests.size(), 12u);
@@ -663,7 +663,7 @@ TEST(SmfRoundTrip, Format1OpenedAsFormat0) {
 }
 
 TEST(SmfRoundTrip, MacBinaryFileIsWrittenWithoutThePrefix) {
-  const Bytes file = ReadFile(cantrel_test::DataPath("midi/songs/setup_f0.mid"));
+  const Bytes file = cantrel_test::ReadFileBytes(cantrel_test::DataPath("midi/songs/setup_f0.mid"));
   const fs::path source = Write("mac.mid", MacBinary(file));
   Bytes first, second;
   RoundTrip0(source, &first, &second);

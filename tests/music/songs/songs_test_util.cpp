@@ -106,16 +106,6 @@ std::vector<int64_t> TicksOf(const MidiTrack& track, uint32_t status) {
   return ticks;
 }
 
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 Bytes Header(int format, int tracks, int division) {
   return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<uint8_t>(format),
           static_cast<uint8_t>(tracks >> 8), static_cast<uint8_t>(tracks),

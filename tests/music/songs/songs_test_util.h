@@ -33,9 +33,6 @@ std::vector<int64_t> Ticks(const MidiTrack& track);
 // Ticks of the events of a status.
 std::vector<int64_t> TicksOf(const MidiTrack& track, uint32_t status);
 
-Bytes ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
-
 // "MThd" header of the format, track count and division.
 Bytes Header(int format, int tracks, int division);
 // "MTrk", the length, the body.
