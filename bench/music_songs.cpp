@@ -20,6 +20,7 @@
 #include "music/midi_loader.h"
 #include "platform/core/message_sink.h"
 #include "rich_song.h"
+#include "tests/support/smf_bytes.h"
 
 namespace {
 
@@ -29,20 +30,8 @@ using bench_songs::SongPass;
 
 using Bytes = std::vector<uint8_t>;
 
-void Put32(Bytes& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void PutVarLen(Bytes& out, uint32_t v) {
-  uint8_t groups[5];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<uint8_t>(v & 0x7F);
-    v >>= 7;
-  } while (v != 0);
-  while (n > 1) out.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
-}
+using cantrel_test::Put32;
+using cantrel_test::PutVarLen;
 
 // A format-1 file of exactly `size` bytes: a conductor track and note tracks on
 // 15 channels, the last track padded with a text event.

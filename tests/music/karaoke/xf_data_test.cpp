@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/smf_bytes.h"
 #include "../../support/test_support.h"
 #include "util/gne_text.h"
 
@@ -42,19 +43,10 @@ std::unique_ptr<XfData> Build(const std::vector<Lyric>& lyrics, int32_t division
   return std::make_unique<XfData>(song, karaoke, division);
 }
 
-Bytes ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using cantrel_test::ReadFileBytes;
+using cantrel_test::WriteFileBytes;
 
-void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void Put32(Bytes& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
+using cantrel_test::Put32;
 
 Bytes Header(int format, int tracks, int division) {
   Bytes b = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<uint8_t>(format), 0,
@@ -166,7 +158,7 @@ TEST(KaraokeFile, BuilderWithoutLyricsIsHeaderSongInfoAndEmptyKaraokeChunk) {
     XfData xf(song, karaoke, 480);
     const auto path = cantrel_test::TempDir() / "plain.mid";
     ASSERT_EQ(xf.SaveFile(path), 1);
-    const Bytes file = ReadBytes(path);
+    const Bytes file = ReadFileBytes(path);
     const Bytes song_chunk = Chunk("MTrk", {0x00, 0x90, 60, 100, 0x81, 0x70, 0x80, 60, 64, 0x00,
                                             0xFF, 0x2F, 0x00});
     const Bytes expected = Cat({Header(0, 1, 480), song_chunk, Chunk("XFIH", kInfoBody),
@@ -176,7 +168,7 @@ TEST(KaraokeFile, BuilderWithoutLyricsIsHeaderSongInfoAndEmptyKaraokeChunk) {
     // The tracks are back in their modes and the object saves the same again.
     EXPECT_EQ(xf.track->mode, kTrackNotes);
     ASSERT_EQ(xf.SaveFile(path), 1);
-    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_EQ(ReadFileBytes(path), expected);
   }
 }
 
@@ -221,7 +213,7 @@ TEST(KaraokeFile, SongAndKaraokeChunkLoadInMidoWithEachLyricAtItsNote) {
       ASSERT_EQ(flag, 1);
       ASSERT_EQ(read.SaveFile(path), 1);
     }
-    const Bytes file = ReadBytes(path);
+    const Bytes file = ReadFileBytes(path);
     const std::vector<std::string> song = Mido(path);
     ASSERT_FALSE(song.empty());
     EXPECT_EQ(song[0], "H 0 1 480");
@@ -234,7 +226,7 @@ TEST(KaraokeFile, SongAndKaraokeChunkLoadInMidoWithEachLyricAtItsNote) {
     EXPECT_EQ(std::vector<std::string>(song.begin() + 1, song.end()), expected_notes);
 
     const auto karaoke_path = dir / "karaoke_as_track.mid";
-    WriteBytes(karaoke_path, KaraokeChunkAsFile(file, 480));
+    WriteFileBytes(karaoke_path, KaraokeChunkAsFile(file, 480));
     const std::vector<std::string> karaoke = Mido(karaoke_path);
     ASSERT_FALSE(karaoke.empty());
     EXPECT_EQ(std::vector<std::string>(karaoke.begin() + 1, karaoke.end()), expected_lyrics);
@@ -538,7 +530,7 @@ TEST(KaraokeRead, Format1IsMergedWithAFlagAndRefusedWithout) {
 TEST(KaraokeSave, PlainFileKeepsNoKaraokeTrackConvertsAndSavesAnEmptyKaraokeChunk) {
   const Bytes file = Cat({Header(0, 1, 96), Chunk("MTrk", kSongBody)});
   const auto dir = cantrel_test::TempDir();
-  WriteBytes(dir / "plain.mid", file);
+  WriteFileBytes(dir / "plain.mid", file);
   const auto path = dir / "plain.mid";
   int flag = -1;
   XfData xf(&path, 0, &flag);
@@ -552,7 +544,7 @@ TEST(KaraokeSave, PlainFileKeepsNoKaraokeTrackConvertsAndSavesAnEmptyKaraokeChun
   EXPECT_EQ(ticks[1], 480);  // the second note, a quarter later
   cantrel_test::QuietBoxes quiet;
   ASSERT_EQ(xf.SaveFile(dir / "saved.mid"), 1);
-  const Bytes saved = ReadBytes(dir / "saved.mid");
+  const Bytes saved = ReadFileBytes(dir / "saved.mid");
   const Bytes tail = Cat({Chunk("XFIH", {}), Chunk("XFKM", {0x00, 0xFF, 0x2F, 0x00})});
   // No information chunk was read, so none is written; the karaoke chunk is empty.
   const Bytes empty_karaoke = Chunk("XFKM", {0x00, 0xFF, 0x2F, 0x00});
@@ -575,11 +567,11 @@ TEST(KaraokeSave, FileLargerThanTheBufferIsRefusedAndNothingWritten) {
   karaoke->AddEndOfTrackAt(0);
   XfData xf(song, karaoke, 480);
   const auto path = cantrel_test::TempDir() / "big.mid";
-  WriteBytes(path, Bytes{1, 2, 3});
+  WriteFileBytes(path, Bytes{1, 2, 3});
   cantrel_test::Sink().Clear();
   EXPECT_EQ(xf.SaveFile(path), 0);
   EXPECT_TRUE(ShownBox("XFDT2F000002"));
-  EXPECT_EQ(ReadBytes(path), (Bytes{1, 2, 3}));  // the old file is untouched
+  EXPECT_EQ(ReadFileBytes(path), (Bytes{1, 2, 3}));  // the old file is untouched
   // The tracks are back as they were.
   EXPECT_EQ(xf.track->mode, kTrackNotes);
   EXPECT_EQ(xf.track->GetNoteCount(), 36000);

@@ -7,6 +7,7 @@
 #include "music/midi1_data.h"
 #include "music/midi_loader.h"
 #include "passes_util.h"
+#include "tests/support/smf_bytes.h"
 #include "tests/support/test_support.h"
 
 using namespace passes_test;
@@ -15,16 +16,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void PutVarLen(Bytes& out, uint32_t v) {
-  uint8_t groups[5];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<uint8_t>(v & 0x7F);
-    v >>= 7;
-  } while (v != 0);
-  while (n > 1) out.push_back(static_cast<uint8_t>(groups[--n] | 0x80));
-  out.push_back(groups[0]);
-}
+using cantrel_test::PutVarLen;
 
 Bytes Header(int format, int tracks, int division) {
   return {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, static_cast<uint8_t>(format),

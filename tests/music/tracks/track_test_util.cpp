@@ -7,18 +7,14 @@
 #include <sstream>
 
 #include "platform/core/files.h"
+#include "tests/support/smf_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace track_test {
 
 namespace {
 
-void Put32(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v >> 24));
-  out.push_back(static_cast<uint8_t>(v >> 16));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-  out.push_back(static_cast<uint8_t>(v));
-}
+using cantrel_test::Put32;
 
 std::string HexBytes(const uint8_t* p, int64_t n) {
   std::string s;

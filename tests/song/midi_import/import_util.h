@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "song/song_data.h"
+#include "tests/support/smf_bytes.h"
 
 namespace import_test {
 
@@ -20,17 +21,8 @@ struct Ev {
   Bytes bytes;  // status and data, or FF type len data
 };
 
-inline void PutVarLen(Bytes& out, uint32_t v) {
-  uint8_t buf[5];
-  int n = 0;
-  buf[n++] = v & 0x7F;
-  while ((v >>= 7) != 0) buf[n++] = static_cast<uint8_t>((v & 0x7F) | 0x80);
-  while (n > 0) out.push_back(buf[--n]);
-}
-
-inline void Put32(Bytes& out, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
-}
+using cantrel_test::Put32;
+using cantrel_test::PutVarLen;
 
 inline Bytes TrackChunk(std::vector<Ev> events) {
   std::stable_sort(events.begin(), events.end(), [](const Ev& a, const Ev& b) { return a.tick < b.tick; });
