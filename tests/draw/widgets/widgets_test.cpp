@@ -4,6 +4,7 @@
 #include "draw/counter_picture.h"
 #include "draw/knob_picture.h"
 #include "draw/skin_resources.h"
+#include "tests/draw/panel_pictures/picture_fixture.h"
 #include "tests/draw/score/golden.h"
 #include "tests/support/test_support.h"
 #include "util/gne.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-class WidgetTest : public ::testing::Test {
+class WidgetTest : public PictureFixture {
  protected:
   void SetUp() override {
     CButtonPicture::ResetState();
@@ -32,26 +33,12 @@ class WidgetTest : public ::testing::Test {
     CCounterPicture::ResetState();
     CKnobPicture::ResetState();
     CChordCellPicture::ResetState();
-    parent.resize(1200, 800);
-  }
-  COffScreenControl* NewControl() {
-    controls.push_back(std::make_unique<COffScreenControl>(&parent));
-    return controls.back().get();
-  }
-  static void Mouse(QWidget* w, QEvent::Type type, int x, int y,
-                    Qt::MouseButton button = Qt::LeftButton) {
-    const Qt::MouseButtons buttons =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-    QMouseEvent ev(type, QPointF(x, y), w->mapToGlobal(QPointF(x, y)), button, buttons,
-                   Qt::NoModifier);
-    QApplication::sendEvent(w, &ev);
+    PictureFixture::SetUp();
   }
   static void Leave(QWidget* w) {
     QEvent ev(QEvent::Leave);
     QApplication::sendEvent(w, &ev);
   }
-  QWidget parent;
-  std::vector<std::unique_ptr<COffScreenControl>> controls;
 };
 
 // ---- buttons -----------------------------------------------------------------------------
