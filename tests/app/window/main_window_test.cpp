@@ -10,6 +10,7 @@
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
 #include "song/song_data.h"
+#include "tests/app/window/silent_window_fixture.h"
 #include "tests/app/window/window_test_util.h"
 #include "platform/core/midi_devices.h"
 #include "music/midi_out_device.h"
@@ -34,39 +35,14 @@ namespace fs = std::filesystem;
 
 using window_test::PumpUntil;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public SilentWindowTest {
  protected:
-  void SetUp() override {
-    ResetMainGlobals();
-    cantrel_test::Sink().Clear();
-    folder = plat::UserDataFolder();
-    // A machine without sound would say so at every start: the window plays on a silent device.
-    silent.AddNullDevice("silent");
-    plat::InstallMidiOutBackend(&silent);
-  }
-  void TearDown() override {
-    dlg.reset();
-    delete g_auditionDevice;
-    g_auditionDevice = nullptr;
-    plat::InstallMidiOutBackend(nullptr);
-    ResetMainGlobals();
-  }
-  void Start(const std::string& commandLine = std::string()) {
-    dlg = std::make_unique<CBrevantDlg>(commandLine);
-    dlg->show();
-    PumpUntil([&]() { return dlg->isReady == 1; });
-    ASSERT_EQ(dlg->isReady, 1);
-  }
   // A song file of `bars` bars and `beats` beats at `path`.
   static void WriteSong(const fs::path& path, int bars, int beats, int key) {
     CSongData song;
     song.Reset(bars, beats, key, 1);
     ASSERT_TRUE(song.SaveAs(beats, key, &path, 1));
   }
-
-  fs::path folder;
-  plat::TestMidiOutBackend silent;
-  std::unique_ptr<CBrevantDlg> dlg;
 };
 
 TEST_F(MainWindowTest, OpensWithTheListsFilledAndIsDrawn) {

@@ -23,6 +23,7 @@
 #include "platform/qt/app_message.h"
 #include "platform/qt/text_drag_drop.h"
 #include "song/song_data.h"
+#include "tests/app/window/silent_window_fixture.h"
 #include "tests/app/window/window_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -62,29 +63,20 @@ bool Logged(const std::vector<std::string>& log, const std::string& name) {
   return std::find(log.begin(), log.end(), name) != log.end();
 }
 
-class WindowHandlersTest : public ::testing::Test {
+class WindowHandlersTest : public SilentWindowTest {
  protected:
+  // On a 1280 x 1024 screen.
   void SetUp() override {
-    ResetMainGlobals();
+    SilentWindowTest::SetUp();
     SetScreenSizeOverride(1280, 1024);
-    cantrel_test::Sink().Clear();
-    folder = plat::UserDataFolder();
-    silent.AddNullDevice("silent");
-    plat::InstallMidiOutBackend(&silent);
   }
   void TearDown() override {
-    dlg.reset();
-    delete g_auditionDevice;
-    g_auditionDevice = nullptr;
-    plat::InstallMidiOutBackend(nullptr);
+    SilentWindowTest::TearDown();
     SetScreenSizeOverride(0, 0);
-    ResetMainGlobals();
   }
+  // Shown and ready, with no handler logged and no box recorded yet.
   void Start() {
-    dlg = std::make_unique<CBrevantDlg>();
-    dlg->show();
-    PumpUntil([&]() { return dlg->isReady == 1; });
-    ASSERT_EQ(dlg->isReady, 1);
+    ASSERT_NO_FATAL_FAILURE(SilentWindowTest::Start());
     dlg->seamLog.clear();
     cantrel_test::Sink().Clear();
   }
@@ -93,10 +85,6 @@ class WindowHandlersTest : public ::testing::Test {
     song.Reset(bars, beats, 0, 1);
     ASSERT_TRUE(song.SaveAs(beats, 0, &path, 1));
   }
-
-  fs::path folder;
-  plat::TestMidiOutBackend silent;
-  std::unique_ptr<CBrevantDlg> dlg;
 };
 
 TEST_F(WindowHandlersTest, AFirstStartOnALargeScreenUsesModeFive) {
