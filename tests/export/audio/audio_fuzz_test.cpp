@@ -12,12 +12,7 @@
 
 namespace {
 
-size_t Draw(size_t bound) {
-  if (bound == 0) return 0;
-  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
-                   static_cast<size_t>(GneRandomRange(0, 32767));
-  return r % bound;
-}
+using cantrel_test::DrawIndex;
 
 std::vector<std::vector<uint8_t>> Seeds() {
   std::vector<std::vector<uint8_t>> seeds;
@@ -39,26 +34,27 @@ std::vector<std::vector<uint8_t>> Seeds() {
 }
 
 std::vector<uint8_t> Mutate(const std::vector<std::vector<uint8_t>>& seeds) {
-  std::vector<uint8_t> data = seeds[Draw(seeds.size())];
+  std::vector<uint8_t> data = seeds[DrawIndex(seeds.size())];
   const int steps = GneRandomRange(1, 5);
   for (int i = 0; i < steps && !data.empty(); ++i) {
     switch (GneRandomRange(0, 3)) {
       case 0:
-        data.resize(Draw(data.size() + 1));
+        data.resize(DrawIndex(data.size() + 1));
         break;
       case 1:
         for (int k = GneRandomRange(1, 8); k > 0 && !data.empty(); --k)
-          data[Draw(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
+          data[DrawIndex(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
         break;
       case 2: {  // a size or count field with an extreme value
         static const uint32_t kValues[] = {0, 1, 2, 7, 8, 17, 18, 0x7FFFFFFF, 0xFFFFFFFF, 0x10000};
-        const size_t at = Draw(data.size() / 4) * 4;
-        if (at + 4 <= data.size()) ByteWriter(data.data() + at, 4).U32Be(kValues[Draw(10)]);
+        const size_t at = DrawIndex(data.size() / 4) * 4;
+        if (at + 4 <= data.size()) ByteWriter(data.data() + at, 4).U32Be(kValues[DrawIndex(10)]);
         break;
       }
       default: {  // repeat a piece (chunks in chunks)
-        const size_t from = Draw(data.size()), n = std::min<size_t>(Draw(32) + 1, data.size() - from);
-        data.insert(data.begin() + Draw(data.size() + 1), data.begin() + from,
+        const size_t from = DrawIndex(data.size());
+        const size_t n = std::min<size_t>(DrawIndex(32) + 1, data.size() - from);
+        data.insert(data.begin() + DrawIndex(data.size() + 1), data.begin() + from,
                     data.begin() + from + n);
         break;
       }

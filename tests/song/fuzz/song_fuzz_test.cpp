@@ -11,12 +11,7 @@
 
 namespace {
 
-size_t Draw(size_t bound) {  // 0 .. bound-1 from the system's generator
-  if (bound == 0) return 0;
-  const size_t r = static_cast<size_t>(GneRandomRange(0, 32767)) * 32768 +
-                   static_cast<size_t>(GneRandomRange(0, 32767));
-  return r % bound;
-}
+using cantrel_test::DrawIndex;
 
 std::vector<std::vector<uint8_t>> Seeds() {
   std::vector<std::vector<uint8_t>> seeds;
@@ -51,7 +46,7 @@ std::vector<std::vector<uint8_t>> Seeds() {
 
 // Mutates a seed into `data`, whose room is kept from input to input (no allocation per input).
 void Mutate(const std::vector<std::vector<uint8_t>>& seeds, std::vector<uint8_t>& data) {
-  const std::vector<uint8_t>& seed = seeds[Draw(seeds.size())];
+  const std::vector<uint8_t>& seed = seeds[DrawIndex(seeds.size())];
   // memcpy, not assign: under AddressSanitizer a vector copy goes through its byte-wise memmove.
   data.resize(seed.size());
   std::memcpy(data.data(), seed.data(), seed.size());
@@ -59,16 +54,16 @@ void Mutate(const std::vector<std::vector<uint8_t>>& seeds, std::vector<uint8_t>
   for (int i = 0; i < steps && !data.empty(); ++i) {
     switch (GneRandomRange(0, 5)) {
       case 0:  // truncate
-        data.resize(Draw(data.size() + 1));
+        data.resize(DrawIndex(data.size() + 1));
         break;
       case 1:  // flip bytes
         for (int k = GneRandomRange(1, 64); k > 0 && !data.empty(); --k)
-          data[Draw(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
+          data[DrawIndex(data.size())] = static_cast<uint8_t>(GneRandomRange(0, 255));
         break;
       case 2: {  // splice a piece of another seed in
-        const auto& other = seeds[Draw(seeds.size())];
-        const size_t from = Draw(other.size()), to = Draw(data.size());
-        const size_t n = std::min({Draw(4096) + 1, other.size() - from, data.size() - to});
+        const auto& other = seeds[DrawIndex(seeds.size())];
+        const size_t from = DrawIndex(other.size()), to = DrawIndex(data.size());
+        const size_t n = std::min({DrawIndex(4096) + 1, other.size() - from, data.size() - to});
         std::memcpy(data.data() + to, other.data() + from, n);
         break;
       }
@@ -77,18 +72,18 @@ void Mutate(const std::vector<std::vector<uint8_t>>& seeds, std::vector<uint8_t>
                                           32768, 32772, 81920, 81924, 90312};
         static const int32_t kValues[] = {0, -1, 1, 8, 9, 256, 1024, 1025, 0x7FFFFFFF,
                                           static_cast<int32_t>(0x80000000), 29, 30};
-        const size_t off = kOffsets[Draw(12)];
-        if (off + 4 <= data.size()) ByteWriter(data.data() + off, 4).I32Le(kValues[Draw(12)]);
+        const size_t off = kOffsets[DrawIndex(12)];
+        if (off + 4 <= data.size()) ByteWriter(data.data() + off, 4).I32Le(kValues[DrawIndex(12)]);
         break;
       }
       case 4: {  // fill a run with one byte (missing terminators, patterns)
-        const size_t at = Draw(data.size());
-        const size_t n = std::min(Draw(2048) + 1, data.size() - at);
+        const size_t at = DrawIndex(data.size());
+        const size_t n = std::min(DrawIndex(2048) + 1, data.size() - at);
         std::memset(data.data() + at, GneRandomRange(0, 1) ? 0xCD : GneRandomRange(0, 255), n);
         break;
       }
       default:  // grow
-        data.resize(data.size() + Draw(40000), static_cast<uint8_t>(GneRandomRange(0, 255)));
+        data.resize(data.size() + DrawIndex(40000), static_cast<uint8_t>(GneRandomRange(0, 255)));
         break;
     }
   }
