@@ -2,12 +2,12 @@
 // its 6,144 rows (target 50 ms), and a lyric of 1,023 bytes poured over all its notes (target
 // 2 ms).
 #include "app/lyric_edits.h"
-#include "dialogs/dialog_owner.h"
 #include "dialogs/step_dialog.h"
 #include "draw/button_picture.h"
 #include "song/song_data.h"
 
 #include "bench/qt_main.h"
+#include "bench/quiet_owner.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,14 +18,6 @@
 #include <string>
 
 namespace {
-
-class Owner : public CDialogOwner {
- public:
-  void PostToMain(uint32_t, uintptr_t, intptr_t) override { ++posted; }
-  int InputMode() const override { return 1; }
-  int DisplayScale() const override { return 100; }
-  long posted = 0;
-};
 
 // 256 bars of 4/4: a note on every eighth, with a lyric.
 std::unique_ptr<CSongData> FullSong() {
@@ -42,7 +34,7 @@ std::unique_ptr<CSongData> FullSong() {
 
 void BM_StepListOpens(benchmark::State& state) {
   auto song = FullSong();
-  Owner owner;
+  bench_dialogs::QuietOwner owner;
   for (auto _ : state) {
     CStepDlg dialog;
     dialog.SetOwner(&owner);

@@ -2,7 +2,7 @@
 // target 30 ms), and four bars of its densest channel shown on the tool's rows after a scroll
 // (target 2 ms).
 #include "bench/qt_main.h"
-#include "dialogs/dialog_owner.h"
+#include "bench/quiet_owner.h"
 #include "dialogs/import_tool_dialog.h"
 #include "draw/orvanta_common.h"
 #include "draw/staff_picture.h"
@@ -21,13 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class Owner : public CDialogOwner {
- public:
-  void PostToMain(uint32_t, uintptr_t, intptr_t) override {}
-  int InputMode() const override { return 1; }
-  int DisplayScale() const override { return 100; }
-};
 
 // A format-1 file of 384 KiB: 16 tracks of notes (480 per quarter), channel 3 the busiest.
 const fs::path& BigFile() {
@@ -70,7 +63,7 @@ void BM_ReadFileIntoToolSong(benchmark::State& state) {
 BENCHMARK(BM_ReadFileIntoToolSong)->Unit(benchmark::kMillisecond);
 
 void BM_ShowFourBarsOfDensestChannel(benchmark::State& state) {
-  Owner owner;
+  bench_dialogs::QuietOwner owner;
   CImportToolDlg tool;
   tool.SetOwner(&owner);
   CRhythmStaffPicture* picture = nullptr;

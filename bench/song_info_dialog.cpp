@@ -2,7 +2,7 @@
 // 128 names filled, its eleven skin buttons drawn, the names shown and the first paint done
 // (target 50 ms).
 #include "bench/qt_main.h"
-#include "dialogs/dialog_owner.h"
+#include "bench/quiet_owner.h"
 #include "dialogs/song_info_dialog.h"
 #include "draw/button_picture.h"
 #include "platform/core/folders.h"
@@ -18,20 +18,12 @@
 
 namespace {
 
-class Owner : public CDialogOwner {
- public:
-  void PostToMain(uint32_t, uintptr_t, intptr_t) override { ++posted; }
-  int InputMode() const override { return 1; }
-  int DisplayScale() const override { return 100; }
-  long posted = 0;
-};
-
 void BM_SongInfoOpens(benchmark::State& state) {
   plat::SetProgramFolder(std::filesystem::path(CANTREL_SOURCE_DIR) / "resources");
   auto song = std::make_unique<CSongData>();
   song->Reset(64, 4, 0, 1);
   cantrel_test::FillSampleSongInfo(*song);
-  Owner owner;
+  bench_dialogs::QuietOwner owner;
   for (auto _ : state) {
     CSongInfoDlg dialog;
     dialog.SetOwner(&owner);
