@@ -468,7 +468,6 @@ void CImportToolDlg::OnPreviewEnd() {
   if (isPlaying_) *isPlaying_ = 0;
   preview_.reset();
   CButtonPicture::SetCaption(kPreviewButton, kPlayCaption);
-  CButtonPicture::BlitAll();
   CopyRows();
 }
 

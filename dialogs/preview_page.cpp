@@ -241,8 +241,6 @@ void CTrialDlg::OnButton(int code) {
 void CTrialDlg::SetPreviewCaption(const char* caption) {
   if (!buttons_) return;
   CButtonPicture4::SetCaption(1, caption);
-  CButtonPicture4::DrawButton(1);
-  CButtonPicture4::BlitAll();
 }
 
 void CTrialDlg::StopPlayer() {

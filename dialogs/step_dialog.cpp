@@ -275,9 +275,6 @@ void CStepDlg::UpdateButtonCaptions() {
   }
   CButtonPicture2::SetCaption(1, one);
   CButtonPicture2::SetCaption(2, two);
-  CButtonPicture2::DrawButton(1);
-  CButtonPicture2::DrawButton(2);
-  CButtonPicture2::BlitRange(1, 2);
 }
 
 void CStepDlg::OnButton(int index) {

@@ -258,7 +258,7 @@ void ChordStructure::ChooseFullChord() {
   const uint32_t* A = sorted_weight_;
   const uint32_t theta = static_cast<uint32_t>((static_cast<int64_t>(slot_length / 2) * 8) / 10);
   int64_t best_score = 0;
-  root = third = fifth = seventh = tension9 = tension11 = tension13 = -1;
+  static_cast<ChordTones&>(*this) = ChordTones{};
   // The candidates: the naming bass, then the four heaviest accompaniment notes.
   for (int k = 0; k <= 4; ++k) {
     if (naming_bass == -1) {
@@ -282,13 +282,7 @@ void ChordStructure::ChooseFullChord() {
     const bool keeps_seventh = (seventh == 10 || seventh == 11) && c.seventh == 9;
     if ((c.score > best_score || best_score <= 0) && !keeps_root && !keeps_third && !keeps_seventh) {
       best_score = c.score;
-      root = c.root;
-      third = c.third;
-      fifth = c.fifth;
-      seventh = c.seventh;
-      tension9 = c.tension9;
-      tension11 = c.tension11;
-      tension13 = c.tension13;
+      static_cast<ChordTones&>(*this) = c;
     }
   }
   if (fifth == -1) fifth = 7;

@@ -43,7 +43,20 @@ class ChordAnalysis {
 };
 
 // One slot being named.
-class ChordStructure {
+// A chord as its root's pitch class and its tones as intervals above the root (-1 none;
+// seventh 0 none).
+struct ChordTones {
+  int32_t root = -1;
+  int32_t third = -1;
+  int32_t fifth = -1;
+  int32_t seventh = -1;
+  int32_t tension9 = -1;
+  int32_t tension11 = -1;
+  int32_t tension13 = -1;
+};
+
+// The chord chosen is the structure's own ChordTones.
+class ChordStructure : public ChordTones {
  public:
   ChordStructure(int key_found, int major, int32_t slot_length, const char* tone_weight_text);
 
@@ -78,26 +91,10 @@ class ChordStructure {
   int major = 1;
   int32_t slot_length = 0;
 
-  // The chord chosen (intervals above the root; -1 none, seventh 0 none).
-  int32_t root = -1;
-  int32_t third = -1;
-  int32_t fifth = -1;
-  int32_t seventh = -1;
-  int32_t tension9 = -1;
-  int32_t tension11 = -1;
-  int32_t tension13 = -1;
-
  private:
   // A chord tried by ChooseFullChord: its root, its intervals as the chosen chord's, and the
   // weight of the notes it explains.
-  struct ChordCandidate {
-    int32_t root = -1;
-    int32_t third = -1;
-    int32_t fifth = -1;
-    int32_t seventh = -1;
-    int32_t tension9 = -1;
-    int32_t tension11 = -1;
-    int32_t tension13 = -1;
+  struct ChordCandidate : ChordTones {
     int64_t score = 0;
   };
   // The candidate's third, fifth and seventh from the heaviest accompaniment notes.
