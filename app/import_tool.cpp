@@ -15,11 +15,11 @@
 #include "song/song_data.h"
 #include "util/music_names.h"
 
+#include <QSpinBox>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <QSpinBox>
 
 namespace {
 
@@ -205,16 +205,15 @@ void CBrevantDlg::DropImportBar(int target, int importBar) {
     const int64_t start = D * B * importBar, end = start + D * B;
     const int channel = importTool ? importTool->Channel() : 0;
     if (end <= INT32_MAX) {
-      auto copy = std::make_unique<Midi1Data>(*ImportToolSong,
-                                              std::max<int32_t>(0x60000, ImportToolSong->capacity));
-      if (copy->state == kSongNotes) copy->ToEventMode();
+      Midi1Data copy(*ImportToolSong, std::max<int32_t>(0x60000, ImportToolSong->capacity));
+      if (copy.state == kSongNotes) copy.ToEventMode();
       MidiTrack* track = nullptr;
-      if (copy->state == kSongEvents) {
+      if (copy.state == kSongEvents) {
         const int32_t ranges[2] = {static_cast<int32_t>(start), static_cast<int32_t>(end)};
-        copy->KeepRanges(ranges, 1);
-        copy->ToNoteMode();
-        for (int32_t t = 0; t < copy->track_count && !track; ++t)
-          if (copy->Track(t)->GetChannel() == channel) track = copy->Track(t);
+        copy.KeepRanges(ranges, 1);
+        copy.ToNoteMode();
+        for (int32_t t = 0; t < copy.track_count && !track; ++t)
+          if (copy.Track(t)->GetChannel() == channel) track = copy.Track(t);
       }
       if (track) WriteImportedBar(target, *track, static_cast<int32_t>(D));
     }
