@@ -120,14 +120,25 @@ bool HaveTool(const std::string& name) {
 std::string XvfbStartLines(int width, int height, const std::filesystem::path& folder) {
   const std::string number = (folder / "x-display").string();
   std::ostringstream out;
-  out << "rm -f '" << number << "'\n"
-      << "Xvfb -displayfd 9 -nolisten tcp -screen 0 " << width << "x" << height << "x24 9>'"
+  // A server that names its display but then takes no client is ended and started again, at
+  // most three times.
+  out << "attempt=0\n"
+      << "while :; do\n"
+      << "  rm -f '" << number << "'\n"
+      << "  Xvfb -displayfd 9 -nolisten tcp -screen 0 " << width << "x" << height << "x24 9>'"
       << number << "' >/dev/null 2>&1 &\n"
-      << "XVFB_PID=$!\n"
+      << "  XVFB_PID=$!\n"
       // The server writes its display number once it takes connections.
-      << "n=0; while [ ! -s '" << number << "' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done\n"
-      << "[ -s '" << number << "' ] || { echo 'the X server did not start' >&2; exit 3; }\n"
-      << "DISPLAY=:$(head -n 1 '" << number << "'); export DISPLAY\n";
+      << "  n=0; while [ ! -s '" << number << "' ] && [ $n -lt 600 ]; do sleep 0.1; n=$((n+1)); done\n"
+      << "  if [ -s '" << number << "' ]; then\n"
+      << "    DISPLAY=:$(head -n 1 '" << number << "'); export DISPLAY\n"
+      << "    n=0; while ! xdpyinfo >/dev/null 2>&1 && [ $n -lt 50 ]; do sleep 0.1; n=$((n+1)); done\n"
+      << "    xdpyinfo >/dev/null 2>&1 && break\n"
+      << "  fi\n"
+      << "  kill -TERM $XVFB_PID 2>/dev/null; wait $XVFB_PID 2>/dev/null\n"
+      << "  attempt=$((attempt+1))\n"
+      << "  [ $attempt -lt 3 ] || { echo 'the X server did not start' >&2; exit 3; }\n"
+      << "done\n";
   return out.str();
 }
 

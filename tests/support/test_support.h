@@ -49,7 +49,8 @@ bool HaveTool(const std::string& name);
 
 // Shell lines (for an sh script) that start a private X server of the given size and export
 // DISPLAY to it. The server picks a free display itself, so tests running side by side never
-// share one (as `xvfb-run -a` may). XvfbStopLines() ends it. Needs the program Xvfb.
+// share one (as `xvfb-run -a` may), and it answers a client before the lines end; a server that
+// does not is started again. XvfbStopLines() ends it. Needs the programs Xvfb and xdpyinfo.
 std::string XvfbStartLines(int width, int height, const std::filesystem::path& folder);
 std::string XvfbStopLines();
 

@@ -190,7 +190,7 @@ PageRect Shift(const PageRect& r, int dx, int dy) {
 }
 
 TEST(PlayScreenTest, ComposeABarFromItsMenuAndPlayTheSongSilently) {
-  for (const char* tool : {"Xvfb", "xdotool", "xprop", "import"}) {
+  for (const char* tool : {"Xvfb", "xdpyinfo", "xdotool", "xprop", "import"}) {
     CANTREL_NEED(OnPath(tool), std::string(tool) + " (packages xvfb, xdotool, x11-utils, imagemagick)");
   }
   const fs::path program = fs::path(CANTREL_BINARY_DIR) / "app" / "cantrel";

@@ -32,8 +32,8 @@ bool OnPath(const std::string& tool) {
 }
 
 TEST(ScreenTest, AFirstStartOnTheScreenShowsTheSkinAndSavesAtTheEnd) {
-  for (const char* tool : {"Xvfb", "import"}) {
-    CANTREL_NEED(OnPath(tool), std::string(tool) + " (packages xvfb, imagemagick)");
+  for (const char* tool : {"Xvfb", "xdpyinfo", "import"}) {
+    CANTREL_NEED(OnPath(tool), std::string(tool) + " (packages xvfb, x11-utils, imagemagick)");
   }
   const fs::path program = fs::path(CANTREL_BINARY_DIR) / "app" / "cantrel";
   ASSERT_TRUE(fs::exists(program)) << program;
