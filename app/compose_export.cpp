@@ -11,9 +11,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "arrange/ckv_algo.h"
 #include "dialogs/qr_dialog.h"
 #include "draw/knob_picture.h"
-#include "engine/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "export/mp3_encoder.h"
 #include "music/midi0_data.h"

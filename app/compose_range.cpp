@@ -5,6 +5,7 @@
 
 #include "app/main_globals.h"
 #include "engine/compose_info.h"
+#include "engine/engine_session.h"
 #include "engine/melody.h"
 #include "engine/pattern_db.h"
 #include "engine/progression.h"
@@ -116,6 +117,10 @@ void CBrevantDlg::WriteRangeChord(int first, int last, const char* code) {
 
 void CBrevantDlg::ComposeChords(int first, int last) {
   if (!song || first < 0 || last < first) return;
+  // The window never waits for the engine (a worker's message box waits for the window):
+  // while another thread composes, the command is refused.
+  const EngineSession engine(std::try_to_lock);
+  if (!engine.owns()) return Beep(300);
   if (last >= song->bar_count) {
     if (!GrowSongTo(last + 1)) return;
     ComposeStyleChords(first, last);
@@ -259,6 +264,9 @@ void CBrevantDlg::ComposeStyleChords(int first, int last) {
 
 void CBrevantDlg::ComposeMelody(int first, int last) {
   if (!song || first < 0 || last < first) return;
+  // Refused, as composing chords is, while another thread composes.
+  const EngineSession engine(std::try_to_lock);
+  if (!engine.owns()) return Beep(300);
   if (last >= song->bar_count) {
     const int end = song->bar_count;
     if (!GrowSongTo(last + 1)) return;

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "app/main_lists.h"
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
+#include "engine/engine_session.h"
 #include "engine/engine_state.h"
 #include "export/media_export.h"
 #include "export/mp3_encoder.h"
@@ -132,6 +133,8 @@ std::unique_ptr<CSongData> CopySong(const CSongData& song) {
 }
 
 bool ComposeThreadProc(ComposeRequest& r, const ComposePost& post) {
+  // The engine is this worker's for the whole road, from the seed to the lyrics.
+  EngineSession engine;
   auto finish = [&](bool written) {
     post(r.completionMessage, written ? 1 : 0);
     return written;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "bench/rich_song.h"
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "platform/core/folders.h"
 #include "song/song_data.h"

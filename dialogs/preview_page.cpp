@@ -1,9 +1,10 @@
 #include "dialogs/preview_page.h"
 
+#include "arrange/ckv_algo.h"
 #include "draw/button_picture.h"
 #include "draw/main_dialog_helper.h"
 #include "draw/offscreen_control.h"
-#include "engine/ckv_algo.h"
+#include "engine/engine_session.h"
 #include "music/midi0_data.h"
 #include "music/play_thread.h"
 #include "platform/qt/qt_text.h"
@@ -276,6 +277,10 @@ void CTrialDlg::TogglePreview() {
 
 void CTrialDlg::ComposePreview() {
   if (!previewSong_) return;
+  // The preview is composed on the window's thread, which never waits for the engine: while
+  // another thread composes there is no preview.
+  const EngineSession engine(std::try_to_lock);
+  if (!engine.owns()) return StopPreview();
   CSongData& preview = *previewSong_;
   // A style row without a slot of the table: the category's first style.
   const int category = RowOrFirst(categories_->currentIndex(), kStyleCategoryCount);

@@ -5,13 +5,12 @@
 
 #include "engine/compose_info.h"
 #include "engine/engine_errors.h"
+#include "engine/engine_store.h"
 #include "engine/tone_weights.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
 namespace {
-
-int32_t g_fixed_bass_pitch = 0;
 
 // The third and seventh octaves are redrawn until they land in this window.
 constexpr int kToneWindowLow = 60;
@@ -55,7 +54,7 @@ int DigitValue(char c) { return (c >= '0' && c <= '9') ? c - '0' : 0; }
 
 }  // namespace
 
-int32_t& FixedBassPitch() { return g_fixed_bass_pitch; }
+int32_t& FixedBassPitch() { return TheEngineStore().fixed_bass_pitch; }
 
 int RootPitchOfLetter(char letter) {
   switch (letter) {

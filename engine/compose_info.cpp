@@ -3,24 +3,14 @@
 #include <cstring>
 
 #include "engine/engine_errors.h"
+#include "engine/engine_store.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
 namespace {
 
-struct EngineData {
-  ComposeInformation info;
-  EventList vocal_melody;
-  EventList melody_input_copy;
-  EventList obbligato_input;
-  EventList instrumental_melody;
-};
-
-std::unique_ptr<EngineData>& Data() {
-  static std::unique_ptr<EngineData> data = std::make_unique<EngineData>();
-  return data;
-}
+std::unique_ptr<ComposeData>& Data() { return TheEngineStore().compose; }
 
 }  // namespace
 
@@ -367,4 +357,4 @@ void SetChordTemplateKey(const char* code4) {
 std::string TimeChartFileName() { return CurrentTimingDatabases().time_chart; }
 std::string CadenceTimeChartFileName() { return CurrentTimingDatabases().cadence_time_chart; }
 
-void ResetComposeInformation() { Data() = std::make_unique<EngineData>(); }
+void ResetComposeInformation() { Data() = std::make_unique<ComposeData>(); }

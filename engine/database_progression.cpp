@@ -7,6 +7,7 @@
 
 #include "engine/chord_block.h"
 #include "engine/engine_errors.h"
+#include "engine/engine_store.h"
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
 #include "engine/progression.h"
@@ -15,8 +16,6 @@
 #include "util/gne.h"
 
 namespace {
-
-DatabaseProgressionState g_state;
 
 constexpr char kRootLetters[] = "CdDeEFgGaAbB";
 constexpr int kMotionMethod = 1;
@@ -192,8 +191,8 @@ int Advance(const int32_t* lengths, int e, int step) {
 
 }  // namespace
 
-DatabaseProgressionState& DatabaseProgression() { return g_state; }
-void ResetDatabaseProgression() { g_state = DatabaseProgressionState{}; }
+DatabaseProgressionState& DatabaseProgression() { return TheEngineStore().database_progression; }
+void ResetDatabaseProgression() { DatabaseProgression() = DatabaseProgressionState{}; }
 
 char FifthUp(char root) {
   const char* at = root == '\0' ? nullptr : std::strchr(kRootLetters, root);
@@ -290,7 +289,7 @@ void BuildAllSections() {
 
 void BuildSectionChords(EventList* list, int32_t* work_block) {
   const StyleRecord& style = CurrentStyle();
-  char* cur = g_state.current;
+  char* cur = DatabaseProgression().current;
   KeyCode(cur);
   ChartOf(work_block, PatternDb().time_chart_text);
 

@@ -1,7 +1,10 @@
-// Resets the process-wide state of the composition engine (for tests and for
-// a fresh start): compose information and melody lists, pattern databases and
-// chord-tone table, tone-weight cache, modulation points, fixed-bass pitch,
-// the melody generator's state and the two mode flags.
+// The engine's process-wide values the parts name (modes, fixed settings, the
+// seed, what the part builders remember), kept in the engine's one store
+// (engine/engine_store.h) and used under its door (engine/engine_session.h).
+// ResetEngineState resets the whole store (for tests and for a fresh start):
+// compose information and melody lists, pattern databases and chord-tone table,
+// tone-weight cache, modulation points, fixed-bass pitch, the melody
+// generator's state and the two mode flags.
 #pragma once
 
 #include <cstdint>

@@ -2,14 +2,13 @@
 // patterns of their own. Ticks, 96 to a quarter note.
 #include <algorithm>
 
+#include "engine/engine_store.h"
 #include "engine/melody.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
 namespace {
-
-MelodyState g_melody;
 
 constexpr int kTripletBeat = 3;
 
@@ -286,8 +285,8 @@ void Fill720(int32_t* pattern) {
 
 }  // namespace
 
-MelodyState& Melody() { return g_melody; }
-void ResetMelodyState() { g_melody = MelodyState{}; }
+MelodyState& Melody() { return TheEngineStore().melody; }
+void ResetMelodyState() { TheEngineStore().melody = MelodyState{}; }
 
 const PartRecord& MelodyPart(int channel) { return MutableMelodyPart(channel); }
 
@@ -406,7 +405,7 @@ int LongRhythmLength(int p, int bar_length, int block_length) {
 }
 
 int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
-  MelodyState& m = g_melody;
+  MelodyState& m = Melody();
   if (p == 0) {
     if (block_length >= 384) {
       m.figure = GneRandomRange(0, 5);
@@ -461,7 +460,7 @@ int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
 }
 
 int MixedRhythmLength(int p, int block_length, int c) {
-  MelodyState& m = g_melody;
+  MelodyState& m = Melody();
   if (p == 0) {
     m.mixed_index = 0;
     if (Triplet()) {
@@ -490,7 +489,7 @@ int MixedRhythmLength(int p, int block_length, int c) {
 }
 
 int BouncingRhythmLength(int p, int block_length) {
-  MelodyState& m = g_melody;
+  MelodyState& m = Melody();
   if (p == 0) {
     m.bouncing_index = 0;
     if (Triplet()) FillAll(m.bouncing_pattern.data(), 96);
@@ -533,7 +532,7 @@ int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c
     default:
       break;
   }
-  MelodyState& m = g_melody;
+  MelodyState& m = Melody();
   const int basic_beat = CurrentStyle().basic_beat;
   const bool sync = part.syncopation == 1;
   int n = 0;
@@ -612,7 +611,7 @@ void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_la
   if (MelodyPart(channel).note_length != kRhythmBouncing || style.metre != 0 ||
       style.basic_beat == kTripletBeat)
     return;
-  MelodyState& m = g_melody;
+  MelodyState& m = Melody();
   if (m.swing == 1) {
     *block_length -= 48;
     m.swing = 0;

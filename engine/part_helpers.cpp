@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/engine_store.h"
 #include "engine/tone_weights.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
@@ -26,8 +27,6 @@ const InstrumentGroup kInstrumentGroups[kInstrumentGroupCount] = {
     {"電子音 ｸﾞﾙｰﾌﾟ", 6, {80, 21, 85, 87, 90, 100}},
     {"生音 ｸﾞﾙｰﾌﾟ", 9, {0, 24, 48, 56, 65, 75, 71, 22, 53}},
 };
-
-ModulationPoints g_modulation;
 
 constexpr int kHighestGridDegree = 7 * 11 + 6;
 
@@ -203,11 +202,12 @@ int MelodyLeadingRest() {
   return vocal < instrumental ? vocal : instrumental;
 }
 
-ModulationPoints& Modulation() { return g_modulation; }
+ModulationPoints& Modulation() { return TheEngineStore().modulation; }
 
 void ResetModulationPoints() {
-  g_modulation.section_position[0] = g_modulation.section_position[1] = -1;
-  g_modulation.chord_block_index[0] = g_modulation.chord_block_index[1] = -1;
+  ModulationPoints& modulation = Modulation();
+  modulation.section_position[0] = modulation.section_position[1] = -1;
+  modulation.chord_block_index[0] = modulation.chord_block_index[1] = -1;
 }
 
 void PickModulationShift(int32_t* shift) {
@@ -222,10 +222,11 @@ void PickModulationShift(int32_t* shift) {
 }
 
 void NoteModulationPoint(int section_position) {
+  ModulationPoints& modulation = Modulation();
   for (int k = 0; k < 2; ++k) {
-    if (section_position == g_modulation.section_position[k]) {
-      PickModulationShift(&g_modulation.key_shift[k]);
-      g_modulation.chord_block_index[k] = ComposeInfo().chord_block_count();
+    if (section_position == modulation.section_position[k]) {
+      PickModulationShift(&modulation.key_shift[k]);
+      modulation.chord_block_index[k] = ComposeInfo().chord_block_count();
     }
   }
 }

@@ -8,6 +8,7 @@
 #include "engine/chord_block.h"
 #include "engine/compose_info.h"
 #include "engine/engine_errors.h"
+#include "engine/engine_store.h"
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
@@ -16,12 +17,9 @@
 
 namespace {
 
-std::unique_ptr<PatternDatabases>& Store() {
-  static std::unique_ptr<PatternDatabases> store = std::make_unique<PatternDatabases>();
-  return store;
-}
+std::unique_ptr<PatternDatabases>& Store() { return TheEngineStore().patterns; }
 
-bool g_table_built = false;
+bool& TableBuilt() { return TheEngineStore().chord_tone_table_built; }
 
 enum class ReadResult { kOk, kMissing, kTooLarge };
 
@@ -78,9 +76,9 @@ void WriteChordToneLines(char* table) {
 
 PatternDatabases& PatternDb() {
   PatternDatabases& db = *Store();
-  if (!g_table_built) {
+  if (!TableBuilt()) {
     // The table needs no file: it is there before the first load.
-    g_table_built = true;
+    TableBuilt() = true;
     BuildChordToneTable();
   }
   return db;
@@ -90,7 +88,7 @@ void ResetPatternDatabases() {
   const uint32_t generation = Store()->chord_tone_generation;
   Store() = std::make_unique<PatternDatabases>();
   Store()->chord_tone_generation = generation + 1;
-  g_table_built = false;
+  TableBuilt() = false;
   PatternDb();
 }
 
@@ -230,7 +228,7 @@ void MakeChordToneLine(char* out, char root, char third, char fifth, char sevent
 
 void BuildChordToneTable() {
   PatternDatabases& db = *Store();
-  g_table_built = true;
+  TableBuilt() = true;
   std::memset(db.chord_tone_table, 0, sizeof db.chord_tone_table);
   WriteChordToneLines(db.chord_tone_table);
   ++db.chord_tone_generation;
@@ -238,7 +236,7 @@ void BuildChordToneTable() {
 
 void RebuildChordToneTable() {
   PatternDatabases& db = *Store();
-  g_table_built = true;
+  TableBuilt() = true;
   WriteChordToneLines(db.chord_tone_table);
   ++db.chord_tone_generation;
 }

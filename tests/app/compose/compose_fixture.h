@@ -2,7 +2,7 @@
 // a user makes them, and the worker run on the test's thread with its reports kept.
 #pragma once
 
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/compose_worker.h"
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "song/song_data.h"
 #include "style/engine_services.h"

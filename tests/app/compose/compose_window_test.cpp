@@ -2,7 +2,7 @@
 // name, progress on the knob and busy notes, a window that stays responsive, refusals, and the
 // completion that gives the window back.
 // The song builder comes before Qt, whose keyword macros clash with its names.
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +37,7 @@
 #include "platform/core/midi_devices.h"
 #include "platform/qt/ui_timer.h"
 #include "tests/app/compose/compose_fixture.h"
+#include "tests/engine/door_holder.h"
 #include "tests/app/window/window_test_util.h"
 #include "style/style_table.h"
 #include "tests/support/stub_http_server.h"
@@ -428,6 +429,60 @@ TEST_F(ComposeWindowTest, StartCompletePlayAndStopRacingLeaveTheWindowWhole) {
   Pump([] { return false; }, 200);
   EXPECT_TRUE(quiet());
   EXPECT_EQ(g_isPlaying.load(), 0);
+  EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+}
+
+
+// The window's compose commands on bar 1 (cleared, then chords from the style's pattern
+// database and a melody from the engine), as the bar menu gives them.
+void ComposeBarOne(CBrevantDlg& dlg) {
+  dlg.song->ClearBar(1, true);
+  dlg.ComposeChords(1, 1);
+  dlg.ComposeMelody(1, 1);
+}
+
+// While another thread composes, the window does not wait for the engine: its compose commands
+// are refused with a beep and the song stays as it was. Once the engine is free they compose.
+TEST_F(ComposeWindowTest, ComposingBarsWhileAnotherThreadComposesIsRefused) {
+  engine_test::DoorHolder other;
+  const std::vector<uint8_t> before = dlg_->song->SerializeToVector();
+  const int beeps = dlg_->beepCount;
+  dlg_->ComposeChords(1, 1);
+  dlg_->ComposeMelody(1, 1);
+  EXPECT_EQ(dlg_->beepCount, beeps + 2);
+  EXPECT_EQ(dlg_->song->SerializeToVector(), before);
+  other.Leave();
+
+  ComposeBarOne(*dlg_);
+  EXPECT_EQ(dlg_->beepCount, beeps + 2);
+  EXPECT_NE(dlg_->song->SerializeToVector(), before);
+}
+
+// The window composes bars again and again while the worker arranges the song for an export:
+// each command either finds the engine free and composes, before or after the worker's road but
+// never within it, or is refused with a beep. Both finish: every export is written whole and the
+// song keeps its bars. tools/test runs it under ThreadSanitizer.
+TEST_F(ComposeWindowTest, ComposingBarsRacingTheWorkerComposesOrIsRefused) {
+  dlg_->tempoSpin->setValue(240);
+  dlg_->config.leadInBars = 0;
+  auto quiet = [&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); };
+  const int bars = dlg_->song->bar_count;
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    const fs::path out = Folder() / ("door" + std::to_string(round) + ".mid");
+    ASSERT_EQ(dlg_->StartComposeThread(out, dlg_->song.get(), kMsgExportComposed), 1);
+    for (int tries = 0; !quiet() && tries < 100000; ++tries) {
+      const int beeps = dlg_->beepCount;
+      ComposeBarOne(*dlg_);
+      // Chords and melody are refused each on its own: none, one or both.
+      EXPECT_LE(dlg_->beepCount - beeps, 2);
+      EXPECT_EQ(dlg_->song->bar_count, bars);
+      Pump([] { return false; }, 1 + round % 2);
+    }
+    ASSERT_TRUE(quiet()) << "the export never completed";
+    EXPECT_TRUE(dlg_->lastComposeWritten);
+    EXPECT_TRUE(fs::exists(out));
+  }
   EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
 }
 

@@ -1,7 +1,7 @@
 // The compose-and-export worker: what it writes for a play, an export and an upload, checked
 // with mido, fluidsynth, sox and lame; its seed, its refusals and its failures.
 // The song builder comes before Qt, whose keyword macros clash with its names.
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 #include "app/compose_worker.h"
 
@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "export/wav_data.h"
 #include "platform/core/encoding.h"

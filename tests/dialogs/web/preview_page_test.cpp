@@ -3,12 +3,12 @@
 // stop a playing preview, the way back to the page, the end of play, closing while playing, the
 // combos and the layout by scale.
 // The song helpers first: Qt's "slots" keyword would rename their words.
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 #include "dialogs/preview_page.h"
 
+#include "arrange/ckv_algo.h"
 #include "draw/button_picture.h"
-#include "engine/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "music/play_thread.h"
 #include "platform/core/midi_devices.h"
@@ -18,6 +18,7 @@
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "tests/dialogs/web/web_fixture.h"
+#include "tests/engine/door_holder.h"
 #include "util/music_names.h"
 
 #include <QComboBox>
@@ -205,6 +206,25 @@ TEST_F(PreviewTest, APreviewPlaysTwentyBarsAt120AndStopsOnTheSecondPress) {
   EXPECT_FALSE(dlg->Playing());
   EXPECT_EQ(Caption(), kIdle);
   EXPECT_FALSE(PlayThreadRunning());
+}
+
+// While another thread composes, the page does not wait for the engine: no preview plays and
+// the button is ready again; once the engine is free the next press plays.
+TEST_F(PreviewTest, WhileAnotherThreadComposesNoPreviewPlays) {
+  MakeSong(32, 120);
+  Open();
+  {
+    engine_test::DoorHolder other;
+    dlg->OnButton(1);
+    EXPECT_FALSE(dlg->Playing());
+    EXPECT_EQ(Caption(), kIdle);
+    EXPECT_TRUE(Sent(0x90).empty());
+  }
+  dlg->OnButton(1);
+  EXPECT_TRUE(dlg->Playing());
+  EXPECT_EQ(Caption(), kPlaying);
+  dlg->OnButton(1);
+  EXPECT_FALSE(dlg->Playing());
 }
 
 TEST_F(PreviewTest, TheKeyChoosesTheTimingDatabasesAndTheTonic) {

@@ -13,7 +13,7 @@
 
 #include "accomp/harmony_patterns.h"
 #include "tests/engine/parts/parts_fixture.h"
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 namespace {
 

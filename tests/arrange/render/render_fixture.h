@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 #include "engine/engine_state.h"
 #include "song/song_data.h"
 #include "style/engine_services.h"

@@ -9,12 +9,12 @@
 #include <set>
 #include <sstream>
 
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 #include "engine/compose_info.h"
 #include "engine/pattern_db.h"
 #include "music/midi1_data.h"
 #include "tests/engine/parts/parts_fixture.h"
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <sstream>
 
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
+#include "arrange/song_render.h"
 #include "engine/compose_info.h"
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
-#include "engine/song_render.h"
 #include "tests/engine/parts/parts_fixture.h"
-#include "tests/engine/parts/render_fixture.h"
+#include "tests/arrange/render/render_fixture.h"
 
 namespace {
 

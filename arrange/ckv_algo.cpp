@@ -1,10 +1,11 @@
-#include "engine/ckv_algo.h"
+#include "arrange/ckv_algo.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "engine/chord_block.h"
 #include "engine/compose_info.h"
+#include "engine/engine_session.h"
 #include "engine/engine_state.h"
 #include "engine/melody.h"
 #include "engine/part_helpers.h"
@@ -107,18 +108,21 @@ void RunComposePasses(const ComposeProgress& progress) {
 CKVAlgo::~CKVAlgo() = default;
 
 void CKVAlgo::Initialize() {
+  EngineSession session;
   SeedCompositionFromClock();
   BuildStyleTable();
 }
 
 void CKVAlgo::ImportSongToEngine(CSongData& song, int bar_count, int beats_per_bar,
                                  int max_note_length) {
+  EngineSession session;
   ::ImportSongToEngine(song, bar_count, beats_per_bar, max_note_length);
 }
 
 void CKVAlgo::PrepareSongRendering(int melody_instrument, int tempo_bpm, int harmony_instrument,
                                    int sub_harmony_instrument, int16_t metre_kind,
                                    int keep_doubles) {
+  EngineSession session;
   SelectMajorTimingDatabases();
   ComposeMode() = kSongRenderingMode;
   MelodyFromInput() = 1;
@@ -138,10 +142,14 @@ void CKVAlgo::PrepareSongRendering(int melody_instrument, int tempo_bpm, int har
   style.triple_metre_kind = metre_kind;
 }
 
-void CKVAlgo::EnableMelodyDouble() { CurrentStyle().mixer[1].double_delay = kMelodyDoubleDelay; }
+void CKVAlgo::EnableMelodyDouble() {
+  EngineSession session;
+  CurrentStyle().mixer[1].double_delay = kMelodyDoubleDelay;
+}
 
 int CKVAlgo::Compose(const std::filesystem::path& path, const char* first_text,
                      const char* second_text, const ComposeProgress& progress) {
+  EngineSession session;
   // Within one composition each error code shows once, however many passes meet it.
   RenderMessageScope messages;
   StepProgress(progress);
@@ -160,6 +168,7 @@ int CKVAlgo::Compose(const std::filesystem::path& path, const char* first_text,
 
 bool CKVAlgo::AddLyricsToMidi(const CSongData& song, const std::filesystem::path& path,
                               int lyric_mode) {
+  EngineSession session;
   return ::AddLyricsToMidi(song, path, lyric_mode);
 }
 

@@ -13,13 +13,16 @@
 //      key, then the style's key mode and key index,
 //   7. CKVAlgo::Compose (writes the format-1 file),
 //   8. CKVAlgo::AddLyricsToMidi on the written file.
-// The generator is thread-local: run all of it on one thread.
+// The generator is thread-local: run all of it on one thread. One composition at a time: each
+// operation opens the engine's door (engine/engine_session.h) and waits while another thread
+// composes; a caller holds one session of its own over the whole road, so that no other
+// thread's composition comes between its steps.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 
-#include "engine/song_render.h"
+#include "arrange/song_render.h"
 
 class CSongData;
 

@@ -1,4 +1,4 @@
-#include "engine/song_render.h"
+#include "arrange/song_render.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "engine/bass_part.h"
 #include "engine/conductor.h"
 #include "engine/drum_part.h"
+#include "engine/engine_session.h"
 #include "engine/engine_state.h"
 #include "engine/melody.h"
 #include "engine/melody_parts.h"
@@ -159,6 +160,7 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
                        const RenderedSongCallback& song_callback, const char* first_text,
                        const char* second_text, const ComposeProgress& progress,
                        int note_limit) {
+  EngineSession session;
   // Each error code shows once in a rendering, and one message names the silent parts.
   RenderMessageScope messages;
   ComposeInfo().render_handover_tick = 65535;
