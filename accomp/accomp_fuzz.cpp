@@ -9,6 +9,7 @@
 #include "engine/compose_info.h"
 #include "engine/part_tracks.h"
 #include "music/midi_track.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 
 namespace {
@@ -92,7 +93,7 @@ int FuzzCustomGridBytes(const uint8_t* data, size_t size) {
   }
 
   ComposeInfo().FreeChordBlocks();
-  const int bar = style.metre == 0 ? 384 : style.metre == 1 ? 288 : 336;
+  const int bar = ticks::BarOfMetre(style.metre);
   AddBlock(bar, "CMPs");
   AddBlock(200, "NMPo");
   AddBlock(144, "AmPo");

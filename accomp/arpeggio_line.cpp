@@ -5,6 +5,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -350,7 +351,7 @@ void GenerateTrancePattern(int channel, MidiTrack& track) {
       }
       return;
     }
-    const int eighths = length / 48;
+    const int eighths = length / ticks::kEighth;
     if (eighths == 8 || eighths == 16) {
       for (int bar = 0; bar < eighths / 8; ++bar) TranceBar(e, block);
     } else if (eighths == 4) {

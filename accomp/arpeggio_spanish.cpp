@@ -2,6 +2,7 @@
 
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -38,7 +39,7 @@ void GenerateSpanishPattern(int channel, MidiTrack& track) {
     const Tone third = Spanish(t.third);
     const Tone fifth = Spanish(t.fifth);
     if (triplet) {
-      for (int q = 0; q < block.length / 96; ++q) {
+      for (int q = 0; q < block.length / ticks::kQuarter; ++q) {
         e.Chord({fifth, root}, 84, 60);
         e.Wait(64);
         e.Chord({third, root}, 84, 28);
@@ -46,7 +47,7 @@ void GenerateSpanishPattern(int channel, MidiTrack& track) {
       }
       return;
     }
-    for (int u = 0; u < block.length / 24; ++u) {
+    for (int u = 0; u < block.length / ticks::kSixteenth; ++u) {
       e.Strum({fifth, third, root}, 84, 8, 3, 0);
       e.Wait(6);
       e.Strum({Spanish(t.fifth - 12), root, third}, 84, 8, 3, 0);

@@ -5,6 +5,7 @@
 #include "accomp/pattern_common.h"
 #include "accomp/pattern_walk.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -284,13 +285,13 @@ void GenerateComplexArpeggioPattern(int channel, MidiTrack& track, int density) 
       return WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
         const BlockTones t = BlockTones::Of(block);
         const int L = block.length;
-        if (L > 192 && i < 2 * (n / 3)) {
+        if (L > ticks::kHalf && i < 2 * (n / 3)) {
           if (i > n / 4) {
             ComplexArpeggioFigureB(e, t, L / a, a, i, n);
           } else {
             ComplexArpeggioFigureA(e, t, L / a, a);
           }
-        } else if (L == 192 && i < n / 2) {
+        } else if (L == ticks::kHalf && i < n / 2) {
           ComplexArpeggioFigureA(e, t, 192 / a, a);
         } else {
           ComplexArpeggioStrokes(e, t, L);
@@ -302,7 +303,7 @@ void GenerateComplexArpeggioPattern(int channel, MidiTrack& track, int density) 
         const int L = block.length;
         if (i >= 3 * (n / 4)) {
           ComplexArpeggioPulses(e, t, L, a);
-        } else if (i < n / 3 && (L == 192 || L == 384)) {
+        } else if (i < n / 3 && (L == ticks::kHalf || L == ticks::kBar)) {
           ComplexArpeggioFigureC(e, t, L, a);
         } else {
           ComplexArpeggioStrokes(e, t, L);
@@ -328,7 +329,7 @@ void GenerateMelodicLinePattern(int channel, MidiTrack& track, int density) {
       return;
     }
     const BlockTones t = BlockTones::Of(block);
-    const int q = L / 96 + (L % 96 == 48 ? 1 : 0);
+    const int q = L / ticks::kQuarter + (L % ticks::kQuarter == 48 ? 1 : 0);
     const int o = reference >= 75 ? reference - 5 : reference;
     const auto near = [&](const Tone& x) { return std::abs(o - x.pitch()) <= 2; };
     Tone w[4];
@@ -357,7 +358,7 @@ void GenerateMelodicLinePattern(int channel, MidiTrack& track, int density) {
     for (int k = 1; k < 4; ++k) {
       if (!w[k].missing() && IsScaleTone(w[k].pitch(), block.chord_code) == 0) w[k] = t.third;
     }
-    const bool long_short = L % 96 == 0 && flag && q % 2 == 0;
+    const bool long_short = L % ticks::kQuarter == 0 && flag && q % 2 == 0;
     int last = o;
     for (int j = 0; j < q; ++j) {
       const Tone x = w[j % 4];

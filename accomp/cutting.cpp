@@ -3,6 +3,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "accomp/voicing.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -69,7 +70,7 @@ class CuttingWalk {
 
 // The step counter of a block: it runs on over blocks shorter than a bar of
 // 384 ticks and starts again at one that long or longer.
-int CounterAtBlock(int counter, const ChordBlock& block) { return block.length >= 384 ? 0 : counter; }
+int CounterAtBlock(int counter, const ChordBlock& block) { return block.length >= ticks::kBar ? 0 : counter; }
 
 constexpr Cut kTripletTable[12] = {Cut::kRest,   Cut::kRest,    Cut::kChord24, Cut::kRest,
                                    Cut::kRest,   Cut::kRest,    Cut::kChord24, Cut::kRest,
@@ -93,7 +94,7 @@ void GenerateCuttingEighths(int channel, MidiTrack& track) {
   WalkBlocks(walk.e(), [&](const ChordBlock& block, int i, int) {
     counter = CounterAtBlock(counter, block);
     const bool b_section = SectionLetter(i) == 'B';
-    for (int k = 0; k < block.length / 48; ++k, ++counter) {
+    for (int k = 0; k < block.length / ticks::kEighth; ++k, ++counter) {
       const Cut cut = b_section ? (counter % 2 == 0 ? Cut::kRest : Cut::kChord24)
                                 : kEighthTable[counter % 16];
       walk.Play(block, cut, true);

@@ -3,6 +3,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -19,7 +20,7 @@ void GamelanOctaveTriplets(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const Tone root = BlockTones::Of(block).root;
     int v = 34;
-    for (int q = 0; q < block.length / 96; ++q) {
+    for (int q = 0; q < block.length / ticks::kQuarter; ++q) {
       e.Strum({root, root + 12, root + 24}, v, 28, 32, 0);
       ++v;
       e.Wait(32);
@@ -31,7 +32,7 @@ void GamelanStraight(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
-    const int n = block.length / 24;
+    const int n = block.length / ticks::kSixteenth;
     // Tremolos in thirty-seconds, rising through the block: the root alone,
     // or root and fifth.
     const auto tremolo = [&](Tone second, int velocity, int rise) {
@@ -107,7 +108,7 @@ void ChineseLine(int channel, MidiTrack& track, int density) {
   int previous_velocity = 0;
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
-    const int n = block.length / 24;
+    const int n = block.length / ticks::kSixteenth;
     for (int s = 0; s < n; ++s) {
       int v = 64;
       Tone tone;

@@ -4,6 +4,7 @@
 #include "accomp/pattern_common.h"
 #include "engine/part_tracks.h"
 #include "music/midi_track.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -62,7 +63,7 @@ void GenerateBossaNovaPattern(int channel, MidiTrack& track) {
       return;
     }
     const int quarters = (length + 95) / 96;
-    const int odd = length % 96;
+    const int odd = length % ticks::kQuarter;
     if ((quarters == 4 || quarters == 8) && odd == 0) {
       for (int bar = 0; bar < quarters / 4; ++bar) BossaNovaBar(e, t, triplet);
       return;
@@ -93,7 +94,7 @@ void GenerateLatinPattern(int channel, MidiTrack& track) {
       e.Wait(48);
       pair(pair_length);
     };
-    const int steps = block.length / 48;
+    const int steps = block.length / ticks::kEighth;
     if (!triplet && (steps == 8 || steps == 16)) {
       const bool even = bar_blocks % 2 == 0;
       ++bar_blocks;
@@ -195,9 +196,9 @@ void GenerateRhythmicLatinPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
-    if (!triplet && (length / 48 == 8 || length / 48 == 16)) {
-      for (int bar = 0; bar < length / 384; ++bar) RhythmicLatinBar(e, t, false);
-    } else if (!triplet && length / 48 == 4) {
+    if (!triplet && (length / ticks::kEighth == 8 || length / ticks::kEighth == 16)) {
+      for (int bar = 0; bar < length / ticks::kBar; ++bar) RhythmicLatinBar(e, t, false);
+    } else if (!triplet && length / ticks::kEighth == 4) {
       RhythmicLatinBar(e, t, true);
     } else if (triplet && (length / 32 == 6 || length / 32 == 12 || length / 32 == 24)) {
       for (int half = 0; half < length / 32 / 6; ++half) RhythmicLatinTripletHalf(e, t);
@@ -233,7 +234,7 @@ void GenerateChaChaChaFigure(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const bool break_block = Chance(6);
-    for (int k = 0; k < block.length / 48; ++k) {
+    for (int k = 0; k < block.length / ticks::kEighth; ++k) {
       if (break_block) {
         const int at = k % 16;
         if (at >= 2 && at <= 4) {
@@ -300,7 +301,7 @@ void GenerateFlamencoPattern(int channel, MidiTrack& track) {
         break;
       case FlamencoMode::kArpeggio: {
         const Tone cycle[3] = {OnBase(t.fifth, base), OnBase(t.third, base), OnBase(t.root, base)};
-        if (Chance(3) && length % 384 == 0) {
+        if (Chance(3) && length % ticks::kBar == 0) {
           int velocity = 64;
           for (int k = 0; k < length / 32; ++k) {
             e.Note(cycle[k % 3], velocity, 31);
@@ -316,7 +317,7 @@ void GenerateFlamencoPattern(int channel, MidiTrack& track) {
         break;
       }
       case FlamencoMode::kStrum:
-        if (Chance(5) && length >= 384) {
+        if (Chance(5) && length >= ticks::kBar) {
           Rasgueado(e, t);
           e.Wait(length - 288);
         } else {

@@ -5,6 +5,7 @@
 
 #include "accomp/pattern_common.h"
 #include "accomp/pattern_walk.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -52,7 +53,7 @@ class Figure {
 };
 
 void TripletBlock(Figure& f, int L) {
-  if (L >= 384 && L < 480) {
+  if (L >= ticks::kBar && L < 480) {
     if (GneRandomRange(1, 2) == 1) {
       for (int k = 0; k < 6; ++k) {
         f.Down(64 * k, 29);
@@ -166,7 +167,7 @@ void OtherQuarters(Figure& f, int L) {
     const Tone low[4] = {R, T, F, t.root};
     for (int k = 0; k < 4; ++k) f.Note(3 * k, low[k], L - 3 * (k + 1), 64 - GneRandomRange(0, 15));
   } else if (GneRandomRange(1, 5) == 1) {
-    for (int q = 0; q < L / 96; ++q) {
+    for (int q = 0; q < L / ticks::kQuarter; ++q) {
       f.Rest(96 * q, 46);
       const Tone low[4] = {R, T, F, t.root};
       for (int k = 0; k < 4; ++k) {
@@ -174,7 +175,7 @@ void OtherQuarters(Figure& f, int L) {
       }
     }
   } else if (GneRandomRange(1, 6) == 1) {
-    for (int k = 0; k < 2 * (L / 96); ++k) {
+    for (int k = 0; k < 2 * (L / ticks::kQuarter); ++k) {
       const int h = GneRandomRange(0, 20);
       const Tone low[4] = {R, T, F, t.root};
       for (int s = 0; s < 4; ++s) {
@@ -197,10 +198,10 @@ void GenerateMerseyBeatPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     Figure f(e, block);
     const int L = block.length;
-    const int q = L / 96;
+    const int q = L / ticks::kQuarter;
     if (triplet) {
       TripletBlock(f, L);
-    } else if (L % 96 != 0) {
+    } else if (L % ticks::kQuarter != 0) {
       e.BentFromBelow(f.t().root, 49, L - 2, (L - 2) / 15);
       e.Wait(L);
       return;

@@ -3,6 +3,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "engine/engine_state.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -77,18 +78,18 @@ void GenerateRagtimePattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (i == n - 1) return RagtimeClosing(e, t, length);
-    quarter_run = length == 96 ? quarter_run + 1 : 0;
+    quarter_run = length == ticks::kQuarter ? quarter_run + 1 : 0;
     const int r = GneRandomRange(1, 16);
     const int low_choice = GneRandomRange(1, 12);
-    if (triplet && length == 384 && (i >= n / 2 || Chance(6))) return RagtimeTripletStride(e, t);
+    if (triplet && length == ticks::kBar && (i >= n / 2 || Chance(6))) return RagtimeTripletStride(e, t);
     // The bass, then two strides: 81 and 177 ticks long, or the other way
     // round with the second on beat 4.
-    if (r == 1 && length == 384) return RagtimeBassAndTwoStrides(e, t, 81, 96, 177, 192);
-    if (r == 2 && length == 384) return RagtimeBassAndTwoStrides(e, t, 177, 192, 81, 96);
+    if (r == 1 && length == ticks::kBar) return RagtimeBassAndTwoStrides(e, t, 81, 96, 177, 192);
+    if (r == 2 && length == ticks::kBar) return RagtimeBassAndTwoStrides(e, t, 177, 192, 81, 96);
     const int halves = (length + 191) / 192;
     int u = 96, v = 96;
     for (int h = 0; h < halves; ++h) {
-      const int odd = length % 192;
+      const int odd = length % ticks::kHalf;
       if (h == halves - 1 && odd != 0) {
         if (quarter_run % 2 == 1) {
           Stride(e, t, odd - 2);
@@ -162,7 +163,7 @@ void RockabillyPlain(NoteEmitter& e, const BlockTones& t, int i, int length) {
 
 void RockabillyShuffle(NoteEmitter& e, const BlockTones& t, int i, int length) {
   if (Chance(6)) {
-    for (int q = 0; q < length / 96; ++q) {
+    for (int q = 0; q < length / ticks::kQuarter; ++q) {
       LowTriad(e, t, kVelocity, 54);
       e.Wait(64);
       LowTriad(e, t, kVelocity, 22);
@@ -170,7 +171,7 @@ void RockabillyShuffle(NoteEmitter& e, const BlockTones& t, int i, int length) {
     }
     return;
   }
-  if (length != 384) return RockabillyPlain(e, t, i, length);
+  if (length != ticks::kBar) return RockabillyPlain(e, t, i, length);
   if (Chance(3)) {
     LowTriad(e, t, kVelocity, 15);
     e.Wait(160);
@@ -204,21 +205,21 @@ void GenerateRockabillyPattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     const char section = SectionLetter(i);
-    if ((section == 'B' || section == 'F') && (length == 384 || length == 192) && stabs < 4) {
-      for (int h = 0; h < length / 192; ++h) {
+    if ((section == 'B' || section == 'F') && (length == ticks::kBar || length == ticks::kHalf) && stabs < 4) {
+      for (int h = 0; h < length / ticks::kHalf; ++h) {
         LowTriad(e, t, 79, 30);
         e.Wait(192);
       }
-      stabs += length / 192;
+      stabs += length / ticks::kHalf;
       return;
     }
     stabs = 0;
     if (!triplet) {
-      if (length == 384 && Chance(12)) return RockabillyWalkDown(e, t, false);
+      if (length == ticks::kBar && Chance(12)) return RockabillyWalkDown(e, t, false);
       return RockabillyPlain(e, t, i, length);
     }
-    if (length == 384 && Chance(4)) return RockabillyWalkDown(e, t, true);
-    if (length == 384 && SectionLetter(i + 1) != 0 && SectionLetter(i + 1) != section) {
+    if (length == ticks::kBar && Chance(4)) return RockabillyWalkDown(e, t, true);
+    if (length == ticks::kBar && SectionLetter(i + 1) != 0 && SectionLetter(i + 1) != section) {
       LowTriad(e, t, kVelocity, 190);
       e.Wait(192);
       for (int k = 0; k < 6; ++k) {
@@ -276,7 +277,7 @@ void GenerateWaltzPattern(int channel, MidiTrack& track) {
       return;
     }
     if (!triplet && i % 2 == 1 && Chance(4)) {
-      for (int k = 0; k < length / 48; ++k) {
+      for (int k = 0; k < length / ticks::kEighth; ++k) {
         if (k <= 2 || k == 4) LowTriad(e, t, kVelocity, 47);
         e.Wait(48);
       }

@@ -5,6 +5,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -187,7 +188,7 @@ class PopsArpeggio {
   // A block of no whole bar: a broken chord of a half bar, a chord, or a broken chord
   // then chords to the end.
   void ShortBlock(int length) {
-    const int eighths = length / 48;
+    const int eighths = length / ticks::kEighth;
     if (eighths == 4) {
       Line(v_.low, kVelocity, 191, 48);
       Line(v_.third, kVelocity, 95, 48);
@@ -231,7 +232,7 @@ void HeldMelodyArpeggio(NoteEmitter& e, const ChordBlock& block, int length) {
   const Tone seventh[9] = {t.root + 12, t.third, t.fifth, t.seventh, t.root + 12,
                            t.seventh, t.fifth, t.third, t.root};
   const Tone* order = octave_seventh ? plain : seventh;
-  for (int j = 0; j < length / 48; ++j) {
+  for (int j = 0; j < length / ticks::kEighth; ++j) {
     Tone pitch = order[std::min(j, 8)];
     if (pitch.pitch() > block.root + 12) pitch -= 12;
     e.Note(pitch, kVelocity, 47);
@@ -326,7 +327,7 @@ void GeneratePopsArpeggioPattern(int channel, MidiTrack& track, const EventList&
     const bool listed = i < info.chord_timeline.count();
     PopsVoices v = VoicesOf(t, listed ? section : 0, flags);
     PopsArpeggio figure(e, block, v);
-    const int eighths = length / 48;
+    const int eighths = length / ticks::kEighth;
 
     if (melody_notes == 1 && (length == 432 || length == 288)) {
       HeldMelodyArpeggio(e, block, length);

@@ -6,6 +6,7 @@
 #include "accomp/pattern_common.h"
 #include "accomp/stroke_patterns.h"
 #include "accomp/voicing.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -105,10 +106,10 @@ class StrokeWalk {
 void GeneratePopsDense(int channel, MidiTrack& track) {
   StrokeWalk w(channel, track);
   w.Walk([&](const ChordBlock&, int remaining) {
-    if (remaining == 48) return w.Stroke(48, 47);
+    if (remaining == ticks::kEighth) return w.Stroke(48, 47);
     const int draw = GneRandomRange(1, 3);
     if (draw == 1) return w.Stroke(48, 47);
-    if (draw == 2 && (remaining == 192 || remaining == 384)) {
+    if (draw == 2 && (remaining == ticks::kHalf || remaining == ticks::kBar)) {
       return w.Arpeggio(4, 48, 47, [] { return 64; });
     }
     w.Stroke(96, 94);
@@ -126,10 +127,10 @@ void GeneratePopsTriplet(int channel, MidiTrack& track) {
       if (GneRandomRange(1, 2) == 1) return w.Stroke(32, 30);
       return w.Stroke(64, 60);
     }
-    if (draw == 2 && (remaining == 192 || remaining == 384)) {
+    if (draw == 2 && (remaining == ticks::kHalf || remaining == ticks::kBar)) {
       return w.Arpeggio(6, 32, 30, [] { return 64; });
     }
-    const int m = remaining % 96;
+    const int m = remaining % ticks::kQuarter;
     if (m == 0) return w.Stroke(96, 94);
     if (m == 64) {
       if (Chance(3)) return w.Stroke(64, 62);
@@ -144,12 +145,12 @@ void GeneratePopsMedium(int channel, MidiTrack& track) {
   NoteEmitter& e = w.e();
   w.Walk([&](const ChordBlock&, int remaining) {
     int step = 96;
-    if (remaining == 48) {
+    if (remaining == ticks::kEighth) {
       step = 48;
     } else {
       const int draw = GneRandomRange(1, 3);
       if (draw == 1) step = 48;
-      if (draw == 2 && (remaining == 192 || remaining == 384)) step = 192;
+      if (draw == 2 && (remaining == ticks::kHalf || remaining == ticks::kBar)) step = 192;
     }
     const BlockTones& t = w.tones();
     if (step == 192) {
@@ -197,7 +198,7 @@ void GeneratePopsSparse(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
-    if (length == 384 && GneRandomRange(1, 2) == 1) {
+    if (length == ticks::kBar && GneRandomRange(1, 2) == 1) {
       // The root for a quarter, or root and third as two eighths.
       const auto root_beat = [&] {
         if (GneRandomRange(1, 2) == 1) {
@@ -224,7 +225,7 @@ void GeneratePopsSparse(int channel, MidiTrack& track) {
       e.Wait(24);
       return;
     }
-    if (length <= 96) {
+    if (length <= ticks::kQuarter) {
       e.Chord({t.third, t.fifth}, 64, length - 2);
       e.Wait(length);
       return;
@@ -285,21 +286,21 @@ void GeneratePopsLight(int channel, MidiTrack& track) {
     const auto voice = [](int32_t p) { return p > 0 ? Tone(p) : Tone::Missing(); };
     const Tone s0 = voice(slots[0]), s1 = voice(slots[1]), s2 = voice(slots[2]);
     const int length = block.length;
-    if (length % 96 != 0) {
+    if (length % ticks::kQuarter != 0) {
       int rest = length;
-      if (length >= 192) {
-        for (int k = 0; k < 2 * (length / 192); ++k) {
+      if (length >= ticks::kHalf) {
+        for (int k = 0; k < 2 * (length / ticks::kHalf); ++k) {
           e.Chord({s0, s1, s2}, 64, 94);
           e.Wait(96);
         }
-        rest = length % 192;
+        rest = length % ticks::kHalf;
       }
       e.Chord({s0, s1, s2}, 64, rest - 2);
       e.Wait(rest);
       return;
     }
-    const int mode = length % 384 == 0 ? LightMode(i, count) : 0;
-    for (int b = 0; b < length / 96; ++b) {
+    const int mode = length % ticks::kBar == 0 ? LightMode(i, count) : 0;
+    for (int b = 0; b < length / ticks::kQuarter; ++b) {
       const int beat = b % 4;
       if (mode == 1 && beat == 2) {
         LightPair(e, s0, 48, s1, 48);
@@ -402,9 +403,9 @@ void GeneratePopsSixEight(int channel, MidiTrack& track) {
       }
       return;
     }
-    if (length % 48 == 0) {
+    if (length % ticks::kEighth == 0) {
       const Tone cycle[3] = {t.root, t.third, t.fifth};
-      for (int k = 0; k < length / 48; ++k) {
+      for (int k = 0; k < length / ticks::kEighth; ++k) {
         e.Note(cycle[k % 3], 64, 46);
         e.Wait(48);
       }

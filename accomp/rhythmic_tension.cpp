@@ -6,6 +6,7 @@
 #include "accomp/pattern_common.h"
 #include "engine/part_helpers.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -40,12 +41,12 @@ void RhythmicTensionPhrases(int channel, MidiTrack& track, int density) {
     }
     if (i == n - 1 && n != 1) return TensionLastBar(w, e);
     const int r = MelodyLeadingRest();
-    if (block.length % 96 != 0) return TensionPhrase(w, e);
+    if (block.length % ticks::kQuarter != 0) return TensionPhrase(w, e);
     if (i == 0 && r >= 192) {
       if (Chance(3)) return TensionLeadInHeldChord(w, e, r);
       return TensionLeadInCrescendo(w, e, r);
     }
-    if (Chance(k) && (block.length == 384 || block.length == 768)) {
+    if (Chance(k) && (block.length == ticks::kBar || block.length == 768)) {
       return TensionQuarterChords(w, e);
     }
     if (density < 80) return TensionSparsePhrase(w, e);
@@ -107,16 +108,33 @@ void PhraseStep(NoteEmitter& e, const BlockTones& t, int s, bool play, Tone pitc
   Stab(e, pitch, t.third, t.fifth, v, 16, spread, 24);
 }
 
+// The sixteenth-note steps of a phrase: each step draws its velocity, then step(s, pitch, spread)
+// says whether it plays and sets the pitch (and the spread, which starts at 0).
+template <typename Step>
+void PlayPhraseSteps(const TensionBlock& w, NoteEmitter& e, Step step) {
+  for (int s = 0; s < w.block.length / ticks::kSixteenth; ++s) {
+    const int v = 64 + GneRandomRange(1, 20);
+    int spread = 0;
+    Tone pitch;
+    const bool play = step(s, pitch, spread);
+    PhraseStep(e, w.tones, s, play, pitch, v, spread);
+  }
+}
+
+// Step 14 of both phrases: the root an octave up, 1 chance in 5.
+bool HighRootStep(const BlockTones& t, Tone& pitch) {
+  const bool play = Chance(5);
+  if (play) pitch = t.root + 12;
+  return play;
+}
+
 }  // namespace
 
 void TensionPhrase(const TensionBlock& w, NoteEmitter& e) {
   const BlockTones& t = w.tones;
   bool flag = false;
-  for (int s = 0; s < w.block.length / 24; ++s) {
-    const int v = 64 + GneRandomRange(1, 20);
-    int spread = 0;
+  PlayPhraseSteps(w, e, [&](int s, Tone& pitch, int& spread) {
     bool play = false;
-    Tone pitch;
     switch (s % 16) {
       case 0:
         if ((play = Chance(5))) pitch = t.root - 12, spread = SpreadDraw(), flag = true;
@@ -147,22 +165,19 @@ void TensionPhrase(const TensionBlock& w, NoteEmitter& e) {
         if ((play = Chance(2) || flag)) pitch = t.root + 12, flag = false;
         break;
       case 14:
-        if ((play = Chance(5))) pitch = t.root + 12;
-        break;
+        return HighRootStep(t, pitch);
       default:
         break;
     }
-    PhraseStep(e, t, s, play, pitch, v, spread);
-  }
+    return play;
+  });
 }
 
 void TensionSparsePhrase(const TensionBlock& w, NoteEmitter& e) {
   const BlockTones& t = w.tones;
   bool flag = false;
-  for (int s = 0; s < w.block.length / 24; ++s) {
-    const int v = 64 + GneRandomRange(1, 20);
+  PlayPhraseSteps(w, e, [&](int s, Tone& pitch, int&) {
     bool play = false;
-    Tone pitch;
     switch (s) {
       case 0:
         play = true, pitch = t.root - 12, flag = true;
@@ -180,13 +195,12 @@ void TensionSparsePhrase(const TensionBlock& w, NoteEmitter& e) {
         if ((play = Chance(2) && flag)) pitch = t.root + 12, flag = false;
         break;
       case 14:
-        if ((play = Chance(5))) pitch = t.root + 12;
-        break;
+        return HighRootStep(t, pitch);
       default:
         break;
     }
-    PhraseStep(e, t, s, play, pitch, v, 0);
-  }
+    return play;
+  });
 }
 
 namespace {
@@ -202,7 +216,7 @@ Tone IntoTop(Tone tone) {
 void QuarterChords(const TensionBlock& w, NoteEmitter& e, bool triplet) {
   const BlockTones& t = w.tones;
   const int spread = SpreadDraw();
-  for (int q = 0; q < w.block.length / 96; ++q) {
+  for (int q = 0; q < w.block.length / ticks::kQuarter; ++q) {
     const int v = (triplet ? 64 : 56) + GneRandomRange(1, 20);
     if (q >= 4) {
       RestStep(e, 92, 96);
@@ -239,7 +253,7 @@ void TensionTripletQuarterChords(const TensionBlock& w, NoteEmitter& e) {
 
 void TensionLastBar(const TensionBlock& w, NoteEmitter& e) {
   int v = 64 + GneRandomRange(5, 20);
-  const int n = w.block.length / 24;
+  const int n = w.block.length / ticks::kSixteenth;
   for (int s = 0; s < n; ++s) {
     if (s >= n - 7 && s <= n - 4) {
       v += 3;
@@ -256,7 +270,7 @@ void TensionLeadInCrescendo(const TensionBlock& w, NoteEmitter& e, int leading_r
   const int r = std::min(leading_rest, w.block.length);
   const int lead = r / 24;
   int v = 51;
-  for (int s = 0; s < w.block.length / 24; ++s) {
+  for (int s = 0; s < w.block.length / ticks::kSixteenth; ++s) {
     if (s < lead) {
       if (s % 4 == 2) {
         RestStep(e, 16, 24);
@@ -280,7 +294,7 @@ void TensionLeadInHeldChord(const TensionBlock& w, NoteEmitter& e, int leading_r
   const BlockTones& t = w.tones;
   e.Strum({t.root + 12, t.third, t.fifth}, 51, held - 8, 4, 4);
   e.Wait(held - 8);
-  for (int s = 0; s < w.block.length / 24 - r / 24; ++s) {
+  for (int s = 0; s < w.block.length / ticks::kSixteenth - r / 24; ++s) {
     if (Chance(3)) {
       StrumFigure(e, t, 64);
     } else {
@@ -416,7 +430,7 @@ void TensionTripletSparsePhrase(const TensionBlock& w, NoteEmitter& e) {
 void TensionTripletEnding(const TensionBlock& w, NoteEmitter& e) {
   const BlockTones& t = w.tones;
   const int v = 54 + GneRandomRange(1, 20);
-  if (w.block.length < 384) {
+  if (w.block.length < ticks::kBar) {
     e.Note(t.bass, v, w.block.length - 4);
     e.Wait(w.block.length);
     return;
@@ -438,12 +452,12 @@ void RhythmicTensionComping(int channel, MidiTrack& track, int) {
   const bool triplet = TripletGrid();
   WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Folded(block, 36, 80);
-    if (block.length % 96 != 0) {
+    if (block.length % ticks::kQuarter != 0) {
       e.Chord({t.root, t.third, t.fifth}, 64, 48);
       e.Wait(block.length);
       return;
     }
-    for (int q = 0; q < block.length / 96; ++q) {
+    for (int q = 0; q < block.length / ticks::kQuarter; ++q) {
       int f;
       if (i < 4) {
         f = Chance(2) ? 0 : GneRandomRange(2, 5);
@@ -495,11 +509,7 @@ void RhythmicTensionComping(int channel, MidiTrack& track, int) {
 namespace {
 
 // Bar length of the dense body's pieces (384 for a metre code outside 0..2).
-int DenseBarTicks(int metre) {
-  if (metre == 1) return 288;
-  if (metre == 2) return 336;
-  return 384;
-}
+int DenseBarTicks(int metre) { return ticks::BarOfMetre(metre); }
 
 int DenseMode(int i, int n) {
   if (i == n - 1) return 3;
@@ -519,14 +529,14 @@ void RhythmicTensionDense(int channel, MidiTrack& track, int) {
     for (int offset = 0; offset < block.length;) {
       const int piece = std::min(bar, block.length - offset);
       offset += piece;
-      if (piece % 96 != 0) {
+      if (piece % ticks::kQuarter != 0) {
         e.Chord({t.root, t.third, t.fifth}, 64, 48);
         e.Wait(piece);
         continue;
       }
       const int mode = DenseMode(i, n);
       Tone first = t.third, second = t.fifth, third = t.seventh, alternative = t.root + 12;
-      for (int q = 0; q < piece / 96; ++q) {
+      for (int q = 0; q < piece / ticks::kQuarter; ++q) {
         if (mode != 3) {
           switch (q % 4) {
             case 0: first = t.third, second = t.fifth, third = t.root + 12, alternative = t.seventh; break;

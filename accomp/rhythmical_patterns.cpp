@@ -4,6 +4,7 @@
 #include "accomp/pattern_walk.h"
 #include "accomp/whole_note_patterns.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -137,7 +138,7 @@ void RhythmicalTriplets(const BlockTones& t, NoteEmitter& e) {
 
 void RhythmicalEighths(const ChordBlock& block, const BlockTones& t, NoteEmitter& e) {
   const int o = 12 * GneRandomRange(1, 2);
-  for (int k = 0; k < block.length / 48; ++k) {
+  for (int k = 0; k < block.length / ticks::kEighth; ++k) {
     Dyad(e, t.root - o, k == 4 ? t.fifth - o + 2 : t.fifth - o, 32);
     e.Wait(48);
   }
@@ -145,7 +146,7 @@ void RhythmicalEighths(const ChordBlock& block, const BlockTones& t, NoteEmitter
 
 void RhythmicalSyncopation(const ChordBlock& block, const BlockTones& t, NoteEmitter& e) {
   const int o = 12 * GneRandomRange(1, 2);
-  for (int k = 0; k < block.length / 48; ++k) {
+  for (int k = 0; k < block.length / ticks::kEighth; ++k) {
     if (k == 2) continue;
     if (k == 1) {
       Dyad(e, t.root - 24, t.fifth - 24, 80);
@@ -187,15 +188,15 @@ void GenerateRhythmicalPattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
     if (triplet) {
-      for (int q = 0; q < L / 96; ++q) RhythmicalTriplets(t, e);
+      for (int q = 0; q < L / ticks::kQuarter; ++q) RhythmicalTriplets(t, e);
       return;
     }
     if (n > 1 && i == n - 1) return RhythmicalEnding(block, t, e);
     if (GneRandomRange(1, 2) == 1) {
-      if (GneRandomRange(1, 2) == 1 && L >= 192) {
+      if (GneRandomRange(1, 2) == 1 && L >= ticks::kHalf) {
         RhythmicalSyncopation(block, t, e);
-      } else if (L == 192 || L == 384) {
-        for (int h = 0; h < L / 192; ++h) RhythmicalHalfBar(t, e);
+      } else if (L == ticks::kHalf || L == ticks::kBar) {
+        for (int h = 0; h < L / ticks::kHalf; ++h) RhythmicalHalfBar(t, e);
       } else {
         RhythmicalEighths(block, t, e);
       }
@@ -314,9 +315,9 @@ void RhythmicDense(NoteEmitter& e, int density) {
     const RhythmicNames n = RhythmicNames::Of(block);
     const BlockTones b = BlockTones::Of(block);
     const int L = block.length;
-    if (L == 384) {
+    if (L == ticks::kBar) {
       DenseBar(e, n, b, density);
-    } else if (L == 192 && Chance(3)) {
+    } else if (L == ticks::kHalf && Chance(3)) {
       if (GneRandomRange(1, 2) == 1) {
         FigureX(e, n);
       } else {
@@ -346,7 +347,7 @@ void RhythmicDense(NoteEmitter& e, int density) {
 void RhythmicTriplet(NoteEmitter& e) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones b = BlockTones::Of(block);
-    if (block.length == 384 && Chance(3)) {
+    if (block.length == ticks::kBar && Chance(3)) {
       const Hit hits[12] = {{b.third + 12, 54}, {b.root + 14, 64}, {b.root + 12, 64},
                             {b.seventh, 64},    {b.fifth, 54},     {b.root + 9, 64},
                             {b.seventh, 64},    {b.root + 12, 64}, {b.seventh, 64},
@@ -366,7 +367,7 @@ void RhythmicTriplet(NoteEmitter& e) {
 // figure L/48 eighths).
 void RhythmicFigureEighths(NoteEmitter& e, const ChordBlock& block) {
   const BlockTones b = BlockTones::Of(block);
-  for (int k = 0; k < block.length / 48; ++k) {
+  for (int k = 0; k < block.length / ticks::kEighth; ++k) {
     const bool fifth = k % 8 == 0 || k % 8 == 3 || k % 8 == 6;
     e.Note(fifth ? b.fifth - 12 : b.root - 12, 74, fifth ? 47 : 24);
     e.Wait(48);
@@ -375,7 +376,7 @@ void RhythmicFigureEighths(NoteEmitter& e, const ChordBlock& block) {
 
 void RhythmicFigureOctaves(NoteEmitter& e, const ChordBlock& block) {
   const BlockTones b = BlockTones::Of(block);
-  for (int k = 0; k < block.length / 24; ++k) {
+  for (int k = 0; k < block.length / ticks::kSixteenth; ++k) {
     const int cell = k % 16;
     const Tone x = cell % 3 == 0 ? b.root + 24 : (cell % 3 == 1 ? b.third + 12 : b.fifth + 12);
     e.Note(x, 54, 28);
@@ -386,7 +387,7 @@ void RhythmicFigureOctaves(NoteEmitter& e, const ChordBlock& block) {
 
 void RhythmicFigureStabs(NoteEmitter& e, const ChordBlock& block) {
   const BlockTones b = BlockTones::Of(block);
-  for (int k = 0; k < block.length / 24; ++k) {
+  for (int k = 0; k < block.length / ticks::kSixteenth; ++k) {
     const int cell = k % 16;
     if (cell % 6 == 0) {
       e.Chord({b.fifth, b.third}, 74, 36);
@@ -404,7 +405,7 @@ constexpr int kJumpLengths[16] = {12, 12, 36, 12, 12, 12, 36, 12, 36, 12, 12, 36
 
 // The jumps and off-beats figures: a tone or a rest (a default Tone) per cell.
 void JumpCells(NoteEmitter& e, const ChordBlock& block, const Tone (&cells)[16]) {
-  for (int k = 0; k < block.length / 24; ++k) {
+  for (int k = 0; k < block.length / ticks::kSixteenth; ++k) {
     const int cell = k % 16;
     if (cells[cell] == Tone()) {
       e.Rest(kJumpLengths[cell]);
@@ -435,7 +436,7 @@ constexpr SparseFigure kDrawnFigures[4] = {RhythmicFigureEighths, RhythmicFigure
 void RhythmicSparse(NoteEmitter& e) {
   SparseFigure chosen = RhythmicFigureEighths;
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
-    const bool long_block = block.length == 384 || block.length == 768;
+    const bool long_block = block.length == ticks::kBar || block.length == 768;
     const bool octaves =
         (i >= n / 2 && long_block && Chance(6) && i < n - 8) ||
         (i >= 3 * (n / 4) && long_block && Chance(4) && i < n - 16);
@@ -470,7 +471,7 @@ namespace {
 
 // A block that is no whole number of quarters: the root bent up from below.
 bool BentRootBlock(NoteEmitter& e, const ChordBlock& block) {
-  if (block.length % 96 == 0) return false;
+  if (block.length % ticks::kQuarter == 0) return false;
   e.BentFromBelow(BlockTones::Of(block).root, 49, 20, 1);
   e.Wait(block.length);
   return true;
@@ -501,7 +502,7 @@ void GenerateAccentStrokePattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     if (BentRootBlock(e, block)) return;
     const BlockTones t = BlockTones::Of(block);
-    const int quarters = block.length / 96;
+    const int quarters = block.length / ticks::kQuarter;
     for (int j = 0; j < quarters; ++j) {
       if (j % 4 == 3) {
         Stroke(e, t, 32, 92 - step);
@@ -531,7 +532,7 @@ void GenerateAccentStrokeLightPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     if (BentRootBlock(e, block)) return;
     const BlockTones t = BlockTones::Of(block);
-    const int quarters = block.length / 96;
+    const int quarters = block.length / ticks::kQuarter;
     for (int j = 0; j < quarters; ++j) {
       if (j == 3) {
         e.Rest(81 - step);

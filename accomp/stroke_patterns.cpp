@@ -3,6 +3,7 @@
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -97,7 +98,7 @@ void GenerateContinuousStroke(int channel, MidiTrack& track) {
     const bool major_third = IntervalClass(block.root, block.third) == 4;
     const bool minor_seventh = IntervalClass(block.root, block.seventh) == 10;
     const bool octave_seventh = (block.seventh - block.root) % 12 == 0;
-    const bool long_block = block.length >= 192;
+    const bool long_block = block.length >= ticks::kHalf;
     for (int j = 0; j < n; ++j) {
       const SlowStep st = SlowStepAt(e, step, grid_notes);
       const int s = st.ticks;
@@ -146,7 +147,7 @@ class EighthStrokes {
  public:
   EighthStrokes(const ChordBlock& block, int index, int count, bool fast)
       : block_(block), index_(index), count_(count), fast_(fast) {
-    pairs_ = TripletGrid() && block.length % 48 == 0;
+    pairs_ = TripletGrid() && block.length % ticks::kEighth == 0;
     steps_ = WholeSteps(block.length, 48, false);
   }
   int steps() const { return steps_; }

@@ -8,6 +8,7 @@
 #include "engine/engine_state.h"
 #include "engine/tone_weights.h"
 #include "music/midi_track.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -28,7 +29,7 @@ void GenerateHawaiianPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
-    if (length == 384 && Chance(5)) {
+    if (length == ticks::kBar && Chance(5)) {
       e.Chord({t.third - 12, t.seventh - 12}, kVelocity, 184);
       e.BentFromBelow(t.fifth - 12, kVelocity, 184, Chance(2) ? 11 : 23);
       e.Wait(192);
@@ -48,8 +49,8 @@ void GenerateHawaiianPattern(int channel, MidiTrack& track) {
       return;
     }
     e.Chord({t.third - 12, t.seventh - 12}, kVelocity, length - 8);
-    if (Chance(4) || length > 192) {
-      if (Chance(2) && length == 384) {
+    if (Chance(4) || length > ticks::kHalf) {
+      if (Chance(2) && length == ticks::kBar) {
         e.BentFromAbove(t.fifth - 12, kVelocity, 376, 47);
       } else {
         e.BentFromBelow(t.fifth - 12, kVelocity, length - 8, (length - 8) / 8);
@@ -72,7 +73,7 @@ void GenerateSimpleStrokePattern(int channel, MidiTrack& track) {
     const auto up = [&](int length) {
       e.Strum({t.seventh - 12, t.fifth - 12, t.third - 12}, kVelocity, length, 2, 2);
     };
-    for (int k = 0; k < block.length / 96; ++k) {
+    for (int k = 0; k < block.length / ticks::kQuarter; ++k) {
       if (k % 2 == 0) {
         down(88);
         e.Wait(92);
@@ -100,7 +101,7 @@ void GenerateOldiesGuitarPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
-    const int eighths = length / 48;
+    const int eighths = length / ticks::kEighth;
     if (eighths == 8 && !triplet && Chance(2)) {
       const Tone low = t.root - 12;
       e.Note(t.fifth - 12, kVelocity, 94);
@@ -148,7 +149,7 @@ void GenerateOldiesGuitarPattern(int channel, MidiTrack& track) {
       }
       return;
     }
-    const bool silent = i == n - 1 && n > 1 && length == 384 && !triplet;
+    const bool silent = i == n - 1 && n > 1 && length == ticks::kBar && !triplet;
     // In triplets the eighths go long and short; one that would pass the
     // block's end is cut to it.
     for (int k = 0; k < eighths && e.Remaining() > 0; ++k) {
@@ -171,7 +172,7 @@ void GenerateSlidingPattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     InPieces(block.length, [&](int piece) {
       const int start = e.BlockTick();
-      const int g = piece == 384 && Chance(4) ? 96 : 2;
+      const int g = piece == ticks::kBar && Chance(4) ? 96 : 2;
       e.Note(t.seventh - 12, kVelocity, piece - g);
       e.Wait(2);
       e.Note(t.fifth, kVelocity, piece - g - 2);
@@ -308,7 +309,7 @@ void GenerateFourCutPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
-    if (length % 96 != 0) {
+    if (length % ticks::kQuarter != 0) {
       if (GneRandomRange(1, 2) == 2) {
         e.Note(t.fifth, kVelocity, length - 8);
       } else {
@@ -317,7 +318,7 @@ void GenerateFourCutPattern(int channel, MidiTrack& track) {
       e.Wait(length);
       return;
     }
-    const int quarters = length / 96;
+    const int quarters = length / ticks::kQuarter;
     const bool last = i == n - 1;
     const int R = block.root, T = block.third, F = block.fifth, S = block.seventh;
     for (int k = 0; k < quarters; ++k) {

@@ -5,6 +5,7 @@
 #include "accomp/pattern_walk.h"
 #include "accomp/voicing.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -31,7 +32,7 @@ void GenerateTangoPattern(int channel, MidiTrack& track) {
     const int L = block.length;
     const bool change = BeforeSectionChange(i);
     if (!triplet) {
-      if (change && L % 96 == 0) {
+      if (change && L % ticks::kQuarter == 0) {
         for (int j = 0; j < L / step; ++j) {
           if (j % 4 == 1) {
             e.Chord({t.third, t.fifth, t.root}, kept, held);
@@ -60,7 +61,7 @@ void GenerateTangoPattern(int channel, MidiTrack& track) {
       }
       return;
     }
-    for (int q = 0; q < L / 96; ++q) {
+    for (int q = 0; q < L / ticks::kQuarter; ++q) {
       if (change) {
         if (q % 4 == 1 || q % 4 == 2) {
           const bool held_chord = q % 4 == 1;
@@ -128,20 +129,20 @@ void GenerateEnkaPattern(int channel, MidiTrack& track, int density) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
     if (density < 120) {
-      if (Chance(4) || L % 96 != 0) return EnkaPhrase(block, s, e);
-      for (int q = 0; q < L / 96; ++q) {
+      if (Chance(4) || L % ticks::kQuarter != 0) return EnkaPhrase(block, s, e);
+      for (int q = 0; q < L / ticks::kQuarter; ++q) {
         const bool shortened = GneRandomRange(1, 2) == 1;
         e.Strum({t.third, t.fifth, t.root}, 44, shortened ? 16 : 94, 2, 2);
         e.Wait(92);
       }
       return;
     }
-    if ((Chance(6) && i >= 5) || L % 96 != 0) return EnkaPhrase(block, s, e);
+    if ((Chance(6) && i >= 5) || L % ticks::kQuarter != 0) return EnkaPhrase(block, s, e);
     int32_t tones[4] = {block.root, block.third, block.fifth, block.seventh};
     SortFoldChordTones(tones, ceiling, 4);
     const Tone p1(tones[0]), p2(tones[1]), p3(tones[2]);
     const int sub_beat = triplet ? 32 : 48;
-    for (int q = 0; q < L / 96; ++q) {
+    for (int q = 0; q < L / ticks::kQuarter; ++q) {
       if (i <= n / 2) {
         if (GneRandomRange(1, 2) == 2) {
           e.Strum({p2, p3, p1}, 44, 94, 2, 2);
@@ -211,8 +212,8 @@ void GenerateTango2Pattern(int channel, MidiTrack& track, const EventList& melod
     } else {
       run = i > n / 2 && Chance(4);
     }
-    if (run && L == 384) return TangoRun(e, block, flag);
-    if (L % 96 != 0) {
+    if (run && L == ticks::kBar) return TangoRun(e, block, flag);
+    if (L % ticks::kQuarter != 0) {
       e.Note(t.root, 64, 20);
       e.Wait(L);
     } else if (c > 1) {
@@ -227,7 +228,7 @@ void GenerateTango2Pattern(int channel, MidiTrack& track, const EventList& melod
       }
     } else {
       const Tone tones[4] = {t.root, t.third, t.fifth, t.seventh};
-      for (int q = 0; q < L / 96; ++q) {
+      for (int q = 0; q < L / ticks::kQuarter; ++q) {
         e.Note(tones[GneRandomRange(1, 4) - 1], 54, 20);
         e.Wait(96);
       }
@@ -243,7 +244,7 @@ void GenerateTango2Triplet(int channel, MidiTrack& track) {
     const char letter = SectionLetter(i);
     if (letter != previous) {
       previous = letter;
-      if (block.length == 384) {
+      if (block.length == ticks::kBar) {
         const Tone passing = MajorThird(block) ? t.fifth + 2 : t.fifth + 1;
         const Tone run[6] = {t.root + 12, t.root + 12, t.seventh, passing, t.fifth, t.fifth - 2};
         for (int k = 0; k < 12; ++k) {
@@ -263,10 +264,10 @@ void GenerateMiddleEasternPattern(int channel, MidiTrack& track) {
   WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
-    const bool run = (i == 0 && Chance(3)) || (L >= 384 && Chance(5));
+    const bool run = (i == 0 && Chance(3)) || (L >= ticks::kBar && Chance(5));
     // The run needs 38 ticks before its held notes; shorter blocks keep the
     // bent root.
-    if (run && L >= 48) {
+    if (run && L >= ticks::kEighth) {
       for (int offset : {12, 11, 8, 7, 3}) {
         e.Note(t.root + offset, 64, 4);
         e.Wait(6);
@@ -300,7 +301,7 @@ void GenerateMarchPattern(int channel, MidiTrack& track) {
     const bool doubled = !(i < n / 6 && GneRandomRange(1, 2) == 1);
     const Tone degrees[8] = {t.root,      t.root + 2,  t.third,   t.root + 5,
                              t.fifth,     t.fifth + 2, t.seventh, t.root + 12};
-    for (int k = 0; k < block.length / 24; ++k) {
+    for (int k = 0; k < block.length / ticks::kSixteenth; ++k) {
       const int c = rhythm[k % kMarchCellCount];
       if (c >= 1 && c <= 8) {
         e.Note(degrees[c - 1], velocity, 24);

@@ -2,6 +2,7 @@
 
 #include "accomp/note_emitter.h"
 #include "accomp/pattern_common.h"
+#include "music/ticks.h"
 
 using namespace accomp;
 
@@ -129,7 +130,7 @@ namespace {
 // The dotted and cycle bodies fill what is left of a block after its whole
 // quarters with the third.
 void HeldThird(NoteEmitter& e, const BlockTones& t, int length) {
-  const int rest = length % 96;
+  const int rest = length % ticks::kQuarter;
   if (rest == 0) return;
   e.Note(t.third, 64, rest - 1);
   e.Wait(rest);
@@ -149,7 +150,7 @@ void VariableArpeggioDotted(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
-    for (int q = 0; q < block.length / 96; ++q) {
+    for (int q = 0; q < block.length / ticks::kQuarter; ++q) {
       if (q < 2 || !Chance(4)) {
         const bool even = q % 2 == 0;
         QuarterPair(e, even ? t.root : t.fifth, 64, 71, 72, even ? t.root : t.seventh, 64, 23);
@@ -169,7 +170,7 @@ void VariableArpeggioCycle(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
-    for (int q = 0; q < block.length / 96; ++q) {
+    for (int q = 0; q < block.length / ticks::kQuarter; ++q) {
       switch (q % 4) {
         case 0: QuarterPair(e, t.root, 44, 70, 72, t.seventh, 34, 22); break;
         case 1: QuarterPair(e, t.fifth, 44, 70, 72, t.third, 34, 22); break;
@@ -198,7 +199,7 @@ void IrregularArpeggioEighths(int channel, MidiTrack& track) {
   const int metre = CurrentStyle().metre;
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
     const BlockTones t = BlockTones::Of(block);
-    const int n = block.length / 48;
+    const int n = block.length / ticks::kEighth;
     const bool muted = Chance(2);
     // Silent steps carry no tone.
     const Tone three[6] = {Tone(), t.root + 12, t.third, t.fifth, Tone(), Tone()};

@@ -2,6 +2,7 @@
 // range, composing, rhythm figures and the pitch statistic of the sung notes.
 #include "app/main_dialog.h"
 
+#include "app/bar_commands.h"
 #include "app/main_globals.h"
 #include "app/main_lists.h"
 #include "dialogs/bar_edit_dialog.h"
@@ -29,25 +30,44 @@ struct MenuRow {
 };
 
 constexpr MenuRow kMenuRows[38] = {
-    {256, "この小節を演奏"}, {257, "前後３小節を演奏"},
-    {258, "このページを演奏"}, {278, "このページ以降を演奏"},
-    {287, "選択範囲を演奏"}, {260, "この小節の歌詞をクリア"},
-    {261, "この小節以降の歌詞をクリア"}, {268, "この小節に歌詞を設定"},
-    {269, "歌詞を流し込む"}, {270, "歌詞を１つ後ろにずらす"},
-    {271, "歌詞を１つ前にずらす"}, {277, "この小節以降に歌詞を設定"},
-    {262, "この小節を削除"}, {263, "編集位置の８分音符を削除"},
-    {279, "ここに小節を挿入"}, {267, "この小節のﾒﾛﾃﾞｨをオクターブ上げる"},
-    {272, "3拍子を4拍子に変換"}, {273, "未使用拍をつめる"},
-    {274, "歌をオクターブ下げる"}, {275, "歌をオクターブ上げる"},
-    {276, "統計情報"}, {264, "この小節のｺｰﾄﾞを自動生成"},
-    {265, "この小節のﾒﾛﾃﾞｨを自動生成"}, {266, "この小節のﾒﾛﾃﾞｨとｺｰﾄﾞを自動生成"},
-    {280, "やり直し"}, {281, "この小節を開始位置に指定 Ctrl+B"},
-    {282, "この小節を終了位置に指定 Ctrl+E"}, {283, "選択範囲をコピーして挿入"},
-    {284, "選択範囲を上書き"}, {285, "選択範囲を移動"},
-    {286, "選択範囲を削除"}, {289, "選択範囲の音符をクリア"},
-    {288, "歌詞付きの音符をオクターブ下げる"}, {290, "選択範囲を3連化"},
-    {294, "16分音符２つを３連音符の8分音符と16分音符にする"}, {291, "１拍分を上にグリッサンド"},
-    {292, "１拍分を下にグリッサンド"}, {293, "１小節分トリル"},
+    {bar_command::kPlayBar, "この小節を演奏"},
+    {bar_command::kPlayAround, "前後３小節を演奏"},
+    {bar_command::kPlayPage, "このページを演奏"},
+    {bar_command::kPlayFromPage, "このページ以降を演奏"},
+    {bar_command::kPlayRange, "選択範囲を演奏"},
+    {bar_command::kClearBarLyrics, "この小節の歌詞をクリア"},
+    {bar_command::kClearLyricsFromBar, "この小節以降の歌詞をクリア"},
+    {bar_command::kSetBarLyrics, "この小節に歌詞を設定"},
+    {bar_command::kPourLyrics, "歌詞を流し込む"},
+    {bar_command::kShiftLyricsLater, "歌詞を１つ後ろにずらす"},
+    {bar_command::kShiftLyricsEarlier, "歌詞を１つ前にずらす"},
+    {bar_command::kSetLyricsFromBar, "この小節以降に歌詞を設定"},
+    {bar_command::kDeleteBar, "この小節を削除"},
+    {bar_command::kDeleteEighth, "編集位置の８分音符を削除"},
+    {bar_command::kInsertBar, "ここに小節を挿入"},
+    {bar_command::kBarOctaveUp, "この小節のﾒﾛﾃﾞｨをオクターブ上げる"},
+    {bar_command::kThreeToFour, "3拍子を4拍子に変換"},
+    {bar_command::kRemoveSkipBeats, "未使用拍をつめる"},
+    {bar_command::kSongOctaveDown, "歌をオクターブ下げる"},
+    {bar_command::kSongOctaveUp, "歌をオクターブ上げる"},
+    {bar_command::kPitchStatistics, "統計情報"},
+    {bar_command::kComposeChords, "この小節のｺｰﾄﾞを自動生成"},
+    {bar_command::kComposeMelody, "この小節のﾒﾛﾃﾞｨを自動生成"},
+    {bar_command::kComposeBoth, "この小節のﾒﾛﾃﾞｨとｺｰﾄﾞを自動生成"},
+    {bar_command::kUndo, "やり直し"},
+    {bar_command::kRangeFirst, "この小節を開始位置に指定 Ctrl+B"},
+    {bar_command::kRangeLast, "この小節を終了位置に指定 Ctrl+E"},
+    {bar_command::kRangeCopyInsert, "選択範囲をコピーして挿入"},
+    {bar_command::kRangeOverwrite, "選択範囲を上書き"},
+    {bar_command::kRangeMove, "選択範囲を移動"},
+    {bar_command::kRangeDelete, "選択範囲を削除"},
+    {bar_command::kRangeClearNotes, "選択範囲の音符をクリア"},
+    {bar_command::kLyricNotesOctaveDown, "歌詞付きの音符をオクターブ下げる"},
+    {bar_command::kRangeToTriplets, "選択範囲を3連化"},
+    {bar_command::kSixteenthsToTriplet, "16分音符２つを３連音符の8分音符と16分音符にする"},
+    {bar_command::kGlissandoUp, "１拍分を上にグリッサンド"},
+    {bar_command::kGlissandoDown, "１拍分を下にグリッサンド"},
+    {bar_command::kTrillBar, "１小節分トリル"},
 };
 
 // The highlight of the selected range.
@@ -66,18 +86,27 @@ const char* CBrevantDlg::MenuText(int command) {
 }
 
 std::vector<BarMenuGroup> CBrevantDlg::BarMenuLayout(bool ctrl) const {
+  using namespace bar_command;
   std::vector<BarMenuGroup> groups;
   groups.push_back({std::string(), std::vector<int>(recentCommands, recentCommands + recentCount)});
-  groups.push_back({"演奏", {256, 257, 258, 278, 287}});
-  BarMenuGroup edit{"編集", {280, 262, 263, 279, 267, 283, 284, 285, 286, 289, 290, 294, 288,
-                             291, 292, 293}};
-  if (ctrl) edit.commands.insert(edit.commands.end(), {272, 273, 276, 274, 275});
+  groups.push_back({"演奏", {kPlayBar, kPlayAround, kPlayPage, kPlayFromPage, kPlayRange}});
+  BarMenuGroup edit{"編集", {kUndo, kDeleteBar, kDeleteEighth, kInsertBar, kBarOctaveUp,
+                             kRangeCopyInsert, kRangeOverwrite, kRangeMove, kRangeDelete,
+                             kRangeClearNotes, kRangeToTriplets, kSixteenthsToTriplet,
+                             kLyricNotesOctaveDown, kGlissandoUp, kGlissandoDown, kTrillBar}};
+  if (ctrl) {
+    edit.commands.insert(edit.commands.end(), {kThreeToFour, kRemoveSkipBeats, kPitchStatistics,
+                                               kSongOctaveDown, kSongOctaveUp});
+  }
   groups.push_back(edit);
-  BarMenuGroup lyrics{"歌詞", {260, 261}};
-  if (ctrl) lyrics.commands.insert(lyrics.commands.end(), {268, 269, 270, 271, 277});
+  BarMenuGroup lyrics{"歌詞", {kClearBarLyrics, kClearLyricsFromBar}};
+  if (ctrl) {
+    lyrics.commands.insert(lyrics.commands.end(), {kSetBarLyrics, kPourLyrics, kShiftLyricsLater,
+                                                   kShiftLyricsEarlier, kSetLyricsFromBar});
+  }
   groups.push_back(lyrics);
-  groups.push_back({"範囲指定", {281, 282}});
-  groups.push_back({"自動作曲", {264, 265, 266}});
+  groups.push_back({"範囲指定", {kRangeFirst, kRangeLast}});
+  groups.push_back({"自動作曲", {kComposeChords, kComposeMelody, kComposeBoth}});
   return groups;
 }
 
@@ -161,19 +190,19 @@ CBrevantDlg::BarCommandResult CBrevantDlg::PlayBarCommand(int command, int b) {
   const int pageFirst = topRow * g_barsPerRow;
   bool played = false;
   switch (command) {
-    case 256:
+    case bar_command::kPlayBar:
       played = PlayBars(b, b, std::min(b + 1, n));
       break;
-    case 257:
+    case bar_command::kPlayAround:
       played = PlayBars(std::max(b - 1, 0), std::max(b - 1, 0), std::min(b + 2, n));
       break;
-    case 258:
+    case bar_command::kPlayPage:
       played = PlayBars(pageFirst, pageFirst, std::min(pageFirst + g_barsPerPage, n));
       break;
-    case 278:
+    case bar_command::kPlayFromPage:
       played = PlayBars(pageFirst, pageFirst, n);
       break;
-    case 287:
+    case bar_command::kPlayRange:
       // Without a range it is still remembered.
       played = !HasRange() || PlayBars(rangeFirst, rangeFirst, std::min(rangeLast + 1, n));
       break;
@@ -186,29 +215,29 @@ CBrevantDlg::BarCommandResult CBrevantDlg::PlayBarCommand(int command, int b) {
 CBrevantDlg::BarCommandResult CBrevantDlg::LyricBarCommand(int command, int b) {
   const int n = song->bar_count;
   switch (command) {
-    case 260:
+    case bar_command::kClearBarLyrics:
       song->ClearLyrics(b, b);
       RefreshMelodyBox(1);
       break;
-    case 261:
+    case bar_command::kClearLyricsFromBar:
       song->ClearLyrics(b, n);
       RefreshMelodyBox(1);
       break;
-    case 268:
+    case bar_command::kSetBarLyrics:
       song->FillLyricDashes(b, std::min(b + 1, n));
       RefreshMelodyBox(1);
       break;
-    case 277:
+    case bar_command::kSetLyricsFromBar:
       song->FillLyricDashes(b, n);
       RefreshMelodyBox(1);
       break;
-    case 269:
+    case bar_command::kPourLyrics:
       if (cursorBar >= 0) ShowLyricInputPanel();
       break;
-    case 270:
+    case bar_command::kShiftLyricsLater:
       ShiftLyricsLater(b);
       break;
-    case 271:
+    case bar_command::kShiftLyricsEarlier:
       ShiftLyricsEarlier(b);
       break;
     default:
@@ -221,55 +250,55 @@ CBrevantDlg::BarCommandResult CBrevantDlg::BarEditCommand(int command, int b) {
   const int n = song->bar_count;
   constexpr BarCommandResult kRefused = BarCommandResult::kForget;
   switch (command) {
-    case 262:
+    case bar_command::kDeleteBar:
       // The song keeps at least one bar.
       if (b >= n || n <= 1) return kRefused;
       song->DeleteBars(b, b);
       RedrawAfterEdit();
       break;
-    case 279:
+    case bar_command::kInsertBar:
       if (b >= n || !CanGrowBy(1)) return kRefused;
       song->InsertBars(b, b);
       RedrawAfterEdit();
       break;
-    case 263:
+    case bar_command::kDeleteEighth:
       if (b >= n || cursorEighth < 0) return kRefused;
       song->DeleteEighth(b, cursorEighth);
       RedrawAfterEdit();
       break;
-    case 267:
+    case bar_command::kBarOctaveUp:
       if (b >= n) return kRefused;
       song->TransposeBars(b, b, 12);
       RefreshMelodyBox(1);
       RefreshScore(1);
       break;
-    case 264:
-    case 265:
-    case 266:
+    case bar_command::kComposeChords:
+    case bar_command::kComposeMelody:
+    case bar_command::kComposeBoth:
       if (ComposeRefused()) return kRefused;
-      if (command == 266 && b < n) song->ClearBar(b, true);
-      if (command != 265) ComposeChords(b, b);
-      if (command != 264) ComposeMelody(b, b);
+      if (command == bar_command::kComposeBoth && b < n) song->ClearBar(b, true);
+      if (command != bar_command::kComposeMelody) ComposeChords(b, b);
+      if (command != bar_command::kComposeChords) ComposeMelody(b, b);
       RedrawAfterEdit();
       break;
-    case 280:
+    case bar_command::kUndo:
       Undo();
       break;
-    case 272:
+    case bar_command::kThreeToFour:
       ConvertToFourFour();
       break;
-    case 273:
+    case bar_command::kRemoveSkipBeats:
       song->RemoveSkipBeats();
       SetBarCount(song->bar_count);
       ResetCursor();
       break;
-    case 274:
-    case 275:
-      song->TransposeNotes(command == 274 ? -12 : 12, true);
+    case bar_command::kSongOctaveDown:
+    case bar_command::kSongOctaveUp:
+      song->TransposeNotes(command == bar_command::kSongOctaveDown ? -12 : 12, true);
       RefreshMelodyBox(1);
       RefreshScore(1);
       break;
-    case 276:
+    case bar_command::kPitchStatistics:
       ShowPitchStatistics();
       break;
     default:
@@ -280,47 +309,47 @@ CBrevantDlg::BarCommandResult CBrevantDlg::BarEditCommand(int command, int b) {
 
 CBrevantDlg::BarCommandResult CBrevantDlg::RangeBarCommand(int command, int b) {
   switch (command) {
-    case 281:
+    case bar_command::kRangeFirst:
       rangeFirst = b;
       if (rangeLast == -1 || rangeLast < b) rangeLast = b;
       DrawRangeHighlight();
       break;
-    case 282:
+    case bar_command::kRangeLast:
       rangeLast = b;
       if (b < rangeFirst) std::swap(rangeFirst, rangeLast);
       DrawRangeHighlight();
       break;
-    case 283:
+    case bar_command::kRangeCopyInsert:
       if (HasRange()) {
         InsertBarCopies(rangeFirst, rangeLast, b);
         ClearRange();
       }
       break;
-    case 284:
+    case bar_command::kRangeOverwrite:
       if (HasRange()) {
         song->OverwriteBars(rangeFirst, rangeLast, b);
         ClearRange();
       }
       break;
-    case 285:
+    case bar_command::kRangeMove:
       if (HasRange()) {
         if (!MoveBars(rangeFirst, rangeLast, b)) return BarCommandResult::kForget;
         ClearRange();
       }
       break;
-    case 286:
+    case bar_command::kRangeDelete:
       if (HasRange()) {
         song->DeleteBars(rangeFirst, rangeLast);
         ClearRange();
       }
       break;
-    case 289:
+    case bar_command::kRangeClearNotes:
       if (HasRange()) {
         song->ClearNotes(rangeFirst, rangeLast);
         ClearRange();
       }
       break;
-    case 288:
+    case bar_command::kLyricNotesOctaveDown:
       song->TransposeNotes(-12, true);
       ClearRange();
       break;
@@ -334,28 +363,28 @@ CBrevantDlg::BarCommandResult CBrevantDlg::FigureBarCommand(int command, int) {
   const int n = song->bar_count;
   const int cursorSongBar = cursorBar >= 0 ? SongBarOfCell(cursorBar) : -1;
   switch (command) {
-    case 290:
-    case 294:
+    case bar_command::kRangeToTriplets:
+    case bar_command::kSixteenthsToTriplet:
       if (!HasRange()) {
         ErrorMsg(0);
         return BarCommandResult::kRemember;
       }
-      if (command == 290) {
+      if (command == bar_command::kRangeToTriplets) {
         song->MakeTriplets(rangeFirst, rangeLast);
       } else {
         song->SixteenthsToTriplet(rangeFirst, rangeLast);
       }
       ClearRange();
       return BarCommandResult::kRemember;
-    case 291:
-    case 292:
-    case 293:
+    case bar_command::kGlissandoUp:
+    case bar_command::kGlissandoDown:
+    case bar_command::kTrillBar:
       // Ornaments at the cursor are never remembered.
       if (cursorSongBar < 0 || cursorSongBar >= n || cursorEighth < 0) return BarCommandResult::kForget;
-      if (command == 293) {
+      if (command == bar_command::kTrillBar) {
         song->SetTrill(cursorSongBar, cursorEighth);
       } else {
-        song->SetGlissando(cursorSongBar, cursorEighth, command == 291);
+        song->SetGlissando(cursorSongBar, cursorEighth, command == bar_command::kGlissandoUp);
       }
       ClearRange();
       return BarCommandResult::kForget;

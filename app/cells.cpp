@@ -203,7 +203,7 @@ std::string CBrevantDlg::ChordCellText(int beat, bool* active) const {
   if (!barStart && A == P && a == p && B == Q && b == q && (Q.empty() || (Q == P && q == p))) {
     return std::string();  // the chord goes on unchanged
   }
-  const std::string name1 = CellName(A, a, K);
+  std::string name1 = CellName(A, a, K);
   if (B.empty()) return name1;
   const std::string name2 = CellName(B, b, K);
   const bool continues = !barStart && ((A == Q && a == q) || (A == P && a == p && Q.empty()));

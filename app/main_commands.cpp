@@ -3,6 +3,7 @@
 // private messages that panels, workers and the player post to it.
 #include "app/main_dialog.h"
 
+#include "app/bar_commands.h"
 #include "app/main_globals.h"
 #include "app/main_lists.h"
 #include "app/melody_box.h"
@@ -115,12 +116,12 @@ void CBrevantDlg::DispatchButtonCommand(int code) {
 void CBrevantDlg::OnCtrlKey(int key) {
   const int cursorSongBar = SongBarOfCell(std::max(cursorBar, 0));
   switch (key) {
-    case kVkSpace: plat::PostAppMessage(this, kMsgCommand, 287); break;
+    case kVkSpace: plat::PostAppMessage(this, kMsgCommand, bar_command::kPlayRange); break;
     case 'A': OpenAbcDialog(); break;
-    case 'B': OnBarMenuCommand(281, cursorSongBar); break;
-    case 'E': OnBarMenuCommand(282, cursorSongBar); break;
+    case 'B': OnBarMenuCommand(bar_command::kRangeFirst, cursorSongBar); break;
+    case 'E': OnBarMenuCommand(bar_command::kRangeLast, cursorSongBar); break;
     case 'L':
-      if (cursorBar >= 0) plat::PostAppMessage(this, kMsgCommand, 269);
+      if (cursorBar >= 0) plat::PostAppMessage(this, kMsgCommand, bar_command::kPourLyrics);
       break;
     case 'S': {
       bool saved;

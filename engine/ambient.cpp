@@ -1,6 +1,7 @@
 #include "engine/ambient.h"
 
 #include "engine/compose_info.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -52,7 +53,7 @@ void WriteBirdPattern(int channel, MidiTrack& track) {
     }
     int pitch = 0;
     if (GneRandomRange(1, 2) != 1) {
-      if (block.length > 192 || GneRandomRange(1, 2) == 1)
+      if (block.length > ticks::kHalf || GneRandomRange(1, 2) == 1)
         pitch = block.root - 12 * GneRandomRange(1, 2);
     }
     if (pitch == 0) AddNote(track, channel, pending, 0, 0, block.length - 8);

@@ -6,6 +6,7 @@
 #include "engine/engine_errors.h"
 #include "engine/part_helpers.h"
 #include "engine/render_messages.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 
 namespace {
@@ -18,11 +19,7 @@ bool OffOrIrregularArpeggio(int instrument, int pattern) {
 }
 
 // One bar of the style's metre; 4/4 for a code outside the three metres.
-int PickupBarTicks(int metre) {
-  if (metre == 1) return 288;
-  if (metre == 2) return 336;
-  return 384;
-}
+int PickupBarTicks(int metre) { return ticks::BarOfMetre(metre); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "engine/bass_generators.h"
 #include "engine/engine_state.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -41,9 +42,9 @@ void GenerateGeneralBass(int channel, MidiTrack& track, int density) {
   const bool pops_harmony = CurrentStyle().accompaniment == 4 && !IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     int count, length, step;
-    const int q = b.length / 96;
-    if (pops_harmony || b.length % 96 != 0) {
-      count = b.length / 48, length = 47, step = 48;
+    const int q = b.length / ticks::kQuarter;
+    if (pops_harmony || b.length % ticks::kQuarter != 0) {
+      count = b.length / ticks::kEighth, length = 47, step = 48;
     } else if (q < 2 || q % 2 == 1) {
       count = q, length = 94, step = 96;
     } else {
@@ -82,7 +83,7 @@ void GenerateRootFifthBass(int channel, MidiTrack& track, int density) {
     const int L = b.length;
     auto pitch = [&](int i) { return i % 2 == 0 ? b.B() : b.F() - 24; };
     if (density > 100) {
-      const int groups = L / 192, r = L % 192;
+      const int groups = L / ticks::kHalf, r = L % ticks::kHalf;
       const bool first_half = b.index < b.count / 2;
       for (int g = 0; g < groups; ++g) {
         const int x = pitch(g);
@@ -118,12 +119,12 @@ void GenerateRootFifthBass(int channel, MidiTrack& track, int density) {
       return;
     }
     int count, length, step;
-    if (L % 96 != 0) {
-      count = L / 48, length = 47, step = 48;
-    } else if ((L / 96) % 2 == 1) {
-      count = L / 96, length = density <= 80 ? 48 : 94, step = 96;
+    if (L % ticks::kQuarter != 0) {
+      count = L / ticks::kEighth, length = 47, step = 48;
+    } else if ((L / ticks::kQuarter) % 2 == 1) {
+      count = L / ticks::kQuarter, length = density <= 80 ? 48 : 94, step = 96;
     } else {
-      count = L / 192, length = density <= 80 ? 48 : 188, step = 192;
+      count = L / ticks::kHalf, length = density <= 80 ? 48 : 188, step = 192;
     }
     for (int i = 0; i < count; ++i) line.Note(pitch(i), length, step);
   });
@@ -152,7 +153,7 @@ void GeneratePopsBass(int channel, MidiTrack& track, int density) {
   }
   BassLine line(track, channel);
   WalkBassBlocks(line, [&](const BassBlock& b) {
-    for (int k = 0; k < b.length / 48; ++k) {
+    for (int k = 0; k < b.length / ticks::kEighth; ++k) {
       line.Note(b.B(), 47, 48);
       if (density >= 120 && b.B() != 12) line.With(b.B() - 12, 30, 42);
     }
@@ -170,7 +171,7 @@ void GeneratePopsBassTriplet(int channel, MidiTrack& track) {
     switch (b.length) {
       case 384:
       case 768:
-        for (int bar = 0; bar < b.length / 384; ++bar) {
+        for (int bar = 0; bar < b.length / ticks::kBar; ++bar) {
           line.Note(b.B(), 286, 288);
           pickup(b);
         }
@@ -197,7 +198,7 @@ void GeneratePopsBassSparse(int channel, MidiTrack& track) {
       HoldBlock(line, b, 2);
       return;
     }
-    const int n = b.length / 48;
+    const int n = b.length / ticks::kEighth;
     for (int k = 0; k < n; ++k) {
       switch (k % 8) {
         case 3:
@@ -230,11 +231,11 @@ void GenerateTangoBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
-    if (b.length % 96 != 0) {
+    if (b.length % ticks::kQuarter != 0) {
       HoldBlock(line, b, 6);
       return;
     }
-    for (int k = 0; k < b.length / 96; ++k) {
+    for (int k = 0; k < b.length / ticks::kQuarter; ++k) {
       switch (k % 4) {
         case 0: line.Note(b.B(), 30, 96); break;
         case 1: line.Note(b.T() - 24, 30, 96); break;
@@ -297,7 +298,7 @@ void GenerateRelaxedBassArpeggio(int channel, MidiTrack& track, int density,
   const int s = triplet ? 32 : 24;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int c = melody.CountNotesBetween(b.start, b.start + b.length);
-    const int bound = b.length / 192;
+    const int bound = b.length / ticks::kHalf;
     int L = b.length;
     if (density <= 115 && handover >= 1) {
       // The bass waits for the melody's first note.
@@ -310,12 +311,12 @@ void GenerateRelaxedBassArpeggio(int channel, MidiTrack& track, int density,
       line.Note(b.T() - 12, s - 3, s);
       line.Note(b.F() - 12, s - 3, s);
     };
-    if (GneRandomRange(1, 3) == 1 && c <= bound && L >= 384 && !triplet) {
+    if (GneRandomRange(1, 3) == 1 && c <= bound && L >= ticks::kBar && !triplet) {
       arpeggio();
       line.Note(b.R(), 189 - 3 * s, 192 - 3 * s);
       arpeggio();
       line.Note(b.R(), L - 3 * s - 195, L - 3 * s - 192);
-    } else if (L > 3 * s && (L > 192 || density > 115)) {
+    } else if (L > 3 * s && (L > ticks::kHalf || density > 115)) {
       arpeggio();
       line.Note(b.R(), L - 3 * s - 3, L - 3 * s);
     } else {
@@ -351,12 +352,12 @@ void PlayPair(BassLine& line, int x, int y, PairRhythm rhythm) {
 template <typename Ending, typename Quarter>
 void WalkDanceBlocks(BassLine& line, Ending ending, Quarter quarter) {
   WalkBassBlocks(line, [&](const BassBlock& b) {
-    if (b.length % 96 != 0) {
+    if (b.length % ticks::kQuarter != 0) {
       HoldBlock(line, b, 6);
     } else if (b.last()) {
       ending(b);
     } else {
-      for (int k = 0; k < b.length / 96; ++k) quarter(b, std::min(k, 7));
+      for (int k = 0; k < b.length / ticks::kQuarter; ++k) quarter(b, std::min(k, 7));
     }
   });
 }
@@ -464,7 +465,7 @@ void GenerateWaltzBass(int channel, MidiTrack& track) {
       }
       return;
     }
-    const int n = L / 48;
+    const int n = L / ticks::kEighth;
     if (triplet || b.index % 2 == 0 || GneRandomRange(1, 4) != 1) {
       line.Note(b.B(), 47, 48 * n);
       return;

@@ -7,6 +7,7 @@
 #include "engine/bass_generators.h"
 #include "engine/engine_state.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -49,8 +50,8 @@ void GenerateClassicBass(int channel, MidiTrack& track) {
   const FirstChordWeights w;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     if (b.last()) return;  // the final chord has no bass
-    const int L = b.length, q = L / 96, B = b.B(), nb = b.next->bass;
-    if (L % 96 != 0) {
+    const int L = b.length, q = L / ticks::kQuarter, B = b.B(), nb = b.next->bass;
+    if (L % ticks::kQuarter != 0) {
       line.Note(B, L - 6, L);
     } else if (q % 2 == 0 && q >= 2 && GneRandomRange(1, 2) == 1) {
       for (int i = 0; i < q / 2; ++i) line.Note(i % 2 == 0 ? B : b.F() - 24, 188, 192);
@@ -111,18 +112,18 @@ void GenerateBluesBass(int channel, MidiTrack& track) {
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
     const bool before_last = b.index == b.count - 2;
-    if (!triplet && L % 96 != 0) {
+    if (!triplet && L % ticks::kQuarter != 0) {
       line.Note(B, L - 6, L);
-    } else if (b.last() && L == 384) {
+    } else if (b.last() && L == ticks::kBar) {
       for (const auto& n : kTurnaround[triplet ? 1 : 0])
         line.Note(B + n[0], n[1], n[2], kBluesVelocity);
-    } else if (before_last && L == 384) {
+    } else if (before_last && L == ticks::kBar) {
       static const int kDown[4] = {0, -2, -3, -4};
       for (int k = 0; k < 4; ++k) BluesQuarter(line, k, B + kDown[k], B + kDown[k]);
     } else if (b.last() || before_last) {
       line.Note(B, L - 2, L, kBluesVelocity);
     } else {
-      for (int k = 0; k < L / 96; ++k) {
+      for (int k = 0; k < L / ticks::kQuarter; ++k) {
         int p1, p2;
         BluesPair(b, k, &p1, &p2);
         BluesQuarter(line, k, p1, p2);
@@ -158,7 +159,7 @@ void PlayMelodicEnding(BassLine& line, const BassBlock& b, const StyleRecord& st
     line.Note(B, L - 5, L, 59);
     return;
   }
-  const int len = L <= 384 ? 47 : 94, step = L <= 384 ? 48 : 96;
+  const int len = L <= ticks::kBar ? 47 : 94, step = L <= ticks::kBar ? 48 : 96;
   const bool major = style.key_mode == 1;
   line.Note(B + 7, len, step);
   line.Note(B + 5, len, step);
@@ -175,7 +176,7 @@ void PlayMelodicEnding(BassLine& line, const BassBlock& b, const StyleRecord& st
 // as many quarters as bring the line back in step with its bars; the quarters left.
 int PlayMelodicLeadIn(BassLine& line, const BassBlock& b, int metre, int beats) {
   const int B = b.B();
-  int q = b.length / 96;
+  int q = b.length / ticks::kQuarter;
   if (q <= 4) return q;
   int k;
   if (metre == 1) {
@@ -277,7 +278,7 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
   int beats = 0;  // quarters of the blocks played so far
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
-    if (L % 96 != 0) {
+    if (L % ticks::kQuarter != 0) {
       line.Note(B, L - 6, L);
       return;
     }
@@ -300,7 +301,7 @@ void GenerateMelodicBass(int channel, MidiTrack& track) {
     } else {
       PlayMelodicQuarters(line, b, q);
     }
-    beats += L / 96;
+    beats += L / ticks::kQuarter;
   });
 }
 
@@ -310,12 +311,12 @@ void GenerateWalkingBass(int channel, MidiTrack& track) {
   const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
-    if (L % 96 != 0) {
+    if (L % ticks::kQuarter != 0) {
       line.Note(B, L - 6, L);
       return;
     }
     if (b.last()) {
-      if (L == 384) {
+      if (L == ticks::kBar) {
         line.Note(B - 12, 188, 192);
         line.Note(B, 188, 192);
       } else {
@@ -328,7 +329,7 @@ void GenerateWalkingBass(int channel, MidiTrack& track) {
     const int distance = std::abs(nb - B);
     static const int kThreshold[3] = {9, 7, 5};
     int p = B;
-    for (int j = 0; j < L / 96; ++j) {
+    for (int j = 0; j < L / ticks::kQuarter; ++j) {
       if (j == 0 || j == 4) {
         p = B;
       } else if (j < 8) {
@@ -471,7 +472,7 @@ void GenerateTranceBass(int channel, MidiTrack& track) {
       return;
     }
     const bool r6 = GneRandomRange(1, 6) == 1;
-    for (int k = 0; k < b.length / 24; ++k) {
+    for (int k = 0; k < b.length / ticks::kSixteenth; ++k) {
       const int x = pitch(k);
       if (k % 4 == 0 && !seven_eight) {
         if (b.index >= 8 && b.index <= 15 && !r6) {
@@ -496,7 +497,7 @@ void GenerateDrumAndBassBass(int channel, MidiTrack& track) {
   const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
-    if (L == 768 || L == 384) {
+    if (L == 768 || L == ticks::kBar) {
       if (triplet) {
         if (L == 768) {
           line.Note(B, 374, 384);

@@ -5,15 +5,16 @@
 #include "engine/drum_styles.h"
 #include "engine/engine_state.h"
 #include "engine/part_tracks.h"
+#include "music/ticks.h"
 #include "style/style_record.h"
 #include "util/gne.h"
 
 namespace {
 
-constexpr int kEighth = 48;
-constexpr int kSixteenth = 24;
-constexpr int kTripletEighth = 32;
-constexpr int kBeat = 96;
+using ticks::kEighth;
+using ticks::kSixteenth;
+using ticks::kTripletEighth;
+using ticks::kBeat;
 
 enum class Writer { kSixteenthSynced, kEighthSynced };
 

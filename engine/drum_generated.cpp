@@ -3,13 +3,14 @@
 #include "engine/drum_hits.h"
 #include "engine/drum_part.h"
 #include "engine/drum_styles.h"
+#include "music/ticks.h"
 #include "util/gne.h"
 
 namespace {
 
-constexpr int kSixteenth = 24;
-constexpr int kEighth = 48;
-constexpr int kTripletEighth = 32;
+using ticks::kSixteenth;
+using ticks::kEighth;
+using ticks::kTripletEighth;
 
 DrumSteps RandomDrumSteps(int last_type) {
   DrumSteps s;

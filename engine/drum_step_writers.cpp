@@ -3,6 +3,7 @@
 
 #include "engine/block_walker.h"
 #include "engine/drum_part.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -10,8 +11,8 @@ namespace {
 
 constexpr int kTripletRhythm = 3;
 constexpr int kRestHit = 6;
-constexpr int kEighth = 48;
-constexpr int kBeat = 96;
+using ticks::kEighth;
+using ticks::kBeat;
 
 void Hit(int& pending, int length, int channel, MidiTrack& track, int type, int value) {
   if (!WriteDrumHit(pending, length, 1, channel, track, type, value)) ShowErrorByCode(kBadDrumHit);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "engine/compose_info.h"
+#include "engine/part_helpers.h"
 #include "engine/track_melody.h"
 #include "export/ringtone/mobile.h"
 #include "music/chord_analysis.h"
@@ -286,16 +287,8 @@ bool SaveBendFreeCopy(fs::path* path) {
 
 // ---- Mobile channel limits -------------------------------------------------------
 
-int MobileChannelLimit(int device_type) {
-  switch (device_type) {
-    case 3: case 4: case 5: case 6: case 13: case 24: return 16;
-    case 7: case 9: case 11: return 4;
-    case 14: case 15: case 16: return 32;
-    case 17: case 19: return 40;
-    case 18: return 64;
-    default: return 0;
-  }
-}
+// The devices' channel limits are the pattern code table's values, read by device type.
+int MobileChannelLimit(int device_type) { return PatternStepValue(device_type); }
 
 void LimitMobileChannels(MobileData& song, int device_type) {
   const int n = MobileChannelLimit(device_type);

@@ -9,6 +9,7 @@
 
 #include "engine/melody.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -367,7 +368,7 @@ int FluctuationPitch(int p1, int c, const char* weights, int length, int channel
     rungs[i] = q != INT32_MIN ? q : rungs[i + 1];
   }
   int raw = rungs[10 + v];
-  if (part.algorithm == 3 && p1 != 0 && (length == 48 || length == 32)) {
+  if (part.algorithm == 3 && p1 != 0 && (length == ticks::kEighth || length == 32)) {
     if (GneRandomRange(1, 3) != 1) raw = p1;
   }
   return raw;

@@ -7,6 +7,7 @@
 
 #include "engine/melody.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -27,7 +28,7 @@ void FillWithRests(EventList* out, int remaining) {
   while (remaining > 0) {
     const int piece = std::min(remaining, kMaxRestPiece);
     out->AppendNote(piece, 0);
-    m.last_length_code = piece / 24;
+    m.last_length_code = piece / ticks::kSixteenth;
     remaining -= piece;
   }
 }
@@ -77,7 +78,7 @@ int RequiredWeight(int length, int c, int channel) {
 
 int AvoidRepeatedPitch(int n, int p1, int* need, int length, int bar_position) {
   if (n != p1) return n;
-  if (length == 96 && bar_position != 0) return 0;
+  if (length == ticks::kQuarter && bar_position != 0) return 0;
   *need = std::min(*need + 1, 9);
   return n;
 }
@@ -170,7 +171,7 @@ int ApplyTension(int pitch, int bar_position, const ChordBlock& block, int p1, i
     }
     return pitch;
   }
-  if (part.tension == 1 && length <= 96) {
+  if (part.tension == 1 && length <= ticks::kQuarter) {
     if ((PitchClassOf(p1) == 3 || PitchClassOf(p1) == 10) && p1 > 24 &&
         GneRandomRange(1, 2) == 1)
       return p1 - 1;
@@ -263,7 +264,7 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
   const StyleRecord& style = CurrentStyle();
   const PartRecord& part = MelodyPart(channel);
   figure->count = 0;
-  if (n < 12 || length < 96) return false;
+  if (n < 12 || length < ticks::kQuarter) return false;
   const int x = style.melody_intervals[1];
   const int y = style.melody_intervals[2];
   const int p1 = history.p1;
@@ -276,7 +277,7 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
     return true;
   };
   int lengths[3];
-  if (length >= 192) {
+  if (length >= ticks::kHalf) {
     if (p1 < 12) {
       if ((GneRandomRange(1, 3) == 1 || GneRandomRange(0, part.dissonance) == 1) &&
           !(style.key_mode == 1 && GneRandomRange(1, 2) == 1)) {
@@ -291,7 +292,7 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
     }
     return false;
   }
-  const bool fine = length == 96 && style.basic_beat != 3 && DensityFactorOf(channel) >= 80;
+  const bool fine = length == ticks::kQuarter && style.basic_beat != 3 && DensityFactorOf(channel) >= 80;
   if (p1 >= 12 && std::abs(p1 - n) == 4) {
     const int h = (100 - x) / 2;
     if (GneRandomRange(0, h - y + 100) < h) {
@@ -523,7 +524,7 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
       if (pos + len > b_len) len = b_len - pos;
       pos += len;
       q = q + len < bar ? q + len : 0;
-      m.last_length_code = len / 24;
+      m.last_length_code = len / ticks::kSixteenth;
       pitch = FinishPitch(part, style, h, block, channel, pitch, &rest_run);
 
       MelodyFigure figure;

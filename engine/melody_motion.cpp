@@ -5,6 +5,7 @@
 
 #include "engine/melody.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -85,7 +86,7 @@ int LeapControlStart(int b, int length, const ChordBlock& block, int channel,
   } else if (m.leap_weak == 1) {
     r = StepToMelodyStrongTone(weights, b - 2, -1);
     m.leap_weak = 0;
-  } else if (length < 96 && ((lead.tension == 2 && GneRandomRange(1, 3) == 1) ||
+  } else if (length < ticks::kQuarter && ((lead.tension == 2 && GneRandomRange(1, 3) == 1) ||
                              GneRandomRange(1, 3) == 1)) {
     const int pick = GneRandomRange(1, 3);
     r = o + (pick == 1 ? root + 2 : (pick == 2 ? block.fifth % 12 + 2 : block.seventh % 12));
@@ -201,7 +202,7 @@ int LeapControlPitch(int p1, const char* weights, int length, int position_in_ch
     r = StepToMelodyStrongTone(weights, b, -1);
     m.leap_due = 0;
     decided = true;
-  } else if (length >= 96 && b >= 12 && GneRandomRange(1, 4) == 1 && m.leap_weak == 0) {
+  } else if (length >= ticks::kQuarter && b >= 12 && GneRandomRange(1, 4) == 1 && m.leap_weak == 0) {
     r = LeapUp(b, weights);
     decided = true;
   } else if (position_in_chord == 0 || b == 0) {
@@ -210,7 +211,7 @@ int LeapControlPitch(int p1, const char* weights, int length, int position_in_ch
   } else if (GneRandomRange(1, 2) == 1 && m.leap_weak == 0) {
     r = b;
     decided = true;
-  } else if (length <= 48 && m.leap_notes >= 4 && rest_level >= 3 && GneRandomRange(1, 3) == 1 &&
+  } else if (length <= ticks::kEighth && m.leap_notes >= 4 && rest_level >= 3 && GneRandomRange(1, 3) == 1 &&
              m.leap_weak == 0) {
     r = -1;
     decided = true;
@@ -396,11 +397,11 @@ int FitTableJump(const MelodyHistory& h, int r, const ChordBlock& block, int pos
     r = ResolveToTriadTone(h, r, block, dir, channel);
   } else if (block.IsSeventh(p1) && r != 0 && !block.IsChordTone(r) && std::abs(r - p1) > 2) {
     r = StepToScaleTone(p1 + dir, dir);
-    if (*length > 48) *length = 48;
-  } else if (style.MTAdjustL == 1 && !block.IsChordTone(r) && *length >= 96) {
+    if (*length > ticks::kEighth) *length = ticks::kEighth;
+  } else if (style.MTAdjustL == 1 && !block.IsChordTone(r) && *length >= ticks::kQuarter) {
     *length = style.basic_beat == 3 ? 96 : *length / 2;
   }
-  if (style.MTAdjustL == 1 && *length >= 96) r = SnapToChordToneInRange(block, r, dir, channel);
+  if (style.MTAdjustL == 1 && *length >= ticks::kQuarter) r = SnapToChordToneInRange(block, r, dir, channel);
   if (m.table_chord_tone == 0 && style.MTNoCnt == 1)
     r = SnapToChordToneInRange(block, r, dir, channel);
   // Within an octave of p1.

@@ -8,6 +8,7 @@
 #include "engine/ornaments.h"
 #include "engine/part_effects.h"
 #include "engine/part_helpers.h"
+#include "music/controllers.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -18,7 +19,7 @@ bool WriteHeaderOfChannel(Midi1Track& track, int channel) {
   switch (channel) {
     case 1:
       WritePartHeader(track, 1, ResolveInstrumentProgram(style.instrument[1], 1), style.mixer[1], 0);
-      track.InsertEvent(track.event_count - 1, 1, NewController(1, 0, 10, style.mixer[1].pan));
+      track.InsertEvent(track.event_count - 1, 1, NewController(1, 0, cc::kPan, style.mixer[1].pan));
       return true;
     case 4:
       WritePartHeader(track, 4, ResolveInstrumentProgram(style.instrument[4], 4), style.mixer[4], 0);

@@ -7,6 +7,7 @@
 #include "engine/melody.h"
 #include "engine/part_helpers.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -232,7 +233,7 @@ void ClassicEnding(int channel, EventList* out, int v) {
     const int w = Weight(scale, v);
     const int length = w < 5 ? 24 : (GneRandomRange(1, 3) == 1 ? 96 : 48);
     if ((w >= 3 && sum < 384) || w == 9) {
-      const int x = (length == 48 && GneRandomRange(1, 4) == 1) ? 0 : v;
+      const int x = (length == ticks::kEighth && GneRandomRange(1, 4) == 1) ? 0 : v;
       AppendFitted(out, channel, length, x);
       sum += length;
     }

@@ -8,6 +8,7 @@
 #include "engine/melody.h"
 #include "engine/part_tracks.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -42,7 +43,7 @@ int Turn(MidiTrack& track, const OrnamentNote& n, int low, int length) {
 
 bool TurnPlace(const OrnamentNote& n, int class_a, int class_b) {
   const int pc = PitchClassOf(n.pitch);
-  return n.length == 96 && n.section_time > 192 && (pc == class_a || pc == class_b) &&
+  return n.length == ticks::kQuarter && n.section_time > 192 && (pc == class_a || pc == class_b) &&
          IsTriadTone(n.pitch, n.chord_entry);
 }
 
@@ -94,7 +95,7 @@ int OrnamentClassical(MidiTrack& track, const OrnamentNote& n) {
 }
 
 int OrnamentWildTrill(MidiTrack& track, const OrnamentNote& n) {
-  if (n.length != 48) return PlainOrnamentNote(track, n);
+  if (n.length != ticks::kEighth) return PlainOrnamentNote(track, n);
   const int p = n.pitch;
   const int pitches[4] = {p - 1, p, p - 1, p};
   for (int k = 0; k < 4; ++k) Note(track, n, k == 0 ? n.delta : 12, pitches[k], n.velocity, 9);
@@ -147,8 +148,8 @@ int OrnamentPercussive(MidiTrack& track, const OrnamentNote& n) {
   const int p = n.pitch;
   const int L = n.length;
   const int i = n.event_index;
-  if (i % 80 > 40 && OneIn(2) && (L == 48 || L == 64 || L == 96)) {
-    const int strokes = L == 48 ? 4 : (L == 64 ? 6 : 8);
+  if (i % 80 > 40 && OneIn(2) && (L == ticks::kEighth || L == 64 || L == ticks::kQuarter)) {
+    const int strokes = L == ticks::kEighth ? 4 : (L == 64 ? 6 : 8);
     const int step = L / strokes;
     int velocity = n.velocity;
     int delta = n.delta;
@@ -192,9 +193,9 @@ int OrnamentPops(MidiTrack& track, const OrnamentNote& n) {
   const int L = n.length;
   const int p = n.pitch;
   int f = 4;
-  if (L == 192) {
+  if (L == ticks::kHalf) {
     f = OneIn(3) ? 1 : OneIn(3) ? 2 : OneIn(3) ? 3 : OneIn(3) ? 5 : 4;
-  } else if (L == 96) {
+  } else if (L == ticks::kQuarter) {
     f = OneIn(4) ? 1 : OneIn(2) ? 5 : OneIn(3) ? 3 : OneIn(3) ? 2 : 4;
   }
   if (f == 4) return PlainOrnamentNote(track, n);
@@ -224,7 +225,7 @@ int OrnamentPops(MidiTrack& track, const OrnamentNote& n) {
 }
 
 int OrnamentRap(MidiTrack& track, const OrnamentNote& n) {
-  if (!(n.length == 96 && OneIn(2))) return PlainOrnamentNote(track, n);
+  if (!(n.length == ticks::kQuarter && OneIn(2))) return PlainOrnamentNote(track, n);
   const int p = n.pitch;
   const int first = OneIn(2) ? 0 : p;
   Note(track, n, n.delta, first, first == 0 ? 0 : n.velocity, 21);
@@ -277,7 +278,7 @@ int OrnamentScottish(MidiTrack& track, const OrnamentNote& n) {
 int OrnamentScaleRun(MidiTrack& track, const OrnamentNote& n) {
   if (n.channel != 1) return PlainOrnamentNote(track, n);
   const int p = n.pitch;
-  if (n.length == 192 && OneIn(6)) {
+  if (n.length == ticks::kHalf && OneIn(6)) {
     const int count = OneIn(3) ? 8 : (OneIn(6) ? 12 : 6);
     const int s = 192 / count;
     std::vector<int> pitches(static_cast<size_t>(count));

@@ -6,6 +6,7 @@
 #include "engine/engine_state.h"
 #include "engine/part_tracks.h"
 #include "engine/tone_weights.h"
+#include "music/controllers.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -211,7 +212,7 @@ int VibratoNoteWith(TrackCursor& walk, Bendability& bendable) {
   int64_t at = note->duration;
   if (gap >= 0) at = std::min<int64_t>(at, elapsed + gap);
   const int64_t delta = std::max<int64_t>(0, at - elapsed);
-  walk.PutAfter(NewController(channel, static_cast<int32_t>(delta), 1, 64));
+  walk.PutAfter(NewController(channel, static_cast<int32_t>(delta), cc::kModulation, 64));
   walk.ShrinkNextGap(delta);
   return inserted == 1 ? 1 : inserted + 1;
 }
@@ -458,7 +459,7 @@ void EffectLongPipe(MidiTrack& track) {
     }
     MidiEvent* inserted;
     if (g < 2 * b) {
-      inserted = NewController(e->channel, 0, 74, 84);
+      inserted = NewController(e->channel, 0, cc::kBrightness, 84);
       if (e->note > 12) e->note -= 12;
     } else if (OneIn(2)) {
       const int k = counter % 12;
@@ -500,7 +501,7 @@ void EffectBrightnessSweep(MidiTrack& track) {
     if (gap < x) continue;
     const int channel = e->channel;
     walk.ShrinkNextGap(x);
-    walk.PutAhead(NewController(channel, x, 74, value));
+    walk.PutAhead(NewController(channel, x, cc::kBrightness, value));
     value += direction * GneRandomRange(3, 5);
     if (value > 75) direction = -1;
     if (value < 48) direction = 1;
@@ -552,7 +553,7 @@ void ApplyPartEffects(Midi1Track& track, int channel) {
 }
 
 void AddPanStep(MidiTrack& track, int channel, int* value) {
-  track.InsertEvent(track.event_count - 1, 1, NewController(channel, 0, 10, std::clamp(*value, 0, 127)));
+  track.InsertEvent(track.event_count - 1, 1, NewController(channel, 0, cc::kPan, std::clamp(*value, 0, 127)));
   int32_t& step = PartMemory().pan_step;
   *value += step;
   if (*value > 127) {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "engine/engine_state.h"
+#include "music/controllers.h"
 #include "music/midi1_data.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -198,14 +200,14 @@ int AddNoteWithBendFlick(MidiTrack& track, int channel, int delta, int pitch, in
   if (length < 24 || !track.IsBendableProgram(channel)) return 0;
   int h = 8;
   int l = 8;
-  if (length > 96) {
+  if (length > ticks::kQuarter) {
     h = GneRandomRange(8, 16);
     l = GneRandomRange(8, 16);
   }
   int x = 64;
   const int m = GneRandomRange(1, 3);
   if (m != 1) {
-    if (length > 96) {
+    if (length > ticks::kQuarter) {
       x = GneRandomRange(1, 2) == 1 ? 48 : 80;
     } else if (GneRandomRange(1, 3) == 1) {
       x = 48;
@@ -219,7 +221,7 @@ int AddNoteWithBendFlick(MidiTrack& track, int channel, int delta, int pitch, in
 }
 
 void AddSustainPedal(MidiTrack& track, int channel, int delta, int value) {
-  Append(track, NewController(channel, delta, 64, value));
+  Append(track, NewController(channel, delta, cc::kSustain, value));
 }
 
 void InsertFineTuneRpn(MidiTrack& track, int channel, int delay_ticks) {
@@ -300,15 +302,15 @@ void WritePartHeader(MidiTrack& track, int channel, int program, const MixerReco
         msb = 0; lsb = -1; p = r.gm_program;
       }
     }
-    Append(track, NewController(channel, 0, 0, msb));
-    if (lsb >= 0) Append(track, NewController(channel, 0, 32, lsb));
+    Append(track, NewController(channel, 0, cc::kBankMsb, msb));
+    if (lsb >= 0) Append(track, NewController(channel, 0, cc::kBankLsb, lsb));
     auto* e = new MidiEvent(0);
     e->SetProgramChange(channel, p);
     const uint8_t data[2] = {0xC0, static_cast<uint8_t>(p)};
     e->SetDataQuietly(data, 2);
     Append(track, e);
   }
-  Append(track, NewController(channel, 0, 7, mixer.volume));
+  Append(track, NewController(channel, 0, cc::kVolume, mixer.volume));
   const int pairs[7][2] = {{91, mixer.reverb},     {93, mixer.chorus},  {74, mixer.brightness},
                            {71, mixer.resonance},  {72, mixer.release}, {73, mixer.attack},
                            {75, mixer.decay}};
@@ -318,9 +320,9 @@ void WritePartHeader(MidiTrack& track, int channel, int program, const MixerReco
   }
   if (track.event_count > 0) track.events[0]->delta = first_delta;
   WriteScaleTuning(track, channel);
-  Append(track, NewController(channel, 0, 101, 0));
-  Append(track, NewController(channel, 0, 100, 0));
-  Append(track, NewController(channel, 0, 6, 12));
+  Append(track, NewController(channel, 0, cc::kRpnMsb, 0));
+  Append(track, NewController(channel, 0, cc::kRpnLsb, 0));
+  Append(track, NewController(channel, 0, cc::kDataEntry, 12));
 }
 
 int GetLeadInTicks() {

@@ -6,12 +6,12 @@
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
 namespace {
 
-constexpr int kTicksPerBeat = 96;
 constexpr int kCustomChordInput = 8;
 constexpr int kFittingCounterLimit = 1000;
 
@@ -103,7 +103,7 @@ int BuildChordProgression() {
     if (id >= 1 && id <= kSectionCapacity) AddChordsOfSection(id - 1);
   }
   AddFinalChord();
-  return info.TotalChordLength() / kTicksPerBeat;
+  return info.TotalChordLength() / ticks::kBeat;
 }
 
 void AddChordsOfSection(int section) {
@@ -219,17 +219,17 @@ void PickNextChord(char* code) { PickNextChord(code, PatternDb().pattern_text); 
 
 void LengthenOneChord44(int counter) {
   VisitMarkersUntil([counter](int32_t& length) {
-    if (length < 384 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 384);
+    if (length < ticks::kBar && GneRandomRange(1, 3) == 1) return ChangeTo(&length, ticks::kBar);
     if (length < 768 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 768);
-    if (counter > 3 && length < 192 && GneRandomRange(1, 2) == 1) return ChangeTo(&length, 192);
+    if (counter > 3 && length < ticks::kHalf && GneRandomRange(1, 2) == 1) return ChangeTo(&length, ticks::kHalf);
     return false;
   });
 }
 
 void ShortenOneChord44(int counter) {
   VisitMarkersUntil([counter](int32_t& length) {
-    if (length > 383 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 192);
-    if (counter > 3 && length > 191 && GneRandomRange(1, 2) == 1) return ChangeTo(&length, 96);
+    if (length > 383 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, ticks::kHalf);
+    if (counter > 3 && length > 191 && GneRandomRange(1, 2) == 1) return ChangeTo(&length, ticks::kQuarter);
     return false;
   });
 }

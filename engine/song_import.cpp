@@ -9,6 +9,7 @@
 #include "engine/compose_info.h"
 #include "engine/engine_state.h"
 #include "music/midi0_data.h"
+#include "music/ticks.h"
 #include "music/xf_data.h"
 #include "platform/core/files.h"
 #include "song/chord_codes.h"
@@ -241,7 +242,7 @@ void BuildChordBlocksFromInput(int* beat_count) {
     }
     const ChordEntry entry = info.ChordInputEntry(i);
     const ChordBlock block(entry, info.bass_digits[i][0] ? std::string(info.bass_digits[i], 2).c_str() : nullptr);
-    beats += block.length / 96;
+    beats += block.length / ticks::kQuarter;
     info.section_chords[static_cast<size_t>(info.section_count - 1)].AppendChordMarker(block);
   }
   // The input ends at the buffer's end at the latest.

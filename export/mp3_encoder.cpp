@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 fs::path FindMp3Encoder(const std::string& encoder_setting) {
   if (encoder_setting.empty()) return plat::FindProgram("lame");
-  const fs::path named = plat::Cp932ToUtf8(encoder_setting);
+  fs::path named = plat::Cp932ToUtf8(encoder_setting);
   if (!named.has_parent_path()) return plat::FindProgram(named.string());
   std::error_code ec;
   if (!fs::is_regular_file(named, ec) || ::access(named.c_str(), R_OK | X_OK) != 0) return {};

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/gs_part.h"
 #include "music/midi1_data.h"
 #include "music/sysex_kind.h"
@@ -660,7 +661,7 @@ int Midi1Data::AddDoubledPart(int32_t channel, int32_t new_channel, int32_t dela
   auto* copy = new Midi1Track(*tracks[source], kCopyCapacity);
   copy->SetChannelAll(new_channel);
   copy->SetFirstProgram(program);
-  copy->SetControllerValues(10, 64);
+  copy->SetControllerValues(cc::kPan, 64);
   bool first = true;
   for (int32_t i = 0; i < copy->event_count; ++i) {
     MidiEvent& e = *copy->events[i];
@@ -686,8 +687,8 @@ int Midi1Data::AddDetunedDouble(int32_t channel, int32_t new_channel, int32_t de
   if (source < 0) return 0;
   auto* copy = new Midi1Track(*tracks[source], kCopyCapacity);
   copy->SetChannelAll(new_channel);
-  tracks[source]->SetControllerValues(10, 16);
-  copy->SetControllerValues(10, 111);
+  tracks[source]->SetControllerValues(cc::kPan, 16);
+  copy->SetControllerValues(cc::kPan, 111);
   const int copy_channel = copy->GetChannel();
   for (int32_t i = 0; i < copy->event_count; ++i) {
     MidiEvent& e = *copy->events[i];
@@ -737,7 +738,7 @@ int Midi1Data::MapDrumsToTones(int32_t bank_lsb, const int8_t (*table)[128][2], 
   for (int32_t t = track_count - 1; t >= 0; --t) {
     const Midi1Track& track = *tracks[t];
     if (track.IsMetaOnly() == 1 || !IsDrumTrack(t)) continue;
-    int lsb = track.GetFirstControllerValue(32);
+    int lsb = track.GetFirstControllerValue(cc::kBankLsb);
     if (lsb < 0) lsb = 0;
     if (lsb != bank_lsb) continue;
     int row = track.GetFirstNonZeroProgramAny();
@@ -788,16 +789,16 @@ int Midi1Data::MapDrumsToTones(int32_t bank_lsb, const int8_t (*table)[128][2], 
       while (copy->DeleteControlChange(32) == 1) {
       }
       copy->InsertProgramAtStart(channel, tone_program);
-      copy->InsertControllerAtStart(channel, 32, 0);
-      copy->InsertControllerAtStart(channel, 0, 0);
+      copy->InsertControllerAtStart(channel, cc::kBankLsb, 0);
+      copy->InsertControllerAtStart(channel, cc::kBankMsb, 0);
       copy->InsertEvent(0, 2, MetaText(3, kDrumToneTitle + name));
       AddTrack(copy);
       result = 1;
     }
     if (reset_kit == 1) {
       Midi1Track& drums = *tracks[m.track];
-      drums.SetControllerValues(0, 0);
-      drums.SetControllerValues(32, 0);
+      drums.SetControllerValues(cc::kBankMsb, 0);
+      drums.SetControllerValues(cc::kBankLsb, 0);
       drums.SetFirstProgram(0);
     }
   }

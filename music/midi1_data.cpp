@@ -228,8 +228,9 @@ Midi1Data::~Midi1Data() { DeleteTracks(); }
 
 Midi1Track* Midi1Data::AddEmptyTrack(int32_t track_capacity) {
   auto* track = new Midi1Track(track_capacity);
-  AddTrack(track);
-  return track_count > 0 && tracks[track_count - 1] == track ? track : nullptr;
+  const int32_t before = track_count;
+  AddTrack(track);  // deletes the track when the song is full
+  return track_count > before ? track : nullptr;
 }
 
 void Midi1Data::AddTrack(Midi1Track* track) {

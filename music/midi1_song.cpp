@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "music/controllers.h"
 #include "music/midi1_data.h"
 #include "music/sysex_kind.h"
 #include "music/track_text.h"
@@ -111,8 +112,8 @@ int32_t Midi1Data::FindFreeChannel() const {
 int32_t Midi1Data::FindChannelOfInstrument(int32_t bank_msb, int32_t bank_lsb, int32_t program) const {
   for (int32_t i = 0; i < track_count; ++i) {
     const Midi1Track& t = *tracks[i];
-    if (t.GetFirstNonZeroProgramAny() == program && t.GetFirstControllerValue(32) == bank_lsb &&
-        t.GetFirstControllerValue(0) == bank_msb) {
+    if (t.GetFirstNonZeroProgramAny() == program && t.GetFirstControllerValue(cc::kBankLsb) == bank_lsb &&
+        t.GetFirstControllerValue(cc::kBankMsb) == bank_msb) {
       return t.GetChannel();
     }
   }
@@ -420,14 +421,14 @@ void Midi1Data::NormaliseVelocities() {
 }
 
 void Midi1Data::NormaliseVolumes() {
-  NormaliseController(11);
-  NormaliseController(7);
+  NormaliseController(cc::kExpression);
+  NormaliseController(cc::kVolume);
   NormaliseVelocities();
 }
 
 void Midi1Data::NormaliseMix(double factor) {
-  NormaliseController(11);
-  NormaliseController(7);
+  NormaliseController(cc::kExpression);
+  NormaliseController(cc::kVolume);
   ScaleVelocities(factor);
 }
 

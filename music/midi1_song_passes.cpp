@@ -3,6 +3,7 @@
 // and the answers of the tracks combined.
 #include <algorithm>
 
+#include "music/controllers.h"
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 
@@ -171,7 +172,7 @@ void Midi1Data::DeleteKitNotes(int32_t bank_lsb, int32_t program, int32_t note, 
   for (int32_t i = 0; i < track_count; ++i) {
     Midi1Track& t = *tracks[i];
     if (!IsDrumTrack(i) || !TrackInNoteMode(t)) continue;
-    const int lsb = std::max(t.GetFirstControllerValue(32), 0);
+    const int lsb = std::max(t.GetFirstControllerValue(cc::kBankLsb), 0);
     const int first_program = std::max(t.GetFirstNonZeroProgramAny(), 0);
     if (lsb == bank_lsb && first_program == program) t.DeleteNotesByPitch(note, equal == 1 ? 1 : 0);
   }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi_data.h"
 #include "util/module_error.h"
 
@@ -196,7 +197,7 @@ void Midi1Track::BendsToNotes(int32_t range) {
   int32_t previous_offset = 0;
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent* e = events[i];
-    if (IsController(e, 1)) {
+    if (IsController(e, cc::kModulation)) {
       e->MarkDeleted();
     } else if (IsBend(e)) {
       const int32_t offset = offset_of(e);
@@ -274,8 +275,8 @@ int Midi1Track::GetBendRange() const {
     const MidiEvent* a = events[i];
     const MidiEvent* b = events[i + 1];
     const MidiEvent* c = events[i + 2];
-    if (IsController(a, 101) && a->value == 0 && IsController(b, 100) && b->value == 0 &&
-        IsController(c, 6)) {
+    if (IsController(a, cc::kRpnMsb) && a->value == 0 && IsController(b, cc::kRpnLsb) && b->value == 0 &&
+        IsController(c, cc::kDataEntry)) {
       range = c->value;
       ++found;
     }
@@ -289,7 +290,7 @@ void Midi1Track::RemoveBendRangeData() {
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent* e = events[i];
     rpn.See(e);
-    if (IsController(e, 6) && rpn.Is(0, 0)) e->MarkDeleted();
+    if (IsController(e, cc::kDataEntry) && rpn.Is(0, 0)) e->MarkDeleted();
   }
   Compact();
 }
@@ -300,9 +301,9 @@ void Midi1Track::InsertBendRange(int32_t semitones) {
     ErrorMsg(kM1tkNoChannel);
     return;
   }
-  InsertEventAtTime(0, NewController(0, channel, 101, 0), 1);
-  InsertEventAtTime(0, NewController(0, channel, 100, 0), 1);
-  InsertEventAtTime(0, NewController(0, channel, 6, semitones), 1);
+  InsertEventAtTime(0, NewController(0, channel, cc::kRpnMsb, 0), 1);
+  InsertEventAtTime(0, NewController(0, channel, cc::kRpnLsb, 0), 1);
+  InsertEventAtTime(0, NewController(0, channel, cc::kDataEntry, semitones), 1);
 }
 
 // ---- glides, vibrato, swells ----
@@ -390,7 +391,7 @@ void Midi1Track::AddDelayedVibrato(int32_t delay) {
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent* e = events[i];
     if (IsNoteRecord(e)) {
-      list.push_back(NewController(e->delta, e->channel, 1, 0));
+      list.push_back(NewController(e->delta, e->channel, cc::kModulation, 0));
       e->delta = 0;
     }
     list.push_back(e);
@@ -403,7 +404,7 @@ void Midi1Track::AddDelayedVibrato(int32_t delay) {
     if (!IsNoteRecord(e) || e->duration <= delay || i + 1 >= list.size()) continue;
     MidiEvent* following = list[i + 1];
     if (following->delta <= delay) continue;
-    out.push_back(NewController(delay, e->channel, 1, 127));
+    out.push_back(NewController(delay, e->channel, cc::kModulation, 127));
     following->delta -= delay;
   }
   SetEventList(*this, out);
@@ -426,7 +427,7 @@ void Midi1Track::AddExpressionSwell(int32_t length, int32_t steps) {
     if (following->delta <= length) continue;
     for (int32_t k = 0; k < steps; ++k) {
       const int32_t value = std::clamp(135 - 8 * steps + 8 * k, 0, 127);
-      out.push_back(NewController(k == 0 ? 0 : step_ticks, e->channel, 11, value));
+      out.push_back(NewController(k == 0 ? 0 : step_ticks, e->channel, cc::kExpression, value));
     }
     following->delta -= step_ticks * (steps - 1);
   }
@@ -500,7 +501,7 @@ void Midi1Track::ConvertBendRange(int32_t new_range) {
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent* e = events[i];
     rpn.See(e);
-    if (IsController(e, 6) && rpn.Is(0, 0)) {
+    if (IsController(e, cc::kDataEntry) && rpn.Is(0, 0)) {
       old_range = e->value;
       e->value = new_range;
     } else if (IsBend(e)) {
@@ -549,9 +550,9 @@ void Midi1Track::InsertRpn(int32_t index, int insert_flag, int32_t msb, int32_t 
     ErrorMsg(kMdtkInternal);
     return;
   }
-  InsertEvent(index, 2, NewController(0, channel, 101, msb));
-  InsertEvent(index + 1, 2, NewController(0, channel, 100, lsb));
-  InsertEvent(index + 2, 2, NewController(0, channel, 6, value));
+  InsertEvent(index, 2, NewController(0, channel, cc::kRpnMsb, msb));
+  InsertEvent(index + 1, 2, NewController(0, channel, cc::kRpnLsb, lsb));
+  InsertEvent(index + 2, 2, NewController(0, channel, cc::kDataEntry, value));
 }
 
 int Midi1Track::FindRpnData(int32_t* index, int32_t msb, int32_t lsb) const {
@@ -560,7 +561,7 @@ int Midi1Track::FindRpnData(int32_t* index, int32_t msb, int32_t lsb) const {
   for (int32_t i = 0; i < event_count; ++i) {
     const MidiEvent* e = events[i];
     rpn.See(e);
-    if (i >= *index && IsController(e, 6) && rpn.Is(msb, lsb)) {
+    if (i >= *index && IsController(e, cc::kDataEntry) && rpn.Is(msb, lsb)) {
       *index = i;
       return e->value;
     }

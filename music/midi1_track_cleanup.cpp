@@ -4,6 +4,7 @@
 #include <deque>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi1_track.h"
 
 namespace {
@@ -92,7 +93,7 @@ void Midi1Track::MergeConsecutivePans() {
     if (!IsChannel(e.channel)) continue;
     if (IsNoteOn(e) || IsNoteOff(e) || e.status == kStatusNote) {
       previous[e.channel] = -1;
-    } else if (IsCc(e, 10)) {
+    } else if (IsCc(e, cc::kPan)) {
       if (previous[e.channel] >= 0) events[previous[e.channel]]->MarkDeleted();
       previous[e.channel] = i;
     }
@@ -113,7 +114,7 @@ void Midi1Track::RemoveUnusedVolumes() {
       if (e.status == kStatusNoteOn) ++sounding[ch];
     } else if (IsNoteOff(e)) {
       if (sounding[ch] > 0) --sounding[ch];
-    } else if (IsCc(e, 7)) {
+    } else if (IsCc(e, cc::kVolume)) {
       if (candidate[ch] >= 0) events[candidate[ch]]->MarkDeleted();
       candidate[ch] = sounding[ch] == 0 ? i : -1;
     }
@@ -128,10 +129,10 @@ void Midi1Track::KeepBankAndProgram(int32_t bank_msb, int32_t bank_lsb, int32_t 
   int current = 0;
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent& e = *events[i];
-    if (IsCc(e, 0)) {
+    if (IsCc(e, cc::kBankMsb)) {
       msb = e.value;
       if (e.value != bank_msb) e.MarkDeleted();
-    } else if (IsCc(e, 32)) {
+    } else if (IsCc(e, cc::kBankLsb)) {
       lsb = e.value;
       if (e.value != bank_lsb) e.MarkDeleted();
     } else if (e.status == kStatusProgram) {
@@ -171,7 +172,7 @@ void Midi1Track::ReplaceProgram(int32_t kept, int32_t replaced) {
 
 void Midi1Track::SetMixControllersMax() {
   for (int32_t i = 0; i < event_count; ++i) {
-    if (IsCc(*events[i], 7) || IsCc(*events[i], 11)) events[i]->value = 127;
+    if (IsCc(*events[i], cc::kVolume) || IsCc(*events[i], cc::kExpression)) events[i]->value = 127;
   }
 }
 

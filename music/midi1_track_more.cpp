@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi1_track.h"
 #include "music/track_text.h"
 
@@ -27,15 +28,15 @@ void RescaleForMix(MidiTrack& track, int32_t merged_range) {
   int32_t rpn_lsb = -1;
   for (int32_t i = 0; i < track.event_count; ++i) {
     MidiEvent& e = *track.events[i];
-    if (IsCc(e, 7)) {
+    if (IsCc(e, cc::kVolume)) {
       volume = e.value;
-    } else if (IsCc(e, 11)) {
+    } else if (IsCc(e, cc::kExpression)) {
       expression = e.value;
-    } else if (IsCc(e, 101)) {
+    } else if (IsCc(e, cc::kRpnMsb)) {
       rpn_msb = e.value;
-    } else if (IsCc(e, 100)) {
+    } else if (IsCc(e, cc::kRpnLsb)) {
       rpn_lsb = e.value;
-    } else if (IsCc(e, 6) && rpn_msb == 0 && rpn_lsb == 0) {
+    } else if (IsCc(e, cc::kDataEntry) && rpn_msb == 0 && rpn_lsb == 0) {
       range = e.value;
     } else if (e.status == kStatusNote || e.status == kStatusNoteOn) {
       const int64_t v = int64_t{e.velocity} * volume * expression / (kMixReference * kMixReference);
@@ -53,9 +54,9 @@ int32_t LastBendRange(const MidiTrack& track) {
   int32_t lsb = -1;
   for (int32_t i = 0; i < track.event_count; ++i) {
     const MidiEvent& e = *track.events[i];
-    if (IsCc(e, 101)) msb = e.value;
-    if (IsCc(e, 100)) lsb = e.value;
-    if (IsCc(e, 6) && msb == 0 && lsb == 0) range = e.value;
+    if (IsCc(e, cc::kRpnMsb)) msb = e.value;
+    if (IsCc(e, cc::kRpnLsb)) lsb = e.value;
+    if (IsCc(e, cc::kDataEntry) && msb == 0 && lsb == 0) range = e.value;
   }
   return range;
 }

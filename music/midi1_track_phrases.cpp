@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi1_track.h"
 
 namespace {
@@ -184,9 +185,9 @@ void Midi1Track::ReplaceBankAndProgram(int32_t msb, int32_t lsb, int32_t program
   for (int32_t i = 0; i < event_count; ++i) {
     const MidiEvent& e = *events[i];
     if (e.channel < 0 || e.channel >= 16) continue;
-    if (IsCc(e, 0)) {
+    if (IsCc(e, cc::kBankMsb)) {
       bank_msb[e.channel] = i;
-    } else if (IsCc(e, 32)) {
+    } else if (IsCc(e, cc::kBankLsb)) {
       bank_lsb[e.channel] = i;
     } else if (e.status == kStatusProgram && bank_msb[e.channel] >= 0 && bank_lsb[e.channel] >= 0) {
       choices.push_back({i, bank_msb[e.channel], bank_lsb[e.channel]});

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi_track.h"
 #include "util/gne_pitch.h"
 
@@ -21,6 +22,21 @@ bool IsAnyNote(const MidiEvent& e) {
   return e.status == kStatusNote || e.status == kStatusNoteOn || e.status == kStatusNoteOff;
 }
 int32_t Clamp127(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, 127)); }
+
+// Calls visit(event, volume, second) for every event on a channel, with that channel's volume and
+// a second mix value (expression, or the product of both) that both start at 127 and that the
+// visitor keeps up to date.
+template <typename Visit>
+void ForEachChannelEventWithMix(MidiEvent* const* events, int32_t count, Visit visit) {
+  int32_t volume[16];
+  int32_t second[16];
+  std::fill(std::begin(volume), std::end(volume), 127);
+  std::fill(std::begin(second), std::end(second), 127);
+  for (int32_t i = 0; i < count; ++i) {
+    MidiEvent& e = *events[i];
+    if (IsChannel(e.channel)) visit(e, volume[e.channel], second[e.channel]);
+  }
+}
 
 bool NeedModes12(const MidiTrack& t) {
   if (t.mode == kTrackEvents || t.mode == kTrackNotes) return true;
@@ -63,7 +79,7 @@ void MidiTrack::RemoveRedundantBankProgram() {
           deleted = true;
         }
         program = e.value;
-      } else if (IsCc(e, 0)) {
+      } else if (IsCc(e, cc::kBankMsb)) {
         if (e.value == msb) {
           e.MarkDeleted();
           deleted = true;
@@ -72,7 +88,7 @@ void MidiTrack::RemoveRedundantBankProgram() {
           lsb = -1;
           program = -1;
         }
-      } else if (IsCc(e, 32)) {
+      } else if (IsCc(e, cc::kBankLsb)) {
         if (e.value == lsb) {
           e.MarkDeleted();
           deleted = true;
@@ -99,8 +115,8 @@ void MidiTrack::RemoveRedundantBankProgram() {
     for (int32_t i = 0; i < event_count; ++i) {
       MidiEvent& e = *events[i];
       if (e.status == kStatusProgram) programs.push_back(i);
-      if (IsCc(e, 0)) msbs.push_back(i);
-      if (IsCc(e, 32)) lsbs.push_back(i);
+      if (IsCc(e, cc::kBankMsb)) msbs.push_back(i);
+      if (IsCc(e, cc::kBankLsb)) lsbs.push_back(i);
       if (e.status == kStatusNote || (e.status == kStatusNoteOn && e.velocity > 0)) {
         fold(programs);
         fold(lsbs);
@@ -113,7 +129,7 @@ void MidiTrack::RemoveRedundantBankProgram() {
   for (int32_t i = event_count - 1; i >= 0; --i) {
     MidiEvent& e = *events[i];
     if (e.status == kStatusNote || e.status == kStatusNoteOn) break;
-    if (e.status == kStatusProgram || IsCc(e, 0) || IsCc(e, 32)) e.MarkDeleted();
+    if (e.status == kStatusProgram || IsCc(e, cc::kBankMsb) || IsCc(e, cc::kBankLsb)) e.MarkDeleted();
   }
   Compact();
 }
@@ -152,10 +168,10 @@ int MidiTrack::CheckBankProgramOrder() const {
   bool lsb = false;
   for (int32_t i = 0; i < event_count; ++i) {
     const MidiEvent& e = *events[i];
-    if (IsCc(e, 0)) {
+    if (IsCc(e, cc::kBankMsb)) {
       if (lsb && !msb) return 0;
       msb = true;
-    } else if (IsCc(e, 32)) {
+    } else if (IsCc(e, cc::kBankLsb)) {
       if (!msb) return 0;
       lsb = true;
     } else if (e.status == kStatusProgram) {
@@ -168,51 +184,39 @@ int MidiTrack::CheckBankProgramOrder() const {
 // ---------------------------------------------------------------- volume and expression
 
 void MidiTrack::FoldVolumeIntoVelocity() {
-  int32_t volume[16];
-  int32_t factor[16];
-  std::fill(std::begin(volume), std::end(volume), 127);
-  std::fill(std::begin(factor), std::end(factor), 127);
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    if (!IsChannel(e.channel)) continue;
-    const int ch = e.channel;
-    if (IsCc(e, 7)) {
-      volume[ch] = e.value;
+  ForEachChannelEventWithMix(events, event_count, [](MidiEvent& e, int32_t& volume,
+                                                     int32_t& factor) {
+    if (IsCc(e, cc::kVolume)) {
+      volume = e.value;
       e.MarkDeleted();
-    } else if (IsCc(e, 11)) {
-      factor[ch] = volume[ch] * e.value / 127;
+    } else if (IsCc(e, cc::kExpression)) {
+      factor = volume * e.value / 127;
       e.MarkDeleted();
-    } else if (IsCc(e, 39) || IsCc(e, 43)) {
+    } else if (IsCc(e, cc::kVolumeLsb) || IsCc(e, cc::kExpressionLsb)) {
       e.MarkDeleted();
     } else if (IsNoteStart(e)) {
-      e.velocity = Clamp127(int64_t{factor[ch]} * e.velocity / 127);
+      e.velocity = Clamp127(int64_t{factor} * e.velocity / 127);
     }
-  }
+  });
   Compact();
   for (int ch = 0; ch < 16; ++ch) {
-    InsertControllerAtStart(ch, 11, 127);
-    InsertControllerAtStart(ch, 7, 127);
+    InsertControllerAtStart(ch, cc::kExpression, 127);
+    InsertControllerAtStart(ch, cc::kVolume, 127);
   }
 }
 
 void MidiTrack::MergeExpressionIntoVolume() {
-  int32_t volume[16];
-  int32_t expression[16];
-  std::fill(std::begin(volume), std::end(volume), 127);
-  std::fill(std::begin(expression), std::end(expression), 127);
-  for (int32_t i = 0; i < event_count; ++i) {
-    MidiEvent& e = *events[i];
-    if (!IsChannel(e.channel)) continue;
-    const int ch = e.channel;
-    if (IsCc(e, 7)) {
-      volume[ch] = e.value;
-      e.value = Clamp127(volume[ch] * expression[ch] / 127);
-    } else if (IsCc(e, 11)) {
-      expression[ch] = e.value;
-      e.value = Clamp127(expression[ch] * volume[ch] / 127);
-      e.number = 7;
+  ForEachChannelEventWithMix(events, event_count, [](MidiEvent& e, int32_t& volume,
+                                                     int32_t& expression) {
+    if (IsCc(e, cc::kVolume)) {
+      volume = e.value;
+      e.value = Clamp127(volume * expression / 127);
+    } else if (IsCc(e, cc::kExpression)) {
+      expression = e.value;
+      e.value = Clamp127(expression * volume / 127);
+      e.number = cc::kVolume;
     }
-  }
+  });
 }
 
 void MidiTrack::RescaleVelocityForMix(int32_t* current_volume, int32_t* current_expression,
@@ -224,9 +228,9 @@ void MidiTrack::RescaleVelocityForMix(int32_t* current_volume, int32_t* current_
     if (current > 0) {
       event.velocity = Clamp127(int64_t{target_volume} * target_expression * event.velocity / current);
     }
-  } else if (IsCc(event, 7)) {
+  } else if (IsCc(event, cc::kVolume)) {
     *current_volume = event.value;
-  } else if (IsCc(event, 11)) {
+  } else if (IsCc(event, cc::kExpression)) {
     *current_expression = event.value;
   }
 }
@@ -315,16 +319,16 @@ void MidiTrack::FoldFineTuningIntoBends() {
     MidiEvent& e = *events[i];
     if (!IsChannel(e.channel)) continue;
     const int ch = e.channel;
-    if (IsCc(e, 101)) {
+    if (IsCc(e, cc::kRpnMsb)) {
       rpn_msb[ch] = e.value;
-    } else if (IsCc(e, 100)) {
+    } else if (IsCc(e, cc::kRpnLsb)) {
       rpn_lsb[ch] = e.value;
       lsb_index[ch] = i;
-    } else if (IsCc(e, 6)) {
+    } else if (IsCc(e, cc::kDataEntry)) {
       data_msb[ch] = e.value;
       data_msb_index[ch] = i;
       if (rpn_msb[ch] == 0 && rpn_lsb[ch] == 0) range = e.value;
-    } else if (IsCc(e, 38)) {
+    } else if (IsCc(e, cc::kDataEntryLsb)) {
       if (rpn_msb[ch] == 0 && rpn_lsb[ch] == 1 && data_msb[ch] >= 0) {
         tuning[ch] = GneFineTuningToCents(data_msb[ch] * 256 + e.value);
         tuned[ch] = true;
@@ -354,7 +358,7 @@ void MidiTrack::FoldFineTuningIntoBends() {
 
 void MidiTrack::SetFirstVolume(int32_t value) {
   for (int32_t i = 0; i < event_count; ++i) {
-    if (IsCc(*events[i], 7)) {
+    if (IsCc(*events[i], cc::kVolume)) {
       events[i]->value = Clamp127(value);
       return;
     }
@@ -364,7 +368,7 @@ void MidiTrack::SetFirstVolume(int32_t value) {
 void MidiTrack::ScaleVolume(double factor) {
   for (int32_t i = 0; i < event_count; ++i) {
     MidiEvent& e = *events[i];
-    if (IsCc(e, 7) && e.value > 0) {
+    if (IsCc(e, cc::kVolume) && e.value > 0) {
       e.value = std::clamp(static_cast<int32_t>(e.value * factor), 1, 127);
     }
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "music/controllers.h"
 #include "music/midi_track.h"
 #include "util/gne_pitch.h"
 #include "util/gne_text.h"
@@ -500,7 +501,7 @@ void MidiTrack::InsertControllerAtStart(int32_t channel, int32_t number, int32_t
 }
 
 void MidiTrack::InsertVolumeAtStart(int32_t value) {
-  InsertControllerAtStart(GetChannel(), 7, value);
+  InsertControllerAtStart(GetChannel(), cc::kVolume, value);
 }
 
 void MidiTrack::InsertProgramAtStart(int32_t channel, int32_t program) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "music/controllers.h"
 #include "music/midi_track.h"
 #include "util/gne_music.h"
 
@@ -209,11 +210,11 @@ int FirstTickOf(const MidiTrack& t, int32_t* out_channel, int64_t from, int64_t 
 }  // namespace
 
 int MidiTrack::GetVolume(int warn) const {
-  return LastControllerValue(*this, 7, warn, kMdtkManyVolumes);
+  return LastControllerValue(*this, cc::kVolume, warn, kMdtkManyVolumes);
 }
 
 int MidiTrack::GetPan(int warn) const {
-  return LastControllerValue(*this, 10, warn, kMdtkManyPans);
+  return LastControllerValue(*this, cc::kPan, warn, kMdtkManyPans);
 }
 
 int MidiTrack::FindFirstController(int32_t number, int32_t* out_channel) const {

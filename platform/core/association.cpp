@@ -210,7 +210,7 @@ std::vector<std::filesystem::path> DesktopDataFolders() {
 std::filesystem::path VisibleInstalledEntry(const std::filesystem::path& program) {
   if (program.empty() || program.parent_path().filename() != "bin") return {};
   const std::filesystem::path share = program.parent_path().parent_path() / "share";
-  const std::filesystem::path entry =
+  std::filesystem::path entry =
       share / "applications" / (program.filename().string() + ".desktop");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(entry, ec)) return {};

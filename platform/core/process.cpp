@@ -54,7 +54,7 @@ std::filesystem::path FindProgram(const std::string& name) {
     if (end == std::string::npos) end = dirs.size();
     const std::filesystem::path dir = dirs.substr(start, end - start);
     // Only absolute folders: an empty or relative entry would run a program of the current folder.
-    const std::filesystem::path candidate = dir / name;
+    std::filesystem::path candidate = dir / name;
     if (dir.is_absolute() && access(candidate.c_str(), X_OK) == 0) return candidate;
     start = end + 1;
   }
