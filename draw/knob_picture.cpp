@@ -192,8 +192,8 @@ void CKnobPicture::DrawKnob(int knob) {
                                            static_cast<int>(k.dot[2] * 0.8));
     const double step = 360.0 / d * 0.25;
     for (double t = 0; t < 360; t += step) {
-      Dot(dc, cx, cy, t, (d + 1) / 2, faint);
-      Dot(dc, cx, cy, t, d / 2, full);
+      Dot(dc, cx, cy, t, (d + 1) / 2.0, faint);  // half a pixel outside the full ring
+      Dot(dc, cx, cy, t, d / 2.0, full);
     }
   } else if (k.mode == 3) {
     for (int t = 0; t < 360; t += 5) {

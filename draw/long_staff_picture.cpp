@@ -638,14 +638,15 @@ void CLongStaffPicture::ShiftOctaveIntoRange(int row, std::vector<StaffNote>& no
 bool CLongStaffPicture::StemPointsDown(const std::vector<StaffNote>& notes, int i) {
   const StaffNote& n = notes[i];
   if (n.type == kNoteDrumCross || n.type == kNoteDrumFilled) return n.pitch < 48;
-  // A beamed pair takes one direction, from the middle of its two pitches.
+  // A beamed pair takes one direction, from the middle of its two pitches (a half pitch when
+  // they are an odd number of semitones apart).
   const int prevIndex = PreviousIndex(notes, i);
   const int nextIndex = NextIndex(notes, i);
   double v = n.pitch;
   if (prevIndex >= 0 && IsPairSecond(n.type, notes[prevIndex].type)) {
-    v = (n.pitch + notes[prevIndex].pitch) / 2;
+    v = (n.pitch + notes[prevIndex].pitch) / 2.0;
   } else if (nextIndex >= 0 && IsPairFirst(n.type, notes[nextIndex].type)) {
-    v = (n.pitch + notes[nextIndex].pitch) / 2;
+    v = (n.pitch + notes[nextIndex].pitch) / 2.0;
   }
   return v > 69 || (v >= 49 && v <= 59);
 }
@@ -888,8 +889,9 @@ void CLongStaffPicture::DrawDots(int row, const StaffNote& n, int x, int top) {
   if (dots == 0) return;
   const Row& r = St().rows[row];
   const int D = static_cast<int>(static_cast<double>(r.ticksPerRow) / r.width / 4.2 * 10);
+  const int lift = D / 5;  // whole pixels
   for (int dot = 0; dot < dots; ++dot) {
-    PaintMask(row, static_cast<int>(Glyph::Dot), x + D * (dot + 1), top + D / 5, r.s / 16,
+    PaintMask(row, static_cast<int>(Glyph::Dot), x + D * (dot + 1), top + lift, r.s / 16,
               n.colour, false);
   }
 }

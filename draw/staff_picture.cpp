@@ -143,6 +143,7 @@ bool CStaffPicture::AddRow(COffScreenControl* control, const Rect& rect, int low
   const int W = r.width, H = r.height;
   const double s = H / static_cast<double>(r.lineCount + 1);
   r.s = s;
+  const int centre = W / 2;  // the heads' middle, a whole pixel
   const int count = high - low + 1;
   r.sharpTable.assign(count, StaffPosition());
   r.flatTable.assign(count, StaffPosition());
@@ -160,8 +161,8 @@ bool CStaffPicture::AddRow(COffScreenControl* control, const Rect& rect, int low
       StaffPosition& sp = table[j];
       sp.pitch = p;
       sp.accidental = AccidentalOf(p, spelling);
-      sp.left = static_cast<int>(W / 2 - s / 2);
-      sp.right = static_cast<int>(W / 2 + s / 2);
+      sp.left = static_cast<int>(centre - s / 2);
+      sp.right = static_cast<int>(centre + s / 2);
       SetVertical(sp, y, s);
     }
   };

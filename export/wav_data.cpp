@@ -559,9 +559,9 @@ void WavData::ScaleVolume(double factor) {
 }
 
 void WavData::AppendSilence(uint32_t ms) {
+  const int sample_bytes = format_.bits_per_sample / 8;  // whole bytes: 8, 16, 24 or 32 bits
   const double add = double(format_.channels) *
-                     std::floor(double(format_.sample_rate) * ms / 1000) *
-                     (format_.bits_per_sample / 8);
+                     std::floor(double(format_.sample_rate) * ms / 1000) * sample_bytes;
   if (!SamplesFit(static_cast<uint64_t>(add) + samples_.size())) return;
   samples_.resize(samples_.size() + static_cast<size_t>(add),
                   format_.bits_per_sample == 8 ? 0x80 : 0x00);

@@ -100,7 +100,6 @@ void WalkPosition(const MidiTrack& track, int32_t division, int64_t tick, int si
                   int32_t* ticks_out) {
   int64_t bars = 0;
   double unit = 1;  // quarters per signature beat
-  int32_t numerator = 4;
   int64_t bar = static_cast<int64_t>(division) * 4;
   int64_t time = 0;
   int64_t into_bar = 0;
@@ -122,12 +121,10 @@ void WalkPosition(const MidiTrack& track, int32_t division, int64_t tick, int si
     } else {
       unit = u;
     }
-    numerator = n;
-    bar = BarTicks(numerator * unit, division);
-    if (static_cast<int64_t>(division * unit) <= 0 || numerator <= 0) {
+    bar = BarTicks(n * unit, division);
+    if (static_cast<int64_t>(division * unit) <= 0 || n <= 0) {
       // A bar or a beat of no tick: the bar is taken as 4/4 in quarters.
       unit = 1;
-      numerator = 4;
       bar = static_cast<int64_t>(division) * 4;
     }
   }

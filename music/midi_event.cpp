@@ -57,6 +57,8 @@ MidiEvent::MidiEvent(int32_t delta_ticks) : MusicEvent(delta_ticks) {}
 
 MidiEvent::MidiEvent() : MusicEvent(0) {}
 
+// The base starts empty on purpose: CopyFrom copies the data block and the channel fields.
+// NOLINTNEXTLINE(bugprone-copy-constructor-init)
 MidiEvent::MidiEvent(const MidiEvent& other) : MusicEvent(0) { CopyFrom(&other); }
 
 MidiEvent& MidiEvent::operator=(const MidiEvent& other) {

@@ -463,15 +463,14 @@ int64_t MidiPlayer::OnTimer() {
 // ---- CallBackPlayer ----
 
 CallBackPlayer::CallBackPlayer(Midi0Data* song, int device_id, PlayEndCallback end_callback,
-                               PlayEventCallback per_event, int tick_offset, int start_tick,
-                               int end_tick) {
-  Build(song, device_id, std::move(end_callback), std::move(per_event), tick_offset, start_tick,
-        end_tick);
+                               const PlayEventCallback& per_event, int tick_offset,
+                               int start_tick, int end_tick) {
+  Build(song, device_id, std::move(end_callback), per_event, tick_offset, start_tick, end_tick);
 }
 
-CallBackPlayer::CallBackPlayer(Midi0Data* song, int device_id, PlayEventCallback per_event,
+CallBackPlayer::CallBackPlayer(Midi0Data* song, int device_id, const PlayEventCallback& per_event,
                                int tick_offset, int start_tick, int end_tick) {
-  Build(song, device_id, nullptr, std::move(per_event), tick_offset, start_tick, end_tick);
+  Build(song, device_id, nullptr, per_event, tick_offset, start_tick, end_tick);
 }
 
 CallBackPlayer::~CallBackPlayer() {
@@ -480,7 +479,7 @@ CallBackPlayer::~CallBackPlayer() {
 }
 
 void CallBackPlayer::Build(Midi0Data* song, int device_id, PlayEndCallback end_callback,
-                           PlayEventCallback per_event, int tick_offset, int start_tick,
+                           const PlayEventCallback& per_event, int tick_offset, int start_tick,
                            int end_tick) {
   g_state.end_callback = nullptr;
   g_state.loop.store(0);
@@ -529,8 +528,8 @@ int MidiSongPlayer::Play(Midi0Data* song, PlayEventCallback per_event, int tick_
   CallBackPlayer* reporting = nullptr;
   if (per_event) {
     int device_id = g_settings.reporting_device_id.load();
-    reporting = end_callback ? new CallBackPlayer(song, device_id, end_callback, per_event,
-                                                  tick_offset, start_tick, end_tick)
+    reporting = end_callback ? new CallBackPlayer(song, device_id, std::move(end_callback),
+                                                  per_event, tick_offset, start_tick, end_tick)
                              : new CallBackPlayer(song, device_id, per_event, tick_offset,
                                                   start_tick, end_tick);
     p = reporting;
@@ -543,7 +542,7 @@ int MidiSongPlayer::Play(Midi0Data* song, PlayEventCallback per_event, int tick_
     return 0;
   }
   std::lock_guard<std::mutex> g(mutex_);
-  per_event_ = reporting ? per_event : nullptr;
+  per_event_ = reporting ? std::move(per_event) : nullptr;
   reporting_ = reporting;
   plain_ = reporting ? nullptr : p;
   return 1;

@@ -141,16 +141,17 @@ class MidiPlayer {
 class CallBackPlayer : public MidiPlayer {
  public:
   CallBackPlayer(Midi0Data* song, int device_id, PlayEndCallback end_callback,
-                 PlayEventCallback per_event, int tick_offset, int start_tick, int end_tick);
-  CallBackPlayer(Midi0Data* song, int device_id, PlayEventCallback per_event, int tick_offset,
-                 int start_tick, int end_tick);
+                 const PlayEventCallback& per_event, int tick_offset, int start_tick,
+                 int end_tick);
+  CallBackPlayer(Midi0Data* song, int device_id, const PlayEventCallback& per_event,
+                 int tick_offset, int start_tick, int end_tick);
   ~CallBackPlayer() override;
 
   static void ShowError();
 
  private:
   void Build(Midi0Data* song, int device_id, PlayEndCallback end_callback,
-             PlayEventCallback per_event, int tick_offset, int start_tick, int end_tick);
+             const PlayEventCallback& per_event, int tick_offset, int start_tick, int end_tick);
 };
 
 class MidiSongPlayer {

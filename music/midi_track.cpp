@@ -378,6 +378,7 @@ void MidiTrack::ReserveEvents(int32_t n) {
   void* grown = std::realloc(events, static_cast<size_t>(room) * sizeof(MidiEvent*));
   if (grown == nullptr) GneErrorMsg(kGneOutOfMemory);  // ends the program
   events = static_cast<MidiEvent**>(grown);
+  // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): a failed realloc ended the program
   for (int64_t i = event_room_; i < room; ++i) events[i] = nullptr;
   event_room_ = static_cast<int32_t>(room);
 }

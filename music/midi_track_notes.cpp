@@ -347,7 +347,7 @@ MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRo
   const int32_t total = n + static_cast<int32_t>(offs.size());
   MidiEvent** merged =
       static_cast<MidiEvent**>(std::malloc((static_cast<size_t>(total) + 1) * sizeof(MidiEvent*)));
-  if (merged == nullptr) GneErrorMsg(kGneOutOfMemory);
+  if (merged == nullptr) GneErrorMsg(kGneOutOfMemory);  // ends the program
   int32_t out = 0;
   int64_t previous = 0;
   *end_of_track = -1;
@@ -361,6 +361,7 @@ MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRo
       off->velocity = 64;
       if (offs[q].read_order != 0) off->read_place = on.end_read_place;
       previous = offs[q].tick;
+      // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): a failed malloc ended the program
       merged[out++] = off;
     }
     if (m < n) {
@@ -376,6 +377,7 @@ MidiEvent** WeaveNoteOffs(MidiEvent* const* events, int32_t n, const EventModeRo
       merged[out++] = e;
     }
   }
+  // NOLINTNEXTLINE(clang-analyzer-core.NullDereference): a failed malloc ended the program
   merged[total] = nullptr;
   return merged;
 }

@@ -176,6 +176,7 @@ void CSongData::SetLyric(int bar, int eighth, const char* text, bool second) {
   const size_t keep = CutLength(text ? text : "", len, 7);
   char* field = cells[c].lyric[second ? 1 : 0];
   std::memset(field, 0, 8);
+  // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker): keep is 0 without a text
   if (keep) std::memcpy(field, text, keep);
   if (keep < len) ReportError(3);
 }

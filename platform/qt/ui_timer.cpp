@@ -4,6 +4,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <utility>
+
 namespace plat {
 
 UiTimers::UiTimers(QObject* owner) : QObject(owner) {}
@@ -15,7 +17,10 @@ void UiTimers::SetTimer(int id, int periodMs, Callback callback) {
     SetOnThread(id, periodMs, std::move(callback));
   } else {
     QMetaObject::invokeMethod(
-        this, [this, id, periodMs, callback]() { SetOnThread(id, periodMs, callback); },
+        this,
+        [this, id, periodMs, callback = std::move(callback)]() {
+          SetOnThread(id, periodMs, callback);
+        },
         Qt::QueuedConnection);
   }
 }
@@ -48,7 +53,7 @@ void UiTimers::SetOnThread(int id, int periodMs, Callback callback) {
     timer->deleteLater();
   }
   timer = new QTimer(this);
-  QObject::connect(timer, &QTimer::timeout, this, [id, callback]() {
+  QObject::connect(timer, &QTimer::timeout, this, [id, callback = std::move(callback)]() {
     if (callback) callback(id);
   });
   timer->start(periodMs < 1 ? 1 : periodMs);

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -274,6 +275,45 @@ TEST_F(StaffRowTest, BeamedPairSharesOneStemDirectionAndAThickBeam) {
     below += plat::GetRValue(dc->GetPixel(a.left + 2, y)) == 0;
   }
   EXPECT_EQ(below, 0);
+}
+
+// The pair's direction comes from the exact middle of its pitches: a middle half a semitone
+// above 69 or 59 lies beyond the bound, not on it.
+TEST_F(StaffRowTest, BeamedPairDirectionFromTheExactMiddle) {
+  struct Case {
+    int first, second;
+    bool down;
+  };
+  const Case cases[] = {{65, 72, false}, {67, 72, true}, {72, 67, true}, {55, 64, false},
+                        {53, 64, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.first << " " << c.second);
+    CStaffPicture::ResetState();
+    picture = std::make_unique<CLongStaffPicture>(NewControl(), Rect{0, 0, 224, 140}, 40, 83,
+                                                  nullptr, 960, nullptr);
+    picture->SetClefVisible(0, 0);
+    picture->AddNote(0, c.first, 0, 0, kNoteEighthPairFirst, 0);
+    picture->AddNote(0, c.second, 120, 0, kNoteEighthPairSecond, 0);
+    plat::Dc* dc = picture->Surface(0);
+    StaffPosition a;
+    ASSERT_TRUE(picture->Position(0, c.first, 2, &a));
+    const int s = 10;
+    // Ink around the first note's stem, above and below its head (staff lines left out).
+    auto ink = [&](int y0, int y1) {
+      int n = 0;
+      for (int y = std::max(y0, 0); y < std::min(y1, 140); ++y) {
+        if (y % 10 == 0) continue;
+        for (int x = a.left - s; x <= a.right + 2; ++x) {
+          n += plat::GetRValue(dc->GetPixel(x, y)) == 0;
+        }
+      }
+      return n;
+    };
+    const int above = ink(a.top - 4 * s, a.top - 1);
+    const int below = ink(a.bottom + 2, a.bottom + 4 * s);
+    EXPECT_EQ(above > 0, !c.down);
+    EXPECT_EQ(below > 0, c.down);
+  }
 }
 
 TEST_F(StaffRowTest, SignaturesDrawOnlyWhenAsked) {

@@ -314,6 +314,10 @@ TEST_F(WidgetTest, KnobModes) {
   EXPECT_LT(CountColour(dc, 36, 36, 0xC8C2C2), 36 * 36);
   EXPECT_GE(CountColour(dc, 36, 36, 0xC8C2C2), 36 * 36 - 8);
   CKnobPicture::SetValue(-7, 0);  // negative values still draw a circle of at least 1
+  // An even diameter (12) keeps its faint ring half a pixel outside the full one.
+  CKnobPicture::SetValue(40, 0);
+  EXPECT_GT(CountColour(dc, 36, 36, plat::Rgb(51, 0, 0)), 0);
+  EXPECT_GT(CountColour(dc, 36, 36, plat::Rgb(64, 0, 0)), 0);
   // Mode 3: two black circles and the number.
   CKnobPicture::SetMode(3, 0);
   CKnobPicture::SetValue(123, 0);
