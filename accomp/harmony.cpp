@@ -6,6 +6,7 @@
 #include "engine/engine_errors.h"
 #include "engine/part_helpers.h"
 #include "engine/render_messages.h"
+#include "music/controllers.h"
 #include "music/event_pool.h"
 #include "style/style_table.h"
 
@@ -47,7 +48,7 @@ void WritePatternPart(int channel, MidiTrack& track, int instrument, int code, i
                       const EventList& melody) {
   const MixerRecord& mixer = CurrentStyle().mixer[channel];
   WritePartHeader(track, channel, ResolveInstrumentProgram(instrument, channel), mixer, 0);
-  track.AddControlChange(channel, 10, mixer.pan);
+  track.AddControlChange(channel, cc::kPan, mixer.pan);
   WriteHarmonyPattern(channel, track, code, GetLeadInTicks(), density, melody);
   if (channel < kStyleOctaveCount) ShiftPartOctaves(track, channel, CurrentStyle().octave[channel]);
   CloseTrack(track);

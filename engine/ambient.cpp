@@ -31,13 +31,13 @@ void WriteSeashorePattern(int channel, MidiTrack& track) {
     while (counter < block.length) {
       const int velocity = GneRandomRange(1, 2) == 1 ? 0 : 64;
       AddNote(track, channel, pending, block.root + 12, velocity, 383);
-      pending = 384;
-      counter += 384;
+      pending = ticks::kBar;
+      counter += ticks::kBar;
     }
     counter -= block.length;
   }
   AddNote(track, channel, pending, 72, 64, 383);
-  AddNote(track, channel, 384, 72, 64, 383);
+  AddNote(track, channel, ticks::kBar, 72, 64, 383);
 }
 
 void WriteBirdPattern(int channel, MidiTrack& track) {
@@ -72,8 +72,8 @@ void WriteApplausePattern(int channel, MidiTrack& track) {
     const ChordBlock& block = *info.chord_block(k);
     const int r = block.root < 12 ? 60 : block.root;
     if (k == 0) {
-      AddNote(track, channel, 0, r + 11, 34, 96);
-      AddNote(track, channel, 96, r + 12, 74, 472);
+      AddNote(track, channel, 0, r + 11, 34, ticks::kQuarter);
+      AddNote(track, channel, ticks::kQuarter, r + 12, 74, 472);
       pending = block.length + lead_in;
     } else if (k == count - 1) {
       AddNote(track, channel, pending, r + 12, 74, block.length - 8);

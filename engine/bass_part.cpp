@@ -12,7 +12,7 @@
 namespace {
 
 // A melody that starts this late (or later) within the first bar begins with a pickup.
-constexpr int kShortestPickup = 192;
+constexpr int kShortestPickup = ticks::kHalf;
 
 bool OffOrIrregularArpeggio(int instrument, int pattern) {
   return instrument == kInstrumentOff || pattern == kIrregularArpeggioPattern;

@@ -5,6 +5,7 @@
 #include "engine/bass_generators.h"
 #include "engine/part_helpers.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 #include "util/program_errors.h"
@@ -181,7 +182,7 @@ int TakeRiffFigure(int32_t* figure) {
 void MakeRandomBassRiff(int32_t* figure) { BassRiffMaker(RiffSteps()).Make(figure); }
 
 void GenerateLongRiffBass(int channel, MidiTrack& track) {
-  const int s = IsTripletRhythm() ? 32 : 24;
+  const int s = IsTripletRhythm() ? ticks::kTripletEighth : ticks::kSixteenth;
   int32_t figure[kBassRiffCells] = {};
   const int segments = TakeRiffFigure(figure);
   const FirstChordWeights weights;
@@ -220,7 +221,8 @@ void GenerateLongRiffBass(int channel, MidiTrack& track) {
 
 void GenerateCustomBass(int channel, MidiTrack& track) {
   const bool triplet = IsTripletRhythm();
-  const int s = triplet ? 32 : 24, step_length = triplet ? 31 : 23;
+  const int s = triplet ? ticks::kTripletEighth : ticks::kSixteenth;
+  const int step_length = triplet ? 31 : 23;
   const int columns = triplet ? 12 : 16;
   const CustomGrid& grid = CurrentStyle().custom_grids[0].grid[kGridBass];
   BassLine line(track, channel);

@@ -132,7 +132,7 @@ void GenerateRootFifthBass(int channel, MidiTrack& track, int density) {
 
 void GenerateRepeatedBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int step = IsTripletRhythm() ? 32 : 24;
+  const int step = IsTripletRhythm() ? ticks::kTripletEighth : ticks::kSixteenth;
   const int length = IsTripletRhythm() ? 30 : 23;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     for (int k = 0; k < b.length / step; ++k) {
@@ -169,14 +169,14 @@ void GeneratePopsBassTriplet(int channel, MidiTrack& track) {
   };
   WalkBassBlocks(line, [&](const BassBlock& b) {
     switch (b.length) {
-      case 384:
-      case 768:
+      case ticks::kBar:
+      case 2 * ticks::kBar:
         for (int bar = 0; bar < b.length / ticks::kBar; ++bar) {
           line.Note(b.B(), 286, 288);
           pickup(b);
         }
         break;
-      case 192:
+      case ticks::kHalf:
         if (GneRandomRange(1, 2) == 1) {
           line.Note(b.B(), 94, 96);
           pickup(b);
@@ -263,10 +263,10 @@ void GenerateRelaxedBass(int channel, MidiTrack& track, int density, const Event
 
 void GenerateRelaxedBassPlain(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int s = IsTripletRhythm() ? 32 : 24;
+  const int s = IsTripletRhythm() ? ticks::kTripletEighth : ticks::kSixteenth;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length;
-    const bool bar_of_three = L >= 288 && L < 336;
+    const bool bar_of_three = L >= ticks::Bar(3, 4) && L < ticks::Bar(7, 8);
     if (GneRandomRange(1, 4) == 1 && bar_of_three) {
       line.Note(b.B(), 93, 96);
       line.Note(b.B() + 2, 93, 96);
@@ -295,7 +295,7 @@ void GenerateRelaxedBassArpeggio(int channel, MidiTrack& track, int density,
   const int saved_handover = handover;
   BassLine line(track, channel);
   const bool triplet = IsTripletRhythm();
-  const int s = triplet ? 32 : 24;
+  const int s = triplet ? ticks::kTripletEighth : ticks::kSixteenth;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int c = melody.CountNotesBetween(b.start, b.start + b.length);
     const int bound = b.length / ticks::kHalf;
@@ -413,7 +413,7 @@ void GenerateTwoTonePedalBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   int pitch = 45;
   WalkBassBlocks(line, [&](const BassBlock& b) {
-    const int piece = GneRandomRange(1, 2) == 1 ? 192 : 96;
+    const int piece = GneRandomRange(1, 2) == 1 ? ticks::kHalf : ticks::kQuarter;
     PlayPieces(line, pitch, b.length, piece);
     pitch = GneRandomRange(0, 1) == 0 ? 45 : 43;
   });
@@ -421,7 +421,7 @@ void GenerateTwoTonePedalBass(int channel, MidiTrack& track) {
 
 void GenerateKecakBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
-  const int step = IsTripletRhythm() ? 32 : 24;
+  const int step = IsTripletRhythm() ? ticks::kTripletEighth : ticks::kSixteenth;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int n = b.length / step;
     const int base = b.B() % 12 + 36;

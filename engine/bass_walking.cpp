@@ -96,7 +96,7 @@ void BluesQuarter(BassLine& line, int k, int p1, int p2) {
   } else {
     line.Note(p1, 62, 64, kBluesVelocity);
   }
-  const int step = IsTripletRhythm() ? 32 : 48;
+  const int step = IsTripletRhythm() ? ticks::kTripletEighth : ticks::kEighth;
   line.Note(p2, step - 1, step, kBluesVelocity);
 }
 
@@ -358,7 +358,7 @@ void GenerateWalkingBass(int channel, MidiTrack& track) {
 void GenerateFusionBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const bool triplet = IsTripletRhythm();
-  const int step = triplet ? 32 : 48;
+  const int step = triplet ? ticks::kTripletEighth : ticks::kEighth;
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int B = b.B(), T = b.T(), S = b.S();
     for (int k = 0; k < b.length / step; ++k) {
@@ -412,7 +412,8 @@ void GenerateFusionBass(int channel, MidiTrack& track) {
 void GenerateHipHopBass(int channel, MidiTrack& track) {
   BassLine line(track, channel);
   const bool triplet = IsTripletRhythm();
-  const int step = triplet ? 32 : 48, cycle = triplet ? 6 : 4;
+  const int step = triplet ? ticks::kTripletEighth : ticks::kEighth;
+  const int cycle = triplet ? 6 : 4;
   const int length = triplet ? 30 : 47;
   int held = 0;  // no pitch chosen yet: rests
   auto play_held = [&]() {
@@ -497,21 +498,21 @@ void GenerateDrumAndBassBass(int channel, MidiTrack& track) {
   const bool triplet = IsTripletRhythm();
   WalkBassBlocks(line, [&](const BassBlock& b) {
     const int L = b.length, B = b.B();
-    if (L == 768 || L == ticks::kBar) {
+    if (L == 2 * ticks::kBar || L == ticks::kBar) {
       if (triplet) {
-        if (L == 768) {
+        if (L == 2 * ticks::kBar) {
           line.Note(B, 374, 384);
         } else {
           line.Note(B, 182, 192);
         }
         line.Note(B + 12, 182, 192);
-        if (L == 768) line.Note(B, 182, 192);
+        if (L == 2 * ticks::kBar) line.Note(B, 182, 192);
         return;
       }
       line.Note(B, 182, 192);
       line.Note(0, 38, 48, 0);
       for (int i = 0; i < 3; ++i) line.Note(B, 38, 48);
-      if (L == 768) {
+      if (L == 2 * ticks::kBar) {
         line.Note(0, 86, 96, 0);
         line.Note(B + 12, 86, 96);
         line.Note(0, 86, 96, 0);

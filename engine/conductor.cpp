@@ -8,6 +8,7 @@
 #include "engine/compose_info.h"
 #include "engine/engine_state.h"
 #include "engine/part_tracks.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 
 namespace {
@@ -270,7 +271,7 @@ void AttenuateClashingNotes(Midi0Data& song, int held_channel, int accompaniment
       held_channel >= 0 && held_channel < kStyleChannelCount && accompaniment_channel >= 0 &&
       accompaniment_channel < kStyleChannelCount &&
       style.instrument[held_channel] == style.instrument[accompaniment_channel];
-  const int64_t fresh = (song.division > 0 ? song.division : 96) / 8;
+  const int64_t fresh = (song.division > 0 ? song.division : ticks::kQuarter) / 8;
   int held = -1;
   EventOrderWalk walk(track);
   walk.Run(

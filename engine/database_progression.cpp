@@ -12,6 +12,7 @@
 #include "engine/pattern_db.h"
 #include "engine/progression.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -33,9 +34,9 @@ bool ScaleIsDiatonic(int scale) { return scale == 1 || scale == 6 || scale == 7;
 
 int BarOfMetre(int metre) {
   switch (metre) {
-    case 0: return 384;
-    case 1: return 288;
-    default: return 336;
+    case 0: return ticks::kBar;
+    case 1: return ticks::Bar(3, 4);
+    default: return ticks::Bar(7, 8);
   }
 }
 
@@ -103,7 +104,7 @@ struct Tones {
 
 Tones TonesOf(const char* code) {
   ChordEntry entry;
-  entry.length = 384;
+  entry.length = ticks::kBar;
   std::memcpy(entry.code, code, 4);
   const ChordBlock block(entry, nullptr);
   return Tones{{block.root % 12, block.third % 12, block.fifth % 12, block.seventh % 12}};
@@ -300,13 +301,14 @@ void BuildSectionChords(EventList* list, int32_t* work_block) {
     int length = work_block[e];
     if (style.progression == 7) {
       KeyCode(cur);
-      length = style.metre == 0 ? 768 : (style.metre == 1 ? 576 : 336);
+      length = style.metre == 0 ? 2 * ticks::kBar
+                                : (style.metre == 1 ? 2 * ticks::Bar(3, 4) : ticks::Bar(7, 8));
     } else if (style.chords_per_block == 1) {
       length = BarOfMetre(style.metre);
     }
 
     if (plain_scale && cur[1] == 'M' && cur[3] == 's' && GneRandomRange(1, 3) == 1 &&
-        length >= 384 && style.progression != 6 && style.chord_beats != 4) {
+        length >= ticks::kBar && style.progression != 6 && style.chord_beats != 4) {
       // A suspended fourth resolving to the major third.
       char sus[4];
       std::memcpy(sus, cur, 4);
@@ -349,8 +351,8 @@ void BuildSectionChords(EventList* list, int32_t* work_block) {
 
     if (style.progression != 5 && style.progression != 9 && style.progression != 10 &&
         style.chord_method == kMotionMethod && style.progression != 6 && diatonic &&
-        e < kChartSlots && (work_block[e] == 96 || work_block[e] == 192) && e != 0 &&
-        e + 1 < kChartSlots && work_block[e + 1] != 0 && GneRandomRange(1, 4) == 1) {
+        e < kChartSlots && (work_block[e] == ticks::kQuarter || work_block[e] == ticks::kHalf) &&
+        e != 0 && e + 1 < kChartSlots && work_block[e + 1] != 0 && GneRandomRange(1, 4) == 1) {
       char passing[4];
       std::memcpy(passing, cur, 4);
       PassingChord(passing);
@@ -406,8 +408,9 @@ void PickTimeChart(int32_t* lengths, const char* chart_text) {
       ShowErrorByCode(engine_error::kTimeChartMake);
       break;
     }
-    if (metre == 1 && value != 288 && value != 576) ShowErrorByCode(engine_error::kTripleChart);
-    if (metre == 2 && value != 336) ShowErrorByCode(engine_error::kSevenEightChart);
+    if (metre == 1 && value != ticks::Bar(3, 4) && value != 2 * ticks::Bar(3, 4))
+      ShowErrorByCode(engine_error::kTripleChart);
+    if (metre == 2 && value != ticks::Bar(7, 8)) ShowErrorByCode(engine_error::kSevenEightChart);
     if (n >= kChartSlots) {
       ShowErrorByCode(engine_error::kTimeChartLength);
       break;
@@ -434,11 +437,11 @@ void MakeTimeChart(int32_t* lengths) {
     if (style.chords_per_block == 1) {
       value = BarOfMetre(style.metre);
     } else if (style.metre == 0) {
-      value = 192 * GneRandomRange(1, 4);
+      value = ticks::kHalf * GneRandomRange(1, 4);
     } else if (style.metre == 1) {
-      value = 288 * GneRandomRange(1, 2);
+      value = ticks::Bar(3, 4) * GneRandomRange(1, 2);
     } else if (style.metre == 2) {
-      value = 336;
+      value = ticks::Bar(7, 8);
     } else {
       ShowErrorByCode(engine_error::kMetreChart);
       continue;

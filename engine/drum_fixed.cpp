@@ -148,7 +148,7 @@ void PlayEightBeatTripletThreeFour(DrumRun& run) {
   run.Steps(closing, steps, kTripletEighth);
   run.BeginBlock(DrumBlock{closing.index + 1, closing.start + closing.length, 0});
   AddNote(run.track, run.channel, run.pending, 84, 90, 285);
-  run.pending = 288;
+  run.pending = ticks::Bar(3, 4);
 }
 
 void PlayEightBeatThreeFour(DrumRun& run) {
@@ -235,10 +235,10 @@ void PlayParadeNotes(DrumRun& run) {
     run.BeginBlock(b);
     for (int j = 0; j < b.length / kEighth; ++j) {
       if (j % 2 == 0) {
-        run.Note(36, 80, 24);
+        run.Note(36, 80, kSixteenth);
       } else {
-        run.Note(54, 80, 24);
-        run.Note(39, 70, 24);
+        run.Note(54, 80, kSixteenth);
+        run.Note(39, 70, kSixteenth);
       }
       run.pending = kEighth;
     }
@@ -321,7 +321,7 @@ void PlayChildrensSong(DrumRun& run) {
         ChildrenSoft(run, b, j, notes);
       else
         ChildrenBusy(run, b, j, notes);
-      for (const TableNote& n : notes) run.Note(n.pitch, n.velocity, 24);
+      for (const TableNote& n : notes) run.Note(n.pitch, n.velocity, kSixteenth);
       run.pending = kEighth;
     }
   }

@@ -12,6 +12,7 @@
 
 #include "engine/compose_info.h"
 #include "engine/part_tracks.h"
+#include "music/ticks.h"
 #include "util/program_errors.h"
 
 constexpr int kDrumStepSlots = 32;
@@ -60,7 +61,7 @@ void WriteEighthDrumSteps(int channel, const EventList& timeline, MidiTrack& tra
 // the note is -1.
 constexpr int kDrumGridRows = 16;
 constexpr int kDrumGridSlots = 8;
-constexpr int kDrumGridStep = 24;
+constexpr int kDrumGridStep = ticks::kSixteenth;
 struct DrumGridSlot {
   int32_t note = -1;
   int32_t velocity = 0;

@@ -81,15 +81,15 @@ void WriteSnareRoll(int& pending, int length, int channel, MidiTrack& track, int
 }
 
 int MarchVariantByLength(int length, int block) {
-  if (length == 192) {
+  if (length == ticks::kHalf) {
     const int r = GneRandomRange(0, 10);
     return r == 0 ? 1 : (r <= 2 ? 2 : (r == 3 ? 3 : 0));
   }
-  if (length == 384 && block < 4) {
+  if (length == ticks::kBar && block < 4) {
     const int r = GneRandomRange(0, 4);
     return r == 0 ? 1 : (r == 1 ? 2 : 3);
   }
-  if (length == 384) {
+  if (length == ticks::kBar) {
     const int r = GneRandomRange(0, 10);
     return r <= 2 ? r + 1 : 0;
   }
@@ -370,10 +370,10 @@ DrumSteps RockabillyMaster(bool triplet) {
 // of snare on the beat, then the roll with a crash.
 void ApplyRockabillyRoll(DrumSteps& steps, const DrumBlock& b) {
   int32_t& counter = RockabillyRollCounter();
-  const bool bar_block = b.length == 384 || b.length == 192;
+  const bool bar_block = b.length == ticks::kBar || b.length == ticks::kHalf;
   if ((b.section == 'B' || b.section == 'F') && bar_block && counter < 4) {
     for (size_t i = 0; i < steps.size(); ++i) steps[i] = i % 6 == 0 ? 3 : kDrumHitRest;
-    counter += b.length / 192;
+    counter += b.length / ticks::kHalf;
   } else if (counter == 4 && bar_block) {
     steps = FilledDrumSteps(kDrumHitRest);
     for (size_t i = 0; i < 6; ++i) steps[i] = 3;

@@ -78,20 +78,20 @@ void WriteDrumStepsWithVelocity(int& pending, int block_length, int channel, Mid
 void WriteTripletDrumSteps(int channel, const EventList& timeline, MidiTrack& track,
                            const int32_t* steps) {
   EveryBlock(timeline, track, [&](int& pending, int length, int) {
-    WriteDrumSteps(pending, length, channel, track, steps, 32);
+    WriteDrumSteps(pending, length, channel, track, steps, ticks::kTripletEighth);
   });
 }
 
 void WriteSixteenthDrumSteps(int channel, const EventList& timeline, MidiTrack& track,
                              const int32_t* steps) {
   EveryBlock(timeline, track, [&](int& pending, int length, int start) {
-    WriteDrumStepsSynced(pending, length, channel, track, steps, 24, start);
+    WriteDrumStepsSynced(pending, length, channel, track, steps, ticks::kSixteenth, start);
   });
 }
 
 void WriteEighthDrumSteps(int channel, const EventList& timeline, MidiTrack& track,
                           const int32_t* steps) {
   EveryBlock(timeline, track, [&](int& pending, int length, int start) {
-    WriteDrumStepsSynced(pending, length, channel, track, steps, 48, start);
+    WriteDrumStepsSynced(pending, length, channel, track, steps, kEighth, start);
   });
 }

@@ -13,6 +13,7 @@
 #include "music/midi0_data.h"
 #include "music/midi1_data.h"
 #include "music/midi_loader.h"
+#include "music/ticks.h"
 #include "music/tune_structure.h"
 #include "platform/core/files.h"
 #include "platform/core/folders.h"
@@ -248,7 +249,8 @@ void ConvertSongForEngine(const Midi0Data& song, const BarWindow& window,
   info.ClearChordInput();
   ChordNameList chords(static_cast<int32_t>(count), 2 * division, chord_names->data(),
                        kChordNameBytes);
-  chords.WriteChordCodes(96, division, info.chord_input, static_cast<int32_t>(kChordInputSize));
+  chords.WriteChordCodes(ticks::kQuarter, division, info.chord_input,
+                         static_cast<int32_t>(kChordInputSize));
 }
 
 int ConvertMidiFileToEngineInput(fs::path path, BarWindow window) {

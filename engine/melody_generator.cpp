@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kMaxFitAttempts = 800;
-constexpr int kMaxRestPiece = 384;
+constexpr int kMaxRestPiece = ticks::kBar;
 constexpr int kMaxStepsDown = 10000;
 constexpr int kFlamencoScale = 21;
 
@@ -71,7 +71,7 @@ int OctaveLimit(int pitch, int p1) {
 
 int RequiredWeight(int length, int c, int channel) {
   const int d = MelodyPart(channel).dissonance;
-  if (c == 1 && length == 24) return GneRandomRange(d, 9);
+  if (c == 1 && length == ticks::kSixteenth) return GneRandomRange(d, 9);
   if (d < 4) return GneRandomRange(4, 9);
   return GneRandomRange(std::min(d, 9), 9);
 }
@@ -281,12 +281,12 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
     if (p1 < 12) {
       if ((GneRandomRange(1, 3) == 1 || GneRandomRange(0, part.dissonance) == 1) &&
           !(style.key_mode == 1 && GneRandomRange(1, 2) == 1)) {
-        if (!SplitLength(length, 3, 48, lengths)) return false;
+        if (!SplitLength(length, 3, ticks::kEighth, lengths)) return false;
         const int pitches[] = {n, n - 1, n};
         return make(3, pitches, lengths);
       }
     } else if (std::abs(p1 - n) == 4 && GneRandomRange(0, 200 - x - y) < 100 - x) {
-      if (!SplitLength(length, 2, 48, lengths)) return false;
+      if (!SplitLength(length, 2, ticks::kEighth, lengths)) return false;
       const int pitches[] = {(p1 + n) / 2, n};
       return make(2, pitches, lengths);
     }
@@ -296,7 +296,7 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
   if (p1 >= 12 && std::abs(p1 - n) == 4) {
     const int h = (100 - x) / 2;
     if (GneRandomRange(0, h - y + 100) < h) {
-      const int unit = fine ? 24 : 48;
+      const int unit = fine ? ticks::kSixteenth : ticks::kEighth;
       if (length % unit == 0 && SplitLength(length, 2, unit, lengths)) {
         const int pitches[] = {(p1 + n) / 2, n};
         return make(2, pitches, lengths);
@@ -305,11 +305,11 @@ bool SplitIntoFigure(int channel, const MelodyHistory& history, int n, int lengt
   }
   if (fine) {
     const int r = GneRandomRange(1, 9);
-    if (r <= 2 && SplitLength(96, 2, 24, lengths)) {
+    if (r <= 2 && SplitLength(ticks::kQuarter, 2, ticks::kSixteenth, lengths)) {
       const int pitches[] = {n, n};
       return make(2, pitches, lengths);
     }
-    if (r == 3 && SplitLength(96, 3, 24, lengths)) {
+    if (r == 3 && SplitLength(ticks::kQuarter, 3, ticks::kSixteenth, lengths)) {
       const int pitches[] = {n, n, n};
       return make(3, pitches, lengths);
     }

@@ -399,7 +399,7 @@ int FitTableJump(const MelodyHistory& h, int r, const ChordBlock& block, int pos
     r = StepToScaleTone(p1 + dir, dir);
     if (*length > ticks::kEighth) *length = ticks::kEighth;
   } else if (style.MTAdjustL == 1 && !block.IsChordTone(r) && *length >= ticks::kQuarter) {
-    *length = style.basic_beat == 3 ? 96 : *length / 2;
+    *length = style.basic_beat == 3 ? ticks::kQuarter : *length / 2;
   }
   if (style.MTAdjustL == 1 && *length >= ticks::kQuarter) r = SnapToChordToneInRange(block, r, dir, channel);
   if (m.table_chord_tone == 0 && style.MTNoCnt == 1)

@@ -9,6 +9,7 @@
 #include "engine/part_effects.h"
 #include "engine/part_helpers.h"
 #include "music/controllers.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -175,7 +176,7 @@ void BuildMelodyPart(PartTrackList& tracks, int note_limit) {
 void SilenceEarlyObbligato(const EventList& instrumental, const EventList& vocal,
                            EventList& obbligato) {
   const int m = std::min(LeadingRestOf(instrumental), LeadingRestOf(vocal));
-  const int bar = EighthsPerBar(CurrentStyle().metre) * 48;
+  const int bar = EighthsPerBar(CurrentStyle().metre) * ticks::kEighth;
   if (LeadingRestOf(obbligato) >= m || m >= bar) return;
   int sum = 0;
   for (int i = 0; i < obbligato.count() && sum < bar; ++i) {
@@ -194,7 +195,7 @@ void WriteSubDrumRhythm() {
   const StyleRecord& style = CurrentStyle();
   const bool three_four = style.metre == 1 && style.triple_metre_kind == 2;
   const int width = three_four ? 12 : 16;
-  const int step = style.basic_beat == 3 ? 32 : 48;
+  const int step = style.basic_beat == 3 ? ticks::kTripletEighth : ticks::kEighth;
   ComposeInformation& info = ComposeInfo();
   int s = 0;
   int row = 0;
@@ -216,7 +217,7 @@ void WriteSubDrumRhythm() {
 void BuildVoicingPart(PartTrackList& tracks) {
   if (CurrentStyle().parts[1].voicing == 0) return;
   auto track = std::make_unique<PartTrack>();
-  WriteMelodyTypePart(ComposeInfo().voicing_notes, *track, 6, 384);
+  WriteMelodyTypePart(ComposeInfo().voicing_notes, *track, 6, ticks::kBar);
   SoftenVoicing(*track);
   tracks.push_back(std::move(track));
 }
@@ -238,7 +239,7 @@ void BuildObbligatoPart(PartTrackList& tracks, const EventList* canon) {
       SilenceEarlyObbligato(InstrumentalMelodyList(), VocalMelodyList(), info.melody_notes);
     if (style.submelody_mode == 8 && canon != nullptr) info.melody_notes.CopyFrom(*canon);
     auto track = std::make_unique<PartTrack>();
-    WriteMelodyTypePart(info.melody_notes, *track, 4, 384);
+    WriteMelodyTypePart(info.melody_notes, *track, 4, ticks::kBar);
     ShiftPartOctaves(*track, 4, style.octave[4]);
     tracks.push_back(std::move(track));
   });
@@ -257,7 +258,7 @@ void BuildSubDrumPart(PartTrackList& tracks) {
       CollectPhraseNotes(5, info.melody_phrases, &info.melody_notes);
     }
     auto track = std::make_unique<PartTrack>();
-    WriteMelodyTypePart(info.melody_notes, *track, 5, 384);
+    WriteMelodyTypePart(info.melody_notes, *track, 5, ticks::kBar);
     ShiftPartOctaves(*track, 5, style.octave[5]);
     tracks.push_back(std::move(track));
   });

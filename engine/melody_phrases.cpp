@@ -197,25 +197,25 @@ void StandardEnding(int channel, EventList* out, int v) {
   const bool classic = MelodyPart(channel).ornament == kOrnamentClassic;
   for (int step = 0; step < 8; ++step) {
     const int w = Weight(chord, v);
-    const int length = (w >= 5 || classic) ? 96 : 48;
+    const int length = (w >= 5 || classic) ? ticks::kQuarter : ticks::kEighth;
     if (w > 1) AppendFitted(out, channel, length, v);
     if (w == 9) break;
     v += d;
   }
   if (CurrentStyle().scale == 13) {
-    out->AppendNote(96, v);
+    out->AppendNote(ticks::kQuarter, v);
   } else if (GneRandomRange(1, 2) == 1) {
     v += 5;
     for (int i = 0; i < 8 && Weight(chord, v) != 9; ++i) ++v;
-    AppendFitted(out, channel, 192, v);
+    AppendFitted(out, channel, ticks::kHalf, v);
   } else {
-    out->AppendNote(96, v);
+    out->AppendNote(ticks::kQuarter, v);
   }
 }
 
 void SimpleEnding(int channel, EventList* out, int v) {
   v = TonicPitchClass() + (v / 12) * 12;
-  AppendFitted(out, channel, 192, v);
+  AppendFitted(out, channel, ticks::kHalf, v);
 }
 
 void ClassicEnding(int channel, EventList* out, int v) {
@@ -226,18 +226,19 @@ void ClassicEnding(int channel, EventList* out, int v) {
     ScaleWeightsOfKey(scale);
     if (GneRandomRange(1, 3) == 1 && v != 0 && sum < 288) {
       FitIntoPartRange(channel, &v);
-      out->AppendNote(48, 0);
-      sum += 48;
+      out->AppendNote(ticks::kEighth, 0);
+      sum += ticks::kEighth;
       continue;
     }
     const int w = Weight(scale, v);
-    const int length = w < 5 ? 24 : (GneRandomRange(1, 3) == 1 ? 96 : 48);
-    if ((w >= 3 && sum < 384) || w == 9) {
+    const int length =
+        w < 5 ? ticks::kSixteenth : (GneRandomRange(1, 3) == 1 ? ticks::kQuarter : ticks::kEighth);
+    if ((w >= 3 && sum < ticks::kBar) || w == 9) {
       const int x = (length == ticks::kEighth && GneRandomRange(1, 4) == 1) ? 0 : v;
       AppendFitted(out, channel, length, x);
       sum += length;
     }
-    if (w == 9 && sum >= 384) break;
+    if (w == 9 && sum >= ticks::kBar) break;
     if (GneRandomRange(1, 4) == 1) {
       v -= GneRandomRange(3, 7) * d;
     } else {
@@ -246,7 +247,7 @@ void ClassicEnding(int channel, EventList* out, int v) {
   }
   v = TonicPitchClass() + (v / 12 - 1) * 12;
   // The last note holds to the end of the phrase; a phrase already full gets a quarter.
-  AppendFitted(out, channel, 576 - sum > 0 ? 576 - sum : 96, v);
+  AppendFitted(out, channel, 576 - sum > 0 ? 576 - sum : ticks::kQuarter, v);
 }
 
 void ClassicTrillEnding(int channel, EventList* out, int v) {
@@ -303,7 +304,7 @@ void ClassicTrillEnding(int channel, EventList* out, int v) {
 
 void BuildMelodyEnding(int channel, EventList* out, int a) {
   ChordEntry entry;
-  entry.length = 768;
+  entry.length = 2 * ticks::kBar;
   std::memcpy(entry.code, "CMPS", 4);
   out->AppendChordMarker(ChordBlock(entry, nullptr));
   a = DefaultEndingPitch(channel, a);

@@ -4,6 +4,7 @@
 
 #include "engine/engine_store.h"
 #include "engine/melody.h"
+#include "music/ticks.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "util/gne.h"
@@ -11,6 +12,12 @@
 namespace {
 
 constexpr int kTripletBeat = 3;
+using ticks::kBar;
+using ticks::kEighth;
+using ticks::kHalf;
+using ticks::kQuarter;
+using ticks::kSixteenth;
+using ticks::kTripletEighth;
 
 bool Triplet() { return CurrentStyle().basic_beat == kTripletBeat; }
 
@@ -45,22 +52,22 @@ void BeatFigures(int32_t* pattern, bool triplet) {
   int t = 0;
   while (w.n < 32) {
     if (GneRandomRange(1, 2) == 1) {
-      w.Put(96);
-      t += 96;
-    } else if (GneRandomRange(1, 2) == 1 && t <= 192) {
+      w.Put(kQuarter);
+      t += kQuarter;
+    } else if (GneRandomRange(1, 2) == 1 && t <= kHalf) {
       if (triplet) {
         w.Put({64, 64, 64});
       } else {
         w.Put({48, 96, 48});
       }
-      t += 192;
+      t += kHalf;
     } else {
       if (triplet) {
         w.Put({64, 32});
       } else {
         w.Put({48, 48});
       }
-      t += 96;
+      t += kQuarter;
     }
   }
 }
@@ -68,12 +75,12 @@ void BeatFigures(int32_t* pattern, bool triplet) {
 // A quarter, then eighths and pairs of sixteenths.
 void SixteenthSteps(int32_t* pattern) {
   PatternWriter w{pattern};
-  w.Put(96);
+  w.Put(kQuarter);
   while (w.n < 32) {
     if (GneRandomRange(1, 4) == 1) {
       w.Put({24, 24});
     } else {
-      w.Put(48);
+      w.Put(kEighth);
     }
   }
 }
@@ -118,7 +125,7 @@ void Fill384(int32_t* pattern) {
   const int r = GneRandomRange(1, 1728);
   PatternWriter w{pattern};
   if (r <= 576) {
-    FillAll(pattern, 96);
+    FillAll(pattern, kQuarter);
     const int beat = GneRandomRange(1, 5);
     if (beat <= 4) {
       w.n = 0;
@@ -126,7 +133,7 @@ void Fill384(int32_t* pattern) {
         if (b == beat) {
           w.Put({48, 48});
         } else {
-          w.Put(96);
+          w.Put(kQuarter);
         }
       }
     }
@@ -143,14 +150,14 @@ void Fill384(int32_t* pattern) {
   } else if (r <= 1488) {
     w.Put({96, 96, 96, 96});
   } else if (r <= 1548) {
-    for (int i = 0; i < 8; ++i) w.Put(48);
+    for (int i = 0; i < 8; ++i) w.Put(kEighth);
   } else if (r <= 1566) {
-    for (int i = 0; i < 8; ++i) w.Put(24);
-    for (int i = 0; i < 4; ++i) w.Put(48);
+    for (int i = 0; i < 8; ++i) w.Put(kSixteenth);
+    for (int i = 0; i < 4; ++i) w.Put(kEighth);
   } else if (r <= 1575) {
-    for (int i = 0; i < 8; ++i) w.Put(48);
+    for (int i = 0; i < 8; ++i) w.Put(kEighth);
   } else if (r <= 1584) {
-    for (int i = 0; i < 16; ++i) w.Put(24);
+    for (int i = 0; i < 16; ++i) w.Put(kSixteenth);
   } else {
     w.Put({192, 192});
   }
@@ -160,14 +167,14 @@ void Fill384Triplet(int32_t* pattern) {
   const int r = GneRandomRange(1, 72);
   PatternWriter w{pattern};
   if (r <= 24) {
-    FillAll(pattern, 96);
+    FillAll(pattern, kQuarter);
     const int beat = GneRandomRange(1, 5);
     if (beat <= 4) {
       for (int b = 1; b <= 4; ++b) {
         if (b == beat) {
           w.Put({64, 32});
         } else {
-          w.Put(96);
+          w.Put(kQuarter);
         }
       }
     }
@@ -186,27 +193,27 @@ void Fill768(int32_t* pattern) {
   const int r = GneRandomRange(1, 64);
   PatternWriter w{pattern};
   if (r <= 16) {
-    FillAll(pattern, 96);
+    FillAll(pattern, kQuarter);
   } else if (r <= 40) {
     BeatFigures(pattern, false);
   } else if (r <= 44) {
-    FillAll(pattern, 48);
+    FillAll(pattern, kEighth);
     w.Put({96, 96, 96, 96});
   } else if (r <= 48) {
-    FillAll(pattern, 96);
-    for (int i = 0; i < 8; ++i) w.Put(48);
+    FillAll(pattern, kQuarter);
+    for (int i = 0; i < 8; ++i) w.Put(kEighth);
   } else if (r <= 52) {
-    FillAll(pattern, 48);
+    FillAll(pattern, kEighth);
   } else if (r <= 53) {
-    FillAll(pattern, 48);
-    for (int i = 0; i < 8; ++i) w.Put(24);
+    FillAll(pattern, kEighth);
+    for (int i = 0; i < 8; ++i) w.Put(kSixteenth);
   } else if (r <= 54) {
-    FillAll(pattern, 24);
-    for (int i = 0; i < 8; ++i) w.Put(48);
+    FillAll(pattern, kSixteenth);
+    for (int i = 0; i < 8; ++i) w.Put(kEighth);
   } else if (r <= 55) {
-    FillAll(pattern, 24);
+    FillAll(pattern, kSixteenth);
   } else {
-    FillAll(pattern, 192);
+    FillAll(pattern, kHalf);
   }
 }
 
@@ -240,18 +247,18 @@ const WeightedFigure kFigures720[] = {
 // Triplet bars: a 384-tick bar of its own figures, or a 768-tick block of quarters, beat
 // figures or halves.
 bool FillTripletBar(int block_length, int32_t* pattern) {
-  if (block_length == 384) {
+  if (block_length == kBar) {
     Fill384Triplet(pattern);
     return true;
   }
-  if (block_length != 768) return false;
+  if (block_length != 2 * kBar) return false;
   const int r = GneRandomRange(1, 8);
   if (r <= 2) {
-    FillAll(pattern, 96);
+    FillAll(pattern, kQuarter);
   } else if (r <= 5) {
     BeatFigures(pattern, true);
   } else {
-    FillAll(pattern, 192);
+    FillAll(pattern, kHalf);
   }
   return true;
 }
@@ -260,7 +267,7 @@ bool FillTripletBar(int block_length, int32_t* pattern) {
 void Fill192(int32_t* pattern) {
   const int r = GneRandomRange(1, 30);
   if (r > 15) {
-    FillAll(pattern, r <= 20 ? 48 : (r <= 22 ? 24 : 192));
+    FillAll(pattern, r <= 20 ? kEighth : (r <= 22 ? kSixteenth : kHalf));
     return;
   }
   PatternWriter w{pattern};
@@ -268,7 +275,7 @@ void Fill192(int32_t* pattern) {
     if (GneRandomRange(1, 3) == 1) {
       w.Put({24, 72});
     } else {
-      w.Put(96);
+      w.Put(kQuarter);
     }
   }
 }
@@ -276,8 +283,8 @@ void Fill192(int32_t* pattern) {
 // Seven and a half beats: eighths after a quarter, or a figure of the table.
 void Fill720(int32_t* pattern) {
   if (GneRandomRange(1, 2) == 1) {
-    FillAll(pattern, 48);
-    pattern[0] = 96;
+    FillAll(pattern, kEighth);
+    pattern[0] = kQuarter;
     return;
   }
   DrawFigure(pattern, kFigures720);
@@ -305,23 +312,23 @@ int RestLevelOf(int channel) { return DensityToLevel(DensityFactorOf(channel)); 
 int BarLengthOfMetre() {
   switch (CurrentStyle().metre) {
     case 0:
-      return 384;
+      return kBar;
     case 2:
-      return 336;
+      return ticks::Bar(7, 8);
     default:
-      return 288;
+      return ticks::Bar(3, 4);
   }
 }
 
 bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
   if (triplet) return FillTripletBar(block_length, pattern);
   switch (block_length) {
-    case 48:
-      PatternWriter{pattern}.Put(48);
+    case kEighth:
+      PatternWriter{pattern}.Put(kEighth);
       return true;
-    case 96: {
+    case kQuarter: {
       const int r = GneRandomRange(1, 8);
-      FillAll(pattern, r <= 4 ? 96 : (r <= 7 ? 48 : 24));
+      FillAll(pattern, r <= 4 ? kQuarter : (r <= 7 ? kEighth : kSixteenth));
       return true;
     }
     case 144:
@@ -331,7 +338,7 @@ bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
         PatternWriter{pattern}.Put(144);
       }
       return true;
-    case 192:
+    case kHalf:
       Fill192(pattern);
       return true;
     case 240:
@@ -341,13 +348,13 @@ bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
     case 576:
     case 672: {
       const int r = GneRandomRange(1, 4);
-      FillAll(pattern, r <= 2 ? 96 : (r == 3 ? 48 : 24));
+      FillAll(pattern, r <= 2 ? kQuarter : (r == 3 ? kEighth : kSixteenth));
       return true;
     }
     case 336:
       DrawFigure(pattern, kFigures336);
       return true;
-    case 384:
+    case kBar:
       Fill384(pattern);
       return true;
     case 432:
@@ -356,7 +363,7 @@ bool FillBarRhythm(int block_length, bool triplet, int32_t* pattern) {
     case 720:
       Fill720(pattern);
       return true;
-    case 768:
+    case 2 * kBar:
       Fill768(pattern);
       return true;
     default:
@@ -373,33 +380,34 @@ int LongRhythmLength(int p, int bar_length, int block_length) {
   if (p == 0) {
     length = d == 1 ? pick(144, 160) : pick(48, 64);
   } else if (p == 48 || p == 64) {
-    length = (d >= 2 && d <= 6) ? 96 : pick(48, 32);
-  } else if (p == 96) {
+    length = (d >= 2 && d <= 6) ? kQuarter : pick(kEighth, kTripletEighth);
+  } else if (p == kQuarter) {
     length = pick(48, 64);
   } else if (p == 144 || p == 160) {
-    length = (d >= 6 && d <= 8) ? 96 : pick(48, 32);
-  } else if (p == 192) {
+    length = (d >= 6 && d <= 8) ? kQuarter : pick(kEighth, kTripletEighth);
+  } else if (p == kHalf) {
     if (d <= 4) {
-      length = 96;
+      length = kQuarter;
     } else if (d == 5 || d == 9) {
       length = pick(48, 64);
     } else {
-      length = pick(48, 32);
+      length = pick(kEighth, kTripletEighth);
     }
   } else if (p == 240 || p == 256) {
-    length = d == 9 ? 96 : pick(48, 32);
+    length = d == 9 ? kQuarter : pick(kEighth, kTripletEighth);
   } else if (p == 288) {
     if (d == 4 || d == 8) {
       length = pick(48, 64);
     } else if (d == 9) {
-      length = pick(48, 32);
+      length = pick(kEighth, kTripletEighth);
     } else {
-      length = 96;
+      length = kQuarter;
     }
   } else if (p == 336 || p == 352) {
-    length = (d == 4 || d == 8 || d == 9) ? pick(96, 32) : pick(48, 32);
+    length = (d == 4 || d == 8 || d == 9) ? pick(kQuarter, kTripletEighth)
+                                          : pick(kEighth, kTripletEighth);
   } else {
-    length = pick(48, 32);
+    length = pick(kEighth, kTripletEighth);
   }
   return LimitLength(length, p, bar_length, block_length);
 }
@@ -407,7 +415,7 @@ int LongRhythmLength(int p, int bar_length, int block_length) {
 int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
   MelodyState& m = Melody();
   if (p == 0) {
-    if (block_length >= 384) {
+    if (block_length >= kBar) {
       m.figure = GneRandomRange(0, 5);
       if (m.figure == 5) m.figure = 0;
     } else {
@@ -429,10 +437,10 @@ int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
   int units;
   switch (m.figure) {
     case 1:
-      units = p < 192 ? short_draw() : long_draw();
+      units = p < kHalf ? short_draw() : long_draw();
       break;
     case 2:
-      units = p < 192 ? long_draw() : short_draw();
+      units = p < kHalf ? long_draw() : short_draw();
       break;
     case 3:
       units = middle ? mid_draw() : short_draw();
@@ -452,9 +460,9 @@ int ShortVaryingRhythmLength(int p, int bar_length, int block_length) {
   int length;
   if (tr) {
     if (m.figure != 0 && units > 3 && GneRandomRange(1, 3) == 1) units = 3;
-    length = 32 * units;
+    length = kTripletEighth * units;
   } else {
-    length = 48 * units;
+    length = kEighth * units;
   }
   return LimitLength(length, p, bar_length, block_length);
 }
@@ -464,8 +472,8 @@ int MixedRhythmLength(int p, int block_length, int c) {
   if (p == 0) {
     m.mixed_index = 0;
     if (Triplet()) {
-      FillAll(m.mixed_pattern.data(), 96);
-      if (block_length == 384 || block_length == 768) {
+      FillAll(m.mixed_pattern.data(), kQuarter);
+      if (block_length == kBar || block_length == 2 * kBar) {
         FillBarRhythm(block_length, true, m.mixed_pattern.data());
       } else if (block_length == 672) {
         ShowErrorByCode(melody_error::kSevenEightRhythm);
@@ -478,7 +486,7 @@ int MixedRhythmLength(int p, int block_length, int c) {
         const bool known = std::find(std::begin(kBlocks), std::end(kBlocks), block_length) !=
                            std::end(kBlocks);
         if (!known || !FillBarRhythm(block_length, false, m.mixed_pattern.data()))
-          FillAll(m.mixed_pattern.data(), 96);
+          FillAll(m.mixed_pattern.data(), kQuarter);
       }
     }
     m.mixed_block = block_length;
@@ -492,12 +500,12 @@ int BouncingRhythmLength(int p, int block_length) {
   MelodyState& m = Melody();
   if (p == 0) {
     m.bouncing_index = 0;
-    if (Triplet()) FillAll(m.bouncing_pattern.data(), 96);
+    if (Triplet()) FillAll(m.bouncing_pattern.data(), kQuarter);
     static const int kBlocks[] = {48, 96, 144, 192, 240, 288, 336, 384, 432, 576, 672, 720};
     const bool known =
         std::find(std::begin(kBlocks), std::end(kBlocks), block_length) != std::end(kBlocks);
     if (!known || !FillBarRhythm(block_length, false, m.bouncing_pattern.data()))
-      FillAll(m.bouncing_pattern.data(), 96);
+      FillAll(m.bouncing_pattern.data(), kQuarter);
   }
   const int length = m.bouncing_pattern[static_cast<size_t>(m.bouncing_index % kRhythmPatternSize)];
   m.bouncing_index = (m.bouncing_index + 1) % kRhythmPatternSize;
@@ -507,10 +515,10 @@ int BouncingRhythmLength(int p, int block_length) {
 int DottedRhythmLength(int p, int bar_length, int block_length) {
   const bool tr = Triplet();
   int length;
-  if (p % 96 == 0) {
-    length = GneRandomRange(1, 4) == 1 ? 96 : (tr ? 64 : 72);
+  if (p % kQuarter == 0) {
+    length = GneRandomRange(1, 4) == 1 ? kQuarter : (tr ? 64 : 72);
   } else {
-    length = tr ? 32 : 24;
+    length = tr ? kTripletEighth : kSixteenth;
   }
   return LimitLength(length, p, bar_length, block_length);
 }
@@ -540,7 +548,7 @@ int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c
     ++m.triplet_counter;
   } else if (type == 5) {
     n = 2 * GneRandomRange(1, 2);
-  } else if (p % 96 == 0) {
+  } else if (p % kQuarter == 0) {
     if (type == 4) {
       n = GneRandomRange(1, 2);
       if (n == 2) n = GneRandomRange(1, 2);
@@ -557,7 +565,7 @@ int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c
       }
     }
     if (sync && GneRandomRange(1, 3) != 1) n = 1;
-  } else if (p % 48 == 0) {
+  } else if (p % kEighth == 0) {
     if (type == 4) {
       n = GneRandomRange(1, 2);
     } else if (sync && GneRandomRange(1, 2) == 1) {
@@ -579,12 +587,12 @@ int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c
     if (m.triplet_counter >= 3) m.triplet_counter = 0;
   } else {
     if (n == 3 || n == 5 || n == 6 || n == 7) n = c == 0 ? 4 : c;
-    length = 24 * n;
+    length = kSixteenth * n;
   }
 
   if (basic_beat == kTripletBeat) {
     if (type == 5) {
-      length = GneRandomRange(1, 3) == 1 ? 96 : 32 * GneRandomRange(1, 3);
+      length = GneRandomRange(1, 3) == 1 ? kQuarter : kTripletEighth * GneRandomRange(1, 3);
     } else if (m.short_triplet != 0) {
       length = 16;
       m.short_triplet = 0;
@@ -593,15 +601,15 @@ int ChooseNoteLength(int channel, int p, int bar_length, int block_length, int c
         length = 16;
         m.short_triplet = 1;
       } else {
-        length = 32;
+        length = kTripletEighth;
       }
     } else {
       length = 64;
     }
   }
   if (type == 3) {
-    length = 96;
-    if (GneRandomRange(1, 3) == 1) length = GneRandomRange(1, 3) == 1 ? 288 : 192;
+    length = kQuarter;
+    if (GneRandomRange(1, 3) == 1) length = GneRandomRange(1, 3) == 1 ? 288 : kHalf;
   }
   return LimitLength(length, p, bar_length, block_length);
 }
@@ -613,11 +621,11 @@ void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_la
     return;
   MelodyState& m = Melody();
   if (m.swing == 1) {
-    *block_length -= 48;
+    *block_length -= kEighth;
     m.swing = 0;
-  } else if (*block_length != 768 && !is_last) {
+  } else if (*block_length != 2 * kBar && !is_last) {
     if (GneRandomRange(1, 3) != 1) {
-      *block_length += 48;
+      *block_length += kEighth;
       m.swing = 1;
     }
   }
@@ -626,7 +634,8 @@ void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_la
 void CheckMelodyBlockLength(int block_length) {
   const StyleRecord& style = CurrentStyle();
   if (style.chord_method == 8) return;
-  if (style.metre == 1 && block_length != 288 && block_length != 576) {
+  if (style.metre == 1 && block_length != ticks::Bar(3, 4) &&
+      block_length != 2 * ticks::Bar(3, 4)) {
     ShowErrorByCode(melody_error::kTripleMetre);
   } else if (style.metre == 2 && block_length != 336) {
     ShowErrorByCode(melody_error::kSevenEight);

@@ -43,8 +43,8 @@ int Turn(MidiTrack& track, const OrnamentNote& n, int low, int length) {
 
 bool TurnPlace(const OrnamentNote& n, int class_a, int class_b) {
   const int pc = PitchClassOf(n.pitch);
-  return n.length == ticks::kQuarter && n.section_time > 192 && (pc == class_a || pc == class_b) &&
-         IsTriadTone(n.pitch, n.chord_entry);
+  return n.length == ticks::kQuarter && n.section_time > ticks::kHalf &&
+         (pc == class_a || pc == class_b) && IsTriadTone(n.pitch, n.chord_entry);
 }
 
 }  // namespace
@@ -176,8 +176,8 @@ int OrnamentPercussive(MidiTrack& track, const OrnamentNote& n) {
   }
   if (L > 47 && i % 40 > 20 && OneIn(2)) {
     Note(track, n, n.delta, p - 1, n.velocity - 25, 23);
-    Note(track, n, 24, p, n.velocity, L - 27);
-    return L - 24;
+    Note(track, n, ticks::kSixteenth, p, n.velocity, L - 27);
+    return L - ticks::kSixteenth;
   }
   return PlainOrnamentNote(track, n);
 }
@@ -229,10 +229,10 @@ int OrnamentRap(MidiTrack& track, const OrnamentNote& n) {
   const int p = n.pitch;
   const int first = OneIn(2) ? 0 : p;
   Note(track, n, n.delta, first, first == 0 ? 0 : n.velocity, 21);
-  Note(track, n, 24, p, n.velocity, 21);
-  Note(track, n, 24, p + 5, n.velocity, 21);
-  Note(track, n, 24, p, n.velocity, 21);
-  return 24;
+  Note(track, n, ticks::kSixteenth, p, n.velocity, 21);
+  Note(track, n, ticks::kSixteenth, p + 5, n.velocity, 21);
+  Note(track, n, ticks::kSixteenth, p, n.velocity, 21);
+  return ticks::kSixteenth;
 }
 
 int OrnamentAndes(MidiTrack& track, const OrnamentNote& n) {
@@ -280,7 +280,7 @@ int OrnamentScaleRun(MidiTrack& track, const OrnamentNote& n) {
   const int p = n.pitch;
   if (n.length == ticks::kHalf && OneIn(6)) {
     const int count = OneIn(3) ? 8 : (OneIn(6) ? 12 : 6);
-    const int s = 192 / count;
+    const int s = ticks::kHalf / count;
     std::vector<int> pitches(static_cast<size_t>(count));
     std::vector<int> lengths(static_cast<size_t>(count), s - 1);
     if (OneIn(4)) {
@@ -334,8 +334,8 @@ int OrnamentLeadingLeap(MidiTrack& track, const OrnamentNote& n) {
   ChordWeights(n, w);
   const int u = StepDownToTone(n.pitch - 5, w);
   Note(track, n, n.delta, u, n.velocity, 45);
-  Note(track, n, 48, n.pitch, n.velocity, n.length - 51);
-  return n.length - 48;
+  Note(track, n, ticks::kEighth, n.pitch, n.velocity, n.length - 51);
+  return n.length - ticks::kEighth;
 }
 
 int PlayOrnament(int code, MidiTrack& track, const OrnamentNote& n) {
@@ -387,11 +387,11 @@ void AddPassingNotes(MidiTrack& track) {
     MidiEvent* e = track.events[i];
     if (e->status != kStatusNote || e->duration < 67) continue;
     if (!OneIn(4)) continue;
-    if (e->duration <= 96) {
+    if (e->duration <= ticks::kQuarter) {
       e->duration = 72;
       auto* copy = new MidiEvent(*e);
       copy->delta = 72;
-      copy->duration = 24;
+      copy->duration = ticks::kSixteenth;
       int q = copy->note;
       int64_t owed = 72;
       for (int32_t k = i + 1; k < count && owed > 0; ++k) {
@@ -407,7 +407,7 @@ void AddPassingNotes(MidiTrack& track) {
         copy->note -= 1;
       }
       const int64_t to_next = TimeToNextNote(track, i + 1);
-      if (to_next >= 0 && to_next >= 96) copy->duration = 96;
+      if (to_next >= 0 && to_next >= ticks::kQuarter) copy->duration = ticks::kQuarter;
       inserts.emplace_back(i + 1, copy);
       continue;
     }
@@ -417,9 +417,9 @@ void AddPassingNotes(MidiTrack& track) {
     MidiEvent* next = track.events[j];
     if (std::abs(next->note - e->note) != 2) continue;
     int s;
-    if (Triplet()) s = 32;
-    else if (e->duration >= 134) s = 48;
-    else s = OneIn(4) ? 48 : 24;
+    if (Triplet()) s = ticks::kTripletEighth;
+    else if (e->duration >= 134) s = ticks::kEighth;
+    else s = OneIn(4) ? ticks::kEighth : ticks::kSixteenth;
     auto* passing = new MidiEvent(*next);
     passing->note = (next->note + e->note) / 2;
     passing->duration = s;

@@ -7,6 +7,7 @@
 #include "engine/part_tracks.h"
 #include "engine/tone_weights.h"
 #include "music/controllers.h"
+#include "music/ticks.h"
 #include "style/style_table.h"
 #include "util/gne.h"
 
@@ -72,7 +73,7 @@ int FlickNoteWith(TrackCursor& walk, Bendability& bendable) {
     b = GneRandomRange(8, 16);
   }
   int msb = 64, lsb = 68;
-  if (note->duration > 96) {
+  if (note->duration > ticks::kQuarter) {
     if (OneIn(3)) msb = 64 - GneRandomRange(0, 8);
     else msb = OneIn(2) ? 48 : 80;
   } else if (OneIn(3)) {
@@ -167,7 +168,7 @@ namespace {
 int WobbleNoteWith(TrackCursor& walk, Bendability& bendable) {
   MidiEvent* note = walk.Current();
   if (note == nullptr || note->status != kStatusNote) return 0;
-  if (note->duration < 48 || walk.GapToNext() < 96 || !bendable(note->channel)) return 0;
+  if (note->duration < ticks::kEighth || walk.GapToNext() < ticks::kQuarter || !bendable(note->channel)) return 0;
   note->velocity = std::min(127, note->velocity + 10);
   if (!OneIn(3)) return 0;
   const int k = (note->duration - 1) / 8 + 1;
@@ -197,7 +198,7 @@ int VibratoNoteWith(TrackCursor& walk, Bendability& bendable) {
   if (note == nullptr || note->status != kStatusNote) return 0;
   const int channel = note->channel;
   // Modulation and the vibrato controllers take the note's place; the note follows at once.
-  static const int kControllers[4] = {1, 76, 77, 78};
+  static const int kControllers[4] = {cc::kModulation, 76, 77, 78};
   for (int number : kControllers) {
     walk.PutInPlace(NewController(channel, note->delta, number, GneRandomRange(65, 70)));
     note->delta = 0;
@@ -358,7 +359,7 @@ void EffectPastoral(MidiTrack& track, int upper_bound, const char* scale_text) {
       return;
     }
     const int p = e->note;
-    const int n = RepeatNoteAhead(walk, 24);
+    const int n = RepeatNoteAhead(walk, ticks::kSixteenth);
     int pitch = search_from(p + 7);
     int parity = 1;  // 1st, 3rd, ... repeats
     if (pitch == 0) {
@@ -384,17 +385,17 @@ void EffectPastoral(MidiTrack& track, int upper_bound, const char* scale_text) {
 }
 
 void EffectGlide(Midi1Track& track) {
-  track.DeleteControlChange(1);
-  track.DeleteControlChange(64);
-  track.DeleteControlChange(11);
-  track.LimitNoteLengths(384);
+  track.DeleteControlChange(cc::kModulation);
+  track.DeleteControlChange(cc::kSustain);
+  track.DeleteControlChange(cc::kExpression);
+  track.LimitNoteLengths(ticks::kBar);
   track.BendsToNotes(track.GetBendRange());
   track.DeletePitchBends();
   track.RemoveBendRangeData();
   track.InsertBendRange(12);
-  track.AddGlides(24, 8, 12);
-  track.AddDelayedVibrato(96);
-  track.AddExpressionSwell(48, 4);
+  track.AddGlides(ticks::kSixteenth, 8, 12);
+  track.AddDelayedVibrato(ticks::kQuarter);
+  track.AddExpressionSwell(ticks::kEighth, 4);
 }
 
 void EffectTremolo(MidiTrack& track) {
@@ -487,14 +488,14 @@ void EffectBrightnessSweep(MidiTrack& track) {
       const int64_t gap = walk.GapToNext();
       if (gap < 0 || e->duration >= gap - 1) continue;
       e->duration = static_cast<int32_t>(gap - 1);
-      if (e->duration > 384) e->duration -= 192;
+      if (e->duration > ticks::kBar) e->duration -= ticks::kHalf;
     }
   }
   TrackCursor walk(track);
   int value = 64;
   int direction = 1;
   while (MidiEvent* e = walk.Next()) {
-    const bool brightness = e->status == kStatusController && e->number == 74;
+    const bool brightness = e->status == kStatusController && e->number == cc::kBrightness;
     if (!HasVelocity(e) && !brightness) continue;
     const int x = GneRandomRange(9, 18);
     const int64_t gap = walk.GapToNext();

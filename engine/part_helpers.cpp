@@ -4,6 +4,7 @@
 
 #include "engine/engine_store.h"
 #include "engine/tone_weights.h"
+#include "music/ticks.h"
 #include "style/engine_services.h"
 #include "style/style_table.h"
 #include "util/gne.h"
@@ -185,7 +186,7 @@ int EighthsPerBar(int metre) {
 }
 
 int LeadingRestOf(const EventList& list) {
-  const int bar = EighthsPerBar(CurrentStyle().metre) * 48;
+  const int bar = EighthsPerBar(CurrentStyle().metre) * ticks::kEighth;
   int sum = 0;
   for (int i = 0; i < list.count() && sum < bar; ++i) {
     const ComposeEvent& e = list[i];

@@ -197,7 +197,7 @@ int AddNoteWithBendFlick(MidiTrack& track, int channel, int delta, int pitch, in
     return 0;
   }
   AddNote(track, channel, delta, pitch, velocity, length);
-  if (length < 24 || !track.IsBendableProgram(channel)) return 0;
+  if (length < ticks::kSixteenth || !track.IsBendableProgram(channel)) return 0;
   int h = 8;
   int l = 8;
   if (length > ticks::kQuarter) {
@@ -235,7 +235,8 @@ void InsertFineTuneRpn(MidiTrack& track, int channel, int delay_ticks) {
   if (first < 0) return;
   track.events[first]->delta += delay_ticks;
   // Inserted before the note in this order, at delta 0: the note keeps its delayed time.
-  static const int kRpn[4][2] = {{101, 0}, {100, 1}, {6, 56}, {38, 0}};
+  static const int kRpn[4][2] = {
+      {cc::kRpnMsb, 0}, {cc::kRpnLsb, 1}, {cc::kDataEntry, 56}, {cc::kDataEntryLsb, 0}};
   for (int k = 3; k >= 0; --k)
     track.InsertEvent(first, 2, NewController(channel, 0, kRpn[k][0], kRpn[k][1]));
 }
@@ -243,7 +244,7 @@ void InsertFineTuneRpn(MidiTrack& track, int channel, int delay_ticks) {
 void SetPanControllers(MidiTrack& track, int value) {
   for (int32_t i = 0; i < track.event_count; ++i) {
     MidiEvent* e = track.events[i];
-    if (e->status == kStatusController && e->number == 10) {
+    if (e->status == kStatusController && e->number == cc::kPan) {
       e->value = value;
       e->SetDataByte(2, value);
     }
@@ -311,7 +312,8 @@ void WritePartHeader(MidiTrack& track, int channel, int program, const MixerReco
     Append(track, e);
   }
   Append(track, NewController(channel, 0, cc::kVolume, mixer.volume));
-  const int pairs[7][2] = {{91, mixer.reverb},     {93, mixer.chorus},  {74, mixer.brightness},
+  const int pairs[7][2] = {{cc::kReverb, mixer.reverb}, {cc::kChorus, mixer.chorus},
+                           {cc::kBrightness, mixer.brightness},
                            {71, mixer.resonance},  {72, mixer.release}, {73, mixer.attack},
                            {75, mixer.decay}};
   for (const auto& pair : pairs) {
@@ -348,8 +350,8 @@ void CloseTrack(MidiTrack& track) {
     if (e->status == kStatusNote) end = std::max<int64_t>(end, t + e->duration);
   }
   end = std::max(end, t);
-  end = (end + 95) / 96 * 96;
-  const int64_t delta = std::clamp<int64_t>(end - t, 0, 768);
+  end = (end + ticks::kQuarter - 1) / ticks::kQuarter * ticks::kQuarter;
+  const int64_t delta = std::clamp<int64_t>(end - t, 0, 2 * ticks::kBar);
   track.AddEndOfTrackAt(static_cast<int32_t>(delta));
 }
 
@@ -376,7 +378,8 @@ std::vector<uint8_t> JoinPartTracks(const std::vector<const MidiTrack*>& tracks)
     largest = std::max<int64_t>(largest, 2 * int64_t{PartTrackBytes(*t)});
     total += PartTrackBytes(*t);
   }
-  Midi1Data song(96, static_cast<int32_t>(std::min<int64_t>(std::max(largest, total + 1024), INT32_MAX / 4)));
+  const int64_t room = std::min<int64_t>(std::max(largest, total + 1024), INT32_MAX / 4);
+  Midi1Data song(ticks::kQuarter, static_cast<int32_t>(room));
   for (const MidiTrack* t : tracks) song.AddTrack(CopyPartTrack(*t));
   song.ToEventMode();
   song.Pack();

@@ -220,7 +220,8 @@ void PickNextChord(char* code) { PickNextChord(code, PatternDb().pattern_text); 
 void LengthenOneChord44(int counter) {
   VisitMarkersUntil([counter](int32_t& length) {
     if (length < ticks::kBar && GneRandomRange(1, 3) == 1) return ChangeTo(&length, ticks::kBar);
-    if (length < 768 && GneRandomRange(1, 3) == 1) return ChangeTo(&length, 768);
+    if (length < 2 * ticks::kBar && GneRandomRange(1, 3) == 1)
+      return ChangeTo(&length, 2 * ticks::kBar);
     if (counter > 3 && length < ticks::kHalf && GneRandomRange(1, 2) == 1) return ChangeTo(&length, ticks::kHalf);
     return false;
   });
@@ -240,13 +241,14 @@ void ShortenOneChord44(int counter) {
 // chord a 3/4 chart makes as it is).
 void LengthenOneChord34() {
   VisitMarkersUntil([](int32_t& length) {
-    return length < 576 && GneRandomRange(1, 3) == 1 && ChangeTo(&length, 576);
+    return length < 2 * ticks::Bar(3, 4) && GneRandomRange(1, 3) == 1 &&
+           ChangeTo(&length, 2 * ticks::Bar(3, 4));
   });
 }
 
 void ShortenOneChord34() {
   VisitMarkersUntil([](int32_t& length) {
-    return length > 575 && GneRandomRange(1, 3) == 1 && ChangeTo(&length, 288);
+    return length > 575 && GneRandomRange(1, 3) == 1 && ChangeTo(&length, ticks::Bar(3, 4));
   });
 }
 

@@ -45,7 +45,7 @@ void HalfOf(const NoteCell& cell, int f, bool triplet, int half, HalfSlots* out)
   } else if (cell.slot[1] == NoteSlotHold) {
     add(0, f);
   } else if (triplet) {
-    const int u = f == 48 ? f / 2 : (2 * f / 3) / 2;
+    const int u = f == ticks::kEighth ? f / 2 : (2 * f / 3) / 2;
     if (half == 0) {
       add(0, f - u);
       add(1, u);
@@ -62,7 +62,7 @@ void HalfOf(const NoteCell& cell, int f, bool triplet, int half, HalfSlots* out)
 }  // namespace
 
 void BeatSlots(NoteCell& c0, NoteCell& c1, bool triplet, HalfSlots* half0, HalfSlots* half1) {
-  int f0 = 48, f1 = 48;
+  int f0 = ticks::kEighth, f1 = ticks::kEighth;
   if (triplet) {
     if (IsPitch(c1.slot[0]) && IsPitch(c1.slot[1]) && c0.slot[2] == NoteSlotVacant)
       MoveSlot(c1, 0, c0, 2);
@@ -199,8 +199,9 @@ void ImportSongToEngine(CSongData& song, int bar_count, int beats_per_bar, int m
       if (name[0] != 0) CodeOfName(name, code);
       const uint8_t b = (h == 0 || im.triplet) ? song.bass_first[index] : song.bass_second[index];
       const bool has_code = code[0] != 0;
-      if ((has_code || im.accumulated >= 768) &&
-          (std::memcmp(code, im.code, 4) != 0 || im.accumulated >= bpb * 192 || b != im.bass)) {
+      if ((has_code || im.accumulated >= 2 * ticks::kBar) &&
+          (std::memcmp(code, im.code, 4) != 0 || im.accumulated >= 2 * bpb * ticks::kBeat ||
+           b != im.bass)) {
         im.WriteEntry();
         im.accumulated = 0;
         if (has_code) std::memcpy(im.code, code, 4);
@@ -216,7 +217,7 @@ void ImportSongToEngine(CSongData& song, int bar_count, int beats_per_bar, int m
         }
         im.length += play.duration;
       }
-      im.accumulated += 48;
+      im.accumulated += ticks::kEighth;
     }
   }
   im.CloseEvent();
