@@ -4,7 +4,7 @@
 
 #include "app/bar_commands.h"
 #include "app/main_globals.h"
-#include "app/main_lists.h"
+#include "draw/main_dialog_helper.h"
 #include "dialogs/bar_edit_dialog.h"
 #include "draw/staff_picture.h"
 #include "platform/qt/app_message.h"
@@ -553,7 +553,7 @@ void CBrevantDlg::RunRangeEdit(int operation, int f, int l, int v) {
 void CBrevantDlg::FollowSongMetre() {
   {
     const QSignalBlocker block(metreList);
-    metreList->setCurrentIndex(main_lists::MetreIndex(song->beats_per_bar, song->metre_kind));
+    metreList->setCurrentIndex(CCantrelCommon::MetreIndex(song->beats_per_bar, song->metre_kind));
   }
   OnMetreChange();
   SetBarCount(song->bar_count);

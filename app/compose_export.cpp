@@ -3,6 +3,7 @@
 #include "app/compose_worker.h"
 #include "app/main_dialog.h"
 #include "app/main_globals.h"
+#include "app/song_style.h"
 #include "dialogs/print_menus.h"
 
 #include <QComboBox>
@@ -99,7 +100,7 @@ int CBrevantDlg::StartComposeThread(const fs::path& requested, CSongData* which,
   r.song = CopySong(*which);
   // A partial song of the bar menu carries no style: every song played or exported here is a
   // piece of the working song, whose style it is arranged in.
-  r.style = song ? song->style : which->style;
+  r.style = SongStyleOrBuiltIn(song ? *song : *which);
   r.barCount = barCount;
   r.metreIndex = metreIndex;
   r.styleListIndex = styleIndex;
@@ -240,7 +241,6 @@ void ThickenMobileSong(const fs::path& path) {
 }
 
 void CBrevantDlg::MobileTransferDone() {
-  NoteSeam("MobileTransferDone");
   if (config.thickenForMobile == 1 && lastComposeWritten) ThickenMobileSong(midiFilePath);
   {
     CQrDlg transfer(this);
@@ -251,6 +251,8 @@ void CBrevantDlg::MobileTransferDone() {
   // The song went to the service (or could not); its local copy is not kept.
   std::error_code ec;
   fs::remove(midiFilePath, ec);
+  // The busy voice the upload chose goes back to the piano.
+  if (g_auditionDevice) g_auditionDevice->ProgramChange(0, 0);
 }
 
 void CBrevantDlg::UploadToMobile() {

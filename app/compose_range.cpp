@@ -4,6 +4,7 @@
 #include "app/main_dialog.h"
 
 #include "app/main_globals.h"
+#include "app/song_style.h"
 #include "engine/compose_info.h"
 #include "engine/engine_session.h"
 #include "engine/melody.h"
@@ -84,7 +85,7 @@ StyleRecord CBrevantDlg::SelectedStyle() const {
     if (const StyleRecord* record = FindStyleSlot(category, slot)) return *record;
   }
   // The list shows the song's own style.
-  return song->style;
+  return SongStyleOrBuiltIn(*song);
 }
 
 bool CBrevantDlg::ComposeRefused() {
@@ -289,6 +290,9 @@ void CBrevantDlg::ComposeMelody(int first, int last) {
     chords->AppendChordMarker(block);
   }
   ApplyStyle(SelectedStyle());
+  // The bars are the song's: the style's 3/4 or 7/8 gives way to the song's metre, as when the
+  // song is played.
+  CurrentStyle().metre = beats != 4 ? 1 : 0;
   if (KeySignatureTable[keyRow].mode == 1) {
     SelectMinorTimingDatabases();
     EngineServices().timing.database_kind = 2;

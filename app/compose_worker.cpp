@@ -3,15 +3,16 @@
 #include <QObject>
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "app/main_lists.h"
+#include "app/main_globals.h"
 #include "arrange/ckv_algo.h"
+#include "draw/main_dialog_helper.h"
 #include "engine/engine_session.h"
 #include "engine/engine_state.h"
 #include "export/media_export.h"
@@ -37,15 +38,34 @@ constexpr int kDiatonicScaleCode = 1;
 constexpr int kTripletBasicBeat = 3;
 constexpr int kSecondMelodyChannel = 15;
 
+// The worker's thread. Whether one runs is g_composeWorkerRunning: set by the start, cleared
+// once the window has taken the completion.
 struct WorkerState {
   std::mutex mutex;  // guards `thread`
   std::thread thread;
-  std::atomic<bool> running{false};
 };
 
 WorkerState& Worker() {
   static WorkerState state;
   return state;
+}
+
+// The gate a started worker passes before its work: closed only by tests.
+struct WorkerGate {
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool held = false;
+};
+
+WorkerGate& Gate() {
+  static WorkerGate gate;
+  return gate;
+}
+
+void PassGate() {
+  WorkerGate& g = Gate();
+  std::unique_lock<std::mutex> lock(g.mutex);
+  g.opened.wait(lock, [&g] { return !g.held; });
 }
 
 // Removes a file of ours, whatever is there.
@@ -61,7 +81,7 @@ void PrepareEngine(ComposeRequest& r, int* basicBeat) {
   ApplyStyle(r.style);
   CurrentStyle().metre = song.beats_per_bar != 4 ? 1 : 0;
   int metreKind = 1;
-  const int beats = main_lists::MetreFromIndex(r.metreIndex, &metreKind);
+  const int beats = CCantrelCommon::MetreFromIndex(r.metreIndex, &metreKind);
   CKVAlgo::ImportSongToEngine(song, song.bar_count, beats, kImportNoteLimit);
   *basicBeat = CurrentStyle().basic_beat;
   if (song.GetDivisionMode() == 1) CurrentStyle().basic_beat = kTripletBasicBeat;
@@ -162,7 +182,7 @@ bool ComposeThreadProc(ComposeRequest& r, const ComposePost& post) {
   bool ready = CKVAlgo::AddLyricsToMidi(*r.song, midi, r.lyricEventMode);
   if (ready && r.completionMessage == kMsgExportComposed && r.leadInBars > 0) {
     int metreKind = 1;
-    ready = AddLeadIn(midi, r.leadInBars, main_lists::MetreFromIndex(r.metreIndex, &metreKind));
+    ready = AddLeadIn(midi, r.leadInBars, CCantrelCommon::MetreFromIndex(r.metreIndex, &metreKind));
   }
 
   bool written = false;
@@ -185,12 +205,13 @@ bool ComposeThreadProc(ComposeRequest& r, const ComposePost& post) {
 
 bool StartComposeWorker(QObject* window, ComposeRequest request) {
   WorkerState& w = Worker();
-  bool expected = false;
-  if (!w.running.compare_exchange_strong(expected, true)) return false;
+  int expected = 0;
+  if (!g_composeWorkerRunning.compare_exchange_strong(expected, 1)) return false;
   std::lock_guard<std::mutex> lock(w.mutex);
   if (w.thread.joinable()) w.thread.join();  // the last one has been finished
   auto owned = std::make_shared<ComposeRequest>(std::move(request));
   w.thread = std::thread([window, owned] {
+    PassGate();
     ComposeThreadProc(*owned, [window](uint32_t message, uintptr_t wparam) {
       plat::PostAppMessage(window, message, wparam);
     });
@@ -198,7 +219,7 @@ bool StartComposeWorker(QObject* window, ComposeRequest request) {
   return true;
 }
 
-bool ComposeWorkerRunning() { return Worker().running.load(); }
+bool ComposeWorkerRunning() { return g_composeWorkerRunning.load() != 0; }
 
 void FinishComposeWorker() {
   WorkerState& w = Worker();
@@ -206,7 +227,16 @@ void FinishComposeWorker() {
   if (w.thread.joinable()) w.thread.join();
   // Only now may the next request start: until the window has taken the completion, a new
   // worker's thread would be the one this join waits for.
-  w.running = false;
+  g_composeWorkerRunning = 0;
+}
+
+void HoldComposeWorkers(bool hold) {
+  WorkerGate& g = Gate();
+  {
+    std::lock_guard<std::mutex> lock(g.mutex);
+    g.held = hold;
+  }
+  g.opened.notify_all();
 }
 
 void KeepRenderedRiff(StyleRecord& style) {

@@ -75,11 +75,15 @@ std::unique_ptr<CSongData> CopySong(const CSongData& song);
 // Starts the worker; false (nothing started) while another one runs.
 bool StartComposeWorker(QObject* window, ComposeRequest request);
 // True from a start until FinishComposeWorker: the window's handling of the completion is the
-// worker's last step.
+// worker's last step. It is g_composeWorkerRunning (app/main_globals.h), which only the start and
+// FinishComposeWorker change; the window's own compose commands refuse while it is set.
 bool ComposeWorkerRunning();
 // Waits for the worker's thread to end and lets the next one start (at the completion message,
 // and before the window goes).
 void FinishComposeWorker();
+// For tests: while held, a started worker waits before it touches the engine; releasing lets it
+// go on. Nothing else changes: the worker counts as running throughout.
+void HoldComposeWorkers(bool hold);
 // Once the worker has ended: the riff cells its rendering left in the engine's style (a riff
 // pattern stores the riff it made) go back into `style`, the style the song was arranged in,
 // so that the song's later renderings play the same riff.

@@ -7,8 +7,11 @@
 #include "app/main_globals.h"
 #include "app/main_lists.h"
 #include "app/melody_box.h"
+#include "dialogs/chord_panel.h"
+#include "dialogs/melody_panel.h"
 #include "draw/chord_cell_picture.h"
 #include "draw/counter_picture.h"
+#include "draw/main_dialog_helper.h"
 #include "draw/staff_picture.h"
 #include "engine/part_helpers.h"
 #include "music/midi_out_device.h"
@@ -20,12 +23,12 @@
 #include "song/song_data.h"
 #include "util/gne.h"
 #include "util/gne_text.h"
+#include "util/music_names.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QThread>
 #include <QCursor>
 
 #include <algorithm>
@@ -50,14 +53,6 @@ enum { kLineUp = 0, kLineDown, kPageUp, kPageDown, kThumbPosition, kThumbTrack, 
 constexpr double kNoteLengthEighths[11] = {0.5, 1, 1.5, 2, 3, 3.5, 4, 5, 6, 7, 8};
 
 }  // namespace
-
-void CBrevantDlg::NoteSeam(const char* name) {
-  if (QThread::currentThread() != thread()) {
-    seamLog.push_back(std::string("off-thread:") + name);
-    return;
-  }
-  seamLog.push_back(name);
-}
 
 void CBrevantDlg::Beep(int ms) {
   (void)ms;
@@ -102,10 +97,7 @@ void CBrevantDlg::DispatchButtonCommand(int code) {
       FocusLyricBox();
       break;
     case 20: MoveChordCursorNext(); break;
-    case 21:
-      // No chord-dictionary program exists on this system.
-      Beep(100);
-      break;
+    case 21: StartChordDictionary(); break;
     case 22: HideImportTool(); break;
     case 23: ImportToolLoad(); break;
     case 24: ImportToolPlay(); break;
@@ -162,9 +154,18 @@ void CBrevantDlg::Undo() {
 void CBrevantDlg::ToggleInputMode() {
   config.inputMode = config.inputMode == 1 ? 0 : 1;
   RefreshMelodyBox(1);
-  // The melody panel hears of the mode (WM_APP+33); the keyboard hook follows it.
+  // The melody panel hears of the mode (its lyric box comes back when the PC keys stop making
+  // notes); the keyboard hook follows it.
+  if (g_melodyPanel) {
+    plat::PostAppMessage(g_melodyPanel, CMelodyDlg::kMsgInputMode,
+                         static_cast<uintptr_t>(config.inputMode));
+  }
   if (config.inputMode == 0) {
     ArmKeyboardHook();
+    if (g_melodyPanel && g_melodyPanel->isVisible()) {
+      g_melodyPanel->activateWindow();
+      g_melodyPanel->setFocus();
+    }
   } else {
     DisarmKeyboardHook();
   }
@@ -178,7 +179,9 @@ void CBrevantDlg::OnKeyChange() {
   SetupScoreRows();
   RefreshScore(1);
   RedrawChordCells();
-  NoteSeam("KeyToPanels");
+  // The panels follow: the chord panel's table of the key's chords, the keyboard's scale keys.
+  ChordPanelFollowsSongKey();
+  if (g_melodyPanel) g_melodyPanel->ColourScaleKeys();
 }
 
 void CBrevantDlg::OnCategoryChange() {
@@ -307,7 +310,7 @@ void CBrevantDlg::OnMetreChange() {
       song = std::move(loaded);
     }
   }
-  NoteSeam("ChordPanelKey");
+  ChordPanelFollowsSongKey();
   ShowBeatsPerBar(song->beats_per_bar);
   NumberBars();
   RedrawChordCells();
@@ -337,6 +340,7 @@ void CBrevantDlg::ResetSong() {
     song->info.SetInt(SongInfoBlock::kStyleSlot, slot.toInt());
   }
   UseTableStyle();
+  ChordPanelFollowsSongKey();
   ApplyStyleInstruments();
   NumberBars();
   RedrawChordCells();
@@ -372,10 +376,10 @@ void CBrevantDlg::OnVScroll(int code, int position) {
     case kTop: row = 0; break;
     case kBottom: row = bottom; break;
     case kEndScroll:
-      NoteSeam("PanelCursorToPage");
       menuBarCell = -1;
       if (g_isPlaying.load() == 1) MovePlayMarker(0);
       ResetCursor();
+      MelodyCursorToPage();
       return;
     default: return;  // the thumb is being dragged: nothing until it is let go
   }
@@ -492,12 +496,15 @@ void CBrevantDlg::OnScoreMove(int row, int x, int y) {
 }
 
 int CBrevantDlg::BarCellAt(int x, int y) const {
-  for (int c = 0; c < g_barsPerPage; ++c) {
+  // Each bar window reaches from its chord cell down to the bottom of its score row.
+  std::vector<QRect> windows;
+  for (int c = 0; c < g_barsPerPage && c < kMaxBarCells; ++c) {
     const PageRect& r = layout_.scoreRows[c];
-    const PageRect& top = layout_.chordCells[c];
-    if (x >= r.left && x < r.right && y >= std::min(top.top, r.top) && y < r.bottom) return c;
+    const int top = std::min(layout_.chordCells[c].top, r.top);
+    windows.emplace_back(QPoint(r.left, top), QPoint(r.right - 1, r.bottom - 1));
   }
-  return -1;
+  int eighth = 0;
+  return CCantrelCommon::HitTestBarWindows(x, y, &eighth, windows, g_scorePicture, 0);
 }
 
 void CBrevantDlg::OnScoreDragOver(int x, int y) {
@@ -692,4 +699,53 @@ void CBrevantDlg::OpenHelpPage() { ::OpenHelpPage(); }
 
 // ------------------------------------------------------------- handlers of the later parts
 
-void CBrevantDlg::MergeRestsAtCursor() { NoteSeam("MergeRestsAtCursor"); }
+// Enter in the melody panel: the rests around the cursor's bar become whole values, and the
+// cursor moves on, past a rest that starts where it lands.
+void CBrevantDlg::MergeRestsAtCursor() {
+  if (!song) return;
+  const int bar = SongBarOfCell(std::max(cursorBar, 0));
+  if (song->MergeRests(bar, bar + 2)) {
+    RefreshMelodyBox(1);
+    RefreshScore(1);
+  }
+  MoveNoteCursorNext();
+  const int here = SongBarOfCell(std::max(cursorBar, 0));
+  if (song->GetSlotValue(here, std::max(cursorEighth, 0), cursorHalf == 1) == NoteSlotRest) {
+    MoveNoteCursorNext();
+    FocusLyricBox();
+  }
+}
+
+void CBrevantDlg::ChordPanelFollowsSongKey() {
+  if (!song) return;
+  chordFields.keyRow = std::clamp(static_cast<int>(song->key_index), 0, kKeySignatureCount - 1);
+  if (!g_chordPanel) return;
+  g_chordPanel->BuildKeyChordTable();
+  g_chordPanel->RefreshForKey();
+}
+
+// After a scroll the melody panel edits the cursor's bar on the new page: its fields are those
+// of that bar's cell at the cursor (the first eighth, as the cursor was reset).
+void CBrevantDlg::MelodyCursorToPage() {
+  if (!song) return;
+  MelodyPanelFields& m = melodyFields;
+  const int bar = SongBarOfCell(std::max(cursorBar, 0));
+  const int eighth = std::max(cursorEighth, 0);
+  char text[32];
+  std::snprintf(text, sizeof text, "%03d-%02d", bar + 1, eighth + 1);
+  m.position = text;
+  m.cursorBar = bar;
+  m.cursorEighth = eighth;
+  m.secondSixteenth = 0;
+  m.changed = 0;
+  if (song->CellIndex(bar, eighth) >= 0) {
+    const int value = song->GetSlotValue(bar, eighth, false);
+    CSongData::SplitPitch(value, &m.typeRow, &m.nameRow);
+    m.pitch = value;
+    m.lengthRow = CSongData::NoteValueIndex(song->GetNoteLength(bar, eighth));
+    char lyric[8] = {};
+    song->GetSlotLyric(bar, eighth, lyric, false);
+    m.lyric.assign(lyric, strnlen(lyric, 7));
+  }
+  if (g_melodyPanel && g_melodyPanel->isVisible()) g_melodyPanel->ShowCursorNote();
+}

@@ -9,10 +9,12 @@
 #include "draw/counter_picture.h"
 #include "draw/knob_picture.h"
 #include "draw/staff_picture.h"
+#include "engine/engine_state.h"
 #include "app/main_globals.h"
 #include "music/midi0_data.h"
 #include "app/main_lists.h"
 #include "app/page_geometry.h"
+#include "app/song_style.h"
 #include "platform/core/clock.h"
 #include "platform/core/encoding.h"
 #include "platform/core/files.h"
@@ -24,6 +26,7 @@
 #include "platform/qt/qt_text.h"
 #include "platform/qt/text_drag_drop.h"
 #include "platform/qt/ui_timer.h"
+#include "song/cantrel_uty.h"
 #include "song/song_data.h"
 #include "song/song_globals.h"
 #include "style/style_table.h"
@@ -211,6 +214,8 @@ bool CBrevantDlg::OnInitDialog() {
   isReady = 0;
   g_mainDialog = this;
   auditionNote = -1;
+  // Songs arranged from this window end their bass and whole-note harmony on a plain last note.
+  PlainEndingFlag() = 1;
 
   // Bars dragged from the score are dropped on the window as texts.
   dropTarget = std::make_unique<CDropTarget>(
@@ -282,6 +287,7 @@ void CBrevantDlg::LoadWorkingSong(int* beats, int* key, int* metre) {
   if (songRead && size >= static_cast<int64_t>(kSongImageSize)) {
     GneSeedRandom();
     BuildStyleTable();
+    if (song->style.pattern_db[0] == 0) song->SetStyle(SongStyleOrBuiltIn(*song));
     ApplyStyle(song->style);
     if (song->style.mixer[15].volume == 0) song->style.mixer[15].volume = song->style.mixer[1].volume;
   } else {
@@ -517,19 +523,9 @@ void CBrevantDlg::ApplyStyleInstruments() {
   const int slot = styleList->currentData().isValid() ? styleList->currentData().toInt() : -1;
   const StyleRecord* record = FindStyleSlot(category, slot);
   if (!record) return;
-  auto program = [](int32_t p) {
-    // Extended instrument numbers become General MIDI programs.
-    if (p <= 127 || p == 256) return p;
-    switch (p) {
-      case 128: case 129: case 133: case 140: case 142: return 22;
-      case 130: case 131: return 9;
-      case 132: return 40;
-      case 137: return 24;
-      case 139: return 61;
-      case 141: return 11;
-      case 143: return 4;
-      default: return 0;
-    }
+  auto program = [](int p) {
+    CCantrelUty::MapExtendedProgram(&p);
+    return p;
   };
   if (record->instrument[1] >= 0 && record->instrument[1] <= 127) {
     song->info.SetInt(SongInfoBlock::kMelodyProgram, record->instrument[1]);
@@ -607,7 +603,7 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   } else {
     GneSeedRandom();
     BuildStyleTable();
-    if (song->style.pattern_db[0] == 0) song->SetStyle(StyleTableSlot(category, slot));
+    if (song->style.pattern_db[0] == 0) song->SetStyle(SongStyleOrBuiltIn(*song));
     ApplyStyle(song->style);
   }
   if (transposition != 0) {
@@ -655,8 +651,7 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   }
   if (song->style.mixer[15].volume == 0) song->style.mixer[15].volume = song->style.mixer[1].volume;
 
-  chordFields.keyRow = key;
-  NoteSeam("BuildKeyChordTable");
+  ChordPanelFollowsSongKey();
   topRow = 0;
   rangeFirst = rangeLast = -1;
   SetScrollPosition();

@@ -406,6 +406,9 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void OnHookKeyDown(int vk, int ctrl, int shift, int alt);
   void DisarmKeyboardHook();
   void ChordFromDictionary(int bass, uint32_t code);
+  // Button 21: the chord-dictionary program with the chord panel's chord (app/chord_dictionary.h);
+  // without a configured program a message says so.
+  void StartChordDictionary();
   void ReadChordIntoPanel();
   void MobileTransferDone();
   void OnMidiInData(uint32_t data);
@@ -413,8 +416,6 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
   void EndAuditionNote();
   void ReopenAuditionDevice();
   void CloseAuditionDevice();
-  // Which seams were reached, in order (the tests read it; the seams' own parts replace them).
-  std::vector<std::string> seamLog;
   int beepCount = 0;  // beeps given (the sound itself goes to the desktop)
 
   // ---- the compose-and-export worker (app/compose_worker.h) -------------------------------
@@ -557,7 +558,10 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
  private:
   void CreateControls();
   void ConnectControls();
-  void NoteSeam(const char* name);
+  // The chord panel takes the song's key and builds its table of the key's chords again.
+  void ChordPanelFollowsSongKey();
+  // After a scroll: the melody panel's cursor on the cursor's cell of the new page.
+  void MelodyCursorToPage();
   int SongBeatsPerBar() const;
   void SetScrollPosition();
   void Beep(int ms);

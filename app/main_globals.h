@@ -25,8 +25,9 @@ extern CButtonPicture* g_toolbarButtons;
 extern Midi0Data* g_playingSong;
 // 1 while a song plays (read by the exit button, written by the play thread's end).
 extern std::atomic<int> g_isPlaying;
-// 1 while the compose-and-export worker runs: it uses the engine's process-wide state, which the
-// window's own compose commands then leave alone.
+// 1 while the compose-and-export worker runs, from its start until the window has taken its
+// completion (set and cleared by app/compose_worker.cpp only): it uses the engine's process-wide
+// state, which the window's own compose commands then leave alone.
 extern std::atomic<int> g_composeWorkerRunning;
 extern CMelodyDlg* g_melodyPanel;
 extern CChordDlg* g_chordPanel;

@@ -238,7 +238,6 @@ void CBrevantDlg::PlaySong(CSongData* which) {
   std::filesystem::remove(outputPath, ec);
   arranging_ = true;
   playRequest_ = which;
-  NoteSeam("StartComposeThread");
   // The worker arranges the song into the play file and posts its completion, which starts the
   // player; a refused request leaves nothing arranging.
   if (!StartComposeThread(outputPath, which, kMsgPlayComposed)) StartPlayback({});

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -109,7 +110,6 @@ CMelodyDlg::CMelodyDlg(QWidget* parent) : CDialogSkeleton(kTemplateId, parent) {
   connect(typeList, qOverload<int>(&QComboBox::activated), this, [this] { OnTypeChanged(); });
   connect(nameList, qOverload<int>(&QComboBox::activated), this, [this] { OnNameChanged(); });
   connect(lyricBox, &QLineEdit::textEdited, this, [this] { OnLyricChanged(); });
-  connect(lyricBox, &QLineEdit::returnPressed, this, [this] { accept(); });
   ForwardCtrlKeys(true);
 }
 
@@ -589,6 +589,15 @@ void CMelodyDlg::CopyPictures() {
 }
 
 void CMelodyDlg::accept() { PostToMain(kMsgEnterKey, 0, 0); }
+
+void CMelodyDlg::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    accept();
+    return;
+  }
+  CDialogSkeleton::keyPressEvent(event);
+}
 
 bool CMelodyDlg::event(QEvent* e) {
   // Losing the focus enters what the user changed and has not been entered yet.

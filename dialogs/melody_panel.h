@@ -20,6 +20,7 @@ class COffScreenControl;
 class CPanelOwner;
 class CSongData;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -122,6 +123,8 @@ class CMelodyDlg : public CDialogSkeleton {
   void WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
   void CopyPictures() override;
   void accept() override;
+  // Enter, wherever in the panel, ends the cell (the window tidies its rests and moves on).
+  void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
 
  private:

@@ -53,6 +53,80 @@ plat::LogFont FigureFont(double s) {
   return lf;
 }
 
+// Which pixels of the row a label's text must keep off: the ink of its notes (heads, stems,
+// flags, beams, ledger lines, accidentals, "8va"), its staff lines, and a pixel round each.
+std::vector<bool> TakenPixels(const Row& r, const plat::Dc& dc) {
+  const int w = r.width, h = std::max(r.height, 0);
+  std::vector<bool> line(static_cast<size_t>(h));
+  for (int i = 0; i < r.lineCount; ++i) {
+    const int y = static_cast<int>(r.s * (i + 1));
+    if (r.lineFlags[i] == 1 && y >= 0 && y < h) line[static_cast<size_t>(y)] = true;
+  }
+  std::vector<bool> ink(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x)
+      ink[static_cast<size_t>(y) * w + x] = line[static_cast<size_t>(y)] ||
+                                            (dc.GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  }
+  std::vector<bool> taken(ink.size());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      bool any = false;
+      for (int dy = -1; dy <= 1 && !any; ++dy) {
+        for (int dx = -1; dx <= 1 && !any; ++dx) {
+          const int u = x + dx, v = y + dy;
+          any = u >= 0 && v >= 0 && u < w && v < h && ink[static_cast<size_t>(v) * w + u];
+        }
+      }
+      taken[static_cast<size_t>(y) * w + x] = any;
+    }
+  }
+  return taken;
+}
+
+// The ink of a label's text drawn at the top left corner of its rectangle, as offsets from
+// that corner.
+std::vector<plat::Point> TextInk(const Row& r, const plat::Dc& dc, const Rect& box) {
+  std::vector<plat::Point> ink;
+  for (int y = std::max(box.top, 0); y < std::min(box.bottom, r.height); ++y) {
+    for (int x = std::max(box.left, 0); x < std::min(box.right, r.width); ++x)
+      if ((dc.GetPixel(x, y) & 0xFFFFFF) != 0xFFFFFF) ink.push_back({x - box.left, y - box.top});
+  }
+  return ink;
+}
+
+// Where a label's text goes inside the label's rectangle: the shift of its ink that meets the
+// fewest taken pixels (ink off the surface counts as taken); among equals the one nearest the
+// rectangle's top left corner, which is where the text stays when the rectangle is clear there.
+plat::Point PlaceLabelText(const Row& r, const std::vector<bool>& taken, const Rect& box,
+                           const std::vector<plat::Point>& ink, int* leastCost) {
+  int right = 0, bottom = 0;
+  for (const plat::Point& p : ink) {
+    right = std::max(right, p.x + 1);
+    bottom = std::max(bottom, p.y + 1);
+  }
+  plat::Point best{box.left, box.top};
+  int bestCost = -1;
+  for (int top = box.top; top == box.top || top + bottom <= box.bottom; ++top) {
+    for (int left = box.left; left == box.left || left + right <= box.right; ++left) {
+      int cost = 0;
+      for (const plat::Point& p : ink) {
+        const int x = left + p.x, y = top + p.y;
+        cost += (x < 0 || y < 0 || x >= r.width || y >= r.height ||
+                 taken[static_cast<size_t>(y) * r.width + x]) ? 1 : 0;
+      }
+      if (bestCost < 0 || cost < bestCost) {
+        bestCost = cost;
+        best = plat::Point{left, top};
+      }
+      if (cost == 0) break;
+    }
+    if (bestCost == 0) break;
+  }
+  *leastCost = bestCost;
+  return best;
+}
+
 }  // namespace
 
 void CLongStaffPicture::error() { GneMessageBox("CLongStaffPicture::error"); }
@@ -372,21 +446,88 @@ void CLongStaffPicture::DrawRow(int row) {
   for (const staff_detail::Highlight& h : r.highlights) dc->FillSolidRect(h.rect, h.colour);
   if (r.clef == 1) DrawClefs(row);
   DrawStaffLines(row);
-  if (!r.labels.empty()) {
-    const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
-    const plat::ColorRef oldColour = dc->SetTextColor(kLabelColour);
-    for (const staff_detail::Label& l : r.labels) {
-      const int len = static_cast<int>(std::strlen(l.text));
-      dc->DrawText(l.text, Rect{l.x, l.y, l.x + 20 * len, l.y + 20}, plat::DT_SINGLELINE);
-    }
-    dc->SetTextColor(oldColour);
-    dc->SetBkMode(oldMode);
-  }
+  if (!r.labels.empty()) DrawLabels(row);
   DrawNotes(row);
   DrawBarLines(row);
   if (r.keyByte != 0 && r.keyShown == 1) DrawKeySignatureGlyphs(row);
   if (r.timeNumerator != 0) DrawTimeSignature(row);
   if (!r.brackets.empty()) DrawTripletBrackets(row);
+}
+
+// A label's rectangle is (x, y, x + 20 per character, y + 20); inside it the text keeps off the
+// notes and the staff lines where the rectangle leaves room, so that a chord name does not run
+// into the stem of a high note nor a lyric into the lowest line. Where the surface's font
+// finds no clear place, smaller sizes of it are tried. The labels are still drawn before the
+// notes.
+void CLongStaffPicture::DrawLabels(int row) {
+  Row& r = St().rows[row];
+  plat::Dc* dc = r.dc;
+  const int oldMode = dc->SetBkMode(plat::TRANSPARENT);
+  const plat::ColorRef oldColour = dc->SetTextColor(kLabelColour);
+  const plat::LogFont font = dc->CurrentFont();
+  std::vector<plat::LogFont> sizes{font};
+  const int full = dc->GetTextMetrics().height;
+  for (int pixels = full - 2; pixels >= std::max(8, full * 2 / 3); pixels -= 2) {
+    sizes.push_back(font);
+    sizes.back().height = -pixels;
+  }
+  EraseRow(row);
+  DrawNotes(row);
+  const std::vector<bool> taken = TakenPixels(r, *dc);
+  struct Placed {
+    plat::Point at;
+    size_t size = 0;
+  };
+  std::vector<Placed> placed;
+  for (const staff_detail::Label& l : r.labels) {
+    const Rect box{l.x, l.y, l.x + 20 * static_cast<int>(std::strlen(l.text)), l.y + 20};
+    Placed best;
+    int bestCost = -1;
+    for (size_t k = 0; k < sizes.size() && bestCost != 0; ++k) {
+      dc->SelectFont(sizes[k]);
+      const std::vector<plat::Point> ink = LabelInk(row, l.text, box);
+      int cost = 0;
+      const plat::Point at = PlaceLabelText(r, taken, box, ink, &cost);
+      if (bestCost < 0 || cost < bestCost) {
+        bestCost = cost;
+        best = Placed{at, k};
+      }
+    }
+    placed.push_back(best);
+  }
+  EraseRow(row);
+  for (const staff_detail::Highlight& h : r.highlights) dc->FillSolidRect(h.rect, h.colour);
+  if (r.clef == 1) DrawClefs(row);
+  DrawStaffLines(row);
+  for (size_t i = 0; i < r.labels.size(); ++i) {
+    const int width = 20 * static_cast<int>(std::strlen(r.labels[i].text));
+    dc->SelectFont(sizes[placed[i].size]);
+    const plat::Point at = placed[i].at;
+    dc->DrawText(r.labels[i].text, Rect{at.x, at.y, at.x + width, at.y + 20}, plat::DT_SINGLELINE);
+  }
+  dc->SelectFont(font);
+  dc->SetTextColor(oldColour);
+  dc->SetBkMode(oldMode);
+}
+
+// The ink of a label's text in the surface's present font, drawn alone at the top left corner
+// of its rectangle, as offsets from that corner. Every text counts as tall as the font's
+// tallest letters reach, so that the labels of a line (the lyrics of a bar) keep one baseline.
+std::vector<plat::Point> CLongStaffPicture::LabelInk(int row, const char* text, const Rect& box) {
+  const Row& r = St().rows[row];
+  plat::Dc* dc = r.dc;
+  EraseRow(row);
+  dc->DrawText("Mbdfhgjpqy", Rect{0, 0, r.width, 20}, plat::DT_SINGLELINE);
+  const std::vector<plat::Point> tall = TextInk(r, *dc, Rect{0, 0, r.width, 20});
+  EraseRow(row);
+  dc->DrawText(text, box, plat::DT_SINGLELINE);
+  std::vector<plat::Point> ink = TextInk(r, *dc, box);
+  if (ink.empty()) return ink;
+  const int top = ink.front().y, bottom = ink.back().y;
+  for (const plat::Point& p : tall) {
+    if (p.y < top || p.y > bottom) ink.push_back({0, p.y});
+  }
+  return ink;
 }
 
 void CLongStaffPicture::DrawBarLines(int row) {

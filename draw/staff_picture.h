@@ -255,6 +255,10 @@ class CLongStaffPicture : public CStaffPicture {
   void DrawStem(int row, const StaffNote& n, int x, int top, bool down);
   void DrawBeams(int row, int type, int x, int top, bool down);
   void DrawDots(int row, const StaffNote& n, int x, int top);
+  // The labels, each in its rectangle; the text sits where it keeps off the notes and the staff
+  // lines (see PlaceLabelText).
+  void DrawLabels(int row);
+  std::vector<plat::Point> LabelInk(int row, const char* text, const Rect& box);
   void DrawBarLines(int row);
   void DrawKeySignatureGlyphs(int row);
   void DrawTimeSignature(int row);

@@ -21,6 +21,22 @@ constexpr int32_t kPolyphonyLimitedType = 9;
 constexpr int32_t kRingtoneVoices = 16;
 constexpr int32_t kSixteenVoiceMFi = 254;
 constexpr int32_t kMobileRoom = 0x60000;
+// The tempo a song without one plays at (120 beats per minute).
+constexpr int32_t kDefaultTempo = 500000;
+
+// An MFi file states its ticks per quarter only in its tempo events; without one it is read at
+// 48. The song read from MFi is at 96 ticks per quarter, so one that has no tempo gets the
+// default one at its start, and the file written from it is read back at 96.
+void StateTimebase(MobileData& song) {
+  MobileChannel* first = nullptr;
+  for (int32_t i = 0; i < song.voice_count; ++i) {
+    MobileChannel* voice = song.Voice(i);
+    if (voice == nullptr) continue;
+    if (voice->CountKind(kMobileControl, kKindTempo) > 0) return;
+    if (first == nullptr && voice->active == 1) first = voice;
+  }
+  if (first != nullptr) first->InsertTempoAtStart(kDefaultTempo);
+}
 
 }  // namespace
 
@@ -101,6 +117,7 @@ void ReencodeMFiRingtone(const uint8_t* data, size_t size) {
       return;
     parsed.ToMobileData(mobile);
   }
+  StateTimebase(mobile);
   MFiData encoded(mobile, kSixteenVoiceMFi, kMobileRoom);
   encoded.BuildFile();
   // Written to a temporary name and renamed; a failure is reported.

@@ -30,6 +30,8 @@ void PrepareSongForRingtone(std::unique_ptr<Midi1Data>* song, int output_type, i
 
 // Parses MFi ringtone bytes and writes them re-encoded for device type 254 to
 // the ringtone output path of the engine state (the rendering path in compose
-// mode 3, else the other). Bytes that are no MFi file, or no path set, are
-// reported and nothing is written.
+// mode 3, else the other). A ringtone without a tempo gets 120 beats per
+// minute at its start, so that the file written states its 96 ticks per
+// quarter. Bytes that are no MFi file, or no path set, are reported and
+// nothing is written.
 void ReencodeMFiRingtone(const uint8_t* data, size_t size);

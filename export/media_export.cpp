@@ -72,6 +72,10 @@ void ShowFailure(const std::filesystem::path& midi) {
 
 }  // namespace
 
+const char kNoSoundFontText[] =
+    "General MIDIのサウンドフォントが見つかりませんでした。WAVやMP3に書き出すには、Debianの"
+    "パッケージ fluid-soundfont-gm をインストールしてください。";
+
 bool IsQuickTimeAvailable() { return media::Library().Start(); }
 
 void CloseQuickTime() { media::Library().Stop(); }
@@ -79,7 +83,7 @@ void CloseQuickTime() { media::Library().Stop(); }
 CQuickTimeExport::CQuickTimeExport() {
   available_ = IsQuickTimeAvailable();
   if (!available_)
-    plat::ShowBox(plat::BoxKind::Message, "QuickTimeがインストールされていません。");
+    plat::ShowBox(plat::BoxKind::Message, kNoSoundFontText);
 }
 
 CQuickTimeExport::~CQuickTimeExport() { CloseQuickTime(); }

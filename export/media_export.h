@@ -62,6 +62,10 @@ class CQuickTimeExport {
   bool available_ = false;
 };
 
+// What the user is told when the library is missing: the General MIDI sound font and the Debian
+// package that brings it (CP932).
+extern const char kNoSoundFontText[];
+
 // Starts the library; false when it is missing.
 bool IsQuickTimeAvailable();
 void CloseQuickTime();

@@ -74,8 +74,10 @@ void MidiLoader::Load(const std::filesystem::path& file) {
   Clear();
   file_size = 0;
   file_bytes.clear();
+  // A file that is not there, is a folder or may not be read is the user's choice: it is said,
+  // and the caller goes on without a song.
   const int64_t length = plat::FileSize(file);
-  if (length < 0 || std::filesystem::is_directory(file)) {
+  if (length < 0 || !GneCanOpenFile(file)) {
     ShowText("Midiファイルが開けませんでした。" + plat::Utf8ToCp932(file.string()));
     return;
   }
@@ -84,7 +86,8 @@ void MidiLoader::Load(const std::filesystem::path& file) {
     return;
   }
   file_bytes.assign(static_cast<size_t>(length), 0);
-  if (length > 0 && !GneReadFile(file, file_bytes.data(), file_bytes.size())) {
+  if (length > 0 &&
+      !GneReadFile(file, file_bytes.data(), file_bytes.size(), GneFileUse::kUserChosen)) {
     file_bytes.clear();
     return;
   }

@@ -164,7 +164,7 @@ void TuneStructure::GatherStatistics(const MidiTrack& track, int32_t division) {
       const int32_t rhythm = GsRhythmPartChannel(e);
       if (rhythm >= 0) part_type[rhythm] = kPartRhythm;
     } else if (e.status == kStatusProgram && c >= 0 && c < kTuneChannels) {
-      program[c] = e.note;
+      program[c] = e.value;
     }
   }
   for (int32_t c = 0; c < kTuneChannels; ++c)

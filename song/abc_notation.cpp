@@ -272,7 +272,8 @@ class AbcReader {
       CAbcNotation::ReportError(CAbcNotation::kErrorGeneral);
       return line.size();
     }
-    const std::string text = line.substr(i + 1, close - i - 1);
+    // Blanks around the text inside the quotes are only spacing.
+    const std::string text = Trimmed(line.substr(i + 1, close - i - 1));
     if (!text.empty() && std::strchr("^_<>@", text[0]) == nullptr) Chord(text, line, close + 1);
     return close + 1;
   }
@@ -313,8 +314,8 @@ class AbcReader {
   void Chord(const std::string& text, const std::string& line, size_t after) {
     std::string name = CutText(text, kChordNameLimit);
     const size_t slash = name.find('/');
-    if (slash != std::string::npos && slash > 0) name.resize(slash);  // no slash bass
-    if (Trimmed(name).empty()) return;
+    if (slash != std::string::npos && slash > 0) name = Trimmed(name.substr(0, slash));  // no bass
+    if (name.empty()) return;
     char buffer[kChordNameLimit + 8] = {};
     std::memcpy(buffer, name.data(), name.size());
     ChordNameToCode(buffer);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,20 +21,32 @@ extern char** environ;
 namespace plat {
 namespace {
 
+// A program's argument vector: its path, the arguments, a null; the texts are kept here.
+class ArgumentVector {
+ public:
+  ArgumentVector(const std::filesystem::path& program, const std::vector<std::string>& args)
+      : texts_(1, program.string()) {
+    texts_.insert(texts_.end(), args.begin(), args.end());
+    for (std::string& t : texts_) pointers_.push_back(t.data());
+    pointers_.push_back(nullptr);
+  }
+  const char* program() const { return texts_[0].c_str(); }
+  char* const* argv() const { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<char*> pointers_;
+};
+
 // Spawns the program with its output sent to /dev/null; 0 when it could not be started.
 pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>& args) {
-  std::string prog = program.string();
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  argv.push_back(prog.data());
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
+  const ArgumentVector argv(program, args);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, prog.c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, argv.program(), &actions, nullptr, argv.argv(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? pid : 0;
 }
@@ -121,6 +134,131 @@ bool StartProgram(const std::filesystem::path& program, const std::vector<std::s
     Reap(pid, &status);
   }).detach();
   return true;
+}
+
+}  // namespace plat
+
+namespace plat {
+namespace {
+
+// Spawns the program in a process group of its own with its output on the pipe's write end;
+// 0 when it could not be started. Signals the program should meet in their default state
+// (this process may ignore some of them) are reset for it.
+pid_t SpawnWithOutput(const std::filesystem::path& program, const std::vector<std::string>& args,
+                      int outFd) {
+  const ArgumentVector argv(program, args);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int s : {SIGPIPE, SIGTERM, SIGINT, SIGHUP}) sigaddset(&defaults, s);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                      POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, argv.program(), &actions, &attr, argv.argv(), environ);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : 0;
+}
+
+// Whether the child has ended; it is left unreaped, so its process id (and its group's) stays
+// ours until the owner collects it.
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) < 0) {
+    if (errno != EINTR) return true;  // not our child any more
+  }
+  return info.si_pid == pid;
+}
+
+}  // namespace
+
+LineReadingProgram::~LineReadingProgram() { Stop(); }
+
+bool LineReadingProgram::Start(const std::filesystem::path& program,
+                               const std::vector<std::string>& args, LineCallback onLine) {
+  Stop();
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  const int wake = eventfd(0, EFD_CLOEXEC);
+  const pid_t pid = wake < 0 ? 0 : SpawnWithOutput(program, args, fds[1]);
+  close(fds[1]);
+  if (pid == 0) {
+    close(fds[0]);
+    if (wake >= 0) close(wake);
+    return false;
+  }
+  pid_ = pid;
+  wake_ = wake;
+  reader_ = std::thread(&LineReadingProgram::ReadLines, this, fds[0], wake, std::move(onLine));
+  return true;
+}
+
+bool LineReadingProgram::Running() const { return pid_ != 0 && !HasEnded(pid_); }
+
+void LineReadingProgram::Stop(int grace_ms) {
+  if (pid_ != 0) {
+    kill(-pid_, SIGTERM);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(grace_ms, 0));
+    while (!HasEnded(pid_) && std::chrono::steady_clock::now() < deadline) {
+      const struct timespec step = {0, 2 * 1000 * 1000};
+      nanosleep(&step, nullptr);
+    }
+    // The group's id is still ours while its leader is unreaped: what is left of it goes.
+    kill(-pid_, SIGKILL);
+    int status = 0;
+    Reap(pid_, &status);
+    pid_ = 0;
+  }
+  if (reader_.joinable()) {
+    const uint64_t one = 1;
+    if (write(wake_, &one, sizeof one) < 0) {
+      // An eventfd write fails only on overflow, when the reader has been told already.
+    }
+    reader_.join();
+  }
+  if (wake_ >= 0) close(wake_);
+  wake_ = -1;
+}
+
+void LineReadingProgram::ReadLines(int fd, int wake, LineCallback onLine) {
+  std::string line;
+  char buffer[1024];
+  while (true) {
+    struct pollfd p[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    if (poll(p, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (p[1].revents != 0) break;  // told to end: a partial line is not an answer
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n <= 0) {
+      if (!line.empty() && onLine) onLine(line);
+      break;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+      const char c = buffer[i];
+      if (c == '\n') {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (onLine) onLine(line);
+        line.clear();
+      } else if (line.size() < kMaxLine) {
+        line += c;  // past kMaxLine the rest of the line is dropped
+      }
+    }
+  }
+  close(fd);
 }
 
 }  // namespace plat

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 #include <cstdio>
@@ -29,6 +30,7 @@
 #include "dialogs/print_menus.h"
 #include "draw/offscreen_control.h"
 #include "dialogs/qr_dialog.h"
+#include "export/media_export.h"
 #include "music/midi_out_device.h"
 #include "platform/core/encoding.h"
 #include "platform/core/file_dialogs.h"
@@ -278,6 +280,81 @@ TEST_F(ComposeWindowTest, TheRiffOfARenderingIsKeptInTheSongsStyle) {
   EXPECT_EQ(std::memcmp(dlg_->song->style.riff, riff, sizeof riff), 0);
 }
 
+// In the running program a melodic bass (pattern 7) ends the song on one plain note: the last
+// chord's bass, as long as the bar less 5 ticks, at velocity 59. Each export draws a new seed.
+TEST_F(ComposeWindowTest, AMelodicBassEndsTheSongOnOneLongNote) {
+  CANTREL_NEED_MIDO();
+  const StyleRecord* melodic = nullptr;
+  for (int category = 0; category < kStyleCategoryCount && !melodic; ++category) {
+    for (int slot = 1; slot < kStyleSlotCount && !melodic; ++slot) {
+      const StyleRecord* r = FindStyleSlot(category, slot);
+      if (r && r->name[0] && r->bass_pattern == 7 && r->instrument[2] != 256) melodic = r;
+    }
+  }
+  ASSERT_NE(melodic, nullptr) << "no built-in style plays the melodic bass";
+  dlg_->song->style = *melodic;
+  dlg_->config.leadInBars = 0;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    const fs::path out = Folder() / ("melodic" + std::to_string(round) + ".mid");
+    ASSERT_EQ(dlg_->StartComposeThread(out, dlg_->song.get(), kMsgExportComposed), 1);
+    Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
+    ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
+    ASSERT_TRUE(dlg_->lastComposeWritten);
+    int division = 0;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(cantrel_test::MidoEventLines(out, &division, &lines));
+    // The bass notes (channel 2) that start in the song's last bar, the G bar.
+    const long long lastBar = 4LL * division;
+    std::vector<std::array<long long, 3>> ending;  // pitch, velocity, length
+    for (const std::string& line : lines) {
+      int channel = 0, pitch = 0, velocity = 0;
+      long long tick = 0, length = 0;
+      if (std::sscanf(line.c_str(), "note %d %lld %d %d %lld", &channel, &tick, &pitch, &velocity,
+                      &length) == 5 &&
+          channel == 2 && tick >= lastBar)
+        ending.push_back({pitch, velocity, length});
+    }
+    ASSERT_EQ(ending.size(), 1u) << ::testing::PrintToString(lines);
+    EXPECT_EQ(ending[0][0] % 12, 7);
+    EXPECT_EQ(ending[0][1], 59);
+    EXPECT_EQ(ending[0][2], lastBar - 5LL * division / 96);
+  }
+}
+
+// Without a General MIDI sound font a WAV export says what to install, and writes nothing.
+TEST_F(ComposeWindowTest, AnAudioExportWithoutASoundFontNamesThePackage) {
+  struct NoSoundFont : media::MediaLibrary {
+    bool Start() override { return false; }
+    void Stop() override {}
+    bool OpenMovie(const fs::path&, media::Movie*) override { return false; }
+    bool ConvertMovieToFile(const media::Movie&, const fs::path&, media::MovieFileType,
+                            std::string*) override {
+      return false;
+    }
+    void DisposeMovie(media::Movie*) override {}
+  } none;
+  media::InstallLibrary(&none);
+  struct Restore {
+    ~Restore() { media::InstallLibrary(nullptr); }
+  } restore;
+  dlg_->config.leadInBars = 0;
+  const fs::path out = Folder() / "silent" / "song.wav";
+  fs::create_directories(out.parent_path());
+  dialogs_.QueueFile(out, 2);
+  ExportFromMenu();
+  Pump([&] { return dlg_->isEnabled() && !ComposeWorkerRunning(); }, 120000);
+  ASSERT_FALSE(ComposeWorkerRunning()) << "the completion message never came";
+  EXPECT_FALSE(dlg_->lastComposeWritten);
+  const std::vector<std::string> texts = cantrel_test::Sink().Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts[0],
+            "General MIDIのサウンドフォントが見つかりませんでした。WAVやMP3に書き出すには、"
+            "Debianのパッケージ fluid-soundfont-gm をインストールしてください。");
+  for (const std::string& text : texts) EXPECT_EQ(text.find("QuickTime"), std::string::npos);
+  EXPECT_EQ(Names(out.parent_path()), std::set<std::string>{});
+}
+
 TEST_F(ComposeWindowTest, NothingStartsWithoutAFileOrAnEncoder) {
   // The dialog cancelled.
   dialogs_.QueueFileCancel();
@@ -360,6 +437,13 @@ TEST_F(ComposeWindowTest, UploadSendsTheArrangedSongAndRemovesItsFile) {
   ASSERT_FALSE(cells.empty());
   EXPECT_EQ(MelodyNotes(events), cells);
   EXPECT_EQ(bodies[1], "del=xyz");
+  // The audition voice was the busy one while the song was arranged, and is the piano again.
+  std::vector<int> programs;
+  for (const auto& b : log_->Bytes())
+    if (b.size() == 2 && b[0] == 0xC0) programs.push_back(b[1]);
+  ASSERT_GE(programs.size(), 2u);
+  EXPECT_EQ(programs[programs.size() - 2], 123);
+  EXPECT_EQ(programs.back(), 0);
 
   // Thickened for the phone (the settings' default): the arrangement leaves channel 0 without
   // notes, so its doubles on channels 12 and 13 are silent, panned apart.

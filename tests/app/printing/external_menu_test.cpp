@@ -148,7 +148,10 @@ TEST_F(ExternalMenuTest, ImportToolAndSettingsRunNothingAfterwards) {
   dlg->ShowExternalMenu();
   EXPECT_TRUE(opened);
   EXPECT_EQ(dlg->config.lyricEventMode, 3);
-  EXPECT_TRUE(dlg->seamLog.empty());
+  // Nothing else ran: no arrangement, no box, the window takes input.
+  EXPECT_FALSE(ComposeWorkerRunning());
+  EXPECT_TRUE(dlg->isEnabled());
+  EXPECT_EQ(Sink().Count(), 0u);
   EXPECT_TRUE(dlg->importTool->isVisible());
   EXPECT_EQ(log.dialogs, 0);
   EXPECT_TRUE(dialogs.FileRequests().empty());

@@ -405,6 +405,68 @@ TEST_F(ScoreOutputTest, ScoreImages) {
   CANTREL_NEED_TOOL("identify");
 }
 
+// The score image of a song whose bars open on a note above the staff (its chord name right over
+// it), the other notes in the treble staff: every chord name keeps a pixel clear of the notes'
+// ink (heads, stems, beams, ledger lines) and every lyric lies below the lowest line of the bass
+// staff, in the wide and the narrow layout.
+TEST_F(ScoreOutputTest, ChordNamesAndLyricsKeepClearOfTheStaff) {
+  static const int kHigh[] = {79, 77, 79, 76, 79, 77, 79, 76};
+  static const int kLow[] = {64, 72, 71, 74, 72, 71, 74};
+  for (int layout : {5, 0}) {
+    SCOPED_TRACE("layout " + std::to_string(layout));
+    dlg.reset();
+    StartIn(layout);
+    FillSong(8);
+    CSongData& s = *dlg->song;
+    for (int bar = 0; bar < 8; ++bar) {
+      for (int e = 0; e < 8; ++e)
+        s.cells[s.CellIndex(bar, e)].slot[0] = e == 0 ? kHigh[bar] : kLow[e - 1];
+    }
+    const fs::path path = cantrel_test::TempDir() / "high.bmp";
+    dialogs.QueueFile(path);
+    dlg->SaveScoreImage(1, 1, 0);
+    const QImage image =
+        QImage(QString::fromStdString(path.string())).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(image.isNull());
+    // Labels are green; the notes are grey to black, the staff lines grey 100.
+    auto label = [&](int x, int y) {
+      const QRgb c = image.pixel(x, y);
+      return qGreen(c) > qBlue(c) + 20;
+    };
+    auto note = [&](int x, int y) {
+      if (!image.valid(x, y)) return false;
+      const QRgb c = image.pixel(x, y);
+      return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c) && qRed(c) != 100 && qRed(c) < 255;
+    };
+    const int rowHeight = g_scorePicture->RowHeight(0);
+    const int left = g_scorePicture->RowWidth(g_barsPerPage);
+    int labelPixels = 0, lyricPixels = 0;
+    for (int top = 0; top + rowHeight <= image.height(); top += rowHeight + 10) {
+      int lowestLine = -1;  // in the bar cells, past the row header
+      for (int y = top; y < top + rowHeight; ++y) {
+        int grey = 0;
+        for (int x = left; x < image.width(); ++x) grey += qRed(image.pixel(x, y)) == 100;
+        if (grey * 2 > image.width() - left) lowestLine = y;
+      }
+      ASSERT_GE(lowestLine, top);
+      for (int y = top; y < top + rowHeight; ++y) {
+        for (int x = left + 1; x + 1 < image.width(); ++x) {
+          if (!label(x, y)) continue;
+          ++labelPixels;
+          for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) ASSERT_FALSE(note(x + dx, y + dy)) << x << "," << y;
+          if (y > top + rowHeight / 2) {
+            ++lyricPixels;
+            EXPECT_GT(y, lowestLine + 1) << x;
+          }
+        }
+      }
+    }
+    EXPECT_GT(labelPixels, 0);
+    EXPECT_GT(lyricPixels, 0);
+  }
+}
+
 TEST_F(ScoreOutputTest, CancelledImageDialog) {
   StartIn(5);
   FillSong(8);
@@ -443,3 +505,4 @@ TEST_F(ScoreOutputTest, CancelledImageDialog) {
 }
 
 }  // namespace
+

@@ -1,6 +1,8 @@
 // Composing ranges of bars and the bar menu's commands, through the window's own handlers.
 #include "tests/app/window/window_fixture.h"
 
+#include "app/compose_worker.h"
+
 #include "engine/pattern_db.h"
 #include "engine/progression.h"
 #include "platform/core/files.h"
@@ -160,6 +162,96 @@ void ExpectMelodyInside(const CSongData& s, int first, int last, const std::stri
   }
 }
 
+// Every built-in style the style lists show composes chords and melody over a song's 16 bars
+// through the bar menu's range edit without a message box, its 3/4 and 7/8 styles on a 4/4
+// song included: the bars are the song's, as when the song is played. The two 7/8 styles also
+// bar by bar, on 4/4 and 3/4 songs.
+TEST_F(ComposeTest, EveryStyleComposesSixteenBarsWithoutBoxes) {
+  Start();
+  BuildStyleTable();
+  auto select = [&](int category, int slot) {
+    dlg->categoryList->setCurrentIndex(category);
+    dlg->FillStyleList();
+    dlg->styleList->setCurrentIndex(dlg->styleList->findData(slot));
+    return dlg->styleList->currentData().toInt() == slot;
+  };
+  auto expectNoBox = [&](const std::string& what) {
+    const std::vector<std::string> boxes = cantrel_test::Sink().Texts();
+    EXPECT_TRUE(boxes.empty()) << what << ": " << boxes.size() << " boxes, the first "
+                               << (boxes.empty() ? std::string() : boxes.front());
+    cantrel_test::Sink().Clear();
+  };
+  int styles = 0, sevenEight = 0;
+  for (int category = 0; category < kStyleCategoryCount; ++category) {
+    dlg->categoryList->setCurrentIndex(category);
+    dlg->FillStyleList();
+    std::vector<int> shown;
+    for (int i = 0; i < dlg->styleList->count(); ++i) {
+      const int slot = dlg->styleList->itemData(i).toInt();
+      if (slot >= 0) shown.push_back(slot);
+    }
+    for (int slot : shown) {
+      const StyleRecord* record = FindStyleSlot(category, slot);
+      ASSERT_TRUE(record && select(category, slot)) << category << " " << slot;
+      ++styles;
+      const std::string what = std::to_string(category) + "/" + std::to_string(slot);
+      NewSong(16, 4);
+      GneSeedRandomWith(static_cast<uint32_t>(category * 24 + slot + 1));
+      dlg->RunRangeEdit(14, 1, 16, 0);
+      expectNoBox(what);
+      EXPECT_GT(dlg->song->CountNotes(0, 15), 0) << what;
+      if (record->metre != 2) continue;
+      ++sevenEight;
+      for (int beats : {4, 3}) {
+        NewSong(16, beats);
+        for (int bar = 0; bar < 16; ++bar) dlg->OnBarMenuCommand(266, bar);
+        expectNoBox(what + " bar by bar, " + std::to_string(beats) + " beats");
+        ExpectMelodyInside(*dlg->song, 0, 15, what);
+      }
+    }
+  }
+  EXPECT_GE(styles, 160) << "the style lists show every named built-in style";
+  EXPECT_EQ(sevenEight, 2);
+}
+
+// A song whose style is a category's random entry (slot 0, which the style list does not show,
+// so the list selects nothing) composes 16 bars through range edit 14 and is played without a
+// box, in the random entry, over several seeds in a major and a minor key: whether the song
+// holds the entry's record or, still empty, only its category and slot.
+TEST_F(ComposeTest, RandomCategoryEntriesComposeAndPlayWithoutBoxes) {
+  Start();
+  const fs::path file = dlg->userDataFolder / "random_entry.mid";
+  for (int category = 0; category < kStyleCategoryCount; ++category) {
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+      for (const char* key : {"C", "Am"}) for (bool ownRecord : {false, true}) {
+        const std::string what = std::to_string(category) + "/" + std::to_string(seed) + " in " +
+                                 key + (ownRecord ? ", its record" : ", an empty record");
+        NewSong(16, 4, KeyRow(key));
+        ASSERT_EQ(dlg->song->style.pattern_db[0], 0) << "a reset song has no style of its own";
+        if (ownRecord) dlg->song->SetStyle(StyleTableSlot(category, 0));
+        dlg->song->info.SetInt(SongInfoBlock::kStyleCategory, category);
+        dlg->song->info.SetInt(SongInfoBlock::kStyleSlot, 0);
+        dlg->categoryList->setCurrentIndex(category);
+        dlg->FillStyleList();
+        dlg->styleList->setCurrentIndex(dlg->styleList->findData(0));
+        ASSERT_EQ(dlg->styleList->currentIndex(), -1) << what;
+        GneSeedRandomWith(seed);
+        dlg->RunRangeEdit(14, 1, 16, 0);
+        EXPECT_EQ(CurrentStyle().random_category, category + 1) << what << ": the entry composed";
+        EXPECT_GT(dlg->song->CountNotes(0, 15), 0) << what;
+        dlg->StartComposeThread(file, dlg->song.get(), kMsgExportComposed);
+        window_test::PumpUntil([] { return !ComposeWorkerRunning(); }, 60000);
+        EXPECT_GT(fs::exists(file) ? fs::file_size(file) : 0u, 0u) << what << ": played";
+        fs::remove(file);
+        const std::vector<std::string> boxes = cantrel_test::Sink().Texts();
+        EXPECT_TRUE(boxes.empty()) << what << ": " << boxes.size() << " boxes, the first "
+                                   << (boxes.empty() ? std::string() : boxes.front());
+        cantrel_test::Sink().Clear();
+      }
+    }
+  }
+}
+
 TEST_F(ComposeTest, MelodiesFillTheirBarsAndLeaveTheOthers) {
   Start();
   for (int beats : {3, 4}) {
@@ -225,17 +317,35 @@ TEST_F(ComposeTest, ComposingPastTheEndGrowsTheSongWithinItsLimit) {
   EXPECT_EQ(dlg->beepCount, beeps + 2);
 }
 
+// The bar menu's compose commands and range operations 12-14 refuse (a beep, the song as it
+// was) while a real worker holds the engine, and compose again once it is done.
 TEST_F(ComposeTest, ComposingWaitsForTheWorker) {
   Start();
   NewSong(4, 4);
+  // The worker waits at its start until released, so it is surely running while the window asks.
+  struct Held {
+    Held() { HoldComposeWorkers(true); }
+    ~Held() { HoldComposeWorkers(false); }
+  } held;
+  const fs::path out = cantrel_test::TempDir() / "held.mid";
+  ASSERT_EQ(dlg->StartComposeThread(out, dlg->song.get(), kMsgExportComposed), 1);
+  ASSERT_TRUE(ComposeWorkerRunning());
   const std::vector<uint8_t> image = dlg->song->SerializeToVector();
-  g_composeWorkerRunning = 1;
   const int beeps = dlg->beepCount;
   for (int command : {264, 265, 266}) dlg->OnBarMenuCommand(command, 1);
-  dlg->RunRangeEdit(14, 1, 2, 0);
-  g_composeWorkerRunning = 0;
+  for (int operation : {12, 13, 14}) dlg->RunRangeEdit(operation, 1, 2, 0);
   EXPECT_EQ(dlg->song->SerializeToVector(), image);
-  EXPECT_EQ(dlg->beepCount, beeps + 4);
+  EXPECT_EQ(dlg->beepCount, beeps + 6);
+
+  HoldComposeWorkers(false);
+  window_test::PumpUntil([] { return !ComposeWorkerRunning(); }, 120000);
+  ASSERT_FALSE(ComposeWorkerRunning()) << "the worker never finished";
+  EXPECT_TRUE(fs::exists(out));
+  const int after = dlg->beepCount;
+  dlg->OnBarMenuCommand(266, 1);
+  EXPECT_EQ(dlg->beepCount, after);
+  EXPECT_NE(dlg->song->SerializeToVector(), image);
+  ExpectMelodyInside(*dlg->song, 1, 1, "after the worker");
 }
 
 TEST_F(ComposeTest, PartMelodiesAreComposedAgainWithinBoundedAttempts) {
@@ -299,17 +409,16 @@ TEST_F(ComposeTest, PlayCommandsCopyTheirBars) {
     dlg->StartPlayback(fs::path());  // no arrangement pending
     dlg->recentCount = 0;
     dlg->partialSong.reset();
-    dlg->seamLog.clear();
     dlg->rangeFirst = c.rangeFirst;
     dlg->rangeLast = c.rangeLast;
     dlg->OnBarMenuCommand(c.command, c.bar);
     const std::string what = std::to_string(c.command) + "@" + std::to_string(c.bar);
     if (c.firstBar < 0) {
-      EXPECT_FALSE(Logged("StartComposeThread")) << what;
+      EXPECT_FALSE(ArrangementStarted()) << what;
       EXPECT_EQ(dlg->recentCount, 0) << what;
       continue;
     }
-    EXPECT_TRUE(Logged("StartComposeThread")) << what;
+    EXPECT_TRUE(ArrangementStarted()) << what;
     ASSERT_NE(dlg->partialSong, nullptr) << what;
     EXPECT_EQ(dlg->partialSong->bar_count, c.bars) << what;
     EXPECT_EQ(dlg->playFirstBar, c.firstBar) << what;
@@ -318,17 +427,15 @@ TEST_F(ComposeTest, PlayCommandsCopyTheirBars) {
   // Without a range nothing plays, yet the command heads the menu.
   dlg->StartPlayback(fs::path());
   dlg->recentCount = 0;
-  dlg->seamLog.clear();
   dlg->rangeFirst = dlg->rangeLast = -1;
   dlg->OnBarMenuCommand(287, 0);
-  EXPECT_FALSE(Logged("StartComposeThread"));
+  EXPECT_FALSE(ArrangementStarted());
   EXPECT_EQ(dlg->recentCount, 1);
   // Nothing starts while a song plays.
   dlg->StartPlayback(fs::path());
   g_isPlaying = 1;
-  dlg->seamLog.clear();
   dlg->OnBarMenuCommand(256, 1);
-  EXPECT_FALSE(Logged("StartComposeThread"));
+  EXPECT_FALSE(ArrangementStarted());
   g_isPlaying = 0;
 }
 

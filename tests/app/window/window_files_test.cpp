@@ -3,6 +3,7 @@
 #include "tests/app/window/window_fixture.h"
 #include "dialogs/archive_dialog.h"
 #include "dialogs/import_dialogs.h"
+#include "draw/chord_table_picture.h"
 #include "tests/dialogs/song_info/dialog_test_util.h"
 #include "tests/song/archive/archive_files.h"
 
@@ -137,6 +138,9 @@ TEST_F(FilesTest, TheArchiveOpensTheChosenSongWithItsTransposition) {
   EXPECT_EQ(dlg->SongPath(), archive / "c.mwd");
   EXPECT_EQ(dlg->song->bar_count, 6);
   EXPECT_EQ(dlg->song->cells[0].slot[0] % 12, 5) << "moved to F";
+  // The chord panel's table is the new key's.
+  EXPECT_EQ(CChordTablePicture::CellText(0, 0, 0).rfind("F\n", 0), 0u);
+  EXPECT_EQ(CChordTablePicture::CellText(0, 0, 3).rfind("Bb\n", 0), 0u);
 }
 
 TEST_F(FilesTest, ANewSongIsAskedFor) {

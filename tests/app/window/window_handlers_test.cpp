@@ -38,6 +38,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -63,6 +64,18 @@ bool Logged(const std::vector<std::string>& log, const std::string& name) {
   return std::find(log.begin(), log.end(), name) != log.end();
 }
 
+// Records the thread each private message of one number reaches the window on.
+struct MessageWatch : QObject {
+  explicit MessageWatch(uint32_t number) : message(number) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    const plat::AppMessage* m = plat::IsAppMessage(e);
+    if (m && m->message == message) threads.push_back(QThread::currentThread());
+    return false;
+  }
+  uint32_t message;
+  std::vector<QThread*> threads;
+};
+
 class WindowHandlersTest : public SilentWindowTest {
  protected:
   // On a 1280 x 1024 screen.
@@ -77,7 +90,6 @@ class WindowHandlersTest : public SilentWindowTest {
   // Shown and ready, with no handler logged and no box recorded yet.
   void Start() {
     ASSERT_NO_FATAL_FAILURE(SilentWindowTest::Start());
-    dlg->seamLog.clear();
     cantrel_test::Sink().Clear();
   }
   static void WriteSong(const fs::path& path, int bars, int beats) {
@@ -198,12 +210,13 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   Start();
   struct Case {
     int code;
-    const char* seam;
+    const char* dialog;
   } cases[] = {
-      {6, "131:1:1"},          {7, "213"},
-      {8, "StartComposeThread"},
+      {6, "131:1:1"},
+      {7, "213"},
       {12, "211"},
   };
+  std::vector<std::string> shown;
   // The modal dialogs are told apart by their template ids (the bar-range edit dialog with the
   // range it proposes) and closed at once.
   dlg->modalRunner = [&](CDialogSkeleton& d) {
@@ -211,15 +224,19 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
     if (auto* copy = qobject_cast<CCopyDlg*>(&d)) {
       name += ":" + std::to_string(copy->from) + ":" + std::to_string(copy->to);
     }
-    dlg->seamLog.push_back(name);
+    shown.push_back(name);
     return 0;
   };
   dlg->SetNoteCursor(1, 0, 0);
   for (const Case& c : cases) {
-    dlg->seamLog.clear();
+    shown.clear();
     dlg->DispatchButtonCommand(c.code);
-    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << c.code;
+    EXPECT_TRUE(Logged(shown, c.dialog)) << c.code;
   }
+  // 8 hands the song to the worker to arrange; the window waits for it, disabled.
+  dlg->DispatchButtonCommand(8);
+  EXPECT_TRUE(ComposeWorkerRunning());
+  EXPECT_FALSE(dlg->isEnabled());
   // 22 hides the import tool; 23 asks for a file for it; 24 without a file plays nothing.
   ASSERT_NE(dlg->importTool, nullptr);
   dlg->ShowImportTool();
@@ -243,7 +260,6 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   EXPECT_TRUE(dlg->guitarPanel->isVisible());
   EXPECT_TRUE(dlg->tripletPanel->isVisible());
   // 14 and 15 walk the note cursor, 19 and 20 the chord cursor.
-  dlg->seamLog.clear();
   dlg->DispatchButtonCommand(15);
   EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar), 2);
   dlg->DispatchButtonCommand(14);
@@ -280,10 +296,13 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   dlg->DispatchButtonCommand(11);
   EXPECT_EQ(dlg->config.inputMode, mode);
 
-  // 21: there is no chord dictionary program here.
+  // 21 without a configured chord dictionary says so, and does not beep.
   const int beeps = dlg->beepCount;
+  cantrel_test::Sink().Clear();
   dlg->DispatchButtonCommand(21);
-  EXPECT_EQ(dlg->beepCount, beeps + 1);
+  EXPECT_EQ(dlg->beepCount, beeps);
+  EXPECT_EQ(cantrel_test::Sink().Texts(),
+            std::vector<std::string>{"コード辞典のプログラムが設定されていません。"});
 
   // Undo takes back the last edit.
   dlg->song->TakeUndoSnapshot();
@@ -291,11 +310,23 @@ TEST_F(WindowHandlersTest, EveryButtonReachesItsHandler) {
   dlg->DispatchButtonCommand(5);
   EXPECT_NE(dlg->song->cells[0].slot[0], 64);
 
-  // Codes past 24 do nothing.
-  dlg->seamLog.clear();
-  dlg->DispatchButtonCommand(25);
-  dlg->DispatchButtonCommand(-1);
-  EXPECT_TRUE(dlg->seamLog.empty());
+  // Codes past 24 do nothing: the song, the cursor and the input mode stay, and nothing is said.
+  {
+    const std::vector<NoteCell> before(dlg->song->cells, dlg->song->cells + kSongMaxCells);
+    const int bars = dlg->song->bar_count;
+    const int cell = dlg->cursorBar, eighth = dlg->cursorEighth, inputMode = dlg->config.inputMode;
+    const int beepsBefore = dlg->beepCount;
+    cantrel_test::Sink().Clear();
+    dlg->DispatchButtonCommand(25);
+    dlg->DispatchButtonCommand(-1);
+    EXPECT_EQ(std::memcmp(before.data(), dlg->song->cells, sizeof dlg->song->cells), 0);
+    EXPECT_EQ(dlg->song->bar_count, bars);
+    EXPECT_EQ(dlg->cursorBar, cell);
+    EXPECT_EQ(dlg->cursorEighth, eighth);
+    EXPECT_EQ(dlg->config.inputMode, inputMode);
+    EXPECT_EQ(dlg->beepCount, beepsBefore);
+    EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  }
   EXPECT_TRUE(dlg->isVisible());
 }
 
@@ -308,12 +339,15 @@ TEST_F(WindowHandlersTest, CtrlKeys) {
   EXPECT_EQ(dlg->rangeFirst, 2);
   EXPECT_EQ(dlg->rangeLast, 2);
   // Space and L post bar-menu commands to the window: the range plays, the lyric panel opens.
-  dlg->seamLog.clear();
   dlg->menuBarCell = 1;
+  MessageWatch played(kMsgPlayComposed);
+  dlg->installEventFilter(&played);
   plat::PostAppMessage(dlg.get(), kMsgApp + 39, ' ', 1);
   dlg->OnCtrlKey('L');
-  Pump();
-  EXPECT_TRUE(Logged(dlg->seamLog, "StartComposeThread"));
+  PumpUntil([&]() { return !played.threads.empty(); }, 60000);
+  dlg->removeEventFilter(&played);
+  EXPECT_EQ(played.threads.size(), 1u) << "the range was arranged to play";
+  if (g_isPlaying.load() == 1) dlg->TogglePlay();
   ASSERT_NE(g_lyricInputPanel, nullptr);
   EXPECT_TRUE(g_lyricInputPanel->isVisible()) << "L shows the lyric panel";
   g_lyricInputPanel->hide();
@@ -360,7 +394,6 @@ TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
   }
   // With a path: the song is written there silently, and the chime again.
   log->Clear();
-  dlg->seamLog.clear();
   const fs::path path = cantrel_test::TempDir() / "saved.mwd";
   std::strncpy(dlg->config.songPath, path.string().c_str(), sizeof dlg->config.songPath - 1);
   plat::InstallFileDialogs(&dialogs);
@@ -374,31 +407,39 @@ TEST_F(WindowHandlersTest, CtrlSSavesWithAPathOrAsksForOneAndChimes) {
 
 TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
   Start();
-  struct Case {
-    uint32_t message;
-    const char* seam;
-  } cases[] = {
-      {kMsgApp + 11, "MobileTransferDone"},
-      {kMsgApp + 17, "MergeRestsAtCursor"},
-      {kMsgApp + 22, "StartComposeThread"},
-  };
-  // +11 opens the mobile-transfer dialog modally (with no service set, after its message): it is
-  // closed as soon as it shows.
+  // +11 opens the mobile-transfer dialog modally on the transfer file (with no service set, after
+  // its message): it is closed as soon as it shows, and the file is not kept.
+  bool transferShown = false;
   QTimer closer;
-  QObject::connect(&closer, &QTimer::timeout, [] {
-    if (CQrDlg* transfer = CQrDlg::Current(); transfer && transfer->isVisible()) transfer->reject();
+  QObject::connect(&closer, &QTimer::timeout, [&transferShown] {
+    if (CQrDlg* transfer = CQrDlg::Current(); transfer && transfer->isVisible()) {
+      transferShown = true;
+      transfer->reject();
+    }
   });
   closer.start(20);
-  for (const Case& c : cases) {
-    dlg->seamLog.clear();
-    const uintptr_t wparam = c.message == kMsgApp + 39 ? 'A' : 0;
-    const intptr_t lparam = 0;
-    plat::PostAppMessage(dlg.get(), c.message, wparam, lparam);
-    Pump();
-    EXPECT_TRUE(Logged(dlg->seamLog, c.seam)) << (c.message - kMsgApp);
-  }
-  // +22 started a real arrangement: it finishes, its song plays and is stopped.
-  PumpUntil([&]() { return !ComposeWorkerRunning() && g_isPlaying.load() == 1; });
+  dlg->midiFilePath = cantrel_test::TempDir() / "transfer.mid";
+  ASSERT_TRUE(plat::WriteFileAtomic(dlg->midiFilePath, std::vector<uint8_t>{'M', 'T', 'h', 'd'}));
+  plat::PostAppMessage(dlg.get(), kMsgApp + 11);
+  Pump();
+  EXPECT_TRUE(transferShown);
+  EXPECT_FALSE(fs::exists(dlg->midiFilePath));
+  // +17 (Enter in the melody panel) moves the cursor on from a note.
+  dlg->song->Reset(8, 4, 0, 1);
+  for (int c = 0; c < 8; ++c) dlg->song->cells[c] = NoteCell{{64, NoteSlotHold, NoteSlotVacant}, {}};
+  dlg->SetNoteCursor(0, 0, 0);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 17);
+  Pump();
+  EXPECT_EQ(dlg->cursorEighth, 1);
+  dlg->song->Reset(8, 4, 0, 1);
+  // +22 plays the song: it is arranged on the worker (and stopped when it plays).
+  MessageWatch played(kMsgPlayComposed);
+  dlg->installEventFilter(&played);
+  plat::PostAppMessage(dlg.get(), kMsgApp + 22);
+  PumpUntil([&]() { return !played.threads.empty(); }, 60000);
+  Pump();
+  dlg->removeEventFilter(&played);
+  EXPECT_EQ(played.threads.size(), 1u) << "the song was arranged to play";
   if (g_isPlaying.load() == 1) dlg->TogglePlay();
   // The note cursor's messages walk it; the audition device closes and opens again.
   dlg->SetNoteCursor(0, 0, 0);
@@ -424,22 +465,32 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
   plat::PostAppMessage(dlg.get(), kMsgApp + 35);
   Pump();
   EXPECT_EQ(dlg->song->cells[16].slot[0], CSongData::PitchFromRows(2, 7));
-  // The panels' own numbers pass unhandled.
-  dlg->seamLog.clear();
-  for (uint32_t n : {13u, 15u, 21u, 24u, 26u, 29u, 31u, 33u}) {
-    plat::PostAppMessage(dlg.get(), kMsgApp + n);
+  // The panels' own numbers pass unhandled: the song and the cursor stay, nothing is said.
+  {
+    const std::vector<NoteCell> before(dlg->song->cells, dlg->song->cells + kSongMaxCells);
+    const int cell = dlg->cursorBar, eighth = dlg->cursorEighth;
+    cantrel_test::Sink().Clear();
+    for (uint32_t n : {13u, 15u, 21u, 24u, 26u, 29u, 31u, 33u}) {
+      plat::PostAppMessage(dlg.get(), kMsgApp + n);
+    }
+    Pump();
+    EXPECT_EQ(std::memcmp(before.data(), dlg->song->cells, sizeof dlg->song->cells), 0);
+    EXPECT_EQ(dlg->cursorBar, cell);
+    EXPECT_EQ(dlg->cursorEighth, eighth);
+    EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+    EXPECT_FALSE(ComposeWorkerRunning());
   }
-  Pump();
-  EXPECT_TRUE(dlg->seamLog.empty());
-  // +23 stops only a song that plays; MIDI input while a song plays is dropped.
+  // +23 stops only a song that plays: with none playing nothing is arranged.
   plat::PostAppMessage(dlg.get(), kMsgApp + 23);
   Pump();
-  EXPECT_TRUE(dlg->seamLog.empty());
+  EXPECT_FALSE(ComposeWorkerRunning());
+  EXPECT_EQ(g_isPlaying.load(), 0);
+  // While a song plays, +23 stops it and MIDI input is dropped; nothing new is arranged.
   g_isPlaying = 1;
   plat::PostAppMessage(dlg.get(), kMsgApp + 23);
   plat::PostAppMessage(dlg.get(), kMsgMidiData, 0, 0x403C90);
   Pump();
-  EXPECT_TRUE(dlg->seamLog.empty()) << "nothing plays: nothing to stop";
+  EXPECT_FALSE(ComposeWorkerRunning()) << "a stop arranges nothing";
   g_isPlaying = 0;
   // +30 gives a cursor where there was none.
   dlg->cursorBar = dlg->cursorEighth = -1;
@@ -456,14 +507,27 @@ TEST_F(WindowHandlersTest, PrivateMessagesReachTheirHandlers) {
 
 TEST_F(WindowHandlersTest, MessagesPostedFromAnotherThreadRunOnTheWindowsThread) {
   Start();
+  // Notes on every eighth: each Enter of the melody panel moves the cursor one eighth on.
+  dlg->song->Reset(16, 4, 0, 1);
+  for (int c = 0; c < 16 * 8; ++c) {
+    dlg->song->cells[c] = NoteCell{{64, NoteSlotHold, NoteSlotVacant}, {}};
+  }
+  dlg->SetNoteCursor(0, 0, 0);
+  // The thread each Enter is handled on.
+  MessageWatch watch(kMsgApp + 17);
+  dlg->installEventFilter(&watch);
   std::thread worker([&]() {
     for (int i = 0; i < 50; ++i) plat::PostAppMessage(dlg.get(), kMsgApp + 17, i, 0);
     plat::PostAppMessage(dlg.get(), kMsgApp + 20);
   });
   worker.join();
-  PumpUntil([&]() { return dlg->seamLog.size() >= 50; });
-  ASSERT_EQ(dlg->seamLog.size(), 50u);
-  for (const std::string& s : dlg->seamLog) EXPECT_EQ(s, "MergeRestsAtCursor");
+  PumpUntil([&]() { return watch.threads.size() >= 50; });
+  Pump();
+  dlg->removeEventFilter(&watch);
+  ASSERT_EQ(watch.threads.size(), 50u);
+  for (QThread* t : watch.threads) EXPECT_EQ(t, dlg->thread());
+  EXPECT_EQ(dlg->SongBarOfCell(dlg->cursorBar) * 8 + dlg->cursorEighth, 50)
+      << "every Enter moved the cursor on";
 }
 
 TEST_F(WindowHandlersTest, OneDroppedFileOpensTwoAreRefused) {
@@ -984,6 +1048,8 @@ TEST_F(WindowHandlersTest, LyricMessagesEditTheSongAtTheCursor) {
             (std::vector<std::string>{"", "ab", "c"}));
 
   // The bar menu's shifts start at the menu's bar.
+  cantrel_test::Sink().Clear();
+  const int beeps = dlg->beepCount;
   notes({"a", "b"});
   s.cells[perBar].slot[0] = 70;
   std::strcpy(s.cells[perBar].lyric[0], "n");
@@ -996,7 +1062,10 @@ TEST_F(WindowHandlersTest, LyricMessagesEditTheSongAtTheCursor) {
   Pump();
   EXPECT_EQ((std::vector<std::string>{lyric(0), lyric(1), lyric(perBar)}),
             (std::vector<std::string>{"a", "b", "b"}));
-  EXPECT_TRUE(dlg->seamLog.empty());
+  // Only the lyrics moved: the notes stay, and nothing was refused.
+  EXPECT_EQ(s.cells[perBar].slot[0], 70);
+  EXPECT_EQ(cantrel_test::Sink().Count(), 0u);
+  EXPECT_EQ(dlg->beepCount, beeps);
 }
 
 }  // namespace

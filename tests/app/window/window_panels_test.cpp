@@ -4,16 +4,53 @@
 #include "dialogs/melody_panel.h"
 #include "draw/button_picture.h"
 #include "draw/chord_table_picture.h"
+#include "draw/keyboard_picture.h"
 #include "tests/app/window/window_fixture.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
 
 #include <cstring>
 
 namespace {
 
-class PanelsTest : public WindowTest {};
+class PanelsTest : public WindowTest {
+ protected:
+  // A pick in one of the window's lists, as the user makes it in the list's popup.
+  static void Choose(QComboBox* list, int row) {
+    list->setCurrentIndex(row);
+    emit list->activated(row);
+  }
+  // The chord names (the text before the line break) of a row of the chord table.
+  static std::vector<std::string> TableRow(int row) {
+    std::vector<std::string> names;
+    for (int c = 0; c < CChordDlg::kTableColumns; ++c) {
+      const std::string text = CChordTablePicture::CellText(0, row, c);
+      names.push_back(text.substr(0, text.find('\n')));
+    }
+    return names;
+  }
+  // The melody keyboard's colour of a note.
+  static plat::ColorRef KeyColour(int note) {
+    for (int i = 0; i < CKeyboardPicture::KeyCount(0); ++i) {
+      if (CKeyboardPicture::Key(0, i).note == note) return CKeyboardPicture::Key(0, i).colour;
+    }
+    ADD_FAILURE() << "no key " << note;
+    return 0;
+  }
+  // An eighth's cell: a note (or rest start, -1) that does not split the eighth.
+  void SetEighth(int bar, int eighth, int value) {
+    dlg->song->cells[dlg->song->CellIndex(bar, eighth)] =
+        NoteCell{{value, NoteSlotHold, NoteSlotVacant}, {}};
+  }
+  static void Press(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+  }
+};
 
 TEST_F(PanelsTest, PanelsAreMadeHiddenWithTheWindowsButtonsOnThem) {
   Start();
@@ -132,6 +169,139 @@ TEST_F(PanelsTest, AnOpenedSongsChordsJoinTheTable) {
   g_chordPanel->FindChordInTable("A#", &row, &column);
   EXPECT_EQ(row, 0);
   EXPECT_EQ(CChordTablePicture::CellText(0, row, column).rfind("A#", 0), 0u);
+}
+
+TEST_F(PanelsTest, AKeyChosenInTheListRebuildsTheChordTableAndRecoloursTheKeyboard) {
+  Start();
+  dlg->config.guideShown = 1;
+  NewSong(8, 4);
+  Choose(dlg->keyList, 1);  // G major
+  Pump();
+  EXPECT_EQ(dlg->song->key_index, 1);
+  EXPECT_EQ(dlg->chordFields.keyRow, 1);
+  EXPECT_EQ(TableRow(0),
+            (std::vector<std::string>{"G", "Am", "Bm", "C", "D", "Em", "F#dim"}));
+  EXPECT_EQ(TableRow(1),
+            (std::vector<std::string>{"GM7", "Am7", "Bm7", "CM7", "D7", "Em7", "F#m7b5"}));
+  // F# joins the scale and F leaves it, at once.
+  EXPECT_EQ(KeyColour(66), 0x205050u);
+  EXPECT_EQ(KeyColour(65), 0xDFDFDFu);
+  EXPECT_EQ(KeyColour(67), 0xBFFFFFu);
+  // Back to C: the table and the keys follow again.
+  Choose(dlg->keyList, 0);
+  Pump();
+  EXPECT_EQ(TableRow(0), (std::vector<std::string>{"C", "Dm", "Em", "F", "G", "Am", "Bdim"}));
+  EXPECT_EQ(KeyColour(66), 0x5F5F5Fu);
+  EXPECT_EQ(KeyColour(65), 0xBFFFFFu);
+}
+
+TEST_F(PanelsTest, AMetreChangeBuildsTheChordTableForTheSongsKey) {
+  Start();
+  NewSong(8, 4, 2);  // D major, written past the key list's handler
+  ASSERT_EQ(TableRow(0)[0], "C");
+  cantrel_test::Sink().QueueAnswer(plat::kIdOk);
+  Choose(dlg->metreList, 2);  // 4/4 into 6/8
+  Pump();
+  ASSERT_EQ(dlg->song->beats_per_bar, 3);
+  EXPECT_EQ(dlg->song->key_index, 2);
+  EXPECT_EQ(TableRow(0), (std::vector<std::string>{"D", "Em", "F#m", "G", "A", "Bm", "C#dim"}));
+}
+
+TEST_F(PanelsTest, ANoteTypedAfterAScrollLandsInTheFirstBarShown) {
+  Start();
+  NewSong(32, 4);
+  dlg->SetNoteCursor(0, 0, 0);
+  Pump();
+  dlg->scrollBar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  Pump();
+  ASSERT_EQ(dlg->topRow, 1);
+  const int first = dlg->SongBarOfCell(0);
+  ASSERT_GT(first, 0);
+  char position[16];
+  std::snprintf(position, sizeof position, "%03d-01", first + 1);
+  EXPECT_EQ(dlg->melodyFields.position, position);
+  EXPECT_EQ(g_melodyPanel->windowTitle().toStdString(), position) << "the panel shows it";
+  plat::PostAppMessage(dlg.get(), kMsgApp + 30, 'F', 0);
+  Pump();
+  EXPECT_EQ(dlg->song->GetSlotValue(first, 0, false), 60);
+  EXPECT_NE(dlg->song->GetSlotValue(0, 0, false), 60) << "the bar scrolled away keeps its note";
+}
+
+TEST_F(PanelsTest, EnterInTheMelodyPanelMergesRestsAndStepsPastARest) {
+  Start();
+  NewSong(8, 4);
+  // Bar 0: a note, an eighth of two sixteenth rests, notes.
+  const int bar0[8] = {64, -1, 67, 69, 71, 72, 74, 76};
+  for (int e = 0; e < 8; ++e) SetEighth(0, e, bar0[e]);
+  dlg->song->cells[1].slot[1] = NoteSlotRest;
+  dlg->SetNoteCursor(0, 0, 0);
+  Pump();
+  ASSERT_TRUE(g_melodyPanel->isVisible());
+  Press(g_melodyPanel->lyricBox, Qt::Key_Return);
+  Pump();
+  // The two rests are one now.
+  EXPECT_EQ(dlg->song->GetSlotValue(0, 1, false), NoteSlotRest);
+  EXPECT_EQ(dlg->song->GetSlotValue(0, 1, true), NoteSlotHold);
+  // The cursor landed on the rest and went on past it to the next note, which the panel shows.
+  EXPECT_EQ(dlg->cursorEighth, 2);
+  EXPECT_EQ(dlg->melodyFields.cursorEighth, 2);
+  EXPECT_EQ(g_melodyPanel->windowTitle().toStdString(), "001-03");
+  // From a note onto a note: one step (Enter on a list of the panel as well).
+  Press(g_melodyPanel->typeList, Qt::Key_Return);
+  Pump();
+  EXPECT_EQ(dlg->cursorEighth, 3);
+}
+
+TEST_F(PanelsTest, TheInputModeButtonTellsTheMelodyPanel) {
+  Start();
+  NewSong(8, 4);
+  SetEighth(0, 0, 64);
+  dlg->SetNoteCursor(0, 0, 0);
+  Pump();
+  if (dlg->config.inputMode == 0) dlg->DispatchButtonCommand(11);
+  ASSERT_EQ(dlg->config.inputMode, 1);
+  // Into PC-keyboard mode: the hook is in, and a typed note takes the lyric box away.
+  dlg->DispatchButtonCommand(11);
+  Pump();
+  EXPECT_EQ(dlg->config.inputMode, 0);
+  EXPECT_TRUE(CKeyboardHook::Installed());
+  plat::PostAppMessage(dlg.get(), kMsgApp + 30, 'G', 0);
+  Pump();
+  EXPECT_EQ(dlg->song->GetSlotValue(0, 0, false), 62);
+  EXPECT_FALSE(g_melodyPanel->lyricBox->isEnabled());
+  // Out of it: the hook goes and the panel, told of the mode, gives the lyric box back.
+  dlg->DispatchButtonCommand(11);
+  Pump();
+  EXPECT_EQ(dlg->config.inputMode, 1);
+  EXPECT_FALSE(CKeyboardHook::Installed());
+  EXPECT_TRUE(g_melodyPanel->lyricBox->isEnabled());
+}
+
+TEST_F(PanelsTest, AnOpenedOrDroppedSongBuildsTheChordTableForItsKey) {
+  Start();
+  struct Case {
+    int key;
+    bool drop;
+    std::vector<std::string> triads;
+  } cases[] = {
+      {2, false, {"D", "Em", "F#m", "G", "A", "Bm", "C#dim"}},
+      {3, true, {"A", "Bm", "C#m", "D", "E", "F#m", "G#dim"}},
+  };
+  for (const Case& c : cases) {
+    CSongData other;
+    other.Reset(4, 4, c.key, 1);
+    const std::filesystem::path path = cantrel_test::TempDir() / ("key" + std::to_string(c.key) + ".mwd");
+    ASSERT_TRUE(other.SaveAs(4, c.key, &path, 1));
+    if (c.drop) {
+      dlg->OnDropFiles({path});
+    } else {
+      dialogs.QueueFile(path);
+      dlg->DispatchButtonCommand(2);
+    }
+    EXPECT_EQ(dlg->song->key_index, c.key);
+    EXPECT_EQ(dlg->chordFields.keyRow, c.key);
+    EXPECT_EQ(TableRow(0), c.triads) << c.key;
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "music/midi1_data.h"
 #include "music/midi_event.h"
 #include "tests/support/test_support.h"
+#include "tests/support/unreadable_file.h"
 
 namespace {
 
@@ -243,14 +244,28 @@ TEST_F(LoadSmfTest, WhatIsNoStandardMidiFileLeavesTheSongAsItWas) {
   std::ofstream(text) << "no MIDI here";
   const std::filesystem::path empty = cantrel_test::TempDir() / "empty.mid";
   std::ofstream(empty).flush();
-  struct Case { std::filesystem::path path; size_t boxes; };
-  for (const Case& c : {Case{text, 1}, Case{empty, 1},
-                        Case{cantrel_test::TempDir() / "missing.mid", 1}}) {
+  // A folder in a file's place, and a file nobody may read: said with the path, and the
+  // import tool goes on.
+  const std::filesystem::path folder = cantrel_test::TempDir() / "folder.mid";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path locked =
+      cantrel_test::UnreadableFile(cantrel_test::TempDir() / "locked.mid");
+  struct Case { std::filesystem::path path; bool cannotOpen; };
+  for (const Case& c : {Case{text, false}, Case{empty, false},
+                        Case{cantrel_test::TempDir() / "missing.mid", true}, Case{folder, true},
+                        Case{locked, true}}) {
     SCOPED_TRACE(c.path.string());
     cantrel_test::Sink().Clear();
-    EXPECT_EQ(COrvantaCommon::LoadSmf(c.path.string(), &song, 0), 0);
+    int loaded = -1;
+    ASSERT_TRUE(cantrel_test::RunBoundByPermissions(
+        [&] { loaded = COrvantaCommon::LoadSmf(c.path.string(), &song, 0); }));
+    EXPECT_EQ(loaded, 0);
     EXPECT_EQ(song, before);
-    EXPECT_EQ(cantrel_test::Sink().Count(), c.boxes);
+    ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
+    if (c.cannotOpen) {
+      EXPECT_EQ(cantrel_test::Sink().Texts()[0],
+                "Midiファイルが開けませんでした。" + c.path.string());
+    }
   }
 }
 

@@ -78,6 +78,10 @@ class RingtonePreparationTest : public EngineTest {
     return out;
   }
 
+  // Re-encodes the MFi bytes (in both compose modes) and expects the notes of the
+  // bytes read back from the file written.
+  void ExpectReencodedNotes(const std::vector<uint8_t>& bytes);
+
   fs::path CsvMidi(const std::string& csv, const std::string& name) {
     const fs::path dir = cantrel_test::TempDir();
     std::ofstream(dir / (name + ".csv")) << csv;
@@ -222,16 +226,17 @@ TEST_F(RingtonePreparationTest, UnpreparedSongStaysAsItWas) {
 }
 
 // Four voices of notes from 24 to 300 ticks (longer than one event holds, too)
-// with gaps, as an MFi file of the 16-voice type writes them. A long note is
-// written as a note and fillers, which read back a tick longer each time, so
-// a note right after one would be overlapped.
-std::vector<uint8_t> WrittenMFi() {
+// with gaps, as an MFi file of the 16-voice type writes them, with a tempo or
+// without one (read at 48 ticks per quarter then). A long note is written as a
+// note and fillers, which read back a tick longer each time, so a note right
+// after one would be overlapped.
+std::vector<uint8_t> WrittenMFi(bool with_tempo) {
   MobileData song;
   song.division = 96;
   static const int kLengths[] = {96, 48, 200, 24, 150, 300, 72};
   for (int voice = 0; voice < 4; ++voice) {
     auto v = std::make_unique<MobileChannel>(voice, 2);
-    v->AddControl(0, kKindTempo, 500000);
+    if (with_tempo) v->AddControl(0, kKindTempo, 500000);
     v->AddControl(0, kKindProgram, voice * 9);
     int32_t pending = voice * 5;
     for (int n = 0; n < 10; ++n) {
@@ -250,7 +255,13 @@ std::vector<uint8_t> WrittenMFi() {
 }
 
 TEST_F(RingtonePreparationTest, ReencodedMFiReadsBackToTheSameNotes) {
-  const std::vector<uint8_t> bytes = WrittenMFi();
+  for (bool with_tempo : {true, false}) {
+    SCOPED_TRACE(with_tempo ? "with a tempo" : "without a tempo");
+    ExpectReencodedNotes(WrittenMFi(with_tempo));
+  }
+}
+
+void RingtonePreparationTest::ExpectReencodedNotes(const std::vector<uint8_t>& bytes) {
   MobileData first;
   MFiData(bytes.data(), bytes.size()).ToMobileData(first);
   const std::vector<ringtone_test::Note> expected = ringtone_test::NotesOf(first);
@@ -278,11 +289,68 @@ TEST_F(RingtonePreparationTest, ReencodedMFiReadsBackToTheSameNotes) {
                 std::tie(e.voice, e.tick, e.pitch, e.velocity))
           << mode << ": " << g << " " << e;
       // A note longer than the 255 ticks one event holds is written as a
-      // note and fillers, which read back a tick longer each time.
-      if (e.duration <= 255) {
-        EXPECT_EQ(g.duration, e.duration) << mode << ": " << g;
-      } else {
-        EXPECT_NEAR(g.duration, e.duration, 1) << mode << ": " << g;
+      // note and fillers, which read back a tick longer each.
+      EXPECT_NEAR(g.duration, e.duration, (e.duration - 1) / 254) << mode << ": " << g;
+    }
+  }
+}
+
+// A song of division 480, as a sequencer writes it, prepared for a phone and written as MFi:
+// read back, every note stands at its time and keeps its length (in ticks of 96 per quarter,
+// against mido's reading of the source). The phone kinds of 48 ticks per quarter are written with
+// their model's timebase; a song with no tempo of its own is given one by the preparation.
+TEST_F(RingtonePreparationTest, Division480SongThroughPreparationAndMFiKeepsItsTimes) {
+  CANTREL_NEED_TOOL("csvmidi");
+  CANTREL_NEED_MIDO();
+  for (bool with_tempo : {true, false}) {
+    std::ostringstream csv;
+    csv << "0, 0, Header, 1, 2, 480\n1, 0, Start_track\n1, 0, Time_signature, 4, 2, 24, 8\n";
+    if (with_tempo) csv << "1, 0, Tempo, 400000\n";
+    csv << "1, 0, End_track\n2, 0, Start_track\n2, 0, Program_c, 0, 73\n2, 0, Program_c, 1, 33\n";
+    // (tick, 0 for an end and 1 for a start, channel, pitch): csvmidi takes a track in order.
+    std::vector<std::tuple<int, int, int, int>> events;
+    static const int kLengths[] = {440, 200, 920, 1200, 80};
+    for (int n = 0; n < 24; ++n) {
+      const int tick = n * 480 + (n % 3 == 1 ? 240 : 0);
+      events.emplace_back(tick, 1, 0, 60 + n % 12);
+      events.emplace_back(tick + kLengths[n % 5], 0, 0, 60 + n % 12);
+      if (n % 2 == 1) continue;
+      events.emplace_back(tick, 1, 1, 36 + n % 7);
+      events.emplace_back(tick + 900, 0, 1, 36 + n % 7);
+    }
+    std::sort(events.begin(), events.end());
+    for (const auto& [tick, on, channel, pitch] : events)
+      csv << "2, " << tick << (on ? ", Note_on_c, " : ", Note_off_c, ") << channel << ", " << pitch
+          << (on ? ", 90\n" : ", 0\n");
+    csv << "2, 13440, End_track\n0, 0, End_of_file\n";
+    const fs::path source = CsvMidi(csv.str(), with_tempo ? "d480_tempo" : "d480_plain");
+    const MidoSong original = ReadWithMido(source);
+    ASSERT_EQ(original.division, 480);
+    std::vector<std::tuple<int, int, int>> want;  // (tick, pitch, length) at 96 per quarter
+    for (const Note& n : original.notes) want.emplace_back(n.tick / 5, n.pitch, n.length / 5);
+    std::sort(want.begin(), want.end());
+    ASSERT_EQ(want.size(), 36u);
+
+    // The melo files state 48 ticks per quarter for the phone kinds prepared at 48; the 16-voice
+    // cmid form always states 96 and takes the songs prepared at 96.
+    for (unsigned kind : {1u, 13u}) {
+      for (int type : kind == 1 ? std::vector<int>{4, 254} : std::vector<int>{4}) {
+        SCOPED_TRACE(::testing::Message() << "tempo " << with_tempo << " kind " << kind << " type "
+                                          << type);
+        auto song = std::make_unique<Midi1Data>(source, 0x60000);
+        PrepareSongForRingtone(&song, 32, 100, kind);
+        ASSERT_EQ(song->division, RingtoneDivision(kind));
+        MobileData mobile(*song, nullptr, 0x60000);
+        MFiData written(mobile, type, 0x60000);
+        written.WriteFile(static_cast<int>(kind));
+        const std::vector<uint8_t> bytes = written.Bytes();
+        MobileData back;
+        MFiData(bytes.data(), bytes.size()).ToMobileData(back);
+        std::vector<std::tuple<int, int, int>> got;
+        for (const ringtone_test::Note& n : ringtone_test::NotesOf(back))
+          got.emplace_back(n.tick, n.pitch, n.duration);
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, want);
       }
     }
   }

@@ -119,7 +119,9 @@ TEST_F(MediaExport, FailuresAreReportedAndWriteNothing) {
   const std::string failure = "エラー発生 " + midi.string();
   const Case cases[] = {
       {"no library", false, true, true,
-       {"QuickTimeがインストールされていません。", failure}},
+       {"General MIDIのサウンドフォントが見つかりませんでした。WAVやMP3に書き出すには、Debianの"
+        "パッケージ fluid-soundfont-gm をインストールしてください。",
+        failure}},
       {"no movie", true, false, true, {failure}},
       {"conversion fails", true, true, false, {failure}},
   };

@@ -9,6 +9,7 @@
 #include "passes_util.h"
 #include "tests/support/smf_bytes.h"
 #include "tests/support/test_support.h"
+#include "tests/support/unreadable_file.h"
 
 using namespace passes_test;
 
@@ -144,6 +145,30 @@ TEST(MidiLoader, MissingFileSaysSoWithThePath) {
   EXPECT_EQ(loader.file_size, 0);
   ASSERT_EQ(cantrel_test::Sink().Count(), 1u);
   EXPECT_EQ(cantrel_test::Sink().Texts()[0], "Midiファイルが開けませんでした。" + path.string());
+}
+
+// A folder in the file's place and a file nobody may read: the same text with the path, no
+// song, and the program goes on.
+TEST(MidiLoader, WhatCannotBeOpenedIsSaidWithThePathAndTheCallerGoesOn) {
+  const std::filesystem::path folder = cantrel_test::TempDir() / "folder.mid";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path locked =
+      cantrel_test::UnreadableFile(cantrel_test::TempDir() / "locked.mid");
+  for (const std::filesystem::path& path : {folder, locked}) {
+    SCOPED_TRACE(path.string());
+    cantrel_test::Sink().Clear();
+    int32_t size = -1;
+    bool song = true;
+    ASSERT_TRUE(cantrel_test::RunBoundByPermissions([&] {
+      MidiLoader loader(path);
+      size = loader.file_size;
+      song = loader.song != nullptr;
+    }));
+    EXPECT_FALSE(song);
+    EXPECT_EQ(size, 0);
+    EXPECT_EQ(cantrel_test::Sink().Texts(),
+              std::vector<std::string>{"Midiファイルが開けませんでした。" + path.string()});
+  }
 }
 
 TEST(MidiLoader, ConversionsNeedTheirSong) {

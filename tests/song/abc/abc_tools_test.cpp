@@ -6,15 +6,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "song/abc_notation.h"
+#include "song/chord_model.h"
 #include "song/song_data.h"
 #include "tests/support/test_support.h"
 
@@ -30,9 +33,11 @@ std::string ReadFile(const fs::path& path) {
   return s.str();
 }
 
-// The notes of channel 1 of a MIDI file (mido), starts rounded to sixteenths.
-bool MidoNotes(const std::string& python, const fs::path& mid, Notes* notes) {
-  static const char* const kScript =
+// The (start tick, pitch) of every note of a MIDI file (mido) on channel 1 (`melody`) or on
+// every other channel, and the file's division.
+bool MidoStarts(const std::string& python, const fs::path& mid, bool melody, int* division,
+                Notes* starts) {
+  std::string script =
       "import sys, mido\n"
       "m = mido.MidiFile(sys.argv[1])\n"
       "print(m.ticks_per_beat)\n"
@@ -40,19 +45,27 @@ bool MidoNotes(const std::string& python, const fs::path& mid, Notes* notes) {
       "    now = 0\n"
       "    for e in t:\n"
       "        now += e.time\n"
-      "        if e.type == 'note_on' and e.velocity > 0 and e.channel == 0:\n"
-      "            print(now, e.note)\n";
+      "        if e.type == 'note_on' and e.velocity > 0 and e.channel ";
+  script += melody ? "== 0" : "!= 0";
+  script += ":\n            print(now, e.note)\n";
   std::string out;
-  if (cantrel_test::RunTool({python, "-c", kScript, mid.string()}, &out) != 0) return false;
+  if (cantrel_test::RunTool({python, "-c", script, mid.string()}, &out) != 0) return false;
   std::istringstream in(out);
+  *division = 0;
+  in >> *division;
+  if (*division <= 0) return false;
+  for (int tick = 0, pitch = 0; in >> tick >> pitch;) starts->push_back({tick, pitch});
+  return true;
+}
+
+// The notes of channel 1 of a MIDI file (mido), starts rounded to sixteenths.
+bool MidoNotes(const std::string& python, const fs::path& mid, Notes* notes) {
   int division = 0;
-  in >> division;
-  if (division <= 0) return false;
-  int tick = 0, pitch = 0;
-  while (in >> tick >> pitch) {
-    const int sixteenth = division / 4;
+  Notes starts;
+  if (!MidoStarts(python, mid, true, &division, &starts)) return false;
+  const int sixteenth = division / 4;
+  for (const auto& [tick, pitch] : starts)
     notes->push_back({(tick + sixteenth / 2) / sixteenth, pitch});
-  }
   std::sort(notes->begin(), notes->end());
   return true;
 }
@@ -109,6 +122,60 @@ TEST(AbcAgainstAbc2midi, FixtureTunesGiveTheSameNotesAndBars) {
     // abc2midi's bars: the tune's length rounded up to whole bars (the last
     // note's start is enough, every bar holds notes to its end).
     EXPECT_EQ(song->bar_count, (end + bar_length - 1) / bar_length);
+  }
+}
+
+// Chord symbols with blanks inside their quotes: each symbol fills a bar of its own, and the
+// chord the import writes there has the tones abc2midi plays for that bar (its accompaniment:
+// every note outside the melody's channel). abc2midi 4.84 refuses a symbol that begins with a
+// blank ("Guitar chord does not start with A-G"), so it is given the symbols without blanks.
+TEST(AbcAgainstAbc2midi, ChordSymbolsWithBlanksInsideTheQuotes) {
+  CANTREL_NEED_TOOL("abc2midi");
+  const std::string python = cantrel_test::PythonWithMido();
+  CANTREL_NEED(!python.empty(), "python3 with mido (python3-mido)");
+  struct Case {
+    const char* symbol;  // as written between the quotes
+    const char* name;    // without the blanks
+  };
+  const Case cases[] = {{" Em", "Em"},       {"Em ", "Em"},     {"  G7  ", "G7"},
+                        {"\tAm", "Am"},      {"D\t", "D"},      {" F#m ", "F#m"},
+                        {" D7/F# ", "D7/F#"}, {" CM7", "CM7"}, {"  Bdim ", "Bdim"}};
+  std::string padded = "X:1\nT:blanks\nM:4/4\nL:1/8\nK:C\n";
+  std::string plain = padded;
+  for (const Case& c : cases) {
+    padded += std::string("\"") + c.symbol + "\"c8|";
+    plain += std::string("\"") + c.name + "\"c8|";
+  }
+  padded += "\n";
+  plain += "\n";
+
+  const fs::path abc = cantrel_test::TempDir() / "blanks.abc";
+  const fs::path mid = cantrel_test::TempDir() / "blanks.mid";
+  std::ofstream(abc, std::ios::binary) << plain;
+  ASSERT_EQ(cantrel_test::RunTool({"abc2midi", abc.string(), "-o", mid.string()}), 0);
+  int division = 0;
+  Notes accompaniment;
+  ASSERT_TRUE(MidoStarts(python, mid, false, &division, &accompaniment));
+  std::vector<std::set<int>> played(std::size(cases));
+  for (const auto& [tick, pitch] : accompaniment) {
+    const size_t bar = static_cast<size_t>(tick / (4 * division));
+    if (bar < played.size()) played[bar].insert(pitch % 12);
+  }
+
+  auto song = std::make_unique<CSongData>();
+  cantrel_test::QuietBoxes quiet;
+  ASSERT_EQ(CAbcNotation::Import(song.get(), padded.data(), padded.size()), 1);
+  ASSERT_EQ(song->bar_count, static_cast<int>(std::size(cases)));
+  for (size_t bar = 0; bar < std::size(cases); ++bar) {
+    std::string name(song->chords[bar * 4].first, strnlen(song->chords[bar * 4].first, 8));
+    while (!name.empty() && name.back() == ' ') name.pop_back();  // the major chord's blank
+    SCOPED_TRACE(std::string("\"") + cases[bar].symbol + "\" imported as " + name);
+    int tones[4] = {};
+    const int count = CChordControl(name).GetChordTones(tones);
+    std::set<int> ours;
+    for (int k = 0; k < count; ++k) ours.insert(tones[k]);
+    EXPECT_FALSE(played[bar].empty());
+    EXPECT_EQ(ours, played[bar]);
   }
 }
 

@@ -282,6 +282,51 @@ TEST_F(MidiImport, TheCallbackChoosesTheChannel) {
   EXPECT_EQ(notes[0].pitch, 72);
 }
 
+// The programs of the channels decide which lists a channel may join: a synth drum (118) plays
+// chords but is no accompaniment, the flute is the melody, the acoustic bass the bass. The file
+// is checked with mido first, then read as the import reads it.
+TEST_F(MidiImport, ChannelProgramsTypeTheChannels) {
+  CANTREL_NEED_MIDO();
+  std::vector<Ev> flute, bass, synth_drum;
+  Program(flute, 0, 73);
+  Program(bass, 1, 33);
+  Program(synth_drum, 2, 118);
+  for (int beat = 0; beat < 16; ++beat) {
+    const int64_t tick = int64_t{beat} * 480;
+    Note(flute, tick, 0, 72 + beat % 5, 450);
+    if (beat % 2 == 0) Note(bass, tick, 1, beat % 4 == 0 ? 36 : 43, 900);
+    for (int pitch : {60, 64, 67}) Note(synth_drum, tick, 2, pitch, 200);
+  }
+  const Bytes file = Smf({flute, bass, synth_drum}, 480);
+  const fs::path p = cantrel_test::TempDir() / "programs.mid";
+  Write(p, file);
+
+  int division = 0;
+  std::vector<std::string> lines;
+  ASSERT_TRUE(cantrel_test::MidoEventLines(p, &division, &lines));
+  std::vector<std::string> programs;
+  for (const std::string& l : lines)
+    if (l.rfind("program ", 0) == 0) programs.push_back(l);
+  EXPECT_EQ(programs,
+            (std::vector<std::string>{"program 0 0 73", "program 1 0 33", "program 2 0 118"}));
+
+  int is_karaoke = 0;
+  XfData karaoke(&p, 0, &is_karaoke);
+  ASSERT_NE(karaoke.track, nullptr);
+  karaoke.SetDivision(96);
+  TuneStructure structure;
+  structure.Analyse(karaoke, 96);
+  EXPECT_EQ(structure.program[0], 73);
+  EXPECT_EQ(structure.program[1], 33);
+  EXPECT_EQ(structure.program[2], 118);
+  EXPECT_EQ(structure.part_type[0], kPartMelody);
+  EXPECT_EQ(structure.part_type[1], kPartBass);
+  EXPECT_NE(structure.part_type[2], kPartAccompaniment);
+  EXPECT_EQ(structure.used[2], 1);
+
+  EXPECT_EQ(Import(file), 0);  // the flute's channel
+}
+
 TEST_F(MidiImport, UnreadableFileLeavesTheSong) {
   song_->Reset(4, 4, 0, 1);
   song_->cells[0].slot[0] = 64;
