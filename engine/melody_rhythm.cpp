@@ -624,12 +624,16 @@ void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_la
   }
 }
 
-void CheckMelodyBlockLength(int block_length) {
+bool CheckMelodyBlockLength(int block_length) {
   const StyleRecord& style = CurrentStyle();
-  if (style.chord_method == 8) return;
+  if (style.chord_method == 8) return false;
   if (style.metre == 1 && block_length != 288 && block_length != 576) {
     ShowErrorByCode(melody_error::kTripleMetre);
-  } else if (style.metre == 2 && block_length != 336) {
-    ShowErrorByCode(melody_error::kSevenEight);
+    return true;
   }
+  if (style.metre == 2 && block_length != 336) {
+    ShowErrorByCode(melody_error::kSevenEight);
+    return true;
+  }
+  return false;
 }
