@@ -68,13 +68,14 @@ void GenerateMelodicPattern(int channel, MidiTrack& track) {
   const int step = triplet ? 32 : 48;
   const bool sectioned = ComposeInfo().chord_timeline.count() > 0;
   int counter = 0;
-  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const char section = SectionLetter(i);
     const char next = SectionLetter(i + 1);
     const bool last_of_section = next != 0 && next != section;
     if (!sectioned || (section != 'A' && i > 0 && section != SectionLetter(i - 1)) ||
-        last_of_section) {
+        last_of_section || i == n - 1) {
+      // The song's last block, too, starts the figure on its first, sounding step.
       counter = 0;
     }
     for (int k = 0; k < block.length / step; ++k, ++counter) {
@@ -289,7 +290,7 @@ void TranceBar(NoteEmitter& e, const ChordBlock& block) {
   e.Wait(48);
 }
 
-void TranceHalfBar(NoteEmitter& e, const ChordBlock& block, const BlockTones& t) {
+void TranceHalfBar(NoteEmitter& e, const ChordBlock& block, const BlockTones& t, bool last) {
   if (Chance(2)) {
     for (int k = 0; k < 8; ++k) {
       Tone pitch = Chance(2) ? t.root + 24 : t.root + 12;
@@ -300,7 +301,8 @@ void TranceHalfBar(NoteEmitter& e, const ChordBlock& block, const BlockTones& t)
     }
     return;
   }
-  if (Chance(6)) {
+  // The song's last block is never left silent (the draw is made all the same).
+  if (Chance(6) && !last) {
     e.Rest(20);
     e.Wait(block.length);
     return;
@@ -326,9 +328,10 @@ void TranceHalfBar(NoteEmitter& e, const ChordBlock& block, const BlockTones& t)
 void GenerateTrancePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
+    const bool last = i == n - 1;
     if (triplet) {
       const int eighths = length / 32;
       if (eighths == 6 || eighths == 12 || eighths == 24) {
@@ -355,9 +358,10 @@ void GenerateTrancePattern(int channel, MidiTrack& track) {
     if (eighths == 8 || eighths == 16) {
       for (int bar = 0; bar < eighths / 8; ++bar) TranceBar(e, block);
     } else if (eighths == 4) {
-      TranceHalfBar(e, block, t);
+      TranceHalfBar(e, block, t, last);
     } else {
-      if (Chance(2)) {
+      // The song's last block always sounds its note (the draw is made all the same).
+      if (Chance(2) || last) {
         e.Note(t.root + 24, 38, 20);
       } else {
         e.Rest(20);

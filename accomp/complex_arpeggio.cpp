@@ -67,9 +67,10 @@ void ComplexArpeggioFigureC(NoteEmitter& e, const BlockTones& t, int length, int
   }
 }
 
-void ComplexArpeggioPulses(NoteEmitter& e, const BlockTones& t, int length, int a) {
+// `last`: the song's last block, whose first pulse always sounds.
+void ComplexArpeggioPulses(NoteEmitter& e, const BlockTones& t, int length, int a, bool last) {
   for (int k = 0; k < length / a; ++k) {
-    if (!Chance(4)) {
+    if (!Chance(4) || (last && k == 0)) {
       e.Chord({t.root - 12, t.root, t.third, t.fifth}, GneRandomRange(1, 32) + 48, a - 2);
     }
     e.Wait(a);
@@ -302,7 +303,7 @@ void GenerateComplexArpeggioPattern(int channel, MidiTrack& track, int density) 
         const BlockTones t = BlockTones::Of(block);
         const int L = block.length;
         if (i >= 3 * (n / 4)) {
-          ComplexArpeggioPulses(e, t, L, a);
+          ComplexArpeggioPulses(e, t, L, a, i == n - 1);
         } else if (i < n / 3 && (L == ticks::kHalf || L == ticks::kBar)) {
           ComplexArpeggioFigureC(e, t, L, a);
         } else {
@@ -320,6 +321,8 @@ void GenerateMelodicLinePattern(int channel, MidiTrack& track, int density) {
     const int L = block.length;
     const int velocity = intro_velocity;
     intro_velocity += 5;
+    // A song that opens without a chord takes its reference from the first chord it meets.
+    if (reference == 0) reference = block.root;
     if (i < 4 && density <= 80) {
       reference = block.NearestChordTone(reference);
       // A block without a chord has no tone to hold.

@@ -105,8 +105,10 @@ void GenerateCuttingEighths(int channel, MidiTrack& track) {
 void GenerateCuttingTriplets(int channel, MidiTrack& track) {
   CuttingWalk walk(channel, track, 32);
   int counter = 0;
-  WalkBlocks(walk.e(), [&](const ChordBlock& block, int, int) {
+  WalkBlocks(walk.e(), [&](const ChordBlock& block, int i, int n) {
     counter = CounterAtBlock(counter, block);
+    // The song's last block starts the figure again, which strikes within a beat.
+    if (i == n - 1) counter = 0;
     for (int k = 0; k < block.length / 32; ++k, ++counter)
       walk.Play(block, kTripletTable[counter % 12], false);
   });

@@ -231,9 +231,10 @@ ChaStep ChaChaChaStep(const BlockTones& t, int k) {
 
 void GenerateChaChaChaFigure(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
-    const bool break_block = Chance(6);
+    // The song's last block plays the figure, not a break (the draw is made all the same).
+    const bool break_block = Chance(6) && i != n - 1;
     for (int k = 0; k < block.length / ticks::kEighth; ++k) {
       if (break_block) {
         const int at = k % 16;
@@ -282,7 +283,7 @@ void GenerateFlamencoPattern(int channel, MidiTrack& track) {
   const int step = TripletGrid() ? 32 : 48;
   FlamencoMode mode = FlamencoMode::kStrum;
   int base = 48;
-  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (i % 4 == 0) {
@@ -295,7 +296,8 @@ void GenerateFlamencoPattern(int channel, MidiTrack& track) {
         mode = FlamencoMode::kStrum;
       }
     }
-    switch (mode) {
+    // A silent stretch that reaches the song's last block strums it instead.
+    switch (mode == FlamencoMode::kSilent && i == n - 1 ? FlamencoMode::kStrum : mode) {
       case FlamencoMode::kSilent:
         e.Wait(length);
         break;

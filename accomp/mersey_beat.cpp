@@ -109,7 +109,8 @@ void TwoBars(Figure& f, const ChordBlock& block, int d) {
   }
 }
 
-FollowUp OneBar(Figure& f, int c, FollowUp state) {
+// `last`: the song's last block, which holds its root where the bar would rest.
+FollowUp OneBar(Figure& f, int c, FollowUp state, bool last) {
   const BlockTones& t = f.t();
   const Tone R = t.root - 12, T = t.third - 12, F = t.fifth - 12;
   if (GneRandomRange(1, c + 6) == 1) {
@@ -154,11 +155,16 @@ FollowUp OneBar(Figure& f, int c, FollowUp state) {
     f.Line({{240, T}, {288, F}, {336, t.seventh - 12}}, 46);
     return FollowUp::kWalk;
   }
-  f.Rest(0, 382);
+  if (last) {
+    f.Note(0, t.root, 382);
+  } else {
+    f.Rest(0, 382);
+  }
   return state;
 }
 
-void OtherQuarters(Figure& f, int L) {
+// `last`: the song's last block, which holds its root where the block would rest.
+void OtherQuarters(Figure& f, int L, bool last) {
   const BlockTones& t = f.t();
   const Tone R = t.root - 12, T = t.third - 12, F = t.fifth - 12;
   if (GneRandomRange(1, 6) == 1) {
@@ -182,6 +188,8 @@ void OtherQuarters(Figure& f, int L) {
         f.Note(48 * k + 2 * s, low[s], 36 - 2 * s - h, 64 - GneRandomRange(0, 15));
       }
     }
+  } else if (last) {
+    f.Note(0, t.root, L - 2);
   } else {
     f.Rest(0, L - 2);
   }
@@ -195,7 +203,7 @@ void GenerateMerseyBeatPattern(int channel, MidiTrack& track) {
   const int c = GneRandomRange(0, 10);
   const int d = GneRandomRange(0, 5);
   FollowUp state = FollowUp::kNone;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     Figure f(e, block);
     const int L = block.length;
     const int q = L / ticks::kQuarter;
@@ -223,9 +231,9 @@ void GenerateMerseyBeatPattern(int channel, MidiTrack& track) {
       }
       state = FollowUp::kNone;
     } else if (q == 4) {
-      state = OneBar(f, c, state);
+      state = OneBar(f, c, state, i == n - 1);
     } else {
-      OtherQuarters(f, L);
+      OtherQuarters(f, L, i == n - 1);
     }
     // The next block follows at this block's end.
     e.At(L);

@@ -290,7 +290,9 @@ void GenerateWaltzPattern(int channel, MidiTrack& track) {
     }
     for (int at = 0; at < length; at += 96, ++quarter_count) {
       const int quarter = length - at < 96 ? length - at : 96;
-      if (quarter_count % 4 != 0) LowTriad(e, t, kVelocity, quarter / 2 - 1);
+      // The song's last block opens with its triad even where the count rests.
+      if (quarter_count % 4 != 0 || (i == n - 1 && at == 0))
+        LowTriad(e, t, kVelocity, quarter / 2 - 1);
       e.Wait(quarter);
     }
   });

@@ -450,7 +450,7 @@ void TensionTripletEnding(const TensionBlock& w, NoteEmitter& e) {
 void RhythmicTensionComping(int channel, MidiTrack& track, int) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
-  WalkBlocks(e, [&](const ChordBlock& block, int i, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Folded(block, 36, 80);
     if (block.length % ticks::kQuarter != 0) {
       e.Chord({t.root, t.third, t.fifth}, 64, 48);
@@ -466,6 +466,8 @@ void RhythmicTensionComping(int channel, MidiTrack& track, int) {
       } else {
         f = q % 4 == 0 ? GneRandomRange(1, 6) : GneRandomRange(0, 5);
       }
+      // The song's last block strikes its first quarter where it would rest.
+      if (f == 0 && q == 0 && i == n - 1) f = 1;
       const Tone p = q == 0 || Chance(2) ? t.fifth : t.seventh;
       const auto strike = [&](int length) { e.Chord({t.root, t.third, p}, 64, length); };
       switch (f) {

@@ -124,9 +124,10 @@ namespace {
 
 void Dyad(NoteEmitter& e, Tone low, Tone high, int length) { e.Chord({low, high}, 64, length); }
 
-void RhythmicalTriplets(const BlockTones& t, NoteEmitter& e) {
+// `opens_last`: the first quarter of the song's last block, which opens with its dyad.
+void RhythmicalTriplets(const BlockTones& t, NoteEmitter& e, bool opens_last) {
   for (int k = 0; k < 3; ++k) {
-    if (Chance(4)) {
+    if (Chance(4) && !(opens_last && k == 0)) {
       e.Rest(24);
     } else {
       const Tone low = t.root - 12 * GneRandomRange(1, 2);
@@ -188,7 +189,7 @@ void GenerateRhythmicalPattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
     if (triplet) {
-      for (int q = 0; q < L / ticks::kQuarter; ++q) RhythmicalTriplets(t, e);
+      for (int q = 0; q < L / ticks::kQuarter; ++q) RhythmicalTriplets(t, e, i == n - 1 && q == 0);
       return;
     }
     if (n > 1 && i == n - 1) return RhythmicalEnding(block, t, e);
@@ -499,7 +500,7 @@ void GenerateAccentStrokePattern(int channel, MidiTrack& track) {
   const bool triplet = TripletGrid();
   const int step = triplet ? 32 : 24;
   const int strokes = triplet ? 3 : 4;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     if (BentRootBlock(e, block)) return;
     const BlockTones t = BlockTones::Of(block);
     const int quarters = block.length / ticks::kQuarter;
@@ -515,7 +516,8 @@ void GenerateAccentStrokePattern(int channel, MidiTrack& track) {
       if (j % 4 == 1) {
         velocities[1] = velocities[2] = 32;
       } else {
-        velocities[0] = Chance(3) ? 64 : 0;
+        // The song's last block opens with its stroke (the draw is made all the same).
+        velocities[0] = Chance(3) || (i == n - 1 && j == 0) ? 64 : 0;
         velocities[1] = velocities[2] = Chance(3) ? 0 : 32;
       }
       for (int k = 0; k < strokes; ++k) {
@@ -529,7 +531,7 @@ void GenerateAccentStrokePattern(int channel, MidiTrack& track) {
 void GenerateAccentStrokeLightPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int step = TripletGrid() ? 32 : 24;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     if (BentRootBlock(e, block)) return;
     const BlockTones t = BlockTones::Of(block);
     const int quarters = block.length / ticks::kQuarter;
@@ -539,7 +541,8 @@ void GenerateAccentStrokeLightPattern(int channel, MidiTrack& track) {
         e.Wait(96 - step);
         e.Note(ClosingThird(t, quarters, j, true), 54, step - 1);
         e.Wait(step);
-      } else if (j == 1 || j == 4) {
+      } else if (j == 1 || j == 4 || (i == n - 1 && quarters == 1)) {
+        // A last block of one quarter strokes it.
         Stroke(e, t, 64, 15);
         e.Wait(96);
       } else {

@@ -114,7 +114,7 @@ void GenerateRiffPattern(int channel, MidiTrack& track) {
   const int cycle = GneRandomRange(1, 2) * 384;
   int sum = 0;
   int position = 0;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     sum += block.length;
     if (sum >= cycle) {
       sum = block.length;
@@ -123,7 +123,9 @@ void GenerateRiffPattern(int channel, MidiTrack& track) {
     const int n = block.length / step;
     for (int k = 0; k < n; ++k) {
       // A block longer than the riff starts it again.
-      const int pitch = RiffDegreeTone(degrees[(position + k) % kRiffDegreeCount], block);
+      int pitch = RiffDegreeTone(degrees[(position + k) % kRiffDegreeCount], block);
+      // The song's last block opens on its root where the riff rests.
+      if (pitch == 0 && k == 0 && i == count - 1) pitch = RiffDegreeTone(1, block);
       if (pitch > 0) e.Note(pitch, 64, 15);
       e.Wait(step);
     }
@@ -218,9 +220,14 @@ void GenerateRhythmRiffPattern(int channel, MidiTrack& track, int code) {
   int entry = 0;
   int overrun = 0;  // steps the last note reaches into the next block
   EntryPitches last;
+  int64_t on_time = 0;  // where the song's blocks start, whatever rings over their edges
   WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
+    const int64_t block_start = on_time;
+    on_time += block.length;
     int T = block.length / step;
-    if (overrun > 0) {
+    // The song's last chord starts on time, over a riff note that may ring into it.
+    const bool closing = n > 1 && i == n - 1;
+    if (overrun > 0 && !closing) {
       const int cut = std::min(overrun, T);
       T -= cut;
       overrun -= cut;
@@ -228,12 +235,15 @@ void GenerateRhythmRiffPattern(int channel, MidiTrack& track, int code) {
     }
     if (T <= 4 || T == 32) entry = 0;
     if (riff.empty()) return;  // a riff that was never stored rests
-    if (n > 1 && i == n - 1) {
+    if (closing) {
+      e.Wait(static_cast<int>(block_start - e.Now()));
       // Raised to chord tones; a block without a chord has none and rests.
       const auto chord_tone = [&](int pitch) { return block.IsChordTone(pitch); };
       const bool no_chord = block.root == 0 && block.third == 0 && block.fifth == 0;
+      // After a riff that rested (or played over no chord) the chord's root closes it.
+      const int last_a = last.a == 0 && last.b == 0 ? RiffToneA(4, block) : last.a;
       const int b = no_chord ? 0 : RaiseUntil(last.b, chord_tone);
-      const int a = no_chord ? 0 : RaiseUntil(last.a, chord_tone);
+      const int a = no_chord ? 0 : RaiseUntil(last_a, chord_tone);
       const int vb = RiffVelocity(20, 30, 54, b);
       const int va = RiffVelocity(20, 30, 54, a);
       e.Note(b, vb, T * step - 2);
@@ -340,7 +350,7 @@ void GenerateStrokeRiffPattern(int channel, MidiTrack& track) {
   MakeStrokeRiff(tones, lengths);
   const bool triplet = TripletGrid();
   Tone first, second;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int step = triplet ? 32 : (Chance(3) ? 48 : 24);
     int entry = 0;
@@ -356,8 +366,12 @@ void GenerateStrokeRiffPattern(int channel, MidiTrack& track) {
         default: break;
       }
       const int length = std::min(std::max(1, lengths[entry]) * step, left);
-      e.Note(first, first.pitch() == 0 ? 0 : 64, length - 8);
-      e.Note(second, second.pitch() == 0 ? 0 : 64, length - 8);
+      // The song's last block opens on its root and fifth where the riff rests.
+      const bool opens_last = i == n - 1 && left == block.length && first.pitch() == 0 &&
+                              second.pitch() == 0;
+      const Tone a = opens_last ? t.root : first, b = opens_last ? t.fifth : second;
+      e.Note(a, a.pitch() == 0 ? 0 : 64, length - 8);
+      e.Note(b, b.pitch() == 0 ? 0 : 64, length - 8);
       e.Wait(length);
       left -= length;
     }

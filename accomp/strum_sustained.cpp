@@ -194,10 +194,11 @@ void GenerateSlidingPattern(int channel, MidiTrack& track) {
 
 void GenerateHighWholeNotePattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     InPieces(block.length, [&](int piece) {
-      if (!Chance(4)) {
+      // Every piece of the song's last block sounds (the draw is made all the same).
+      if (!Chance(4) && i != n - 1) {
         e.Wait(piece);
         return;
       }
@@ -310,7 +311,8 @@ void GenerateFourCutPattern(int channel, MidiTrack& track) {
     const BlockTones t = BlockTones::Of(block);
     const int length = block.length;
     if (length % ticks::kQuarter != 0) {
-      if (GneRandomRange(1, 2) == 2) {
+      // The song's last block always sounds its fifth (the draw is made all the same).
+      if (GneRandomRange(1, 2) == 2 || i == n - 1) {
         e.Note(t.fifth, kVelocity, length - 8);
       } else {
         e.Rest(length - 8);

@@ -302,7 +302,9 @@ void GenerateMarchPattern(int channel, MidiTrack& track) {
     const Tone degrees[8] = {t.root,      t.root + 2,  t.third,   t.root + 5,
                              t.fifth,     t.fifth + 2, t.seventh, t.root + 12};
     for (int k = 0; k < block.length / ticks::kSixteenth; ++k) {
-      const int c = rhythm[k % kMarchCellCount];
+      int c = rhythm[k % kMarchCellCount];
+      // The song's last block opens on its root where the rhythm holds or rests.
+      if (i == n - 1 && k == 0 && (c < 1 || c > 8)) c = 1;
       if (c >= 1 && c <= 8) {
         e.Note(degrees[c - 1], velocity, 24);
         if (doubled) {

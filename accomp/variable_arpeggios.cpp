@@ -197,10 +197,13 @@ void GenerateIrregularArpeggio(int channel, MidiTrack& track) {
 void IrregularArpeggioEighths(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const int metre = CurrentStyle().metre;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / ticks::kEighth;
-    const bool muted = Chance(2);
+    // The song's last block is never muted, and whatever its length it plays its
+    // first arpeggio (the draws are made all the same).
+    const bool last = i == count - 1;
+    const bool muted = Chance(2) && !last;
     // Silent steps carry no tone.
     const Tone three[6] = {Tone(), t.root + 12, t.third, t.fifth, Tone(), Tone()};
     const Tone four[8] = {Tone(), t.root + 12, t.third, t.fifth, Tone(), t.root + 12, t.third,
@@ -217,6 +220,7 @@ void IrregularArpeggioEighths(int channel, MidiTrack& track) {
         case 7: if (s > 3) v = 0; break;
         default: v = 0; break;
       }
+      if (last && s < 4 && tone.pitch() != 0) v = 64;
       e.Note(tone, v, 47);
       e.Wait(48);
     }
@@ -225,10 +229,13 @@ void IrregularArpeggioEighths(int channel, MidiTrack& track) {
 
 void IrregularArpeggioTriplet(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int count) {
     const BlockTones t = BlockTones::Of(block);
     const int n = block.length / 32;
-    const bool muted = Chance(2);
+    // The song's last block is never muted, and whatever its length it plays its
+    // first arpeggio (the draws are made all the same).
+    const bool last = i == count - 1;
+    const bool muted = Chance(2) && !last;
     for (int s = 0; s < n; ++s) {
       Tone tone;
       switch (s % 3) {
@@ -236,7 +243,7 @@ void IrregularArpeggioTriplet(int channel, MidiTrack& track) {
         case 1: tone = t.third; break;
         default: tone = t.fifth; break;
       }
-      e.Note(tone, muted || n != 6 ? 0 : 64, 30);
+      e.Note(tone, (muted || n != 6) && !(last && s < 3) ? 0 : 64, 30);
       e.Wait(32);
     }
   });

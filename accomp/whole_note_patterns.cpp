@@ -30,7 +30,7 @@ void WholeNoteChords(NoteEmitter& e) {
 
 void WholeNoteRootFifth(NoteEmitter& e) {
   const bool triplet = TripletGrid();
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
     if (L == 384) {
@@ -51,7 +51,8 @@ void WholeNoteRootFifth(NoteEmitter& e) {
       }
       return;
     }
-    if (GneRandomRange(1, 2) == 1) {
+    // The song's last block always sounds its fifth (the draw is made all the same).
+    if (GneRandomRange(1, 2) == 1 && i != n - 1) {
       e.Rest(L - 8);
     } else {
       e.Note(t.fifth, 64, L - 8);
@@ -194,9 +195,11 @@ void WholeNoteTrill(NoteEmitter& e) {
   const StyleRecord& style = CurrentStyle();
   int step = TripletGrid() ? 16 : 12;
   if (style.tempo < 700000) step *= 2;
-  const int ref = ComposeInfo().chord_block(0)->root;
+  int ref = ComposeInfo().chord_block(0)->root;
   int a = ref;
   WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+    // A song that opens without a chord takes its reference from the first chord it meets.
+    if (ref == 0) a = ref = block.root;
     a = block.NearestChordTone(a);
     if (a - ref > 12) a -= 12;
     if (ref - a > 12) a += 12;
@@ -421,19 +424,27 @@ void RhythmicalTechnoAccents(const ChordBlock& block, NoteEmitter& e) {
 
 void ClosingStrum(const ChordBlock& block, Tone first, Tone top, NoteEmitter& e) {
   const BlockTones t = BlockTones::Of(block);
-  e.Rest(380);
-  e.Wait(384);
+  const int L = block.length;
+  // From 384 ticks in when a whole strum fits after that, else from the middle of the block
+  // (on an eighth), so that the song's last block always ends on its chord.
+  const int start = L >= 384 + kClosingStrumSpan ? 384 : L / 96 * 48;
+  const int span = std::min(kClosingStrumSpan, L - start);
+  const int spread = span >= 32 ? 4 : 0;
+  // Every note ends with the first, 4 ticks before the span's end.
+  const int held = std::max(1, span - 4);
+  if (start > 0) {
+    e.Rest(start - 4);
+    e.Wait(start);
+  }
   const int velocity = GneRandomRange(1, 20) + 54;
-  // On a last block of a bar or less the strum would start after the song.
-  if (block.length <= 384) return;
-  e.Note(first, velocity, 188);
-  e.Wait(4);
-  e.Note(t.third, velocity, 184);
-  e.Wait(4);
-  e.Note(t.fifth, velocity, 180);
-  e.Wait(4);
-  e.Note(top, velocity - 5, 176);
-  e.Wait(180);
+  e.Note(first, velocity, held);
+  e.Wait(spread);
+  e.Note(t.third, velocity, std::max(1, held - spread));
+  e.Wait(spread);
+  e.Note(t.fifth, velocity, std::max(1, held - 2 * spread));
+  e.Wait(spread);
+  e.Note(top, velocity - 5, std::max(1, held - 3 * spread));
+  e.Wait(span - 3 * spread);
 }
 
 void RhythmicalTechnoEnding(const ChordBlock& block, NoteEmitter& e) {
@@ -472,10 +483,11 @@ void GenerateRapTechnoPattern(int channel, MidiTrack& track) {
   NoteEmitter e(track, channel);
   const bool triplet = TripletGrid();
   int silent = 0;
-  WalkBlocks(e, [&](const ChordBlock& block, int, int) {
+  WalkBlocks(e, [&](const ChordBlock& block, int i, int n) {
     const BlockTones t = BlockTones::Of(block);
     const int L = block.length;
-    if (GneRandomRange(1, 2) == 1 || silent < 13) {
+    // The song's last block is never left silent: it ends the song on its chord.
+    if ((GneRandomRange(1, 2) == 1 || silent < 13) && i != n - 1) {
       e.Rest(L - 8);
       ++silent;
       e.Wait(L);

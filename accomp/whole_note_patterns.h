@@ -39,7 +39,11 @@ void RhythmicalTechnoStrums(const ChordBlock& block, NoteEmitter& e);
 void RhythmicalTechnoAccents(const ChordBlock& block, NoteEmitter& e);
 void RhythmicalTechnoEnding(const ChordBlock& block, NoteEmitter& e);
 
-// The ending strum of codes 17 and 19: a rest, then 384 ticks into the block
-// `first`, T, F and `top` 4 ticks apart. Left out on a block of a bar or less,
-// where it would start after the song has ended.
+// The ending strum of codes 17 and 19: a rest, then `first`, T, F and `top`
+// 4 ticks apart, all ending together 4 ticks before the strum's span of
+// kClosingStrumSpan ticks is over. The strum starts 384 ticks into the block
+// when the whole span fits after that; on a shorter last block it starts in
+// the block's middle (on an eighth) and its span is cut to the block's end, so
+// that every last block sounds and nothing sounds after it.
+constexpr int kClosingStrumSpan = 192;
 void ClosingStrum(const ChordBlock& block, Tone first, Tone top, NoteEmitter& e);

@@ -287,7 +287,6 @@ void CBrevantDlg::LoadWorkingSong(int* beats, int* key, int* metre) {
   if (songRead && size >= static_cast<int64_t>(kSongImageSize)) {
     GneSeedRandom();
     BuildStyleTable();
-    if (song->style.pattern_db[0] == 0) song->SetStyle(SongStyleOrBuiltIn(*song));
     ApplyStyle(song->style);
     if (song->style.mixer[15].volume == 0) song->style.mixer[15].volume = song->style.mixer[1].volume;
   } else {

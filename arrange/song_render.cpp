@@ -95,6 +95,96 @@ void AddText(Midi1Data& song, int type, const char* text, const ComposeProgress&
   song.tracks[0]->InsertMetaTextAtStart(type, text);
 }
 
+// A note of the song: its track, its place there and its start.
+struct PlacedNote {
+  int32_t tick;
+  int32_t track;
+  int32_t index;
+};
+
+// Start ticks of a note-mode track's events.
+std::vector<int32_t> EventTicks(const MidiTrack& track) {
+  std::vector<int32_t> ticks(static_cast<size_t>(track.event_count));
+  int64_t tick = 0;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    tick += track.events[i]->delta;
+    ticks[static_cast<size_t>(i)] = static_cast<int32_t>(std::min<int64_t>(tick, INT32_MAX));
+  }
+  return ticks;
+}
+
+bool IsSoundingNote(const MidiEvent& e) { return e.status == kStatusNote && e.velocity > 0; }
+
+// A key struck again on its channel while it still sounds: the held note is cut there.
+void CutRestruckNotes(Midi1Data& song) {
+  std::vector<PlacedNote> notes;
+  for (int32_t t = 0; t < song.track_count; ++t) {
+    const MidiTrack& track = *song.tracks[t];
+    if (track.mode != kTrackNotes) continue;
+    const std::vector<int32_t> ticks = EventTicks(track);
+    for (int32_t i = 0; i < track.event_count; ++i)
+      if (IsSoundingNote(*track.events[i])) notes.push_back({ticks[static_cast<size_t>(i)], t, i});
+  }
+  std::stable_sort(notes.begin(), notes.end(),
+                   [](const PlacedNote& a, const PlacedNote& b) { return a.tick < b.tick; });
+  std::vector<const PlacedNote*> sounding(16 * 128, nullptr);
+  bool deleted = false;
+  for (const PlacedNote& n : notes) {
+    MidiEvent& e = *song.tracks[n.track]->events[n.index];
+    if (e.channel < 0 || e.channel > 15 || e.note < 0 || e.note > 127) continue;
+    const PlacedNote*& held = sounding[static_cast<size_t>(e.channel * 128 + e.note)];
+    if (held != nullptr) {
+      MidiEvent& h = *song.tracks[held->track]->events[held->index];
+      if (held->tick == n.tick) {
+        h.duration = std::max(h.duration, e.duration);
+        e.MarkDeleted();
+        deleted = true;
+        continue;
+      }
+      if (int64_t{held->tick} + h.duration > n.tick) h.duration = n.tick - held->tick;
+    }
+    held = &n;
+  }
+  if (deleted)
+    for (int32_t t = 0; t < song.track_count; ++t) song.tracks[t]->Compact();
+}
+
+// A part's track ends with the song (see CloseRenderedSong).
+void EndTrackAt(MidiTrack& track, int32_t end) {
+  if (track.mode != kTrackNotes) return;
+  if (std::none_of(track.events, track.events + track.event_count,
+                   [](const MidiEvent* e) { return e->status == kStatusNote; }))
+    return;  // the conductor track: its settings stand at the start
+  const std::vector<int32_t> ticks = EventTicks(track);
+  int32_t previous = 0;
+  for (int32_t i = 0; i < track.event_count; ++i) {
+    MidiEvent& e = *track.events[i];
+    const int32_t tick = ticks[static_cast<size_t>(i)];
+    if (IsEndOfTrack(&e) || (e.status == kStatusNote && tick >= end && e.velocity > 0)) {
+      e.MarkDeleted();
+      e.delta = 0;
+      continue;
+    }
+    if (e.status == kStatusNote && int64_t{tick} + e.duration > end) e.duration = end - tick;
+    const int32_t at = std::min(tick, end);
+    e.delta = at - previous;
+    previous = at;
+  }
+  track.Compact();
+  track.AddEndOfTrackAt(end - previous);
+}
+
+// Ticks from the start of the song to the end of its last chord block, the lead-in included;
+// a canon's answer, which follows the melody 384 ticks late, is heard out to its end.
+int32_t SongEndTick() {
+  const ComposeInformation& info = ComposeInfo();
+  int64_t end = GetLeadInTicks();
+  if (CurrentStyle().submelody_mode == kCanonMode && CurrentStyle().instrument[4] != kInstrumentOff)
+    end += kCanonDelay;
+  for (int i = 0; i < info.chord_block_count(); ++i) end += info.chord_block(i)->length;
+  return static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
+}
+
 // The builders of the melody-type, accompaniment and bass parts, which read the
 // melody working list (a copy of the melody with the instrumental melody merged
 // in) and, in canon mode, the canon list.
@@ -143,6 +233,12 @@ void BuildPartsInOrder(PartTrackList& tracks, int note_limit, const ComposeProgr
 
 }  // namespace
 
+void CloseRenderedSong(Midi1Data& song, int32_t end) {
+  CutRestruckNotes(song);
+  if (end <= 0) return;
+  for (int32_t t = 0; t < song.track_count; ++t) EndTrackAt(*song.tracks[t], end);
+}
+
 void NoteFirstMelodyOnset(const EventList& list) {
   ComposeInformation& info = ComposeInfo();
   int64_t start = 0;
@@ -178,6 +274,7 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
   if (style.parts[1].dissonance == kClashRemovalDissonance) RemoveClashes(song, progress);
   SoftenAccompaniment(song, 3, style.accompaniment, progress);
   SoftenAccompaniment(song, 7, style.subharmony_accompaniment, progress);
+  CloseRenderedSong(*song, SongEndTick());
 
   const int repaired = song->ClampNoteValues();
   StepProgress(progress);

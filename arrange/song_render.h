@@ -41,6 +41,15 @@ void RenderComposition(uint8_t* image, int32_t* image_size, const std::filesyste
                        const char* second_text, const ComposeProgress& progress,
                        int note_limit);
 
+// The song's last clean-up, over its note-mode tracks. A note whose key its channel strikes again
+// while it sounds, in whichever track, is cut there (a synthesizer would end both notes at the
+// first note-off), and of two notes struck together on one key the longer one stays. Then, when
+// `end` is above 0, every track holding notes ends at `end`: notes past it are cut there or left
+// out, its other events past it move to it and its End of Track stands at it. The renderer's end
+// is that of the last chord block after the lead-in; with a canon, 384 ticks later, where the
+// answer ends.
+void CloseRenderedSong(Midi1Data& song, int32_t end);
+
 // Lowers the render hand-over tick to the start of the list's first sounding
 // note when that starts before it.
 void NoteFirstMelodyOnset(const EventList& list);

@@ -167,7 +167,10 @@ Stroke StrokeOf(int type, int value, const DrumKitSounds& kit) {
     case 4:
       return StrokeOf(53, 80, kit);
     case 26: {
-      // Scratches: the XG kit's own notes, else the standard kit's push and pull.
+      // Scratches: notes 17 and 18 are the push and pull of an XG kit only. Other kits (the GS
+      // ones, and the GM sets built on them, such as the soundfonts the audio export uses) have
+      // nothing at 17 and 18 and play the scratches at 29 and 30, so there the hit would be
+      // silent: outside XG mode it plays 29 and 30.
       const bool first = GneRandomRange(1, 2) == 1;
       const int velocity = std::min(80 + GneRandomRange(1, 50), 127);
       if (module == kModuleXg)

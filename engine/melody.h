@@ -115,7 +115,10 @@ int MixedRhythmLength(int position, int block_length, int last_length_code);
 int BouncingRhythmLength(int position, int block_length);
 int DottedRhythmLength(int position, int bar_length, int block_length);
 void SwingBlockLength(int* block_length, const EventList& chords, bool is_last, int channel);
-void CheckMelodyBlockLength(int block_length);
+// Reports a block length that is no bar (nor two bars of 3/4) of the style's
+// 3/4 or 7/8 metre, unless the chords are the user's own (chord method 8);
+// true when it reported.
+bool CheckMelodyBlockLength(int block_length);
 // Writes one of the block's rhythm patterns from entry 0 of `pattern`
 // (kRhythmPatternSize entries); false (nothing written) when the block length
 // has none. `triplet` picks the triplet members (384 and 768 only).

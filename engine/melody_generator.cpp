@@ -487,6 +487,8 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
   ChordMemory melody(chord_count);
   MelodyHistory h;
   int rest_run = 0;
+  // Chords that do not fit the metre are reported once for the part, not once per chord.
+  bool metre_reported = false;
 
   for (int i = 0; i < chord_count; ++i) {
     const ComposeEvent& event = chords[i];
@@ -497,7 +499,7 @@ int GenerateMelodyPart(int section, int channel, const EventList& chords, EventL
     const ChordBlock block = ChordBlockOfMarker(event);
     out->AppendChordMarker(block);
     int b_len = event.length;
-    CheckMelodyBlockLength(b_len);
+    if (!metre_reported) metre_reported = CheckMelodyBlockLength(b_len);
     SwingBlockLength(&b_len, chords, i == chord_count - 1, channel);
 
     char code[5] = {};

@@ -631,13 +631,17 @@ void SwingBlockLength(int* block_length, const EventList& /*chords*/, bool is_la
   }
 }
 
-void CheckMelodyBlockLength(int block_length) {
+bool CheckMelodyBlockLength(int block_length) {
   const StyleRecord& style = CurrentStyle();
-  if (style.chord_method == 8) return;
+  if (style.chord_method == 8) return false;
   if (style.metre == 1 && block_length != ticks::Bar(3, 4) &&
       block_length != 2 * ticks::Bar(3, 4)) {
     ShowErrorByCode(melody_error::kTripleMetre);
-  } else if (style.metre == 2 && block_length != 336) {
-    ShowErrorByCode(melody_error::kSevenEight);
+    return true;
   }
+  if (style.metre == 2 && block_length != ticks::Bar(7, 8)) {
+    ShowErrorByCode(melody_error::kSevenEight);
+    return true;
+  }
+  return false;
 }

@@ -223,7 +223,9 @@ int RepeatNoteAhead(TrackCursor& walk, int step) {
   if (note == nullptr || note->status != kStatusNote || step <= 0) return 0;
   const int64_t gap = walk.GapToNext();
   if (gap < 0) return 0;
-  const int r = static_cast<int>(std::max<int64_t>(0, gap / step - 1));
+  // The repeats keep to the note's own steps: a rest after it stays silent.
+  const int64_t span = std::min<int64_t>(gap, (int64_t{note->duration} + step - 1) / step * step);
+  const int r = static_cast<int>(std::max<int64_t>(0, span / step - 1));
   const int length = std::max(1, 8 * step / 10);
   note->duration = length;
   walk.ShrinkNextGap(int64_t{r} * step);

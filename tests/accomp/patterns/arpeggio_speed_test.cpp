@@ -129,19 +129,29 @@ TEST_F(ArpeggioSpeedTest, IrregularEighths) {
       {2, 336, true, {1, 2, 3}},
       {0, 240, false, {}},
   };
+  // The song's last block (the third) is never muted and always plays its
+  // first arpeggio, steps 1 to 3.
   for (const Case& c : cases) {
     SetMetre(c.metre);
     bool sounded = false;
     for (uint32_t seed = 1; seed <= 20; ++seed) {
       GneSeedRandomWith(seed);
-      SetRepeated("CMPs", c.length, 2);
+      SetRepeated("CMPs", c.length, 3);
       PartTrack t;
       IrregularArpeggioEighths(kChannel, t);
+      std::set<int> last_steps;
       for (const NoteRow& n : Sounding(t)) {
         const int step = static_cast<int>((std::get<0>(n) % c.length) / 48);
+        if (std::get<0>(n) >= 2 * c.length) {
+          last_steps.insert(step);
+          EXPECT_TRUE(step < 4 || std::count(c.steps.begin(), c.steps.end(), step)) << step;
+          continue;
+        }
         EXPECT_TRUE(std::count(c.steps.begin(), c.steps.end(), step)) << c.length << " " << step;
         sounded = true;
       }
+      for (int step = 1; step < 4 && step < c.length / 48; ++step)
+        EXPECT_EQ(last_steps.count(step), 1u) << c.length << " last block, step " << step;
     }
     EXPECT_EQ(sounded, c.may_sound) << c.metre << " " << c.length;
   }
@@ -156,7 +166,9 @@ TEST_F(ArpeggioSpeedTest, IrregularTripletSoundsOnHalfBarsOnly) {
       SetRepeated("CMPs", length, 4);
       PartTrack t;
       IrregularArpeggioTriplet(kChannel, t);
-      sounded = sounded || !Sounding(t).empty();
+      sounded = sounded || !SoundingIn(t, 0, 3 * length).empty();
+      // The song's last block always plays its third and fifth.
+      EXPECT_GE(SoundingIn(t, 3 * length, 4 * length).size(), 2u) << length;
     }
     EXPECT_EQ(sounded, length == 192);
   }

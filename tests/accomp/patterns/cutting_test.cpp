@@ -52,8 +52,12 @@ TEST_F(CuttingTest, StepCountersAndSections) {
       {"sparse triplets at 60", {{"CMPs", 384}}, {}, true, 60, {{64, 24}, {160, 24}, {256, 24}, {352, 24}}},
       {"triplets above 60", {{"CMPs", 384}}, {}, true, 61,
        {{64, 24}, {192, 24}, {256, 24}, {288, 46}, {320, 46}, {352, 46}}},
-      {"short triplet chords run on", {{"CMPs", 192}, {"FMPs", 192}}, {}, true, 61,
-       {{64, 24}, {192, 24}, {256, 24}, {288, 46}, {320, 46}, {352, 46}}},
+      {"short triplet chords run on", {{"CMPs", 192}, {"FMPs", 192}, {"CMPs", 384}}, {}, true, 61,
+       {{64, 24}, {192, 24}, {256, 24}, {288, 46}, {320, 46}, {352, 46},
+        {448, 24}, {576, 24}, {640, 24}, {672, 46}, {704, 46}, {736, 46}}},
+      // Run on, the beat would fall on the table's silent steps 3 to 5.
+      {"the song's last block starts the table again", {{"CMPs", 96}, {"FMPs", 96}}, {}, true, 61,
+       {{64, 24}, {160, 24}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -2,6 +2,9 @@
 // waltz.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "accomp/oompah_dance.h"
 #include "accomp/pattern_common.h"
 #include "engine/engine_state.h"
@@ -123,11 +126,18 @@ TEST_F(DanceTest, WaltzInSixEightPlaysDottedQuarters) {
 
 TEST_F(DanceTest, WaltzQuartersSkipTheDownbeatOfEachFour) {
   SetMetre(1);
-  SetRepeated("CMPs", 288, 1);
-  PartTrack t;
-  GenerateWaltzPattern(kChannel, t);
-  // One block, index 0: quarters 0 (silent), 1 and 2.
-  EXPECT_EQ(Onsets(Sounding(t)), (std::vector<int64_t>{96, 192}));
+  // On the triplet grid, where no odd block draws the eighths figure.
+  SetGrid(true);
+  // Quarters are counted over the song and quarters 0, 4, 8 ... are silent;
+  // the song's last block opens with its triad all the same.
+  const std::pair<int, std::vector<int64_t>> cases[] = {{2, {96, 192, 288, 480}},
+                                                        {1, {0, 96, 192}}};
+  for (const auto& [blocks, onsets] : cases) {
+    SetRepeated("CMPs", 288, blocks);
+    PartTrack t;
+    GenerateWaltzPattern(kChannel, t);
+    EXPECT_EQ(Onsets(Sounding(t)), onsets) << blocks << " blocks";
+  }
 }
 
 }  // namespace

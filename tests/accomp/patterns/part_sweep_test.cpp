@@ -98,7 +98,6 @@ struct CodeRow {
 //         ticks on 32-tick steps (14);
 //  12     the six-note strum: every note as long as the first, the last
 //         begun 15 ticks later (7);
-//  17, 19 the closing strum 384 ticks into the last block, 188 long;
 //  20     the two-bar block's second half: the held chord begins 48 ticks in
 //         and lasts 352 (16); the 36-tick cells of the sixteenth figures
 //         (12);
@@ -142,9 +141,9 @@ const std::vector<CodeRow>& CodeRows() {
       {14, {Off(F, 2), Off(R, 2)}, 0, 0, false, false},
       {15, {}, 0, 0, false, false},
       {16, {Weighed(ToneLevel8)}, 0, 0, false, true},
-      {17, {Off(B, 2), Off(T, 3), Off(B, 0), Off(F, 2)}, 0, 192, false, false},
+      {17, {Off(B, 2), Off(T, 3), Off(B, 0), Off(F, 2)}, 0, 0, false, false},
       {18, {}, 0, 0, true, false},
-      {19, {Off(B, 0), Off(F, 2)}, 0, 192, true, false},
+      {19, {Off(B, 0), Off(F, 2)}, 0, 0, true, false},
       {20, {Off(R, 2), Off(F, 2), Off(R, 9)}, 16, 16, false, false},
       {21, {}, 0, 0, true, false},
       {22, {Off(R, 2)}, 44, 44, true, false},
@@ -544,6 +543,70 @@ TEST_F(PartSweepTest, EveryCodeUnderLowDraws) {
     if (HasFailure()) break;
   }
   GneSetBiasedLowForTests(false);
+}
+
+// What the Parts give a song's last block of the draw with the code: it
+// sounds, or by the code's own rule it may rest, or the code plays nothing.
+enum class LastBlock { kSounds, kMayRest, kNoPart };
+LastBlock LastBlockOf(const Draw& d) {
+  // 7/8 has no triplet riff: there the riff codes rest throughout.
+  const bool riff = d.code == 40 || d.code == 41 || d.code == 46;
+  if (riff && d.setting.metre == 2 && d.setting.triplet) return LastBlock::kNoPart;
+  // The oldies guitar's straight eighths rest through a last block of a bar
+  // (where it draws none of its one-bar figures).
+  if (d.code == 44 && !d.setting.triplet && d.blocks.size() > 1 && d.blocks.back().length == 384)
+    return LastBlock::kMayRest;
+  return LastBlock::kSounds;
+}
+
+// The song's last block sounds in every code, whatever its length (a beat, two
+// beats, a bar, two bars): both parts start a note in it, and every note
+// begun in it ends by the song's end but for the overhangs the code names.
+// That holds for the figures that leave other blocks silent by chance or by
+// their count (a rest drawn for a whole block, the irregular arpeggio's muted
+// blocks, riff rests, a figure's silent half): the song never ends on a
+// silence. The custom grid plays only what the style draws, and the sweep's
+// style draws nothing.
+TEST_F(PartSweepTest, EveryCodeSoundsInTheLastBlock) {
+  constexpr int kCustomGrid = 47;
+  for (int code = kFirstHarmonyPattern; code <= kLastHarmonyPattern; ++code) {
+    if (code == kNoHarmonyPattern || code == kCustomGrid) continue;
+    for (int k = 0; k < 4; ++k) {
+      for (uint32_t seed = 1; seed <= 16; ++seed) {
+        Draw d = DrawRendering(code, seed * 6151 + static_cast<uint32_t>(code * 4 + k));
+        const int bar = d.setting.metre == 0 ? 384 : d.setting.metre == 1 ? 288 : 336;
+        const int lengths[] = {96, 192, bar, 2 * bar};
+        d.blocks.push_back({"CMPs", lengths[k]});
+        if (!d.tags.empty()) d.tags.push_back("AXXX");
+        SCOPED_TRACE(d.Name());
+        const Rendering r = Render(d, false);
+        const int64_t end = d.Length();
+        // The shuffled cha-cha-cha may move the block's first note up to 16
+        // ticks earlier where the block starts off the quarters.
+        const int early = code == 55 && d.setting.triplet ? 16 : 0;
+        const int64_t last = end - d.blocks.back().length - early;
+        // Only the overhangs the code's figures name.
+        const int reach = std::max(RowOf(code).closing, RowOf(code).overhang);
+        const LastBlock expected = LastBlockOf(d);
+        for (const MidiTrack* t : {r.harmony.back().get(), r.sub.back().get()}) {
+          if (expected == LastBlock::kNoPart) {
+            EXPECT_TRUE(Sounding(*t).empty()) << "a riff in 7/8 triplets";
+            continue;
+          }
+          const auto notes = SoundingIn(*t, last, end);
+          if (expected == LastBlock::kSounds) {
+            EXPECT_FALSE(notes.empty()) << "a silent last block";
+          }
+          for (const NoteRow& n : notes) {
+            if (reach >= 0) {
+              EXPECT_LE(std::get<0>(n) + std::get<4>(n), end + reach);
+            }
+          }
+        }
+      }
+    }
+    if (HasFailure()) return;
+  }
 }
 
 // Each code's written part loads in mido and midicsv with its notes where the

@@ -56,14 +56,18 @@ TEST_F(RiffTest, StrokeRiffEntries) {
 
 // Type 30 over one-bar blocks: the running sum reaches the cycle (one bar,
 // or two from the second block on) at every block, so every block starts the
-// riff from its first degree.
+// riff from its first degree. The song's last block opens on its root (C,
+// 60) where the riff's first degree rests.
 TEST_F(RiffTest, DegreeRiffCycles) {
   CBlocks(std::vector<int>(6, 384));
   for (uint32_t seed = 1; seed <= 30; ++seed) {
     GneSeedRandomWith(seed);
     PartTrack t;
     GenerateRiffPattern(kChannel, t);
-    for (int i = 1; i < 6; ++i) EXPECT_EQ(BlockNotes(t, 0), BlockNotes(t, i)) << seed;
+    for (int i = 1; i < 5; ++i) EXPECT_EQ(BlockNotes(t, 0), BlockNotes(t, i)) << seed;
+    auto last = BlockNotes(t, 0);
+    if (last.empty() || last.front().first != 0) last.insert(last.begin(), {0, 60});
+    EXPECT_EQ(BlockNotes(t, 5), last) << seed;
   }
 }
 
@@ -154,15 +158,19 @@ TEST_F(RiffTest, OverrunShortensTheNextBlock) {
   EXPECT_EQ(std::get<4>(closing[0]), 16 * 24 - 2);
 }
 
-// An overrun that covers the last block leaves it silent; a song of one
-// block plays its riff without the closing chord and ends it with the song; a
-// riff never stored rests.
+// An overrun that covers the last block does not silence it: the closing
+// chord starts on time over the ringing note and ends with the song; a song of
+// one block plays its riff without the closing chord and ends it with the
+// song; a riff never stored rests.
 TEST_F(RiffTest, RiffEdges) {
   CBlocks({192, 96});
   StoreRiff({{20, 4, 6}});
   PartTrack covered;
   GenerateRhythmRiffPattern(kChannel, covered, 41);
-  EXPECT_TRUE(SoundingIn(covered, 192, 288).empty());
+  EXPECT_EQ(Onsets(SoundingIn(covered, 192, 288)), (std::vector<int64_t>{192}));
+  for (const NoteRow& n : SoundingIn(covered, 192, 288))
+    EXPECT_LE(std::get<0>(n) + std::get<4>(n), 288);
+  EXPECT_EQ(accomp::LastWalkEnd(), 288);
 
   CBlocks({768});
   StoreRiff({{2, 4, 6}, {1, 8, -1}, {3, 11, 4}});

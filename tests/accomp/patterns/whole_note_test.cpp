@@ -1,6 +1,7 @@
 // Held chords, arpeggio, techno, hip-hop and rap techno figures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "accomp/note_emitter.h"
@@ -152,25 +153,33 @@ TEST_F(WholeNoteTest, TechnoBar) {
   EXPECT_EQ(PitchesAt(notes, 768), (std::vector<int>{64, 67, 72}));
 }
 
-// The rhythmical techno ending on a last block longer than a bar: a rest,
-// then B+2, T, F and T+15 from tick 384; on a one-bar last block nothing
-// sounds after the rest.
+// The rhythmical techno ending: a rest, then B+2, T, F and T+15 strummed 4
+// apart and ending together; from tick 384 when the whole strum fits after
+// it, else from the block's middle and cut to the block's end.
 TEST_F(WholeNoteTest, RhythmicalTechnoEnding) {
-  for (int length : {768, 384}) {
-    CBlocks({length});
+  struct Case {
+    int length, start, first_length;
+  };
+  const Case cases[] = {{768, 384, 188}, {576, 384, 188}, {384, 192, 188},
+                        {336, 144, 188}, {192, 96, 92},   {96, 48, 44}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    CBlocks({c.length});
     PartTrack t;
     NoteEmitter e(t, kChannel);
-    e.BeginBlock(length);
+    e.BeginBlock(c.length);
     RhythmicalTechnoEnding(Block(0), e);
+    EXPECT_EQ(e.BlockTick(), std::min(c.length, c.start + 192));
     const auto notes = Sounding(t);
-    if (length == 384) {
-      EXPECT_TRUE(notes.empty());
-      continue;
-    }
-    EXPECT_EQ(Onsets(notes), (std::vector<int64_t>{384, 388, 392, 396}));
+    ASSERT_EQ(notes.size(), 4u);
+    const int64_t s = c.start;
+    EXPECT_EQ(Onsets(notes), (std::vector<int64_t>{s, s + 4, s + 8, s + 12}));
     EXPECT_EQ(std::get<2>(notes[0]), 50);
     EXPECT_EQ(std::get<2>(notes[3]), 79);
     EXPECT_EQ(std::get<3>(notes[3]), std::get<3>(notes[0]) - 5);
+    for (const auto& n : notes) {
+      EXPECT_EQ(std::get<0>(n) + std::get<4>(n), s + c.first_length);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -157,6 +158,236 @@ TEST_F(ComposeTest, MidiExportIsAKaraokeFileWithTheLeadIn) {
           << tick << "\n" << ::testing::PrintToString(file.lines);
   }
   EXPECT_EQ(Names(plat::TempFolder()), std::set<std::string>{});
+}
+
+// The metres the window offers.
+struct Metre {
+  const char* what;
+  int beats_per_bar;
+  int metre_index;  // the window's metre list: 0 4/4, 1 3/4, 2 6/8
+  int metre_kind;
+};
+constexpr Metre kMetres[] = {{"4/4", 4, 0, 1}, {"3/4", 3, 1, 1}, {"6/8", 3, 2, 2}};
+
+// Four bars of eighths, quarters and longer notes, a rest after a long note, an unsung note.
+render_test::SongSpec MetreSong(const Metre& m) {
+  render_test::SongSpec spec = compose_test::SungSong();
+  spec.beats_per_bar = m.beats_per_bar;
+  spec.bars = 4;
+  spec.tones = {{69, 2, "ka"}, {72, 2, "ze"}, {73, 4, "no"}, {-1, 2}, {71, 6, "ne"},
+                {67, 4, "wa"}, {64, 2},       {62, 2, "ru"}, {60, 4, "ya"}, {65, 2, "ma"},
+                {64, 6, "ni"}, {62, 4, "sa"}, {60, 8, "to"}};
+  return spec;
+}
+
+// (tick, pitch) of the notes struck on each melody channel: 0 sung, 15 unsung.
+using ChannelNotes = std::map<int, std::vector<std::pair<int64_t, int>>>;
+
+ChannelNotes MelodyChannels(const KaraokeFile& file) {
+  ChannelNotes notes;
+  for (const std::string& line : file.lines) {
+    int track = 0, channel = 0, pitch = 0;
+    long long tick = 0;
+    if (std::sscanf(line.c_str(), "%d %lld note %d %d", &track, &tick, &channel, &pitch) == 4 &&
+        track == 0 && (channel == 0 || channel == 15))
+      notes[channel].emplace_back(tick, pitch);
+  }
+  return notes;
+}
+
+// A song note as the export plays it, at 480 ticks a quarter: a style of the triplet beat plays
+// a beat's two eighths as two thirds and one third of it.
+struct PlayedNote {
+  int channel;
+  int64_t start, end;
+  int pitch;
+};
+
+std::vector<PlayedNote> PlayedSong(const render_test::SongSpec& spec, bool triplet_beat,
+                                   int64_t shift) {
+  auto at = [&](int64_t tick) {
+    return (tick + (triplet_beat && tick % 96 == 48 ? 16 : 0)) * 5 + shift;
+  };
+  std::vector<PlayedNote> notes;
+  // A note's time is its step; it sounds 3 ticks short of it.
+  for (const render_test::ExpectedNote& n : render_test::ExpectedMelody(spec))
+    notes.push_back({n.sung ? 0 : 15, at(n.start), at(n.start + n.length + 3), n.pitch});
+  return notes;
+}
+
+// How closely a style's melody keeps to the song's notes.
+enum class Keeping {
+  kAsWritten,    // the notes as they stand
+  kInsideNotes,  // notes of ornaments and effects inside the time of a song note
+  kSomeSilenced,  // the same, but an ornament may play a sung note as a rest
+  kInsideSong,   // echoes and ripples filling the gaps after notes, within the song
+};
+
+// No ornament that writes notes of its own or changes them (those that keep to plain notes while
+// a song is rendered aside), no performance effect that adds notes, no unison an octave up: the
+// notes as they stand. The siren and long-pipe effects of the melody fill the gap after each
+// note, rests included, and move notes after their brightness change.
+Keeping KeepingOf(const StyleRecord& style) {
+  const PartRecord& melody = style.parts[kMelodyChannel];
+  const std::set<int> gap_fillers = {8, 9};
+  if (gap_fillers.count(melody.ornament) != 0 || gap_fillers.count(melody.effect) != 0)
+    return Keeping::kInsideSong;
+  // The interjection's pitch jitter and the rap's strokes may give a rest for a note.
+  if (melody.ornament == 7 || melody.ornament == 14) return Keeping::kSomeSilenced;
+  const std::set<int> plain_ornaments = {0, 11, 19};
+  const std::set<int> plain_effects = {0, 5, 10, 13, 17, 18, 19, 21};
+  const bool plain = plain_ornaments.count(melody.ornament) != 0 &&
+                     plain_effects.count(melody.effect) != 0 &&
+                     plain_effects.count(style.parts[15].effect) != 0 &&
+                     style.octave[kMelodyChannel] != 1;
+  return plain ? Keeping::kAsWritten : Keeping::kInsideNotes;
+}
+
+// What a karaoke export holds against the song, in words; empty when it holds it. Every sung
+// note carries one lyric at its tick and nothing else does. A style that plays the notes as they
+// stand gives exactly the song's notes; one whose ornaments and effects add notes (trills,
+// grace notes, turns, runs, repeats, passing notes, an octave doubling) keeps them inside the
+// time of a song note on its channel, never in a rest or past the song, and strikes a note at
+// every sung note's tick (unless its ornament may play it as a rest). Gap-filling effects keep
+// between the song's first note and its end.
+std::vector<std::string> KaraokeFaults(const std::vector<PlayedNote>& song, int64_t song_end,
+                                       Keeping keeping, const KaraokeFile& file) {
+  std::vector<std::string> faults;
+  ChannelNotes want;
+  std::vector<int64_t> sung;
+  for (const PlayedNote& n : song) {
+    want[n.channel].emplace_back(n.start, n.pitch);
+    if (n.channel == 0) sung.push_back(n.start);
+  }
+  if (file.Ticks(2, "lyric") != sung)
+    faults.push_back("lyrics at " + ::testing::PrintToString(file.Ticks(2, "lyric")) +
+                     ", sung notes at " + ::testing::PrintToString(sung));
+  const ChannelNotes melody = MelodyChannels(file);
+  if (keeping == Keeping::kAsWritten) {
+    if (melody != want) faults.push_back("notes " + ::testing::PrintToString(melody));
+    return faults;
+  }
+  for (const auto& [channel, notes] : melody) {
+    for (const auto& [tick, pitch] : notes) {
+      const bool inside = std::any_of(song.begin(), song.end(), [&](const PlayedNote& n) {
+        if (keeping == Keeping::kInsideSong) return song.front().start <= tick && tick < song_end;
+        return n.channel == channel && n.start <= tick && tick < n.end;
+      });
+      if (!inside)
+        faults.push_back("channel " + std::to_string(channel) + " pitch " +
+                         std::to_string(pitch) + " at " + std::to_string(tick) +
+                         " outside the song's notes");
+    }
+  }
+  const std::vector<int64_t> struck = file.Ticks(0, "note", "0");
+  for (int64_t tick : keeping == Keeping::kInsideNotes ? sung : std::vector<int64_t>{})
+    if (std::find(struck.begin(), struck.end(), tick) == struck.end())
+      faults.push_back("no note under the lyric at " + std::to_string(tick));
+  return faults;
+}
+
+class KaraokeTest : public ComposeTest {
+ protected:
+  // The metre song exported as karaoke in the style, as the window's export asks the worker, and
+  // what the file holds against the song (KaraokeFaults); the file read is left in *file.
+  std::vector<std::string> ExportFaults(const StyleRecord& style, const Metre& m, int lead_in,
+                                        Keeping keeping, KaraokeFile* file) {
+    const render_test::SongSpec spec = MetreSong(m);
+    ComposeRequest r = Request(spec, Folder() / "m.mid", kMsgExportComposed);
+    r.style = style;
+    r.song->metre_kind = m.metre_kind;
+    r.metreIndex = m.metre_index;
+    r.leadInBars = lead_in;
+    r.melodyInstrument = 73;
+    if (!Run(r) || !ReadKaraoke(Folder() / "m.mid", file) || file->division != 480)
+      return {"no karaoke file at 480 ticks a quarter"};
+    const int64_t bar = int64_t{m.beats_per_bar} * 480;
+    const int64_t shift = lead_in * bar;
+    return KaraokeFaults(PlayedSong(spec, style.basic_beat == 3, shift), shift + spec.bars * bar,
+                         keeping, *file);
+  }
+};
+
+// Each metre the window offers, exported as karaoke in a style of plain notes: the melody
+// channel holds exactly the song's notes, no more, and every sung note carries one lyric at its
+// tick.
+TEST_F(KaraokeTest, KaraokeExportsHoldExactlyTheSongsNotesInEveryMetre) {
+  CANTREL_NEED_MIDO();
+  for (const Metre& m : kMetres) {
+    for (int lead_in : {0, 2}) {
+      SCOPED_TRACE(std::string(m.what) + " lead-in " + std::to_string(lead_in));
+      KaraokeFile file;
+      EXPECT_EQ(ExportFaults(StyleTableSlot(0, 1), m, lead_in, Keeping::kAsWritten, &file),
+                std::vector<std::string>{})
+          << ::testing::PrintToString(file.lines);
+    }
+  }
+}
+
+// Styles whose ornaments and effects add notes, in each metre: they do add them (the file is
+// not the song's notes), inside the song's notes.
+TEST_F(KaraokeTest, OrnamentsAndEffectsAddNotesInsideTheSongsNotes) {
+  CANTREL_NEED_MIDO();
+  BuildStyleTable();
+  struct Case {
+    const char* what;
+    int category, slot;
+  } cases[] = {
+      {"pastoral repeats", 4, 5},  {"wild trill", 0, 17},          {"passing notes", 0, 2},
+      {"Andes grace notes", 5, 2}, {"unison octave", 1, 9},        {"scale run", 4, 20},
+      {"rap strokes", 0, 10},      {"triplet beat, unstable", 1, 1},
+  };
+  for (const Case& c : cases) {
+    const StyleRecord& style = StyleTableSlot(c.category, c.slot);
+    const Keeping keeping = KeepingOf(style);
+    ASSERT_NE(keeping, Keeping::kAsWritten) << c.what;
+    ASSERT_NE(keeping, Keeping::kInsideSong) << c.what;
+    for (const Metre& m : kMetres) {
+      SCOPED_TRACE(std::string(c.what) + " " + m.what);
+      ResetEngineState();
+      KaraokeFile file;
+      EXPECT_EQ(ExportFaults(style, m, 2, keeping, &file), std::vector<std::string>{});
+      ChannelNotes song;
+      const int64_t shift = 2 * m.beats_per_bar * 480;
+      for (const PlayedNote& n : PlayedSong(MetreSong(m), style.basic_beat == 3, shift))
+        song[n.channel].emplace_back(n.start, n.pitch);
+      EXPECT_NE(MelodyChannels(file), song);
+    }
+  }
+}
+
+// Every style the style lists show, in each metre: the notes its ornaments and effects add stay
+// inside the song's notes (a note repeated by the pastoral effect no longer runs on into the rest
+// after it) and the lyrics stay one per sung note, on the style's beat grid.
+TEST_F(KaraokeTest, KaraokeExportsKeepToTheSongsNotesInEveryStyle) {
+  CANTREL_NEED_MIDO();
+  BuildStyleTable();
+  int styles = 0, adding = 0;
+  for (int category = 0; category < kStyleCategoryCount; ++category) {
+    for (int slot = 1; slot < kStyleSlotCount; ++slot) {
+      const StyleRecord* style = FindStyleSlot(category, slot);
+      if (style == nullptr || style->name[0] == 0) continue;
+      ++styles;
+      const Keeping keeping = KeepingOf(*style);
+      adding += keeping != Keeping::kAsWritten;
+      for (const Metre& m : kMetres) {
+        const std::string what =
+            std::to_string(category) + "/" + std::to_string(slot) + " \"" +
+            std::string(style->english_name, strnlen(style->english_name, 20)) + "\" " + m.what +
+            " ornament " + std::to_string(style->parts[kMelodyChannel].ornament) + " effect " +
+            std::to_string(style->parts[kMelodyChannel].effect);
+        // A newly started program's engine, the long-pipe question met.
+        ResetEngineState();
+        PartMemory().long_pipe_question_done = true;
+        KaraokeFile file;
+        EXPECT_EQ(ExportFaults(*style, m, m.metre_kind == 2 ? 2 : 0, keeping, &file),
+                  std::vector<std::string>{})
+            << what;
+      }
+    }
+  }
+  EXPECT_GE(styles, 160);
+  EXPECT_GE(adding, 30) << "styles whose ornaments and effects add notes";
 }
 
 TEST_F(ComposeTest, AudioExportsLeaveOnlyTheChosenFile) {

@@ -10,12 +10,23 @@
 #include "engine/compose_info.h"
 #include "engine/part_helpers.h"
 #include "engine/pattern_db.h"
+#include "engine/part_tracks.h"
+#include "music/midi1_data.h"
 #include "tests/engine/parts/parts_fixture.h"
 #include "tests/arrange/render/render_fixture.h"
 
 namespace {
 
 using render_test::SongSpec;
+
+// The lines the mido script prints about the file.
+std::vector<std::string> MidoLines(const std::string& script, const std::filesystem::path& path) {
+  const std::string out = parts_test::RunMido(script, path);
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 class SongRenderTest : public EngineTest {
  protected:
@@ -30,15 +41,11 @@ class SongRenderTest : public EngineTest {
 
   // mido's view of the file: per track, the channels it uses ("-" for none).
   static std::vector<std::string> TrackChannels(const std::filesystem::path& path) {
-    const std::string out = parts_test::RunMido(
+    return MidoLines(
         "m = mido.MidiFile(sys.argv[1])\n"
         "for t in m.tracks:\n"
         "    print(','.join(str(c) for c in sorted({x.channel for x in t if hasattr(x, 'channel')})) or '-')\n",
         path);
-    std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
   }
 
   static std::vector<std::tuple<int64_t, int>> NoteStarts(const std::vector<std::string>& lines, int channel) {
@@ -440,6 +447,91 @@ TEST_F(SongRenderTest, ChordTimelineTags) {
   want.insert(want.end(), b.begin(), b.end());
   EXPECT_EQ(tags(), want);
   EXPECT_EQ(ErrorCount(kRenderSectionId), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The last clean-up, read back by mido: per track, its notes as "channel start pitch length" and
+// where it ends.
+class CloseRenderedSongTest : public EngineTest {
+ protected:
+  struct Note {
+    int channel, tick, pitch, length;
+  };
+  // A note-mode track of the notes (in time order), ending where its last event is.
+  static MidiTrack* Track(const std::vector<Note>& notes, bool with_tempo = false) {
+    auto* track = new MidiTrack(kTrackNotes, kDefaultMusicCapacity);
+    track->AddEndOfTrack();
+    if (with_tempo) track->AddTempo(500000);
+    int at = 0;
+    for (const Note& n : notes) {
+      track->AddNote(n.channel, n.tick - at, n.pitch, 100, n.length);
+      at = n.tick;
+    }
+    return track;
+  }
+  static std::vector<std::string> Closed(std::vector<MidiTrack*> tracks, int32_t end) {
+    Midi1Data song(tracks.data(), static_cast<int32_t>(tracks.size()), 96, TrackCapacity);
+    for (MidiTrack* t : tracks) delete t;
+    CloseRenderedSong(song, end);
+    song.ToEventMode();
+    song.Pack();
+    const auto path = cantrel_test::TempDir() / "closed.mid";
+    song.SaveFile(path);
+    return MidoLines(
+        "for t in mido.MidiFile(sys.argv[1]).tracks:\n"
+        "    at, held, notes = 0, {}, []\n"
+        "    for m in t:\n"
+        "        at += m.time\n"
+        "        if m.type == 'note_on' and m.velocity > 0:\n"
+        "            held[(m.channel, m.note)] = at\n"
+        "        elif m.type in ('note_on', 'note_off') and (m.channel, m.note) in held:\n"
+        "            s = held.pop((m.channel, m.note))\n"
+        "            notes.append('%d %d %d %d' % (m.channel, s, m.note, at - s))\n"
+        "    notes.sort(key=lambda n: [int(w) for w in n.split()[1:3]])\n"
+        "    print(', '.join(notes) + ' | end %d' % at)\n",
+        path);
+  }
+};
+
+TEST_F(CloseRenderedSongTest, AKeyStruckAgainCutsTheHeldNoteOnItsChannelOnly) {
+  CANTREL_NEED_MIDO();
+  // Three C-E-A chords an eighth apart, each note held 1160 ticks; a channel-7 C4 beside them.
+  std::vector<Note> chords;
+  for (int tick : {0, 48, 96})
+    for (int pitch : {60, 64, 69}) chords.push_back({3, tick, pitch, 1160});
+  const std::vector<std::string> got = Closed({Track(chords), Track({{7, 0, 60, 300}})}, 0);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0],
+            "3 0 60 48, 3 0 64 48, 3 0 69 48, 3 48 60 48, 3 48 64 48, 3 48 69 48, "
+            "3 96 60 1160, 3 96 64 1160, 3 96 69 1160 | end 1256");
+  EXPECT_EQ(got[1], "7 0 60 300 | end 300");
+}
+
+TEST_F(CloseRenderedSongTest, ReStrikesAcrossTracksAndTogetherLeaveOneNote) {
+  CANTREL_NEED_MIDO();
+  // Two tracks on channel 2: a long G2 struck again by the other track; two D3s struck together.
+  const std::vector<std::string> got = Closed(
+      {Track({{2, 0, 43, 384}, {2, 96, 50, 96}}), Track({{2, 96, 50, 200}, {2, 192, 43, 96}})}, 0);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], "2 0 43 192, 2 96 50 200 | end 296");
+  EXPECT_EQ(got[1], "2 192 43 96 | end 288");
+}
+
+TEST_F(CloseRenderedSongTest, PartsEndWithTheSong) {
+  CANTREL_NEED_MIDO();
+  // A song of 768 ticks: a note held past the end, a fill after it, a part that stops early
+  // and a conductor track with no notes.
+  const std::vector<Note> drums = {{9, 672, 38, 96}, {9, 720, 49, 200}, {9, 768, 84, 96},
+                                   {9, 900, 38, 20}};
+  const std::vector<std::string> got =
+      Closed({Track({}, true), Track(drums), Track({{2, 0, 36, 96}})}, 768);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0], " | end 0") << "the conductor track keeps its own end";
+  EXPECT_EQ(got[1], "9 672 38 96, 9 720 49 48 | end 768");
+  EXPECT_EQ(got[2], "2 0 36 96 | end 768");
 }
 
 }  // namespace

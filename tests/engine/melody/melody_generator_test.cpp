@@ -617,4 +617,42 @@ TEST_F(MelodyGeneratorTest, FlamencoPhrygianTones) {
   }
 }
 
+// Chords that fit the style's 3/4 or 7/8 bars compose without a report; chords of another
+// length (a style's own progression in the wrong metre) are reported once for the part, not
+// once per chord, and the melody is still written over every chord; the user's own chords
+// (method 8) are never reported.
+TEST_F(MelodyGeneratorTest, ChordsOutsideTheMetreAreReportedOncePerPart) {
+  struct Case {
+    int metre, method, length;
+    ProgramErrorCode code;  // 0: no report
+  };
+  const Case cases[] = {
+      {2, 0, 336, 0},
+      {2, 0, 384, melody_error::kSevenEight},
+      {2, 8, 384, 0},
+      {1, 0, 288, 0},
+      {1, 0, 576, 0},
+      {1, 0, 384, melody_error::kTripleMetre},
+      {0, 0, 384, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "metre " << c.metre << ", method " << c.method
+                                      << ", chords of " << c.length);
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+      cantrel_test::Sink().Clear();
+      GneSeedRandomWith(seed);
+      DrawStyleAndPart({1});
+      CurrentStyle().metre = c.metre;
+      CurrentStyle().chord_method = c.method;
+      EventList chords, out;
+      for (int i = 0; i < 16; ++i) AddChord(&chords, kDiatonic[i % 12], c.length);
+      ASSERT_EQ(GenerateMelodyPart(0, 1, chords, &out, 1, 1), 1);
+      EXPECT_EQ(SplitByChord(out).size(), 16u);
+      EXPECT_EQ(ErrorCount(melody_error::kSevenEight) + ErrorCount(melody_error::kTripleMetre),
+                c.code == 0 ? 0 : 1);
+      if (c.code != 0) EXPECT_EQ(ErrorCount(c.code), 1);
+    }
+  }
+}
+
 }  // namespace

@@ -112,6 +112,16 @@ TEST_F(EffectTest, RepeatNoteAt) {
                                             {96, 1, 62, 64, 93}}));
 }
 
+// A rest after the note stays silent: the repeats keep to the note's own steps.
+TEST_F(EffectTest, RepeatNoteAtLeavesTheRestAfterTheNote) {
+  PartTrack t;
+  Melody(t, 1, 40, {{60, 96}, {0, 48}, {62, 96}});
+  EXPECT_EQ(RepeatNoteAt(t, t.FindFirstNote(), 24), 3);
+  EXPECT_EQ(Notes(t), (std::vector<NoteRow>{{0, 1, 60, 64, 19}, {24, 1, 60, 64, 19},
+                                            {48, 1, 60, 64, 19}, {72, 1, 60, 64, 19},
+                                            {144, 1, 62, 64, 93}}));
+}
+
 TEST_F(EffectTest, SirenRipplesThroughTheGap) {
   PartTrack t;
   Melody(t, 1, 40, {{60, 48}, {70, 48}});
