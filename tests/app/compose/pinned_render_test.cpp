@@ -41,10 +41,10 @@ render_test::SongSpec PinnedSong(const char* key) {
 
 const Pin kPins[] = {
     {0, 1, "C", 0xe7c9d7e0afab887aull},
-    {0, 19, "C", 0xd55270f25ea6a3deull},
+    {0, 19, "C", 0xe8a9b24d38e0f8c3ull},
     {1, 3, "Am", 0xe6567b470c24f181ull},
-    {2, 5, "C", 0x90141d065a8a3c3full},
-    {3, 7, "Am", 0xb818e04b6795d51aull},
+    {2, 5, "C", 0x6fe7b8571167496dull},
+    {3, 7, "Am", 0x690492ffe17c56eeull},
     {5, 14, "C", 0xf091c6d05eb213ecull},
     {6, 2, "C", 0xbe57f3100d401028ull},
     {8, 4, "Am", 0x3a5b95f3981f05c5ull},
