@@ -74,7 +74,7 @@ std::string CCantrelCommon::FormatChordWithDegree(int keyIndex, const std::strin
   out += "\n(";
   if (root >= 0 && keyIndex >= 0 && keyIndex < kKeySignatureCount) {
     const int degree = (root - KeySignatureTable[keyIndex].tonic + 12) % 12;
-    out += NoteNameTable[12 + degree];
+    out += DegreeNameTable[degree];
   }
   if (type > 0 && type < kChordSuffixCount) out += ChordSuffixTable[type].suffix;
   out += ")";

@@ -37,8 +37,6 @@ const Mirror kMirrorChordTable[22] = {
 
 const char* const kSharpNames[12] = {"C", "C#", "D", "D#", "E", "F",
                                      "F#", "G", "G#", "A", "A#", "B"};
-const char* const kDegreeNames[12] = {"I", "bII", "II", "bIII", "III", "IV",
-                                      "bV", "V", "bVI", "VI", "bVII", "VII"};
 
 struct Pair {
   int degree, type;
@@ -177,7 +175,7 @@ std::string CChordControl::GetName() const {
   std::string name;
   if (root_ >= 0) {
     if (key_ == kNoKey)
-      name = kDegreeNames[root_ % 12];
+      name = DegreeNameTable[root_ % 12];
     else
       name = kSharpNames[(Tonic() + root_) % 12];
   }

@@ -21,6 +21,8 @@ extern const KeySignature KeySignatureTable[kKeySignatureCount];
 // Twelve note names in sharp spelling by pitch class ("C" .. "B"), then the
 // twelve degree names by semitone above the tonic ("I", "bII", .. "VII").
 extern const char* const NoteNameTable[24];
+// The twelve degree names alone ("I" .. "VII"), by semitone above the tonic.
+constexpr const char* const* DegreeNameTable = NoteNameTable + 12;
 
 // Root texts by pitch class, sharp spelling.
 extern const char* const ChordRootNameTable[12];
