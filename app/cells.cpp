@@ -262,36 +262,43 @@ void CBrevantDlg::EnterChordOnBeat() {
 
 // ------------------------------------------------------------------------------- note cells
 
+// The melody panel's fields take the note at (bar, eighth) of the song: its second sixteenth when
+// `half` is 1 and the cell is split. Gives the half shown (0 or 1). A place outside the song only
+// moves the panel's position there.
+int CBrevantDlg::LoadMelodyFields(int bar, int eighth, int half) {
+  MelodyPanelFields& m = melodyFields;
+  const bool inSong = song->CellIndex(bar, eighth) >= 0;
+  const bool second = half == 1 && inSong && song->IsCellSplit(bar, eighth);
+  char text[32];
+  std::snprintf(text, sizeof text, second ? "%03d-%02d.5" : "%03d-%02d", bar + 1, eighth + 1);
+  m.position = text;
+  m.cursorBar = bar;
+  m.cursorEighth = eighth;
+  m.secondSixteenth = second ? 1 : 0;
+  m.changed = 0;
+  if (!inSong) return 0;
+  char lyric[8] = {};
+  int value;
+  if (second) {
+    value = song->GetSecondSlot(bar, eighth);
+    m.lengthRow = CSongData::NoteValueIndex(song->GetSlotLength(bar, eighth, true));
+  } else {
+    value = song->GetSlotValue(bar, eighth, false);
+    m.lengthRow = CSongData::NoteValueIndex(song->GetNoteLength(bar, eighth));
+  }
+  song->GetSlotLyric(bar, eighth, lyric, second);
+  CSongData::SplitPitch(value, &m.typeRow, &m.nameRow);
+  m.pitch = value;
+  m.lyric.assign(lyric, strnlen(lyric, 7));
+  return second ? 1 : 0;
+}
+
 void CBrevantDlg::SetNoteCursor(int cell, int eighth, int half) {
   if (!song) return;
   const int bar = SongBarOfCell(cell);
   if (!GrowSongTo(bar + 1)) return;
-  cursorHalf = half;
+  cursorHalf = LoadMelodyFields(bar, eighth, half);
   MelodyPanelFields& m = melodyFields;
-  char text[32];
-  char lyric[8] = {};
-  int value;
-  if (half == 1 && song->IsCellSplit(bar, eighth)) {
-    value = song->GetSecondSlot(bar, eighth);
-    std::snprintf(text, sizeof text, "%03d-%02d.5", bar + 1, eighth + 1);
-    m.lengthRow = CSongData::NoteValueIndex(song->GetSlotLength(bar, eighth, true));
-    m.secondSixteenth = 1;
-    song->GetSlotLyric(bar, eighth, lyric, true);
-  } else {
-    cursorHalf = 0;
-    value = song->GetSlotValue(bar, eighth, false);
-    std::snprintf(text, sizeof text, "%03d-%02d", bar + 1, eighth + 1);
-    m.lengthRow = CSongData::NoteValueIndex(song->GetNoteLength(bar, eighth));
-    m.secondSixteenth = 0;
-    song->GetSlotLyric(bar, eighth, lyric, false);
-  }
-  CSongData::SplitPitch(value, &m.typeRow, &m.nameRow);
-  m.position = text;
-  m.cursorBar = bar;
-  m.cursorEighth = eighth;
-  m.pitch = value;
-  m.changed = 0;
-  m.lyric.assign(lyric, strnlen(lyric, 7));
   m.visible = true;
   ShowMelodyPanel();
   if (chordFields.visible) SetChordCursor(cell, eighth / 2, 1);

@@ -239,13 +239,13 @@ void CBrevantDlg::SetBarCount(int count) {
 void CBrevantDlg::OnMetreChange() {
   if (!song) return;
   int kind = 1;
-  const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
+  const int beats = CCantrelCommon::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
   const int oldBeats = song->beats_per_bar;
   const int oldKind = song->metre_kind;
   const int oldBars = barCountSpin->value();
   auto showSongMetre = [this]() {
     const QSignalBlocker block(metreList);
-    metreList->setCurrentIndex(main_lists::MetreIndex(song->beats_per_bar, song->metre_kind));
+    metreList->setCurrentIndex(CCantrelCommon::MetreIndex(song->beats_per_bar, song->metre_kind));
   };
   if (beats == oldBeats && kind == oldKind) return;
   bool reset = false;
@@ -325,7 +325,7 @@ void CBrevantDlg::ResetSong() {
   cursorBar = 0;
   cursorEighth = 0;
   int kind = 1;
-  const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
+  const int beats = CCantrelCommon::MetreFromIndex(std::max(0, metreList->currentIndex()), &kind);
   ShowBeatsPerBar(beats);
   ImportToolBeats(beats);
   {
@@ -728,24 +728,6 @@ void CBrevantDlg::ChordPanelFollowsSongKey() {
 // of that bar's cell at the cursor (the first eighth, as the cursor was reset).
 void CBrevantDlg::MelodyCursorToPage() {
   if (!song) return;
-  MelodyPanelFields& m = melodyFields;
-  const int bar = SongBarOfCell(std::max(cursorBar, 0));
-  const int eighth = std::max(cursorEighth, 0);
-  char text[32];
-  std::snprintf(text, sizeof text, "%03d-%02d", bar + 1, eighth + 1);
-  m.position = text;
-  m.cursorBar = bar;
-  m.cursorEighth = eighth;
-  m.secondSixteenth = 0;
-  m.changed = 0;
-  if (song->CellIndex(bar, eighth) >= 0) {
-    const int value = song->GetSlotValue(bar, eighth, false);
-    CSongData::SplitPitch(value, &m.typeRow, &m.nameRow);
-    m.pitch = value;
-    m.lengthRow = CSongData::NoteValueIndex(song->GetNoteLength(bar, eighth));
-    char lyric[8] = {};
-    song->GetSlotLyric(bar, eighth, lyric, false);
-    m.lyric.assign(lyric, strnlen(lyric, 7));
-  }
+  LoadMelodyFields(SongBarOfCell(std::max(cursorBar, 0)), std::max(cursorEighth, 0), 0);
   if (g_melodyPanel && g_melodyPanel->isVisible()) g_melodyPanel->ShowCursorNote();
 }

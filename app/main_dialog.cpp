@@ -13,6 +13,7 @@
 #include "app/main_globals.h"
 #include "music/midi0_data.h"
 #include "app/main_lists.h"
+#include "draw/main_dialog_helper.h"
 #include "app/page_geometry.h"
 #include "app/song_style.h"
 #include "platform/core/clock.h"
@@ -319,7 +320,7 @@ void CBrevantDlg::ShowSongControls(int beats, int key, int metre) {
     controlBeats_ = 4;
   }
   ShowBeatsPerBar(controlBeats_);
-  main_lists::FillMetreCombo(metreList, main_lists::MetreIndex(controlBeats_, metre));
+  main_lists::FillMetreCombo(metreList, CCantrelCommon::MetreIndex(controlBeats_, metre));
   // A song of no bars is never shown or kept: the bar count is at least 1.
   if (song->bar_count < 1 && song->beats_per_bar > 0) song->SetBarCount(1);
   barCountSpin->setRange(1, 1024 / controlBeats_);
@@ -549,7 +550,7 @@ void CBrevantDlg::FillStyleList() {
 }
 
 void CBrevantDlg::ShowStyleOrigin(int itemData) {
-  main_lists::SetStyleOriginLabel(itemData, styleOriginLabel);
+  CCantrelCommon::SetStyleOriginLabel(itemData, styleOriginLabel);
 }
 
 void CBrevantDlg::ShowSongTitle(const std::string& path) {
@@ -565,7 +566,7 @@ void CBrevantDlg::ShowSongTitle(const std::string& path) {
 bool CBrevantDlg::SaveSong(const std::filesystem::path& path) {
   if (!song) return false;
   int metreKind = 1;
-  const int beats = main_lists::MetreFromIndex(std::max(0, metreList->currentIndex()), &metreKind);
+  const int beats = CCantrelCommon::MetreFromIndex(std::max(0, metreList->currentIndex()), &metreKind);
   const int key = std::max(0, keyList->currentIndex());
   const int bars = barCountSpin->value();
   if (bars != song->bar_count) song->SetBarCount(bars);
@@ -616,9 +617,9 @@ bool CBrevantDlg::LoadSong(const std::filesystem::path& path, int transposition)
   FillStyleList();
   main_lists::SelectStyleInCombo(category, styleList, slot);
   ShowStyleOrigin(styleList->currentData().toInt());
-  main_lists::FillMetreCombo(metreList, main_lists::MetreIndex(beats, metre));
+  main_lists::FillMetreCombo(metreList, CCantrelCommon::MetreIndex(beats, metre));
   int kind = 1;
-  ShowBeatsPerBar(main_lists::MetreFromIndex(metreList->currentIndex(), &kind));
+  ShowBeatsPerBar(CCantrelCommon::MetreFromIndex(metreList->currentIndex(), &kind));
   ImportToolBeats(SongBeatsPerBar());
   ClearImportTool();
   {

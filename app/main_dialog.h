@@ -263,6 +263,7 @@ class CBrevantDlg : public QDialog, public CPanelOwner, public CLyricPanelOwner,
 
   // ---- chord and note cells -----------------------------------------------------------------
   void SetNoteCursor(int cell, int eighth, int half);
+  int LoadMelodyFields(int bar, int eighth, int half);
   void SetChordCursor(int cell, int beat, int follow);
   void ShowChordCellCursor(int cell, int beat);
   void MoveNoteCursorNext();

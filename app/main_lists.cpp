@@ -30,10 +30,6 @@ void SelectStyleInCombo(int category, QComboBox* styles, int slot) {
   CCantrelCommon::SelectStyleInCombo(category, styles, slot);
 }
 
-void SetStyleOriginLabel(int itemData, QLabel* label) {
-  CCantrelCommon::SetStyleOriginLabel(itemData, label);
-}
-
 void FillKeyCombo(QComboBox* combo, int selection) {
   if (!combo) return;
   const QSignalBlocker block(combo);
@@ -52,14 +48,6 @@ void FillMetreCombo(QComboBox* combo, int selection) {
   combo->addItem(QStringLiteral("3/4"));
   combo->addItem(QStringLiteral("6/8"));
   combo->setCurrentIndex(selection >= 0 && selection < 3 ? selection : 0);
-}
-
-int MetreIndex(int beatsPerBar, int metreKind) {
-  return CCantrelCommon::MetreIndex(beatsPerBar, metreKind);
-}
-
-int MetreFromIndex(int row, int* metreKind) {
-  return CCantrelCommon::MetreFromIndex(row, metreKind);
 }
 
 }  // namespace main_lists

@@ -1,6 +1,7 @@
 // The main window's lists: style categories, styles of a category, keys, metres. The style and
 // metre lists are the shared helpers' (CCantrelCommon, draw/main_dialog_helper.h); the window's
-// own part is keeping its handlers quiet while it fills them.
+// own part is keeping its handlers quiet while it fills them; the metre rows and the origin label
+// are CCantrelCommon's alone.
 #pragma once
 
 #include <QComboBox>
@@ -17,16 +18,9 @@ void FillStyleCombo(QComboBox* styles, QComboBox* categories, QLabel* originLabe
 // CCantrelCommon::SelectStyleInCombo: the entry whose item data is the slot, else the first
 // entry that begins with that style's name.
 void SelectStyleInCombo(int category, QComboBox* styles, int slot);
-// CCantrelCommon::SetStyleOriginLabel: "Free" for every built-in style.
-void SetStyleOriginLabel(int itemData, QLabel* label);
 // The 30 key names in table order.
 void FillKeyCombo(QComboBox* combo, int selection);
 // "4/4", "3/4", "6/8".
 void FillMetreCombo(QComboBox* combo, int selection);
-// CCantrelCommon::MetreIndex: metre list row, 0 for 4 beats per bar, 1 for metre kind 1, else 2.
-int MetreIndex(int beatsPerBar, int metreKind);
-// CCantrelCommon::MetreFromIndex: beats per bar of a row (row 0: 4, else 3) and its metre kind
-// (2 for row 2, else 1).
-int MetreFromIndex(int row, int* metreKind);
 
 }  // namespace main_lists

@@ -4,6 +4,7 @@
 
 #include "app/main_globals.h"
 #include "app/main_lists.h"
+#include "draw/main_dialog_helper.h"
 #include "platform/core/message_sink.h"
 #include "music/midi_out_device.h"
 #include "music/xf_data.h"
@@ -143,7 +144,7 @@ bool CBrevantDlg::ImportMidiFile(const std::filesystem::path& path) {
 void CBrevantDlg::ShowSongShape() {
   {
     const QSignalBlocker block(metreList);
-    metreList->setCurrentIndex(main_lists::MetreIndex(song->beats_per_bar, song->metre_kind));
+    metreList->setCurrentIndex(CCantrelCommon::MetreIndex(song->beats_per_bar, song->metre_kind));
   }
   {
     const QSignalBlocker block(keyList);

@@ -177,11 +177,9 @@ void EndTrackAt(MidiTrack& track, int32_t end) {
 // Ticks from the start of the song to the end of its last chord block, the lead-in included;
 // a canon's answer, which follows the melody 384 ticks late, is heard out to its end.
 int32_t SongEndTick() {
-  const ComposeInformation& info = ComposeInfo();
-  int64_t end = GetLeadInTicks();
+  int64_t end = int64_t{GetLeadInTicks()} + ComposeInfo().TotalChordLength();
   if (CurrentStyle().submelody_mode == kCanonMode && CurrentStyle().instrument[4] != kInstrumentOff)
     end += kCanonDelay;
-  for (int i = 0; i < info.chord_block_count(); ++i) end += info.chord_block(i)->length;
   return static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
 }
 

@@ -479,13 +479,20 @@ void CLongStaffPicture::DrawLabels(int row) {
     size_t size = 0;
   };
   std::vector<Placed> placed;
+  // The tallest letters' ink of each size, measured once for all the row's labels.
+  std::vector<std::vector<plat::Point>> tall(sizes.size());
   for (const staff_detail::Label& l : r.labels) {
     const Rect box{l.x, l.y, l.x + 20 * static_cast<int>(std::strlen(l.text)), l.y + 20};
     Placed best;
     int bestCost = -1;
     for (size_t k = 0; k < sizes.size() && bestCost != 0; ++k) {
       dc->SelectFont(sizes[k]);
-      const std::vector<plat::Point> ink = LabelInk(row, l.text, box);
+      if (tall[k].empty()) {
+        EraseRow(row);
+        dc->DrawText("Mbdfhgjpqy", Rect{0, 0, r.width, 20}, plat::DT_SINGLELINE);
+        tall[k] = TextInk(r, *dc, Rect{0, 0, r.width, 20});
+      }
+      const std::vector<plat::Point> ink = LabelInk(row, l.text, box, tall[k]);
       int cost = 0;
       const plat::Point at = PlaceLabelText(r, taken, box, ink, &cost);
       if (bestCost < 0 || cost < bestCost) {
@@ -512,13 +519,12 @@ void CLongStaffPicture::DrawLabels(int row) {
 
 // The ink of a label's text in the surface's present font, drawn alone at the top left corner
 // of its rectangle, as offsets from that corner. Every text counts as tall as the font's
-// tallest letters reach, so that the labels of a line (the lyrics of a bar) keep one baseline.
-std::vector<plat::Point> CLongStaffPicture::LabelInk(int row, const char* text, const Rect& box) {
+// tallest letters (`tall`) reach, so that the labels of a line (the lyrics of a bar) keep one
+// baseline.
+std::vector<plat::Point> CLongStaffPicture::LabelInk(int row, const char* text, const Rect& box,
+                                                     const std::vector<plat::Point>& tall) {
   const Row& r = St().rows[row];
   plat::Dc* dc = r.dc;
-  EraseRow(row);
-  dc->DrawText("Mbdfhgjpqy", Rect{0, 0, r.width, 20}, plat::DT_SINGLELINE);
-  const std::vector<plat::Point> tall = TextInk(r, *dc, Rect{0, 0, r.width, 20});
   EraseRow(row);
   dc->DrawText(text, box, plat::DT_SINGLELINE);
   std::vector<plat::Point> ink = TextInk(r, *dc, box);

@@ -258,7 +258,8 @@ class CLongStaffPicture : public CStaffPicture {
   // The labels, each in its rectangle; the text sits where it keeps off the notes and the staff
   // lines (see PlaceLabelText).
   void DrawLabels(int row);
-  std::vector<plat::Point> LabelInk(int row, const char* text, const Rect& box);
+  std::vector<plat::Point> LabelInk(int row, const char* text, const Rect& box,
+                                    const std::vector<plat::Point>& tall);
   void DrawBarLines(int row);
   void DrawKeySignatureGlyphs(int row);
   void DrawTimeSignature(int row);

@@ -76,21 +76,26 @@ std::filesystem::path FindProgram(const std::string& name) {
 
 namespace {
 
-// Waits until the child has ended or the deadline has passed; true when it has ended (status in
-// *status). A process file descriptor lets poll() wait without looking again and again; where the
+// Whether the child has ended; it is left unreaped, so its process id (and its group's) stays
+// ours until the owner collects it.
+bool HasEnded(pid_t pid) {
+  siginfo_t info{};
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) < 0) {
+    if (errno != EINTR) return true;  // not our child any more
+  }
+  return info.si_pid == pid;
+}
+
+// Waits until the child has ended or the deadline has passed, leaving it unreaped; true when it
+// has ended. A process file descriptor lets poll() wait without looking again and again; where the
 // kernel has none, the child is looked at every few milliseconds.
-bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int* status) {
+bool WaitForEnd(pid_t pid, std::chrono::steady_clock::time_point deadline) {
   const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  while (true) {
-    const pid_t done = waitpid(pid, status, WNOHANG);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) break;  // not our child any more: nothing to wait for
+  bool ended = HasEnded(pid);
+  while (!ended) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      if (pidfd >= 0) close(pidfd);
-      return false;
-    }
+    if (left.count() <= 0) break;
     if (pidfd >= 0) {
       struct pollfd p = {pidfd, POLLIN, 0};
       poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60000)));
@@ -98,8 +103,16 @@ bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int* s
       const struct timespec step = {0, 5 * 1000 * 1000};
       nanosleep(&step, nullptr);
     }
+    ended = HasEnded(pid);
   }
   if (pidfd >= 0) close(pidfd);
+  return ended;
+}
+
+// As WaitForEnd, and an ended child is collected (its status in *status).
+bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int* status) {
+  if (!WaitForEnd(pid, deadline)) return false;
+  Reap(pid, status);
   return true;
 }
 
@@ -136,9 +149,6 @@ bool StartProgram(const std::filesystem::path& program, const std::vector<std::s
   return true;
 }
 
-}  // namespace plat
-
-namespace plat {
 namespace {
 
 // Spawns the program in a process group of its own with its output on the pipe's write end;
@@ -170,16 +180,6 @@ pid_t SpawnWithOutput(const std::filesystem::path& program, const std::vector<st
   return rc == 0 ? pid : 0;
 }
 
-// Whether the child has ended; it is left unreaped, so its process id (and its group's) stays
-// ours until the owner collects it.
-bool HasEnded(pid_t pid) {
-  siginfo_t info{};
-  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) < 0) {
-    if (errno != EINTR) return true;  // not our child any more
-  }
-  return info.si_pid == pid;
-}
-
 }  // namespace
 
 LineReadingProgram::~LineReadingProgram() { Stop(); }
@@ -208,12 +208,8 @@ bool LineReadingProgram::Running() const { return pid_ != 0 && !HasEnded(pid_); 
 void LineReadingProgram::Stop(int grace_ms) {
   if (pid_ != 0) {
     kill(-pid_, SIGTERM);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(grace_ms, 0));
-    while (!HasEnded(pid_) && std::chrono::steady_clock::now() < deadline) {
-      const struct timespec step = {0, 2 * 1000 * 1000};
-      nanosleep(&step, nullptr);
-    }
+    WaitForEnd(pid_, std::chrono::steady_clock::now() +
+                         std::chrono::milliseconds(std::max(grace_ms, 0)));
     // The group's id is still ours while its leader is unreaped: what is left of it goes.
     kill(-pid_, SIGKILL);
     int status = 0;
